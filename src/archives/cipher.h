@@ -1,0 +1,45 @@
+// The keyed text cipher that guards the password in a game package archive's trailer, and the
+// digit-keyed additive pass it is built from (also used to scramble uninstall-log lines).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zq {
+
+class TEncryptionType {
+ public:
+  virtual std::string Encrypt(const std::string& plain) const = 0;
+  virtual std::string Decrypt(const std::string& cipher) const = 0;
+  virtual ~TEncryptionType() = default;
+};
+
+class TVelmEncryptionType : public TEncryptionType {
+ public:
+  enum class Key { Sine, Cosine };
+
+  // Every user sets both seeds; the defaults only make a fresh object well defined.
+  std::uint8_t SineSeed = 1;
+  std::uint8_t CosineSeed = 2;
+
+  // The digits '1'-'9' of sin or cos of the seed (extended precision) written with at most
+  // 15 significant digits; empty when that text has no such digit (sine seed 0).
+  std::string DigitKey(Key which) const;
+
+  std::string Encrypt(const std::string& plain) const override;
+  std::string Decrypt(const std::string& cipher) const override;
+};
+
+// The text a key is drawn from: general format, at most 15 significant digits, '.' as the
+// point whatever the locale, ".0" appended when there is no '.'.
+std::string KeyNumberText(long double value);
+
+// Adds the key's digits, repeated, to the bytes (mod 256). With `reverse` the text is read from
+// its end, so the result is the reversed text with the key applied from its first byte. A key
+// character counts as its offset from '0' ('0' adds nothing); an empty key adds nothing.
+std::string EncodePass(const std::string& key, const std::string& text, bool reverse);
+
+// Undoes EncodePass with the same key and flag.
+std::string DecodePass(const std::string& key, const std::string& text, bool reverse);
+
+}  // namespace zq

@@ -1,0 +1,38 @@
+// One-shot zlib streams (RFC 1950) and CRC-32: the one place that knows the compression library.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+namespace zq {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A fault of the compression library itself (out of memory, a broken stream state).
+class CodecError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// One complete zlib stream at level 9 (begins 78 DA).
+Bytes Compress(const std::uint8_t* data, std::size_t size);
+
+struct InflateResult {
+  enum class Status { Complete, Damaged, TooLarge };
+  Status status = Status::Damaged;
+  Bytes data;  // what was inflated; for TooLarge the first max_size bytes
+};
+
+// Inflates one zlib stream. The output starts at `expected_size` and grows as needed, never
+// beyond `max_size`, so a damaged block can neither over-allocate nor run forever.
+InflateResult Inflate(const std::uint8_t* data, std::size_t size, std::size_t expected_size,
+                      std::size_t max_size);
+
+// The conventional CRC-32 (reflected 0xEDB88320, init and final xor 0xFFFFFFFF), continued
+// from `crc` (0 to start).
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0);
+
+}  // namespace zq

@@ -1,0 +1,376 @@
+#include "container/pak.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "container/entry_name.h"
+#include "container/pak_string.h"
+#include "context/logged_files.h"
+#include "context/path_text.h"
+#include "context/progress.h"
+#include "context/setup_context.h"
+#include "context/size_text.h"
+#include "platform/text.h"
+
+namespace zq {
+
+namespace {
+
+constexpr char kMagic[4] = {'Z', 'Q', 'P', 'F'};
+// No real directory comes near this (65,535 records with long names are under 10 MiB); a
+// header that claims more is damaged, and reading it would only waste memory.
+constexpr std::uint64_t kMaxDirectoryBytes = 64ull << 20;
+constexpr std::uint32_t kRecordFixedBytes = 20;
+
+}  // namespace
+
+TPak::TPak(const std::string& file_name, OpenFlags flags) : FilePath_(file_name) {
+  switch (flags) {
+    case OpenFlags::Read:
+      if (Handle.Open(file_name, platform::OpenMode::ReadShared)) ReadDirectory();
+      break;
+    case OpenFlags::Append:
+      if (Handle.Open(file_name, platform::OpenMode::ReadWrite) && Handle.SeekToEnd()) {
+        Header.DataStart = static_cast<std::uint32_t>(Handle.Position().value_or(0));
+      }
+      break;
+    case OpenFlags::Create:
+      Handle.Open(file_name, platform::OpenMode::Create);
+      break;
+  }
+}
+
+bool TPak::HasValidHeader() const {
+  return std::memcmp(Header.ID.data(), kMagic, 4) == 0 && DirectoryProblem_.empty();
+}
+
+void TPak::ReadDirectory() {
+  Entries.clear();
+  FileSize_ = Handle.Size().value_or(0);
+  std::uint8_t raw[kPakHeaderSize];
+  if (FileSize_ < kPakHeaderSize || !Handle.Seek(FileSize_ - kPakHeaderSize) ||
+      Handle.Read(raw, kPakHeaderSize) != kPakHeaderSize) {
+    return;
+  }
+  std::memcpy(Header.ID.data(), raw, 4);
+  Header.Version = LoadU16(raw + 4);
+  Header.FileCount = LoadU16(raw + 6);
+  Header.DataStart = LoadU32(raw + 8);
+  Header.DirOffset = LoadU32(raw + 12);
+  if (std::memcmp(Header.ID.data(), kMagic, 4) != 0) return;
+
+  const std::uint64_t dir_end = FileSize_ - kPakHeaderSize;
+  if (Header.DirOffset > dir_end) {
+    DirectoryProblem_ = "the directory offset " + std::to_string(Header.DirOffset) + " lies past the end of the file (" +
+                        std::to_string(FileSize_) + " bytes)";
+    return;
+  }
+  const std::uint64_t dir_bytes = dir_end - Header.DirOffset;
+  if (dir_bytes > kMaxDirectoryBytes) {
+    DirectoryProblem_ = "the directory claims " + std::to_string(dir_bytes) + " bytes, more than any setup holds";
+    return;
+  }
+  if (std::uint64_t{Header.FileCount} * kRecordFixedBytes > dir_bytes) {
+    DirectoryProblem_ = std::to_string(Header.FileCount) + " directory records cannot fit in " +
+                        std::to_string(dir_bytes) + " bytes";
+    return;
+  }
+  Bytes dir(static_cast<std::size_t>(dir_bytes));
+  if (!Handle.Seek(Header.DirOffset) || Handle.Read(dir.data(), dir.size()) != dir.size()) {
+    DirectoryProblem_ = "the directory cannot be read";
+    return;
+  }
+  TrailerSize = static_cast<std::int32_t>(FileSize_ - Header.DirOffset);
+  Entries.resize(Header.FileCount);
+  std::size_t pos = 0;
+  for (std::size_t i = 0; i < Entries.size(); ++i) {
+    TPakEntry& e = Entries[i];
+    if (dir.size() - pos < 2 || dir.size() - pos - 2 < LoadU16(&dir[pos]) + std::size_t{kRecordFixedBytes - 2}) {
+      DirectoryProblem_ = "directory record " + std::to_string(i) + " runs past the end of the directory";
+      Entries.clear();
+      return;
+    }
+    std::size_t n = LoadU16(&dir[pos]);
+    e.Name.assign(reinterpret_cast<const char*>(&dir[pos + 2]), n);
+    const std::uint8_t* f = &dir[pos + 2 + n];
+    e.CRC = LoadU32(f);
+    e.Offset = LoadU32(f + 4);
+    e.CompSize = LoadU32(f + 8);
+    e.OrigSize = LoadU32(f + 12);
+    e.Group = LoadU16(f + 16);
+    pos += 2 + n + 18;
+  }
+}
+
+std::size_t TPak::AddEntry(const std::string& name, const std::string& source_file, std::uint16_t group) {
+  TPakEntry e;
+  e.Name = name;
+  e.FileName = source_file;
+  e.Group = group;
+  Entries.push_back(std::move(e));
+  return Entries.size() - 1;
+}
+
+std::optional<Bytes> TPak::PackBuffer(std::size_t index, const std::uint8_t* data, std::uint32_t size) {
+  if (index >= Entries.size()) return std::nullopt;
+  TPakEntry& e = Entries[index];
+  e.OrigSize = size;
+  if (data == nullptr && size > 0) return std::nullopt;
+  Bytes block;
+  e.CompSize = 0;
+  if (size < LargeEntryLimit) {
+    block = Compress(data, size);
+    e.CompSize = static_cast<std::uint32_t>(block.size());
+  }
+  if (size < e.CompSize || size >= LargeEntryLimit) {
+    e.CompSize = 0;
+    block.assign(data, data + size);
+  }
+  CalcCRC32(block.data(), static_cast<std::uint32_t>(block.size()), e.CRC);
+  return block;
+}
+
+std::optional<Bytes> TPak::LoadSource(std::size_t index) {
+  if (index >= Entries.size()) return std::nullopt;
+  TPakEntry& e = Entries[index];
+  auto raw = ReadWholeFile(e.FileName);
+  if (!raw) throw std::runtime_error("cannot read the source file " + e.FileName);
+  e.OrigSize = static_cast<std::uint32_t>(raw->size());
+  if (e.OrigSize >= LargeEntryLimit) {
+    e.CompSize = 0;
+    e.CRC = 0;  // too large to check at start-up; such entries pass unchecked
+    return raw;
+  }
+  return PackBuffer(index, raw->data(), e.OrigSize);
+}
+
+bool TPak::WriteBlock(std::size_t index, const Bytes& block) {
+  TPakEntry& e = Entries[index];
+  if (!Handle.SeekToEnd()) return false;
+  auto pos = Handle.Position();
+  if (!pos) return false;
+  e.Offset = static_cast<std::uint32_t>(*pos - static_cast<std::uint64_t>(TrailerSize));
+  return Handle.Write(block.data(), block.size()) == block.size();
+}
+
+bool TPak::StoreBuffer(std::size_t index, const std::uint8_t* data, std::uint32_t size) {
+  auto block = PackBuffer(index, data, size);
+  return block && WriteBlock(index, *block);
+}
+
+bool TPak::StoreFile(std::size_t index) {
+  auto block = LoadSource(index);
+  return block && WriteBlock(index, *block);
+}
+
+bool TPak::StorePacked(std::size_t index, const Bytes& block) {
+  return index < Entries.size() && WriteBlock(index, block);
+}
+
+bool TPak::WriteDirectory() {
+  if (Entries.size() > 0xFFFF || !Handle.SeekToEnd()) return false;
+  auto end = Handle.Position();
+  if (!end || *end > 0xFFFFFFFFull) return false;
+  std::memcpy(Header.ID.data(), kMagic, 4);
+  Header.Version = 1;
+  Header.FileCount = static_cast<std::uint16_t>(Entries.size());
+  Header.DirOffset = static_cast<std::uint32_t>(*end);
+  Bytes out;
+  for (const TPakEntry& e : Entries) {
+    AppendPakString(out, e.Name);
+    AppendU32(out, e.CRC);
+    AppendU32(out, e.Offset);
+    AppendU32(out, e.CompSize);
+    AppendU32(out, e.OrigSize);
+    AppendU16(out, e.Group);
+  }
+  out.insert(out.end(), Header.ID.begin(), Header.ID.end());
+  AppendU16(out, Header.Version);
+  AppendU16(out, Header.FileCount);
+  AppendU32(out, Header.DataStart);
+  AppendU32(out, Header.DirOffset);
+  return Handle.Write(out.data(), out.size()) == out.size() && Handle.Flush();
+}
+
+void TPak::Close() { Handle.Close(); }
+
+std::optional<Bytes> TPak::ReadStoredFrom(platform::File& handle, std::size_t index) const {
+  if (index >= Entries.size()) return std::nullopt;
+  const TPakEntry& e = Entries[index];
+  const std::uint32_t len = e.StoredSize();
+  // A block that would run past the file is damaged; refusing it up front also keeps a
+  // damaged size from becoming a huge allocation.
+  if (len == 0 || std::uint64_t{e.Offset} + len > FileSize_) return std::nullopt;
+  Bytes block(len);
+  if (!handle.Seek(e.Offset) || handle.Read(block.data(), len) != len) return std::nullopt;
+  std::uint32_t crc = 0;
+  CalcCRC32(block.data(), len, crc);
+  if (crc != e.CRC) return std::nullopt;
+  return block;
+}
+
+std::optional<Bytes> TPak::ReadStored(std::size_t index) { return ReadStoredFrom(Handle, index); }
+
+std::optional<Bytes> TPak::Unpack(std::size_t index, Bytes block, std::uint64_t& decomp_size) const {
+  const TPakEntry& e = Entries[index];
+  decomp_size = 0;
+  if (e.OrigSize == 0) return std::nullopt;
+  Bytes data;
+  if (e.CompSize == 0) {
+    data = std::move(block);
+  } else {
+    // Writers never compress data of the large-entry size, so more output than that means
+    // a damaged record; the cap keeps it from taking memory without bound.
+    std::size_t estimate = std::min<std::size_t>(e.OrigSize, LargeEntryLimit);
+    InflateResult r = Inflate(block.data(), block.size(), estimate, LargeEntryLimit);
+    decomp_size = r.data.size();
+    if (r.status != InflateResult::Status::Complete) return std::nullopt;
+    data = std::move(r.data);
+  }
+  decomp_size = data.size();
+  if (data.size() != e.OrigSize) return std::nullopt;
+  return data;
+}
+
+std::optional<Bytes> TPak::Extract(std::size_t index) {
+  auto block = ReadStored(index);
+  if (!block) return std::nullopt;
+  std::uint64_t decomp_size = 0;
+  auto data = Unpack(index, std::move(*block), decomp_size);
+  const TPakEntry& e = Entries[index];
+  if (!data && e.OrigSize != 0 && Messages != nullptr) {
+    std::string text = e.Name + "\r\r" + "Error: DecompSize - " + std::to_string(decomp_size) + " OrigSize - " +
+                       std::to_string(e.OrigSize);
+    Messages->Show(platform::AnsiToWide(text), u"Error", kMbOk | kMbIconError);
+  }
+  return data;
+}
+
+std::optional<Bytes> TPak::ExtractByName(const std::string& name, std::uint16_t group, std::uint32_t& size) {
+  size = 0;
+  const std::string wanted = platform::AnsiLowerCase(name);
+  for (std::size_t i = 0; i < Entries.size(); ++i) {
+    if (Entries[i].Group == group && platform::AnsiLowerCase(Entries[i].Name) == wanted) {
+      size = Entries[i].OrigSize;
+      return Extract(i);
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<Bytes> TPak::FindFirstInGroup(std::uint16_t group, std::uint32_t& size, bool extract,
+                                            std::string& name) {
+  Cursor = 0;
+  return FindNextInGroup(group, size, extract, name);
+}
+
+std::optional<Bytes> TPak::FindNextInGroup(std::uint16_t group, std::uint32_t& size, bool extract,
+                                           std::string& name) {
+  size = 0;
+  name.clear();
+  std::size_t index = 0;
+  if (!NextIndexInGroup(group, index)) return std::nullopt;
+  size = Entries[index].OrigSize;
+  name = Entries[index].Name;
+  return extract ? Extract(index) : std::nullopt;
+}
+
+bool TPak::FirstIndexInGroup(std::uint16_t group, std::size_t& index) {
+  Cursor = 0;
+  return NextIndexInGroup(group, index);
+}
+
+bool TPak::NextIndexInGroup(std::uint16_t group, std::size_t& index) {
+  for (std::size_t i = Cursor; i < Entries.size(); ++i) {
+    if (Entries[i].Group == group) {
+      index = i;
+      Cursor = static_cast<std::uint32_t>(i + 1);
+      return true;
+    }
+  }
+  Cursor = static_cast<std::uint32_t>(Entries.size());
+  return false;
+}
+
+void TPak::ForEachInGroup(std::uint16_t group, const std::function<void(std::size_t)>& procedure) {
+  if (!procedure) return;
+  std::size_t index = 0;
+  for (bool found = FirstIndexInGroup(group, index); found; found = NextIndexInGroup(group, index)) {
+    procedure(index);
+  }
+}
+
+bool TPak::VerifyEntry(std::size_t index) { return VerifyEntryWith(Handle, index); }
+
+bool TPak::VerifyEntryWith(platform::File& handle, std::size_t index) const {
+  if (index >= Entries.size()) return false;
+  if (Entries[index].OrigSize >= LargeEntryLimit) return true;
+  auto block = ReadStoredFrom(handle, index);
+  if (!block) return false;
+  std::uint64_t decomp_size = 0;
+  return Unpack(index, std::move(*block), decomp_size).has_value();
+}
+
+std::size_t TPak::CountGroupedEntries() const {
+  return static_cast<std::size_t>(
+      std::count_if(Entries.begin(), Entries.end(), [](const TPakEntry& e) { return e.Group != 0; }));
+}
+
+std::size_t TPak::CountInGroup(std::uint16_t group) const {
+  return static_cast<std::size_t>(
+      std::count_if(Entries.begin(), Entries.end(), [group](const TPakEntry& e) { return e.Group == group; }));
+}
+
+bool TPak::CopyLargeEntry(const std::string& destination, const std::string& display_name, std::uint32_t size,
+                          std::size_t index, const std::function<void(const std::string&)>& progress) {
+  if (index >= Entries.size()) return false;
+  const TPakEntry& e = Entries[index];
+  if (std::uint64_t{e.Offset} + size > FileSize_) return false;
+  platform::File out;
+  if (!out.Open(destination, platform::OpenMode::Create)) return false;
+  if (!Handle.Seek(e.Offset)) return false;
+  Bytes chunk;
+  std::uint32_t done = 0;
+  while (done < size) {
+    std::uint32_t n = std::min(CopyChunkSize, size - done);
+    if (progress) progress(display_name + " - " + SizeToText(done) + " / " + SizeToText(size));
+    chunk.resize(n);
+    if (Handle.Read(chunk.data(), n) != n || out.Write(chunk.data(), n) != n) return false;
+    done += n;
+  }
+  return true;
+}
+
+void TPak::ExtractGroup(SetupContext& ctx, const std::string& directory, std::uint16_t group) {
+  const std::u16string status = ctx.Languages.GetText(18);
+  auto show = [&ctx, &status](const std::string& file_text) {
+    SetStatusText(ctx, TLanguages::ReplaceText(status, u"<%FILENAME%>", platform::AnsiToWide(file_text)));
+  };
+  std::uint32_t size = 0;
+  std::string name;
+  std::size_t index = 0;
+  for (bool found = FirstIndexInGroup(group, index); found; found = NextIndexInGroup(group, index)) {
+    size = Entries[index].OrigSize;
+    name = Entries[index].Name;
+    const std::string target = directory + "\\" + name;
+    if (!IsSafeEntryName(name)) {
+      ctx.LogLine("refused entry \"" + name + "\": its name would leave " + directory);
+    } else {
+      show(name);
+      ctx.UninstallList.AddFile(target);
+      if (size >= LargeEntryLimit) {
+        // The in-memory path creates missing folders; a large entry in a subfolder needs them too.
+        ForceDirectoriesLogged(ctx, ExtractFileDir(target));
+        CopyLargeEntry(target, name, size, index, show);
+      } else {
+        auto data = Extract(index);
+        WriteFileLogged(ctx, target, data ? data->data() : nullptr, data ? data->size() : 0);
+      }
+      ctx.LogLine("file " + target);
+    }
+    StepProgress(ctx, true);
+  }
+}
+
+}  // namespace zq

@@ -1,0 +1,115 @@
+// The setup package container: entry blocks appended behind the program, then the directory,
+// then a 16-byte header ending the file ("ZQPF", version, count, data start, directory offset).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "codec/zlib_codec.h"
+#include "platform/files.h"
+
+namespace zq {
+
+class SetupContext;
+class TMessageBoxes;
+
+struct TPakEntry {
+  std::string Name;
+  std::string FileName;  // source of an entry being written; never stored
+  std::uint32_t CRC = 0;
+  std::uint32_t Offset = 0;
+  std::uint32_t CompSize = 0;  // 0: stored raw
+  std::uint32_t OrigSize = 0;
+  std::uint16_t Group = 0;
+
+  // Length of the stored block.
+  std::uint32_t StoredSize() const { return CompSize == 0 && OrigSize > 0 ? OrigSize : CompSize; }
+};
+
+struct TPakHeader {
+  std::array<char, 4> ID{};
+  std::uint16_t Version = 0;
+  std::uint16_t FileCount = 0;
+  std::uint32_t DataStart = 0;
+  std::uint32_t DirOffset = 0;
+};
+
+inline constexpr std::uint32_t LargeEntryLimit = 0x4600000;  // 70 MiB
+inline constexpr std::uint32_t CopyChunkSize = 0x1900000;    // 25 MiB
+inline constexpr std::uint32_t kPakHeaderSize = 16;
+
+class TPak {
+ public:
+  enum class OpenFlags { Read, Create, Append };
+
+  // Create: read mode opens shared and reads the directory; Create makes a new file; Append
+  // opens an existing file for writing behind its current end.
+  TPak(const std::string& file_name, OpenFlags flags);
+  TPak(const TPak&) = delete;
+  TPak& operator=(const TPak&) = delete;
+
+  bool HasValidHeader() const;
+  // Why the directory was refused (damaged or absurd), empty when it was read or is simply absent.
+  const std::string& DirectoryProblem() const { return DirectoryProblem_; }
+
+  // Writing.
+  std::size_t AddEntry(const std::string& name, const std::string& source_file, std::uint16_t group);
+  std::optional<Bytes> PackBuffer(std::size_t index, const std::uint8_t* data, std::uint32_t size);
+  std::optional<Bytes> LoadSource(std::size_t index);
+  bool StoreBuffer(std::size_t index, const std::uint8_t* data, std::uint32_t size);
+  bool StoreFile(std::size_t index);
+  // Stores a block that is already packed (compressed in parallel by a writer of many entries).
+  bool StorePacked(std::size_t index, const Bytes& block);
+  bool WriteDirectory();
+  void Close();
+
+  // Reading. Every index past the directory gives nothing.
+  std::optional<Bytes> ReadStored(std::size_t index);
+  std::optional<Bytes> Extract(std::size_t index);
+  std::optional<Bytes> ExtractByName(const std::string& name, std::uint16_t group, std::uint32_t& size);
+  std::optional<Bytes> FindFirstInGroup(std::uint16_t group, std::uint32_t& size, bool extract, std::string& name);
+  std::optional<Bytes> FindNextInGroup(std::uint16_t group, std::uint32_t& size, bool extract, std::string& name);
+  bool FirstIndexInGroup(std::uint16_t group, std::size_t& index);
+  bool NextIndexInGroup(std::uint16_t group, std::size_t& index);
+  void ForEachInGroup(std::uint16_t group, const std::function<void(std::size_t)>& procedure);
+  bool VerifyEntry(std::size_t index);
+  std::size_t CountGroupedEntries() const;
+  std::size_t CountInGroup(std::uint16_t group) const;
+  // Copies a large raw entry to `destination` in chunks, reporting bytes done against the
+  // total. `progress` (may be empty) is called before each chunk with the display text.
+  bool CopyLargeEntry(const std::string& destination, const std::string& display_name, std::uint32_t size,
+                      std::size_t index, const std::function<void(const std::string&)>& progress);
+  void ExtractGroup(SetupContext& ctx, const std::string& directory, std::uint16_t group);
+
+  // Checks one entry through another handle of the same file, so that several threads can
+  // verify at once; the check is the one VerifyEntry makes.
+  bool VerifyEntryWith(platform::File& handle, std::size_t index) const;
+  const std::string& FilePath() const { return FilePath_; }
+  std::uint64_t FileSize() const { return FileSize_; }
+
+  // Where the "Error" box of a size mismatch goes; none: not shown.
+  TMessageBoxes* Messages = nullptr;
+
+  std::int32_t TrailerSize = 0;
+  std::uint32_t Cursor = 0;
+  platform::File Handle;
+  std::vector<TPakEntry> Entries;
+  TPakHeader Header;
+
+ private:
+  void ReadDirectory();
+  std::optional<Bytes> ReadStoredFrom(platform::File& handle, std::size_t index) const;
+  // Inflates or copies a stored block; `decomp_size` receives the size that came out.
+  std::optional<Bytes> Unpack(std::size_t index, Bytes block, std::uint64_t& decomp_size) const;
+  bool WriteBlock(std::size_t index, const Bytes& block);
+
+  std::string FilePath_;
+  std::uint64_t FileSize_ = 0;
+  std::string DirectoryProblem_;
+};
+
+}  // namespace zq

@@ -1,0 +1,63 @@
+#include "container/pak_string.h"
+
+#include "codec/zlib_codec.h"
+
+namespace zq {
+
+std::optional<std::string> ReadPakString(platform::File& handle) {
+  std::uint8_t count[2];
+  if (handle.Read(count, 2) != 2) return std::nullopt;
+  std::string text(LoadU16(count), '\0');
+  if (!text.empty() && handle.Read(text.data(), text.size()) != text.size()) return std::nullopt;
+  return text;
+}
+
+bool WritePakString(platform::File& handle, const std::string& text) {
+  std::vector<std::uint8_t> bytes;
+  AppendPakString(bytes, text);
+  return handle.Write(bytes.data(), bytes.size()) != bytes.size();
+}
+
+void AppendU8(std::vector<std::uint8_t>& out, std::uint8_t v) { out.push_back(v); }
+
+void AppendU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+  out.push_back(static_cast<std::uint8_t>(v));
+  out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+void AppendPakString(std::vector<std::uint8_t>& out, const std::string& text) {
+  // The count keeps the low 16 bits of the length and the bytes follow it; only that many are
+  // written, so an over-long text cannot make the record unreadable.
+  std::uint16_t n = static_cast<std::uint16_t>(text.size());
+  AppendU16(out, n);
+  out.insert(out.end(), text.begin(), text.begin() + n);
+}
+
+std::uint16_t LoadU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+
+std::uint32_t LoadU32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+
+bool CalcCRC32(const void* buffer, std::uint32_t size, std::uint32_t& crc) {
+  if (size == 0) return true;
+  if (buffer == nullptr) return false;
+  crc = Crc32(static_cast<const std::uint8_t*>(buffer), size);
+  return true;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
+  platform::File f;
+  if (!f.Open(path, platform::OpenMode::ReadExclusive)) return std::nullopt;
+  auto size = f.Size();
+  if (!size || *size > 0xFFFFFFFFu) return std::nullopt;
+  std::vector<std::uint8_t> data(static_cast<std::size_t>(*size));
+  if (f.Read(data.data(), data.size()) != data.size()) return std::nullopt;
+  return data;
+}
+
+}  // namespace zq

@@ -1,0 +1,244 @@
+#include "container/pak.h"
+
+#include <gtest/gtest.h>
+
+#include "container/pak_string.h"
+#include "context/setup_context.h"
+#include "support/sample_package.h"
+#include "support/temp_dir.h"
+
+namespace zq {
+namespace {
+
+using test::SampleEntry;
+
+std::string AsString(const std::optional<Bytes>& b) { return b ? std::string(b->begin(), b->end()) : "<none>"; }
+
+class RecordingBoxes : public TMessageBoxes {
+ public:
+  int Show(const std::u16string& text, const std::u16string& caption, unsigned) override {
+    shown.emplace_back(caption, text);
+    return kIdOk;
+  }
+  std::vector<std::pair<std::u16string, std::u16string>> shown;
+};
+
+class PakTest : public ::testing::Test {
+ protected:
+  std::string Write(const std::vector<SampleEntry>& entries, std::size_t program = 1000) {
+    std::string path = dir_ / "setup.exe";
+    EXPECT_TRUE(test::WritePackage(path, test::FakeProgram(program), entries));
+    return path;
+  }
+  // Rewrites bytes of a written package in place.
+  void Patch(const std::string& path, std::uint64_t offset, const std::string& bytes) {
+    std::string all = test::ReadAll(path);
+    all.replace(offset, bytes.size(), bytes);
+    test::WriteAll(path, all);
+  }
+  test::TempDir dir_;
+};
+
+TEST_F(PakTest, WrittenPackageReadsBackEntryForEntryWithoutGaps) {
+  const std::string text(5000, 'a');
+  const std::string noise = test::Incompressible(76, 7);
+  auto path = Write({{"SetupInfo", 0, "record"},
+                     {"docs\\a.txt", 1, text},
+                     {"noise.bin", 1, noise},
+                     {"empty.txt", 2, ""},
+                     {"docs\\a.txt", 2, "other group"}},
+                    1234);
+  TPak pak(path, TPak::OpenFlags::Read);
+  ASSERT_TRUE(pak.HasValidHeader());
+  ASSERT_EQ(pak.Entries.size(), 5u);
+  EXPECT_EQ(pak.Header.Version, 1);
+  EXPECT_EQ(pak.Header.DataStart, 1234u);
+  EXPECT_EQ(pak.Entries[0].Offset, 1234u);
+  for (std::size_t i = 1; i < pak.Entries.size(); ++i) {
+    EXPECT_EQ(pak.Entries[i].Offset, pak.Entries[i - 1].Offset + pak.Entries[i - 1].StoredSize()) << i;
+  }
+  EXPECT_EQ(pak.Entries.back().Offset + pak.Entries.back().StoredSize(), pak.Header.DirOffset);
+  EXPECT_EQ(pak.TrailerSize, static_cast<std::int32_t>(pak.FileSize() - pak.Header.DirOffset));
+
+  EXPECT_EQ(AsString(pak.Extract(1)), text);
+  EXPECT_GT(pak.Entries[1].CompSize, 0u);
+  EXPECT_LT(pak.Entries[1].CompSize, 100u);
+  // Incompressible data is stored raw with the CRC over the raw bytes.
+  EXPECT_EQ(pak.Entries[2].CompSize, 0u);
+  EXPECT_EQ(pak.Entries[2].CRC, Crc32(reinterpret_cast<const std::uint8_t*>(noise.data()), noise.size()));
+  EXPECT_EQ(AsString(pak.Extract(2)), noise);
+  // An empty entry yields nothing and fails verification.
+  EXPECT_FALSE(pak.Extract(3).has_value());
+  EXPECT_FALSE(pak.VerifyEntry(3));
+  for (std::size_t i : {0u, 1u, 2u, 4u}) EXPECT_TRUE(pak.VerifyEntry(i)) << i;
+  EXPECT_FALSE(pak.VerifyEntry(5));
+  EXPECT_FALSE(pak.Extract(99).has_value());
+}
+
+TEST_F(PakTest, CompressedBlocksAreLevelNineZlibStreams) {
+  auto path = Write({{"a", 1, std::string(1000, 'x')}});
+  TPak pak(path, TPak::OpenFlags::Read);
+  auto stored = pak.ReadStored(0);
+  ASSERT_TRUE(stored.has_value());
+  EXPECT_EQ((*stored)[0], 0x78);
+  EXPECT_EQ((*stored)[1], 0xDA);
+}
+
+TEST_F(PakTest, NameLookupIgnoresCaseButNeedsTheGroup) {
+  auto path = Write({{"SetupInfo", 0, "zero"}, {"Data.bin", 1, "one"}, {"data.BIN", 2, "two"}});
+  TPak pak(path, TPak::OpenFlags::Read);
+  std::uint32_t size = 0;
+  EXPECT_EQ(AsString(pak.ExtractByName("setupinfo", 0, size)), "zero");
+  EXPECT_EQ(size, 4u);
+  EXPECT_FALSE(pak.ExtractByName("setupinfo", 1, size).has_value());
+  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(AsString(pak.ExtractByName("DATA.bin", 1, size)), "one");
+  EXPECT_EQ(AsString(pak.ExtractByName("DATA.bin", 2, size)), "two");
+}
+
+TEST_F(PakTest, GroupEnumerationAndCounts) {
+  auto path = Write({{"a", 1, "1"}, {"b", 0, "0"}, {"c", 1, "11"}, {"d", 3, "3"}});
+  TPak pak(path, TPak::OpenFlags::Read);
+  std::uint32_t size = 0;
+  std::string name;
+  EXPECT_EQ(AsString(pak.FindFirstInGroup(1, size, true, name)), "1");
+  EXPECT_EQ(name, "a");
+  EXPECT_FALSE(pak.FindNextInGroup(1, size, false, name).has_value());
+  EXPECT_EQ(name, "c");
+  EXPECT_EQ(size, 2u);
+  pak.FindNextInGroup(1, size, true, name);
+  EXPECT_EQ(name, "");
+  EXPECT_EQ(size, 0u);
+  std::vector<std::size_t> seen;
+  pak.ForEachInGroup(1, [&](std::size_t i) { seen.push_back(i); });
+  EXPECT_EQ(seen, (std::vector<std::size_t>{0, 2}));
+  EXPECT_EQ(pak.CountGroupedEntries(), 3u);
+  EXPECT_EQ(pak.CountInGroup(1), 2u);
+  EXPECT_EQ(pak.CountInGroup(2), 0u);
+}
+
+TEST_F(PakTest, FileWithoutHeaderHasAnEmptyDirectory) {
+  std::string path = dir_ / "plain.exe";
+  test::WriteAll(path, test::FakeProgram(5000));
+  TPak pak(path, TPak::OpenFlags::Read);
+  EXPECT_FALSE(pak.HasValidHeader());
+  EXPECT_TRUE(pak.Entries.empty());
+  EXPECT_TRUE(pak.DirectoryProblem().empty());
+  std::uint32_t size = 7;
+  EXPECT_FALSE(pak.ExtractByName("SetupInfo", 0, size).has_value());
+  EXPECT_EQ(size, 0u);
+
+  test::WriteAll(path, "ZQP");  // shorter than a header
+  TPak tiny(path, TPak::OpenFlags::Read);
+  EXPECT_FALSE(tiny.HasValidHeader());
+  TPak missing(dir_ / "missing.exe", TPak::OpenFlags::Read);
+  EXPECT_FALSE(missing.HasValidHeader());
+}
+
+TEST_F(PakTest, DamagedDirectoriesAreRefusedWithAReason) {
+  auto path = Write({{"a", 1, "alpha"}, {"b", 1, "beta"}});
+  const std::string good = test::ReadAll(path);
+  const std::uint64_t header = good.size() - 16;
+  auto u32 = [](std::uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+
+  Patch(path, header + 12, u32(static_cast<std::uint32_t>(good.size() + 100)));  // directory past the end
+  EXPECT_FALSE(TPak(path, TPak::OpenFlags::Read).HasValidHeader());
+  EXPECT_NE(TPak(path, TPak::OpenFlags::Read).DirectoryProblem().find("past the end"), std::string::npos);
+
+  test::WriteAll(path, good);
+  Patch(path, header + 6, std::string("\xFF\xFF", 2));  // absurd count
+  EXPECT_FALSE(TPak(path, TPak::OpenFlags::Read).HasValidHeader());
+
+  test::WriteAll(path, good);
+  // The first name's length runs the record past the directory's end.
+  const std::uint32_t dir_offset = LoadU32(reinterpret_cast<const std::uint8_t*>(good.data()) + header + 12);
+  Patch(path, dir_offset, std::string("\xF0\x00", 2));
+  TPak damaged(path, TPak::OpenFlags::Read);
+  EXPECT_FALSE(damaged.HasValidHeader());
+  EXPECT_TRUE(damaged.Entries.empty());
+
+  test::WriteAll(path, good);
+  Patch(path, header + 12, u32(0));  // a directory as large as the file
+  EXPECT_FALSE(TPak(path, TPak::OpenFlags::Read).HasValidHeader());
+}
+
+TEST_F(PakTest, DamagedBlocksFailVerificationAndExtraction) {
+  auto path = Write({{"a", 1, std::string(3000, 'q')}, {"b", 1, "plain data"}});
+  TPak probe(path, TPak::OpenFlags::Read);
+  const std::uint32_t first = probe.Entries[0].Offset;
+  const std::uint32_t second = probe.Entries[1].Offset;
+  probe.Close();
+  Patch(path, first + 5, "\x55");
+  Patch(path, second, "P");
+  TPak pak(path, TPak::OpenFlags::Read);
+  EXPECT_FALSE(pak.VerifyEntry(0));
+  EXPECT_FALSE(pak.Extract(0).has_value());
+  EXPECT_FALSE(pak.VerifyEntry(1));
+  EXPECT_FALSE(pak.ReadStored(1).has_value());
+}
+
+TEST_F(PakTest, WrongOriginalSizeShowsTheSizeMessage) {
+  auto path = Write({{"data.bin", 1, std::string(3000, 'q')}});
+  TPak probe(path, TPak::OpenFlags::Read);
+  const std::uint32_t dir = probe.Header.DirOffset;
+  probe.Close();
+  // OrigSize of the first record: 2 + name(8) + CRC, Offset, CompSize.
+  Patch(path, dir + 2 + 8 + 12, std::string("\xD0\x07\x00\x00", 4));  // 2000
+  TPak pak(path, TPak::OpenFlags::Read);
+  RecordingBoxes boxes;
+  pak.Messages = &boxes;
+  EXPECT_FALSE(pak.VerifyEntry(0));
+  EXPECT_TRUE(boxes.shown.empty());  // verification is silent
+  EXPECT_FALSE(pak.Extract(0).has_value());
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].first, u"Error");
+  EXPECT_EQ(boxes.shown[0].second, u"data.bin\r\rError: DecompSize - 3000 OrigSize - 2000");
+}
+
+TEST_F(PakTest, BlockSizeBeyondTheFileIsRefusedWithoutReading) {
+  auto path = Write({{"data.bin", 1, std::string(300, 'q')}});
+  TPak probe(path, TPak::OpenFlags::Read);
+  const std::uint32_t dir = probe.Header.DirOffset;
+  probe.Close();
+  Patch(path, dir + 2 + 8 + 8, std::string("\x00\x00\x00\x7F", 4));  // CompSize near 2 GiB
+  TPak pak(path, TPak::OpenFlags::Read);
+  EXPECT_FALSE(pak.ReadStored(0).has_value());
+  EXPECT_FALSE(pak.VerifyEntry(0));
+}
+
+TEST_F(PakTest, StoreFileReadsTheSourceAndAppendKeepsTheProgramPart) {
+  std::string src = dir_ / "source.txt";
+  test::WriteAll(src, std::string(4000, 'z'));
+  std::string path = dir_ / "uninst.exe";
+  test::WriteAll(path, test::FakeProgram(777));
+  {
+    TPak writer(path, TPak::OpenFlags::Append);
+    EXPECT_EQ(writer.Header.DataStart, 777u);
+    writer.StoreFile(writer.AddEntry("source.txt", src, 0));
+    std::size_t missing = writer.AddEntry("gone", dir_ / "no-such-file", 0);
+    EXPECT_THROW(writer.StoreFile(missing), std::runtime_error);
+    writer.Entries.pop_back();
+    ASSERT_TRUE(writer.WriteDirectory());
+  }
+  EXPECT_EQ(test::ReadAll(path).substr(0, 777), test::FakeProgram(777));
+  TPak pak(path, TPak::OpenFlags::Read);
+  ASSERT_TRUE(pak.HasValidHeader());
+  EXPECT_EQ(pak.Entries[0].Offset, 777u);
+  EXPECT_EQ(AsString(pak.Extract(0)), std::string(4000, 'z'));
+}
+
+TEST_F(PakTest, CreatedContainerStartsAtZero) {
+  std::string path = dir_ / "bare.pak";
+  {
+    TPak writer(path, TPak::OpenFlags::Create);
+    writer.StoreBuffer(writer.AddEntry("x", "", 0), reinterpret_cast<const std::uint8_t*>("abc"), 3);
+    ASSERT_TRUE(writer.WriteDirectory());
+  }
+  TPak pak(path, TPak::OpenFlags::Read);
+  EXPECT_EQ(pak.Header.DataStart, 0u);
+  EXPECT_EQ(pak.Entries[0].Offset, 0u);
+  EXPECT_EQ(AsString(pak.Extract(0)), "abc");
+}
+
+}  // namespace
+}  // namespace zq

@@ -1,0 +1,40 @@
+// The setup information record: names, where the setup installs, and whether this
+// executable is the setup or its uninstaller. Stored as the entry "SetupInfo".
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zq {
+
+struct TInstallDirRegKey {
+  std::uint8_t HKEY = 0;  // root code 0..4
+  std::string Path;
+  std::string Key;  // empty: no registry lookup
+};
+
+class TSetupInfoFile {
+ public:
+  std::string SetupName;
+  std::string ShortName;
+  std::string SetupExeName;
+  std::string UninstallExeName;
+  std::string LogPrefix;
+  std::string InstallDir;
+  std::string Changelog;
+  TInstallDirRegKey InstallDirRegKey;
+  std::string Pages;
+  std::string UninstallPages;
+  std::uint8_t Mode = 0;  // 0 setup, 1 uninstaller
+  std::uint8_t HasUninstaller = 0;
+
+  // Reads every field in order. False when the buffer ends early: the record has no partial
+  // state, so the caller treats that as a corrupt setup (the fields are then unspecified).
+  bool LoadFromBuffer(const std::uint8_t* buffer, std::uint32_t size);
+  std::vector<std::uint8_t> Serialize() const;
+  // Creates or truncates the file and writes the record; false when it could not be written.
+  bool SaveToFile(const std::string& path) const;
+};
+
+}  // namespace zq

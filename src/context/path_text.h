@@ -1,0 +1,23 @@
+// Small text helpers for paths and name=value pairs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace zq {
+
+std::string IncludeTrailingBackslash(const std::string& path);
+std::u16string IncludeTrailingBackslash(const std::u16string& path);
+// Directory part without the trailing backslash ("C:\a\b.txt" -> "C:\a"); "" without one.
+std::string ExtractFileDir(const std::string& path);
+// Name part after the last "\", "/" or ":".
+std::string ExtractFileName(const std::string& path);
+// "name=value" -> {name, value}; without "=" the name is empty and the value the whole text.
+std::pair<std::u16string, std::u16string> SplitNameValue(const std::u16string& text);
+// A standard decimal integer conversion (optional sign, then digits, nothing else, 32 bits);
+// -1 when it fails.
+std::int32_t StrToIntOr(const std::string& text);
+std::int32_t StrToIntOr(const std::u16string& text);
+
+}  // namespace zq

@@ -1,0 +1,29 @@
+#include "context/setup_context.h"
+
+#include "context/macros.h"
+
+namespace zq {
+
+SetupContext::SetupContext() {
+  UninstallList.Collapse = [this](const std::string& path) { return CollapseMacrosAnsi(*this, path); };
+  LanguageStrings.Add("<%SETUPTITLE%>", &SetupInfo.SetupName);
+  LanguageStrings.Add("<%SETUPSHORTTITLE%>", &SetupInfo.ShortName);
+  LanguageStrings.Add("<%CHANGELOG%>", &SetupInfo.Changelog);
+  LanguageStrings.Add("<%SPACEREQ%>", &SpaceRequiredText);
+  LanguageStrings.Add("<%SPACEAVA%>", &SpaceAvailableText);
+}
+
+int SetupContext::MessageBox(const std::u16string& text, const std::u16string& caption, unsigned flags) {
+  if (Messages != nullptr) return Messages->Show(text, caption, flags);
+  switch (flags & 0xF) {
+    case kMbYesNo:
+    case kMbYesNoCancel:
+      return kIdYes;
+    case kMbRetryCancel:
+      return kIdCancel;  // retrying unattended could never end
+    default:
+      return kIdOk;
+  }
+}
+
+}  // namespace zq

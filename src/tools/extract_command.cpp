@@ -1,0 +1,106 @@
+#include "container/entry_name.h"
+#include "context/path_text.h"
+#include "platform/files.h"
+#include "tools/commands.h"
+#include "tools/open_setup.h"
+#include "tools/tool_support.h"
+
+namespace zq::tool {
+
+namespace {
+constexpr const char* kUsage = "zq extract SETUP [-o DIR] [--group G] [--force]";
+constexpr const char* kHelp =
+    "Write the entries of a setup's package as files below DIR (default: the current folder).\n"
+    "With --group G only that group is written, straight into DIR; without it each group goes\n"
+    "into its own folder DIR/group-N, since two groups may hold the same name.\n\n"
+    "  -o DIR      target folder (created when missing)\n"
+    "  --group G   only group G (0 holds the setup's own files, 1.. the payload)\n"
+    "  --force     overwrite files that already exist (otherwise they are kept and reported)\n\n"
+    "Entry names that would leave DIR (absolute, with a drive letter or a \"..\" part) are refused.\n"
+    "Exit 0 when every entry was written, 1 when any was refused or damaged.\n";
+}  // namespace
+
+int RunExtract(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
+  Args args(argv, {"-o", "--group"});
+  if (args.Has("--help") || args.Has("-h")) {
+    out << "usage: " << kUsage << "\n\n" << kHelp;
+    return kExitOk;
+  }
+  if (!CheckArgs(args, {"-o", "--group", "--force"}, 1, 1, kUsage, err)) return kExitUsage;
+  std::optional<int> only_group;
+  if (auto g = args.Value("--group")) {
+    int v = StrToIntOr(*g);
+    if (v < 0 || v > 0xFFFF) {
+      err << "zq: --group needs a number from 0 to 65535, not \"" << *g << "\"\nusage: " << kUsage << "\n";
+      return kExitUsage;
+    }
+    only_group = v;
+  }
+  const std::string dir = args.Value("-o").value_or(".");
+  const bool force = args.Has("--force");
+  auto pak = OpenSetup(args.Positionals()[0], err);
+  if (!pak) return kExitFailed;
+  if (!MakeDirs(dir)) {
+    err << "zq: cannot create the folder " << dir << "\n";
+    return kExitFailed;
+  }
+
+  std::uint64_t total = 0;
+  for (const auto& e : pak->Entries) {
+    if (!only_group || e.Group == *only_group) total += e.OrigSize;
+  }
+  ProgressBar bar("extracting", total);
+  std::uint64_t done = 0;
+  std::size_t written = 0, problems = 0;
+  for (std::size_t i = 0; i < pak->Entries.size(); ++i) {
+    const TPakEntry& e = pak->Entries[i];
+    if (only_group && e.Group != *only_group) continue;
+    const std::string shown = AnsiToUtf8(e.Name);
+    if (!IsSafeEntryName(e.Name)) {
+      bar.Finish();
+      err << "zq: refused entry " << i << " \"" << shown << "\": its name would leave the target folder\n";
+      ++problems;
+      continue;
+    }
+    const std::string base = only_group ? dir : JoinPath(dir, "group-" + std::to_string(e.Group));
+    const std::string target = JoinPath(base, e.Name);
+    if (!force && platform::FileExists(target)) {
+      bar.Finish();
+      err << "zq: kept existing file " << target << " (use --force to overwrite)\n";
+      ++problems;
+      continue;
+    }
+    if (!MakeDirs(ExtractFileDir(target))) {
+      err << "zq: cannot create the folder for " << target << "\n";
+      ++problems;
+      continue;
+    }
+    bool ok;
+    if (e.OrigSize >= LargeEntryLimit) {
+      ok = pak->CopyLargeEntry(target, e.Name, e.OrigSize, i, nullptr);
+    } else if (e.OrigSize == 0) {
+      platform::File f;
+      ok = f.Open(target, platform::OpenMode::Create);
+    } else {
+      auto data = pak->Extract(i);
+      platform::File f;
+      ok = data && f.Open(target, platform::OpenMode::Create) && f.Write(data->data(), data->size()) == data->size();
+    }
+    if (!ok) {
+      bar.Finish();
+      err << "zq: entry " << i << " \"" << shown << "\" is damaged or could not be written\n";
+      ++problems;
+      continue;
+    }
+    ++written;
+    done += e.OrigSize;
+    bar.Update(done);
+  }
+  bar.Finish();
+  out << written << " files written to " << dir;
+  if (problems) out << ", " << problems << " not written";
+  out << "\n";
+  return problems ? kExitFailed : kExitOk;
+}
+
+}  // namespace zq::tool

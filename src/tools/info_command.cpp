@@ -1,0 +1,69 @@
+#include "container/setup_info.h"
+#include "context/registry_roots.h"
+#include "tools/commands.h"
+#include "tools/open_setup.h"
+#include "tools/tool_support.h"
+
+namespace zq::tool {
+
+namespace {
+constexpr const char* kUsage = "zq info SETUP [--json]";
+constexpr const char* kHelp =
+    "Show a setup's information record (\"SetupInfo\"): names, installation folder, its registry\n"
+    "lookup, page folders, whether it is a setup or an uninstaller; and the package's layout.\n\n"
+    "  --json   the same as one JSON object\n";
+}  // namespace
+
+int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
+  Args args(argv, {});
+  if (args.Has("--help") || args.Has("-h")) {
+    out << "usage: " << kUsage << "\n\n" << kHelp;
+    return kExitOk;
+  }
+  if (!CheckArgs(args, {"--json"}, 1, 1, kUsage, err)) return kExitUsage;
+  auto pak = OpenSetup(args.Positionals()[0], err);
+  if (!pak) return kExitFailed;
+  std::uint32_t size = 0;
+  auto buffer = pak->ExtractByName("SetupInfo", 0, size);
+  TSetupInfoFile info;
+  if (!buffer) {
+    err << "zq: the package has no readable \"SetupInfo\" entry in group 0\n";
+    return kExitFailed;
+  }
+  if (!info.LoadFromBuffer(buffer->data(), static_cast<std::uint32_t>(buffer->size()))) {
+    err << "zq: the \"SetupInfo\" entry ends before its last field (damaged record)\n";
+    return kExitFailed;
+  }
+  const std::string mode = info.Mode == 0 ? "setup" : info.Mode == 1 ? "uninstaller" : "unknown";
+  const std::pair<const char*, std::string> fields[] = {
+      {"setup_name", info.SetupName},
+      {"short_name", info.ShortName},
+      {"setup_exe_name", info.SetupExeName},
+      {"uninstall_exe_name", info.UninstallExeName},
+      {"log_prefix", info.LogPrefix},
+      {"install_dir", info.InstallDir},
+      {"changelog", info.Changelog},
+      {"install_dir_reg_root", RootCodeToName(info.InstallDirRegKey.HKEY)},
+      {"install_dir_reg_path", info.InstallDirRegKey.Path},
+      {"install_dir_reg_value", info.InstallDirRegKey.Key},
+      {"pages", info.Pages},
+      {"uninstall_pages", info.UninstallPages},
+  };
+  if (args.Has("--json")) {
+    out << "{";
+    for (const auto& [name, value] : fields) out << "\n  \"" << name << "\": " << JsonString(AnsiToUtf8(value)) << ",";
+    out << "\n  \"mode\": " << int{info.Mode} << ",\n  \"mode_name\": \"" << mode << "\",\n  \"has_uninstaller\": "
+        << int{info.HasUninstaller} << ",\n  \"entries\": " << pak->Entries.size() << ",\n  \"data_start\": "
+        << pak->Header.DataStart << ",\n  \"dir_offset\": " << pak->Header.DirOffset << "\n}\n";
+    return kExitOk;
+  }
+  for (const auto& [name, value] : fields) out << name << ": " << AnsiToUtf8(value) << "\n";
+  out << "mode: " << int{info.Mode} << " (" << mode << ")\n"
+      << "has_uninstaller: " << int{info.HasUninstaller} << "\n"
+      << "entries: " << pak->Entries.size() << " (" << pak->CountGroupedEntries() << " in payload groups)\n"
+      << "data_start: " << pak->Header.DataStart << "\n"
+      << "dir_offset: " << pak->Header.DirOffset << "\n";
+  return kExitOk;
+}
+
+}  // namespace zq::tool

@@ -1,0 +1,57 @@
+#include "container/pak_string.h"
+#include "tools/commands.h"
+#include "tools/tool_support.h"
+#include "uninstall/uninstall_list.h"
+
+namespace zq::tool {
+
+namespace {
+constexpr const char* kUsage = "zq log FILE [--json]";
+constexpr const char* kHelp =
+    "Decode an uninstall log (install.log): the files, registry values and folders a setup\n"
+    "recorded, in the order the uninstaller reads them.\n\n"
+    "  --json   {\"files\": [...], \"reg_values\": [...], \"dirs\": [...]}\n";
+
+void JsonList(std::ostream& out, const char* name, const std::vector<std::string>& lines, bool last) {
+  out << "  \"" << name << "\": [";
+  for (std::size_t i = 0; i < lines.size(); ++i) out << (i ? ", " : "") << JsonString(AnsiToUtf8(lines[i]));
+  out << "]" << (last ? "\n" : ",\n");
+}
+}  // namespace
+
+int RunLog(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
+  Args args(argv, {});
+  if (args.Has("--help") || args.Has("-h")) {
+    out << "usage: " << kUsage << "\n\n" << kHelp;
+    return kExitOk;
+  }
+  if (!CheckArgs(args, {"--json"}, 1, 1, kUsage, err)) return kExitUsage;
+  const std::string& path = args.Positionals()[0];
+  auto bytes = ReadWholeFile(path);
+  if (!bytes) {
+    err << "zq: " << path << ": cannot be read\n";
+    return kExitFailed;
+  }
+  TUninstallList log;
+  if (!log.LoadFromBuffer(bytes->data(), bytes->size())) {
+    err << "zq: " << path << ": not an uninstall log, or a damaged one (it ends before its last line)\n";
+    return kExitFailed;
+  }
+  if (args.Has("--json")) {
+    out << "{\n";
+    JsonList(out, "files", log.Files, false);
+    JsonList(out, "reg_values", log.RegValues, false);
+    JsonList(out, "dirs", log.Dirs, true);
+    out << "}\n";
+    return kExitOk;
+  }
+  out << "files (" << log.Files.size() << "):\n";
+  for (const auto& l : log.Files) out << "  " << AnsiToUtf8(l) << "\n";
+  out << "registry values (" << log.RegValues.size() << "):\n";
+  for (const auto& l : log.RegValues) out << "  " << AnsiToUtf8(l) << "\n";
+  out << "directories (" << log.Dirs.size() << "):\n";
+  for (const auto& l : log.Dirs) out << "  " << AnsiToUtf8(l) << "\n";
+  return kExitOk;
+}
+
+}  // namespace zq::tool

@@ -1,0 +1,62 @@
+// What every zq command shares: argument parsing, text output, JSON, the progress bar.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace zq::tool {
+
+// Exit codes scripts can rely on.
+enum ExitCode : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+
+// Arguments of one command: flags (with or without a value) and positionals.
+class Args {
+ public:
+  // `with_value` lists the options that take a value ("-o", "--group").
+  Args(const std::vector<std::string>& argv, const std::vector<std::string>& with_value);
+  bool Has(const std::string& flag) const;
+  std::optional<std::string> Value(const std::string& flag) const;
+  const std::vector<std::string>& Positionals() const { return positionals_; }
+  // Options given that the command does not know; empty when all are known.
+  std::vector<std::string> Unknown(const std::vector<std::string>& known) const;
+  const std::string& Error() const { return error_; }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> options_;
+  std::vector<std::string> positionals_;
+  std::string error_;
+};
+
+// Checks a command's arguments; on a problem prints it with the usage line and returns false.
+bool CheckArgs(const Args& args, const std::vector<std::string>& known, std::size_t min_pos, std::size_t max_pos,
+               const std::string& usage, std::ostream& err);
+
+// ANSI (Windows-1252 on the host) bytes as UTF-8 for the terminal and JSON.
+std::string AnsiToUtf8(const std::string& text);
+std::string JsonString(const std::string& utf8);
+std::string Hex8(std::uint32_t v);
+
+// "a\b" below `dir` as a path the platform layer opens (host: slashes).
+std::string JoinPath(const std::string& dir, const std::string& relative);
+// Creates `dir` and its missing parents.
+bool MakeDirs(const std::string& dir);
+
+// A one-line bar on standard error, only when it is a terminal.
+class ProgressBar {
+ public:
+  ProgressBar(std::string label, std::uint64_t total);
+  ~ProgressBar();
+  void Update(std::uint64_t done);
+  void Finish();
+
+ private:
+  std::string label_;
+  std::uint64_t total_;
+  bool active_;
+  int last_percent_ = -1;
+};
+
+}  // namespace zq::tool

@@ -1,0 +1,129 @@
+#include "uninstall/uninstall_list.h"
+
+#include <algorithm>
+
+#include "container/pak_string.h"
+#include "context/buffer_manager.h"
+#include "context/scrambler.h"
+#include "platform/files.h"
+
+namespace zq {
+
+namespace {
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+bool SameText(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+}
+
+void AddUnique(std::vector<std::string>& list, const std::string& line) {
+  for (const auto& existing : list) {
+    if (SameText(existing, line)) return;
+  }
+  list.push_back(line);
+}
+
+}  // namespace
+
+void TUninstallList::Clear() {
+  Files.clear();
+  RegValues.clear();
+  Dirs.clear();
+}
+
+void TUninstallList::AddFile(const std::string& path) { AddUnique(Files, Collapse ? Collapse(path) : path); }
+
+void TUninstallList::AddRegValue(const std::string& line) { AddUnique(RegValues, line); }
+
+void TUninstallList::AddDir(const std::string& path) { Dirs.push_back(path); }
+
+std::string TUninstallList::RegValueLine(const std::string& root, const std::string& key, const std::string& name,
+                                         const std::string& value) {
+  return "\"" + root + "\" \"" + key + "\" \"" + name + "\" \"" + value + "\"";
+}
+
+bool TUninstallList::SplitRegValueLine(const std::string& line, std::string fields[4]) {
+  // The separators are exactly `" "`; values may themselves hold quotes, so the three
+  // separators are found from the outside in: root and key cannot hold `" "`, the value
+  // is what lies between the third separator and the closing quote.
+  if (line.size() < 2 || line.front() != '"' || line.back() != '"') return false;
+  const std::string body = line.substr(1, line.size() - 2);
+  const std::string sep = "\" \"";
+  std::size_t a = body.find(sep);
+  if (a == std::string::npos) return false;
+  std::size_t b = body.find(sep, a + sep.size());
+  if (b == std::string::npos) return false;
+  std::size_t c = body.find(sep, b + sep.size());
+  if (c == std::string::npos) return false;
+  fields[0] = body.substr(0, a);
+  fields[1] = body.substr(a + sep.size(), b - a - sep.size());
+  fields[2] = body.substr(b + sep.size(), c - b - sep.size());
+  fields[3] = body.substr(c + sep.size());
+  return true;
+}
+
+std::string TUninstallList::LogPath(const std::string& directory, const std::string& prefix) {
+  return directory + "\\" + prefix + "install.log";
+}
+
+std::vector<std::uint8_t> TUninstallList::Serialize() const {
+  std::vector<std::uint8_t> out;
+  AppendU16(out, static_cast<std::uint16_t>(Files.size()));
+  AppendU16(out, static_cast<std::uint16_t>(RegValues.size()));
+  AppendU16(out, static_cast<std::uint16_t>(Dirs.size()));
+  for (const auto* list : {&Files, &RegValues, &Dirs}) {
+    for (const auto& line : *list) AppendPakString(out, ScrambleLine(kUninstallLogKey, line));
+  }
+  return out;
+}
+
+bool TUninstallList::Save(const std::string& directory, const std::string& prefix) const {
+  for (const auto* list : {&Files, &RegValues, &Dirs}) {
+    if (list->size() > 0xFFFF) return false;
+    for (const auto& line : *list) {
+      if (line.size() > 0xFFFF) return false;
+    }
+  }
+  const std::string path = LogPath(directory, prefix);
+  if (platform::FileExists(path)) platform::DeleteFileAt(path);
+  platform::File f;
+  if (!f.Open(path, platform::OpenMode::Create)) return false;
+  auto bytes = Serialize();
+  return f.Write(bytes.data(), bytes.size()) == bytes.size();
+}
+
+bool TUninstallList::LoadFromBuffer(const std::uint8_t* data, std::size_t size) {
+  if (size > 0xFFFFFFFFu) return false;
+  TBufferManager in(data, static_cast<std::uint32_t>(size));
+  auto f = in.ReadInt16();
+  auto r = in.ReadInt16();
+  auto d = in.ReadInt16();
+  if (!f || !r || !d) return false;
+  TUninstallList loaded;
+  const std::pair<std::vector<std::string>*, std::uint16_t> lists[] = {
+      {&loaded.Files, static_cast<std::uint16_t>(*f)},
+      {&loaded.RegValues, static_cast<std::uint16_t>(*r)},
+      {&loaded.Dirs, static_cast<std::uint16_t>(*d)}};
+  for (const auto& [list, count] : lists) {
+    for (std::uint32_t i = 0; i < count; ++i) {
+      auto line = in.ReadString();
+      if (!line) return false;  // damaged: keep what we had rather than half a log
+      list->push_back(UnscrambleLine(kUninstallLogKey, *line));
+    }
+  }
+  Files = std::move(loaded.Files);
+  RegValues = std::move(loaded.RegValues);
+  Dirs = std::move(loaded.Dirs);
+  return true;
+}
+
+bool TUninstallList::Load(const std::string& directory, const std::string& prefix) {
+  const std::string path = LogPath(directory, prefix);
+  if (!platform::FileExists(path)) return false;
+  auto bytes = ReadWholeFile(path);
+  return bytes && LoadFromBuffer(bytes->data(), bytes->size());
+}
+
+}  // namespace zq

@@ -1,0 +1,43 @@
+// The uninstall log: every file, registry value and directory a run creates, saved scrambled
+// as "install.log" beside what was installed.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zq {
+
+class TUninstallList {
+ public:
+  std::vector<std::string> Files;
+  std::vector<std::string> RegValues;
+  std::vector<std::string> Dirs;
+
+  // Turns folder paths back into macros before a file is recorded; the shared context sets
+  // it. Unset: paths are recorded as given.
+  std::function<std::string(const std::string&)> Collapse;
+
+  void Clear();
+  void AddFile(const std::string& path);
+  void AddRegValue(const std::string& line);
+  void AddDir(const std::string& path);
+  // The registry value line for the four script arguments: "root" "key" "name" "value".
+  static std::string RegValueLine(const std::string& root, const std::string& key, const std::string& name,
+                                  const std::string& value);
+  // Splits a registry value line into its four fields; false when it is not one.
+  static bool SplitRegValueLine(const std::string& line, std::string fields[4]);
+
+  static std::string LogPath(const std::string& directory, const std::string& prefix);
+  // Replaces the file. False when it could not be written in full (lists beyond 65,535 lines
+  // or lines beyond 65,535 bytes cannot be represented and are refused, not cut).
+  bool Save(const std::string& directory, const std::string& prefix) const;
+  // Loads the file when it exists. False (lists unchanged) when it is missing or damaged.
+  bool Load(const std::string& directory, const std::string& prefix);
+
+  std::vector<std::uint8_t> Serialize() const;
+  bool LoadFromBuffer(const std::uint8_t* data, std::size_t size);
+};
+
+}  // namespace zq

@@ -1,0 +1,101 @@
+#include "uninstall/uninstall_list.h"
+
+#include <gtest/gtest.h>
+
+#include "context/macros.h"
+#include "context/scrambler.h"
+#include "context/setup_context.h"
+#include "platform/files.h"
+#include "support/temp_dir.h"
+
+namespace zq {
+namespace {
+
+TEST(UninstallList, EmptyLogIsSixZeroBytes) {
+  test::TempDir dir;
+  TUninstallList log;
+  ASSERT_TRUE(log.Save(dir.path(), ""));
+  EXPECT_EQ(test::ReadAll(dir / "install.log"), std::string(6, '\0'));
+  ASSERT_TRUE(log.Save(dir.path(), "demo_"));
+  EXPECT_TRUE(platform::FileExists(dir / "demo_install.log"));
+}
+
+TEST(UninstallList, FilesAndRegistryLinesAreUniqueWithoutRegardToCaseDirsAreNot) {
+  TUninstallList log;
+  log.AddFile("$INSTDIR\\Readme.TXT");
+  log.AddFile("$instdir\\readme.txt");
+  log.AddRegValue("\"HKCU\" \"Software\\Demo\" \"Path\" \"x\"");
+  log.AddRegValue("\"hkcu\" \"software\\demo\" \"path\" \"X\"");
+  log.AddDir("C:\\A");
+  log.AddDir("C:\\A");
+  EXPECT_EQ(log.Files.size(), 1u);
+  EXPECT_EQ(log.RegValues.size(), 1u);
+  EXPECT_EQ(log.Dirs.size(), 2u);
+}
+
+TEST(UninstallList, LinesAreScrambledCountedAndReadBack) {
+  test::TempDir dir;
+  TUninstallList log;
+  const std::string long_line(300, 'L');
+  log.AddFile(long_line);
+  log.AddRegValue(TUninstallList::RegValueLine("HKLM", "Software\\Demo", "Name", "$INSTDIR\\x"));
+  log.AddDir("C:\\Program Files\\Demo");
+  log.AddDir("C:\\Program Files\\Demo\\sub\\");
+  ASSERT_TRUE(log.Save(dir.path(), "p_"));
+  const std::string bytes = test::ReadAll(dir / "p_install.log");
+  EXPECT_EQ(bytes.substr(0, 6), std::string("\x01\x00\x01\x00\x02\x00", 6));
+  EXPECT_EQ(bytes.substr(6, 2), std::string("\x2C\x01", 2));  // 300
+  EXPECT_EQ(bytes.substr(8, 300), ScrambleLine(kUninstallLogKey, long_line));
+  EXPECT_EQ(bytes.find("Program Files"), std::string::npos);  // nothing readable as it stands
+
+  TUninstallList back;
+  back.AddFile("replaced by the load");
+  ASSERT_TRUE(back.Load(dir.path(), "p_"));
+  EXPECT_EQ(back.Files, log.Files);
+  EXPECT_EQ(back.RegValues, log.RegValues);
+  EXPECT_EQ(back.Dirs, log.Dirs);
+}
+
+TEST(UninstallList, MissingOrDamagedLogLeavesTheListsAlone) {
+  test::TempDir dir;
+  TUninstallList log;
+  log.AddFile("kept");
+  EXPECT_FALSE(log.Load(dir.path(), ""));
+  TUninstallList full;
+  full.AddFile("a");
+  full.AddFile("b");
+  full.Save(dir.path(), "");
+  std::string bytes = test::ReadAll(dir / "install.log");
+  for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
+    test::WriteAll(dir / "install.log", bytes.substr(0, cut));
+    EXPECT_FALSE(log.Load(dir.path(), "")) << cut;
+    EXPECT_EQ(log.Files, std::vector<std::string>{"kept"});
+  }
+}
+
+TEST(UninstallList, RegistryLineFormatSplitsBackIntoItsFields) {
+  const std::string line = TUninstallList::RegValueLine("HKCU", "Software\\Demo", "Name", "say \"hi\" there");
+  EXPECT_EQ(line, "\"HKCU\" \"Software\\Demo\" \"Name\" \"say \"hi\" there\"");
+  std::string f[4];
+  ASSERT_TRUE(TUninstallList::SplitRegValueLine(line, f));
+  EXPECT_EQ(f[0], "HKCU");
+  EXPECT_EQ(f[1], "Software\\Demo");
+  EXPECT_EQ(f[2], "Name");
+  EXPECT_EQ(f[3], "say \"hi\" there");
+  EXPECT_FALSE(TUninstallList::SplitRegValueLine("\"HKCU\" \"only two\"", f));
+  EXPECT_FALSE(TUninstallList::SplitRegValueLine("", f));
+}
+
+TEST(UninstallList, InstalledPathsAreRecordedWithTheMacroAndExpandBack) {
+  SetupContext setup;
+  setup.SetupInfo.InstallDir = "C:\\Games\\Demo";
+  setup.UninstallList.AddFile("C:\\Games\\Demo\\bin\\demo.exe");
+  EXPECT_EQ(setup.UninstallList.Files, std::vector<std::string>{"$INSTDIR\\bin\\demo.exe"});
+  // The uninstaller carries the same installation directory in its own record.
+  SetupContext uninstaller;
+  uninstaller.SetupInfo.InstallDir = "C:\\Games\\Demo";
+  EXPECT_EQ(ExpandMacrosAnsi(uninstaller, setup.UninstallList.Files[0]), "C:\\Games\\Demo\\bin\\demo.exe");
+}
+
+}  // namespace
+}  // namespace zq

@@ -1,0 +1,27 @@
+// Writes setup packages for tests and the demo: a stand-in program part, then entries
+// written through TPak exactly as the engine's own writer stores them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zq::test {
+
+struct SampleEntry {
+  std::string name;
+  std::uint16_t group = 0;
+  std::string data;
+};
+
+// The program part: `size` bytes starting "MZ".
+std::string FakeProgram(std::size_t size);
+// Program part followed by the package; returns false when it could not be written.
+bool WritePackage(const std::string& path, const std::string& program, const std::vector<SampleEntry>& entries);
+// A language table file: BOM, name, identifiers, numbered texts, CR LF line breaks.
+std::string LanguageTable(const std::u16string& name, const std::string& ids,
+                          const std::vector<std::pair<int, std::u16string>>& texts);
+// Bytes that deflate to more than their size.
+std::string Incompressible(std::size_t size, unsigned seed);
+
+}  // namespace zq::test
