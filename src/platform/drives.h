@@ -23,7 +23,8 @@ enum class DriveType : unsigned {
 std::vector<std::string> LogicalDriveRoots();
 // root: "X:\" (or "X:").
 DriveType GetDriveType(const std::string& root);
-// drive: 1 = A, 2 = B, ..., 0 = the current directory's drive; nullopt when the drive is missing or cannot be asked.
+// drive: 1 = A, 2 = B, ..., 0 = the current directory's drive; nullopt when the drive is
+// missing or cannot be asked.
 std::optional<std::int64_t> FreeBytes(int drive);
 
 }  // namespace zq::platform
