@@ -89,10 +89,21 @@ demo() {
   say "zq info"
   "$ROOT/build/host/zq" info "$out/SampleSetup.exe"
   say "zq lang"
-  "$ROOT/build/host/zq" lang "$out/SampleSetup.exe" | head -n 12
+  "$ROOT/build/host/zq" lang "$out/SampleSetup.exe"
   say "zq extract --group 1"
   "$ROOT/build/host/zq" extract "$out/SampleSetup.exe" -o "$out/extracted" --group 1
-  find "$out/extracted" -type f | sort | head -n 10
+  (cd "$out/extracted" && find . -type f | sort | sed -n '1,6p;$p')
+  say "zq log (the sample's uninstall log, from group 0)"
+  "$ROOT/build/host/zq" extract "$out/SampleSetup.exe" -o "$out/setup-files" --group 0 >/dev/null
+  "$ROOT/build/host/zq" log "$out/setup-files/Sample_install.log"
+  say "zq verify on a copy with one byte flipped"
+  cp "$out/SampleSetup.exe" "$out/Damaged.exe"
+  printf '\x55' | dd of="$out/Damaged.exe" bs=1 seek=70000 conv=notrunc status=none
+  if "$ROOT/build/host/zq" verify "$out/Damaged.exe"; then
+    echo "the damage went unnoticed" >&2
+    return 1
+  fi
+  echo "(exit code 1, as expected)"
 }
 
 usage() {

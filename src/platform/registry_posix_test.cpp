@@ -12,28 +12,12 @@
 #include "platform/host_prefix.h"
 #include "platform/registry.h"
 
+#include "support/scratch_prefix.h"
+
 namespace zq::platform {
 namespace {
 
-// A prefix of its own for one test, removed after. A prefix holds z: -> "/", so it is
-// removed only by a walk that never follows links.
-class ScratchPrefix {
- public:
-  ScratchPrefix() : old_(Prefix()) {
-    if (mkdtemp(dir_) == nullptr) throw std::runtime_error("mkdtemp");
-    SetPrefix(path());
-  }
-  ~ScratchPrefix() {
-    SetPrefix(old_);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-  std::string path() const { return std::string(dir_) + "/prefix"; }
-
- private:
-  char dir_[32] = "/tmp/zq-prefix-test-XXXXXX";
-  std::string old_;
-};
+using test::ScratchPrefix;
 
 const std::string kBase = "Software\\zqsetup-test\\host";
 

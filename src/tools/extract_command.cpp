@@ -21,12 +21,11 @@ constexpr const char* kHelp =
 }  // namespace
 
 int RunExtract(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
-  Args args(argv, {"-o", "--group"});
-  if (args.Has("--help") || args.Has("-h")) {
-    out << "usage: " << kUsage << "\n\n" << kHelp;
-    return kExitOk;
-  }
-  if (!CheckArgs(args, {"-o", "--group", "--force"}, 1, 1, kUsage, err)) return kExitUsage;
+  int code = kExitOk;
+  const CommandSpec spec{kUsage, kHelp, {"-o", "--group", "--force"}, {"-o", "--group"}, 1, 1};
+  auto parsed = ParseCommand(spec, argv, out, err, code);
+  if (!parsed) return code;
+  const Args& args = *parsed;
   std::optional<int> only_group;
   if (auto g = args.Value("--group")) {
     int v = StrToIntOr(*g);

@@ -15,12 +15,11 @@ constexpr const char* kHelp =
 }  // namespace
 
 int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
-  Args args(argv, {});
-  if (args.Has("--help") || args.Has("-h")) {
-    out << "usage: " << kUsage << "\n\n" << kHelp;
-    return kExitOk;
-  }
-  if (!CheckArgs(args, {"--json"}, 1, 1, kUsage, err)) return kExitUsage;
+  int code = kExitOk;
+  const CommandSpec spec{kUsage, kHelp, {"--json"}, {}, 1, 1};
+  auto parsed = ParseCommand(spec, argv, out, err, code);
+  if (!parsed) return code;
+  const Args& args = *parsed;
   auto pak = OpenSetup(args.Positionals()[0], err);
   if (!pak) return kExitFailed;
   std::uint32_t size = 0;

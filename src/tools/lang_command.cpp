@@ -49,12 +49,11 @@ bool PrintTable(const std::string& title, const std::vector<std::uint8_t>& bytes
 }  // namespace
 
 int RunLang(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
-  Args args(argv, {});
-  if (args.Has("--help") || args.Has("-h")) {
-    out << "usage: " << kUsage << "\n\n" << kHelp;
-    return kExitOk;
-  }
-  if (!CheckArgs(args, {}, 1, 1, kUsage, err)) return kExitUsage;
+  int code = kExitOk;
+  const CommandSpec spec{kUsage, kHelp, {}, {}, 1, 1};
+  auto parsed = ParseCommand(spec, argv, out, err, code);
+  if (!parsed) return code;
+  const Args& args = *parsed;
   const std::string& path = args.Positionals()[0];
   if (!platform::FileExists(path)) {
     err << "zq: " << path << ": no such file\n";

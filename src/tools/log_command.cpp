@@ -20,12 +20,11 @@ void JsonList(std::ostream& out, const char* name, const std::vector<std::string
 }  // namespace
 
 int RunLog(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
-  Args args(argv, {});
-  if (args.Has("--help") || args.Has("-h")) {
-    out << "usage: " << kUsage << "\n\n" << kHelp;
-    return kExitOk;
-  }
-  if (!CheckArgs(args, {"--json"}, 1, 1, kUsage, err)) return kExitUsage;
+  int code = kExitOk;
+  const CommandSpec spec{kUsage, kHelp, {"--json"}, {}, 1, 1};
+  auto parsed = ParseCommand(spec, argv, out, err, code);
+  if (!parsed) return code;
+  const Args& args = *parsed;
   const std::string& path = args.Positionals()[0];
   auto bytes = ReadWholeFile(path);
   if (!bytes) {

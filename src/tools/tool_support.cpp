@@ -62,20 +62,26 @@ std::vector<std::string> Args::Unknown(const std::vector<std::string>& known) co
   return out;
 }
 
-bool CheckArgs(const Args& args, const std::vector<std::string>& known, std::size_t min_pos, std::size_t max_pos,
-               const std::string& usage, std::ostream& err) {
+std::optional<Args> ParseCommand(const CommandSpec& spec, const std::vector<std::string>& argv, std::ostream& out,
+                                 std::ostream& err, int& exit_code) {
+  Args args(argv, spec.value_options);
+  if (args.Has("--help") || args.Has("-h")) {
+    out << "usage: " << spec.usage << "\n\n" << spec.help;
+    exit_code = kExitOk;
+    return std::nullopt;
+  }
   std::string problem = args.Error();
   if (problem.empty()) {
-    auto unknown = args.Unknown(known);
+    auto unknown = args.Unknown(spec.options);
     if (!unknown.empty()) problem = "unknown option " + unknown.front();
   }
-  if (problem.empty() && args.Positionals().size() < min_pos) problem = "missing argument";
-  if (problem.empty() && args.Positionals().size() > max_pos) {
-    problem = "unexpected argument " + args.Positionals()[max_pos];
-  }
-  if (problem.empty()) return true;
-  err << "zq: " << problem << "\nusage: " << usage << "\n";
-  return false;
+  const auto& pos = args.Positionals();
+  if (problem.empty() && pos.size() < spec.min_positionals) problem = "missing argument";
+  if (problem.empty() && pos.size() > spec.max_positionals) problem = "unexpected argument " + pos[spec.max_positionals];
+  if (problem.empty()) return args;
+  err << "zq: " << problem << "\nusage: " << spec.usage << "\n";
+  exit_code = kExitUsage;
+  return std::nullopt;
 }
 
 std::string AnsiToUtf8(const std::string& text) { return platform::WideToUtf8(platform::AnsiToWide(text)); }

@@ -30,9 +30,20 @@ class Args {
   std::string error_;
 };
 
-// Checks a command's arguments; on a problem prints it with the usage line and returns false.
-bool CheckArgs(const Args& args, const std::vector<std::string>& known, std::size_t min_pos, std::size_t max_pos,
-               const std::string& usage, std::ostream& err);
+// What a command accepts, and its help.
+struct CommandSpec {
+  const char* usage;
+  const char* help;
+  std::vector<std::string> options;        // every option it knows, with or without a value
+  std::vector<std::string> value_options;  // those that take a value
+  std::size_t min_positionals;
+  std::size_t max_positionals;
+};
+
+// Parses a command's arguments. nullopt when the command is done already: --help was shown
+// (exit_code 0) or the arguments were wrong (message and usage on err, exit_code 2).
+std::optional<Args> ParseCommand(const CommandSpec& spec, const std::vector<std::string>& argv, std::ostream& out,
+                                 std::ostream& err, int& exit_code);
 
 // ANSI (Windows-1252 on the host) bytes as UTF-8 for the terminal and JSON.
 std::string AnsiToUtf8(const std::string& text);

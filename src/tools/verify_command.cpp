@@ -22,12 +22,11 @@ enum class Outcome : unsigned char { Pending, Passed, Failed, Skipped, Unchecked
 }  // namespace
 
 int RunVerify(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
-  Args args(argv, {});
-  if (args.Has("--help") || args.Has("-h")) {
-    out << "usage: " << kUsage << "\n\n" << kHelp;
-    return kExitOk;
-  }
-  if (!CheckArgs(args, {}, 1, 1, kUsage, err)) return kExitUsage;
+  int code = kExitOk;
+  const CommandSpec spec{kUsage, kHelp, {}, {}, 1, 1};
+  auto parsed = ParseCommand(spec, argv, out, err, code);
+  if (!parsed) return code;
+  const Args& args = *parsed;
   auto pak = OpenSetup(args.Positionals()[0], err);
   if (!pak) return kExitFailed;
 
