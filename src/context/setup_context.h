@@ -12,8 +12,11 @@
 
 #include "container/pak.h"
 #include "container/setup_info.h"
+#include "context/archive_procedures.h"
 #include "context/ui_targets.h"
 #include "platform/registry.h"
+#include "script/command.h"
+#include "script/comp_lines.h"
 #include "ui/language_strings.h"
 #include "ui/languages.h"
 #include "uninstall/uninstall_list.h"
@@ -29,6 +32,8 @@ class SetupContext {
 
   std::unique_ptr<TPak> Pak;
   TSetupInfoFile SetupInfo;
+  TCompLines CompLines;
+  TCommandList CommandList;
   TLanguages Languages;
   TLanguageStrings LanguageStrings;
   TUninstallList UninstallList;
@@ -54,6 +59,14 @@ class SetupContext {
   void LogLine(const std::string& line) const {
     if (RunLog) RunLog(line);
   }
+
+  // Seams the later stages fill: the archive procedures, the uninstaller maker (run after the
+  // log is saved at the end of a run) and the worker's fatal-error report.
+  TArchiveProcedures* Archives = nullptr;
+  std::function<void(SetupContext&)> MakeUninstaller;
+  std::function<void(const std::string& message, const std::string& stage)> FatalError;
+  // Raised when the program is ending; a waiting "execute" stops waiting.
+  std::atomic<bool> Terminating{false};
 
   std::vector<std::uint8_t> GroupFlags;
   std::atomic<std::int32_t> CurrentLine{0};

@@ -1,0 +1,19 @@
+// The archive update procedures the script's archive commands hand their work to. The archive
+// subsystem provides them; without it the commands log that they were passed over.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zq {
+
+class TArchiveProcedures {
+ public:
+  virtual ~TArchiveProcedures() = default;
+  virtual void UpdatePackage(std::uint16_t group, const std::string& package, const std::string& password) = 0;
+  virtual void SetPackageOfficial(const std::string& package, const std::string& word, const std::string& flag) = 0;
+  virtual void DuplicateMember(const std::string& package, const std::string& existing, const std::string& name) = 0;
+  virtual void UpdateVFS(std::uint16_t group, const std::string& archive, bool close) = 0;
+};
+
+}  // namespace zq

@@ -1,0 +1,24 @@
+// Starting programs and waiting for them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace zq::platform {
+
+// A started program. Closes its handle when destroyed (the program keeps running).
+class Process {
+ public:
+  virtual ~Process() = default;
+  // nullopt while it runs, else its exit code.
+  virtual std::optional<std::uint32_t> ExitCode() = 0;
+};
+
+// Starts `file` with the shell's default action and `parameters` as its command line, in a
+// normal window. nullptr when it cannot be started. Host: `file` (a Windows or host path) is
+// started when it is an executable program; anything else cannot be started.
+std::unique_ptr<Process> ShellExecuteProcess(const std::string& file, const std::string& parameters);
+
+}  // namespace zq::platform

@@ -1,0 +1,89 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "platform/host_prefix.h"
+#include "platform/process.h"
+
+extern char** environ;
+
+namespace zq::platform {
+
+namespace {
+
+class PosixProcess : public Process {
+ public:
+  explicit PosixProcess(pid_t pid) : pid_(pid) {}
+  ~PosixProcess() override {
+    // Reap it when it has ended; a program still running is left to run, as on Windows.
+    if (!code_) waitpid(pid_, nullptr, WNOHANG);
+  }
+  std::optional<std::uint32_t> ExitCode() override {
+    if (code_) return code_;
+    int status = 0;
+    pid_t r = waitpid(pid_, &status, WNOHANG);
+    if (r == pid_) {
+      code_ = WIFEXITED(status) ? static_cast<std::uint32_t>(WEXITSTATUS(status)) : 1u;
+    } else if (r < 0) {
+      code_ = 1u;
+    }
+    return code_;
+  }
+
+ private:
+  pid_t pid_;
+  std::optional<std::uint32_t> code_;
+};
+
+// Splits a command line the way a Windows program would: blanks separate, double quotes group.
+std::vector<std::string> SplitParameters(const std::string& line) {
+  std::vector<std::string> out;
+  std::string cur;
+  bool quoted = false, any = false;
+  for (char c : line) {
+    if (c == '"') {
+      quoted = !quoted;
+      any = true;
+    } else if ((c == ' ' || c == '\t') && !quoted) {
+      if (any) out.push_back(cur);
+      cur.clear();
+      any = false;
+    } else {
+      cur += c;
+      any = true;
+    }
+  }
+  if (any) out.push_back(cur);
+  return out;
+}
+
+}  // namespace
+
+std::unique_ptr<Process> ShellExecuteProcess(const std::string& file, const std::string& parameters) {
+  auto host = HostPath(file);
+  struct stat st {};
+  if (!host || stat(host->c_str(), &st) != 0 || !S_ISREG(st.st_mode) || access(host->c_str(), X_OK) != 0) {
+    return nullptr;
+  }
+  std::vector<std::string> args{*host};
+  for (auto& p : SplitParameters(parameters)) args.push_back(p);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  // The started program gets no input; the engine's own terminal is not its to read.
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, host->c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return nullptr;
+  return std::make_unique<PosixProcess>(pid);
+}
+
+}  // namespace zq::platform

@@ -1,0 +1,41 @@
+#include <windows.h>
+#include <shellapi.h>
+
+#include "platform/process.h"
+#include "platform/win32_strings.h"
+
+namespace zq::platform {
+
+namespace {
+
+class Win32Process : public Process {
+ public:
+  explicit Win32Process(HANDLE h) : handle_(h) {}
+  ~Win32Process() override { CloseHandle(handle_); }
+  std::optional<std::uint32_t> ExitCode() override {
+    DWORD code = 0;
+    if (!GetExitCodeProcess(handle_, &code)) return 1u;
+    if (code == STILL_ACTIVE) return std::nullopt;
+    return static_cast<std::uint32_t>(code);
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<Process> ShellExecuteProcess(const std::string& file, const std::string& parameters) {
+  std::wstring wfile = win32::Wide(file);
+  std::wstring wparams = win32::Wide(parameters);
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.lpFile = wfile.c_str();
+  info.lpParameters = parameters.empty() ? nullptr : wparams.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&info) || info.hProcess == nullptr) return nullptr;
+  return std::make_unique<Win32Process>(info.hProcess);
+}
+
+}  // namespace zq::platform

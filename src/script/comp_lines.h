@@ -1,0 +1,37 @@
+// The compiled script ("CompiledLines"): a flat table of lines, each naming a command by its
+// registry index and carrying that command's arguments.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zq {
+
+struct TCompLine {
+  std::int32_t CommandIndex = 0;  // 1..32 a command, 0 a label or empty line, -1 build time only
+  std::vector<std::string> Args;
+  std::int32_t ArgCount = 0;  // always Args.size()
+  std::uint32_t LineNumber = 0;
+};
+
+inline constexpr std::int32_t kDefinitionOnlyIndex = -1;
+inline constexpr std::uint32_t kDefinitionOnlyLineNumber = 0xFFFFFFFFu;
+
+class TCompLines {
+ public:
+  std::vector<TCompLine> Lines;
+
+  // Replaces the table with the lines of an entry. A damaged entry (one that ends early,
+  // names a command outside -1..32, has a negative argument count, a command line whose
+  // number is not its own position, or bytes left over) is refused whole: false, the table
+  // is left empty and `problem` says what is wrong.
+  bool LoadFromBuffer(const std::uint8_t* data, std::size_t size, std::string* problem = nullptr);
+  std::vector<std::uint8_t> Serialize() const;
+
+  // True when line `position` has at least n arguments.
+  bool HasParamCount(std::size_t position, int n) const;
+};
+
+}  // namespace zq
