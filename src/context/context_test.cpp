@@ -134,8 +134,8 @@ TEST(SetupContextTest, PlaceholdersFollowTheirFields) {
             u"Demo 1.0 needs  of 3.00 GB");
   ctx.SpaceRequiredText = "1.00 MB";
   EXPECT_EQ(ctx.LanguageStrings.ExpandVariables(u"<%SPACEREQ%>"), u"1.00 MB");
-  EXPECT_EQ(ctx.MessageBox(u"q", u"c", kMbYesNo), kIdYes);
-  EXPECT_EQ(ctx.MessageBox(u"q", u"c", kMbRetryCancel), kIdCancel);
+  EXPECT_EQ(ctx.ShowMessageBox(u"q", u"c", kMbYesNo), kIdYes);
+  EXPECT_EQ(ctx.ShowMessageBox(u"q", u"c", kMbRetryCancel), kIdCancel);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ SetupContext::SetupContext() {
   LanguageStrings.Add("<%SPACEAVA%>", &SpaceAvailableText);
 }
 
-int SetupContext::MessageBox(const std::u16string& text, const std::u16string& caption, unsigned flags) {
+int SetupContext::ShowMessageBox(const std::u16string& text, const std::u16string& caption, unsigned flags) {
   if (Messages != nullptr) return Messages->Show(text, caption, flags);
   switch (flags & 0xF) {
     case kMbYesNo:

@@ -74,7 +74,7 @@ class SetupContext {
 
   // Shows a message box through the front end; without one the default answer is taken
   // (OK, Yes, and Cancel for a retry question so that an unattended run cannot loop).
-  int MessageBox(const std::u16string& text, const std::u16string& caption, unsigned flags);
+  int ShowMessageBox(const std::u16string& text, const std::u16string& caption, unsigned flags);
 };
 
 }  // namespace zq

@@ -1,6 +1,8 @@
 #include "platform/drives.h"
 
 #include <windows.h>
+// The system header maps GetDriveType to its W form; ours is a different function.
+#undef GetDriveType
 
 #include <vector>
 

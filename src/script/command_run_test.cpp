@@ -189,6 +189,7 @@ TEST_F(CommandTest, UrlProtocolHasItsFourValuesAndFourLines) {
 }
 
 TEST_F(CommandTest, ShortcutsCarryTheirFieldsAndAreRecorded) {
+  platform::ComApartment com;  // the worker has it for a run
   ctx_.StartMenuDir = dir_ / "Menu\\";
   LoadScript(ctx_, {{"createshortcut", {"$SMPROGRAMS\\Demo\\Play.lnk", "$INSTDIR\\bin\\game.exe", "-fast"}},
                     {"createshortcut", {"$SMPROGRAMS\\Demo\\Icon.lnk", "$INSTDIR\\game.exe", "", "$INSTDIR\\game.ico"}},

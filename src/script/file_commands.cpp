@@ -42,7 +42,7 @@ class TFileCommand : public TCommandClass {
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
     const std::size_t n = ArgCount(ctx, line);
     if (n != 2 && n != 3 && n != 8) {
-      ctx.MessageBox(u"TFileCommand.SFXProcess - Param Count Invalid!!!", u"Error", kMbOk | kMbIconError);
+      ctx.ShowMessageBox(u"TFileCommand.SFXProcess - Param Count Invalid!!!", u"Error", kMbOk | kMbIconError);
       return;
     }
     const std::uint16_t group = GroupArg(ctx, line);

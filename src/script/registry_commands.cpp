@@ -104,7 +104,7 @@ class TMessageBoxCommand : public TCommandClass {
     const std::int32_t on_cancel = TargetArg(ctx, line, 4);
     const std::u16string caption = ExpandMacros(ctx, platform::AnsiToWide(Arg(ctx, line, 2)));
     const std::u16string text = ExpandMacros(ctx, platform::AnsiToWide(Arg(ctx, line, 1)));
-    const int answer = ctx.MessageBox(text, caption, kMbOkCancel | kMbIconQuestion);
+    const int answer = ctx.ShowMessageBox(text, caption, kMbOkCancel | kMbIconQuestion);
     ctx.LogLine("message box \"" + platform::WideToAnsi(text) + "\": " + (answer == kIdOk ? "OK" : "Cancel"));
     if (answer == kIdOk) {
       if (on_ok > 0) ctx.CurrentLine = on_ok - 1;
