@@ -13,8 +13,7 @@ SetupContext::SetupContext() {
   LanguageStrings.Add("<%SPACEAVA%>", &SpaceAvailableText);
 }
 
-int SetupContext::ShowMessageBox(const std::u16string& text, const std::u16string& caption, unsigned flags) {
-  if (Messages != nullptr) return Messages->Show(text, caption, flags);
+int DefaultMessageBoxAnswer(unsigned flags) {
   switch (flags & 0xF) {
     case kMbYesNo:
     case kMbYesNoCancel:
@@ -24,6 +23,11 @@ int SetupContext::ShowMessageBox(const std::u16string& text, const std::u16strin
     default:
       return kIdOk;
   }
+}
+
+int SetupContext::ShowMessageBox(const std::u16string& text, const std::u16string& caption, unsigned flags) {
+  if (Messages != nullptr) return Messages->Show(text, caption, flags);
+  return DefaultMessageBoxAnswer(flags);
 }
 
 }  // namespace zq

@@ -35,6 +35,10 @@ enum : unsigned {
 };
 enum : int { kIdOk = 1, kIdCancel = 2, kIdRetry = 4, kIdYes = 6, kIdNo = 7 };
 
+// The answer an unattended run takes: OK, Yes, and Cancel for a retry question, so that it
+// can never loop on a retry.
+int DefaultMessageBoxAnswer(unsigned flags);
+
 class TMessageBoxes {
  public:
   virtual ~TMessageBoxes() = default;

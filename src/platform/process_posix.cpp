@@ -62,12 +62,26 @@ std::vector<std::string> SplitParameters(const std::string& line) {
   return out;
 }
 
+// On Windows any program file can be started; a host program written by the engine (the
+// finaliser) carries no execute bit yet, so a file that is a program gets one.
+bool MakeRunnable(const std::string& host, const struct stat& st) {
+  if (access(host.c_str(), X_OK) == 0) return true;
+  char magic[4] = {};
+  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const ssize_t n = read(fd, magic, sizeof magic);
+  close(fd);
+  const bool program = (n == 4 && magic[0] == 0x7F && magic[1] == 'E' && magic[2] == 'L' && magic[3] == 'F') ||
+                       (n >= 2 && magic[0] == '#' && magic[1] == '!');
+  return program && chmod(host.c_str(), st.st_mode | S_IXUSR) == 0;
+}
+
 }  // namespace
 
 std::unique_ptr<Process> ShellExecuteProcess(const std::string& file, const std::string& parameters) {
   auto host = HostPath(file);
   struct stat st {};
-  if (!host || stat(host->c_str(), &st) != 0 || !S_ISREG(st.st_mode) || access(host->c_str(), X_OK) != 0) {
+  if (!host || stat(host->c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !MakeRunnable(*host, st)) {
     return nullptr;
   }
   std::vector<std::string> args{*host};

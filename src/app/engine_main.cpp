@@ -1,0 +1,42 @@
+#include "app/engine_main.h"
+
+#include <cstdio>
+
+#include "app/command_line.h"
+#include "app/run_log.h"
+#include "app/startup.h"
+#include "context/setup_context.h"
+#include "frontend/headless/headless_front_end.h"
+#include "platform/files.h"
+
+namespace zq {
+
+int EngineMain(const std::vector<std::string>& args) {
+  SetupContext ctx;
+  const EngineOptions options = ParseEngineCommandLine(args);
+  RunLog log;
+  if (options.log_file) {
+    if (log.Open(*options.log_file)) {
+      ctx.RunLog = [&log](const std::string& line) { log.Write(line); };
+    } else {
+      std::fprintf(stderr, "zqsetup: cannot write the log %s\n", options.log_file->c_str());
+    }
+  }
+  StartupEnvironment env;
+  env.program_path = platform::ExecutablePath();
+  env.arguments = args;
+  env.report_error = [](SetupContext& c, const std::string& message, const std::string& stage) {
+    c.LogLine("internal error" + (stage.empty() ? std::string() : " (" + stage + ")") + ": " + message);
+    std::fprintf(stderr, "zqsetup: %s\n", message.c_str());
+  };
+  ctx.FatalError = [&ctx, &env](const std::string& message, const std::string& stage) {
+    env.report_error(ctx, message, stage);
+  };
+  THeadlessFrontEnd front_end(ctx, options, env.program_path);
+  ctx.Messages = &front_end;
+  const int code = RunEngine(ctx, front_end, env);
+  ctx.LogLine("exit code " + std::to_string(code));
+  return code;
+}
+
+}  // namespace zq

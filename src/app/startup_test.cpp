@@ -1,0 +1,253 @@
+// Start-up refusals and a silent install and uninstall, run in this process against packages
+// written by the tests.
+#include "app/startup.h"
+
+#include <gtest/gtest.h>
+
+#include "app/command_line.h"
+#include "app/front_end.h"
+#include "container/pak.h"
+#include "context/setup_context.h"
+#include "frontend/headless/headless_front_end.h"
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "script/command_table.h"
+#include "support/sample_package.h"
+#include "support/temp_dir.h"
+#include "uninstall/uninstaller.h"
+
+namespace zq {
+namespace {
+
+TCompLine Line(const char* keyword, std::vector<std::string> args, std::uint32_t position) {
+  TCompLine l;
+  l.CommandIndex = FindCommand(keyword)->index;
+  l.Args = std::move(args);
+  l.ArgCount = static_cast<std::int32_t>(l.Args.size());
+  l.LineNumber = position;
+  return l;
+}
+
+std::string Bytes(const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); }
+
+// Records the refusal boxes; the wizard itself is not reached in these tests.
+class RefusalRecorder : public TFrontEnd {
+ public:
+  int Show(const std::u16string& text, const std::u16string& caption, unsigned) override {
+    shown.emplace_back(caption, text);
+    return kIdOk;
+  }
+  int RunWizard(SetupContext&) override {
+    reached_wizard = true;
+    return kExitInstalled;
+  }
+  std::vector<std::pair<std::u16string, std::u16string>> shown;
+  bool reached_wizard = false;
+};
+
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    info_.SetupName = "Demo 1.0";
+    info_.ShortName = "zqsetup-test Demo";
+    info_.SetupExeName = "DemoSetup.exe";
+    info_.UninstallExeName = "Uninstall.exe";
+    info_.LogPrefix = "demo_";
+    info_.InstallDir = dir_ / "Program\\Demo";
+    info_.HasUninstaller = 1;
+    lines_.Lines = {Line("file", {"payload", "1"}, 0),
+                    Line("writeregstr", {"HKCU", "Software\\zqsetup-test\\Demo", "Path", "$INSTDIR"}, 1)};
+  }
+  void TearDown() override {
+    platform::Registry reg;
+    reg.SetRoot(platform::kHkeyCurrentUser);
+    reg.DeleteKey("Software\\zqsetup-test\\Demo");
+    reg.SetRoot(platform::kHkeyLocalMachine);
+    reg.DeleteKey(std::string(kUninstallKeyBase) + info_.ShortName);
+  }
+  std::vector<test::SampleEntry> Entries() {
+    return {{"SetupInfo", 0, Bytes(info_.Serialize())},
+            {"CompiledLines", 0, Bytes(lines_.Serialize())},
+            {"LANGUAGE-English", 0, test::LanguageTable(u"English", "0409;", {{18, u"Extracting <%FILENAME%>"}})},
+            {"UNINSTALL_LANGUAGE-English", 0, test::LanguageTable(u"English", "0409;", {{19, u"<%FNUM%>/<%FTOTAL%>"}})},
+            {"readme.txt", 1, "read me"},
+            {"bin\\demo.exe", 1, std::string(5000, 'x')}};
+  }
+  std::string Write(const std::vector<test::SampleEntry>& entries, const std::string& name = "DemoSetup.exe") {
+    std::string path = dir_ / name;
+    EXPECT_TRUE(test::WritePackage(path, test::FakeProgram(300), entries));
+    return path;
+  }
+  int Run(const std::string& program, std::vector<std::string> args, TFrontEnd& fe, SetupContext& ctx) {
+    StartupEnvironment env;
+    env.program_path = program;
+    env.arguments = std::move(args);
+    env.report_error = [this](SetupContext&, const std::string& m, const std::string& s) { errors_.push_back(s + ": " + m); };
+    return RunEngine(ctx, fe, env);
+  }
+  // Runs and returns the one refusal box.
+  std::pair<std::u16string, std::u16string> Refusal(const std::string& program, std::vector<std::string> args = {}) {
+    SetupContext ctx;
+    RefusalRecorder fe;
+    EXPECT_EQ(Run(program, std::move(args), fe, ctx), kExitRefused);
+    EXPECT_FALSE(fe.reached_wizard);
+    EXPECT_EQ(fe.shown.size(), 1u);
+    return fe.shown.empty() ? std::pair<std::u16string, std::u16string>{} : fe.shown[0];
+  }
+  test::TempDir dir_;
+  TSetupInfoFile info_;
+  TCompLines lines_;
+  std::vector<std::string> errors_;
+};
+
+TEST_F(StartupTest, EveryRefusalHasItsMessageAndCaption) {
+  std::string plain = dir_ / "DemoSetup.exe";
+  test::WriteAll(plain, test::FakeProgram(500));
+  EXPECT_EQ(Refusal(plain),
+            (std::pair<std::u16string, std::u16string>{u"Error", u"Invalid Setup Header. No Contents or Corrupted Contents."}));
+
+  auto entries = Entries();
+  std::string path = Write(entries);
+  {
+    TPak pak(path, TPak::OpenFlags::Read);
+    std::string all = test::ReadAll(path);
+    all[pak.Entries[4].Offset] ^= 1;  // readme.txt
+    pak.Close();
+    test::WriteAll(path, all);
+  }
+  EXPECT_EQ(Refusal(path), (std::pair<std::u16string, std::u16string>{
+                               u"Verification Error", u"Error: Verification Failed. Setup is corrupt.\rID: 4 Filename: readme.txt"}));
+
+  entries.erase(entries.begin());  // no SetupInfo
+  EXPECT_EQ(Refusal(Write(entries)), (std::pair<std::u16string, std::u16string>{
+                                         u"Verification Error", u"Error: Setup Information Missing. Setup is corrupt"}));
+  entries = Entries();
+  entries.erase(entries.begin() + 1);  // no CompiledLines
+  EXPECT_EQ(Refusal(Write(entries)), (std::pair<std::u16string, std::u16string>{
+                                         u"Verification Error", u"Error: Compiled Lines Missing. Setup is corrupt"}));
+
+  EXPECT_EQ(Refusal(Write(Entries(), "Renamed.exe")),
+            (std::pair<std::u16string, std::u16string>{
+                u"Error", u"Error: Setup`s filename has been renamed\r\rExpected: \rDemoSetup.exe\r\rFound: \rRenamed.exe"}));
+  // Browser copy numbers are no rename.
+  {
+    SetupContext ctx;
+    RefusalRecorder fe;
+    EXPECT_EQ(Run(Write(Entries(), "DemoSetup(2).exe"), {}, fe, ctx), kExitInstalled);
+  }
+
+  info_.InstallDir.clear();
+  EXPECT_EQ(Refusal(Write(Entries())), (std::pair<std::u16string, std::u16string>{
+                                           u"Error", u"Error: Registry Key Not Found. Please Install Software"}));
+  info_.Mode = 1;
+  info_.InstallDir = dir_ / "Nowhere";
+  EXPECT_EQ(Refusal(Write(Entries())),
+            (std::pair<std::u16string, std::u16string>{u"Setup Error", u"Error: install log is missing"}));
+}
+
+TEST_F(StartupTest, ContainerArgumentSkipsTheRenameCheckAndSwitchesAreNotFiles) {
+  const std::string setup = Write(Entries());
+  SetupContext ctx;
+  RefusalRecorder fe;
+  EXPECT_EQ(Run(dir_ / "whatever.exe", {"/S", setup, "/LOG=x"}, fe, ctx), kExitInstalled);
+  EXPECT_TRUE(fe.shown.empty());
+  EngineOptions o = ParseEngineCommandLine({"/s", "/d=C:\\Games\\Demo", "/lang=0407", "/Log=C:\\l.txt", "/S"});
+  EXPECT_TRUE(o.silent);
+  EXPECT_EQ(o.install_dir, "C:\\Games\\Demo");
+  EXPECT_EQ(o.language, 0x0407);
+  EXPECT_EQ(o.log_file, "C:\\l.txt");
+  EXPECT_FALSE(o.container.has_value());
+  EXPECT_FALSE(ParseEngineCommandLine({"/LANG=xyz"}).problems.empty());
+}
+
+TEST_F(StartupTest, InstalledDirectoryComesFromTheRegistryWhenItIsThere) {
+  info_.InstallDirRegKey = {1, "Software\\zqsetup-test\\Demo", "Path"};
+  {
+    platform::Registry reg;
+    reg.SetRoot(platform::kHkeyCurrentUser);
+    ASSERT_TRUE(reg.OpenKey("Software\\zqsetup-test\\Demo", true));
+    reg.WriteString("Path", dir_ / "FromRegistry");
+  }
+  SetupContext ctx;
+  RefusalRecorder fe;
+  EXPECT_EQ(Run(Write(Entries()), {}, fe, ctx), kExitInstalled);
+  EXPECT_EQ(ctx.SetupInfo.InstallDir, dir_ / "FromRegistry");
+  EXPECT_GT(ctx.SpaceAvailable, 0);
+  EXPECT_EQ(ctx.SpaceRequired, 7 + 5000);
+}
+
+TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {
+  const std::string setup = Write(Entries());
+  const std::string inst = info_.InstallDir;
+  {
+    SetupContext ctx;
+    EngineOptions options = ParseEngineCommandLine({"/S"});
+    THeadlessFrontEnd fe(ctx, options, setup);
+    ctx.Messages = &fe;
+    ASSERT_EQ(Run(setup, {"/S"}, fe, ctx), kExitInstalled) << (errors_.empty() ? "" : errors_[0]);
+  }
+  EXPECT_EQ(test::ReadAll(inst + "\\readme.txt"), "read me");
+  EXPECT_EQ(test::ReadAll(inst + "\\bin\\demo.exe"), std::string(5000, 'x'));
+  platform::Registry reg;
+  reg.SetRoot(platform::kHkeyCurrentUser);
+  ASSERT_TRUE(reg.OpenKey("Software\\zqsetup-test\\Demo", false));
+  EXPECT_EQ(reg.ReadString("Path"), inst);
+  reg.SetRoot(platform::kHkeyLocalMachine);
+  ASSERT_TRUE(reg.OpenKey(std::string(kUninstallKeyBase) + info_.ShortName, false));
+  EXPECT_EQ(reg.ReadString("UninstallString"), inst + "\\Uninstall.exe");
+  ASSERT_TRUE(platform::FileExists(inst + "\\demo_install.log"));
+
+  // The uninstaller: the same program part, the UNINSTALL_ entries under plain names, Mode 1.
+  const std::string uninstaller = inst + "\\Uninstall.exe";
+  {
+    TPak pak(uninstaller, TPak::OpenFlags::Read);
+    ASSERT_TRUE(pak.HasValidHeader());
+    EXPECT_EQ(pak.Header.DataStart, 300u);
+    EXPECT_EQ(test::ReadAll(uninstaller).substr(0, 300), test::FakeProgram(300));
+    std::vector<std::string> names;
+    for (const auto& e : pak.Entries) names.push_back(e.Name);
+    EXPECT_EQ(names, (std::vector<std::string>{"LANGUAGE-English", "SetupInfo"}));
+    std::uint32_t size = 0;
+    auto record = pak.ExtractByName("SetupInfo", 0, size);
+    TSetupInfoFile info;
+    ASSERT_TRUE(info.LoadFromBuffer(record->data(), size));
+    EXPECT_EQ(info.Mode, 1);
+    EXPECT_EQ(info.InstallDir, inst);
+  }
+  test::WriteAll(inst + "\\bin\\user-notes.txt", "mine");
+  {
+    SetupContext ctx;
+    THeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), uninstaller);
+    ctx.Messages = &fe;
+    ASSERT_EQ(Run(uninstaller, {"/S"}, fe, ctx), kExitInstalled);
+  }
+  EXPECT_FALSE(platform::FileExists(inst + "\\readme.txt"));
+  EXPECT_FALSE(platform::FileExists(inst + "\\bin\\demo.exe"));
+  EXPECT_FALSE(platform::FileExists(inst + "\\demo_install.log"));
+  EXPECT_TRUE(platform::FileExists(inst + "\\bin\\user-notes.txt"));
+  EXPECT_TRUE(platform::DirectoryExists(inst + "\\bin"));
+  reg.SetRoot(platform::kHkeyCurrentUser);
+  ASSERT_TRUE(reg.OpenKey("Software\\zqsetup-test\\Demo", false));
+  EXPECT_FALSE(reg.ValueExists("Path"));
+  reg.SetRoot(platform::kHkeyLocalMachine);
+  EXPECT_FALSE(reg.KeyExists(std::string(kUninstallKeyBase) + info_.ShortName));
+}
+
+TEST_F(StartupTest, FailureEndsWithExitCodeTwoAndShortSpaceIsRefused) {
+  lines_.Lines = {Line("failure", {}, 0)};
+  info_.HasUninstaller = 0;
+  const std::string setup = Write(Entries());
+  {
+    SetupContext ctx;
+    THeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), setup);
+    EXPECT_EQ(Run(setup, {"/S"}, fe, ctx), kExitScriptFailed);
+  }
+  {
+    SetupContext ctx;
+    THeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S", "/D=Q:\\Nowhere"}), setup);
+    EXPECT_EQ(Run(setup, {"/S", "/D=Q:\\Nowhere"}, fe, ctx), kExitRefused);  // no such drive
+  }
+}
+
+}  // namespace
+}  // namespace zq

@@ -1,0 +1,146 @@
+#include "frontend/headless/headless_front_end.h"
+
+#include <cstdio>
+
+#include "container/pak.h"
+#include "context/macros.h"
+#include "context/progress.h"
+#include "context/setup_context.h"
+#include "context/size_text.h"
+#include "platform/console.h"
+#include "platform/drives.h"
+#include "platform/system.h"
+#include "platform/text.h"
+#include "script/setup_thread.h"
+#include "uninstall/uninstaller.h"
+
+namespace zq {
+
+namespace {
+
+std::string Narrow(const std::u16string& s) { return platform::WideToAnsi(s); }
+
+std::string OneLine(std::string s) {
+  for (char& c : s) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return s;
+}
+
+// A folder path without its trailing backslash (a drive root keeps it).
+std::string TrimFolder(std::string dir) {
+  while (dir.size() > 3 && dir.back() == '\\') dir.pop_back();
+  return dir;
+}
+
+}  // namespace
+
+THeadlessFrontEnd::THeadlessFrontEnd(SetupContext& ctx, EngineOptions options, std::string program_path)
+    : ctx_(ctx), options_(std::move(options)), program_path_(std::move(program_path)),
+      terminal_(platform::StderrIsTerminal()) {}
+
+int THeadlessFrontEnd::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) {
+  const int answer = DefaultMessageBoxAnswer(flags);
+  const std::string line = "message box \"" + OneLine(Narrow(caption)) + "\": " + OneLine(Narrow(text));
+  ctx_.LogLine(line);
+  if ((flags & 0xF0) == kMbIconError) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::fprintf(stderr, "%s%s: %s\n", terminal_ ? "\r" : "", OneLine(Narrow(caption)).c_str(),
+                 OneLine(Narrow(text)).c_str());
+  }
+  return answer;
+}
+
+void THeadlessFrontEnd::VerifyBegin(std::size_t count) {
+  ctx_.LogLine("verifying " + std::to_string(count) + " entries");
+}
+
+void THeadlessFrontEnd::VerifyEnd() { ctx_.LogLine("verification done"); }
+
+void THeadlessFrontEnd::SetCaption(const std::u16string& text) {
+  const std::string line = Narrow(text);
+  if (line.rfind("Status: ", 0) != 0) ctx_.LogLine("status: " + line);
+}
+
+void THeadlessFrontEnd::SetPosition(std::int32_t position) { DrawBar(position); }
+
+void THeadlessFrontEnd::DrawBar(std::int32_t position) {
+  if (!terminal_ || gauge_max_ <= 0) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  const int width = 40;
+  const int percent = static_cast<int>(std::min<std::int64_t>(100, std::int64_t{position} * 100 / gauge_max_));
+  const int filled = width * percent / 100;
+  std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(), std::string(width - filled, '.').c_str(),
+               percent);
+  if (position >= gauge_max_) std::fprintf(stderr, "\n");
+  std::fflush(stderr);
+}
+
+int THeadlessFrontEnd::RunWizard(SetupContext& ctx) {
+  ctx.StatusLabel = this;
+  ctx.Gauge = this;
+  ctx.DetailLabel = this;
+  return ctx.SetupInfo.Mode == 1 ? RemoveInstallation(ctx) : Install(ctx);
+}
+
+int THeadlessFrontEnd::Install(SetupContext& ctx) {
+  ctx.SetupInfo.InstallDir = TrimFolder(ExpandMacrosAnsi(ctx, ctx.SetupInfo.InstallDir));
+  if (options_.install_dir) ctx.SetupInfo.InstallDir = TrimFolder(ExpandMacrosAnsi(ctx, *options_.install_dir));
+  const std::string& dir = ctx.SetupInfo.InstallDir;
+  ctx.LogLine("installing " + ctx.SetupInfo.SetupName + " into " + dir);
+
+  // The installation-directory page: a drive that cannot take an installation stops here.
+  const platform::DriveType type = platform::GetDriveType(dir.substr(0, 3));
+  if (dir.size() < 3 || dir[1] != ':' || type == platform::DriveType::Unknown ||
+      type == platform::DriveType::NoRootDir || type == platform::DriveType::CdRom ||
+      type == platform::DriveType::RamDisk) {
+    Show(platform::AnsiToWide("The folder " + dir + " is not on a drive that can take an installation."), u"Setup",
+         kMbOk | kMbIconError);
+    return kExitRefused;
+  }
+  // The confirmation page: too little room keeps Next disabled.
+  const std::string upper = platform::AnsiUpperCase(dir);
+  if (auto free = platform::FreeBytes(upper[0] - 'A' + 1)) {
+    ctx.SpaceAvailable = *free;
+    ctx.SpaceAvailableText = SizeToText(*free);
+  }
+  if (ctx.SpaceAvailable < ctx.SpaceRequired) {
+    Show(platform::AnsiToWide("Not enough free space on the drive of " + dir + ": " + ctx.SpaceRequiredText +
+                              " needed, " + ctx.SpaceAvailableText + " available."),
+         u"Setup", kMbOk | kMbIconError);
+    return kExitRefused;
+  }
+
+  // The progress page: the window's side of a run.
+  const std::size_t n = ctx.Pak->CountGroupedEntries();
+  gauge_max_ = static_cast<std::int32_t>(n);
+  SetStatusText(ctx, u"Status: 0 of " + platform::AnsiToWide(std::to_string(n)) + u" files extracted");
+  ctx.ProgressPosition = 0;
+  ctx.UninstallList.AddDir(dir);
+  ctx.MakeUninstaller = [this](SetupContext& c) { MakeUninstaller(c, program_path_); };
+  ctx.CurrentLine = -1;
+  {
+    TSetupThread worker(ctx);
+    worker.RunRequested = true;
+    while (worker.RunRequested) platform::SleepMs(1);
+  }
+  if (ctx.SetupAborted) {
+    ctx.LogLine("the setup failed: " + Narrow(ctx.Languages.GetText(23)));
+    return kExitScriptFailed;
+  }
+  ctx.LogLine("installed");
+  return kExitInstalled;
+}
+
+int THeadlessFrontEnd::RemoveInstallation(SetupContext& ctx) {
+  ctx.LogLine("uninstalling " + ctx.SetupInfo.ShortName + " from " + ctx.SetupInfo.InstallDir);
+  gauge_max_ = static_cast<std::int32_t>(ctx.UninstallList.Files.size() + ctx.UninstallList.Dirs.size() +
+                                         ctx.UninstallList.RegValues.size());
+  Uninstall(ctx);
+  ctx.LogLine("uninstalled");
+  // Closing on the finish page of an uninstaller hands over to the finaliser.
+  StartFinaliser(ctx, program_path_);
+  return kExitInstalled;
+}
+
+}  // namespace zq

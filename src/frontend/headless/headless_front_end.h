@@ -1,0 +1,41 @@
+// The silent front end (/S, and always on the host): no windows; the wizard advances by
+// itself, message boxes take their default answer, and progress goes to the log and, on a
+// terminal, to a progress bar.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "app/command_line.h"
+#include "app/front_end.h"
+
+namespace zq {
+
+class THeadlessFrontEnd : public TFrontEnd, public TTextTarget, public TGaugeTarget {
+ public:
+  THeadlessFrontEnd(SetupContext& ctx, EngineOptions options, std::string program_path);
+
+  int Show(const std::u16string& text, const std::u16string& caption, unsigned flags) override;
+  void VerifyBegin(std::size_t count) override;
+  void VerifyEnd() override;
+  int RunWizard(SetupContext& ctx) override;
+
+  // The status line and the gauge of the progress page.
+  void SetCaption(const std::u16string& text) override;
+  void SetPosition(std::int32_t position) override;
+
+ private:
+  int Install(SetupContext& ctx);
+  int RemoveInstallation(SetupContext& ctx);
+  void DrawBar(std::int32_t position);
+
+  SetupContext& ctx_;
+  EngineOptions options_;
+  std::string program_path_;
+  std::int32_t gauge_max_ = 0;
+  bool terminal_;
+  std::mutex mutex_;
+};
+
+}  // namespace zq
