@@ -6,6 +6,7 @@
 #include "app/run_log.h"
 #include "app/startup.h"
 #include "context/setup_context.h"
+#include "diagnostics/error_log.h"
 #include "frontend/headless/headless_front_end.h"
 #include "platform/files.h"
 
@@ -25,9 +26,15 @@ int EngineMain(const std::vector<std::string>& args) {
   StartupEnvironment env;
   env.program_path = platform::ExecutablePath();
   env.arguments = args;
-  env.report_error = [](SetupContext& c, const std::string& message, const std::string& stage) {
+  env.report_error = [&args](SetupContext& c, const std::string& message, const std::string& stage) {
     c.LogLine("internal error" + (stage.empty() ? std::string() : " (" + stage + ")") + ": " + message);
     std::fprintf(stderr, "zqsetup: %s\n", message.c_str());
+    try {
+      const std::string report = WriteErrorLog(c, message, stage, args);
+      c.LogLine("error report " + report);
+    } catch (const std::exception& e) {
+      c.LogLine(std::string("the error report could not be written: ") + e.what());
+    }
   };
   ctx.FatalError = [&ctx, &env](const std::string& message, const std::string& stage) {
     env.report_error(ctx, message, stage);
