@@ -15,6 +15,8 @@ int RunExtract(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunInfo(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunLang(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunLog(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunBuild(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunScript(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
 // The whole tool: argv without the program name.
 int RunZq(const CommandArgs& argv, std::ostream& out, std::ostream& err);

@@ -12,12 +12,14 @@ constexpr const char* kHelp =
     "zq: make and inspect zqsetup packages\n\n"
     "usage: zq COMMAND [ARGS]   (zq COMMAND --help for one command)\n\n"
     "commands:\n"
+    "  build SCRIPT [-o OUT] [--stub STUB]      compile a setup script into a setup\n"
     "  list SETUP [--json]                      entries of a setup's package\n"
     "  verify SETUP                             check every entry as the engine does\n"
     "  extract SETUP [-o DIR] [--group G]       write entries out as files\n"
     "  info SETUP [--json]                      the setup information record\n"
     "  lang SETUP|FILE                          language tables\n"
-    "  log FILE [--json]                        decode an uninstall log\n\n"
+    "  log FILE [--json]                        decode an uninstall log\n"
+    "  script SETUP                             the compiled script as source\n\n"
     "exit codes: 0 success, 1 the check or the work failed, 2 bad usage\n";
 }  // namespace
 
@@ -26,6 +28,7 @@ int RunZq(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   static const std::map<std::string, Runner> kCommands = {
       {"list", RunList}, {"verify", RunVerify}, {"extract", RunExtract},
       {"info", RunInfo}, {"lang", RunLang},     {"log", RunLog},
+      {"build", RunBuild}, {"script", RunScript},
   };
   if (argv.empty()) {
     err << kHelp;

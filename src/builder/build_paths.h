@@ -1,0 +1,28 @@
+// Paths as the builder meets them: the script's own path as given on the command line (a
+// host path on the host, a Windows path on win32) and paths written in scripts with either
+// separator, relative to the script's folder.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zq::builder {
+
+// The folder part of a path, without its separator; "" for a bare file name.
+std::string DirName(const std::string& path);
+// The last component of a path.
+std::string BaseName(const std::string& path);
+// True for "/x", "\x", "C:..." and "\\server\...".
+bool IsAbsolute(const std::string& path);
+// `relative` below `dir` with the separator `dir` uses; `relative` itself when absolute.
+std::string Join(const std::string& dir, const std::string& relative);
+
+// Where the stock language tables are looked for, in order: "languages" beside the running
+// program, then "../share/zqsetup/languages", then the source tree's "languages".
+std::vector<std::string> StockLanguageDirs();
+
+// The engine program to put in front of a package when none is named: "zqsetup.exe" or
+// "zqsetup" beside the running program; "" when there is none.
+std::string FindSiblingStub();
+
+}  // namespace zq::builder

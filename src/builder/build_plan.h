@@ -1,0 +1,17 @@
+// What a compiled script asks to be packed: the container entries in their final order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zq::builder {
+
+struct PlannedEntry {
+  std::string name;
+  std::uint16_t group = 0;
+  std::string source;              // file to read; empty: `data` is the content
+  std::vector<std::uint8_t> data;  // content made by the builder itself
+};
+
+}  // namespace zq::builder

@@ -1,0 +1,57 @@
+#include "builder/builder.h"
+
+#include "builder/build_paths.h"
+#include "builder/package_writer.h"
+#include "builder/script_compiler.h"
+#include "platform/text.h"
+
+namespace zq::builder {
+
+std::string DefaultOutput(const std::string& script, const std::string& setup_exe_name) {
+  const std::string dir = DirName(script);
+  if (!setup_exe_name.empty()) return Join(dir, setup_exe_name);
+  std::string base = BaseName(script);
+  if (auto dot = base.find_last_of('.'); dot != std::string::npos && dot > 0) base.erase(dot);
+  return Join(dir, base + ".exe");
+}
+
+BuildResult BuildSetup(const BuildOptions& options) {
+  CompileOptions compile;
+  compile.stock_language_dirs = options.stock_language_dirs ? *options.stock_language_dirs : StockLanguageDirs();
+  compile.finaliser = options.finaliser;
+  compile.uninstall_icon = options.uninstall_icon;
+  CompileResult compiled = CompileScript(options.script, compile);
+  Diagnostics& diags = compiled.diagnostics;
+
+  BuildResult result;
+  result.output = options.output.empty() ? DefaultOutput(options.script, compiled.info.SetupExeName) : options.output;
+  const std::string out_name = BaseName(result.output);
+  if (compiled.info.SetupExeName.empty()) {
+    // The engine refuses to start under any name but this one.
+    SetSetupExeName(compiled, out_name);
+  } else if (platform::AnsiLowerCase(BaseName(compiled.info.SetupExeName)) != platform::AnsiLowerCase(out_name)) {
+    diags.Warning(options.script, 0,
+                  "the output is named \"" + out_name + "\" but outfile says \"" + compiled.info.SetupExeName +
+                      "\": the setup refuses to start under another name than its outfile");
+  }
+
+  std::string stub = options.stub.empty() ? FindSiblingStub() : options.stub;
+  if (stub.empty()) {
+    diags.Error("", 0, "no engine program (zqsetup.exe) beside zq; name one with --stub");
+  }
+  if (!diags.HasErrors()) {
+    WriteOptions write;
+    write.threads = options.threads;
+    write.progress = options.progress;
+    if (auto problem = WriteSetup(result.output, stub, compiled.entries, write); !problem.empty()) {
+      diags.Error(result.output, 0, problem);
+    }
+  }
+  result.ok = !diags.HasErrors();
+  result.diagnostics = diags.All();
+  result.entries = compiled.entries.size();
+  result.groups = compiled.group_count;
+  return result;
+}
+
+}  // namespace zq::builder

@@ -1,0 +1,247 @@
+#include "builder/package_writer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "container/pak.h"
+#include "container/pak_string.h"
+#include "platform/files.h"
+
+namespace zq::builder {
+
+namespace {
+
+// Bytes of source data packed ahead of the writer at most (the entry next in line is always
+// allowed, whatever its size).
+constexpr std::uint64_t kAheadBudget = 256ull << 20;
+
+struct Slot {
+  bool ready = false;
+  bool large = false;  // copied from its source in chunks by the writer
+  PackedBlock packed;
+  std::string error;
+};
+
+std::uint64_t PlannedSize(const PlannedEntry& e) {
+  if (e.source.empty()) return e.data.size();
+  return platform::FileSize(e.source).value_or(0);
+}
+
+class Pipeline {
+ public:
+  Pipeline(const std::vector<PlannedEntry>& entries, unsigned threads) : entries_(entries), slots_(entries.size()) {
+    for (const auto& e : entries) sizes_.push_back(PlannedSize(e));
+    const unsigned n = std::max(1u, threads);
+    for (unsigned i = 0; i < n; ++i) workers_.emplace_back([this] { Work(); });
+  }
+  ~Pipeline() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    for (auto& t : workers_) t.join();
+  }
+
+  // Waits for entry `index`; the writer hands it back with Done once it is stored.
+  Slot& Take(std::size_t index) {
+    std::unique_lock lock(mutex_);
+    ready_.wait(lock, [&] { return slots_[index].ready; });
+    return slots_[index];
+  }
+  void Done(std::size_t index) {
+    {
+      std::lock_guard lock(mutex_);
+      written_ = index + 1;
+      in_flight_ -= Cost(index);
+      slots_[index].packed = {};
+    }
+    wake_.notify_all();
+  }
+  std::uint64_t TotalSize() const {
+    std::uint64_t total = 0;
+    for (auto s : sizes_) total += s;
+    return total;
+  }
+  std::uint64_t SizeOf(std::size_t index) const { return sizes_[index]; }
+
+ private:
+  // Memory an entry holds while it waits: none for one copied in chunks.
+  std::uint64_t Cost(std::size_t index) const { return sizes_[index] < LargeEntryLimit ? sizes_[index] : 0; }
+
+  void Work() {
+    for (;;) {
+      std::size_t index;
+      {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [&] {
+          if (stop_ || next_ >= entries_.size()) return true;
+          return next_ == written_ || in_flight_ + Cost(next_) <= kAheadBudget;
+        });
+        if (stop_ || next_ >= entries_.size()) return;
+        index = next_++;
+        in_flight_ += Cost(index);
+      }
+      Slot slot = Pack(entries_[index]);
+      {
+        std::lock_guard lock(mutex_);
+        slots_[index] = std::move(slot);
+        slots_[index].ready = true;
+      }
+      ready_.notify_all();
+    }
+  }
+
+  static Slot Pack(const PlannedEntry& e) {
+    Slot slot;
+    try {
+      if (e.source.empty()) {
+        slot.packed = PackBlock(e.data.data(), static_cast<std::uint32_t>(e.data.size()));
+        return slot;
+      }
+      auto size = platform::FileSize(e.source);
+      if (!size) {
+        slot.error = "cannot read " + e.source;
+      } else if (*size >= LargeEntryLimit) {
+        slot.large = true;
+      } else if (auto raw = ReadWholeFile(e.source)) {
+        slot.packed = PackBlock(raw->data(), static_cast<std::uint32_t>(raw->size()));
+      } else {
+        slot.error = "cannot read " + e.source;
+      }
+    } catch (const std::exception& ex) {
+      slot.error = e.name + ": " + ex.what();
+    }
+    return slot;
+  }
+
+  const std::vector<PlannedEntry>& entries_;
+  std::vector<Slot> slots_;
+  std::vector<std::uint64_t> sizes_;
+  std::vector<std::thread> workers_;
+  std::mutex mutex_;
+  std::condition_variable wake_, ready_;
+  std::size_t next_ = 0, written_ = 0;
+  std::uint64_t in_flight_ = 0;
+  bool stop_ = false;
+};
+
+// Copies a large source behind the package as the container's file loader stores it: raw,
+// without a CRC. Returns "" or the problem.
+std::string CopyLarge(TPak& pak, std::size_t index, const std::string& source) {
+  platform::File in;
+  if (!in.Open(source, platform::OpenMode::ReadShared)) return "cannot read " + source;
+  TPakEntry& e = pak.Entries[index];
+  if (!pak.Handle.SeekToEnd()) return "cannot write the package";
+  auto pos = pak.Handle.Position();
+  if (!pos) return "cannot write the package";
+  std::vector<std::uint8_t> chunk(CopyChunkSize);
+  std::uint64_t total = 0;
+  for (;;) {
+    std::size_t got = in.Read(chunk.data(), chunk.size());
+    if (got == 0) break;
+    if (pak.Handle.Write(chunk.data(), got) != got) return "cannot write the package";
+    total += got;
+  }
+  if (total > 0xFFFFFFFFull || *pos + total > 0xFFFFFFFFull) return "the package would be 4 GiB or larger";
+  e.Offset = static_cast<std::uint32_t>(*pos);
+  e.CompSize = 0;
+  e.OrigSize = static_cast<std::uint32_t>(total);
+  e.CRC = 0;
+  return {};
+}
+
+bool CarriesPackage(const std::string& path) {
+  platform::File f;
+  if (!f.Open(path, platform::OpenMode::ReadShared)) return false;
+  auto size = f.Size();
+  if (!size || *size < kPakHeaderSize) return false;
+  char magic[4];
+  return f.Seek(*size - kPakHeaderSize) && f.Read(magic, 4) == 4 && std::memcmp(magic, "ZQPF", 4) == 0;
+}
+
+std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& entries, const WriteOptions& options) {
+  TPak pak(temp, TPak::OpenFlags::Append);
+  if (!pak.Handle.IsOpen()) return "cannot open " + temp + " for writing";
+  unsigned threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+  Pipeline pipeline(entries, threads);
+  const std::uint64_t total = pipeline.TotalSize();
+  std::uint64_t done = 0;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const PlannedEntry& e = entries[i];
+    Slot& slot = pipeline.Take(i);
+    if (!slot.error.empty()) return slot.error;
+    std::size_t index = pak.AddEntry(e.name, e.source, e.group);
+    if (slot.large) {
+      if (auto problem = CopyLarge(pak, index, e.source); !problem.empty()) return problem;
+    } else {
+      auto end = pak.Handle.SeekToEnd() ? pak.Handle.Position() : std::nullopt;
+      if (!end) return "cannot write the package";
+      if (*end + slot.packed.block.size() > 0xFFFFFFFFull) return "the package would be 4 GiB or larger";
+      TPakEntry& entry = pak.Entries[index];
+      entry.CompSize = slot.packed.comp_size;
+      entry.OrigSize = slot.packed.orig_size;
+      entry.CRC = slot.packed.crc;
+      if (!pak.StorePacked(index, slot.packed.block)) return "cannot write the package (disk full?)";
+    }
+    pipeline.Done(i);
+    done += pipeline.SizeOf(i);
+    if (options.progress) options.progress(done, total);
+  }
+  auto end = pak.Handle.SeekToEnd() ? pak.Handle.Position() : std::nullopt;
+  if (!end || *end > 0xFFFFFFFFull) return "the package would be 4 GiB or larger";
+  if (!pak.WriteDirectory()) return "cannot write the package directory";
+  pak.Close();
+  return {};
+}
+
+}  // namespace
+
+PackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size) {
+  PackedBlock out;
+  out.orig_size = size;
+  if (size < LargeEntryLimit) {
+    out.block = Compress(data, size);
+    out.comp_size = static_cast<std::uint32_t>(out.block.size());
+  }
+  if (size < out.comp_size || size >= LargeEntryLimit) {
+    out.comp_size = 0;
+    out.block.assign(data, data + size);
+  }
+  CalcCRC32(out.block.data(), static_cast<std::uint32_t>(out.block.size()), out.crc);
+  return out;
+}
+
+std::string WriteSetup(const std::string& output, const std::string& stub, const std::vector<PlannedEntry>& entries,
+                       const WriteOptions& options) {
+  if (!platform::FileExists(stub)) return "engine program \"" + stub + "\" not found";
+  if (CarriesPackage(stub)) {
+    return "\"" + stub + "\" already carries a package; name the bare engine program";
+  }
+  const std::string temp = output + ".zqbuild-part";
+  platform::DeleteFileAt(temp);
+  if (!platform::CopyFileTo(stub, temp, false)) return "cannot write " + temp;
+  std::string problem;
+  try {
+    problem = WriteBody(temp, entries, options);
+  } catch (const std::exception& e) {
+    problem = e.what();
+  }
+  if (problem.empty()) {
+    if (platform::FileExists(output) && !platform::DeleteFileAt(output)) {
+      problem = "cannot replace " + output;
+    } else if (!platform::RenameFile(temp, output)) {
+      problem = "cannot rename " + temp + " to " + output;
+    }
+  }
+  if (!problem.empty()) platform::DeleteFileAt(temp);
+  return problem;
+}
+
+}  // namespace zq::builder

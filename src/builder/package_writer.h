@@ -1,0 +1,38 @@
+// Writes a setup: the engine program, then the package of planned entries. Entries are
+// packed on all cores and stored in plan order; the result is byte for byte what the
+// container's own serial writer (StoreFile / StoreBuffer) makes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "builder/build_plan.h"
+#include "codec/zlib_codec.h"
+
+namespace zq::builder {
+
+// One entry's block as PackBuffer makes it: compressed at level 9 unless that is larger
+// than the data or the data is 70 MiB or more; the CRC-32 is of the stored block.
+struct PackedBlock {
+  Bytes block;
+  std::uint32_t comp_size = 0;  // 0: stored raw
+  std::uint32_t orig_size = 0;
+  std::uint32_t crc = 0;
+};
+PackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size);
+
+struct WriteOptions {
+  unsigned threads = 0;  // 0: one per core
+  // Called from the writing thread with the source bytes done and the total.
+  std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+};
+
+// Writes `stub` followed by the package to `output`, through a temporary file beside it
+// that replaces `output` only when everything was written. Returns "" on success, else what
+// went wrong (the temporary is removed then and `output` is left as it was).
+std::string WriteSetup(const std::string& output, const std::string& stub, const std::vector<PlannedEntry>& entries,
+                       const WriteOptions& options);
+
+}  // namespace zq::builder

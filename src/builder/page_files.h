@@ -1,0 +1,24 @@
+// The files a pages folder contributes: its page list "Pages.txt" and the layouts, pictures
+// and rich-text files that the list and the layouts name.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "builder/build_plan.h"
+#include "builder/diagnostics.h"
+
+namespace zq::builder {
+
+// `folder` is the pages folder on disk; the files are taken from its "layout" subfolder
+// when that holds a "Pages.txt", else from the folder itself. Entries are named as the page
+// list and layouts name them, with `entry_prefix` in front. Text files are packed with CR LF
+// line breaks, the only breaks the engine reads. Problems go to `diags`, located at
+// `script`:`line` or at the page file concerned.
+std::vector<PlannedEntry> CollectPageFiles(const std::string& folder, const std::string& entry_prefix,
+                                           const std::string& script, std::uint32_t line, Diagnostics& diags);
+
+// Lone LF breaks as CR LF; other bytes unchanged.
+std::vector<std::uint8_t> WithCrLf(const std::vector<std::uint8_t>& text);
+
+}  // namespace zq::builder

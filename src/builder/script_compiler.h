@@ -1,0 +1,47 @@
+// Compiles a setup script: checks every line, resolves labels, numbers the package groups,
+// fills the setup information record, and plans the entries of the package.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "builder/build_plan.h"
+#include "builder/diagnostics.h"
+#include "container/setup_info.h"
+#include "script/comp_lines.h"
+
+namespace zq::builder {
+
+struct CompileOptions {
+  // Folders of the stock language tables, in search order (see StockLanguageDirs).
+  std::vector<std::string> stock_language_dirs;
+  // The uninstaller's finaliser program and icon, when given outside the script.
+  std::string finaliser;
+  std::string uninstall_icon;
+};
+
+// The default name of the uninstaller copy when the script has no `prefix`.
+inline constexpr const char* kDefaultUninstallExeName = "Uninstall.exe";
+// The longest payload entry name.
+inline constexpr std::size_t kMaxEntryName = 127;
+
+struct CompileResult {
+  TCompLines lines;
+  TSetupInfoFile info;
+  // "SetupInfo" and "CompiledLines" first, then the other group-0 entries, then the payload
+  // groups in order.
+  std::vector<PlannedEntry> entries;
+  Diagnostics diagnostics;
+  std::uint16_t group_count = 0;
+};
+
+// `script` is the path of the script as the user gave it: diagnostics name it, and relative
+// paths of the script are taken from its folder.
+CompileResult CompileScript(const std::string& script, const CompileOptions& options);
+// The same for a script already in memory.
+CompileResult CompileSource(const std::string& text, const std::string& script, const CompileOptions& options);
+
+// Sets `SetupExeName` and brings the "SetupInfo" entry up to date.
+void SetSetupExeName(CompileResult& result, const std::string& name);
+
+}  // namespace zq::builder

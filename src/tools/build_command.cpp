@@ -1,0 +1,63 @@
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+#include "builder/builder.h"
+#include "tools/commands.h"
+#include "tools/tool_support.h"
+
+namespace zq::tool {
+
+namespace {
+constexpr const char* kUsage = "zq build SCRIPT [-o OUT] [--stub STUB] [--finaliser EXE] [--icon ICO] [-j N]";
+constexpr const char* kHelp =
+    "Compile a setup script (docs/script.md) and write the setup: the engine program followed\n"
+    "by the package of the compiled script, the setup information, language tables, pages and\n"
+    "payload. Problems are reported as \"file:line: error: ...\"; the output file appears only\n"
+    "when the build succeeds.\n\n"
+    "  -o OUT           the setup to write (default: the script's outfile beside the script,\n"
+    "                   else the script's name with .exe)\n"
+    "  --stub STUB      the engine program to put in front (default: zqsetup.exe or zqsetup\n"
+    "                   beside zq)\n"
+    "  --finaliser EXE  the uninstaller's finaliser (default: finalise.exe in the uninstall\n"
+    "                   pages folder, when there)\n"
+    "  --icon ICO       the uninstaller's icon (default: icon.ico in the uninstall pages folder)\n"
+    "  -j N             compress with N threads (default: one per core)\n";
+}  // namespace
+
+int RunBuild(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
+  int code = kExitOk;
+  const std::vector<std::string> values = {"-o", "--stub", "--finaliser", "--icon", "-j"};
+  const CommandSpec spec{kUsage, kHelp, values, values, 1, 1};
+  auto parsed = ParseCommand(spec, argv, out, err, code);
+  if (!parsed) return code;
+  const Args& args = *parsed;
+
+  builder::BuildOptions options;
+  options.script = args.Positionals()[0];
+  options.output = args.Value("-o").value_or("");
+  options.stub = args.Value("--stub").value_or("");
+  options.finaliser = args.Value("--finaliser").value_or("");
+  options.uninstall_icon = args.Value("--icon").value_or("");
+  if (auto j = args.Value("-j")) {
+    int n = std::atoi(j->c_str());
+    if (n < 1 || n > 256) {
+      err << "zq: -j needs a thread count from 1 to 256\nusage: " << kUsage << "\n";
+      return kExitUsage;
+    }
+    options.threads = static_cast<unsigned>(n);
+  }
+  std::unique_ptr<ProgressBar> bar;
+  options.progress = [&](std::uint64_t done, std::uint64_t total) {
+    if (!bar) bar = std::make_unique<ProgressBar>("packing", total);
+    bar->Update(done);
+  };
+  auto result = builder::BuildSetup(options);
+  if (bar) bar->Finish();
+  for (const auto& d : result.diagnostics) err << AnsiToUtf8(builder::FormatDiagnostic(d)) << "\n";
+  if (!result.ok) return kExitFailed;
+  out << AnsiToUtf8(result.output) << ": " << result.entries << " entries, " << result.groups << " groups\n";
+  return kExitOk;
+}
+
+}  // namespace zq::tool

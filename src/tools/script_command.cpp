@@ -1,0 +1,51 @@
+#include "builder/script_printer.h"
+#include "container/setup_info.h"
+#include "script/comp_lines.h"
+#include "tools/commands.h"
+#include "tools/open_setup.h"
+#include "tools/tool_support.h"
+
+namespace zq::tool {
+
+namespace {
+constexpr const char* kUsage = "zq script SETUP";
+constexpr const char* kHelp =
+    "Print a setup's compiled script back as source (docs/script.md): labels as \":name\" lines,\n"
+    "jump targets as label names, the secret words of zqpupdate and zqpofficial in clear, and\n"
+    "the group of each file, zqpupdate and vfsupdate line as a trailing \"; group N\" comment.\n"
+    "Definition lines keep no arguments in the compiled script; they are shown from the setup\n"
+    "information record, one per line they held. Building the output again gives the same\n"
+    "compiled lines.\n";
+}  // namespace
+
+int RunScript(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
+  int code = kExitOk;
+  const CommandSpec spec{kUsage, kHelp, {}, {}, 1, 1};
+  auto parsed = ParseCommand(spec, argv, out, err, code);
+  if (!parsed) return code;
+  const std::string& path = parsed->Positionals()[0];
+  auto pak = OpenSetup(path, err);
+  if (!pak) return kExitFailed;
+  std::uint32_t size = 0;
+  auto lines_bytes = pak->ExtractByName("CompiledLines", 0, size);
+  if (!lines_bytes) {
+    err << "zq: the package has no readable \"CompiledLines\" entry in group 0 (an uninstaller carries no script)\n";
+    return kExitFailed;
+  }
+  TCompLines lines;
+  std::string problem;
+  if (!lines.LoadFromBuffer(lines_bytes->data(), lines_bytes->size(), &problem)) {
+    err << "zq: damaged \"CompiledLines\": " << problem << "\n";
+    return kExitFailed;
+  }
+  TSetupInfoFile info;
+  auto info_bytes = pak->ExtractByName("SetupInfo", 0, size);
+  if (!info_bytes || !info.LoadFromBuffer(info_bytes->data(), static_cast<std::uint32_t>(info_bytes->size()))) {
+    err << "zq: warning: no readable \"SetupInfo\"; definition lines are shown empty\n";
+    info = TSetupInfoFile{};
+  }
+  out << "; compiled script of " << AnsiToUtf8(path) << "\n" << AnsiToUtf8(builder::PrintScript(lines, info));
+  return kExitOk;
+}
+
+}  // namespace zq::tool
