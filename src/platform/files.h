@@ -73,6 +73,9 @@ bool CopyFileTo(const std::string& from, const std::string& to, bool fail_if_exi
 // Entries directly inside the directory, in no particular order; nullopt when it cannot be listed.
 std::optional<std::vector<DirEntry>> ListDir(const std::string& path);
 bool SetReadOnly(const std::string& path, bool read_only);
+// A program file written by the engine can be started like any program on Windows; the host
+// needs its execute permission set for that. win32: nothing to do.
+bool MarkRunnable(const std::string& path);
 // The temporary folder, with a trailing backslash.
 std::string TempDir();
 // Full path of the running program, as the engine would name it.

@@ -313,6 +313,12 @@ std::optional<std::vector<DirEntry>> ListDir(const std::string& path) {
   return out;
 }
 
+bool MarkRunnable(const std::string& path) {
+  auto host = HostPath(path);
+  auto st = host ? Stat(*host) : std::nullopt;
+  return st && chmod(host->c_str(), (st->st_mode | S_IXUSR | S_IXGRP | S_IXOTH) & 07777) == 0;
+}
+
 bool SetReadOnly(const std::string& path, bool read_only) {
   auto host = HostPath(path);
   auto st = host ? Stat(*host) : std::nullopt;

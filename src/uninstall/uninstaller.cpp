@@ -81,6 +81,7 @@ void MakeUninstaller(SetupContext& ctx, const std::string& program_path) {
   out.StoreBuffer(out.AddEntry("SetupInfo", "", 0), bytes.data(), static_cast<std::uint32_t>(bytes.size()));
   out.WriteDirectory();
   out.Close();
+  platform::MarkRunnable(target);
   ctx.LogLine("uninstaller " + target);
 }
 
