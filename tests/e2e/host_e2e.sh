@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# End to end on the host: build the demo setup, install it silently into a fresh prefix,
+# compare what was installed, read the registry back, uninstall, and show what is left.
+# usage: host_e2e.sh SOURCE_DIR BUILD_DIR
+SOURCE_DIR=$(cd "$1" && pwd)
+BUILD_DIR=$(cd "$2" && pwd)
+. "$SOURCE_DIR/tests/e2e/e2e_common.sh"
+
+WORK="$BUILD_DIR/e2e-host"
+make_demo_workspace "$WORK"
+export ZQ_PREFIX="$WORK/prefix"
+ZQ="$BUILD_DIR/zq"
+SETUP="$WORK/DemoSetup.exe"
+
+"$ZQ" build "$WORK/demo/setup.zqs" -o "$SETUP" --stub "$BUILD_DIR/zqsetup" --finaliser "$BUILD_DIR/zqfinalise" >/dev/null
+check "the setup verifies" "$ZQ" verify "$SETUP"
+
+INST="$ZQ_PREFIX/drive_c/Program Files/Demo Product"
+MENU="$ZQ_PREFIX/drive_c/users/${USER:-user}/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Demo Product"
+reg() {  # root-handle key value -> data
+  sqlite3 "$ZQ_PREFIX/system.db" "select cast(v.data as text) from vals v where v.root=$1 and cast(v.lpath as text)=lower('$2') and cast(v.lname as text)=lower('$3')"
+}
+HKCU=2147483649 HKCR=2147483648 HKLM=2147483650
+
+(cd "$WORK" && ./DemoSetup.exe /S "/LOG=$WORK/install.txt")
+check "install exit code 0" true
+check "the payload is installed byte for byte" same_tree "$WORK/demo/payload" "$INST" docs/part0/file000.txt
+check "a subfolder group" cmp -s "$WORK/demo/extras/hq.cfg" "$INST/Extras/hq.cfg"
+check "the conditional group stays out" test ! -e "$INST/HQ/quality.cfg"
+check "copyfile" cmp -s "$INST/demo.cfg" "$INST/saves/default.cfg"
+check "delete" test ! -e "$INST/docs/part0/file000.txt"
+check "rmdir" test ! -e "$INST/cache"
+check "registry value with the folder expanded" test "$(reg $HKCU 'Software\zqsetup Demo\Demo Product' InstallDir)" = 'C:\Program Files\Demo Product'
+check "URL protocol command" test "$(reg $HKCR 'zqdemo\shell\open\command' '')" = '"C:\Program Files\Demo Product\demo.exe" "%1"'
+check "uninstall registration" test "$(reg $HKLM 'SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Demo Product' UninstallString)" = 'C:\Program Files\Demo Product\Demo_Uninstall.exe'
+check "shortcut" grep -q 'Target=C:\\Program Files\\Demo Product\\demo.exe' "$MENU/Demo Product.lnk"
+check "the uninstall log decodes" bash -c "'$ZQ' log '$INST/Demo_install.log' | grep -q 'HKCR'"
+check "the uninstaller is a setup of mode 1" bash -c "'$ZQ' info '$INST/Demo_Uninstall.exe' | grep -q 'mode: 1'"
+check "the readable log names the files" grep -q 'file C:\\Program Files\\Demo Product\\readme.txt' "$WORK/install.txt"
+
+echo "my own notes" > "$INST/saves/notes.txt"
+"$INST/Demo_Uninstall.exe" /S "/LOG=$WORK/uninstall.txt"
+check "uninstall exit code 0" true
+for _ in 1 2 3 4 5 6 7 8 9 10; do [ -e "$INST/Demo_Uninstall.exe" ] || break; sleep 0.5; done
+check "the user's file stays" test -f "$INST/saves/notes.txt"
+check "only the user's file stays" test "$(find "$INST" -type f | wc -l)" = 1
+check "the uninstaller is gone (finaliser)" test ! -e "$INST/Demo_Uninstall.exe"
+check "the log is gone" test ! -e "$INST/Demo_install.log"
+check "the shortcuts are gone" test ! -e "$MENU/Demo Product.lnk"
+check "registry values are gone" test -z "$(reg $HKCU 'Software\zqsetup Demo\Demo Product' InstallDir)"
+check "the registration is gone" test -z "$(reg $HKLM 'SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Demo Product' DisplayName)"
+check "nothing is left in the temporary folder" test -z "$(ls -A "$ZQ_PREFIX/drive_c/users/${USER:-user}/Temp")"
+
+# Refusals: a renamed setup, a damaged one.
+cp "$SETUP" "$WORK/Renamed.exe"
+code=0; (cd "$WORK" && ./Renamed.exe /S) 2>/dev/null || code=$?
+check "a renamed setup is refused with exit code 3" test "$code" = 3
+cp "$SETUP" "$WORK/damaged/DemoSetup.exe" 2>/dev/null || { mkdir -p "$WORK/damaged" && cp "$SETUP" "$WORK/damaged/DemoSetup.exe"; }
+printf '\x55' | dd of="$WORK/damaged/DemoSetup.exe" bs=1 seek=$(( $(stat -c %s "$SETUP") - 200000 )) conv=notrunc status=none
+code=0; (cd "$WORK/damaged" && ./DemoSetup.exe /S "/D=C:\\Damaged") 2>/dev/null || code=$?
+check "a damaged setup is refused with exit code 3" test "$code" = 3
+check "nothing was written by the damaged setup" test ! -e "$ZQ_PREFIX/drive_c/Damaged"
+finish
