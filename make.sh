@@ -85,8 +85,7 @@ demo() {
   say "the demo's payload"
   python3 "$demo/make_payload.py" "$demo/payload"
   say "zq build examples/demo/setup.zqs"
-  "$ROOT/build/host/zq" build "$demo/setup.zqs" -o "$out/DemoSetup.exe" \
-    --stub "$ROOT/build/host/zqsetup" --finaliser "$ROOT/build/host/zqfinalise"
+  "$ROOT/build/host/zq" build "$demo/setup.zqs" -o "$out/DemoSetup.exe" --stub "$ROOT/build/host/zqsetup"
   "$ROOT/build/host/zq" info "$out/DemoSetup.exe" | sed -n '1,6p'
   "$ROOT/build/host/zq" verify "$out/DemoSetup.exe"
 

@@ -20,6 +20,13 @@ BuildResult BuildSetup(const BuildOptions& options) {
   compile.stock_language_dirs = options.stock_language_dirs ? *options.stock_language_dirs : StockLanguageDirs();
   compile.finaliser = options.finaliser;
   compile.uninstall_icon = options.uninstall_icon;
+  const std::string stub = options.stub.empty() ? FindSiblingStub() : options.stub;
+  if (!stub.empty()) {
+    // The finaliser built with the engine, for the same system as the engine program.
+    const std::string lower = platform::AnsiLowerCase(stub);
+    const bool windows = lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0;
+    compile.default_finaliser = Join(DirName(stub), windows ? "zqfinalise.exe" : "zqfinalise");
+  }
   CompileResult compiled = CompileScript(options.script, compile);
   Diagnostics& diags = compiled.diagnostics;
 
@@ -35,7 +42,6 @@ BuildResult BuildSetup(const BuildOptions& options) {
                       "\": the setup refuses to start under another name than its outfile");
   }
 
-  std::string stub = options.stub.empty() ? FindSiblingStub() : options.stub;
   if (stub.empty()) {
     diags.Error("", 0, "no engine program (zqsetup.exe) beside zq; name one with --stub");
   }

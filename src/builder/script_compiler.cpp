@@ -422,7 +422,8 @@ void Compiler::SetupFiles() {
     }
   }
 
-  auto extra = [&](const std::string& given, const char* in_folder, const char* entry, const char* what) {
+  auto extra = [&](const std::string& given, const char* in_folder, const char* entry, const char* what,
+                   const std::string& fallback) {
     if (!given.empty()) {
       if (!info.HasUninstaller) {
         diags().Warning("", 0, std::string("the script makes no uninstaller (no uninstallpages); the ") + what +
@@ -435,10 +436,14 @@ void Compiler::SetupFiles() {
       return;
     }
     if (!uninstall_folder) return;
-    if (auto path = FindFileNoCase(*uninstall_folder, in_folder)) AddSetupFile({entry, 0, *path, {}}, 0);
+    if (auto path = FindFileNoCase(*uninstall_folder, in_folder)) {
+      AddSetupFile({entry, 0, *path, {}}, 0);
+    } else if (!fallback.empty() && platform::FileExists(fallback)) {
+      AddSetupFile({entry, 0, fallback, {}}, 0);
+    }
   };
-  extra(options_.finaliser, "finalise.exe", "UNINSTALL_FINALISE.EXE", "finaliser");
-  extra(options_.uninstall_icon, "icon.ico", "UNINSTALL_ICON.ICO", "uninstaller icon");
+  extra(options_.finaliser, "finalise.exe", "UNINSTALL_FINALISE.EXE", "finaliser", options_.default_finaliser);
+  extra(options_.uninstall_icon, "icon.ico", "UNINSTALL_ICON.ICO", "uninstaller icon", "");
 }
 
 void Compiler::Assemble() {

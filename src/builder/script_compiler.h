@@ -17,6 +17,9 @@ struct CompileOptions {
   std::vector<std::string> stock_language_dirs;
   // The uninstaller's finaliser program and icon, when given outside the script.
   std::string finaliser;
+  // The finaliser packed when neither the options nor the uninstall pages folder give one
+  // (the engine's own, beside the engine program).
+  std::string default_finaliser;
   std::string uninstall_icon;
 };
 

@@ -12,7 +12,7 @@ export ZQ_PREFIX="$WORK/prefix"
 ZQ="$BUILD_DIR/zq"
 SETUP="$WORK/DemoSetup.exe"
 
-"$ZQ" build "$WORK/demo/setup.zqs" -o "$SETUP" --stub "$BUILD_DIR/zqsetup" --finaliser "$BUILD_DIR/zqfinalise" >/dev/null
+"$ZQ" build "$WORK/demo/setup.zqs" -o "$SETUP" --stub "$BUILD_DIR/zqsetup" >/dev/null
 check "the setup verifies" "$ZQ" verify "$SETUP"
 
 INST="$ZQ_PREFIX/drive_c/Program Files/Demo Product"

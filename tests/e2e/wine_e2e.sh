@@ -14,7 +14,7 @@ trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 wineboot -i >/dev/null 2>&1 || true
 ZQ="$HOST_DIR/zq"
 SETUP="$WORK/DemoSetup.exe"
-"$ZQ" build "$WORK/demo/setup.zqs" -o "$SETUP" --stub "$BUILD_DIR/zqsetup.exe" --finaliser "$BUILD_DIR/zqfinalise.exe" >/dev/null
+"$ZQ" build "$WORK/demo/setup.zqs" -o "$SETUP" --stub "$BUILD_DIR/zqsetup.exe" >/dev/null
 check "the setup verifies" "$ZQ" verify "$SETUP"
 
 WIN_USER=$(wine cmd /c echo %USERNAME% 2>/dev/null | tr -d '\r')
