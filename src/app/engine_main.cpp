@@ -10,6 +10,12 @@
 #include "frontend/headless/headless_front_end.h"
 #include "platform/files.h"
 
+#ifdef _WIN32
+#include <memory>
+
+#include "frontend/win32/verify_window.h"
+#endif
+
 namespace zq {
 
 int EngineMain(const std::vector<std::string>& args) {
@@ -41,6 +47,17 @@ int EngineMain(const std::vector<std::string>& args) {
   };
   THeadlessFrontEnd front_end(ctx, options, env.program_path);
   ctx.Messages = &front_end;
+#ifdef _WIN32
+  // Until the wizard runs windowed, a setup started without /S still shows its verification
+  // window and asks its questions for real.
+  std::unique_ptr<TFrmVerify> verify_window;
+  TWin32MessageBoxes user_boxes;
+  if (!options.silent) {
+    verify_window = std::make_unique<TFrmVerify>();
+    front_end.VerifyView = verify_window.get();
+    front_end.UserBoxes = &user_boxes;
+  }
+#endif
   const int code = RunEngine(ctx, front_end, env);
   ctx.LogLine("exit code " + std::to_string(code));
   return code;

@@ -19,6 +19,15 @@ enum EngineExit : int {
   kExitInternalError = 4,
 };
 
+// The small window that counts up while start-up verifies the package.
+class TVerifyView {
+ public:
+  virtual ~TVerifyView() = default;
+  virtual void Begin(std::size_t count) = 0;
+  virtual void Progress(std::size_t done, std::size_t count) = 0;
+  virtual void End() = 0;
+};
+
 class TFrontEnd : public TMessageBoxes {
  public:
   virtual void VerifyBegin(std::size_t /*count*/) {}

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "script/command.h"
 #include "script/group_flags.h"
 #include "script/script_test_support.h"
@@ -47,7 +49,9 @@ TEST(CompLines, DamagedEntriesAreRefusedWhole) {
   }
   auto patched = [&](std::size_t offset, std::uint32_t value) {
     auto b = good;
-    for (int i = 0; i < 4; ++i) b[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    const std::uint8_t le[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+                                static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+    std::copy(le, le + 4, b.begin() + static_cast<std::ptrdiff_t>(offset));
     return b;
   };
   // Line 2 starts after the count (2), line 0 (12 + 2 + 5) and line 1 (12).

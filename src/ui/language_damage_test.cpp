@@ -29,7 +29,9 @@ TEST(LanguageDamage, CutsAndFlipsLoadOrAreRefused) {
     std::string bad = good;
     bad[pos] = static_cast<char>(bad[pos] ^ 0x5A);
     const int loaded = LoadOutcome(bad);
-    if (pos < 2) EXPECT_EQ(loaded, 1) << "the byte-order mark is skipped, not examined";
+    if (pos < 2) {
+      EXPECT_EQ(loaded, 1) << "the byte-order mark is skipped, not examined";
+    }
   }
 }
 

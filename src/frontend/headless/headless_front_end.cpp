@@ -40,9 +40,9 @@ THeadlessFrontEnd::THeadlessFrontEnd(SetupContext& ctx, EngineOptions options, s
       terminal_(platform::StderrIsTerminal()) {}
 
 int THeadlessFrontEnd::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) {
-  const int answer = DefaultMessageBoxAnswer(flags);
-  const std::string line = "message box \"" + OneLine(Narrow(caption)) + "\": " + OneLine(Narrow(text));
-  ctx_.LogLine(line);
+  const int answer = UserBoxes != nullptr ? UserBoxes->Show(text, caption, flags) : DefaultMessageBoxAnswer(flags);
+  ctx_.LogLine("message box \"" + OneLine(Narrow(caption)) + "\": " + OneLine(Narrow(text)) + " -> " +
+               (answer == kIdOk ? "OK" : answer == kIdYes ? "Yes" : answer == kIdNo ? "No" : "Cancel"));
   if ((flags & 0xF0) == kMbIconError) {
     std::lock_guard<std::mutex> lock(mutex_);
     std::fprintf(stderr, "%s%s: %s\n", terminal_ ? "\r" : "", OneLine(Narrow(caption)).c_str(),
@@ -53,9 +53,17 @@ int THeadlessFrontEnd::Show(const std::u16string& text, const std::u16string& ca
 
 void THeadlessFrontEnd::VerifyBegin(std::size_t count) {
   ctx_.LogLine("verifying " + std::to_string(count) + " entries");
+  if (VerifyView != nullptr) VerifyView->Begin(count);
 }
 
-void THeadlessFrontEnd::VerifyEnd() { ctx_.LogLine("verification done"); }
+void THeadlessFrontEnd::VerifyProgress(std::size_t done, std::size_t count) {
+  if (VerifyView != nullptr) VerifyView->Progress(done, count);
+}
+
+void THeadlessFrontEnd::VerifyEnd() {
+  if (VerifyView != nullptr) VerifyView->End();
+  ctx_.LogLine("verification done");
+}
 
 void THeadlessFrontEnd::SetCaption(const std::u16string& text) {
   const std::string line = Narrow(text);

@@ -16,8 +16,14 @@ class THeadlessFrontEnd : public TFrontEnd, public TTextTarget, public TGaugeTar
  public:
   THeadlessFrontEnd(SetupContext& ctx, EngineOptions options, std::string program_path);
 
+  // Without /S on Windows: the verification window counts up, and message boxes are shown
+  // and answered by the user (both may be left unset).
+  TVerifyView* VerifyView = nullptr;
+  TMessageBoxes* UserBoxes = nullptr;
+
   int Show(const std::u16string& text, const std::u16string& caption, unsigned flags) override;
   void VerifyBegin(std::size_t count) override;
+  void VerifyProgress(std::size_t done, std::size_t count) override;
   void VerifyEnd() override;
   int RunWizard(SetupContext& ctx) override;
 

@@ -1,0 +1,104 @@
+#include "frontend/win32/verify_window.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+namespace zq {
+
+namespace {
+
+constexpr int kClientWidth = 321;
+constexpr int kClientHeight = 70;
+const wchar_t kClassName[] = L"ZqVerifyWindow";
+
+HWND H(void* p) { return static_cast<HWND>(p); }
+
+void RegisterClassOnce() {
+  static bool done = false;
+  if (done) return;
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kClassName;
+  RegisterClassW(&wc);
+  done = true;
+}
+
+}  // namespace
+
+TFrmVerify::TFrmVerify() {
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&icc);
+  RegisterClassOnce();
+  const DWORD style = WS_POPUP | WS_CAPTION;  // a caption, no border icons
+  const DWORD ex_style = WS_EX_TOOLWINDOW;
+  RECT r{0, 0, kClientWidth, kClientHeight};
+  AdjustWindowRectEx(&r, style, FALSE, ex_style);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+  HWND wnd = CreateWindowExW(ex_style, kClassName, L"Verifying Contents", style, x, y, w, h, nullptr, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+  window_ = wnd;
+  if (wnd == nullptr) return;
+  font_ = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg 2");
+  HWND label = CreateWindowExW(0, L"STATIC", L"Verifying contents please wait...", WS_CHILD | WS_VISIBLE, 8, 8, 305,
+                               16, wnd, nullptr, nullptr, nullptr);
+  HWND status = CreateWindowExW(0, L"STATIC", L"Loading Header", WS_CHILD | WS_VISIBLE, 8, 32, 305, 14, wnd, nullptr,
+                                nullptr, nullptr);
+  HWND bar = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE | PBS_SMOOTH, 8, 48, 305, 16, wnd,
+                             nullptr, nullptr, nullptr);
+  for (HWND c : {label, status}) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+  SendMessageW(bar, PBM_SETRANGE32, 0, 100);
+  status_ = status;
+  bar_ = bar;
+  ShowWindow(wnd, SW_SHOWNOACTIVATE);
+  UpdateWindow(wnd);
+}
+
+TFrmVerify::~TFrmVerify() {
+  if (window_ != nullptr) DestroyWindow(H(window_));
+  if (font_ != nullptr) DeleteObject(static_cast<HFONT>(font_));
+}
+
+void TFrmVerify::SetStatus(const wchar_t* text) {
+  if (status_ == nullptr) return;
+  SetWindowTextW(H(status_), text);
+  UpdateWindow(H(window_));
+}
+
+void TFrmVerify::Begin(std::size_t count) {
+  const std::wstring text = L"Status: 0 out of " + std::to_wstring(count) + L" files verifyed";
+  SetStatus(text.c_str());
+  if (bar_ != nullptr) {
+    SendMessageW(H(bar_), PBM_SETRANGE32, 0, static_cast<LPARAM>(count));
+    SendMessageW(H(bar_), PBM_SETPOS, 0, 0);
+  }
+}
+
+void TFrmVerify::Progress(std::size_t done, std::size_t count) {
+  const std::wstring text =
+      L"Status: " + std::to_wstring(done) + L" out of " + std::to_wstring(count) + L" files verifyed";
+  if (bar_ != nullptr) SendMessageW(H(bar_), PBM_SETPOS, static_cast<WPARAM>(done), 0);
+  SetStatus(text.c_str());
+}
+
+void TFrmVerify::End() {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 500) Sleep(10);
+  if (window_ != nullptr) {
+    DestroyWindow(H(window_));
+    window_ = nullptr;
+  }
+}
+
+int TWin32MessageBoxes::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) {
+  const std::wstring t(text.begin(), text.end()), c(caption.begin(), caption.end());
+  return MessageBoxW(nullptr, t.c_str(), c.c_str(), flags | MB_SETFOREGROUND);
+}
+
+}  // namespace zq
