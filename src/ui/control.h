@@ -1,0 +1,85 @@
+// The controls of the wizard's pages as plain data: what a layout file describes and what
+// the wizard changes afterwards. Front ends mirror it with native controls (or none).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/grad_gauge.h"
+
+namespace zq {
+
+enum class TControlType { Label, Edit, ShellTreeView, Button, Image, Panel, Bevel, Memo, RichEdit, ProgressBar };
+
+// "tlabel" ... "tprogressbar", any case; nothing for another word.
+std::optional<TControlType> ControlTypeFromWord(std::string_view word);
+const char* ControlTypeWord(TControlType type);
+
+// The window's font; a control keeps it (ParentFont) until a layout gives it a font colour.
+struct TControlFont {
+  std::string Face = "MS Shell Dlg 2";
+  std::int32_t Size = 8;        // points
+  std::uint32_t Colour = 0;     // 0x00BBGGRR
+  bool Bold = false;
+  bool ParentFont = true;
+};
+
+struct TControl {
+  TControlType Type = TControlType::Label;
+  std::string Name;  // as the layout wrote it; may be empty
+  int Page = -1;     // index of the page it belongs to
+  std::int32_t Left = 0, Top = 0, Width = 0, Height = 0;
+  TControlFont Font;
+  bool AutoSize = false;  // labels and edits start with it on
+  bool WordWrap = false;
+  bool Transparent = false;
+  bool Border = false;    // memos and rich edits start with it on
+  bool Stretch = false;
+  bool Tile = false;      // only set while a picture is loaded
+  bool Center = false;
+  bool Enabled = true;
+  bool Visible = true;
+  // The layout's unexpanded caption (label, panel) or text (edit), empty when it gave none;
+  // language switches expand it again for labels and panels.
+  std::u16string CaptionSource;
+  // What the control shows: caption, edit text, memo or plain rich-edit text. Labels, edits,
+  // panels and buttons start with their name.
+  std::u16string Caption;
+  // Picture or rich edit: the container entry loaded ("file") and its bytes. Pictures are
+  // decoded by the front end by the name's extension; a rich edit's bytes are set only for
+  // rich text (RichText), plain text goes to Caption.
+  std::string File;
+  std::vector<std::uint8_t> FileData;
+  bool RichText = false;
+  TGradGauge Gauge;  // progress bars only
+
+  bool IsLabel() const { return Type == TControlType::Label; }
+  bool PictureLoaded() const { return Type == TControlType::Image && !FileData.empty(); }
+};
+
+// Rich text by its opening "{\rtf".
+bool LooksLikeRichText(const std::vector<std::uint8_t>& bytes);
+
+// The page area: owner and parent of every control of every page, with the stacking order.
+struct TPageArea {
+  std::vector<std::unique_ptr<TControl>> Controls;  // creation order; never removed
+  std::vector<TControl*> ZOrder;                    // back to front
+
+  TControl& Create(TControlType type);
+  // Without regard to case; the first found, or null. Empty names are never found.
+  TControl* FindByName(std::string_view name) const;
+  // Moves the controls behind all others, keeping their order among themselves.
+  void SendToBack(const std::vector<TControl*>& controls);
+};
+
+// Common sizes the framework gives a control before the layout sets any.
+void ApplyDefaultSize(TControl& control);
+
+// Letters, digits and "_", not starting with a digit (ASCII letters).
+bool IsValidControlName(std::string_view name);
+
+}  // namespace zq

@@ -1,0 +1,282 @@
+#include "ui/control_parser.h"
+
+#include "context/ui_targets.h"
+#include "platform/text.h"
+#include "ui/expand_caption.h"
+#include "ui/language_error.h"
+#include "ui/page_error.h"
+
+namespace zq {
+
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+std::string Quoted(const std::string& s) {
+  return "\"" + (s.size() > 60 ? s.substr(0, 60) + "..." : s) + "\"";
+}
+
+bool IsFontKey(const std::string& key) {
+  return key == "fontface" || key == "fontsize" || key == "fontcolour" || key == "fontbold";
+}
+
+}  // namespace
+
+std::u16string TPageEnvironment::ExpandCaption(const std::u16string& text) const {
+  static const TLanguages kNoLanguages;
+  static const TLanguageStrings kNoStrings;
+  return zq::ExpandCaption(Languages != nullptr ? *Languages : kNoLanguages, Strings != nullptr ? *Strings : kNoStrings,
+                           text);
+}
+
+int TPageEnvironment::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) const {
+  return MessageBox ? MessageBox(text, caption, flags) : DefaultMessageBoxAnswer(flags);
+}
+
+std::optional<TPageType> PageTypeFromWord(std::string_view word) {
+  static constexpr const char* kWords[] = {"welcome",  "changelog", "installdir", "patch",
+                                           "patching", "finish",    "mainlayout", "uninstall"};
+  const std::string lower = Lower(std::string(word));
+  for (std::uint8_t i = 0; i < 8; ++i) {
+    if (lower == kWords[i]) return static_cast<TPageType>(i);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::int32_t> ParsePageInt(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  bool hex = false;
+  if (i < text.size() && text[i] == '$') {
+    hex = true;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    hex = true;
+    i += 2;
+  }
+  if (i == text.size()) return std::nullopt;
+  std::uint64_t value = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    int digit;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    else if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    else return std::nullopt;
+    value = value * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
+    if (value > 0xFFFFFFFFu) return std::nullopt;
+  }
+  if (!hex && value > (negative ? 0x80000000u : 0x7FFFFFFFu)) return std::nullopt;
+  const auto bits = static_cast<std::uint32_t>(value);
+  return static_cast<std::int32_t>(negative ? 0u - bits : bits);
+}
+
+bool ParsePageBool(std::string_view text) { return Lower(std::string(text)) == "true"; }
+
+TControlParser::TControlParser(TPageArea& parent, const TPageEnvironment& env, int page_index)
+    : parent_(parent), env_(env), page_index_(page_index) {}
+
+void TControlParser::LoadLayout(const std::string& entry_name) {
+  file_ = entry_name;
+  auto data = env_.Fetch ? env_.Fetch(entry_name) : std::nullopt;
+  if (!data) {
+    env_.Show(u"Error File Missing: |" + platform::AnsiToWide(entry_name) + u"|", u"Missing File", kMbOk);
+    return;
+  }
+  TLineList lines;
+  SplitLines(lines, std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
+  ForEachSection(lines, [this](const TLineList& block, const std::vector<std::size_t>& numbers) {
+    BuildControl(block, numbers);
+  });
+}
+
+void TControlParser::BuildControl(const TLineList& block, const std::vector<std::size_t>& line_numbers) {
+  auto number = [&](std::size_t i) { return i < line_numbers.size() ? line_numbers[i] : 0; };
+  const std::string type_line = block.Get(1);
+  const std::size_t eq = type_line.find('=');
+  if (eq == std::string::npos) return;
+  const auto type = ControlTypeFromWord(type_line.substr(eq + 1));
+  if (!type) return;
+  const std::string head = block.Get(0);
+  const std::string name = head.size() >= 2 ? head.substr(1, head.size() - 2) : std::string();
+  if (!name.empty()) {
+    if (!IsValidControlName(name)) throw PageError(file_, number(0), "invalid control name " + Quoted(name));
+    if (parent_.FindByName(name) != nullptr)
+      throw PageError(file_, number(0), "a control named " + Quoted(name) + " already exists");
+  }
+  TControl& control = parent_.Create(*type);
+  control.Name = name;
+  control.Page = page_index_;
+  switch (control.Type) {
+    case TControlType::Label:
+    case TControlType::Edit:
+    case TControlType::Panel:
+    case TControlType::Button:
+      control.Caption = platform::AnsiToWide(name);
+      break;
+    default:
+      break;
+  }
+  RegisterControl(control);
+  std::size_t index = 0;
+  block.ForEach([&](const std::string& line) {
+    if (index >= 2) {
+      line_ = number(index);
+      const std::size_t split = line.find('=');
+      if (split == std::string::npos) SetProperty(std::string(), line, control);
+      else SetProperty(line.substr(0, split), line.substr(split + 1), control);
+    }
+    ++index;
+  });
+  line_ = 0;
+  if (env_.View != nullptr) env_.View->ControlAdded(control);
+}
+
+void TControlParser::SetProperty(const std::string& raw_key, const std::string& value, TControl& control) {
+  const std::string key = Lower(raw_key);
+  auto integer = [&]() {
+    auto v = ParsePageInt(value);
+    if (!v) throw PageError(file_, line_, Quoted(value) + " is not an integer (" + raw_key + ")");
+    return *v;
+  };
+  auto caption = [&](const std::string& v) {
+    const std::u16string raw = platform::AnsiToWide(v);
+    try {
+      return env_.ExpandCaption(raw);
+    } catch (const LanguageError& e) {
+      throw PageError(file_, line_, std::string("bad language tag: ") + e.what());
+    }
+  };
+
+  if (key == "left") control.Left = integer();
+  else if (key == "top") control.Top = integer();
+  else if (key == "width") control.Width = integer();
+  else if (key == "height") control.Height = integer();
+  else if (key == "enabled") control.Enabled = ParsePageBool(value);
+
+  const TControlType type = control.Type;
+  const bool has_font = type == TControlType::Label || type == TControlType::Edit || type == TControlType::Panel ||
+                        type == TControlType::Memo || type == TControlType::RichEdit;
+  if (has_font && IsFontKey(key)) {
+    if (key == "fontface") control.Font.Face = value;
+    else if (key == "fontsize") control.Font.Size = integer();
+    else if (key == "fontcolour") {
+      control.Font.Colour = static_cast<std::uint32_t>(integer());
+      control.Font.ParentFont = false;
+    } else control.Font.Bold = ParsePageBool(value);
+    return;
+  }
+  switch (type) {
+    case TControlType::Label:
+      if (key == "caption") {
+        control.CaptionSource = platform::AnsiToWide(value);
+        control.Caption = caption(value);
+      } else if (key == "autosize") control.AutoSize = ParsePageBool(value);
+      else if (key == "wordwrap") control.WordWrap = ParsePageBool(value);
+      else if (key == "transparent") control.Transparent = ParsePageBool(value);
+      break;
+    case TControlType::Edit:
+      if (key == "text") {
+        control.CaptionSource = platform::AnsiToWide(value);
+        control.Caption = caption(value);
+      } else if (key == "autosize") control.AutoSize = ParsePageBool(value);
+      break;
+    case TControlType::Panel:
+      if (key == "caption") {
+        control.CaptionSource = platform::AnsiToWide(value);
+        control.Caption = platform::AnsiToWide(platform::WideToAnsi(caption(value)));
+      }
+      break;
+    case TControlType::Memo:
+    case TControlType::RichEdit:
+      if (key == "text") {
+        control.Caption = TLanguages::ReplaceText(platform::AnsiToWide(value), u"<BR>", u"\r");
+        control.FileData.clear();
+        control.RichText = false;
+      } else if (key == "border") control.Border = ParsePageBool(value);
+      else if (key == "file" && type == TControlType::RichEdit) LoadRichEdit(control, value);
+      break;
+    case TControlType::Image:
+      if (key == "file") LoadPicture(control, value);
+      else if (key == "stretch") control.Stretch = ParsePageBool(value);
+      else if (key == "center") control.Center = ParsePageBool(value);
+      else if (key == "transparent") control.Transparent = ParsePageBool(value);
+      else if (key == "tile" && ParsePageBool(value) && control.PictureLoaded()) control.Tile = true;
+      break;
+    case TControlType::ProgressBar:
+      if (key == "forecolour") {
+        const auto colour = static_cast<std::uint32_t>(integer());
+        control.Gauge.SetColor1(colour);
+        control.Gauge.SetColor2(colour);
+      } else if (key == "backcolour") control.Gauge.Backcolor = static_cast<std::uint32_t>(integer());
+      break;
+    default:
+      break;
+  }
+}
+
+void TControlParser::LoadRichEdit(TControl& control, const std::string& value) {
+  static const TLanguageStrings kNoStrings;
+  const TLanguageStrings& strings = env_.Strings != nullptr ? *env_.Strings : kNoStrings;
+  const std::string name = platform::WideToAnsi(strings.ExpandVariables(platform::AnsiToWide(value)));
+  auto data = env_.Fetch ? env_.Fetch(name) : std::nullopt;
+  if (!data) {
+    env_.Show(u"Error: File \"" + platform::AnsiToWide(name) + u"\" Missing", u"Rich Edit Error", kMbOk);
+    return;
+  }
+  control.File = name;
+  control.RichText = LooksLikeRichText(*data);
+  if (control.RichText) {
+    control.FileData = std::move(*data);
+    control.Caption.clear();
+  } else {
+    control.FileData.clear();
+    control.Caption = platform::AnsiToWide(std::string(data->begin(), data->end()));
+  }
+}
+
+void TControlParser::LoadPicture(TControl& control, const std::string& value) {
+  auto data = env_.Fetch ? env_.Fetch(value) : std::nullopt;
+  if (!data) return;
+  control.File = value;
+  control.FileData = std::move(*data);
+  control.Tile = false;  // a new picture replaces a tiled one
+}
+
+void TControlParser::RegisterControl(TControl& control) { controls_.push_back(&control); }
+
+void TControlParser::SetVisible(bool visible) {
+  for (TControl* c : controls_) {
+    if (c->Visible == visible) continue;
+    c->Visible = visible;
+    if (env_.View != nullptr) env_.View->ControlChanged(*c);
+  }
+}
+
+void TControlParser::ShowAll() { SetVisible(true); }
+void TControlParser::HideAll() { SetVisible(false); }
+
+void TControlParser::SendAllToBack() {
+  parent_.SendToBack(controls_);
+  if (env_.View != nullptr) env_.View->ZOrderChanged();
+}
+
+void TControlParser::RefreshCaptions() {
+  for (TControl* c : controls_) {
+    if (c->Type != TControlType::Label && c->Type != TControlType::Panel) continue;
+    std::u16string text = env_.ExpandCaption(c->CaptionSource);
+    if (c->Type == TControlType::Panel) text = platform::AnsiToWide(platform::WideToAnsi(text));
+    if (text == c->Caption) continue;
+    c->Caption = std::move(text);
+    if (env_.View != nullptr) env_.View->ControlChanged(*c);
+  }
+}
+
+}  // namespace zq

@@ -1,0 +1,92 @@
+// One page: its layout file read into controls of the page area.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/control.h"
+#include "ui/language_strings.h"
+#include "ui/languages.h"
+#include "ui/line_list.h"
+#include "ui/page_view.h"
+
+namespace zq {
+
+// A container entry by name (group 0); nothing when the package lacks it.
+using TEntryFetcher = std::function<std::optional<std::vector<std::uint8_t>>(const std::string& name)>;
+// A modal message box (text, caption, kMb... flags) returning the answer.
+using TMessageBoxFn = std::function<int(const std::u16string&, const std::u16string&, unsigned)>;
+
+// What building pages needs from the rest of the program.
+struct TPageEnvironment {
+  const TLanguages* Languages = nullptr;
+  const TLanguageStrings* Strings = nullptr;
+  TEntryFetcher Fetch;          // empty: every entry is missing
+  TMessageBoxFn MessageBox;     // empty: not shown
+  TPageView* View = nullptr;    // may be null
+
+  std::u16string ExpandCaption(const std::u16string& text) const;
+  int Show(const std::u16string& text, const std::u16string& caption, unsigned flags) const;
+};
+
+enum TPageType : std::uint8_t {
+  ptWelcome = 0,
+  ptChangeLog = 1,
+  ptInstallDir = 2,
+  ptPatch = 3,
+  ptPatching = 4,
+  ptFinish = 5,
+  ptMainLayout = 6,
+  ptUninstall = 7,
+};
+
+// "welcome" ... "uninstall", any case; nothing for another word.
+std::optional<TPageType> PageTypeFromWord(std::string_view word);
+
+// Integers and colours of the page files: decimal, or hexadecimal after "$" (or "0x"), an
+// optional sign first; leading blanks allowed. Nothing for anything else or outside 32 bits
+// (hexadecimal up to FFFFFFFF, taken as its 32-bit pattern).
+std::optional<std::int32_t> ParsePageInt(std::string_view text);
+// "true" in any case; everything else is false.
+bool ParsePageBool(std::string_view text);
+
+class TControlParser {
+ public:
+  TControlParser(TPageArea& parent, const TPageEnvironment& env, int page_index);
+
+  // Reads and builds one layout file. A missing entry shows "Missing File" and leaves the
+  // page empty. Throws PageError for bad names, numbers and tags.
+  void LoadLayout(const std::string& entry_name);
+  // One block: line 1 the "[name]" line, line 2 the type line, then properties; the file's
+  // line numbers of the block's lines go into error messages. An unknown type builds nothing.
+  void BuildControl(const TLineList& block, const std::vector<std::size_t>& line_numbers);
+  void SetProperty(const std::string& key, const std::string& value, TControl& control);
+  void RegisterControl(TControl& control);
+
+  void ShowAll();
+  void HideAll();
+  void SendAllToBack();
+  // Labels and panels expanded again from their caption sources.
+  void RefreshCaptions();
+
+  const std::vector<TControl*>& Controls() const { return controls_; }
+  TPageType PageType = ptWelcome;
+
+ private:
+  void SetVisible(bool visible);
+  void LoadRichEdit(TControl& control, const std::string& value);
+  void LoadPicture(TControl& control, const std::string& value);
+
+  TPageArea& parent_;
+  const TPageEnvironment& env_;
+  int page_index_;
+  std::string file_;         // the layout being read, for error messages
+  std::size_t line_ = 0;     // the line being applied, for error messages
+  std::vector<TControl*> controls_;
+};
+
+}  // namespace zq

@@ -1,0 +1,128 @@
+#include "ui/page_control.h"
+
+#include "context/ui_targets.h"
+#include "platform/text.h"
+#include "ui/page_error.h"
+
+namespace zq {
+
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+}  // namespace
+
+TSEPageControl::TSEPageControl(TPageEnvironment env) : env_(std::move(env)) {}
+
+std::optional<TPageType> TSEPageControl::CurrentType() const {
+  if (current_ < 0 || current_ >= PageCount()) return std::nullopt;
+  return pages_[static_cast<std::size_t>(current_)]->PageType;
+}
+
+void TSEPageControl::LoadPages(const std::string& entry_name) {
+  auto data = env_.Fetch ? env_.Fetch(entry_name) : std::nullopt;
+  if (!data) {
+    env_.Show(u"Error File Missing: " + platform::AnsiToWide(entry_name), u"Missing File", kMbOk);
+    return;
+  }
+  TLineList lines;
+  SplitLines(lines, std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
+  ForEachSection(lines, [&](const TLineList& section, const std::vector<std::size_t>& numbers) {
+    ActOnSection(section, numbers, entry_name);
+  });
+}
+
+void TSEPageControl::ActOnSection(const TLineList& section, const std::vector<std::size_t>& numbers,
+                                  const std::string& file) {
+  const std::string head = section.Get(0);
+  const std::string name = Lower(head.size() >= 2 ? head.substr(1, head.size() - 2) : std::string());
+  std::size_t k = 0;
+  section.ForEach([&](const std::string& line) {
+    const std::size_t index = k++;
+    if (index == 0) return;
+    if (name == "pages") {
+      AddPage(line);
+    } else if (name == "pagetypes") {
+      if (index > pages_.size()) return;
+      TControlParser& page = *pages_[index - 1];
+      const auto type = PageTypeFromWord(line);
+      if (!type) return;
+      page.PageType = *type;
+      if (*type == ptMainLayout) {
+        page.ShowAll();
+        page.SendAllToBack();
+      }
+    } else if (name == "settings") {
+      const std::string lower = Lower(line);
+      auto colour = [&](std::size_t skip) {
+        const auto v = ParsePageInt(line.size() > skip ? std::string_view(line).substr(skip) : std::string_view());
+        if (!v) throw PageError(file, numbers[index], "\"" + line + "\" does not give a colour");
+        return static_cast<std::uint32_t>(*v);
+      };
+      if (lower.compare(0, 6, "colour") == 0) BackColour = colour(7);
+      else if (lower.compare(0, 10, "fontcolour") == 0) FontColour = colour(11);
+    }
+  });
+}
+
+void TSEPageControl::AddPage(const std::string& layout_entry) {
+  const int index = PageCount();
+  auto page = std::make_unique<TControlParser>(area_, env_, index);
+  page->LoadLayout(layout_entry);
+  page->HideAll();
+  pages_.push_back(std::move(page));
+  if (index == 0) ShowPage(0);
+}
+
+void TSEPageControl::ShowPage(int index) {
+  if (index < 0 || index >= PageCount()) return;
+  current_ = index;
+  const TLanguages* lang = env_.Languages;
+  auto text = [lang](int n) { return lang != nullptr ? lang->GetText(n) : u"NOT FOUND " + platform::AnsiToWide(std::to_string(n)); };
+  buttons_.Back.Visible = true;
+  buttons_.Next.Enabled = true;
+  buttons_.Cancel.Enabled = true;
+  if (index == 0) buttons_.Back.Visible = false;
+  buttons_.Next.Caption = text(13);
+  switch (pages_[static_cast<std::size_t>(index)]->PageType) {
+    case ptPatch:
+      buttons_.Next.Caption = text(15);
+      break;
+    case ptPatching:
+    case ptUninstall:
+      buttons_.Back.Visible = false;
+      buttons_.Next.Enabled = false;
+      buttons_.Cancel.Enabled = false;
+      buttons_.Language.Visible = false;
+      break;
+    case ptFinish:
+      buttons_.Cancel.Caption = text(16);
+      buttons_.Back.Visible = false;
+      buttons_.Next.Visible = false;
+      break;
+    default:
+      break;
+  }
+  ButtonsChanged();
+  for (int i = 0; i < PageCount(); ++i) {
+    TControlParser& page = *pages_[static_cast<std::size_t>(i)];
+    if (i == index || page.PageType == ptMainLayout) page.ShowAll();
+    else page.HideAll();
+  }
+  if (env_.View != nullptr) env_.View->PageShown(index);
+}
+
+void TSEPageControl::RefreshCaptions() {
+  for (auto& page : pages_) page->RefreshCaptions();
+}
+
+void TSEPageControl::ButtonsChanged() {
+  if (env_.View != nullptr) env_.View->ButtonsChanged(buttons_);
+}
+
+}  // namespace zq
