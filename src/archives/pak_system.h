@@ -1,0 +1,114 @@
+// Game package archives ("ZQP"): member data back to back, then a zlib-compressed directory of
+// 152-byte records, a 20-byte directory trailer and an optional password trailer. Updates
+// append members and write a new directory behind them, all through the journal.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "archives/archive_io.h"
+#include "archives/journal.h"
+#include "codec/zlib_codec.h"
+
+namespace zq {
+
+class TPak;
+
+inline constexpr std::size_t kPakRecordSize = 152;
+inline constexpr std::size_t kPakDirTrailerSize = 20;
+inline constexpr std::uint32_t kPakFormat = 5;
+inline constexpr std::uint8_t kPakKindWave = 1;
+inline constexpr std::uint8_t kPakKindZlib = 2;
+// A version 3 trailer is looked for in the last 56 bytes only, which leaves room for this much.
+inline constexpr std::size_t kPakMaxPassword = 41;
+
+struct TPakDirEntry {
+  std::uint16_t Marker = 0x0A0D;
+  std::uint8_t Kind = kPakKindZlib;
+  std::uint8_t Reserved = 0;
+  std::uint32_t Date = 0;
+  std::uint32_t StoredSize = 0;
+  std::uint32_t UnpackedSize = 0;
+  std::uint32_t Offset = 0;
+  std::string Name;  // at most 127 characters
+};
+
+struct TExtraInfo {
+  bool HasPassword = false;
+  bool Official = false;
+  std::string Password;
+};
+
+// The parsed tail of a package; the tools read packages through it as well.
+struct TPakTail {
+  TExtraInfo ExtraInfo;
+  int TrailerVersion = 0;  // 0 none, 2, 3
+  std::uint64_t TrailerLength = 0;
+  std::uint64_t DataEnd = 0;
+  std::vector<TPakDirEntry> Records;
+};
+
+// Reads trailers and directory; throws TArchiveFailure with the corrupted-header message.
+TPakTail ReadPakTail(TArchiveIO& file, const std::string& path);
+// A record as its 152 bytes, and back.
+void PutPakRecord(Bytes& out, const TPakDirEntry& record);
+TPakDirEntry GetPakRecord(const std::uint8_t* p);
+// The stored form of a non-wave member: zlib stream with its first word masked.
+Bytes MaskedZlib(const Bytes& data);
+Bytes UnmaskZlib(Bytes stored);
+// Today as a DOS date-time with the time part 0.
+std::uint32_t DosDateToday();
+std::string LowerAnsi(std::string text);
+// The bytes of a directory block, trailer and version 3 password trailer.
+Bytes PakDirectoryBytes(const std::vector<TPakDirEntry>& records, const TExtraInfo& extra);
+
+class TPakSystem {
+ public:
+  explicit TPakSystem(TArchiveFileSystem& fs = SystemFileSystem()) : fs_(fs) {}
+  ~TPakSystem();
+
+  enum class OpenResult { Ok, NotFound, AttributesFailed, OpenFailed };
+  // Rolls back an interrupted update, opens the package and reads its trailers and directory.
+  // Nothing is written yet: a package that is only looked at stays byte for byte as it was.
+  // Throws TArchiveFailure for a damaged package or a rollback that cannot be completed.
+  OpenResult OpenArchive(const std::string& path);
+  // From here on every change is journaled. Throws TArchiveFailure.
+  void BeginUpdate();
+  // Adds or replaces a member; false when it was skipped (unchanged, or not a canonical wave).
+  // Throws TArchiveFailure on a short write.
+  bool AddMember(const std::string& name, std::uint32_t orig_size, const Bytes& data);
+  bool AddMember(TPak& pak, std::size_t index);
+  // A second name for an existing member's data (the duplicate-entry rules).
+  void DuplicateMember(const std::string& existing, const std::string& name);
+  // Directory and trailers written behind the members, the file cut there, flushed, the
+  // journal dropped and the file closed. Throws TArchiveFailure (the caller then Abandons).
+  void WritePackageDirectory();
+  // Ends a failed update: the file is closed and rolled back. False when the rollback failed.
+  bool Abandon();
+  void ReleaseDirectory();
+
+  std::vector<TPakDirEntry> Records() const;
+  const TPakDirEntry* Find(const std::string& name) const;
+
+  TExtraInfo ExtraInfo;
+  std::string PackageName;
+  std::uint64_t DataEnd = 0;
+  std::uint64_t WritePosition = 0;
+
+ private:
+  void Put(TPakDirEntry record);
+
+  TArchiveFileSystem& fs_;
+  std::string path_;
+  std::unique_ptr<TArchiveIO> file_;
+  std::unique_ptr<TJournal> journal_;
+  std::unique_ptr<TJournaledFile> journaled_;
+  std::list<TPakDirEntry> list_;
+  std::unordered_map<std::string, std::list<TPakDirEntry>::iterator> index_;
+};
+
+}  // namespace zq

@@ -1,0 +1,170 @@
+// Virtual file system archives: fixed-size blocks chained by an allocation table, a fixed root
+// entry table, directories stored as files of 88-byte entries, an MD5 digest in the header and
+// a ".ht" hash file beside the archive. Every change goes through the journal.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "archives/archive_io.h"
+#include "archives/journal.h"
+#include "codec/zlib_codec.h"
+
+namespace zq {
+
+inline constexpr std::uint32_t kVfsFile = 1;
+inline constexpr std::uint32_t kVfsDirectory = 2;
+inline constexpr std::uint32_t kVfsCompressed = 8;
+inline constexpr std::size_t kVfsEntrySize = 88;
+inline constexpr std::size_t kVfsNameSize = 65;
+inline constexpr std::size_t kVfsChunk = 50000;
+inline constexpr std::size_t kVfsHashRecord = 21;
+inline constexpr std::uint32_t kVfsChainEnd = 0xFFFFFFFF;
+
+struct TVFSEntry {
+  std::string Name;
+  std::uint32_t Flags = 0;
+  std::uint32_t Date = 0;
+  std::uint32_t FirstBlock = 0;
+  std::uint32_t StoredSize = 0;
+  std::uint32_t UnpackedSize = 0;
+};
+
+struct TVFSHeader {
+  std::uint32_t Identifier = 0;
+  std::uint32_t BlockSize = 0;
+  std::uint32_t BlockCount = 0;
+  std::uint32_t RootCount = 0;
+  std::array<std::uint32_t, 3> Preserved{};
+  std::array<std::uint8_t, 16> Digest{};
+  std::uint32_t DescriptionLength = 256;
+  Bytes Description = Bytes(256);  // the 256 bytes as stored
+  Bytes FurtherDescription;
+  std::uint32_t BlocksInUse = 0;
+};
+
+struct TTreeFileInfo {
+  std::int32_t Index = -1;  // -1: free node
+  std::string Path;
+  TVFSEntry* Entry = nullptr;
+  std::vector<std::int32_t> Children;  // -1: free slot
+  std::int32_t Parent = -1;
+  std::uint32_t RootSlot = 255;
+  std::unique_ptr<TVFSEntry> Owned;  // non-root nodes own their entry
+};
+
+struct TAllocation {
+  std::uint32_t Marker = 0;
+  std::uint32_t Next = 0;
+};
+
+class TVFSFileBuffer {
+ public:
+  explicit TVFSFileBuffer(Bytes data) : Data(std::move(data)) {}
+  std::size_t Read(void* destination, std::size_t count);
+  std::size_t ReadU32(std::uint32_t& value);
+  std::size_t ReadChars(std::string& text, std::size_t count);
+  std::size_t Size() const { return Data.size(); }
+  std::size_t Position = 0;
+  Bytes Data;
+};
+
+class TVFSFile;
+
+class TVFSTree {
+ public:
+  explicit TVFSTree(TVFSFile& file) : file_(file) {}
+  std::int32_t AddFile(const std::string& path, const std::uint8_t* data, std::uint32_t size);
+  std::int32_t CreateNewFileDir(std::int32_t parent, const std::string& name, std::uint32_t date,
+                                std::uint32_t unpacked, std::uint32_t stored, std::uint32_t first_block, bool write_now,
+                                std::uint32_t flags);
+  static std::optional<Bytes> InternalCompressFile(const std::uint8_t* data, std::uint32_t size);
+  void DeletePath(const std::string& path);
+  void UpdateParentDirectory(std::int32_t node);
+  void LoadSubdirectories(std::int32_t first);
+  // The hash file's bytes for the tree as it stands; empty when it has no files.
+  Bytes HashTableBytes() const;
+  std::int32_t FindPath(const std::string& path) const;
+  std::int32_t AddRootNode(std::uint32_t slot);
+
+  std::vector<TTreeFileInfo> Nodes;
+
+ private:
+  std::int32_t NewNode();
+  void DeleteNode(std::int32_t node);
+  std::int32_t FindChild(std::int32_t parent, const std::string& name) const;
+  std::int32_t EnsureDirectories(std::int32_t from, const std::string& relative);
+  Bytes DirectoryContent(std::int32_t node) const;
+
+  TVFSFile& file_;
+  std::unordered_map<std::string, std::int32_t> by_path_;  // lower-case path -> live node
+};
+
+class TVFSFile {
+ public:
+  explicit TVFSFile(TArchiveFileSystem& fs = SystemFileSystem());
+  ~TVFSFile();
+
+  // Rolls back an interrupted update, then reads header, tables and (hash mode) the whole
+  // tree. Throws TArchiveFailure when the archive cannot be opened or is damaged.
+  void Open(const std::string& path, bool hash_mode);
+  // From here on every change is journaled. Throws TArchiveFailure.
+  void BeginUpdate();
+  void SaveHeader(bool skip_digest);
+  // Completes the update (flushed, journal dropped) and releases everything.
+  void Close();
+  // Ends a failed update: closed and rolled back. False when the rollback failed.
+  bool Abandon();
+
+  TVFSFileBuffer ReadFileData(const TVFSEntry& entry);
+  void WriteFile(TVFSEntry& entry, const std::uint8_t* data, std::uint32_t size);
+  void RewriteFile(TVFSEntry& entry, const std::uint8_t* data, std::uint32_t size);
+  void FreeChain(const TVFSEntry& entry);
+  std::int64_t FindFreeBlock(bool skip);
+  void WriteRootSlot(std::uint32_t slot);
+  void ClearRootSlot(std::uint32_t slot);
+  std::optional<std::array<std::uint8_t, 16>> ComputeDigest();
+  static std::string HashFilePath(const std::string& archive_path);
+
+  bool IsOpen() const { return file_ != nullptr; }
+  const std::string& Path() const { return path_; }
+
+  bool ReadFailed = false;
+  std::uint64_t DataStart = 0, TableStart = 0, RootStart = 0;
+  TVFSHeader Header;
+  std::vector<TVFSEntry> RootTable;
+  std::vector<TAllocation> Table;
+  std::unique_ptr<TVFSTree> Tree;
+  Bytes HashFile;  // the loaded hash file, outside hash mode
+  bool HashLoaded = false;
+  bool HashMode = false;
+
+ private:
+  void Write(std::uint64_t position, const void* data, std::size_t size);
+  void WriteTableEntry(std::uint32_t block, TAllocation value);
+  void WriteBlock(std::uint32_t block, const std::uint8_t* data, std::uint32_t size);
+  void ReadAt(std::uint64_t position, void* data, std::size_t size);
+
+  TArchiveFileSystem& fs_;
+  std::string path_;
+  std::unique_ptr<TArchiveIO> file_;
+  std::unique_ptr<TJournal> journal_;
+  std::unique_ptr<TJournaledFile> journaled_;
+  std::uint32_t free_hint_ = 0;  // no free block lies below it
+};
+
+// Bytes of an 88-byte entry, and back.
+void PutVfsEntry(Bytes& out, const TVFSEntry& entry);
+TVFSEntry GetVfsEntry(const std::uint8_t* p);
+// The hash of a file's path key.
+std::uint32_t VfsPathHash(const std::string& full_path, const std::string& name);
+// A new empty archive, digest included.
+Bytes NewVfsArchive(std::uint32_t block_size, std::uint32_t block_count, std::uint32_t root_count,
+                    const std::string& description);
+
+}  // namespace zq
