@@ -17,6 +17,8 @@ int RunLang(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunLog(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunBuild(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int RunScript(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunPak(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RunVfs(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
 // The whole tool: argv without the program name.
 int RunZq(const CommandArgs& argv, std::ostream& out, std::ostream& err);

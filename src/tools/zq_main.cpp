@@ -19,7 +19,9 @@ constexpr const char* kHelp =
     "  info SETUP [--json]                      the setup information record\n"
     "  lang SETUP|FILE                          language tables\n"
     "  log FILE [--json]                        decode an uninstall log\n"
-    "  script SETUP                             the compiled script as source\n\n"
+    "  script SETUP                             the compiled script as source\n"
+    "  pak list|extract|check|create PACKAGE    game package archives\n"
+    "  vfs list|extract|check|create ARCHIVE    virtual file system archives\n\n"
     "exit codes: 0 success, 1 the check or the work failed, 2 bad usage\n";
 }  // namespace
 
@@ -28,7 +30,7 @@ int RunZq(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   static const std::map<std::string, Runner> kCommands = {
       {"list", RunList}, {"verify", RunVerify}, {"extract", RunExtract},
       {"info", RunInfo}, {"lang", RunLang},     {"log", RunLog},
-      {"build", RunBuild}, {"script", RunScript},
+      {"build", RunBuild}, {"script", RunScript}, {"pak", RunPak}, {"vfs", RunVfs},
   };
   if (argv.empty()) {
     err << kHelp;

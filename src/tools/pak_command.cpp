@@ -1,0 +1,130 @@
+// zq pak: list, extract, check and create game package archives.
+#include <set>
+
+#include "archives/byte_io.h"
+#include "archives/journal.h"
+#include "archives/pak_system.h"
+#include "archives/wave_container.h"
+#include "tools/commands.h"
+#include "tools/tool_support.h"
+
+namespace zq::tool {
+
+namespace {
+constexpr const char* kUsage = "zq pak list|extract|check|create PACKAGE [-o DIR] [--json] [--password P]";
+constexpr const char* kHelp =
+    "Game package archives (.zqp).\n\n"
+    "  list PACKAGE [--json]        members: kind, stored and unpacked size, offset, name\n"
+    "  extract PACKAGE [-o DIR]     members as files (wave members decoded to PCM WAV)\n"
+    "  check PACKAGE                every record, member and trailer; exit 1 on a problem\n"
+    "  create PACKAGE [--password P] a new empty package\n";
+
+std::optional<Bytes> Member(const Bytes& file, const TPakDirEntry& r, std::string& problem) {
+  if (r.Marker != 0x0A0D) problem = "bad record marker";
+  else if (std::uint64_t{r.Offset} + r.StoredSize > file.size()) problem = "stored bytes past the data";
+  else if (r.Kind != kPakKindWave && r.Kind != kPakKindZlib) problem = "unknown kind " + std::to_string(r.Kind);
+  if (!problem.empty()) return std::nullopt;
+  Bytes stored(file.begin() + r.Offset, file.begin() + r.Offset + r.StoredSize);
+  if (r.Kind == kPakKindWave) return DecodeWaveContainer(stored, problem);
+  Bytes stream = UnmaskZlib(std::move(stored));
+  auto data = Inflate(stream.data(), stream.size(), r.UnpackedSize, std::size_t{r.UnpackedSize} + 1);
+  if (data.status != InflateResult::Status::Complete || data.data.size() != r.UnpackedSize) {
+    problem = "does not inflate to its unpacked size";
+    return std::nullopt;
+  }
+  return data.data;
+}
+}  // namespace
+
+int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
+  int code = kExitOk;
+  const CommandSpec spec{kUsage, kHelp, {"--json", "-o", "--password"}, {"-o", "--password"}, 2, 2};
+  auto parsed = ParseCommand(spec, argv, out, err, code);
+  if (!parsed) return code;
+  const std::string& verb = parsed->Positionals()[0];
+  const std::string& path = parsed->Positionals()[1];
+  TArchiveFileSystem& fs = SystemFileSystem();
+  if (verb == "create") {
+    TExtraInfo extra;
+    extra.Password = parsed->Value("--password").value_or("");
+    extra.HasPassword = !extra.Password.empty();
+    if (extra.Password.size() > kPakMaxPassword) {
+      err << "zq: a password longer than " << kPakMaxPassword << " characters could not be read back\n";
+      return kExitUsage;
+    }
+    if (!WriteAll(fs, path, PakDirectoryBytes({}, extra))) {
+      err << "zq: " << path << ": cannot be written\n";
+      return kExitFailed;
+    }
+    return kExitOk;
+  }
+  if (verb != "list" && verb != "extract" && verb != "check") {
+    err << "zq: unknown pak command \"" << verb << "\"\nusage: " << kUsage << "\n";
+    return kExitUsage;
+  }
+  auto file = fs.Open(path, false);
+  auto bytes = ReadAll(fs, path);
+  if (!file || !bytes) {
+    err << "zq: " << path << ": cannot be read\n";
+    return kExitFailed;
+  }
+  TPakTail tail;
+  try {
+    tail = ReadPakTail(*file, path);
+  } catch (const TArchiveFailure& e) {
+    err << "zq: " << e.what() << "\n";
+    return kExitFailed;
+  }
+  if (verb == "list") {
+    if (parsed->Has("--json")) {
+      out << "{\"password\": " << (tail.ExtraInfo.HasPassword ? "true" : "false")
+          << ", \"official\": " << (tail.ExtraInfo.Official ? "true" : "false") << ", \"trailer\": " << tail.TrailerVersion
+          << ", \"members\": [";
+      for (std::size_t i = 0; i < tail.Records.size(); ++i) {
+        const auto& r = tail.Records[i];
+        out << (i ? ",\n  " : "\n  ") << "{\"name\": " << JsonString(AnsiToUtf8(r.Name)) << ", \"kind\": " << int(r.Kind)
+            << ", \"stored\": " << r.StoredSize << ", \"unpacked\": " << r.UnpackedSize << ", \"offset\": " << r.Offset
+            << ", \"date\": " << r.Date << "}";
+      }
+      out << "]}\n";
+      return kExitOk;
+    }
+    out << "trailer version " << tail.TrailerVersion << ", " << (tail.ExtraInfo.HasPassword ? "password set" : "no password")
+        << ", " << (tail.ExtraInfo.Official ? "official" : "not official") << "\n";
+    for (const auto& r : tail.Records)
+      out << (r.Kind == kPakKindWave ? "wave " : "zlib ") << r.StoredSize << "\t" << r.UnpackedSize << "\t" << Hex8(r.Offset)
+          << "\t" << AnsiToUtf8(r.Name) << "\n";
+    return kExitOk;
+  }
+  int problems = 0;
+  std::set<std::string> names;
+  const std::string dir = parsed->Value("-o").value_or(".");
+  for (const auto& r : tail.Records) {
+    std::string problem;
+    if (!names.insert(LowerAnsi(r.Name)).second) problem = "a second record of the same name";
+    auto data = problem.empty() ? Member(*bytes, r, problem) : std::nullopt;
+    if (data && std::uint64_t{r.Offset} + r.StoredSize > tail.DataEnd) problem = "stored bytes overlap the directory";
+    if (!problem.empty() || !data) {
+      err << path << ": " << AnsiToUtf8(r.Name) << ": " << problem << "\n";
+      ++problems;
+      continue;
+    }
+    if (verb == "extract") {
+      std::string target = JoinPath(dir, r.Name);
+      auto slash = target.find_last_of('/');
+      if (r.Name.find("..") != std::string::npos || (slash != std::string::npos && !MakeDirs(target.substr(0, slash))) ||
+          !WriteAll(fs, target, *data)) {
+        err << "zq: " << target << ": cannot be written\n";
+        ++problems;
+      }
+    }
+  }
+  if (fs.Exists(TJournal::PathFor(path))) {
+    err << path << ": an interrupted update's journal lies beside it (rolled back when next opened)\n";
+    ++problems;
+  }
+  if (verb == "check") out << path << ": " << tail.Records.size() << " members, " << problems << " problems\n";
+  return problems == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace zq::tool
