@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/run_log.h"
 #include "app/startup.h"
+#include "archives/archive_updater.h"
 #include "context/setup_context.h"
 #include "diagnostics/error_log.h"
 #include "frontend/headless/headless_front_end.h"
@@ -13,13 +14,17 @@
 #ifdef _WIN32
 #include <memory>
 
-#include "frontend/win32/verify_window.h"
+#include "frontend/win32/main_window.h"
 #endif
 
 namespace zq {
 
 int EngineMain(const std::vector<std::string>& args) {
   SetupContext ctx;
+  // The archive updates of the script; an archive still open at the end is saved when this
+  // goes, before the exit code is taken.
+  TArchiveUpdater archives(ctx);
+  ctx.Archives = &archives;
   const EngineOptions options = ParseEngineCommandLine(args);
   RunLog log;
   if (options.log_file) {
@@ -45,20 +50,21 @@ int EngineMain(const std::vector<std::string>& args) {
   ctx.FatalError = [&ctx, &env](const std::string& message, const std::string& stage) {
     env.report_error(ctx, message, stage);
   };
+#ifdef _WIN32
+  // Without /S a setup shows its windows: the verification window, then the wizard.
+  std::unique_ptr<TFrontEnd> front_end;
+  if (options.silent) {
+    front_end = std::make_unique<THeadlessFrontEnd>(ctx, options, env.program_path);
+  } else {
+    front_end = std::make_unique<TFrmMain>(ctx, options, env.program_path);
+  }
+  ctx.Messages = front_end.get();
+  const int code = RunEngine(ctx, *front_end, env);
+#else
   THeadlessFrontEnd front_end(ctx, options, env.program_path);
   ctx.Messages = &front_end;
-#ifdef _WIN32
-  // Until the wizard runs windowed, a setup started without /S still shows its verification
-  // window and asks its questions for real.
-  std::unique_ptr<TFrmVerify> verify_window;
-  TWin32MessageBoxes user_boxes;
-  if (!options.silent) {
-    verify_window = std::make_unique<TFrmVerify>();
-    front_end.VerifyView = verify_window.get();
-    front_end.UserBoxes = &user_boxes;
-  }
-#endif
   const int code = RunEngine(ctx, front_end, env);
+#endif
   ctx.LogLine("exit code " + std::to_string(code));
   return code;
 }

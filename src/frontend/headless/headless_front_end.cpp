@@ -12,6 +12,7 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "script/setup_thread.h"
+#include "ui/wizard.h"
 #include "uninstall/uninstaller.h"
 
 namespace zq {
@@ -88,12 +89,99 @@ int THeadlessFrontEnd::RunWizard(SetupContext& ctx) {
   ctx.StatusLabel = this;
   ctx.Gauge = this;
   ctx.DetailLabel = this;
+  if (options_.install_dir) ctx.SetupInfo.InstallDir = *options_.install_dir;
+  std::uint32_t size = 0;
+  if (ctx.Pak->ExtractByName("Pages.txt", 0, size)) return WalkPages(ctx);
   return ctx.SetupInfo.Mode == 1 ? RemoveInstallation(ctx) : Install(ctx);
+}
+
+namespace {
+
+// Follows the wizard without widgets: the status line and the gauge go to the log and the
+// terminal; pages shown are logged.
+class THeadlessView : public TWizardView {
+ public:
+  THeadlessView(SetupContext& ctx, THeadlessFrontEnd& front_end) : ctx_(ctx), front_end_(front_end) {}
+  TWizard* wizard = nullptr;
+  void PageShown(int index) override { ctx_.LogLine("page " + std::to_string(index)); }
+  void ControlChanged(const TControl& control) override {
+    if (wizard == nullptr) return;
+    if (&control == wizard->StatusLabel() || &control == wizard->DetailLabel()) {
+      front_end_.SetCaption(control.Caption);
+    } else if (&control == wizard->Gauge()) {
+      front_end_.SetGauge(control.Gauge.Progress(), control.Gauge.Max());
+    }
+  }
+
+ private:
+  SetupContext& ctx_;
+  THeadlessFrontEnd& front_end_;
+};
+
+}  // namespace
+
+void THeadlessFrontEnd::SetGauge(std::int32_t position, std::int32_t max) {
+  gauge_max_ = max;
+  DrawBar(position);
+}
+
+int THeadlessFrontEnd::WalkPages(SetupContext& ctx) {
+  THeadlessView view(ctx, *this);
+  TWizard wizard(ctx, &view);
+  view.wizard = &wizard;
+  wizard.RunScript = [this, &ctx] { RunOnWorker(ctx); };
+  wizard.RunUninstall = [&ctx] { Uninstall(ctx); };
+  wizard.SetPagesUp();
+  TSEPageControl& pages = wizard.Pages();
+  if (pages.PageCount() == 0) return ctx.SetupInfo.Mode == 1 ? RemoveInstallation(ctx) : Install(ctx);
+  ctx.LogLine(std::string(ctx.SetupInfo.Mode == 1 ? "uninstalling " : "installing ") + ctx.SetupInfo.SetupName +
+              (ctx.SetupInfo.Mode == 1 ? " from " : " into ") + ctx.SetupInfo.InstallDir);
+  // Every page is visited at most once on the way forward; the bound only guards a page set
+  // whose Next never moves on.
+  for (int step = 0; step <= pages.PageCount(); ++step) {
+    const auto type = pages.CurrentType();
+    if (type == ptFinish) break;
+    if (!pages.Buttons().Next.Enabled || !pages.Buttons().Next.Visible) {
+      if (type == ptInstallDir) {
+        Show(platform::AnsiToWide("The folder " + ctx.SetupInfo.InstallDir +
+                                  " is not on a drive that can take an installation."),
+             u"Setup", kMbOk | kMbIconError);
+      } else if (type == ptPatch) {
+        Show(platform::AnsiToWide("Not enough free space for " + ctx.SetupInfo.SetupName + ": " +
+                                  ctx.SpaceRequiredText + " needed, " + ctx.SpaceAvailableText + " available."),
+             u"Setup", kMbOk | kMbIconError);
+      } else {
+        Show(u"The setup cannot go on from this page.", u"Setup", kMbOk | kMbIconError);
+      }
+      return kExitRefused;
+    }
+    const int before = pages.Current();
+    wizard.NextButtonClick();
+    if (pages.Current() == before && pages.CurrentType() != ptFinish) break;  // the last page
+  }
+  if (ctx.SetupInfo.Mode == 1) {
+    ctx.LogLine("uninstalled");
+    if (wizard.ShouldStartFinaliser()) StartFinaliser(ctx, program_path_);
+    return kExitInstalled;
+  }
+  if (ctx.SetupAborted) {
+    ctx.LogLine("the setup failed: " + Narrow(ctx.Languages.GetText(23)));
+    return kExitScriptFailed;
+  }
+  ctx.LogLine("installed");
+  return kExitInstalled;
+}
+
+void THeadlessFrontEnd::RunOnWorker(SetupContext& ctx) {
+  ctx.MakeUninstaller = [this](SetupContext& c) { MakeUninstaller(c, program_path_); };
+  ctx.CurrentLine = -1;
+  TSetupThread worker(ctx);
+  worker.RunRequested = true;
+  while (worker.RunRequested) platform::SleepMs(1);
 }
 
 int THeadlessFrontEnd::Install(SetupContext& ctx) {
   ctx.SetupInfo.InstallDir = TrimFolder(ExpandMacrosAnsi(ctx, ctx.SetupInfo.InstallDir));
-  if (options_.install_dir) ctx.SetupInfo.InstallDir = TrimFolder(ExpandMacrosAnsi(ctx, *options_.install_dir));
   const std::string& dir = ctx.SetupInfo.InstallDir;
   ctx.LogLine("installing " + ctx.SetupInfo.SetupName + " into " + dir);
 
@@ -125,13 +213,7 @@ int THeadlessFrontEnd::Install(SetupContext& ctx) {
   SetStatusText(ctx, u"Status: 0 of " + platform::AnsiToWide(std::to_string(n)) + u" files extracted");
   ctx.ProgressPosition = 0;
   ctx.UninstallList.AddDir(dir);
-  ctx.MakeUninstaller = [this](SetupContext& c) { MakeUninstaller(c, program_path_); };
-  ctx.CurrentLine = -1;
-  {
-    TSetupThread worker(ctx);
-    worker.RunRequested = true;
-    while (worker.RunRequested) platform::SleepMs(1);
-  }
+  RunOnWorker(ctx);
   if (ctx.SetupAborted) {
     ctx.LogLine("the setup failed: " + Narrow(ctx.Languages.GetText(23)));
     return kExitScriptFailed;

@@ -12,6 +12,8 @@
 
 namespace zq {
 
+class TWizard;
+
 class THeadlessFrontEnd : public TFrontEnd, public TTextTarget, public TGaugeTarget {
  public:
   THeadlessFrontEnd(SetupContext& ctx, EngineOptions options, std::string program_path);
@@ -30,10 +32,16 @@ class THeadlessFrontEnd : public TFrontEnd, public TTextTarget, public TGaugeTar
   // The status line and the gauge of the progress page.
   void SetCaption(const std::u16string& text) override;
   void SetPosition(std::int32_t position) override;
+  void SetGauge(std::int32_t position, std::int32_t max);
 
  private:
+  // With pages: the wizard's page logic walks them, Next after Next, as a user would.
+  int WalkPages(SetupContext& ctx);
+  // Without pages: the installation-directory and confirmation checks, then the run.
   int Install(SetupContext& ctx);
   int RemoveInstallation(SetupContext& ctx);
+  // The window's side of a run: the worker runs the script while this thread waits.
+  void RunOnWorker(SetupContext& ctx);
   void DrawBar(std::int32_t position);
 
   SetupContext& ctx_;

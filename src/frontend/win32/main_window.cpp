@@ -1,0 +1,276 @@
+#include "frontend/win32/main_window.h"
+
+#include <commctrl.h>
+
+#include "context/setup_context.h"
+#include "frontend/win32/verify_window.h"
+#include "platform/shell_link.h"
+#include "platform/text.h"
+#include "script/setup_thread.h"
+#include "ui/wizard.h"
+#include "uninstall/uninstaller.h"
+
+namespace zq {
+
+namespace {
+
+const wchar_t kMainClass[] = L"ZqSetupWizard";
+const wchar_t kAreaClass[] = L"ZqPageArea";
+constexpr int kClientWidth = 578;
+constexpr int kClientHeight = 413;
+enum : int { kBackId = 101, kNextId = 102, kCancelId = 103, kLanguageId = 104, kMenuBase = 1000 };
+
+std::wstring W(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+
+LRESULT CALLBACK MainProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    SetWindowLongPtrW(wnd, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<TFrmMain*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+  return self ? self->HandleMain(wnd, msg, wp, lp) : DefWindowProcW(wnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK AreaProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    SetWindowLongPtrW(wnd, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<TFrmMain*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+  return self ? self->HandleArea(wnd, msg, wp, lp) : DefWindowProcW(wnd, msg, wp, lp);
+}
+
+void SetButton(HWND button, const TButtonState& state) {
+  SetWindowTextW(button, W(state.Caption).c_str());
+  EnableWindow(button, state.Enabled);
+  ShowWindow(button, state.Visible ? SW_SHOWNA : SW_HIDE);
+}
+
+}  // namespace
+
+TFrmMain::TFrmMain(SetupContext& ctx, EngineOptions options, std::string program_path)
+    : ctx_(ctx), options_(std::move(options)), program_path_(std::move(program_path)) {
+  dispatcher_ = std::make_unique<TUiDispatcher>();
+  verify_ = std::make_unique<TFrmVerify>();
+}
+
+TFrmMain::~TFrmMain() {
+  worker_.reset();
+  wizard_.reset();
+  natives_.reset();
+  if (window_) DestroyWindow(window_);
+  if (font_) DeleteObject(font_);
+}
+
+int TFrmMain::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) {
+  int answer = kIdCancel;
+  dispatcher_->Invoke([&] {
+    answer = MessageBoxW(window_, W(text).c_str(), W(caption).c_str(), flags | MB_SETFOREGROUND);
+  });
+  ctx_.LogLine("message box \"" + platform::WideToAnsi(caption) + "\" -> " + std::to_string(answer));
+  return answer;
+}
+
+void TFrmMain::VerifyBegin(std::size_t count) {
+  if (verify_) verify_->Begin(count);
+}
+void TFrmMain::VerifyProgress(std::size_t done, std::size_t count) {
+  if (verify_) verify_->Progress(done, count);
+}
+void TFrmMain::VerifyEnd() {
+  if (verify_) verify_->End();
+  verify_.reset();
+}
+
+void TFrmMain::CreateWindows() {
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+  WNDCLASSW wc{};
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+  wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), L"MAINICON");
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpfnWndProc = MainProc;
+  wc.lpszClassName = kMainClass;
+  RegisterClassW(&wc);
+  wc.hIcon = nullptr;
+  wc.hbrBackground = nullptr;
+  wc.lpfnWndProc = AreaProc;
+  wc.lpszClassName = kAreaClass;
+  RegisterClassW(&wc);
+
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  RECT r{0, 0, kClientWidth, kClientHeight};
+  AdjustWindowRect(&r, style, FALSE);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  window_ = CreateWindowExW(0, kMainClass, L" Setup Base", style, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+                            (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, nullptr, nullptr, GetModuleHandleW(nullptr),
+                            this);
+  HDC dc = GetDC(nullptr);
+  font_ = CreateFontW(-MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
+                      L"MS Shell Dlg 2");
+  ReleaseDC(nullptr, dc);
+  area_ = CreateWindowExW(0, kAreaClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, kClientWidth, 375, window_,
+                          nullptr, GetModuleHandleW(nullptr), this);
+  CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_ETCHEDHORZ, 0, 375, kClientWidth, 3, window_, nullptr,
+                  nullptr, nullptr);
+  auto button = [&](int id, const wchar_t* text, int x, int width) {
+    HWND b = CreateWindowExW(0, L"BUTTON", text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, x, 384, width, 25,
+                             window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+    SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    return b;
+  };
+  back_ = button(kBackId, L"< Back", 344, 73);
+  next_ = button(kNextId, L"Next >", 416, 73);
+  cancel_ = button(kCancelId, L"Cancel", 496, 75);
+  language_ = button(kLanguageId, L"English \x25BE", 8, 89);
+  natives_ = std::make_unique<TNativeControls>(
+      area_, TNativeControls::Events{
+                 [this](TControl&, const std::u16string& text) {
+                   if (wizard_) wizard_->InstallDirEditTyped(text);
+                 },
+                 [this](TControl&, const std::string& path) {
+                   if (wizard_) wizard_->ShellTreeViewChange(path);
+                 }});
+}
+
+int TFrmMain::RunWizard(SetupContext& ctx) {
+  CreateWindows();
+  wizard_ = std::make_unique<TWizard>(ctx, this);
+  worker_ = std::make_unique<TSetupThread>(ctx);
+  wizard_->RunScript = [this] { RunScriptProtocol(); };
+  wizard_->SetPagesUp();
+  ShowWindow(window_, SW_SHOWNORMAL);
+  UpdateWindow(window_);
+  SetForegroundWindow(window_);
+  MSG msg;
+  while (!closed_ && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (!IsDialogMessageW(window_, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  // Closing: the worker stops; an uninstaller on its finish page hands over to its finaliser.
+  const bool finaliser = wizard_->ShouldStartFinaliser();
+  worker_.reset();
+  if (finaliser) StartFinaliser(ctx, program_path_);
+  if (ctx.SetupAborted) return kExitScriptFailed;
+  return finished_ ? kExitInstalled : kExitCancelled;
+}
+
+void TFrmMain::RunScriptProtocol() {
+  ctx_.MakeUninstaller = [this](SetupContext& c) { MakeUninstaller(c, program_path_); };
+  ctx_.CurrentLine = -1;
+  worker_->RunRequested = true;
+  // The window stays responsive: messages are handled (the worker's updates among them)
+  // until the worker lowers the flag.
+  MSG msg;
+  while (worker_->RunRequested) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(1);
+  }
+}
+
+void TFrmMain::ControlAdded(TControl& control) {
+  if (natives_) natives_->Add(control);
+}
+
+void TFrmMain::ControlChanged(const TControl& control) {
+  if (natives_) natives_->Update(control);
+}
+
+void TFrmMain::ZOrderChanged() {
+  if (natives_ && wizard_) natives_->Restack(wizard_->Pages().Area());
+}
+
+void TFrmMain::ButtonsChanged(const TWizardButtons& b) {
+  SetButton(back_, b.Back);
+  SetButton(next_, b.Next);
+  SetButton(cancel_, b.Cancel);
+  TButtonState language = b.Language;
+  language.Caption += u" \x25BE";
+  SetButton(language_, language);
+  if (wizard_ && wizard_->Pages().CurrentType() == ptFinish) finished_ = true;
+}
+
+void TFrmMain::TitleChanged(const std::u16string&, const std::u16string& caption) {
+  SetWindowTextW(window_, W(caption).c_str());
+}
+
+void TFrmMain::PageAreaColourChanged(std::uint32_t colour) {
+  if (natives_) natives_->SetBackColour(static_cast<COLORREF>(colour));
+}
+
+void TFrmMain::LanguageMenuChanged(const std::vector<TLanguageMenuItem>& items) { menu_items_ = items; }
+
+void TFrmMain::SelectTreeFolder(const TControl& tree, const std::string& folder, bool expand) {
+  if (natives_) natives_->SelectFolder(tree, folder, expand);
+}
+
+void TFrmMain::CloseRequested() { PostMessageW(window_, WM_CLOSE, 0, 0); }
+
+void TFrmMain::RepaintNow(const TControl& control) {
+  if (natives_ == nullptr) return;
+  if (HWND w = natives_->WindowOf(control)) UpdateWindow(w);
+}
+
+void TFrmMain::RunOnWindowThread(const std::function<void()>& update) { dispatcher_->Invoke(update); }
+
+void TFrmMain::ShowLanguageMenu() {
+  HMENU menu = CreatePopupMenu();
+  for (const auto& item : menu_items_) {
+    AppendMenuW(menu, MF_STRING | (item.Checked ? MF_CHECKED : 0), kMenuBase + item.Tag, W(item.Caption).c_str());
+  }
+  RECT r;
+  GetWindowRect(language_, &r);
+  const int id = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, r.left, r.bottom - 4, 0, window_,
+                                nullptr);
+  DestroyMenu(menu);
+  if (id >= kMenuBase && wizard_) wizard_->English1Click(id - kMenuBase);
+}
+
+LRESULT TFrmMain::HandleMain(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (wizard_ == nullptr) break;
+      switch (LOWORD(wp)) {
+        case kBackId: wizard_->BackButtonClick(); return 0;
+        case kNextId: wizard_->NextButtonClick(); return 0;
+        case kCancelId: wizard_->CancelButtonClick(); return 0;
+        case kLanguageId: ShowLanguageMenu(); return 0;
+        default: break;
+      }
+      break;
+    case WM_CLOSE:
+      if (wizard_ == nullptr || wizard_->FormCloseQuery()) {
+        closed_ = true;
+        ShowWindow(wnd, SW_HIDE);
+        PostMessageW(wnd, WM_NULL, 0, 0);
+      }
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+LRESULT TFrmMain::HandleArea(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT result = 0;
+  if (natives_ && natives_->HandleMessage(msg, wp, lp, result)) return result;
+  if (msg == WM_ERASEBKGND) {
+    RECT r;
+    GetClientRect(wnd, &r);
+    const std::uint32_t colour = wizard_ ? wizard_->Pages().BackColour : 0xFFFFFF;
+    HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(colour));
+    FillRect(reinterpret_cast<HDC>(wp), &r, brush);
+    DeleteObject(brush);
+    return 1;
+  }
+  return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+}  // namespace zq

@@ -1,0 +1,72 @@
+// The windowed front end: the wizard's main window with native controls mirroring the page
+// model, the language menu, and the run kept responsive while the worker works.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/front_end.h"
+#include "frontend/win32/native_controls.h"
+#include "frontend/win32/ui_dispatcher.h"
+#include "ui/wizard_view.h"
+
+namespace zq {
+
+class TWizard;
+class TSetupThread;
+
+class TFrmMain : public TFrontEnd, public TWizardView {
+ public:
+  TFrmMain(SetupContext& ctx, EngineOptions options, std::string program_path);
+  ~TFrmMain() override;
+
+  // TFrontEnd
+  int Show(const std::u16string& text, const std::u16string& caption, unsigned flags) override;
+  void VerifyBegin(std::size_t count) override;
+  void VerifyProgress(std::size_t done, std::size_t count) override;
+  void VerifyEnd() override;
+  int RunWizard(SetupContext& ctx) override;
+
+  // TWizardView
+  void ControlAdded(TControl& control) override;
+  void ControlChanged(const TControl& control) override;
+  void ZOrderChanged() override;
+  void ButtonsChanged(const TWizardButtons& buttons) override;
+  void TitleChanged(const std::u16string& title, const std::u16string& caption) override;
+  void PageAreaColourChanged(std::uint32_t colour) override;
+  void LanguageMenuChanged(const std::vector<TLanguageMenuItem>& items) override;
+  void SelectTreeFolder(const TControl& tree, const std::string& folder, bool expand) override;
+  void CloseRequested() override;
+  void RepaintNow(const TControl& control) override;
+  void RunOnWindowThread(const std::function<void()>& update) override;
+
+  LRESULT HandleMain(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT HandleArea(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+
+ private:
+  void CreateWindows();
+  void RunScriptProtocol();
+  void ShowLanguageMenu();
+
+  SetupContext& ctx_;
+  EngineOptions options_;
+  std::string program_path_;
+  std::unique_ptr<TVerifyView> verify_;
+  std::unique_ptr<TUiDispatcher> dispatcher_;
+  std::unique_ptr<TNativeControls> natives_;
+  std::unique_ptr<TWizard> wizard_;
+  std::unique_ptr<TSetupThread> worker_;
+  std::vector<TLanguageMenuItem> menu_items_;
+  HWND window_ = nullptr;
+  HWND area_ = nullptr;
+  HWND back_ = nullptr, next_ = nullptr, cancel_ = nullptr, language_ = nullptr;
+  HFONT font_ = nullptr;
+  bool closed_ = false;
+  bool finished_ = false;
+};
+
+}  // namespace zq

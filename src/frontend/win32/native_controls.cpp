@@ -1,0 +1,423 @@
+#include "frontend/win32/native_controls.h"
+
+#include <commctrl.h>
+#include <richedit.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "frontend/win32/gauge_paint.h"
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace zq {
+
+struct TNativeControls::Native {
+  TControl* control = nullptr;
+  HWND window = nullptr;
+  std::unique_ptr<TPicture> picture;
+  std::string picture_file;
+  std::u16string shown;  // what the window shows, to skip needless updates
+};
+
+namespace {
+
+const wchar_t kPictureClass[] = L"ZqPicture";
+const wchar_t kGaugeClass[] = L"ZqGauge";
+
+std::wstring W(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+std::wstring W(const std::string& s) { return W(platform::AnsiToWide(s)); }
+
+// Controls break lines at CR LF; captions carry a lone CR for "<BR>".
+std::wstring WithLineBreaks(const std::u16string& text) {
+  std::wstring out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    out += static_cast<wchar_t>(text[i]);
+    if (text[i] == u'\r' && (i + 1 >= text.size() || text[i + 1] != u'\n')) out += L'\n';
+  }
+  return out;
+}
+
+TControl* ControlOf(HWND wnd) { return reinterpret_cast<TControl*>(GetWindowLongPtrW(wnd, GWLP_USERDATA)); }
+
+LRESULT CALLBACK GaugeProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(wnd, &ps);
+    if (const TControl* c = ControlOf(wnd)) {
+      RECT r;
+      GetClientRect(wnd, &r);
+      HFONT font = reinterpret_cast<HFONT>(SendMessageW(wnd, WM_GETFONT, 0, 0));
+      PaintGauge(dc, r.right, r.bottom, c->Gauge, font, static_cast<COLORREF>(c->Font.Colour));
+    }
+    EndPaint(wnd, &ps);
+    return 0;
+  }
+  if (msg == WM_ERASEBKGND) return 1;
+  if (msg == WM_SETFONT) {
+    SetPropW(wnd, L"font", reinterpret_cast<HANDLE>(wp));
+    return 0;
+  }
+  if (msg == WM_GETFONT) return reinterpret_cast<LRESULT>(GetPropW(wnd, L"font"));
+  return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK PictureProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(wnd, &ps);
+    const TControl* c = ControlOf(wnd);
+    const auto* pic = reinterpret_cast<const TPicture*>(GetPropW(wnd, L"picture"));
+    if (c != nullptr && pic != nullptr) {
+      RECT r;
+      GetClientRect(wnd, &r);
+      pic->Paint(dc, r.right, r.bottom, c->Stretch, c->Center, c->Tile, c->Transparent);
+    }
+    EndPaint(wnd, &ps);
+    return 0;
+  }
+  if (msg == WM_ERASEBKGND) {
+    const TControl* c = ControlOf(wnd);
+    if (c != nullptr && c->Transparent) return 1;
+  }
+  return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+void RegisterOnce() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+  LoadLibraryW(L"Msftedit.dll");
+  WNDCLASSW wc{};
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+  wc.lpfnWndProc = GaugeProc;
+  wc.lpszClassName = kGaugeClass;
+  RegisterClassW(&wc);
+  wc.lpfnWndProc = PictureProc;
+  wc.lpszClassName = kPictureClass;
+  wc.hbrBackground = nullptr;
+  RegisterClassW(&wc);
+}
+
+struct StreamState {
+  const std::vector<std::uint8_t>* bytes;
+  std::size_t pos;
+};
+
+DWORD CALLBACK ReadRtf(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* read) {
+  auto* s = reinterpret_cast<StreamState*>(cookie);
+  const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(size), s->bytes->size() - s->pos);
+  std::memcpy(buffer, s->bytes->data() + s->pos, n);
+  s->pos += n;
+  *read = static_cast<LONG>(n);
+  return 0;
+}
+
+std::string TreePath(HWND tree, HTREEITEM item) {
+  std::string path;
+  while (item != nullptr) {
+    wchar_t buf[MAX_PATH] = {};
+    TVITEMW tv{};
+    tv.mask = TVIF_TEXT | TVIF_PARAM;
+    tv.hItem = item;
+    tv.pszText = buf;
+    tv.cchTextMax = MAX_PATH;
+    TreeView_GetItem(tree, &tv);
+    std::u16string name;
+    for (const wchar_t* p = buf; *p; ++p) name += static_cast<char16_t>(*p);
+    std::string part = platform::WideToAnsi(name);
+    path = path.empty() ? part : part + "\\" + path;
+    item = TreeView_GetParent(tree, item);
+  }
+  // Roots are shown as "C:"; a path below one reads "C:\folder".
+  return path;
+}
+
+HTREEITEM AddNode(HWND tree, HTREEITEM parent, const std::string& name, bool children) {
+  std::wstring text = W(name);
+  TVINSERTSTRUCTW ins{};
+  ins.hParent = parent;
+  ins.hInsertAfter = TVI_LAST;
+  ins.item.mask = TVIF_TEXT | TVIF_CHILDREN;
+  ins.item.pszText = text.data();
+  ins.item.cChildren = children ? 1 : 0;
+  return TreeView_InsertItem(tree, &ins);
+}
+
+}  // namespace
+
+TNativeControls::TNativeControls(HWND page_area, Events events) : area_(page_area), events_(std::move(events)) {
+  RegisterOnce();
+  back_brush_ = CreateSolidBrush(back_);
+}
+
+TNativeControls::~TNativeControls() {
+  for (auto& [c, n] : natives_) {
+    if (n->window) DestroyWindow(n->window);
+  }
+  for (auto& [k, f] : fonts_) DeleteObject(f);
+  if (back_brush_) DeleteObject(back_brush_);
+}
+
+HFONT TNativeControls::FontFor(const TControlFont& font) {
+  const std::string key = font.Face + "|" + std::to_string(font.Size) + "|" + (font.Bold ? "b" : "");
+  auto it = fonts_.find(key);
+  if (it != fonts_.end()) return it->second;
+  HDC dc = GetDC(nullptr);
+  const int height = -MulDiv(font.Size, GetDeviceCaps(dc, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, dc);
+  HFONT f = CreateFontW(height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, W(font.Face).c_str());
+  fonts_[key] = f;
+  return f;
+}
+
+void TNativeControls::Add(TControl& c) {
+  auto n = std::make_unique<Native>();
+  n->control = &c;
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+  DWORD ex = 0;
+  const wchar_t* cls = L"STATIC";
+  switch (c.Type) {
+    case TControlType::Label:
+      style |= SS_NOPREFIX | SS_NOTIFY | (c.WordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
+      break;
+    case TControlType::Edit:
+      cls = L"EDIT";
+      style |= WS_TABSTOP | ES_AUTOHSCROLL;
+      ex = WS_EX_CLIENTEDGE;
+      break;
+    case TControlType::Button:
+      cls = L"BUTTON";
+      style |= WS_TABSTOP | BS_PUSHBUTTON;
+      break;
+    case TControlType::Panel:
+      style |= SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX;
+      break;
+    case TControlType::Bevel:
+      style |= SS_ETCHEDFRAME;
+      break;
+    case TControlType::Memo:
+      cls = L"EDIT";
+      style |= ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL;
+      break;
+    case TControlType::RichEdit:
+      cls = L"RICHEDIT50W";
+      style |= ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_HSCROLL | ES_AUTOVSCROLL;
+      break;
+    case TControlType::Image:
+      cls = kPictureClass;
+      break;
+    case TControlType::ProgressBar:
+      cls = kGaugeClass;
+      break;
+    case TControlType::ShellTreeView:
+      cls = WC_TREEVIEWW;
+      style |= WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS;
+      ex = WS_EX_CLIENTEDGE;
+      break;
+  }
+  if ((c.Type == TControlType::Memo || c.Type == TControlType::RichEdit) && c.Border) ex |= WS_EX_CLIENTEDGE;
+  n->window = CreateWindowExW(ex, cls, L"", style, c.Left, c.Top, c.Width, c.Height, area_, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+  if (n->window == nullptr) return;
+  SetWindowLongPtrW(n->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&c));
+  SendMessageW(n->window, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.Font)), FALSE);
+  if (c.Type == TControlType::ShellTreeView) FillRoots(n->window);
+  by_window_[n->window] = n.get();
+  Native& ref = *n;
+  natives_[&c] = std::move(n);
+  Update(*ref.control);
+}
+
+void TNativeControls::ApplyText(Native& n, const TControl& c) {
+  if (c.Type == TControlType::RichEdit) {
+    if (c.RichText && !c.FileData.empty()) {
+      if (n.picture_file == c.File) return;
+      n.picture_file = c.File;
+      StreamState state{&c.FileData, 0};
+      EDITSTREAM es{reinterpret_cast<DWORD_PTR>(&state), 0, ReadRtf};
+      SendMessageW(n.window, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&es));
+      return;
+    }
+  }
+  if (c.Type == TControlType::Image) {
+    if (c.PictureLoaded() && n.picture_file != c.File) {
+      n.picture = TPicture::Load(c.File, c.FileData);
+      n.picture_file = c.File;
+      SetPropW(n.window, L"picture", n.picture.get());
+    }
+    return;
+  }
+  if (c.Type == TControlType::ProgressBar || c.Type == TControlType::Bevel || c.Type == TControlType::ShellTreeView) {
+    return;
+  }
+  if (n.shown == c.Caption) return;
+  n.shown = c.Caption;
+  updating_ = true;
+  SetWindowTextW(n.window, WithLineBreaks(c.Caption).c_str());
+  updating_ = false;
+}
+
+void TNativeControls::Update(const TControl& c) {
+  auto it = natives_.find(&c);
+  if (it == natives_.end() || it->second->window == nullptr) return;
+  Native& n = *it->second;
+  ApplyText(n, c);
+  SendMessageW(n.window, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.Font)), FALSE);
+  SetWindowPos(n.window, nullptr, c.Left, c.Top, c.Width, c.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+  EnableWindow(n.window, c.Enabled);
+  ShowWindow(n.window, c.Visible ? SW_SHOWNA : SW_HIDE);
+  InvalidateRect(n.window, nullptr, TRUE);
+  if (c.Type == TControlType::ProgressBar) UpdateWindow(n.window);  // the gauge paints at once
+}
+
+void TNativeControls::Restack(const TPageArea& area) {
+  // Back to front: each control goes to the bottom in turn, so the last one ends on top.
+  for (auto it = area.ZOrder.rbegin(); it != area.ZOrder.rend(); ++it) {
+    if (HWND w = WindowOf(**it)) SetWindowPos(w, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+}
+
+HWND TNativeControls::WindowOf(const TControl& control) const {
+  auto it = natives_.find(&control);
+  return it == natives_.end() ? nullptr : it->second->window;
+}
+
+void TNativeControls::SetBackColour(COLORREF colour) {
+  back_ = colour;
+  if (back_brush_) DeleteObject(back_brush_);
+  back_brush_ = CreateSolidBrush(colour);
+  InvalidateRect(area_, nullptr, TRUE);
+}
+
+bool TNativeControls::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  switch (msg) {
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT: {
+      auto it = by_window_.find(reinterpret_cast<HWND>(lp));
+      if (it == by_window_.end()) return false;
+      const TControl& c = *it->second->control;
+      HDC dc = reinterpret_cast<HDC>(wp);
+      if (!c.Font.ParentFont) SetTextColor(dc, static_cast<COLORREF>(c.Font.Colour));
+      if (msg == WM_CTLCOLOREDIT && c.Type == TControlType::Edit) return false;
+      SetBkMode(dc, TRANSPARENT);
+      SetBkColor(dc, back_);
+      result = reinterpret_cast<LRESULT>(c.Transparent ? GetStockObject(NULL_BRUSH) : back_brush_);
+      return true;
+    }
+    case WM_COMMAND: {
+      auto it = by_window_.find(reinterpret_cast<HWND>(lp));
+      if (it == by_window_.end() || HIWORD(wp) != EN_CHANGE || updating_) return false;
+      TControl& c = *it->second->control;
+      wchar_t buf[1024] = {};
+      GetWindowTextW(it->second->window, buf, 1024);
+      std::u16string text;
+      for (const wchar_t* p = buf; *p; ++p) text += static_cast<char16_t>(*p);
+      // The model takes the text through the wizard; what the window shows is noted so that
+      // the model's echo does not set it again.
+      it->second->shown = text;
+      if (events_.EditChanged) events_.EditChanged(c, text);
+      result = 0;
+      return true;
+    }
+    case WM_NOTIFY: {
+      auto* hdr = reinterpret_cast<NMHDR*>(lp);
+      auto it = by_window_.find(hdr->hwndFrom);
+      if (it == by_window_.end()) return false;
+      if (hdr->code == TVN_ITEMEXPANDINGW) {
+        auto* tv = reinterpret_cast<NMTREEVIEWW*>(lp);
+        if (tv->action == TVE_EXPAND) ExpandNode(hdr->hwndFrom, tv->itemNew.hItem);
+        result = 0;
+        return true;
+      }
+      if (hdr->code == TVN_SELCHANGEDW && !updating_) {
+        auto* tv = reinterpret_cast<NMTREEVIEWW*>(lp);
+        std::string path = TreePath(hdr->hwndFrom, tv->itemNew.hItem);
+        if (path.size() == 2) path += "\\";
+        if (events_.FolderSelected) events_.FolderSelected(*it->second->control, path);
+        result = 0;
+        return true;
+      }
+      return false;
+    }
+    default:
+      return false;
+  }
+}
+
+void TNativeControls::FillRoots(HWND tree) {
+  for (const std::string& root : platform::LogicalDriveRoots()) {
+    AddNode(tree, TVI_ROOT, root.substr(0, 2), true);
+  }
+}
+
+void TNativeControls::ExpandNode(HWND tree, HTREEITEM item) {
+  if (TreeView_GetChild(tree, item) != nullptr) return;  // listed before
+  const std::string path = TreePath(tree, item);
+  auto entries = platform::ListDir(path.size() == 2 ? path + "\\" : path);
+  if (!entries) return;
+  std::vector<std::string> names;
+  for (const auto& e : *entries) {
+    if (e.is_directory) names.push_back(e.name);
+  }
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    return platform::AnsiLowerCase(a) < platform::AnsiLowerCase(b);
+  });
+  for (const auto& name : names) AddNode(tree, item, name, true);
+  if (names.empty()) {
+    TVITEMW tv{};
+    tv.mask = TVIF_CHILDREN;
+    tv.hItem = item;
+    tv.cChildren = 0;
+    TreeView_SetItem(tree, &tv);
+  }
+}
+
+void TNativeControls::SelectFolder(const TControl& control, const std::string& path, bool expand) {
+  HWND tree = WindowOf(control);
+  if (tree == nullptr || path.size() < 2) return;
+  // Walks the path component by component from its drive, listing folders as it goes.
+  std::string rest = path;
+  while (!rest.empty() && rest.back() == '\\') rest.pop_back();
+  HTREEITEM item = nullptr;
+  HTREEITEM level = TreeView_GetRoot(tree);
+  std::size_t pos = 0;
+  bool first = true;
+  while (pos <= rest.size()) {
+    std::size_t end = rest.find('\\', pos);
+    if (end == std::string::npos) end = rest.size();
+    const std::string part = platform::AnsiLowerCase(rest.substr(pos, end - pos));
+    HTREEITEM found = nullptr;
+    for (HTREEITEM it = level; it != nullptr; it = TreeView_GetNextSibling(tree, it)) {
+      std::string text = TreePath(tree, it);
+      auto slash = text.find_last_of('\\');
+      std::string name = platform::AnsiLowerCase(slash == std::string::npos ? text : text.substr(slash + 1));
+      if (name == part) {
+        found = it;
+        break;
+      }
+    }
+    if (found == nullptr) break;
+    item = found;
+    if (end >= rest.size()) break;
+    ExpandNode(tree, item);
+    if (expand || !first) TreeView_Expand(tree, item, TVE_EXPAND);
+    first = false;
+    level = TreeView_GetChild(tree, item);
+    pos = end + 1;
+  }
+  if (item != nullptr) {
+    updating_ = true;
+    TreeView_SelectItem(tree, item);
+    TreeView_EnsureVisible(tree, item);
+    updating_ = false;
+  }
+}
+
+}  // namespace zq

@@ -1,0 +1,60 @@
+// Native Win32 controls that mirror the page model: one child window of the page area per
+// control, kept in step as the model changes.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "frontend/win32/picture.h"
+#include "ui/page_view.h"
+
+namespace zq {
+
+class TNativeControls {
+ public:
+  // Edits report their text changes, the folder tree its selected folder.
+  struct Events {
+    std::function<void(TControl&, const std::u16string& text)> EditChanged;
+    std::function<void(TControl&, const std::string& path)> FolderSelected;
+  };
+
+  TNativeControls(HWND page_area, Events events);
+  ~TNativeControls();
+  TNativeControls(const TNativeControls&) = delete;
+  TNativeControls& operator=(const TNativeControls&) = delete;
+
+  void Add(TControl& control);
+  void Update(const TControl& control);
+  void Restack(const TPageArea& area);
+  // The page area forwards WM_COMMAND, WM_NOTIFY and WM_CTLCOLOR* of its children here; a
+  // handled message gives its result.
+  bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+  void SetBackColour(COLORREF colour);
+  // Selects the folder in a tree control; with expand, opens the nodes along its path.
+  void SelectFolder(const TControl& tree, const std::string& path, bool expand);
+
+  HWND WindowOf(const TControl& control) const;
+
+ private:
+  struct Native;
+  HFONT FontFor(const TControlFont& font);
+  void ApplyText(Native& n, const TControl& c);
+  void FillRoots(HWND tree);
+  void ExpandNode(HWND tree, HTREEITEM item);
+
+  HWND area_;
+  Events events_;
+  COLORREF back_ = RGB(255, 255, 255);
+  HBRUSH back_brush_ = nullptr;
+  std::map<const TControl*, std::unique_ptr<Native>> natives_;
+  std::map<HWND, Native*> by_window_;
+  std::map<std::string, HFONT> fonts_;
+  bool updating_ = false;  // our own SetWindowText raises no change event
+};
+
+}  // namespace zq

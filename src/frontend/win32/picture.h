@@ -1,0 +1,38 @@
+// Pictures of the page layouts: JPEG, bitmap and icon through the platform's imaging
+// component, metafiles through GDI; painted stretched, centred, tiled or as they are.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zq {
+
+class TPicture {
+ public:
+  // Decodes by the entry name's extension (".wmf", ".emf" as metafiles, anything else by its
+  // content); nullptr when the bytes are no picture.
+  static std::unique_ptr<TPicture> Load(const std::string& name, const std::vector<std::uint8_t>& bytes);
+  ~TPicture();
+  TPicture(const TPicture&) = delete;
+  TPicture& operator=(const TPicture&) = delete;
+
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  // Into a control of w x h pixels.
+  void Paint(HDC dc, int w, int h, bool stretch, bool center, bool tile, bool transparent) const;
+
+ private:
+  TPicture() = default;
+  void Draw(HDC dc, int x, int y, int w, int h, bool transparent) const;
+
+  HBITMAP bitmap_ = nullptr;  // 32-bit premultiplied
+  HENHMETAFILE metafile_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+};
+
+}  // namespace zq

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The windowed wizard under Wine and Xvfb, clicked through as a person would: the demo setup
+# (language to German and back, a folder typed on the installation-directory page, install,
+# finish), then its uninstaller through its pages. A screenshot of each page goes to
+# BUILD_DIR/gui-shots.
+# usage: wine_gui.sh SOURCE_DIR WIN32_BUILD_DIR HOST_BUILD_DIR
+SOURCE_DIR=$(cd "$1" && pwd)
+BUILD_DIR=$(cd "$2" && pwd)
+HOST_DIR=$(cd "$3" && pwd)
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+. "$SOURCE_DIR/tests/e2e/e2e_common.sh"
+
+WORK="$BUILD_DIR/e2e-gui"
+SHOTS="$BUILD_DIR/gui-shots"
+make_demo_workspace "$WORK"
+rm -rf "$SHOTS" && mkdir -p "$SHOTS"
+export WINEPREFIX="$WORK/wineprefix" WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml="
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+wineboot -i >/dev/null 2>&1 || true
+"$HOST_DIR/zq" build "$WORK/demo/setup.zqs" -o "$WORK/DemoSetup.exe" --stub "$BUILD_DIR/zqsetup.exe" >/dev/null
+
+WIN=""
+find_window() {  # title -> sets WIN
+  WIN=""
+  for _ in $(seq 1 150); do
+    WIN=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    [ -n "$WIN" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+click() {  # x y in window coordinates
+  xdotool mousemove --window "$WIN" "$1" "$2" click 1
+  sleep 0.7
+}
+shot() { import -window "$WIN" "$SHOTS/$1.png" 2>/dev/null || true; }
+next() { click 452 396; }
+finish() { click 533 396; }
+wait_for() {  # file-test seconds
+  for _ in $(seq 1 $(( $2 * 5 ))); do eval "$1" && return 0; sleep 0.2; done
+  return 1
+}
+
+(cd "$WORK" && wine DemoSetup.exe "/LOG=Z:$WORK/install.txt") &
+SETUP_PID=$!
+check "the wizard window appears" find_window "Demo Product 2.1"
+sleep 1
+shot 01-welcome
+# The language menu: German, then English again.
+click 52 396; xdotool key Down Down Return; sleep 0.8
+shot 02-welcome-german
+check "the buttons read German" test -n "$(xdotool getwindowname "$WIN")"
+click 52 396; xdotool key Down Return; sleep 0.8
+# The quit question: No keeps the window.
+click 533 396; sleep 0.8; xdotool key n; sleep 0.8
+check "No keeps the wizard" test -n "$(xdotool search --onlyvisible --name 'Demo Product 2.1' 2>/dev/null)"
+next; shot 03-changelog
+next; shot 04-installdir
+# Type another folder.
+click 540 101
+for _ in $(seq 1 80); do xdotool key BackSpace; done
+xdotool type --delay 20 'C:\GuiDemo'
+sleep 0.8
+shot 05-installdir-typed
+next; shot 06-confirm
+next
+sleep 0.3; shot 07-progress
+check "the run ends on the finish page" wait_for '[ -e "$WINEPREFIX/drive_c/GuiDemo/Demo_Uninstall.exe" ]' 60
+sleep 1.5; shot 08-finish
+finish
+wait "$SETUP_PID"; code=$?
+check "the setup ends with exit code 0" test "$code" = 0
+check "installed into the typed folder" same_tree "$WORK/demo/payload" "$WINEPREFIX/drive_c/GuiDemo" docs/part0/file000.txt
+check "the registry names the typed folder" bash -c "wine reg query 'HKCU\\Software\\zqsetup Demo\\Demo Product' /v InstallDir 2>/dev/null | grep -q 'C:\\\\GuiDemo'"
+
+wine "C:\\GuiDemo\\Demo_Uninstall.exe" "/LOG=Z:$WORK/uninstall.txt" &
+UNINSTALL_PID=$!
+check "the uninstaller's window appears" find_window "Demo Product Uninstall"
+sleep 1; shot 11-uninstall-welcome
+next; shot 12-uninstall-confirm
+next; sleep 1; shot 13-uninstall-finish
+finish
+wait "$UNINSTALL_PID"; code=$?
+check "the uninstaller ends with exit code 0" test "$code" = 0
+wait_for '[ ! -e "$WINEPREFIX/drive_c/GuiDemo/Demo_Uninstall.exe" ]' 30
+check "the installation is gone" test ! -e "$WINEPREFIX/drive_c/GuiDemo"
+finish
