@@ -31,6 +31,16 @@ std::string SourceTreeLanguages() {
 #endif
 }
 
+std::string SourceTreePages() {
+#ifdef ZQ_SOURCE_PAGES_DIR
+  return ZQ_SOURCE_PAGES_DIR;
+#else
+  std::string here = __FILE__;
+  std::string root = DirName(DirName(DirName(here)));
+  return root.empty() ? std::string() : Join(root, "pages");
+#endif
+}
+
 }  // namespace
 
 std::string DirName(const std::string& path) {
@@ -72,6 +82,17 @@ std::vector<std::string> StockLanguageDirs() {
     dirs.push_back(Join(DirName(exe_dir), "share\\zqsetup\\languages"));
   }
   if (std::string src = SourceTreeLanguages(); !src.empty()) dirs.push_back(src);
+  return dirs;
+}
+
+std::vector<std::string> StockPageDirs() {
+  std::vector<std::string> dirs;
+  const std::string exe_dir = DirName(platform::ExecutablePath());
+  if (!exe_dir.empty()) {
+    dirs.push_back(Join(exe_dir, "pages"));
+    dirs.push_back(Join(DirName(exe_dir), "share\\zqsetup\\pages"));
+  }
+  if (std::string src = SourceTreePages(); !src.empty()) dirs.push_back(src);
   return dirs;
 }
 

@@ -24,5 +24,8 @@ std::vector<std::string> StockLanguageDirs();
 // The engine program to put in front of a package when none is named: "zqsetup.exe" or
 // "zqsetup" beside the running program; "" when there is none.
 std::string FindSiblingStub();
+// Where the stock page sets ("install", "uninstall") are looked for, in order: pages\ beside
+// the program, ..\share\zqsetup\pages\, the source tree's pages\.
+std::vector<std::string> StockPageDirs();
 
 }  // namespace zq::builder

@@ -18,6 +18,7 @@ std::string DefaultOutput(const std::string& script, const std::string& setup_ex
 BuildResult BuildSetup(const BuildOptions& options) {
   CompileOptions compile;
   compile.stock_language_dirs = options.stock_language_dirs ? *options.stock_language_dirs : StockLanguageDirs();
+  compile.stock_page_dirs = options.stock_page_dirs ? *options.stock_page_dirs : StockPageDirs();
   compile.finaliser = options.finaliser;
   compile.uninstall_icon = options.uninstall_icon;
   const std::string stub = options.stub.empty() ? FindSiblingStub() : options.stub;

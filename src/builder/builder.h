@@ -19,6 +19,7 @@ struct BuildOptions {
   std::string uninstall_icon;
   // nullopt: the stock tables' usual places (StockLanguageDirs).
   std::optional<std::vector<std::string>> stock_language_dirs;
+  std::optional<std::vector<std::string>> stock_page_dirs;  // unset: StockPageDirs()
   unsigned threads = 0;
   std::function<void(std::uint64_t done, std::uint64_t total)> progress;
 };

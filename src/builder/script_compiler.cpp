@@ -400,16 +400,29 @@ void Compiler::Languages() {
 
 void Compiler::SetupFiles() {
   const TSetupInfoFile& info = result_.info;
-  auto pages = [&](const std::string& folder, const char* prefix, std::uint32_t line) {
+  // A folder beside the script first, then the stock page sets shipped with the tool.
+  auto find_pages = [&](const std::string& folder) {
     auto path = FindDirNoCase(dir_, folder);
+    for (const auto& stock : options_.stock_page_dirs) {
+      if (path) break;
+      path = FindDirNoCase(stock, folder);
+    }
+    return path;
+  };
+  auto pages = [&](const std::string& folder, const char* prefix, std::uint32_t line) {
+    auto path = find_pages(folder);
     if (!path) {
-      diags().Error(script_, line, "pages folder \"" + folder + "\" not found");
+      diags().Error(script_, line, "pages folder \"" + folder + "\" not found beside the script or among the stock pages");
       return std::optional<std::string>();
     }
     for (auto& e : CollectPageFiles(*path, prefix, script_, line, diags())) AddSetupFile(std::move(e), line);
     return path;
   };
-  if (!info.Pages.empty()) pages(info.Pages, "", pages_line_);
+  if (!info.Pages.empty()) {
+    pages(info.Pages, "", pages_line_);
+  } else if (find_pages("install")) {
+    pages("install", "", 0);  // a script without pages gets the stock wizard
+  }
   std::optional<std::string> uninstall_folder;
   if (info.HasUninstaller) uninstall_folder = pages(info.UninstallPages, "UNINSTALL_", uninstall_pages_line_);
 

@@ -15,6 +15,9 @@ namespace zq::builder {
 struct CompileOptions {
   // Folders of the stock language tables, in search order (see StockLanguageDirs).
   std::vector<std::string> stock_language_dirs;
+  // Where page folders are looked for after the script's own folder; a script without
+  // "pages" gets the "install" set found here.
+  std::vector<std::string> stock_page_dirs;
   // The uninstaller's finaliser program and icon, when given outside the script.
   std::string finaliser;
   // The finaliser packed when neither the options nor the uninstall pages folder give one
