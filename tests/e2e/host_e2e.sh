@@ -24,7 +24,8 @@ HKCU=2147483649 HKCR=2147483648 HKLM=2147483650
 
 (cd "$WORK" && ./DemoSetup.exe /S "/LOG=$WORK/install.txt")
 check "install exit code 0" true
-check "the payload is installed byte for byte" same_tree "$WORK/demo/payload" "$INST" docs/part0/file000.txt
+check "the payload is installed byte for byte" same_tree "$WORK/demo/payload" "$INST" docs/part0/file000.txt $DEMO_ARCHIVES
+check_demo_archives "$ZQ" "$INST" "$WORK/demo" "$WORK/archives"
 check "a subfolder group" cmp -s "$WORK/demo/extras/hq.cfg" "$INST/Extras/hq.cfg"
 check "the conditional group stays out" test ! -e "$INST/HQ/quality.cfg"
 check "copyfile" cmp -s "$INST/demo.cfg" "$INST/saves/default.cfg"

@@ -26,7 +26,8 @@ reg_value() {  # key value -> data
 code=0
 (cd "$WORK" && wine DemoSetup.exe /S "/LOG=Z:$WORK/install.txt") || code=$?
 check "install exit code 0" test "$code" = 0
-check "the payload is installed byte for byte" same_tree "$WORK/demo/payload" "$INST" docs/part0/file000.txt
+check "the payload is installed byte for byte" same_tree "$WORK/demo/payload" "$INST" docs/part0/file000.txt $DEMO_ARCHIVES
+check_demo_archives "$ZQ" "$INST" "$WORK/demo" "$WORK/archives"
 check "copyfile" cmp -s "$INST/demo.cfg" "$INST/saves/default.cfg"
 check "delete" test ! -e "$INST/docs/part0/file000.txt"
 check "the conditional group stays out" test ! -e "$INST/HQ/quality.cfg"
