@@ -12,6 +12,7 @@
 #include "app/front_end.h"
 #include "frontend/win32/native_controls.h"
 #include "frontend/win32/ui_dispatcher.h"
+#include "platform/shell_link.h"
 #include "ui/wizard_view.h"
 
 namespace zq {
@@ -52,6 +53,8 @@ class TFrmMain : public TFrontEnd, public TWizardView {
   void RunScriptProtocol();
   void ShowLanguageMenu();
 
+  // Pictures are decoded through COM on this thread.
+  platform::ComApartment com_;
   SetupContext& ctx_;
   EngineOptions options_;
   std::string program_path_;

@@ -306,9 +306,11 @@ bool TNativeControls::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& res
       HDC dc = reinterpret_cast<HDC>(wp);
       if (!c.Font.ParentFont) SetTextColor(dc, static_cast<COLORREF>(c.Font.Colour));
       if (msg == WM_CTLCOLOREDIT && c.Type == TControlType::Edit) return false;
+      // The page area is one colour, so a "transparent" label is painted in it: a hollow brush
+      // would leave whatever was there before (old text, or nothing at all) behind the text.
       SetBkMode(dc, TRANSPARENT);
       SetBkColor(dc, back_);
-      result = reinterpret_cast<LRESULT>(c.Transparent ? GetStockObject(NULL_BRUSH) : back_brush_);
+      result = reinterpret_cast<LRESULT>(back_brush_);
       return true;
     }
     case WM_COMMAND: {
