@@ -45,10 +45,17 @@ std::optional<Bytes> FileData(TVFSFile& vfs, const TVFSEntry& e, std::string& pr
   return out;
 }
 
+// Plain decimal that fits 32 bits; 0 for anything else (refused by the caller like a 0).
 std::uint32_t Number(const Args& args, const char* flag, std::uint32_t fallback) {
   auto v = args.Value(flag);
-  return v ? static_cast<std::uint32_t>(std::stoul(*v)) : fallback;
+  if (!v) return fallback;
+  if (v->empty() || v->size() > 10 || v->find_first_not_of("0123456789") != std::string::npos) return 0;
+  const std::uint64_t n = std::stoull(*v);
+  return n > 0xFFFFFFFFu ? 0 : static_cast<std::uint32_t>(n);
 }
+
+// The archive is built in memory and its positions must fit a 32-bit tool's reach.
+constexpr std::uint64_t kMaxCreatedSize = std::uint64_t{1} << 31;
 }  // namespace
 
 int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
@@ -64,7 +71,11 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     const std::uint32_t bs = Number(*parsed, "--block-size", 4096), blocks = Number(*parsed, "--blocks", 256),
                         roots = Number(*parsed, "--roots", 64);
     if (bs == 0 || blocks == 0 || roots == 0) {
-      err << "zq: block size, block count and root count must be above 0\n";
+      err << "zq: block size, block count and root count must be whole numbers above 0\n";
+      return kExitUsage;
+    }
+    if ((std::uint64_t{bs} + 8) * blocks + std::uint64_t{kVfsEntrySize} * roots > kMaxCreatedSize) {
+      err << "zq: an archive of that shape would be larger than 2 GiB\n";
       return kExitUsage;
     }
     return WriteAll(fs, path, NewVfsArchive(bs, blocks, roots, "")) ? kExitOk : kExitFailed;

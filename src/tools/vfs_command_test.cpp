@@ -1,0 +1,186 @@
+// zq vfs as an author runs it, on archives written by the engine's own update code.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "archives/byte_io.h"
+#include "archives/journal.h"
+#include "archives/vfs.h"
+#include "platform/files.h"
+#include "support/temp_dir.h"
+#include "tools/commands.h"
+
+namespace zq::tool {
+namespace {
+
+struct ZqRun {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+ZqRun Zq(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  int code = RunZq(args, out, err);
+  return {code, out.str(), err.str()};
+}
+
+Bytes Text(std::size_t n) {
+  Bytes b(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>("forest river tower\r\n"[i % 20]);
+  return b;
+}
+
+Bytes Noise(std::size_t n) {
+  Bytes b(n);
+  std::uint32_t x = 99;
+  for (auto& c : b) c = static_cast<std::uint8_t>((x = x * 1103515245 + 12345) >> 24);
+  return b;
+}
+
+std::string Str(const Bytes& b) { return {b.begin(), b.end()}; }
+
+class VfsCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    archive_ = dir_ / "world.vfs";
+    ASSERT_EQ(Zq({"vfs", "create", archive_, "--block-size", "512", "--blocks", "64", "--roots", "4"}).code, 0);
+    TVFSFile vfs;
+    vfs.Open(archive_, true);
+    vfs.BeginUpdate();
+    vfs.Tree->AddFile("Levels\\start.lvl", text_.data(), static_cast<std::uint32_t>(text_.size()));
+    vfs.Tree->AddFile("Levels\\Deep\\noise.bin", noise_.data(), static_cast<std::uint32_t>(noise_.size()));
+    vfs.Tree->AddFile("top.txt", text_.data(), 10);
+    for (const auto& n : vfs.Tree->Nodes)
+      if (n.Index != -1) entries_[n.Path] = *n.Entry;
+    vfs.SaveHeader(false);
+    vfs.Close();
+  }
+  std::uint64_t TableStart() const { return 52 + 256; }
+
+  test::TempDir dir_;
+  std::string archive_;
+  Bytes text_ = Text(3000);
+  Bytes noise_ = Noise(1500);
+  std::map<std::string, TVFSEntry> entries_;
+};
+
+TEST_F(VfsCommandTest, ListJsonCarriesEveryFileAndDirectoryWithItsFields) {
+  ZqRun r = Zq({"vfs", "list", archive_, "--json"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  ASSERT_EQ(entries_.size(), 5u);  // Levels, Levels\Deep, and three files
+  for (const auto& [path, e] : entries_) {
+    std::string escaped;
+    for (char c : path) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    std::ostringstream want;
+    want << "{\"path\": \"" << escaped << "\", \"flags\": " << e.Flags << ", \"stored\": " << e.StoredSize
+         << ", \"unpacked\": " << e.UnpackedSize << ", \"first_block\": " << e.FirstBlock << "}";
+    EXPECT_NE(r.out.find(want.str()), std::string::npos) << want.str() << "\n" << r.out;
+  }
+  EXPECT_EQ(entries_.at("Levels\\start.lvl").Flags, kVfsFile | kVfsCompressed);
+  EXPECT_EQ(entries_.at("Levels\\Deep\\noise.bin").Flags, kVfsFile);
+  EXPECT_EQ(entries_.at("Levels\\Deep").Flags, kVfsDirectory);
+
+  ZqRun text = Zq({"vfs", "list", archive_});
+  ASSERT_EQ(text.code, 0);
+  EXPECT_NE(text.out.find("dir  "), std::string::npos);
+  EXPECT_NE(text.out.find("zlib "), std::string::npos);
+  EXPECT_NE(text.out.find("\tLevels\\Deep\\noise.bin\n"), std::string::npos) << text.out;
+}
+
+TEST_F(VfsCommandTest, ExtractInflatesCompressedFiles) {
+  const std::string out = dir_ / "out";
+  ZqRun r = Zq({"vfs", "extract", archive_, "-o", out});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(test::ReadAll(out + "\\Levels\\start.lvl"), Str(text_));
+  EXPECT_EQ(test::ReadAll(out + "\\Levels\\Deep\\noise.bin"), Str(noise_));
+  EXPECT_EQ(test::ReadAll(out + "\\top.txt"), Str(text_).substr(0, 10));
+}
+
+TEST_F(VfsCommandTest, CheckPassesAnIntactArchiveAndFailsEachKindOfDamage) {
+  ZqRun ok = Zq({"vfs", "check", archive_});
+  EXPECT_EQ(ok.code, 0) << ok.err;
+  EXPECT_NE(ok.out.find("5 entries"), std::string::npos) << ok.out;
+  EXPECT_NE(ok.out.find("0 problems"), std::string::npos) << ok.out;
+  const std::string intact = test::ReadAll(archive_);
+  const std::string ht = dir_ / "world.ht";
+  const std::string intact_ht = test::ReadAll(ht);
+
+  // One byte of a file's data: only the digest can tell.
+  std::string changed = intact;
+  const std::uint64_t data_start = TableStart() + 8 * 64 + 88 * 4;
+  changed[data_start + 512 * (entries_.at("Levels\\Deep\\noise.bin").FirstBlock - 1) + 7] ^= 1;
+  test::WriteAll(archive_, changed);
+  ZqRun digest = Zq({"vfs", "check", archive_});
+  EXPECT_EQ(digest.code, 1);
+  EXPECT_NE(digest.err.find("MD5 digest"), std::string::npos) << digest.err;
+
+  // A block of a file's chain marked free.
+  changed = intact;
+  const std::uint32_t block = entries_.at("Levels\\start.lvl").FirstBlock;
+  for (int i = 0; i < 8; ++i) changed[TableStart() + 8 * (block - 1) + i] = 0;
+  test::WriteAll(archive_, changed);
+  ZqRun chain = Zq({"vfs", "check", archive_});
+  EXPECT_EQ(chain.code, 1);
+  EXPECT_NE(chain.err.find("Levels\\start.lvl: chain runs into a free or missing block"), std::string::npos) << chain.err;
+  test::WriteAll(archive_, intact);
+
+  // The hash file out of step with the archive.
+  std::string stale = intact_ht;
+  stale[4] ^= 1;
+  test::WriteAll(ht, stale);
+  ZqRun hash = Zq({"vfs", "check", archive_});
+  EXPECT_EQ(hash.code, 1);
+  EXPECT_NE(hash.err.find("world.ht does not match"), std::string::npos) << hash.err;
+  ASSERT_TRUE(platform::DeleteFileAt(ht));
+  EXPECT_EQ(Zq({"vfs", "check", archive_}).code, 1) << "an archive with files needs its hash file";
+  test::WriteAll(ht, intact_ht);
+
+  // An interrupted update: reported, nothing rolled back.
+  test::WriteAll(TJournal::PathFor(archive_), "ZQJ1");
+  ZqRun journal = Zq({"vfs", "check", archive_});
+  EXPECT_EQ(journal.code, 1);
+  EXPECT_NE(journal.err.find("journal"), std::string::npos) << journal.err;
+  EXPECT_EQ(Zq({"vfs", "list", archive_}).code, 1);
+  EXPECT_EQ(test::ReadAll(archive_), intact);
+  ASSERT_TRUE(platform::DeleteFileAt(TJournal::PathFor(archive_)));
+  EXPECT_EQ(Zq({"vfs", "check", archive_}).code, 0);
+}
+
+TEST_F(VfsCommandTest, CreateWritesAnEmptyArchiveOfTheGivenShape) {
+  const std::string fresh = dir_ / "fresh.vfs";
+  ASSERT_EQ(Zq({"vfs", "create", fresh, "--block-size", "256", "--blocks", "10", "--roots", "3"}).code, 0);
+  EXPECT_EQ(test::ReadAll(fresh).size(), 52u + 256 + 8 * 10 + 88 * 3 + 256 * 10);
+  ZqRun list = Zq({"vfs", "list", fresh, "--json"});
+  ASSERT_EQ(list.code, 0) << list.err;
+  EXPECT_EQ(list.out, "[]\n");
+  ZqRun check = Zq({"vfs", "check", fresh});
+  EXPECT_EQ(check.code, 0) << check.err;
+  EXPECT_NE(check.out.find("0 entries, 0 of 10 blocks in use, 0 problems"), std::string::npos) << check.out;
+
+  const std::string defaults = dir_ / "defaults.vfs";
+  ASSERT_EQ(Zq({"vfs", "create", defaults}).code, 0);
+  EXPECT_EQ(test::ReadAll(defaults).size(), 52u + 256 + 8 * 256 + 88 * 64 + 4096 * 256);
+}
+
+TEST_F(VfsCommandTest, HelpAndUsageErrors) {
+  ZqRun help = Zq({"vfs", "--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_EQ(help.out.rfind("usage: zq vfs", 0), 0u) << help.out;
+  EXPECT_NE(help.out.find("check ARCHIVE"), std::string::npos);
+  EXPECT_EQ(Zq({"vfs"}).code, 2);
+  EXPECT_EQ(Zq({"vfs", "check"}).code, 2);
+  EXPECT_EQ(Zq({"vfs", "list", archive_, "--bogus"}).code, 2);
+  EXPECT_EQ(Zq({"vfs", "mount", archive_}).code, 2);
+  const std::string bad = dir_ / "bad.vfs";
+  for (const char* blocks : {"0", "x", "-1", "12abc", "99999999999"}) {
+    ZqRun r = Zq({"vfs", "create", bad, "--blocks", blocks});
+    EXPECT_EQ(r.code, 2) << blocks << ": " << r.err;
+    EXPECT_FALSE(platform::FileExists(bad)) << blocks;
+  }
+  EXPECT_EQ(Zq({"vfs", "check", dir_ / "missing.vfs"}).code, 1);
+}
+
+}  // namespace
+}  // namespace zq::tool
