@@ -55,7 +55,12 @@ shot 02-welcome-german
 check "the buttons read German" test -n "$(xdotool getwindowname "$WIN")"
 click 52 396; xdotool key Down Return; sleep 0.8
 # The quit question: No keeps the window.
-click 533 396; sleep 0.8; xdotool key n; sleep 0.8
+click 533 396
+check "Cancel asks the quit question" wait_for 'xdotool search --onlyvisible --name "^Quit$" >/dev/null 2>&1' 10
+QUIT=$(xdotool search --onlyvisible --name "^Quit$" 2>/dev/null | head -n 1)
+[ -n "$QUIT" ] && xdotool windowfocus --sync "$QUIT" key n >/dev/null 2>&1
+wait_for '! xdotool search --onlyvisible --name "^Quit$" >/dev/null 2>&1' 10
+sleep 0.5
 check "No keeps the wizard" test -n "$(xdotool search --onlyvisible --name 'Demo Product 2.1' 2>/dev/null)"
 next; shot 03-changelog
 next; shot 04-installdir
@@ -74,7 +79,7 @@ sleep 1.5; shot 08-finish
 finish_button
 code=0; wait "$SETUP_PID" || code=$?
 check "the setup ends with exit code 0" test "$code" = 0
-check "installed into the typed folder" same_tree "$WORK/demo/payload" "$WINEPREFIX/drive_c/GuiDemo" docs/part0/file000.txt
+check "installed into the typed folder" same_tree "$WORK/demo/payload" "$WINEPREFIX/drive_c/GuiDemo" docs/part0/file000.txt $DEMO_ARCHIVES
 check "the registry names the typed folder" bash -c "wine reg query 'HKCU\\Software\\zqsetup Demo\\Demo Product' /v InstallDir 2>/dev/null | grep -q 'C:\\\\GuiDemo'"
 
 wine "C:\\GuiDemo\\Demo_Uninstall.exe" "/LOG=Z:$WORK/uninstall.txt" &
