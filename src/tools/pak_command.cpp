@@ -1,10 +1,12 @@
 // zq pak: list, extract, check and create game package archives.
+#include <algorithm>
 #include <set>
 
 #include "archives/byte_io.h"
 #include "archives/journal.h"
 #include "archives/pak_system.h"
 #include "archives/wave_container.h"
+#include "platform/files.h"
 #include "tools/commands.h"
 #include "tools/tool_support.h"
 
@@ -18,6 +20,37 @@ constexpr const char* kHelp =
     "  extract PACKAGE [-o DIR]     members as files (wave members decoded to PCM WAV)\n"
     "  check PACKAGE                every record, member and trailer; exit 1 on a problem\n"
     "  create PACKAGE [--password P] a new empty package\n";
+
+// The package read once, shared: an inspector needs no write access and keeps no second handle
+// (on Windows a second open of a file held for writing fails).
+class PackageBytes : public TArchiveIO {
+ public:
+  explicit PackageBytes(Bytes bytes) : bytes_(std::move(bytes)) {}
+  std::size_t ReadAt(std::uint64_t position, void* buffer, std::size_t count) override {
+    if (position >= bytes_.size()) return 0;
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, bytes_.size() - position));
+    std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(position), n, static_cast<std::uint8_t*>(buffer));
+    return n;
+  }
+  std::size_t WriteAt(std::uint64_t, const void*, std::size_t) override { return 0; }
+  bool Truncate(std::uint64_t) override { return false; }
+  std::optional<std::uint64_t> Size() override { return bytes_.size(); }
+  bool Flush() override { return false; }
+  const Bytes& All() const { return bytes_; }
+
+ private:
+  Bytes bytes_;
+};
+
+std::optional<Bytes> ReadShared(const std::string& path) {
+  platform::File file;
+  if (!file.Open(path, platform::OpenMode::ReadShared)) return std::nullopt;
+  auto size = file.Size();
+  if (!size) return std::nullopt;
+  Bytes bytes(static_cast<std::size_t>(*size));
+  if (file.Read(bytes.data(), bytes.size()) != bytes.size()) return std::nullopt;
+  return bytes;
+}
 
 std::optional<Bytes> Member(const Bytes& file, const TPakDirEntry& r, std::string& problem) {
   if (r.Marker != 0x0A0D) problem = "bad record marker";
@@ -62,15 +95,16 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     err << "zq: unknown pak command \"" << verb << "\"\nusage: " << kUsage << "\n";
     return kExitUsage;
   }
-  auto file = fs.Open(path, false);
-  auto bytes = ReadAll(fs, path);
-  if (!file || !bytes) {
+  auto read = ReadShared(path);
+  if (!read) {
     err << "zq: " << path << ": cannot be read\n";
     return kExitFailed;
   }
+  PackageBytes file(std::move(*read));
+  const Bytes* bytes = &file.All();
   TPakTail tail;
   try {
-    tail = ReadPakTail(*file, path);
+    tail = ReadPakTail(file, path);
   } catch (const TArchiveFailure& e) {
     err << "zq: " << e.what() << "\n";
     return kExitFailed;
@@ -111,7 +145,7 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     }
     if (verb == "extract") {
       std::string target = JoinPath(dir, r.Name);
-      auto slash = target.find_last_of('/');
+      auto slash = target.find_last_of("/\\");
       if (r.Name.find("..") != std::string::npos || (slash != std::string::npos && !MakeDirs(target.substr(0, slash))) ||
           !WriteAll(fs, target, *data)) {
         err << "zq: " << target << ": cannot be written\n";

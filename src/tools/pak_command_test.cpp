@@ -169,6 +169,17 @@ TEST_F(PakCommandTest, CheckPassesAnIntactPackageAndFailsEachKindOfDamage) {
   EXPECT_EQ(test::ReadAll(package_), intact);
 }
 
+TEST_F(PakCommandTest, AReadOnlyPackageIsInspectedWithoutWriteAccess) {
+  ASSERT_TRUE(platform::SetReadOnly(package_, true));
+  ZqRun list = Zq({"pak", "list", package_});
+  ZqRun check = Zq({"pak", "check", package_});
+  ZqRun extract = Zq({"pak", "extract", package_, "-o", dir_ / "out"});
+  ASSERT_TRUE(platform::SetReadOnly(package_, false));
+  EXPECT_EQ(list.code, 0) << list.err;
+  EXPECT_EQ(check.code, 0) << check.err;
+  EXPECT_EQ(extract.code, 0) << extract.err;
+}
+
 TEST_F(PakCommandTest, CreateWritesAnEmptyPackageThatListsAndChecks) {
   const std::string plain = dir_ / "plain.zqp";
   ASSERT_EQ(Zq({"pak", "create", plain}).code, 0);

@@ -160,7 +160,7 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
       if (!data) problem(n.Path + ": " + why);
       else if (verb == "extract") {
         std::string target = JoinPath(dir, n.Path);
-        auto slash = target.find_last_of('/');
+        auto slash = target.find_last_of("/\\");
         if (n.Path.find("..") != std::string::npos || (slash != std::string::npos && !MakeDirs(target.substr(0, slash))) ||
             !WriteAll(fs, target, *data))
           problem(target + ": cannot be written");
