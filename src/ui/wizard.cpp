@@ -192,7 +192,21 @@ void TWizard::English1Click(int tag) {
   b.Cancel.Caption = langs.GetText(14);
   pages_.ButtonsChanged();
   pages_.ShowPage(pages_.Current());
+  RecheckNext();
   pages_.RefreshCaptions();
+}
+
+void TWizard::RecheckNext() {
+  // Showing a page again enables Next by its type alone; an unusable drive on the
+  // installation-directory page or too little space on the confirmation page must keep it off.
+  TButtonState& next = pages_.Buttons().Next;
+  const bool unusable_drive = OnPage(ptInstallDir) && install_dir_edit_ != nullptr &&
+                              IsUnusableDrive(platform::WideToAnsi(install_dir_edit_->Caption));
+  const bool short_space = OnPage(ptPatch) && ctx_.SpaceAvailable < ctx_.SpaceRequired;
+  if (next.Enabled && (unusable_drive || short_space)) {
+    next.Enabled = false;
+    pages_.ButtonsChanged();
+  }
 }
 
 void TWizard::NextButtonClick() {
@@ -228,7 +242,10 @@ void TWizard::NextButtonClick() {
   }
 }
 
-void TWizard::BackButtonClick() { pages_.ShowPage(pages_.Current() - 1); }
+void TWizard::BackButtonClick() {
+  pages_.ShowPage(pages_.Current() - 1);
+  RecheckNext();
+}
 
 void TWizard::CancelButtonClick() {
   if (view_ != nullptr) view_->CloseRequested();

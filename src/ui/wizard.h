@@ -92,6 +92,7 @@ class TWizard {
   class GaugeTarget;
 
   void RegisterNamedControls();
+  void RecheckNext();
   void SetEditText(const std::u16string& text);
   void SetCaption(TControl* control, const std::u16string& text);
   void StartGauge(std::int32_t max);
