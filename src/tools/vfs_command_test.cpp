@@ -10,21 +10,10 @@
 #include "platform/files.h"
 #include "support/temp_dir.h"
 #include "tools/commands.h"
+#include "tools/zq_test_support.h"
 
 namespace zq::tool {
 namespace {
-
-struct ZqRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-ZqRun Zq(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  int code = RunZq(args, out, err);
-  return {code, out.str(), err.str()};
-}
 
 Bytes Text(std::size_t n) {
   Bytes b(n);

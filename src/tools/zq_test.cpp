@@ -9,22 +9,11 @@
 #include "support/sample_package.h"
 #include "support/temp_dir.h"
 #include "tools/commands.h"
+#include "tools/zq_test_support.h"
 #include "uninstall/uninstall_list.h"
 
 namespace zq::tool {
 namespace {
-
-struct ZqRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-ZqRun Zq(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  int code = RunZq(args, out, err);
-  return {code, out.str(), err.str()};
-}
 
 class ZqTest : public ::testing::Test {
  protected:

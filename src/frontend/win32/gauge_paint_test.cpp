@@ -5,28 +5,13 @@
 
 #include <vector>
 
+#include "frontend/win32/dib_test_support.h"
+
 namespace zq {
 namespace {
 
 std::vector<std::uint32_t> Paint(const TGradGauge& gauge, int w, int h) {
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(dc, bmp);
-  PaintGauge(dc, w, h, gauge, nullptr, RGB(0, 0, 0));
-  GdiFlush();
-  std::vector<std::uint32_t> out(static_cast<const std::uint32_t*>(bits), static_cast<const std::uint32_t*>(bits) + w * h);
-  SelectObject(dc, old);
-  DeleteObject(bmp);
-  DeleteDC(dc);
-  for (auto& p : out) p &= 0xFFFFFF;
-  return out;
+  return RenderPixels(w, h, [&](HDC dc) { PaintGauge(dc, w, h, gauge, nullptr, RGB(0, 0, 0)); });
 }
 
 // DIB pixels are 0x00RRGGBB; gauge colours 0x00BBGGRR.

@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "frontend/win32/dib_test_support.h"
+
 namespace zq {
 namespace {
 
@@ -111,28 +113,13 @@ class PictureTest : public ::testing::Test {
   void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
   void TearDown() override { CoUninitialize(); }
   // Paints into a w x h bitmap over white and returns its pixels (0x00RRGGBB).
+  // Paints into a w x h bitmap over white.
   static std::vector<std::uint32_t> Render(const TPicture& pic, int w, int h, bool stretch, bool center, bool tile) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, bmp);
-    RECT all{0, 0, w, h};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    pic.Paint(dc, w, h, stretch, center, tile, false);
-    GdiFlush();
-    std::vector<std::uint32_t> out(static_cast<const std::uint32_t*>(bits),
-                                   static_cast<const std::uint32_t*>(bits) + w * h);
-    SelectObject(dc, old);
-    DeleteObject(bmp);
-    DeleteDC(dc);
-    for (auto& p : out) p &= 0xFFFFFF;
-    return out;
+    return RenderPixels(w, h, [&](HDC dc) {
+      RECT all{0, 0, w, h};
+      FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+      pic.Paint(dc, w, h, stretch, center, tile, false);
+    });
   }
   static int Red(std::uint32_t p) { return (p >> 16) & 0xFF; }
   static int Green(std::uint32_t p) { return (p >> 8) & 0xFF; }
