@@ -1,15 +1,12 @@
 #include "app/command_line.h"
 
+#include "context/path_text.h"
+
 #include <cstdlib>
 
 namespace zq {
 
 namespace {
-
-std::string Upper(std::string s) {
-  for (char& c : s) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-  return s;
-}
 
 bool TakeValue(const std::string& arg, const std::string& upper, const char* name, std::string& value) {
   const std::string prefix = std::string(name) + "=";
@@ -23,7 +20,7 @@ bool TakeValue(const std::string& arg, const std::string& upper, const char* nam
 EngineOptions ParseEngineCommandLine(const std::vector<std::string>& args) {
   EngineOptions o;
   for (const std::string& arg : args) {
-    const std::string upper = Upper(arg);
+    const std::string upper = AsciiUpperCase(arg);
     std::string value;
     if (upper == "/S") {
       o.silent = true;

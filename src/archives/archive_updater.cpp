@@ -1,5 +1,6 @@
 #include "archives/archive_updater.h"
 
+#include "context/path_text.h"
 #include "context/progress.h"
 #include "context/setup_context.h"
 #include "platform/text.h"
@@ -134,13 +135,13 @@ void TArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& pack
 }
 
 void TArchiveUpdater::SetPackageOfficial(const std::string& package, const std::string& word, const std::string& flag) {
-  if (LowerAnsi(word) != kOfficialWord) {
+  if (AsciiLowerCase(word) != kOfficialWord) {
     ctx_.LogLine("zqpofficial " + FullPath(package) + ": the confirmation word does not match; nothing done");
     return;
   }
   try {
     if (!OpenPackage(package)) return;
-    const std::string f = LowerAnsi(flag);
+    const std::string f = AsciiLowerCase(flag);
     pak_.ExtraInfo.Official = f == "t" || f == "true" || f == "1";
     FinishPackage(package, pak_.ExtraInfo.Official ? "zqpofficial (set)" : "zqpofficial (cleared)");
   } catch (const TArchiveFailure& e) {

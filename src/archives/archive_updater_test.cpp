@@ -6,8 +6,8 @@
 
 #include <cmath>
 
-#include "archives/byte_io.h"
 #include "archives/memory_file_system.h"
+#include "context/byte_io.h"
 #include "context/setup_context.h"
 #include "platform/text.h"
 #include "support/sample_package.h"

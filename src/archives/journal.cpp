@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "archives/byte_io.h"
 #include "codec/zlib_codec.h"
+#include "context/byte_io.h"
 
 namespace zq {
 

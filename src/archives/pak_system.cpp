@@ -5,10 +5,11 @@
 #include <ctime>
 #include <random>
 
-#include "archives/byte_io.h"
 #include "archives/cipher.h"
 #include "archives/wave_container.h"
 #include "container/pak.h"
+#include "context/byte_io.h"
+#include "context/path_text.h"
 
 namespace zq {
 
@@ -30,12 +31,6 @@ bool IsWaveName(const std::string& name) {
 }
 
 }  // namespace
-
-std::string LowerAnsi(std::string text) {
-  for (auto& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 std::uint32_t DosDateToday() {
   std::time_t now = std::time(nullptr);
@@ -208,7 +203,7 @@ void TPakSystem::BeginUpdate() {
 }
 
 void TPakSystem::Put(TPakDirEntry record) {
-  std::string key = LowerAnsi(record.Name);
+  std::string key = AsciiLowerCase(record.Name);
   auto old = index_.find(key);
   if (old != index_.end()) {
     record.Name = old->second->Name;  // the stored case of a name never changes
@@ -219,7 +214,7 @@ void TPakSystem::Put(TPakDirEntry record) {
 }
 
 const TPakDirEntry* TPakSystem::Find(const std::string& name) const {
-  auto it = index_.find(LowerAnsi(name));
+  auto it = index_.find(AsciiLowerCase(name));
   return it == index_.end() ? nullptr : &*it->second;
 }
 
@@ -264,15 +259,15 @@ bool TPakSystem::AddMember(TPak& pak, std::size_t index) {
 }
 
 void TPakSystem::DuplicateMember(const std::string& existing, const std::string& name) {
-  auto source = index_.find(LowerAnsi(existing));
+  auto source = index_.find(AsciiLowerCase(existing));
   if (source == index_.end()) return;
   const TPakDirEntry from = *source->second;
-  auto target = index_.find(LowerAnsi(name));
+  auto target = index_.find(AsciiLowerCase(name));
   if (target == index_.end()) {
     TPakDirEntry copy = from;
-    copy.Name = LowerAnsi(name).substr(0, 127);
+    copy.Name = AsciiLowerCase(name).substr(0, 127);
     list_.push_back(copy);
-    index_[LowerAnsi(copy.Name)] = std::prev(list_.end());
+    index_[AsciiLowerCase(copy.Name)] = std::prev(list_.end());
     return;
   }
   TPakDirEntry& to = *target->second;

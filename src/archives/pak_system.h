@@ -62,7 +62,6 @@ Bytes MaskedZlib(const Bytes& data);
 Bytes UnmaskZlib(Bytes stored);
 // Today as a DOS date-time with the time part 0.
 std::uint32_t DosDateToday();
-std::string LowerAnsi(std::string text);
 // The bytes of a directory block, trailer and version 3 password trailer.
 Bytes PakDirectoryBytes(const std::vector<TPakDirEntry>& records, const TExtraInfo& extra);
 

@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "archives/byte_io.h"
 #include "archives/journal.h"
 #include "archives/pak_system.h"
 #include "archives/vfs.h"
+#include "context/byte_io.h"
 #include "platform/files.h"
 #include "support/temp_dir.h"
 

@@ -4,8 +4,9 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "archives/byte_io.h"
 #include "archives/pak_system.h"
+#include "context/byte_io.h"
+#include "context/path_text.h"
 #include "platform/md5.h"
 
 namespace zq {
@@ -386,12 +387,12 @@ std::int32_t TVFSTree::AddRootNode(std::uint32_t slot) {
   node.Entry = &file_.RootTable[slot];
   node.RootSlot = slot;
   node.Path = node.Entry->Name;
-  by_path_[LowerAnsi(node.Path)] = n;
+  by_path_[AsciiLowerCase(node.Path)] = n;
   return n;
 }
 
 std::int32_t TVFSTree::FindPath(const std::string& path) const {
-  auto it = by_path_.find(LowerAnsi(path));
+  auto it = by_path_.find(AsciiLowerCase(path));
   return it == by_path_.end() ? -1 : it->second;
 }
 
@@ -408,7 +409,7 @@ void TVFSTree::LoadSubdirectories(std::int32_t first) {
       node.Parent = static_cast<std::int32_t>(i);
       node.Path = Nodes[i].Path + "\\" + node.Entry->Name;
       Nodes[i].Children.push_back(child);
-      by_path_[LowerAnsi(node.Path)] = child;
+      by_path_[AsciiLowerCase(node.Path)] = child;
     }
   }
 }
@@ -442,7 +443,7 @@ std::int32_t TVFSTree::CreateNewFileDir(std::int32_t parent, const std::string& 
     auto free_slot = std::find(children.begin(), children.end(), -1);
     if (free_slot != children.end()) *free_slot = n;
     else children.push_back(n);
-    by_path_[LowerAnsi(node.Path)] = n;
+    by_path_[AsciiLowerCase(node.Path)] = n;
   }
   TVFSEntry& e = *Nodes[static_cast<std::size_t>(n)].Entry;
   e.Flags = flags;
@@ -487,7 +488,7 @@ void TVFSTree::DeleteNode(std::int32_t n) {
   } else {
     file_.ClearRootSlot(self.RootSlot);
   }
-  by_path_.erase(LowerAnsi(self.Path));
+  by_path_.erase(AsciiLowerCase(self.Path));
   self = TTreeFileInfo{};
 }
 
@@ -557,7 +558,7 @@ std::int32_t TVFSTree::AddFile(const std::string& path, const std::uint8_t* data
       parent = EnsureDirectories(-1, dir);
     } else {
       const std::string& found_path = Nodes[static_cast<std::size_t>(found)].Path;
-      parent = LowerAnsi(found_path) == LowerAnsi(dir) ? found : EnsureDirectories(found, dir.substr(found_path.size() + 1));
+      parent = AsciiLowerCase(found_path) == AsciiLowerCase(dir) ? found : EnsureDirectories(found, dir.substr(found_path.size() + 1));
     }
   }
   const auto last = path.rfind('\\');

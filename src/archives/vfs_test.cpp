@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "archives/byte_io.h"
 #include "archives/memory_file_system.h"
+#include "context/byte_io.h"
 #include "platform/md5.h"
 
 namespace zq {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "archives/byte_io.h"
+#include "context/byte_io.h"
 
 namespace zq {
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "archives/byte_io.h"
+#include "context/byte_io.h"
 
 namespace zq {
 namespace {

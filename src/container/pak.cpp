@@ -54,10 +54,10 @@ void TPak::ReadDirectory() {
     return;
   }
   std::memcpy(Header.ID.data(), raw, 4);
-  Header.Version = LoadU16(raw + 4);
-  Header.FileCount = LoadU16(raw + 6);
-  Header.DataStart = LoadU32(raw + 8);
-  Header.DirOffset = LoadU32(raw + 12);
+  Header.Version = GetU16(raw + 4);
+  Header.FileCount = GetU16(raw + 6);
+  Header.DataStart = GetU32(raw + 8);
+  Header.DirOffset = GetU32(raw + 12);
   if (std::memcmp(Header.ID.data(), kMagic, 4) != 0) return;
 
   const std::uint64_t dir_end = FileSize_ - kPakHeaderSize;
@@ -86,19 +86,19 @@ void TPak::ReadDirectory() {
   std::size_t pos = 0;
   for (std::size_t i = 0; i < Entries.size(); ++i) {
     TPakEntry& e = Entries[i];
-    if (dir.size() - pos < 2 || dir.size() - pos - 2 < LoadU16(&dir[pos]) + std::size_t{kRecordFixedBytes - 2}) {
+    if (dir.size() - pos < 2 || dir.size() - pos - 2 < GetU16(&dir[pos]) + std::size_t{kRecordFixedBytes - 2}) {
       DirectoryProblem_ = "directory record " + std::to_string(i) + " runs past the end of the directory";
       Entries.clear();
       return;
     }
-    std::size_t n = LoadU16(&dir[pos]);
+    std::size_t n = GetU16(&dir[pos]);
     e.Name.assign(reinterpret_cast<const char*>(&dir[pos + 2]), n);
     const std::uint8_t* f = &dir[pos + 2 + n];
-    e.CRC = LoadU32(f);
-    e.Offset = LoadU32(f + 4);
-    e.CompSize = LoadU32(f + 8);
-    e.OrigSize = LoadU32(f + 12);
-    e.Group = LoadU16(f + 16);
+    e.CRC = GetU32(f);
+    e.Offset = GetU32(f + 4);
+    e.CompSize = GetU32(f + 8);
+    e.OrigSize = GetU32(f + 12);
+    e.Group = GetU16(f + 16);
     pos += 2 + n + 18;
   }
 }
@@ -179,17 +179,17 @@ bool TPak::WriteDirectory() {
   Bytes out;
   for (const TPakEntry& e : Entries) {
     AppendPakString(out, e.Name);
-    AppendU32(out, e.CRC);
-    AppendU32(out, e.Offset);
-    AppendU32(out, e.CompSize);
-    AppendU32(out, e.OrigSize);
-    AppendU16(out, e.Group);
+    PutU32(out, e.CRC);
+    PutU32(out, e.Offset);
+    PutU32(out, e.CompSize);
+    PutU32(out, e.OrigSize);
+    PutU16(out, e.Group);
   }
   out.insert(out.end(), Header.ID.begin(), Header.ID.end());
-  AppendU16(out, Header.Version);
-  AppendU16(out, Header.FileCount);
-  AppendU32(out, Header.DataStart);
-  AppendU32(out, Header.DirOffset);
+  PutU16(out, Header.Version);
+  PutU16(out, Header.FileCount);
+  PutU32(out, Header.DataStart);
+  PutU32(out, Header.DirOffset);
   return Handle.Write(out.data(), out.size()) == out.size() && Handle.Flush();
 }
 

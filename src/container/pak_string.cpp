@@ -7,7 +7,7 @@ namespace zq {
 std::optional<std::string> ReadPakString(platform::File& handle) {
   std::uint8_t count[2];
   if (handle.Read(count, 2) != 2) return std::nullopt;
-  std::string text(LoadU16(count), '\0');
+  std::string text(GetU16(count), '\0');
   if (!text.empty() && handle.Read(text.data(), text.size()) != text.size()) return std::nullopt;
   return text;
 }
@@ -18,29 +18,12 @@ bool WritePakString(platform::File& handle, const std::string& text) {
   return handle.Write(bytes.data(), bytes.size()) != bytes.size();
 }
 
-void AppendU8(std::vector<std::uint8_t>& out, std::uint8_t v) { out.push_back(v); }
-
-void AppendU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
 void AppendPakString(std::vector<std::uint8_t>& out, const std::string& text) {
   // The count keeps the low 16 bits of the length and the bytes follow it; only that many are
   // written, so an over-long text cannot make the record unreadable.
   std::uint16_t n = static_cast<std::uint16_t>(text.size());
-  AppendU16(out, n);
+  PutU16(out, n);
   out.insert(out.end(), text.begin(), text.begin() + n);
-}
-
-std::uint16_t LoadU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-
-std::uint32_t LoadU32(const std::uint8_t* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
 }
 
 bool CalcCRC32(const void* buffer, std::uint32_t size, std::uint32_t& crc) {

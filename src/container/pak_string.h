@@ -1,5 +1,5 @@
-// Counted strings (16-bit byte count, then the bytes) and little-endian fields: the string and
-// integer forms of every binary format the engine reads and writes.
+// Counted strings (16-bit byte count, then the bytes): the string form of every binary format
+// the engine reads and writes. Integer fields are in context/byte_io.h.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "context/byte_io.h"
 #include "platform/files.h"
 
 namespace zq {
@@ -16,14 +17,8 @@ std::optional<std::string> ReadPakString(platform::File& handle);
 // Writes the low 16 bits of the length and the bytes; true when any write came up short.
 bool WritePakString(platform::File& handle, const std::string& text);
 
-// Appending writers for records built in memory.
-void AppendU8(std::vector<std::uint8_t>& out, std::uint8_t v);
-void AppendU16(std::vector<std::uint8_t>& out, std::uint16_t v);
-void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t v);
+// Appends a counted string to a record built in memory.
 void AppendPakString(std::vector<std::uint8_t>& out, const std::string& text);
-
-std::uint16_t LoadU16(const std::uint8_t* p);
-std::uint32_t LoadU32(const std::uint8_t* p);
 
 // The conventional CRC-32 of the bytes into `crc`; a size of 0 leaves `crc` untouched.
 bool CalcCRC32(const void* buffer, std::uint32_t size, std::uint32_t& crc);

@@ -151,7 +151,7 @@ TEST_F(PakTest, DamagedDirectoriesAreRefusedWithAReason) {
 
   test::WriteAll(path, good);
   // The first name's length runs the record past the directory's end.
-  const std::uint32_t dir_offset = LoadU32(reinterpret_cast<const std::uint8_t*>(good.data()) + header + 12);
+  const std::uint32_t dir_offset = GetU32(reinterpret_cast<const std::uint8_t*>(good.data()) + header + 12);
   Patch(path, dir_offset, std::string("\xF0\x00", 2));
   TPak damaged(path, TPak::OpenFlags::Read);
   EXPECT_FALSE(damaged.HasValidHeader());

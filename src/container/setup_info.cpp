@@ -40,12 +40,12 @@ std::vector<std::uint8_t> TSetupInfoFile::Serialize() const {
                                &Changelog}) {
     AppendPakString(out, *s);
   }
-  AppendU8(out, InstallDirRegKey.HKEY);
+  PutU8(out, InstallDirRegKey.HKEY);
   for (const std::string* s : {&InstallDirRegKey.Path, &InstallDirRegKey.Key, &Pages, &UninstallPages}) {
     AppendPakString(out, *s);
   }
-  AppendU8(out, Mode);
-  AppendU8(out, HasUninstaller);
+  PutU8(out, Mode);
+  PutU8(out, HasUninstaller);
   return out;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "context/byte_io.h"
+
 namespace zq {
 
 std::vector<std::uint8_t> TBufferManager::ReadBlock(std::uint32_t count) {
@@ -33,15 +35,14 @@ std::optional<std::int32_t> TBufferManager::ReadInt32() {
   std::uint8_t b[4];
   if (Remaining() < 4) return std::nullopt;
   ReadInto(4, b);
-  return static_cast<std::int32_t>(std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 |
-                                   std::uint32_t{b[3]} << 24);
+  return static_cast<std::int32_t>(GetU32(b));
 }
 
 std::optional<std::int16_t> TBufferManager::ReadInt16() {
   std::uint8_t b[2];
   if (Remaining() < 2) return std::nullopt;
   ReadInto(2, b);
-  return static_cast<std::int16_t>(std::uint16_t{b[0]} | std::uint16_t(std::uint16_t{b[1]} << 8));
+  return static_cast<std::int16_t>(GetU16(b));
 }
 
 std::optional<std::uint8_t> TBufferManager::ReadByte() {

@@ -33,6 +33,18 @@ std::int32_t ToInt(const S& text) {
 
 }  // namespace
 
+std::string AsciiLowerCase(std::string text) {
+  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return text;
+}
+
+std::string AsciiUpperCase(std::string text) {
+  for (char& c : text) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  return text;
+}
+
+bool SameTextAscii(const std::string& a, const std::string& b) { return AsciiLowerCase(a) == AsciiLowerCase(b); }
+
 std::string IncludeTrailingBackslash(const std::string& path) { return AddBackslash(path); }
 std::u16string IncludeTrailingBackslash(const std::u16string& path) { return AddBackslash(path); }
 

@@ -7,6 +7,12 @@
 
 namespace zq {
 
+// Letters A-Z folded, everything else as it is: names the system compares this way (script
+// keywords, registry roots, page files, log lines).
+std::string AsciiLowerCase(std::string text);
+std::string AsciiUpperCase(std::string text);
+bool SameTextAscii(const std::string& a, const std::string& b);
+
 std::string IncludeTrailingBackslash(const std::string& path);
 std::u16string IncludeTrailingBackslash(const std::u16string& path);
 // Directory part without the trailing backslash ("C:\a\b.txt" -> "C:\a"); "" without one.

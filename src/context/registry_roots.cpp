@@ -1,12 +1,12 @@
 #include "context/registry_roots.h"
 
+#include "context/path_text.h"
 #include "platform/registry.h"
 
 namespace zq {
 
 std::uint8_t RootNameToCode(const std::string& name) {
-  std::string up;
-  for (char c : name) up += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+  const std::string up = AsciiUpperCase(name);
   if (up == "HKCU") return 1;
   if (up == "HKCR") return 2;
   if (up == "HKU") return 3;

@@ -1,5 +1,7 @@
 #include "script/command_table.h"
 
+#include "context/path_text.h"
+
 namespace zq {
 
 const std::array<CommandInfo, kCommandCount>& CommandTable() {
@@ -42,8 +44,7 @@ const std::array<CommandInfo, kCommandCount>& CommandTable() {
 }
 
 std::optional<CommandInfo> FindCommand(const std::string& keyword) {
-  std::string lower;
-  for (char c : keyword) lower += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+  const std::string lower = AsciiLowerCase(keyword);
   for (const auto& info : CommandTable()) {
     if (lower == info.keyword) return info;
   }

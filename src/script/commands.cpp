@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "context/macros.h"
 #include "context/path_text.h"
 #include "context/setup_context.h"
 #include "platform/drives.h"
@@ -32,6 +33,17 @@ std::string& Arg(SetupContext& ctx, std::uint32_t line, std::size_t n) {
   if (line >= ctx.CompLines.Lines.size()) return missing;
   auto& args = ctx.CompLines.Lines[line].Args;
   return n >= 1 && n <= args.size() ? args[n - 1] : missing;
+}
+
+std::string& ExpandArgInPlace(SetupContext& ctx, std::uint32_t line, std::size_t n) {
+  std::string& arg = Arg(ctx, line, n);
+  arg = ExpandMacrosAnsi(ctx, arg);
+  return arg;
+}
+
+TArchiveProcedures* ArchivesFor(SetupContext& ctx, const char* keyword) {
+  if (ctx.Archives == nullptr) ctx.LogLine(std::string(keyword) + " passed over: archive updates are not available");
+  return ctx.Archives;
 }
 
 std::size_t ArgCount(const SetupContext& ctx, std::uint32_t line) {

@@ -9,6 +9,7 @@
 namespace zq {
 
 class SetupContext;
+class TArchiveProcedures;
 
 // The object for a registry row; every row has one.
 std::unique_ptr<TCommandClass> MakeCommand(const CommandInfo& info);
@@ -23,6 +24,11 @@ std::unique_ptr<TCommandClass> MakeDefinitionCommand(const CommandInfo& info);
 // script must not make a command read past its arguments).
 std::string& Arg(SetupContext& ctx, std::uint32_t line, std::size_t n);
 std::size_t ArgCount(const SetupContext& ctx, std::uint32_t line);
+// Expands the path macros of argument n and stores the result back into the loaded line
+// (the commands that do so leave the expanded text for a second run of the line).
+std::string& ExpandArgInPlace(SetupContext& ctx, std::uint32_t line, std::size_t n);
+// The archive procedures; without them the command is logged as passed over and gets null.
+TArchiveProcedures* ArchivesFor(SetupContext& ctx, const char* keyword);
 // The group number a group-owning line carries last; throws when it is not an integer.
 std::uint16_t GroupArg(SetupContext& ctx, std::uint32_t line);
 // A jump target: the integer value of the text, -1 when it is none.

@@ -58,11 +58,11 @@ bool TCompLines::LoadFromBuffer(const std::uint8_t* data, std::size_t size, std:
 
 std::vector<std::uint8_t> TCompLines::Serialize() const {
   std::vector<std::uint8_t> out;
-  AppendU16(out, static_cast<std::uint16_t>(Lines.size()));
+  PutU16(out, static_cast<std::uint16_t>(Lines.size()));
   for (const TCompLine& line : Lines) {
-    AppendU32(out, static_cast<std::uint32_t>(line.CommandIndex));
-    AppendU32(out, line.LineNumber);
-    AppendU32(out, static_cast<std::uint32_t>(line.Args.size()));
+    PutU32(out, static_cast<std::uint32_t>(line.CommandIndex));
+    PutU32(out, line.LineNumber);
+    PutU32(out, static_cast<std::uint32_t>(line.Args.size()));
     for (const auto& arg : line.Args) AppendPakString(out, arg);
   }
   return out;

@@ -40,11 +40,9 @@ class TZQPUpdateCommand : public TCommandClass {
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
     DecodeSecret(Arg(ctx, line, 2));
     const std::uint16_t group = GroupArg(ctx, line);
-    if (ctx.Archives == nullptr) {
-      ctx.LogLine("zqpupdate passed over: archive updates are not available");
-      return;
+    if (TArchiveProcedures* archives = ArchivesFor(ctx, "zqpupdate")) {
+      archives->UpdatePackage(group, Arg(ctx, line, 3), Arg(ctx, line, 2));
     }
-    ctx.Archives->UpdatePackage(group, Arg(ctx, line, 3), Arg(ctx, line, 2));
   }
 };
 
@@ -53,11 +51,9 @@ class TZQPOfficialCommand : public TCommandClass {
   using TCommandClass::TCommandClass;
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
     DecodeSecret(Arg(ctx, line, 2));
-    if (ctx.Archives == nullptr) {
-      ctx.LogLine("zqpofficial passed over: archive updates are not available");
-      return;
+    if (TArchiveProcedures* archives = ArchivesFor(ctx, "zqpofficial")) {
+      archives->SetPackageOfficial(Arg(ctx, line, 1), Arg(ctx, line, 2), Arg(ctx, line, 3));
     }
-    ctx.Archives->SetPackageOfficial(Arg(ctx, line, 1), Arg(ctx, line, 2), Arg(ctx, line, 3));
   }
 };
 
@@ -67,11 +63,9 @@ class TVFSUpdateCommand : public TCommandClass {
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
     const bool close = ArgCount(ctx, line) >= 4 ? Arg(ctx, line, 3) == "1" : true;
     const std::uint16_t group = GroupArg(ctx, line);
-    if (ctx.Archives == nullptr) {
-      ctx.LogLine("vfsupdate passed over: archive updates are not available");
-      return;
+    if (TArchiveProcedures* archives = ArchivesFor(ctx, "vfsupdate")) {
+      archives->UpdateVFS(group, Arg(ctx, line, 2), close);
     }
-    ctx.Archives->UpdateVFS(group, Arg(ctx, line, 2), close);
   }
 };
 

@@ -17,11 +17,6 @@ namespace zq {
 
 namespace {
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-  return s;
-}
-
 // The condition of a conditional "file" line: root, key, value name, expected value, mode.
 bool RegistryConditionHolds(SetupContext& ctx, std::uint32_t line) {
   platform::Registry& reg = ctx.Registry;
@@ -31,7 +26,7 @@ bool RegistryConditionHolds(SetupContext& ctx, std::uint32_t line) {
     match = reg.ReadString(Arg(ctx, line, 5)).value_or("") == Arg(ctx, line, 6);
     reg.CloseKey();
   }
-  const std::string mode = Lower(Arg(ctx, line, 7));
+  const std::string mode = AsciiLowerCase(Arg(ctx, line, 7));
   const bool inverted = mode == "0" || mode == "false" || mode == "f";
   return inverted ? !match : match;
 }
@@ -78,10 +73,8 @@ class TRenameCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    std::string& from = Arg(ctx, line, 1);
-    from = ExpandMacrosAnsi(ctx, from);
-    std::string& to = Arg(ctx, line, 2);
-    to = ExpandMacrosAnsi(ctx, to);
+    const std::string from = ExpandArgInPlace(ctx, line, 1);
+    const std::string to = ExpandArgInPlace(ctx, line, 2);
     if (platform::FileExists(from) && platform::RenameFile(from, to)) ctx.LogLine("renamed " + from + " to " + to);
   }
 };
@@ -90,8 +83,7 @@ class TDeleteCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    std::string& path = Arg(ctx, line, 1);
-    path = ExpandMacrosAnsi(ctx, path);
+    const std::string path = ExpandArgInPlace(ctx, line, 1);
     if (platform::FileExists(path) && platform::DeleteFileAt(path)) ctx.LogLine("deleted " + path);
   }
 };
@@ -121,8 +113,7 @@ class TExecuteCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    std::string& program = Arg(ctx, line, 1);
-    program = ExpandMacrosAnsi(ctx, program);
+    const std::string program = ExpandArgInPlace(ctx, line, 1);
     const std::string parameters = ArgCount(ctx, line) >= 2 ? Arg(ctx, line, 2) : std::string();
     auto process = platform::ShellExecuteProcess(program, parameters);
     if (!process) {
@@ -138,11 +129,9 @@ class TDuplicateEntryCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    if (ctx.Archives == nullptr) {
-      ctx.LogLine("duplicateentry passed over: archive updates are not available");
-      return;
+    if (TArchiveProcedures* archives = ArchivesFor(ctx, "duplicateentry")) {
+      archives->DuplicateMember(Arg(ctx, line, 1), Arg(ctx, line, 2), Arg(ctx, line, 3));
     }
-    ctx.Archives->DuplicateMember(Arg(ctx, line, 1), Arg(ctx, line, 2), Arg(ctx, line, 3));
   }
 };
 

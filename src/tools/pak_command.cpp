@@ -2,10 +2,11 @@
 #include <algorithm>
 #include <set>
 
-#include "archives/byte_io.h"
 #include "archives/journal.h"
 #include "archives/pak_system.h"
 #include "archives/wave_container.h"
+#include "context/byte_io.h"
+#include "context/path_text.h"
 #include "platform/files.h"
 #include "tools/commands.h"
 #include "tools/tool_support.h"
@@ -135,7 +136,7 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   const std::string dir = parsed->Value("-o").value_or(".");
   for (const auto& r : tail.Records) {
     std::string problem;
-    if (!names.insert(LowerAnsi(r.Name)).second) problem = "a second record of the same name";
+    if (!names.insert(AsciiLowerCase(r.Name)).second) problem = "a second record of the same name";
     auto data = problem.empty() ? Member(*bytes, r, problem) : std::nullopt;
     if (data && std::uint64_t{r.Offset} + r.StoredSize > tail.DataEnd) problem = "stored bytes overlap the directory";
     if (!problem.empty() || !data) {

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <sstream>
 
-#include "archives/byte_io.h"
 #include "archives/journal.h"
 #include "archives/pak_system.h"
+#include "context/byte_io.h"
 #include "platform/files.h"
 #include "support/temp_dir.h"
 #include "tools/commands.h"

@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <set>
 
-#include "archives/byte_io.h"
 #include "archives/journal.h"
 #include "archives/vfs.h"
+#include "context/byte_io.h"
 #include "tools/commands.h"
 #include "tools/tool_support.h"
 

@@ -1,5 +1,6 @@
 #include "ui/control_parser.h"
 
+#include "context/path_text.h"
 #include "context/ui_targets.h"
 #include "platform/text.h"
 #include "ui/expand_caption.h"
@@ -10,12 +11,6 @@ namespace zq {
 
 namespace {
 
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
 
 std::string Quoted(const std::string& s) {
   return "\"" + (s.size() > 60 ? s.substr(0, 60) + "..." : s) + "\"";
@@ -41,7 +36,7 @@ int TPageEnvironment::Show(const std::u16string& text, const std::u16string& cap
 std::optional<TPageType> PageTypeFromWord(std::string_view word) {
   static constexpr const char* kWords[] = {"welcome",  "changelog", "installdir", "patch",
                                            "patching", "finish",    "mainlayout", "uninstall"};
-  const std::string lower = Lower(std::string(word));
+  const std::string lower = AsciiLowerCase(std::string(word));
   for (std::uint8_t i = 0; i < 8; ++i) {
     if (lower == kWords[i]) return static_cast<TPageType>(i);
   }
@@ -78,7 +73,7 @@ std::optional<std::int32_t> ParsePageInt(std::string_view text) {
   return static_cast<std::int32_t>(negative ? 0u - bits : bits);
 }
 
-bool ParsePageBool(std::string_view text) { return Lower(std::string(text)) == "true"; }
+bool ParsePageBool(std::string_view text) { return AsciiLowerCase(std::string(text)) == "true"; }
 
 TControlParser::TControlParser(TPageArea& parent, const TPageEnvironment& env, int page_index)
     : parent_(parent), env_(env), page_index_(page_index) {}
@@ -140,7 +135,7 @@ void TControlParser::BuildControl(const TLineList& block, const std::vector<std:
 }
 
 void TControlParser::SetProperty(const std::string& raw_key, const std::string& value, TControl& control) {
-  const std::string key = Lower(raw_key);
+  const std::string key = AsciiLowerCase(raw_key);
   auto integer = [&]() {
     auto v = ParsePageInt(value);
     if (!v) throw PageError(file_, line_, Quoted(value) + " is not an integer (" + raw_key + ")");

@@ -1,5 +1,6 @@
 #include "ui/page_control.h"
 
+#include "context/path_text.h"
 #include "context/ui_targets.h"
 #include "platform/text.h"
 #include "ui/page_error.h"
@@ -8,12 +9,6 @@ namespace zq {
 
 namespace {
 
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
 
 }  // namespace
 
@@ -40,7 +35,7 @@ void TSEPageControl::LoadPages(const std::string& entry_name) {
 void TSEPageControl::ActOnSection(const TLineList& section, const std::vector<std::size_t>& numbers,
                                   const std::string& file) {
   const std::string head = section.Get(0);
-  const std::string name = Lower(head.size() >= 2 ? head.substr(1, head.size() - 2) : std::string());
+  const std::string name = AsciiLowerCase(head.size() >= 2 ? head.substr(1, head.size() - 2) : std::string());
   std::size_t k = 0;
   section.ForEach([&](const std::string& line) {
     const std::size_t index = k++;
@@ -58,7 +53,7 @@ void TSEPageControl::ActOnSection(const TLineList& section, const std::vector<st
         page.SendAllToBack();
       }
     } else if (name == "settings") {
-      const std::string lower = Lower(line);
+      const std::string lower = AsciiLowerCase(line);
       auto colour = [&](std::size_t skip) {
         const auto v = ParsePageInt(line.size() > skip ? std::string_view(line).substr(skip) : std::string_view());
         if (!v) throw PageError(file, numbers[index], "\"" + line + "\" does not give a colour");

@@ -4,6 +4,7 @@
 
 #include "container/pak_string.h"
 #include "context/buffer_manager.h"
+#include "context/path_text.h"
 #include "context/scrambler.h"
 #include "platform/files.h"
 
@@ -11,16 +12,9 @@ namespace zq {
 
 namespace {
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
-}
-
 void AddUnique(std::vector<std::string>& list, const std::string& line) {
   for (const auto& existing : list) {
-    if (SameText(existing, line)) return;
+    if (SameTextAscii(existing, line)) return;
   }
   list.push_back(line);
 }
@@ -70,9 +64,9 @@ std::string TUninstallList::LogPath(const std::string& directory, const std::str
 
 std::vector<std::uint8_t> TUninstallList::Serialize() const {
   std::vector<std::uint8_t> out;
-  AppendU16(out, static_cast<std::uint16_t>(Files.size()));
-  AppendU16(out, static_cast<std::uint16_t>(RegValues.size()));
-  AppendU16(out, static_cast<std::uint16_t>(Dirs.size()));
+  PutU16(out, static_cast<std::uint16_t>(Files.size()));
+  PutU16(out, static_cast<std::uint16_t>(RegValues.size()));
+  PutU16(out, static_cast<std::uint16_t>(Dirs.size()));
   for (const auto* list : {&Files, &RegValues, &Dirs}) {
     for (const auto& line : *list) AppendPakString(out, ScrambleLine(kUninstallLogKey, line));
   }

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "context/path_text.h"
+
 namespace zq {
 
 namespace {
@@ -22,9 +24,7 @@ struct Com {
 
 std::string LowerExtension(const std::string& name) {
   auto dot = name.find_last_of('.');
-  std::string ext = dot == std::string::npos ? "" : name.substr(dot);
-  for (char& c : ext) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-  return ext;
+  return dot == std::string::npos ? std::string() : AsciiLowerCase(name.substr(dot));
 }
 
 }  // namespace

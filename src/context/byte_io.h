@@ -1,4 +1,4 @@
-// Little-endian fields of the archive formats: appended to a byte vector, or read from memory
+// Little-endian fields of every binary format: appended to a byte vector, or read from memory
 // the caller has checked to be long enough.
 #pragma once
 
