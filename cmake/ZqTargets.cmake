@@ -1,9 +1,9 @@
 # Helpers that keep the source tree's rules: sources are picked up by folder, tests are
 # the *_test.cpp files beside the code, and platform files by their _win32 / _posix suffix.
 
-# Collects the library sources of a folder (no tests, no main programs).
+# Collects the library sources of one folder, not its subfolders (no tests, no main programs).
 function(zq_collect_sources out_var dir)
-  file(GLOB_RECURSE files CONFIGURE_DEPENDS ${dir}/*.cpp)
+  file(GLOB files CONFIGURE_DEPENDS ${dir}/*.cpp)
   list(FILTER files EXCLUDE REGEX "_test\\.cpp$")
   list(FILTER files EXCLUDE REGEX "/main\\.cpp$")
   if(WIN32)
@@ -14,10 +14,10 @@ function(zq_collect_sources out_var dir)
   set(${out_var} ${files} PARENT_SCOPE)
 endfunction()
 
-# One test program per folder: <name>_tests, registered with ctest (under the emulator
+# One test program per folder (not its subfolders): <name>_tests, registered with ctest (under the emulator
 # when cross-compiling).
 function(zq_add_tests name dir)
-  file(GLOB_RECURSE files CONFIGURE_DEPENDS ${dir}/*_test.cpp)
+  file(GLOB files CONFIGURE_DEPENDS ${dir}/*_test.cpp)
   if(WIN32)
     list(FILTER files EXCLUDE REGEX "_posix_test\\.cpp$")
   else()

@@ -2,12 +2,12 @@
 
 #include <cstdio>
 
-#include "app/command_line.h"
+#include "engine/command_line.h"
 #include "app/run_log.h"
 #include "app/startup.h"
-#include "archives/archive_updater.h"
-#include "context/setup_context.h"
-#include "diagnostics/error_log.h"
+#include "engine/archive_updater.h"
+#include "engine/setup_context.h"
+#include "engine/error_log.h"
 #include "frontend/headless/headless_front_end.h"
 #include "platform/files.h"
 

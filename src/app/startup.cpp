@@ -2,19 +2,20 @@
 
 #include <exception>
 
-#include "app/front_end.h"
+#include "engine/front_end.h"
 #include "container/pak.h"
 #include "container/verify_all.h"
-#include "context/path_text.h"
-#include "context/registry_roots.h"
-#include "context/setup_context.h"
-#include "context/shell.h"
-#include "context/size_text.h"
+#include "base/path_text.h"
+#include "base/registry_roots.h"
+#include "engine/setup_context.h"
+#include "base/macro_folders.h"
+#include "base/size_text.h"
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/shell_folders.h"
 #include "platform/system.h"
 #include "platform/text.h"
+#include "engine/commands/commands.h"
 #include "script/group_flags.h"
 
 namespace zq {
@@ -132,7 +133,7 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
       throw Refusal(u"Error: Compiled Lines Missing. Setup is corrupt", u"Verification Error");
     }
     RegisterCommands(ctx.CommandList);
-    ctx.GroupFlags = BuildGroupFlags(ctx.CompLines, ctx.CommandList);
+    ctx.GroupFlags = BuildGroupFlags(ctx.CompLines);
     ctx.SpaceRequired = RequiredSpace(ctx);
   }
   ctx.SpaceRequiredText = SizeToText(ctx.SpaceRequired);

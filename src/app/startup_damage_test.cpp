@@ -3,11 +3,11 @@
 // target before verification has passed. And the error report itself, line by line.
 #include <gtest/gtest.h>
 
-#include "app/front_end.h"
+#include "engine/front_end.h"
 #include "app/startup.h"
 #include "container/pak.h"
-#include "context/setup_context.h"
-#include "diagnostics/error_log.h"
+#include "engine/setup_context.h"
+#include "engine/error_log.h"
 #include "platform/files.h"
 #include "script/command_table.h"
 #include "support/sample_package.h"

@@ -4,17 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include "app/command_line.h"
-#include "app/front_end.h"
+#include "engine/command_line.h"
+#include "engine/front_end.h"
 #include "container/pak.h"
-#include "context/setup_context.h"
+#include "engine/setup_context.h"
 #include "frontend/headless/headless_front_end.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "script/command_table.h"
 #include "support/sample_package.h"
 #include "support/temp_dir.h"
-#include "uninstall/uninstaller.h"
+#include "engine/uninstaller.h"
 
 namespace zq {
 namespace {

@@ -1,9 +1,11 @@
 // The keyed text cipher that guards the password in a game package archive's trailer, and the
-// digit-keyed additive pass it is built from (also used to scramble uninstall-log lines).
+// password key drawn from the seeds; the additive digit pass itself is base/scrambler.h.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "base/scrambler.h"
 
 namespace zq {
 
@@ -33,13 +35,5 @@ class TVelmEncryptionType : public TEncryptionType {
 // The text a key is drawn from: general format, at most 15 significant digits, '.' as the
 // point whatever the locale, ".0" appended when there is no '.'.
 std::string KeyNumberText(long double value);
-
-// Adds the key's digits, repeated, to the bytes (mod 256). With `reverse` the text is read from
-// its end, so the result is the reversed text with the key applied from its first byte. A key
-// character counts as its offset from '0' ('0' adds nothing); an empty key adds nothing.
-std::string EncodePass(const std::string& key, const std::string& text, bool reverse);
-
-// Undoes EncodePass with the same key and flag.
-std::string DecodePass(const std::string& key, const std::string& text, bool reverse);
 
 }  // namespace zq

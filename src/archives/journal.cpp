@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "codec/zlib_codec.h"
-#include "context/byte_io.h"
+#include "base/byte_io.h"
 
 namespace zq {
 

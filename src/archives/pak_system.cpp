@@ -8,8 +8,8 @@
 #include "archives/cipher.h"
 #include "archives/wave_container.h"
 #include "container/pak.h"
-#include "context/byte_io.h"
-#include "context/path_text.h"
+#include "base/byte_io.h"
+#include "base/path_text.h"
 
 namespace zq {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "archives/memory_file_system.h"
-#include "context/byte_io.h"
+#include "base/byte_io.h"
 
 namespace zq {
 namespace {

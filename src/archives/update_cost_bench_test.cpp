@@ -12,7 +12,7 @@
 #include "archives/journal.h"
 #include "archives/pak_system.h"
 #include "archives/vfs.h"
-#include "context/byte_io.h"
+#include "base/byte_io.h"
 #include "platform/files.h"
 #include "support/temp_dir.h"
 

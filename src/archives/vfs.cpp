@@ -5,8 +5,8 @@
 #include <stdexcept>
 
 #include "archives/pak_system.h"
-#include "context/byte_io.h"
-#include "context/path_text.h"
+#include "base/byte_io.h"
+#include "base/path_text.h"
 #include "platform/md5.h"
 
 namespace zq {

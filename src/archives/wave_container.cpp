@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "context/byte_io.h"
+#include "base/byte_io.h"
 
 namespace zq {
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "context/byte_io.h"
+#include "base/byte_io.h"
 
 namespace zq {
 namespace {

@@ -12,7 +12,7 @@ using namespace std::string_literals;
 #include "builder/script_printer.h"
 #include "builder/script_syntax.h"
 #include "container/pak.h"
-#include "context/scrambler.h"
+#include "base/scrambler.h"
 #include "platform/files.h"
 #include "support/sample_package.h"
 #include "support/temp_dir.h"

@@ -4,7 +4,7 @@
 
 #include "builder/script_compiler.h"
 #include "builder/script_syntax.h"
-#include "context/scrambler.h"
+#include "base/scrambler.h"
 #include "script/command_table.h"
 
 namespace zq::builder {

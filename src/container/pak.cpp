@@ -6,11 +6,9 @@
 
 #include "container/entry_name.h"
 #include "container/pak_string.h"
-#include "context/logged_files.h"
-#include "context/path_text.h"
-#include "context/progress.h"
-#include "context/setup_context.h"
-#include "context/size_text.h"
+#include "base/path_text.h"
+#include "base/size_text.h"
+#include "base/ui_targets.h"
 #include "platform/text.h"
 
 namespace zq {
@@ -340,37 +338,6 @@ bool TPak::CopyLargeEntry(const std::string& destination, const std::string& dis
     done += n;
   }
   return true;
-}
-
-void TPak::ExtractGroup(SetupContext& ctx, const std::string& directory, std::uint16_t group) {
-  const std::u16string status = ctx.Languages.GetText(18);
-  auto show = [&ctx, &status](const std::string& file_text) {
-    SetStatusText(ctx, TLanguages::ReplaceText(status, u"<%FILENAME%>", platform::AnsiToWide(file_text)));
-  };
-  std::uint32_t size = 0;
-  std::string name;
-  std::size_t index = 0;
-  for (bool found = FirstIndexInGroup(group, index); found; found = NextIndexInGroup(group, index)) {
-    size = Entries[index].OrigSize;
-    name = Entries[index].Name;
-    const std::string target = directory + "\\" + name;
-    if (!IsSafeEntryName(name)) {
-      ctx.LogLine("refused entry \"" + name + "\": its name would leave " + directory);
-    } else {
-      show(name);
-      ctx.UninstallList.AddFile(target);
-      if (size >= LargeEntryLimit) {
-        // The in-memory path creates missing folders; a large entry in a subfolder needs them too.
-        ForceDirectoriesLogged(ctx, ExtractFileDir(target));
-        CopyLargeEntry(target, name, size, index, show);
-      } else {
-        auto data = Extract(index);
-        WriteFileLogged(ctx, target, data ? data->data() : nullptr, data ? data->size() : 0);
-      }
-      ctx.LogLine("file " + target);
-    }
-    StepProgress(ctx, true);
-  }
 }
 
 }  // namespace zq

@@ -14,7 +14,6 @@
 
 namespace zq {
 
-class SetupContext;
 class TMessageBoxes;
 
 struct TPakEntry {
@@ -83,7 +82,6 @@ class TPak {
   // total. `progress` (may be empty) is called before each chunk with the display text.
   bool CopyLargeEntry(const std::string& destination, const std::string& display_name, std::uint32_t size,
                       std::size_t index, const std::function<void(const std::string&)>& progress);
-  void ExtractGroup(SetupContext& ctx, const std::string& directory, std::uint16_t group);
 
   // Checks one entry through another handle of the same file, so that several threads can
   // verify at once; the check is the one VerifyEntry makes.

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "context/byte_io.h"
+#include "base/byte_io.h"
 #include "platform/files.h"
 
 namespace zq {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "container/pak_string.h"
-#include "context/setup_context.h"
+#include "engine/setup_context.h"
 #include "support/sample_package.h"
 #include "support/temp_dir.h"
 

@@ -1,7 +1,7 @@
 #include "container/setup_info.h"
 
 #include "container/pak_string.h"
-#include "context/buffer_manager.h"
+#include "base/buffer_manager.h"
 #include "platform/files.h"
 
 namespace zq {

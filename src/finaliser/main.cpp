@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "context/path_text.h"
+#include "base/path_text.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "platform/text.h"

@@ -1,6 +1,6 @@
 #include "script/command_table.h"
 
-#include "context/path_text.h"
+#include "base/path_text.h"
 
 namespace zq {
 

@@ -1,7 +1,7 @@
 #include "script/comp_lines.h"
 
 #include "container/pak_string.h"
-#include "context/buffer_manager.h"
+#include "base/buffer_manager.h"
 
 namespace zq {
 

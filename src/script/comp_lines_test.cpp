@@ -4,9 +4,6 @@
 
 #include <algorithm>
 
-#include "script/command.h"
-#include "script/group_flags.h"
-#include "script/script_test_support.h"
 
 namespace zq {
 namespace {
@@ -68,44 +65,6 @@ TEST(CompLines, DamagedEntriesAreRefusedWhole) {
   auto longer = good;
   longer.push_back(0);
   EXPECT_FALSE(t.LoadFromBuffer(longer.data(), longer.size(), &problem));
-}
-
-TEST(CommandRegistry, FixedOrderAndGroupKinds) {
-  TCommandList list;
-  RegisterCommands(list);
-  ASSERT_EQ(list.Count(), 32u);
-  EXPECT_EQ(list.At(1)->Keyword, "goto");
-  EXPECT_EQ(list.At(7)->Keyword, "file");
-  EXPECT_EQ(list.At(29)->Keyword, "writeregstr_url");
-  EXPECT_EQ(list.At(32)->Keyword, "execute");
-  EXPECT_EQ(list.At(0), nullptr);
-  EXPECT_EQ(list.At(-1), nullptr);
-  EXPECT_EQ(list.At(33), nullptr);
-  int definition_only = 0;
-  for (int i = 1; i <= 32; ++i) definition_only += list.At(i)->DefinitionOnly;
-  EXPECT_EQ(definition_only, 9);
-  EXPECT_EQ(FindCommand("WriteRegStr")->index, 9);
-  EXPECT_FALSE(FindCommand("nonsense").has_value());
-
-  SetupContext ctx;
-  test::LoadScript(ctx, {{"file", {"a", "1"}},
-                         {"zqpupdate", {"b", "pw", "x.zqp", "2"}},
-                         {"message", {"hi"}},
-                         {"vfsupdate", {"c", "d.vfs", "3"}},
-                         {"file", {"e", "4"}}});
-  EXPECT_EQ(BuildGroupFlags(ctx.CompLines, ctx.CommandList), (std::vector<std::uint8_t>{0, 0, 1, 1, 0}));
-}
-
-TEST(SetupFileName, BrowserCopyNumbersAreIgnored) {
-  EXPECT_TRUE(SameSetupFileName("setup(1).exe", "setup.exe"));
-  EXPECT_TRUE(SameSetupFileName("setup[3].exe", "setup.exe"));
-  EXPECT_TRUE(SameSetupFileName("setup(1)[2].exe", "setup.exe"));
-  EXPECT_TRUE(SameSetupFileName("setup().exe", "setup.exe"));
-  EXPECT_FALSE(SameSetupFileName("setup(10).exe", "setup.exe"));
-  EXPECT_FALSE(SameSetupFileName("setup(0).exe", "setup.exe"));
-  EXPECT_FALSE(SameSetupFileName("setup(a).exe", "setup.exe"));
-  EXPECT_EQ(RemoveCopyNumbers("setup(x", '(', ')'), "setup(x");
-  EXPECT_EQ(RemoveCopyNumbers("a(b)c(2)d", '(', ')'), "a(b)cd");
 }
 
 }  // namespace

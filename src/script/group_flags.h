@@ -7,11 +7,10 @@
 namespace zq {
 
 class TCompLines;
-class TCommandList;
 
 // Element 0 for group 0, then one element per group-owning line in line order: 0 for a group
 // extracted as files (count the original size), 1 for a group feeding an archive (count the
 // stored size).
-std::vector<std::uint8_t> BuildGroupFlags(const TCompLines& lines, const TCommandList& commands);
+std::vector<std::uint8_t> BuildGroupFlags(const TCompLines& lines);
 
 }  // namespace zq

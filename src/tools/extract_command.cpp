@@ -1,5 +1,5 @@
 #include "container/entry_name.h"
-#include "context/path_text.h"
+#include "base/path_text.h"
 #include "platform/files.h"
 #include "tools/commands.h"
 #include "tools/open_setup.h"

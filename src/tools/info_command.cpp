@@ -1,5 +1,5 @@
 #include "container/setup_info.h"
-#include "context/registry_roots.h"
+#include "base/registry_roots.h"
 #include "tools/commands.h"
 #include "tools/open_setup.h"
 #include "tools/tool_support.h"

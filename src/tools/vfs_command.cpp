@@ -4,7 +4,7 @@
 
 #include "archives/journal.h"
 #include "archives/vfs.h"
-#include "context/byte_io.h"
+#include "base/byte_io.h"
 #include "tools/commands.h"
 #include "tools/tool_support.h"
 

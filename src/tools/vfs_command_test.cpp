@@ -6,7 +6,7 @@
 
 #include "archives/journal.h"
 #include "archives/vfs.h"
-#include "context/byte_io.h"
+#include "base/byte_io.h"
 #include "platform/files.h"
 #include "support/temp_dir.h"
 #include "tools/commands.h"

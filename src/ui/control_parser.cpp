@@ -1,7 +1,7 @@
 #include "ui/control_parser.h"
 
-#include "context/path_text.h"
-#include "context/ui_targets.h"
+#include "base/path_text.h"
+#include "base/ui_targets.h"
 #include "platform/text.h"
 #include "ui/expand_caption.h"
 #include "ui/language_error.h"

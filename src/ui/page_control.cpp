@@ -1,7 +1,7 @@
 #include "ui/page_control.h"
 
-#include "context/path_text.h"
-#include "context/ui_targets.h"
+#include "base/path_text.h"
+#include "base/ui_targets.h"
 #include "platform/text.h"
 #include "ui/page_error.h"
 

@@ -7,10 +7,10 @@
 #include <tuple>
 #include <vector>
 
-#include "context/setup_context.h"
+#include "engine/setup_context.h"
 #include "ui/control_parser.h"
 #include "ui/test_tables.h"
-#include "ui/wizard_view.h"
+#include "engine/wizard_view.h"
 
 namespace zq::test {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "container/pak_string.h"
-#include "context/buffer_manager.h"
-#include "context/path_text.h"
-#include "context/scrambler.h"
+#include "base/buffer_manager.h"
+#include "base/path_text.h"
+#include "base/scrambler.h"
 #include "platform/files.h"
 
 namespace zq {

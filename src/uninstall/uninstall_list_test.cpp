@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "context/macros.h"
-#include "context/scrambler.h"
-#include "context/setup_context.h"
+#include "engine/macros.h"
+#include "base/scrambler.h"
+#include "engine/setup_context.h"
 #include "platform/files.h"
 #include "support/temp_dir.h"
 

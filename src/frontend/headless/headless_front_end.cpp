@@ -3,17 +3,17 @@
 #include <cstdio>
 
 #include "container/pak.h"
-#include "context/macros.h"
-#include "context/progress.h"
-#include "context/setup_context.h"
-#include "context/size_text.h"
+#include "engine/macros.h"
+#include "engine/progress.h"
+#include "engine/setup_context.h"
+#include "base/size_text.h"
 #include "platform/console.h"
 #include "platform/drives.h"
 #include "platform/system.h"
 #include "platform/text.h"
-#include "script/setup_thread.h"
-#include "ui/wizard.h"
-#include "uninstall/uninstaller.h"
+#include "engine/setup_thread.h"
+#include "engine/wizard.h"
+#include "engine/uninstaller.h"
 
 namespace zq {
 

@@ -7,8 +7,8 @@
 #include <mutex>
 #include <string>
 
-#include "app/command_line.h"
-#include "app/front_end.h"
+#include "engine/command_line.h"
+#include "engine/front_end.h"
 
 namespace zq {
 

@@ -2,13 +2,13 @@
 
 #include <commctrl.h>
 
-#include "context/setup_context.h"
+#include "engine/setup_context.h"
 #include "frontend/win32/verify_window.h"
 #include "platform/shell_link.h"
 #include "platform/text.h"
-#include "script/setup_thread.h"
-#include "ui/wizard.h"
-#include "uninstall/uninstaller.h"
+#include "engine/setup_thread.h"
+#include "engine/wizard.h"
+#include "engine/uninstaller.h"
 
 namespace zq {
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/front_end.h"
+#include "engine/command_line.h"
+#include "engine/front_end.h"
 #include "frontend/win32/native_controls.h"
 #include "frontend/win32/ui_dispatcher.h"
 #include "platform/shell_link.h"
-#include "ui/wizard_view.h"
+#include "engine/wizard_view.h"
 
 namespace zq {
 

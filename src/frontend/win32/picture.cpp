@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "context/path_text.h"
+#include "base/path_text.h"
 
 namespace zq {
 

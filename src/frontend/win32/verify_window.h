@@ -2,7 +2,7 @@
 // the package. It repaints itself at once, since verification does not pump messages.
 #pragma once
 
-#include "app/front_end.h"
+#include "engine/front_end.h"
 
 namespace zq {
 

@@ -1,0 +1,235 @@
+#include "engine/archive_updater.h"
+
+#include "base/path_text.h"
+#include "engine/progress.h"
+#include "engine/setup_context.h"
+#include "platform/text.h"
+
+namespace zq {
+
+namespace {
+std::u16string W(const std::string& text) { return platform::AnsiToWide(text); }
+std::u16string Number(std::uint32_t n) { return W(std::to_string(n)); }
+}  // namespace
+
+bool TArchiveUpdater::Counters::Advance() {
+  const auto percent = static_cast<std::int32_t>(static_cast<double>(Done) / Total * 100.0);
+  if (percent <= LastPercent) return false;
+  LastPercent = percent;
+  return true;
+}
+
+TArchiveUpdater::TArchiveUpdater(SetupContext& ctx, TArchiveFileSystem& fs) : ctx_(ctx), fs_(fs), pak_(fs) {}
+
+TArchiveUpdater::~TArchiveUpdater() {
+  try {
+    CloseVFS();
+  } catch (...) {
+    // Nothing can be reported this late; the journal rolls the archive back on its next opening.
+  }
+}
+
+std::string TArchiveUpdater::FullPath(const std::string& name) const { return ctx_.SetupInfo.InstallDir + "\\" + name; }
+
+void TArchiveUpdater::ShowArchiveText(std::int32_t number, const std::string& name, const Counters* counters) {
+  std::u16string text = TLanguages::ReplaceText(ctx_.Languages.GetText(number), u"<%ZQPNAME%>", W(name));
+  if (counters != nullptr) {
+    text = TLanguages::ReplaceText(text, u"<%FNUM%>", Number(counters->Done));
+    text = TLanguages::ReplaceText(text, u"<%FTOTAL%>", Number(counters->Total));
+  }
+  SetStatusText(ctx_, text);
+  if (ctx_.StatusLabel != nullptr) ctx_.StatusLabel->RepaintParent();
+}
+
+void TArchiveUpdater::Fail(const std::string& message, const char* caption) {
+  ctx_.LogLine(std::string(caption) + ": " + message);
+  ctx_.ShowMessageBox(W(message), W(caption), kMbOk | kMbIconError);
+  SetDetailText(ctx_, ctx_.Languages.GetText(23), true);
+  ctx_.SetupAborted = true;
+}
+
+void TArchiveUpdater::FailPackage(const std::string& message) {
+  const bool restored = pak_.Abandon();
+  pak_.ReleaseDirectory();
+  Fail(message + (restored ? "" : " (it could not be rolled back yet: its journal restores it when it is next opened)"), "Error");
+}
+
+void TArchiveUpdater::FailVFS(const std::string& message) {
+  const bool restored = vfs_ == nullptr || vfs_->Abandon();
+  vfs_.reset();
+  vfs_name_.clear();
+  Fail(message + (restored ? "" : " (it could not be rolled back yet: its journal restores it when it is next opened)"), "VFS Error");
+}
+
+bool TArchiveUpdater::OpenPackage(const std::string& name) {
+  const std::string path = FullPath(name);
+  pak_.PackageName = name;
+  for (;;) {
+    std::string message;
+    switch (pak_.OpenArchive(path)) {
+      case TPakSystem::OpenResult::Ok: return true;
+      case TPakSystem::OpenResult::NotFound: message = "File not found: \"" + path + "\"."; break;
+      case TPakSystem::OpenResult::AttributesFailed: message = "Unable to modify \"" + path + "\" attributes"; break;
+      case TPakSystem::OpenResult::OpenFailed:
+        message = "Unable to modify file:\"" + path + "\", file may be in use or drive is write protected...";
+        break;
+    }
+    if (ctx_.ShowMessageBox(W(message), u"Error", kMbRetryCancel | kMbIconWarning) == kIdRetry) continue;
+    // Cancel ends the update as a failure of the run, not as a success.
+    ctx_.LogLine("Error: " + message + " (cancelled: the package was not updated)");
+    SetDetailText(ctx_, ctx_.Languages.GetText(23), true);
+    ctx_.SetupAborted = true;
+    return false;
+  }
+}
+
+void TArchiveUpdater::FinishPackage(const std::string& name, const char* command) {
+  pak_.WritePackageDirectory();
+  pak_.ReleaseDirectory();
+  ctx_.LogLine(std::string(command) + " " + FullPath(name));
+}
+
+void TArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& package, const std::string& password) {
+  pak_counters_ = Counters{0, static_cast<std::uint32_t>(ctx_.Pak->CountInGroup(group)), 0};
+  if (pak_counters_.Total < 1) return;
+  try {
+    if (!OpenPackage(package)) return;
+    TExtraInfo& extra = pak_.ExtraInfo;
+    if (extra.Password.empty()) extra.HasPassword = false;
+    if (extra.HasPassword && password != extra.Password) {
+      FailPackage("Error Incorrect Password\rFile: " + package);
+      return;
+    }
+    if (!extra.HasPassword) {
+      // A longer one would be written where no reader finds it again.
+      if (password.size() > kPakMaxPassword) {
+        FailPackage("The password for " + package + " is longer than " + std::to_string(kPakMaxPassword) + " characters.");
+        return;
+      }
+      extra.Password = password;
+      extra.HasPassword = true;
+    }
+    pak_.BeginUpdate();
+    std::uint32_t written = 0;
+    ShowArchiveText(19, package, &pak_counters_);
+    ctx_.Pak->ForEachInGroup(group, [&](std::size_t index) {
+      const bool move = pak_counters_.Advance();
+      ShowArchiveText(19, package, &pak_counters_);
+      if (pak_.AddMember(*ctx_.Pak, index)) ++written;
+      StepProgress(ctx_, move);
+      ++pak_counters_.Done;
+    });
+    ShowArchiveText(20, package, nullptr);
+    FinishPackage(package, "zqpupdate");
+    ctx_.LogLine("  " + std::to_string(written) + " of " + std::to_string(pak_counters_.Total) + " members written");
+  } catch (const TArchiveFailure& e) {
+    FailPackage(e.what());
+  } catch (...) {
+    pak_.ReleaseDirectory();
+    try {
+      pak_.Abandon();
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+void TArchiveUpdater::SetPackageOfficial(const std::string& package, const std::string& word, const std::string& flag) {
+  if (AsciiLowerCase(word) != kOfficialWord) {
+    ctx_.LogLine("zqpofficial " + FullPath(package) + ": the confirmation word does not match; nothing done");
+    return;
+  }
+  try {
+    if (!OpenPackage(package)) return;
+    const std::string f = AsciiLowerCase(flag);
+    pak_.ExtraInfo.Official = f == "t" || f == "true" || f == "1";
+    FinishPackage(package, pak_.ExtraInfo.Official ? "zqpofficial (set)" : "zqpofficial (cleared)");
+  } catch (const TArchiveFailure& e) {
+    FailPackage(e.what());
+  }
+}
+
+void TArchiveUpdater::DuplicateMember(const std::string& package, const std::string& existing, const std::string& name) {
+  try {
+    if (!OpenPackage(package)) return;
+    pak_.DuplicateMember(existing, name);
+    FinishPackage(package, ("duplicateentry " + existing + " -> " + name + " in").c_str());
+  } catch (const TArchiveFailure& e) {
+    FailPackage(e.what());
+  }
+}
+
+void TArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive, bool close) {
+  const auto total = static_cast<std::uint32_t>(ctx_.Pak->CountInGroup(group));
+  if (total == 0) return;
+  const std::string path = FullPath(archive);
+  if (!fs_.Exists(path)) {
+    const std::string message = "Error: Unable to find <" + archive + ">";
+    ctx_.LogLine("VFS Error: " + message);
+    ctx_.ShowMessageBox(W(message), u"VFS Error", kMbOk);
+    SetDetailText(ctx_, ctx_.Languages.GetText(23), true);
+    ctx_.SetupAborted = true;
+    return;
+  }
+  const bool aborted_before = ctx_.SetupAborted;
+  CloseVFS();
+  if (!aborted_before && ctx_.SetupAborted) return;  // the archive still open could not be saved
+  try {
+    ShowArchiveText(29, archive, nullptr);
+    if (!fs_.MakeWritable(path)) throw TArchiveFailure("Unable to modify \"" + path + "\" attributes");
+    vfs_ = std::make_unique<TVFSFile>(fs_);
+    vfs_->Open(path, true);
+    vfs_->BeginUpdate();
+    vfs_name_ = archive;
+    vfs_counters_ = Counters{0, total, 0};
+    ShowArchiveText(19, vfs_name_, &vfs_counters_);
+    ctx_.Pak->ForEachInGroup(group, [&](std::size_t index) {
+      const bool move = vfs_counters_.Advance();
+      ShowArchiveText(19, vfs_name_, &vfs_counters_);
+      if (auto data = ctx_.Pak->Extract(index))
+        vfs_->Tree->AddFile(ctx_.Pak->Entries[index].Name, data->data(), static_cast<std::uint32_t>(data->size()));
+      StepProgress(ctx_, move);
+      ++vfs_counters_.Done;
+    });
+    ctx_.LogLine("vfsupdate " + path + ": " + std::to_string(total) + " files stored");
+  } catch (const TArchiveFailure& e) {
+    FailVFS(e.what());
+    return;
+  } catch (...) {
+    // Whatever escapes, the archive is rolled back and not used again.
+    auto abandoned = std::move(vfs_);
+    try {
+      if (abandoned) abandoned->Abandon();
+    } catch (...) {
+    }
+    throw;
+  }
+  if (close) CloseVFS();
+}
+
+void TArchiveUpdater::SaveVFS() {
+  if (!vfs_) return;
+  try {
+    ShowArchiveText(20, vfs_name_, nullptr);
+    vfs_->SaveHeader(false);
+  } catch (const TArchiveFailure& e) {
+    FailVFS(e.what());
+  }
+}
+
+void TArchiveUpdater::CloseVFS() {
+  if (!vfs_) return;
+  SaveVFS();
+  if (!vfs_) return;  // saving failed and rolled back
+  try {
+    vfs_->Close();
+    ctx_.LogLine("saved " + FullPath(vfs_name_));
+  } catch (const TArchiveFailure& e) {
+    FailVFS(e.what());
+    return;
+  }
+  vfs_.reset();
+  vfs_name_.clear();
+}
+
+}  // namespace zq

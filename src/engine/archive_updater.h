@@ -1,0 +1,65 @@
+// The archive update procedures behind "zqpupdate", "zqpofficial", "duplicateentry" and
+// "vfsupdate": progress texts and gauge steps, retry prompts, and for every failure a rollback,
+// a message, a log line and an aborted run.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "archives/archive_io.h"
+#include "archives/pak_system.h"
+#include "archives/vfs.h"
+#include "engine/archive_procedures.h"
+
+namespace zq {
+
+class SetupContext;
+
+// The word "zqpofficial" must be given (scrambled in the script) before it acts.
+inline constexpr const char* kOfficialWord = "confirm";
+
+class TArchiveUpdater : public TArchiveProcedures {
+ public:
+  explicit TArchiveUpdater(SetupContext& ctx, TArchiveFileSystem& fs = SystemFileSystem());
+  // A VFS archive still open when the run ends is saved and closed, not left with a stale digest.
+  ~TArchiveUpdater() override;
+
+  void UpdatePackage(std::uint16_t group, const std::string& package, const std::string& password) override;
+  void SetPackageOfficial(const std::string& package, const std::string& word, const std::string& flag) override;
+  void DuplicateMember(const std::string& package, const std::string& existing, const std::string& name) override;
+  void UpdateVFS(std::uint16_t group, const std::string& archive, bool close) override;
+  void SaveVFS();
+  void CloseVFS();
+
+  bool VFSOpen() const { return vfs_ != nullptr; }
+
+ private:
+  struct Counters {
+    std::uint32_t Done = 0;
+    std::uint32_t Total = 0;
+    std::int32_t LastPercent = 0;
+    // Whether the gauge moves for the file about to be handled.
+    bool Advance();
+  };
+
+  std::string FullPath(const std::string& name) const;
+  // Opens the package, asking to retry while it cannot be opened; false when given up.
+  bool OpenPackage(const std::string& name);
+  void FinishPackage(const std::string& name, const char* command);
+  void FailPackage(const std::string& message);
+  void FailVFS(const std::string& message);
+  // The message box, the log line, the error status and the aborted run of a failed update.
+  void Fail(const std::string& message, const char* caption);
+  void ShowArchiveText(std::int32_t number, const std::string& name, const Counters* counters);
+
+  SetupContext& ctx_;
+  TArchiveFileSystem& fs_;
+  TPakSystem pak_;
+  Counters pak_counters_;
+  std::unique_ptr<TVFSFile> vfs_;
+  std::string vfs_name_;
+  Counters vfs_counters_;
+};
+
+}  // namespace zq

@@ -1,0 +1,82 @@
+#include "engine/commands/commands.h"
+
+#include <stdexcept>
+
+#include "engine/macros.h"
+#include "base/path_text.h"
+#include "engine/setup_context.h"
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "ui/languages.h"
+
+namespace zq {
+
+namespace {
+// A command without a run-time action of its own ("name", "language", ...).
+class TPassiveCommand : public TCommandClass {
+ public:
+  using TCommandClass::TCommandClass;
+};
+}  // namespace
+
+std::unique_ptr<TCommandClass> MakeCommand(const CommandInfo& info) {
+  for (auto make : {MakeFlowCommand, MakeFileCommand, MakeRegistryCommand, MakeDefinitionCommand}) {
+    if (auto command = make(info)) return command;
+  }
+  return std::make_unique<TPassiveCommand>(info);
+}
+
+std::string& Arg(SetupContext& ctx, std::uint32_t line, std::size_t n) {
+  static thread_local std::string missing;
+  missing.clear();
+  if (line >= ctx.CompLines.Lines.size()) return missing;
+  auto& args = ctx.CompLines.Lines[line].Args;
+  return n >= 1 && n <= args.size() ? args[n - 1] : missing;
+}
+
+std::string& ExpandArgInPlace(SetupContext& ctx, std::uint32_t line, std::size_t n) {
+  std::string& arg = Arg(ctx, line, n);
+  arg = ExpandMacrosAnsi(ctx, arg);
+  return arg;
+}
+
+TArchiveProcedures* ArchivesFor(SetupContext& ctx, const char* keyword) {
+  if (ctx.Archives == nullptr) ctx.LogLine(std::string(keyword) + " passed over: archive updates are not available");
+  return ctx.Archives;
+}
+
+std::size_t ArgCount(const SetupContext& ctx, std::uint32_t line) {
+  return line < ctx.CompLines.Lines.size() ? ctx.CompLines.Lines[line].Args.size() : 0;
+}
+
+std::uint16_t GroupArg(SetupContext& ctx, std::uint32_t line) {
+  const std::string text = Arg(ctx, line, ArgCount(ctx, line));
+  const std::int32_t g = StrToIntOr(text);
+  if (g < 0 || g > 0xFFFF) {
+    throw std::runtime_error("line " + std::to_string(line) + ": the group number \"" + text + "\" is not valid");
+  }
+  return static_cast<std::uint16_t>(g);
+}
+
+std::int32_t TargetArg(SetupContext& ctx, std::uint32_t line, std::size_t n) { return StrToIntOr(Arg(ctx, line, n)); }
+
+std::string SearchOpticalDrives(const std::string& path) {
+  if (platform::AnsiUpperCase(path).find("$CDDRIVE") == std::string::npos) return path;
+  for (const auto& root : platform::LogicalDriveRoots()) {
+    if (platform::GetDriveType(root) != platform::DriveType::CdRom) continue;
+    std::u16string candidate =
+        TLanguages::ReplaceText(platform::AnsiToWide(path), u"$CDDRIVE", platform::AnsiToWide(root));
+    candidate = TLanguages::ReplaceText(candidate, u"\\\\", u"\\");
+    const std::string narrow = platform::WideToAnsi(candidate);
+    if (platform::FileExists(narrow)) return narrow;
+  }
+  return path;
+}
+
+void RegisterCommands(TCommandList& list) {
+  list.Clear();
+  for (const CommandInfo& info : CommandTable()) list.Add(MakeCommand(info));
+}
+
+}  // namespace zq

@@ -1,0 +1,57 @@
+// Path macros and the shared context's placeholders.
+#include <gtest/gtest.h>
+
+#include "engine/macros.h"
+#include "engine/setup_context.h"
+
+namespace zq {
+namespace {
+
+class MacroTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ctx_.SetupInfo.InstallDir = "C:\\Program Files\\Demo";
+    ctx_.ProgramFilesDir = "C:\\Program Files\\";
+    ctx_.StartMenuDir = "C:\\Menu\\Programs\\";
+    ctx_.CDDrive = "D:\\";
+  }
+  SetupContext ctx_;
+};
+
+TEST_F(MacroTest, ExpandsEveryMacroInAnyCaseAndCollapsesBackslashRuns) {
+  EXPECT_EQ(ExpandMacrosAnsi(ctx_, "$instdir\\a.txt"), "C:\\Program Files\\Demo\\a.txt");
+  EXPECT_EQ(ExpandMacrosAnsi(ctx_, "$INSTALLDIR\\a"), "C:\\Program Files\\Demo\\a");
+  EXPECT_EQ(ExpandMacrosAnsi(ctx_, "$PROGRAMFILES\\Other"), "C:\\Program Files\\Other");
+  EXPECT_EQ(ExpandMacrosAnsi(ctx_, "$SMPROGRAMS\\Demo\\Run.lnk"), "C:\\Menu\\Programs\\Demo\\Run.lnk");
+  EXPECT_EQ(ExpandMacrosAnsi(ctx_, "$CDDRIVE\\setup\\data"), "D:\\setup\\data");
+  EXPECT_EQ(ExpandMacrosAnsi(ctx_, "a\\\\\\\\b"), "a\\b");
+  EXPECT_EQ(ExpandMacrosAnsi(ctx_, "no macros"), "no macros");
+}
+
+TEST_F(MacroTest, CollapseTakesTheInstallationDirectoryFirst) {
+  EXPECT_EQ(CollapseMacrosAnsi(ctx_, "C:\\Program Files\\Demo\\bin\\x.exe"), "$INSTDIR\\bin\\x.exe");
+  EXPECT_EQ(CollapseMacrosAnsi(ctx_, "c:\\program files\\demo\\x.exe"), "$INSTDIR\\x.exe");
+  EXPECT_EQ(CollapseMacrosAnsi(ctx_, "C:\\Program Files\\Other\\y"), "$PROGRAMFILESOther\\y");
+  EXPECT_EQ(CollapseMacrosAnsi(ctx_, "C:\\Menu\\Programs\\Demo.lnk"), "$SMPROGRAMSDemo.lnk");
+  // Recorded paths expand back to where they were.
+  for (const char* path : {"C:\\Program Files\\Demo\\bin\\x.exe", "C:\\Menu\\Programs\\Demo.lnk"}) {
+    EXPECT_EQ(ExpandMacrosAnsi(ctx_, CollapseMacrosAnsi(ctx_, path)), path);
+  }
+  ctx_.SetupInfo.InstallDir.clear();
+  EXPECT_EQ(CollapseMacrosAnsi(ctx_, "D:\\x"), "D:\\x");
+}
+
+TEST(SetupContextTest, PlaceholdersFollowTheirFields) {
+  SetupContext ctx;
+  ctx.SetupInfo.SetupName = "Demo 1.0";
+  ctx.SpaceAvailableText = "3.00 GB";
+  EXPECT_EQ(ctx.LanguageStrings.ExpandVariables(u"<%setuptitle%> needs <%SPACEREQ%> of <%SPACEAVA%>"),
+            u"Demo 1.0 needs  of 3.00 GB");
+  ctx.SpaceRequiredText = "1.00 MB";
+  EXPECT_EQ(ctx.LanguageStrings.ExpandVariables(u"<%SPACEREQ%>"), u"1.00 MB");
+  EXPECT_EQ(ctx.ShowMessageBox(u"q", u"c", kMbYesNo), kIdYes);
+  EXPECT_EQ(ctx.ShowMessageBox(u"q", u"c", kMbRetryCancel), kIdCancel);
+}
+
+}  // namespace
+}  // namespace zq

@@ -1,0 +1,40 @@
+// What start-up needs of a front end (windowed or headless): message boxes, the verification
+// window, and the wizard that runs the setup or the uninstall to its end.
+#pragma once
+
+#include <cstddef>
+
+#include "base/ui_targets.h"
+
+namespace zq {
+
+class SetupContext;
+
+// Exit codes of the engine, for scripts that run setups.
+enum EngineExit : int {
+  kExitInstalled = 0,
+  kExitCancelled = 1,
+  kExitScriptFailed = 2,
+  kExitRefused = 3,
+  kExitInternalError = 4,
+};
+
+// The small window that counts up while start-up verifies the package.
+class TVerifyView {
+ public:
+  virtual ~TVerifyView() = default;
+  virtual void Begin(std::size_t count) = 0;
+  virtual void Progress(std::size_t done, std::size_t count) = 0;
+  virtual void End() = 0;
+};
+
+class TFrontEnd : public TMessageBoxes {
+ public:
+  virtual void VerifyBegin(std::size_t /*count*/) {}
+  virtual void VerifyProgress(std::size_t /*done*/, std::size_t /*count*/) {}
+  virtual void VerifyEnd() {}
+  // Leads through the pages and runs the setup (or the uninstall); returns the exit code.
+  virtual int RunWizard(SetupContext& ctx) = 0;
+};
+
+}  // namespace zq

@@ -1,0 +1,68 @@
+#include "engine/logged_files.h"
+
+#include <vector>
+
+#include "base/path_text.h"
+#include "engine/setup_context.h"
+#include "platform/files.h"
+
+namespace zq {
+
+void ForceDirectoriesLogged(SetupContext& ctx, const std::string& path) {
+  if (path.size() <= 3 || path[1] != ':' || path[2] != '\\') return;
+  std::string prefix = path.substr(0, 3);
+  std::size_t pos = 3;
+  while (pos < path.size()) {
+    std::size_t end = path.find('\\', pos);
+    std::size_t next = end == std::string::npos ? path.size() : end + 1;
+    prefix += path.substr(pos, next - pos);
+    pos = next;
+    if (!platform::DirectoryExists(prefix) && platform::CreateDir(prefix)) ctx.UninstallList.AddDir(prefix);
+  }
+}
+
+bool WriteFileLogged(SetupContext& ctx, const std::string& path, const void* data, std::size_t size) {
+  std::string dir = ExtractFileDir(path);
+  if (!dir.empty()) ForceDirectoriesLogged(ctx, dir);
+  platform::File f;
+  if (!f.Open(path, platform::OpenMode::Create)) return false;
+  if (data == nullptr || size == 0) return true;
+  return f.Write(data, size) == size;
+}
+
+bool RemoveTree(const std::string& dir) {
+  if (!platform::DirectoryExists(dir)) return false;
+  // Each directory is visited once for its contents; one that cannot be emptied or removed is
+  // dropped from the walk instead of being retried forever.
+  struct Pending {
+    std::string path;
+    bool listed = false;
+  };
+  std::vector<Pending> pending{{dir, false}};
+  while (!pending.empty()) {
+    Pending& top = pending.back();
+    if (!top.listed) {
+      top.listed = true;
+      std::string here = top.path;
+      if (auto entries = platform::ListDir(here)) {
+        for (const auto& e : *entries) {
+          std::string child = here + "\\" + e.name;
+          if (e.is_link) {
+            // A link or junction goes as itself; what it leads to is not part of the tree.
+            if (!platform::DeleteFileAt(child)) platform::RemoveDir(child);
+          } else if (e.is_directory) {
+            pending.push_back({child, false});
+          } else {
+            platform::DeleteFileAt(child);
+          }
+        }
+      }
+      continue;
+    }
+    platform::RemoveDir(top.path);
+    pending.pop_back();
+  }
+  return !platform::DirectoryExists(dir);
+}
+
+}  // namespace zq

@@ -1,0 +1,179 @@
+#include "engine/uninstaller.h"
+
+#include "container/pak.h"
+#include "engine/logged_files.h"
+#include "engine/macros.h"
+#include "base/path_text.h"
+#include "engine/progress.h"
+#include "base/registry_roots.h"
+#include "engine/setup_context.h"
+#include "platform/exe_icon.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/text.h"
+#include "base/private_temp.h"
+
+namespace zq {
+
+namespace {
+
+std::string Upper(const std::string& s) { return platform::AnsiUpperCase(s); }
+
+void Register(SetupContext& ctx) {
+  platform::Registry& reg = ctx.Registry;
+  reg.SetRoot(platform::kHkeyLocalMachine);
+  if (reg.OpenKey(kUninstallKeyBase + ctx.SetupInfo.ShortName, true)) {
+    reg.WriteString("DisplayName", ctx.SetupInfo.ShortName);
+    reg.WriteString("UninstallString", ctx.SetupInfo.InstallDir + "\\" + ctx.SetupInfo.UninstallExeName);
+  }
+  reg.CloseKey();
+}
+
+}  // namespace
+
+void MakeUninstaller(SetupContext& ctx, const std::string& program_path) {
+  Register(ctx);
+  TPak& pak = *ctx.Pak;
+  if (pak.Entries.empty()) return;
+  const std::uint32_t program_size = pak.Entries.front().Offset;
+  Bytes program(program_size);
+  {
+    platform::File self;
+    if (!self.Open(program_path, platform::OpenMode::ReadShared)) return;
+    if (self.Read(program.data(), program.size()) != program.size()) return;
+  }
+  ForceDirectoriesLogged(ctx, ctx.SetupInfo.InstallDir);
+  const std::string target = ctx.SetupInfo.InstallDir + "\\" + ctx.SetupInfo.UninstallExeName;
+  if (platform::FileExists(target)) platform::DeleteFileAt(target);
+  {
+    platform::File out;
+    if (!out.Open(target, platform::OpenMode::Create) || out.Write(program.data(), program.size()) != program.size()) {
+      ctx.LogLine("could not write the uninstaller " + target);
+      return;
+    }
+  }
+  PrivateTempFolder temp;
+  for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
+    const TPakEntry& e = pak.Entries[i];
+    if (e.Group != 0 || Upper(e.Name) != "UNINSTALL_ICON.ICO" || !temp.ok()) continue;
+    auto icon = pak.Extract(i);
+    const std::string icon_file = temp.path() + "\\icon.ico";
+    SetupContext scratch;
+    if (icon && WriteFileLogged(scratch, icon_file, icon->data(), icon->size())) {
+      if (!platform::SetExeIcon(icon_file, target)) ctx.LogLine("the uninstaller keeps its own icon");
+    }
+    platform::DeleteFileAt(icon_file);
+  }
+  TPak out(target, TPak::OpenFlags::Append);
+  for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
+    const TPakEntry& e = pak.Entries[i];
+    const std::string upper = Upper(e.Name);
+    if (e.Group != 0 || upper.rfind("UNINSTALL_", 0) != 0 || upper == "UNINSTALL_ICON.ICO") continue;
+    const std::string name = e.Name.substr(10);
+    const std::size_t index = out.AddEntry(name, name, 0);
+    auto data = pak.Extract(i);
+    out.StoreBuffer(index, data ? data->data() : nullptr, data ? static_cast<std::uint32_t>(data->size()) : 0);
+  }
+  // The uninstaller's record comes from a copy: the running setup stays a setup.
+  TSetupInfoFile record = ctx.SetupInfo;
+  record.Mode = 1;
+  auto bytes = record.Serialize();
+  out.StoreBuffer(out.AddEntry("SetupInfo", "", 0), bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+  out.WriteDirectory();
+  out.Close();
+  platform::MarkRunnable(target);
+  ctx.LogLine("uninstaller " + target);
+}
+
+std::u16string FormatProgressText(SetupContext& ctx, const std::u16string& name, std::int64_t k, std::int64_t n) {
+  std::u16string t = ctx.Languages.GetText(19);
+  t = TLanguages::ReplaceText(t, u"<%ZQPNAME%>", name);
+  t = TLanguages::ReplaceText(t, u"<%FNUM%>", platform::AnsiToWide(std::to_string(k)));
+  return TLanguages::ReplaceText(t, u"<%FTOTAL%>", platform::AnsiToWide(std::to_string(n)));
+}
+
+void DeleteRegValue(SetupContext& ctx, const std::string& line) {
+  std::string tokens[4];
+  std::string rest = line;
+  for (auto& token : tokens) {
+    std::size_t b = rest.find_first_not_of(" \t");
+    rest = b == std::string::npos ? std::string() : rest.substr(b);
+    bool quoted = false;
+    std::size_t i = 0;
+    for (; i < rest.size(); ++i) {
+      if (rest[i] == '"') quoted = !quoted;
+      else if ((rest[i] == ' ' || rest[i] == '\t') && !quoted) break;
+      else token += rest[i];
+    }
+    rest = rest.substr(i);
+  }
+  platform::Registry& reg = ctx.Registry;
+  reg.SetRoot(RootCodeToKey(RootNameToCode(tokens[0])));
+  if (reg.OpenKey(tokens[1], false)) {
+    reg.DeleteValue(tokens[2]);
+    reg.CloseKey();
+  }
+}
+
+void Uninstall(SetupContext& ctx) {
+  TUninstallList& log = ctx.UninstallList;
+  const std::int64_t f = static_cast<std::int64_t>(log.Files.size());
+  const std::int64_t d = static_cast<std::int64_t>(log.Dirs.size());
+  const std::int64_t r = static_cast<std::int64_t>(log.RegValues.size());
+  SetStatusText(ctx, u"Status: 0 of " + platform::AnsiToWide(std::to_string(f + d + r)) + u" items remaining");
+  ctx.ProgressPosition = 0;
+  if (ctx.Gauge) ctx.Gauge->SetPosition(0);
+  auto report = [&ctx](const std::u16string& name, std::int64_t k, std::int64_t n, std::int64_t position) {
+    if (100 * k / n <= 0) return;
+    SetStatusText(ctx, FormatProgressText(ctx, name, k, n));
+    ctx.ProgressPosition = static_cast<std::int32_t>(position);
+    if (ctx.Gauge) ctx.Gauge->SetPosition(ctx.ProgressPosition);
+  };
+  for (std::int64_t k = 1; k <= f; ++k) {
+    report(u"", k, f, k);
+    const std::string path = ExpandMacrosAnsi(ctx, log.Files[static_cast<std::size_t>(k - 1)]);
+    if (platform::FileExists(path) && platform::DeleteFileAt(path)) ctx.LogLine("deleted " + path);
+  }
+  for (std::int64_t k = 1; k <= d; ++k) {
+    report(ctx.Languages.GetText(25), k, d, f + k);
+    const std::string& dir = log.Dirs[static_cast<std::size_t>(d - k)];
+    if (platform::DirectoryExists(dir) && platform::RemoveDir(dir)) ctx.LogLine("removed folder " + dir);
+  }
+  for (std::int64_t k = 1; k <= r; ++k) {
+    report(ctx.Languages.GetText(24), k, r, f + d + k);
+    DeleteRegValue(ctx, log.RegValues[static_cast<std::size_t>(k - 1)]);
+    ctx.LogLine("registry value removed: " + log.RegValues[static_cast<std::size_t>(k - 1)]);
+  }
+  platform::Registry& reg = ctx.Registry;
+  reg.SetRoot(platform::kHkeyLocalMachine);
+  const std::string key = kUninstallKeyBase + ctx.SetupInfo.ShortName;
+  // An empty short name would name the Uninstall key itself, which holds every product's entry.
+  if (!ctx.SetupInfo.ShortName.empty() && reg.OpenKey(key, false)) {
+    reg.DeleteValue("DisplayName");
+    reg.DeleteValue("UninstallString");
+    reg.CloseKey();
+    reg.DeleteKey(key);
+  }
+  platform::DeleteFileAt(TUninstallList::LogPath(ctx.SetupInfo.InstallDir, ctx.SetupInfo.LogPrefix));
+}
+
+bool StartFinaliser(SetupContext& ctx, const std::string& program_path) {
+  std::uint32_t size = 0;
+  auto data = ctx.Pak ? ctx.Pak->ExtractByName("FINALISE.EXE", 0, size) : std::nullopt;
+  if (!data) {
+    // An empty stand-in could not run and would only be left behind in the temporary folder.
+    ctx.LogLine("no finaliser in the package: the uninstaller file stays");
+    return false;
+  }
+  // The finaliser removes its own folder when it is done, so it gets one of its own.
+  PrivateTempFolder temp(/*keep=*/true);
+  if (!temp.ok()) return false;
+  const std::string exe = temp.path() + "\\FINALISE.exe";
+  SetupContext scratch;
+  WriteFileLogged(scratch, exe, data->data(), data->size());
+  auto process = platform::ShellExecuteProcess(exe, "\"" + program_path + "\"");
+  ctx.LogLine(process ? "finaliser started" : "the finaliser could not be started");
+  return process != nullptr;
+}
+
+}  // namespace zq

@@ -1,0 +1,370 @@
+#include "engine/wizard.h"
+
+#include "container/pak.h"
+#include "engine/macros.h"
+#include "base/path_text.h"
+#include "engine/setup_context.h"
+#include "base/size_text.h"
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "engine/uninstaller.h"
+
+namespace zq {
+
+namespace {
+
+bool EqualNoCase(const std::string& a, const char* b) {
+  std::size_t i = 0;
+  for (; i < a.size() && b[i] != '\0'; ++i) {
+    char x = a[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (x != b[i]) return false;
+  }
+  return i == a.size() && b[i] == '\0';
+}
+
+std::u16string Decimal(std::int64_t n) { return platform::AnsiToWide(std::to_string(n)); }
+
+}  // namespace
+
+// The registered controls as the shared context's report targets. Updates made on the
+// worker reach the model and the view on the window's thread, in order.
+class TWizard::TextTarget : public TTextTarget {
+ public:
+  TextTarget(TControl& control, TWizardView* view) : control_(control), view_(view) {}
+  void SetCaption(const std::u16string& text) override {
+    auto update = [&] {
+      if (control_.Caption == text) return;
+      control_.Caption = text;
+      if (view_ != nullptr) view_->ControlChanged(control_);
+    };
+    if (view_ != nullptr) view_->RunOnWindowThread(update);
+    else update();
+  }
+  void RepaintParent() override {
+    if (view_ != nullptr) view_->RunOnWindowThread([&] { view_->RepaintNow(control_); });
+  }
+
+ private:
+  TControl& control_;
+  TWizardView* view_;
+};
+
+class TWizard::GaugeTarget : public TGaugeTarget {
+ public:
+  GaugeTarget(TControl& control, TWizardView* view) : control_(control), view_(view) {}
+  void SetPosition(std::int32_t position) override {
+    auto update = [&] {
+      if (control_.Gauge.SetProgress(position) && view_ != nullptr) view_->ControlChanged(control_);
+    };
+    if (view_ != nullptr) view_->RunOnWindowThread(update);
+    else update();
+  }
+
+ private:
+  TControl& control_;
+  TWizardView* view_;
+};
+
+TEntryFetcher PakEntryFetcher(TPak& pak) {
+  return [&pak](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
+    std::uint32_t size = 0;
+    auto data = pak.ExtractByName(name, 0, size);
+    if (!data) return std::nullopt;
+    return std::vector<std::uint8_t>(data->begin(), data->end());
+  };
+}
+
+std::optional<std::string> NearestExistingFolder(const std::string& path,
+                                                 const std::function<bool(const std::string&)>& exists) {
+  std::string p = path;
+  if (!p.empty() && p.back() == '\\') p.pop_back();
+  if (!exists(p)) {
+    do {
+      const std::size_t cut = p.rfind('\\');
+      p = cut == std::string::npos ? std::string() : p.substr(0, cut);
+    } while (!p.empty() && p.size() > 2 && !exists(p));
+  }
+  if (p.empty() || !exists(p)) return std::nullopt;
+  return p + "\\";
+}
+
+bool IsUnusableDrive(const std::string& path) {
+  using platform::DriveType;
+  const DriveType type = platform::GetDriveType(path.substr(0, 3));
+  return type == DriveType::Unknown || type == DriveType::NoRootDir || type == DriveType::CdRom ||
+         type == DriveType::RamDisk;
+}
+
+TWizard::TWizard(SetupContext& ctx, TWizardView* view)
+    : ctx_(ctx), view_(view),
+      pages_(TPageEnvironment{&ctx.Languages, &ctx.LanguageStrings, {},
+                              [&ctx](const std::u16string& text, const std::u16string& caption, unsigned flags) {
+                                return ctx.ShowMessageBox(text, caption, flags);
+                              },
+                              view}) {}
+
+TWizard::~TWizard() {
+  // The context outlives the wizard; it must not keep targets into a freed model.
+  if (ctx_.StatusLabel == status_target_.get()) ctx_.StatusLabel = nullptr;
+  if (ctx_.DetailLabel == detail_target_.get()) ctx_.DetailLabel = nullptr;
+  if (ctx_.Gauge == gauge_target_.get()) ctx_.Gauge = nullptr;
+}
+
+void TWizard::SetPagesUp(TEntryFetcher fetch) {
+  const TSetupInfoFile& info = ctx_.SetupInfo;
+  title_ = info.Mode == 1 ? platform::AnsiToWide(info.ShortName) + u" " + ctx_.Languages.GetText(26)
+                          : platform::AnsiToWide(info.SetupName);
+  if (view_ != nullptr) view_->TitleChanged(title_, u" " + title_);
+
+  if (!fetch && ctx_.Pak) fetch = PakEntryFetcher(*ctx_.Pak);
+  pages_.Environment().Fetch = std::move(fetch);
+  pages_.LoadPages("Pages.txt");
+  pages_.Environment().Fetch = {};
+  if (view_ != nullptr) view_->PageAreaColourChanged(pages_.BackColour);
+
+  RegisterNamedControls();
+  ctx_.SetupInfo.InstallDir = ExpandMacrosAnsi(ctx_, ctx_.SetupInfo.InstallDir);
+  if (folder_tree_ != nullptr) SelectTreeFolder(ctx_.SetupInfo.InstallDir, false);
+  if (install_dir_edit_ != nullptr) {
+    SetEditText(platform::AnsiToWide(ExpandMacrosAnsi(ctx_, ctx_.SetupInfo.InstallDir)));
+    edit_hooked_ = true;
+  }
+  TWizardButtons& b = pages_.Buttons();
+  b.Back.Caption = ctx_.Languages.GetText(12);
+  b.Next.Caption = ctx_.Languages.GetText(13);
+  b.Cancel.Caption = ctx_.Languages.GetText(14);
+  pages_.ButtonsChanged();
+  SetupLanguages();
+}
+
+void TWizard::RegisterNamedControls() {
+  status_label_ = gauge_ = detail_label_ = install_dir_edit_ = folder_tree_ = space_label_ = nullptr;
+  for (int i = 0; i < pages_.PageCount(); ++i) {
+    for (TControl* c : pages_.Page(i).Controls()) {
+      if (EqualNoCase(c->Name, "patching_statuslabel")) status_label_ = c;
+      else if (EqualNoCase(c->Name, "patching_progressbar")) gauge_ = c;
+      else if (EqualNoCase(c->Name, "finishtext")) detail_label_ = c;
+      else if (EqualNoCase(c->Name, "installdir_edit")) install_dir_edit_ = c;
+      else if (EqualNoCase(c->Name, "installdir_shelltreeview")) folder_tree_ = c;
+      else if (EqualNoCase(c->Name, "spaceavalible")) space_label_ = c;
+    }
+  }
+  status_target_ = status_label_ ? std::make_unique<TextTarget>(*status_label_, view_) : nullptr;
+  detail_target_ = detail_label_ ? std::make_unique<TextTarget>(*detail_label_, view_) : nullptr;
+  // Only a gauge control can show progress; a control of another type under that name is passed over.
+  const bool gauge_ok = gauge_ != nullptr && gauge_->Type == TControlType::ProgressBar;
+  gauge_target_ = gauge_ok ? std::make_unique<GaugeTarget>(*gauge_, view_) : nullptr;
+  ctx_.StatusLabel = status_target_.get();
+  ctx_.DetailLabel = detail_target_.get();
+  ctx_.Gauge = gauge_target_.get();
+}
+
+void TWizard::SetupLanguages() {
+  const TLanguages& langs = ctx_.Languages;
+  TButtonState& button = pages_.Buttons().Language;
+  const bool valid = langs.Current >= 0 && static_cast<std::size_t>(langs.Current) < langs.Items.size();
+  if (valid) button.Caption = langs.Items[static_cast<std::size_t>(langs.Current)].LangName;
+  if (langs.Items.size() <= 1) button.Visible = false;
+  menu_.clear();
+  for (std::size_t i = 0; i < langs.Items.size(); ++i) {
+    menu_.push_back({langs.Items[i].LangName, static_cast<int>(i), static_cast<int>(i) == langs.Current});
+  }
+  pages_.ButtonsChanged();
+  if (view_ != nullptr) view_->LanguageMenuChanged(menu_);
+}
+
+void TWizard::SetupCheckedLanguage() {
+  for (TLanguageMenuItem& item : menu_) item.Checked = item.Tag == ctx_.Languages.Current;
+  if (view_ != nullptr) view_->LanguageMenuChanged(menu_);
+}
+
+void TWizard::English1Click(int tag) {
+  TLanguages& langs = ctx_.Languages;
+  if (tag < 0 || static_cast<std::size_t>(tag) >= langs.Items.size()) return;
+  langs.Current = tag;
+  TWizardButtons& b = pages_.Buttons();
+  b.Language.Caption = langs.Items[static_cast<std::size_t>(tag)].LangName;
+  SetupCheckedLanguage();
+  b.Back.Caption = langs.GetText(12);
+  b.Next.Caption = langs.GetText(13);
+  b.Cancel.Caption = langs.GetText(14);
+  pages_.ButtonsChanged();
+  pages_.ShowPage(pages_.Current());
+  RecheckNext();
+  pages_.RefreshCaptions();
+}
+
+void TWizard::RecheckNext() {
+  // Showing a page again enables Next by its type alone; an unusable drive on the
+  // installation-directory page or too little space on the confirmation page must keep it off.
+  TButtonState& next = pages_.Buttons().Next;
+  const bool unusable_drive = OnPage(ptInstallDir) && install_dir_edit_ != nullptr &&
+                              IsUnusableDrive(platform::WideToAnsi(install_dir_edit_->Caption));
+  const bool short_space = OnPage(ptPatch) && ctx_.SpaceAvailable < ctx_.SpaceRequired;
+  if (next.Enabled && (unusable_drive || short_space)) {
+    next.Enabled = false;
+    pages_.ButtonsChanged();
+  }
+}
+
+void TWizard::NextButtonClick() {
+  pages_.ShowPage(pages_.Current() + 1);
+  const auto type = pages_.CurrentType();
+  if (!type) return;
+  switch (*type) {
+    case ptInstallDir:
+      if (!install_dir_visited_) {
+        install_dir_visited_ = true;
+        SetEditText(platform::AnsiToWide(ctx_.SetupInfo.InstallDir));
+      }
+      InstallDir_Edit_Change();
+      break;
+    case ptPatch:
+      if (ctx_.SpaceAvailable < ctx_.SpaceRequired) {
+        pages_.Buttons().Next.Enabled = false;
+        pages_.ButtonsChanged();
+      }
+      if (space_label_ != nullptr) SetCaption(space_label_, pages_.Environment().ExpandCaption(u"<LANG7>"));
+      break;
+    case ptPatching:
+      Run();
+      break;
+    case ptFinish:
+      if (view_ != nullptr) view_->CloseRequested();
+      break;
+    case ptUninstall:
+      DoUninstall();
+      break;
+    default:
+      break;
+  }
+}
+
+void TWizard::BackButtonClick() {
+  pages_.ShowPage(pages_.Current() - 1);
+  RecheckNext();
+}
+
+void TWizard::CancelButtonClick() {
+  if (view_ != nullptr) view_->CloseRequested();
+}
+
+bool TWizard::FormCloseQuery() {
+  if (working_) return false;
+  if (pages_.PageCount() > 0 && !OnPage(ptFinish)) {
+    const int answer = ctx_.ShowMessageBox(ctx_.Languages.GetText(27), ctx_.Languages.GetText(28),
+                                           kMbYesNo | kMbIconQuestion);
+    if (answer == kIdNo) return false;
+  }
+  return true;
+}
+
+bool TWizard::ShouldStartFinaliser() const { return OnPage(ptFinish) && ctx_.SetupInfo.Mode == 1; }
+
+void TWizard::SetEditText(const std::u16string& text) {
+  if (install_dir_edit_ == nullptr || install_dir_edit_->Caption == text) return;
+  install_dir_edit_->Caption = text;
+  if (view_ != nullptr) view_->ControlChanged(*install_dir_edit_);
+  if (edit_hooked_) InstallDir_Edit_Change();
+}
+
+void TWizard::InstallDirEditTyped(const std::u16string& text) {
+  if (install_dir_edit_ == nullptr || install_dir_edit_->Caption == text) return;
+  install_dir_edit_->Caption = text;
+  if (edit_hooked_) InstallDir_Edit_Change();
+}
+
+void TWizard::InstallDir_Edit_Change() {
+  if (install_dir_edit_ == nullptr) return;
+  const std::string text = platform::WideToAnsi(install_dir_edit_->Caption);
+  TButtonState& next = pages_.Buttons().Next;
+  if (OnPage(ptInstallDir) && IsUnusableDrive(text)) {
+    next.Enabled = false;
+    pages_.ButtonsChanged();
+    return;
+  }
+  next.Enabled = true;
+  pages_.ButtonsChanged();
+  if (install_dir_visited_) {
+    // Kept without a trailing backslash (a drive root keeps its own): the run adds one to
+    // every path it builds, and a doubled separator would end up in recorded paths and in
+    // registry values such as the uninstall command.
+    std::string dir = text;
+    while (dir.size() > 3 && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
+    ctx_.SetupInfo.InstallDir = dir;
+  }
+  const std::string& dir = ctx_.SetupInfo.InstallDir;
+  const char letter = dir.empty() ? '\0' : platform::AnsiUpperCase(dir.substr(0, 1))[0];
+  if (letter >= 'A' && letter <= 'Z') {
+    ctx_.SpaceAvailable = platform::FreeBytes(letter - 'A' + 1).value_or(-1);
+    ctx_.SpaceAvailableText = SizeToText(ctx_.SpaceAvailable);
+  }
+  if (folder_tree_ != nullptr) SelectTreeFolder(text, true);
+}
+
+void TWizard::ShellTreeViewChange(const std::string& path) {
+  if (install_dir_edit_ == nullptr || !OnPage(ptInstallDir)) return;
+  if (!IsUnusableDrive(path)) SetEditText(platform::AnsiToWide(path));
+}
+
+void TWizard::SelectTreeFolder(const std::string& path, bool expand) {
+  if (folder_tree_ == nullptr) return;
+  const auto folder = NearestExistingFolder(path, [](const std::string& p) {
+    // "C:" alone names the drive's current folder; the drive's root stands for it.
+    return platform::DirectoryExists(p.size() == 2 && p[1] == ':' ? p + "\\" : p);
+  });
+  if (folder && view_ != nullptr) view_->SelectTreeFolder(*folder_tree_, *folder, expand);
+}
+
+void TWizard::SetWorkingState(bool working) {
+  working_ = working;
+  if (view_ != nullptr) view_->WorkingChanged(working);
+}
+
+void TWizard::SetCaption(TControl* control, const std::u16string& text) {
+  if (control == nullptr || control->Caption == text) return;
+  control->Caption = text;
+  if (view_ != nullptr) view_->ControlChanged(*control);
+}
+
+void TWizard::StartGauge(std::int32_t max) {
+  ctx_.ProgressPosition = 0;
+  if (gauge_target_ == nullptr) return;
+  bool changed = gauge_->Gauge.SetProgress(0);
+  changed = gauge_->Gauge.SetMax(max) || changed;
+  if (changed && view_ != nullptr) view_->ControlChanged(*gauge_);
+}
+
+void TWizard::Run() {
+  try {
+    SetWorkingState(true);
+    const std::size_t n = ctx_.Pak ? ctx_.Pak->CountGroupedEntries() : 0;
+    SetCaption(status_label_, u"Status: 0 of " + Decimal(static_cast<std::int64_t>(n)) + u" files extracted");
+    StartGauge(static_cast<std::int32_t>(n));
+    ctx_.UninstallList.AddDir(ctx_.SetupInfo.InstallDir);
+    ctx_.CurrentLine = -1;
+    if (RunScript) RunScript();
+    pages_.ShowPage(pages_.Current() + 1);
+    SetWorkingState(false);
+  } catch (...) {
+    // The front end writes the error report and ends the program.
+    SetWorkingState(false);
+    throw;
+  }
+}
+
+void TWizard::DoUninstall() {
+  SetWorkingState(true);
+  const TUninstallList& log = ctx_.UninstallList;
+  const std::int64_t total = static_cast<std::int64_t>(log.Files.size() + log.Dirs.size() + log.RegValues.size());
+  SetCaption(status_label_, u"Status: 0 of " + Decimal(total) + u" items remaining");
+  StartGauge(static_cast<std::int32_t>(total));
+  if (RunUninstall) RunUninstall();
+  else Uninstall(ctx_);
+  SetWorkingState(false);
+  pages_.ShowPage(pages_.Current() + 1);
+}
+
+}  // namespace zq

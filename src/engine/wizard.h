@@ -1,0 +1,122 @@
+// The main window's logic without its widgets: the page state machine, the language menu,
+// the install directory and its free space, the run and the uninstall hand-over, closing.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/ui_targets.h"
+#include "ui/control_parser.h"
+#include "ui/page_control.h"
+#include "engine/wizard_view.h"
+
+namespace zq {
+
+class SetupContext;
+class TPak;
+
+// Entries of the package, group 0.
+TEntryFetcher PakEntryFetcher(TPak& pak);
+
+// The folder the tree should select for `path`: the path itself or its nearest existing
+// ancestor, with a trailing backslash; nothing when not even the drive exists.
+std::optional<std::string> NearestExistingFolder(const std::string& path,
+                                                 const std::function<bool(const std::string&)>& exists);
+
+// A drive that cannot take an installation: unknown, no root directory, CD-ROM, RAM disk.
+bool IsUnusableDrive(const std::string& path);
+
+class TWizard {
+ public:
+  // The view may be null (nothing is shown); it must outlive the wizard.
+  TWizard(SetupContext& ctx, TWizardView* view);
+  ~TWizard();
+  TWizard(const TWizard&) = delete;
+  TWizard& operator=(const TWizard&) = delete;
+
+  // The window's side of a run: raise RunRequested on the worker and keep the window alive
+  // until the worker lowers it. Set by the front end; unset, the run does nothing.
+  std::function<void()> RunScript;
+  // The uninstall's removal work, on the window's thread; unset: zq::Uninstall.
+  std::function<void()> RunUninstall;
+
+  // Title, pages ("Pages.txt"), registered controls, install directory, button texts,
+  // language menu. `fetch` unset: entries of ctx.Pak. Throws PageError for damaged pages.
+  void SetPagesUp(TEntryFetcher fetch = {});
+
+  void SetupLanguages();
+  void SetupCheckedLanguage();
+  // A language menu item was chosen (its tag): captions follow, typed texts stay.
+  void English1Click(int tag);
+
+  void NextButtonClick();
+  void BackButtonClick();
+  void CancelButtonClick();
+  // False refuses the close: while working, or when the quit question (texts 27, 28) is
+  // answered No on a page that is not a finish page.
+  bool FormCloseQuery();
+  // What FormClose does after stopping the worker: the uninstaller on its finish page
+  // starts the finaliser.
+  bool ShouldStartFinaliser() const;
+
+  // The user typed in the install-directory edit (an echo of the model's own text is
+  // ignored, so a view may mirror the text back without a loop).
+  void InstallDirEditTyped(const std::u16string& text);
+  void InstallDir_Edit_Change();
+  // The folder tree's selection moved to `path`.
+  void ShellTreeViewChange(const std::string& path);
+  void SelectTreeFolder(const std::string& path, bool expand);
+  void SetWorkingState(bool working);
+
+  bool Working() const { return working_; }
+  bool InstallDirVisited() const { return install_dir_visited_; }
+  const std::u16string& Title() const { return title_; }
+  const std::vector<TLanguageMenuItem>& LanguageMenu() const { return menu_; }
+  TSEPageControl& Pages() { return pages_; }
+  const TSEPageControl& Pages() const { return pages_; }
+
+  // The registered named controls (null when the layouts lack them).
+  TControl* StatusLabel() const { return status_label_; }
+  TControl* Gauge() const { return gauge_; }
+  TControl* DetailLabel() const { return detail_label_; }
+  TControl* InstallDirEdit() const { return install_dir_edit_; }
+  TControl* FolderTree() const { return folder_tree_; }
+  TControl* SpaceLabel() const { return space_label_; }
+
+ private:
+  class TextTarget;
+  class GaugeTarget;
+
+  void RegisterNamedControls();
+  void RecheckNext();
+  void SetEditText(const std::u16string& text);
+  void SetCaption(TControl* control, const std::u16string& text);
+  void StartGauge(std::int32_t max);
+  void Run();
+  void DoUninstall();
+  bool OnPage(TPageType type) const { return pages_.CurrentType() == type; }
+
+  SetupContext& ctx_;
+  TWizardView* view_;
+  TSEPageControl pages_;
+  std::u16string title_;
+  std::vector<TLanguageMenuItem> menu_;
+  bool install_dir_visited_ = false;
+  bool working_ = false;
+  bool edit_hooked_ = false;  // the edit's change event, set after its first text
+  TControl* status_label_ = nullptr;
+  TControl* gauge_ = nullptr;
+  TControl* detail_label_ = nullptr;
+  TControl* install_dir_edit_ = nullptr;
+  TControl* folder_tree_ = nullptr;
+  TControl* space_label_ = nullptr;
+  std::unique_ptr<TextTarget> status_target_;
+  std::unique_ptr<TextTarget> detail_target_;
+  std::unique_ptr<GaugeTarget> gauge_target_;
+};
+
+}  // namespace zq

@@ -1,0 +1,46 @@
+// Showing a page again (a language switch, Back) must not enable Next where the page's own
+// check keeps it off.
+#include <gtest/gtest.h>
+
+#include "platform/text.h"
+#include "support/temp_dir.h"
+#include "ui/page_test_support.h"
+#include "engine/wizard.h"
+
+namespace zq {
+namespace {
+
+TEST(WizardRecheck, LanguageSwitchAndBackKeepNextOffWhereTheChecksSaySo) {
+  test::PageFiles f;
+  f.AddLanguage(u"Deutsch\r\n0407;\r\n13 Weiter >\r\n");
+  f.entries["Pages.txt"] = "[Pages]\r\na.txt\r\nb.txt\r\nc.txt\r\nd.txt\r\n[PageTypes]\r\nWelcome\r\nInstallDir\r\nPatch\r\nFinish\r\n";
+  f.entries["a.txt"] = "";
+  f.entries["b.txt"] = "[installdir_edit]\r\nType=TEdit\r\n";
+  f.entries["c.txt"] = "";
+  f.entries["d.txt"] = "";
+  test::TempDir target;
+  f.ctx.SetupInfo.InstallDir = target.path();
+  test::RecordingView view;
+  TWizard w(f.ctx, &view);
+  w.SetPagesUp(f.Fetch());
+  w.NextButtonClick();  // the installation-directory page
+  w.InstallDirEditTyped(u"Q:\\Nowhere");  // a drive that does not exist
+  ASSERT_FALSE(w.Pages().Buttons().Next.Enabled);
+  w.English1Click(1);
+  EXPECT_FALSE(w.Pages().Buttons().Next.Enabled);
+  EXPECT_EQ(w.Pages().Buttons().Next.Caption, u"Weiter >");
+
+  w.InstallDirEditTyped(platform::AnsiToWide(target.path()));
+  ASSERT_TRUE(w.Pages().Buttons().Next.Enabled);
+  f.ctx.SpaceRequired = f.ctx.SpaceAvailable + 1;
+  w.NextButtonClick();  // the confirmation page, with too little space
+  ASSERT_FALSE(w.Pages().Buttons().Next.Enabled);
+  w.English1Click(0);
+  EXPECT_FALSE(w.Pages().Buttons().Next.Enabled);
+  // Back to a page whose check passes: Next is on there.
+  w.BackButtonClick();
+  EXPECT_TRUE(w.Pages().Buttons().Next.Enabled);
+}
+
+}  // namespace
+}  // namespace zq

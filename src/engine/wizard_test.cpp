@@ -1,0 +1,290 @@
+#include "engine/wizard.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "engine/progress.h"
+#include "platform/text.h"
+#include "support/temp_dir.h"
+#include "ui/page_test_support.h"
+
+namespace zq {
+namespace {
+
+// The stock install sequence with the named controls, and a side label on every page.
+struct Wizard : test::PageFiles {
+  explicit Wizard(const std::string& types = "Welcome\r\nChangeLog\r\nInstallDir\r\nPatch\r\nPatching\r\nFinish\r\nMainLayout\r\n") {
+    entries["Pages.txt"] = "[Pages]\r\nwelcome.txt\r\nlog.txt\r\ndir.txt\r\npatch.txt\r\nwork.txt\r\nfinish.txt\r\nmain.txt\r\n"
+                           "[PageTypes]\r\n" + types;
+    entries["welcome.txt"] = "[title]\r\nType=TLabel\r\ncaption=<LANG1>\r\n";
+    entries["log.txt"] = "";
+    entries["dir.txt"] =
+        "[installdir_edit]\r\nType=TEdit\r\ntext=\r\n[INSTALLDIR_SHELLTREEVIEW]\r\nType=TShellTreeView\r\n";
+    entries["patch.txt"] = "[spaceavalible]\r\nType=TLabel\r\ncaption=<LANG7>\r\n";
+    entries["work.txt"] =
+        "[patching_statuslabel]\r\nType=TLabel\r\n[patching_progressbar]\r\nType=TProgressBar\r\n";
+    entries["finish.txt"] = "[finishtext]\r\nType=TLabel\r\ncaption=Done\r\n";
+    entries["main.txt"] = "[side]\r\nType=TLabel\r\ncaption=<LANG14>\r\n";
+    ctx.SetupInfo.InstallDir = dir / "Demo";
+    ctx.SpaceRequired = 1000;
+    ctx.SpaceAvailable = 5000;
+  }
+  TWizard& Up() {
+    wizard = std::make_unique<TWizard>(ctx, &view);
+    wizard->SetPagesUp(Fetch());
+    return *wizard;
+  }
+  TPageType Type() const { return *wizard->Pages().CurrentType(); }
+  const TWizardButtons& Buttons() const { return wizard->Pages().Buttons(); }
+
+  test::TempDir dir;
+  test::RecordingView view;
+  std::unique_ptr<TWizard> wizard;
+};
+
+TEST(Wizard, SetPagesUpRegistersControlsAndSetsTexts) {
+  Wizard f;
+  TWizard& w = f.Up();
+  EXPECT_EQ(f.view.title, u"Demo Game");
+  EXPECT_EQ(f.view.caption, u" Demo Game");
+  ASSERT_NE(w.InstallDirEdit(), nullptr);
+  ASSERT_NE(w.FolderTree(), nullptr);  // names match without regard to case
+  ASSERT_NE(w.Gauge(), nullptr);
+  EXPECT_EQ(w.InstallDirEdit()->Caption, platform::AnsiToWide(f.dir / "Demo"));
+  // The tree shows the nearest folder that exists, without opening nodes.
+  ASSERT_EQ(f.view.tree_folders.size(), 1u);
+  EXPECT_EQ(f.view.tree_folders[0], std::make_pair(f.dir.path() + "\\", false));
+  EXPECT_EQ(f.ctx.StatusLabel != nullptr, true);
+  EXPECT_EQ(f.Buttons().Cancel.Caption, u"Cancel");
+  EXPECT_FALSE(f.Buttons().Language.Visible);  // one table
+  ASSERT_EQ(w.LanguageMenu().size(), 1u);
+  EXPECT_TRUE(w.LanguageMenu()[0].Checked);
+}
+
+TEST(Wizard, UninstallerTitleUsesTheShortName) {
+  Wizard f;
+  f.ctx.SetupInfo.Mode = 1;
+  f.Up();
+  EXPECT_EQ(f.view.title, u"Demo Uninstallation");
+}
+
+TEST(Wizard, LanguageSwitchRecaptionsLabelsAndKeepsTypedText) {
+  Wizard f;
+  f.AddLanguage(test::kGermanTable);
+  TWizard& w = f.Up();
+  EXPECT_TRUE(f.Buttons().Language.Visible);
+  EXPECT_EQ(f.Buttons().Language.Caption, u"English");
+  w.NextButtonClick();
+  w.NextButtonClick();
+  ASSERT_EQ(f.Type(), ptInstallDir);
+  w.InstallDirEditTyped(platform::AnsiToWide(f.dir / "Typed"));
+  w.English1Click(1);
+  EXPECT_EQ(f.Buttons().Language.Caption, u"Deutsch");
+  EXPECT_EQ(f.Buttons().Back.Caption, u"< Zur\u00fcck");
+  EXPECT_EQ(f.Buttons().Next.Caption, u"Weiter >");
+  EXPECT_EQ(f.Buttons().Cancel.Caption, u"Abbrechen");
+  EXPECT_EQ(w.Pages().Area().FindByName("title")->Caption, u"Willkommen bei Demo Game");
+  EXPECT_EQ(w.Pages().Area().FindByName("side")->Caption, u"Abbrechen");
+  EXPECT_EQ(w.InstallDirEdit()->Caption, platform::AnsiToWide(f.dir / "Typed"));
+  EXPECT_FALSE(w.LanguageMenu()[0].Checked);
+  EXPECT_TRUE(f.view.menu[1].Checked);
+  w.English1Click(7);  // no such table
+  EXPECT_EQ(f.ctx.Languages.Current, 1);
+}
+
+TEST(Wizard, InstallDirFirstArrivalAndTyping) {
+  Wizard f;
+  TWizard& w = f.Up();
+  // Typing before the page was reached does not change the install directory.
+  w.NextButtonClick();
+  EXPECT_FALSE(w.InstallDirVisited());
+  w.NextButtonClick();
+  EXPECT_TRUE(w.InstallDirVisited());
+  EXPECT_EQ(f.ctx.SetupInfo.InstallDir, f.dir / "Demo");
+  EXPECT_TRUE(f.Buttons().Next.Enabled);
+  EXPECT_FALSE(f.ctx.SpaceAvailableText.empty());
+  EXPECT_EQ(f.view.tree_folders.back(), std::make_pair(f.dir.path() + "\\", true));
+
+  // An echo of the model's own text changes nothing; real typing is stored.
+  const std::size_t selections = f.view.tree_folders.size();
+  w.InstallDirEditTyped(w.InstallDirEdit()->Caption);
+  EXPECT_EQ(f.view.tree_folders.size(), selections);
+  test::WriteAll(f.dir / "marker", "");
+  w.InstallDirEditTyped(platform::AnsiToWide(f.dir / "Other"));
+  EXPECT_EQ(f.ctx.SetupInfo.InstallDir, f.dir / "Other");
+
+  // A drive that does not exist disables Next and leaves the directory and tree alone.
+  w.InstallDirEditTyped(u"Q:\\Games");
+  EXPECT_FALSE(f.Buttons().Next.Enabled);
+  EXPECT_FALSE(f.view.buttons.Next.Enabled);
+  EXPECT_EQ(f.ctx.SetupInfo.InstallDir, f.dir / "Other");
+  EXPECT_EQ(f.view.tree_folders.size(), selections + 1);
+  w.InstallDirEditTyped(platform::AnsiToWide(f.dir.path()));
+  EXPECT_TRUE(f.Buttons().Next.Enabled);
+
+  // Back and forth again: not a first arrival, the typed directory stays.
+  w.BackButtonClick();
+  w.NextButtonClick();
+  EXPECT_EQ(w.InstallDirEdit()->Caption, platform::AnsiToWide(f.dir.path()));
+}
+
+TEST(Wizard, FolderTreeChoiceFillsTheEdit) {
+  Wizard f;
+  TWizard& w = f.Up();
+  w.ShellTreeViewChange(f.dir / "Elsewhere");  // not on the page: ignored
+  EXPECT_EQ(w.InstallDirEdit()->Caption, platform::AnsiToWide(f.dir / "Demo"));
+  w.NextButtonClick();
+  w.NextButtonClick();
+  w.ShellTreeViewChange(f.dir / "Elsewhere");
+  EXPECT_EQ(w.InstallDirEdit()->Caption, platform::AnsiToWide(f.dir / "Elsewhere"));
+  EXPECT_EQ(f.ctx.SetupInfo.InstallDir, f.dir / "Elsewhere");
+}
+
+TEST(Wizard, NearestExistingFolder) {
+  auto exists = [](const std::string& p) { return p == "C:" || p == "C:\\Games" || p == "D:\\"; };
+  EXPECT_EQ(NearestExistingFolder("C:\\Games\\Demo\\Data\\", exists), "C:\\Games\\");
+  EXPECT_EQ(NearestExistingFolder("C:\\Games", exists), "C:\\Games\\");
+  EXPECT_EQ(NearestExistingFolder("C:\\None\\Deeper", exists), "C:\\");
+  EXPECT_EQ(NearestExistingFolder("Q:\\None", exists), std::nullopt);
+  EXPECT_EQ(NearestExistingFolder("relative", exists), std::nullopt);
+  EXPECT_EQ(NearestExistingFolder("", exists), std::nullopt);
+}
+
+TEST(Wizard, PatchPageChecksSpaceAndShowsIt) {
+  Wizard f;
+  TWizard& w = f.Up();
+  for (int i = 0; i < 3; ++i) w.NextButtonClick();
+  ASSERT_EQ(f.Type(), ptPatch);
+  EXPECT_TRUE(f.Buttons().Next.Enabled);
+  EXPECT_EQ(f.Buttons().Next.Caption, u"Install");
+  EXPECT_EQ(w.SpaceLabel()->Caption, u"Space available " + platform::AnsiToWide(f.ctx.SpaceAvailableText));
+
+  f.ctx.SpaceAvailable = 999;
+  w.BackButtonClick();
+  f.ctx.SpaceAvailableText = "999 Bytes";  // as a directory change on the previous page would leave it
+  f.ctx.SpaceAvailable = 999;
+  w.Pages().ShowPage(2);
+  w.NextButtonClick();
+  EXPECT_FALSE(f.Buttons().Next.Enabled);
+  EXPECT_FALSE(f.view.buttons.Next.Enabled);
+  EXPECT_EQ(w.SpaceLabel()->Caption, u"Space available 999 Bytes");
+}
+
+TEST(Wizard, RunHandsOverAndLandsOnTheFinishPage) {
+  Wizard f;
+  TWizard& w = f.Up();
+  bool ran = false;
+  w.RunScript = [&] {
+    ran = true;
+    EXPECT_TRUE(w.Working());
+    EXPECT_EQ(f.ctx.CurrentLine, -1);
+    EXPECT_FALSE(f.Buttons().Next.Enabled);
+    EXPECT_FALSE(f.Buttons().Cancel.Enabled);
+    EXPECT_FALSE(w.FormCloseQuery());  // refused without a question
+    EXPECT_TRUE(f.boxes.shown.empty());
+    EXPECT_EQ(w.StatusLabel()->Caption, u"Status: 0 of 0 files extracted");
+    // The worker's reports reach the model through the window's thread.
+    std::thread worker([&] {
+      SetStatusText(f.ctx, u"Extracting a.dat");
+      f.ctx.Gauge->SetPosition(40);
+    });
+    worker.join();
+  };
+  for (int i = 0; i < 4; ++i) w.NextButtonClick();
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(f.Type(), ptFinish);
+  EXPECT_FALSE(w.Working());
+  EXPECT_EQ(f.view.working, (std::vector<bool>{true, false}));
+  EXPECT_EQ(f.view.handed_over, 2);
+  EXPECT_EQ(w.StatusLabel()->Caption, u"Extracting a.dat");
+  EXPECT_EQ(w.Gauge()->Gauge.Progress(), 40);
+  ASSERT_EQ(f.ctx.UninstallList.Dirs.size(), 1u);
+  EXPECT_EQ(f.ctx.UninstallList.Dirs[0], f.dir / "Demo");  // kept without a trailing backslash
+
+  // The finish page closes without a question.
+  EXPECT_EQ(f.Buttons().Cancel.Caption, u"Finish");
+  EXPECT_FALSE(f.Buttons().Next.Visible);
+  EXPECT_EQ(f.view.close_requests, 0);
+  EXPECT_TRUE(w.FormCloseQuery());
+  EXPECT_TRUE(f.boxes.shown.empty());
+  EXPECT_FALSE(w.ShouldStartFinaliser());
+}
+
+TEST(Wizard, NextOnTheLastPageRepeatsItsAction) {
+  Wizard f;
+  f.entries["Pages.txt"] = "[Pages]\r\nwelcome.txt\r\nfinish.txt\r\n[PageTypes]\r\nWelcome\r\nFinish\r\n";
+  TWizard& w = f.Up();
+  w.NextButtonClick();
+  EXPECT_EQ(f.view.close_requests, 1);
+  w.NextButtonClick();
+  EXPECT_EQ(f.view.close_requests, 2);
+  EXPECT_EQ(w.Pages().Current(), 1);
+}
+
+TEST(Wizard, RunFailureClearsWorking) {
+  Wizard f;
+  TWizard& w = f.Up();
+  w.RunScript = [] { throw std::runtime_error("broken"); };
+  for (int i = 0; i < 3; ++i) w.NextButtonClick();
+  EXPECT_THROW(w.NextButtonClick(), std::runtime_error);
+  EXPECT_FALSE(w.Working());
+}
+
+TEST(Wizard, QuitQuestionAnsweredNoKeepsTheWindow) {
+  Wizard f;
+  TWizard& w = f.Up();
+  f.boxes.answer = kIdNo;
+  w.CancelButtonClick();
+  EXPECT_EQ(f.view.close_requests, 1);
+  EXPECT_FALSE(w.FormCloseQuery());
+  ASSERT_EQ(f.boxes.shown.size(), 1u);
+  EXPECT_EQ(std::get<0>(f.boxes.shown[0]), u"Are you sure you want to quit the installation?");
+  EXPECT_EQ(std::get<1>(f.boxes.shown[0]), u"Quit");
+  EXPECT_EQ(std::get<2>(f.boxes.shown[0]) & 0xF, kMbYesNo);
+  f.boxes.answer = kIdYes;
+  EXPECT_TRUE(w.FormCloseQuery());
+}
+
+TEST(Wizard, NoPagesAtAll) {
+  Wizard f;
+  f.entries.clear();
+  TWizard& w = f.Up();
+  EXPECT_EQ(w.Pages().PageCount(), 0);
+  EXPECT_EQ(w.InstallDirEdit(), nullptr);
+  EXPECT_EQ(f.ctx.StatusLabel, nullptr);
+  f.boxes.shown.clear();
+  w.NextButtonClick();
+  w.BackButtonClick();
+  EXPECT_EQ(f.view.close_requests, 0);
+  f.boxes.answer = kIdNo;
+  EXPECT_TRUE(w.FormCloseQuery());
+  EXPECT_TRUE(f.boxes.shown.empty());
+}
+
+TEST(Wizard, UninstallPageRunsTheRemovalAndMovesOn) {
+  Wizard f("Welcome\r\nPatch\r\nUninstall\r\nFinish\r\n");
+  f.entries["Pages.txt"] =
+      "[Pages]\r\nwelcome.txt\r\npatch.txt\r\nwork.txt\r\nfinish.txt\r\n[PageTypes]\r\nWelcome\r\nPatch\r\nUninstall\r\nFinish\r\n";
+  f.ctx.SetupInfo.Mode = 1;
+  f.ctx.UninstallList.Files = {"a", "b", "c"};
+  f.ctx.UninstallList.Dirs = {"d"};
+  TWizard& w = f.Up();
+  int calls = 0;
+  w.RunUninstall = [&] {
+    ++calls;
+    EXPECT_TRUE(w.Working());
+    EXPECT_EQ(w.Gauge()->Gauge.Max(), 4);
+    EXPECT_EQ(w.StatusLabel()->Caption, u"Status: 0 of 4 items remaining");
+  };
+  w.NextButtonClick();
+  EXPECT_EQ(f.Buttons().Next.Caption, u"Install");  // text 15 of the table in use
+  w.NextButtonClick();
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(f.Type(), ptFinish);
+  EXPECT_FALSE(w.Working());
+  EXPECT_TRUE(w.ShouldStartFinaliser());
+}
+
+}  // namespace
+}  // namespace zq
