@@ -11,7 +11,7 @@ namespace {
 
 bool IsNT(const TOSFacts& f) { return f.Version.PlatformId == platform::kPlatformNT; }
 
-bool Upper(const std::string& text, const char* expected) { return platform::AnsiUpperCase(text) == expected; }
+bool EqualsUpperCase(const std::string& text, const char* expected) { return platform::AnsiUpperCase(text) == expected; }
 
 bool StartsWithUpper(const std::string& text, char letter) {
   return !text.empty() && platform::AnsiUpperCase(text.substr(0, 1))[0] == letter;
@@ -60,7 +60,7 @@ TOSFacts OSFactsFor(const platform::OSVersionData& version) {
   facts.Version = version;
   if (!IsNT(facts)) return facts;
   const bool need_product_options = !facts.Version.ExtendedInfo;
-  const bool need_hotfix = OSProduct(facts) == kOSWinNT4 && Upper(facts.Version.ServicePackText, "SERVICE PACK 6");
+  const bool need_hotfix = OSProduct(facts) == kOSWinNT4 && EqualsUpperCase(facts.Version.ServicePackText, "SERVICE PACK 6");
   if (!need_product_options && !need_hotfix) return facts;
   platform::Registry registry;
   registry.SetRoot(platform::kHkeyLocalMachine);
@@ -106,9 +106,9 @@ int OSProductType(const TOSFacts& facts) {
     }
   }
   if (!facts.ProductOptionsType) return kPTUnknown;
-  if (Upper(*facts.ProductOptionsType, "WINNT")) return kPTWorkstation;
-  if (Upper(*facts.ProductOptionsType, "LANMANNT")) return kPTServer;
-  if (Upper(*facts.ProductOptionsType, "SERVERNT")) return kPTAdvancedServer;
+  if (EqualsUpperCase(*facts.ProductOptionsType, "WINNT")) return kPTWorkstation;
+  if (EqualsUpperCase(*facts.ProductOptionsType, "LANMANNT")) return kPTServer;
+  if (EqualsUpperCase(*facts.ProductOptionsType, "SERVERNT")) return kPTAdvancedServer;
   return kPTUnknown;
 }
 
@@ -149,7 +149,7 @@ std::string OSServicePack(const TOSFacts& facts) {
     return {};
   }
   if (IsNT(facts)) {
-    if (product == kOSWinNT4 && Upper(v.ServicePackText, "SERVICE PACK 6") && facts.HasHotfixQ246009)
+    if (product == kOSWinNT4 && EqualsUpperCase(v.ServicePackText, "SERVICE PACK 6") && facts.HasHotfixQ246009)
       return "Service Pack 6a";
     return v.ServicePackText;
   }

@@ -37,8 +37,8 @@ enum TPageType : std::uint8_t {
   ptWelcome = 0,
   ptChangeLog = 1,
   ptInstallDir = 2,
-  ptPatch = 3,
-  ptPatching = 4,
+  ptPatch = 3,     // the confirmation page: the last page before the run
+  ptPatching = 4,  // the progress page, shown while the script runs
   ptFinish = 5,
   ptMainLayout = 6,
   ptUninstall = 7,
@@ -54,6 +54,7 @@ std::optional<std::int32_t> ParsePageInt(std::string_view text);
 // "true" in any case; everything else is false.
 bool ParsePageBool(std::string_view text);
 
+// One page of the wizard: reads its layout file and owns the controls it creates.
 class TControlParser {
  public:
   TControlParser(TPageArea& parent, const TPageEnvironment& env, int page_index);
