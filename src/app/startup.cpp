@@ -1,8 +1,10 @@
 #include "app/startup.h"
 
 #include <exception>
+#include <string_view>
 
 #include "engine/front_end.h"
+#include "container/entry_names.h"
 #include "container/pak.h"
 #include "container/verify_all.h"
 #include "base/path_text.h"
@@ -17,6 +19,7 @@
 #include "platform/text.h"
 #include "engine/commands/commands.h"
 #include "script/group_flags.h"
+#include "ui/language_error.h"
 
 namespace zq {
 
@@ -54,8 +57,13 @@ void LoadLanguages(SetupContext& ctx, std::uint16_t lang_id) {
   TPak& pak = *ctx.Pak;
   for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
     const TPakEntry& e = pak.Entries[i];
-    if (e.Group != 0 || platform::AnsiUpperCase(e.Name.substr(0, 9)) != "LANGUAGE-") continue;
-    if (auto data = pak.Extract(i)) ctx.Languages.AddLanguage(data->data(), data->size());
+    const std::string head = e.Name.substr(0, std::string_view(kLanguagePrefix).size());
+    if (e.Group != 0 || platform::AnsiUpperCase(head) != kLanguagePrefix) continue;
+    auto data = pak.Extract(i);
+    // A table that does not load is an internal error: the error report names the problem.
+    if (std::string problem; data && !ctx.Languages.AddLanguage(data->data(), data->size(), &problem)) {
+      throw LanguageError(problem);
+    }
   }
   int current = ctx.Languages.FindLanguage(lang_id);
   ctx.Languages.Current = current < 0 ? 0 : current;
@@ -113,8 +121,8 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
   ctx.CDDrive = FindCDDrive();
 
   std::uint32_t size = 0;
-  auto info = ctx.Pak->ExtractByName("SetupInfo", 0, size);
-  if (!info || !ctx.SetupInfo.LoadFromBuffer(info->data(), static_cast<std::uint32_t>(info->size()))) {
+  auto info = ctx.Pak->ExtractByName(kSetupInfoEntry, 0, size);
+  if (!info || !ctx.SetupInfo.LoadFromBuffer(info->data(), info->size())) {
     throw Refusal(u"Error: Setup Information Missing. Setup is corrupt", u"Verification Error");
   }
   ctx.SpaceRequired = 0;
@@ -125,7 +133,7 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
       throw Refusal(u"Error: install log is missing", u"Setup Error");
     }
   } else if (ctx.SetupInfo.Mode == 0) {
-    auto lines = ctx.Pak->ExtractByName("CompiledLines", 0, size);
+    auto lines = ctx.Pak->ExtractByName(kCompiledLinesEntry, 0, size);
     if (!lines) throw Refusal(u"Error: Compiled Lines Missing. Setup is corrupt", u"Verification Error");
     std::string problem;
     if (!ctx.CompLines.LoadFromBuffer(lines->data(), lines->size(), &problem)) {

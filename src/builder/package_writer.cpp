@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <cstring>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -24,7 +23,7 @@ constexpr std::uint64_t kAheadBudget = 256ull << 20;
 struct Slot {
   bool ready = false;
   bool large = false;  // copied from its source in chunks by the writer
-  PackedBlock packed;
+  TPackedBlock packed;
   std::string error;
 };
 
@@ -132,43 +131,9 @@ class Pipeline {
   bool stop_ = false;
 };
 
-// Copies a large source behind the package as the container's file loader stores it: raw,
-// without a CRC. Returns "" or the problem.
-std::string CopyLarge(TPak& pak, std::size_t index, const std::string& source) {
-  platform::File in;
-  if (!in.Open(source, platform::OpenMode::ReadShared)) return "cannot read " + source;
-  TPakEntry& e = pak.Entries[index];
-  if (!pak.Handle.SeekToEnd()) return "cannot write the package";
-  auto pos = pak.Handle.Position();
-  if (!pos) return "cannot write the package";
-  std::vector<std::uint8_t> chunk(CopyChunkSize);
-  std::uint64_t total = 0;
-  for (;;) {
-    std::size_t got = in.Read(chunk.data(), chunk.size());
-    if (got == 0) break;
-    if (pak.Handle.Write(chunk.data(), got) != got) return "cannot write the package";
-    total += got;
-  }
-  if (total > 0xFFFFFFFFull || *pos + total > 0xFFFFFFFFull) return "the package would be 4 GiB or larger";
-  e.Offset = static_cast<std::uint32_t>(*pos);
-  e.CompSize = 0;
-  e.OrigSize = static_cast<std::uint32_t>(total);
-  e.CRC = 0;
-  return {};
-}
-
-bool CarriesPackage(const std::string& path) {
-  platform::File f;
-  if (!f.Open(path, platform::OpenMode::ReadShared)) return false;
-  auto size = f.Size();
-  if (!size || *size < kPakHeaderSize) return false;
-  char magic[4];
-  return f.Seek(*size - kPakHeaderSize) && f.Read(magic, 4) == 4 && std::memcmp(magic, "ZQPF", 4) == 0;
-}
-
 std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& entries, const WriteOptions& options) {
   TPak pak(temp, TPak::OpenFlags::Append);
-  if (!pak.Handle.IsOpen()) return "cannot open " + temp + " for writing";
+  if (!pak.IsOpen()) return "cannot open " + temp + " for writing";
   unsigned threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
   Pipeline pipeline(entries, threads);
   const std::uint64_t total = pipeline.TotalSize();
@@ -179,22 +144,18 @@ std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& 
     if (!slot.error.empty()) return slot.error;
     std::size_t index = pak.AddEntry(e.name, e.source, e.group);
     if (slot.large) {
-      if (auto problem = CopyLarge(pak, index, e.source); !problem.empty()) return problem;
+      if (std::string problem; !pak.StoreLargeFile(index, &problem)) return problem;
     } else {
-      auto end = pak.Handle.SeekToEnd() ? pak.Handle.Position() : std::nullopt;
+      auto end = pak.WriteOffset();
       if (!end) return "cannot write the package";
-      if (*end + slot.packed.block.size() > 0xFFFFFFFFull) return "the package would be 4 GiB or larger";
-      TPakEntry& entry = pak.Entries[index];
-      entry.CompSize = slot.packed.comp_size;
-      entry.OrigSize = slot.packed.orig_size;
-      entry.CRC = slot.packed.crc;
-      if (!pak.StorePacked(index, slot.packed.block)) return "cannot write the package (disk full?)";
+      if (*end + slot.packed.Block.size() > 0xFFFFFFFFull) return "the package would be 4 GiB or larger";
+      if (!pak.StorePacked(index, slot.packed)) return "cannot write the package (disk full?)";
     }
     pipeline.Done(i);
     done += pipeline.SizeOf(i);
     if (options.progress) options.progress(done, total);
   }
-  auto end = pak.Handle.SeekToEnd() ? pak.Handle.Position() : std::nullopt;
+  auto end = pak.WriteOffset();
   if (!end || *end > 0xFFFFFFFFull) return "the package would be 4 GiB or larger";
   if (!pak.WriteDirectory()) return "cannot write the package directory";
   pak.Close();
@@ -203,25 +164,10 @@ std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& 
 
 }  // namespace
 
-PackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size) {
-  PackedBlock out;
-  out.orig_size = size;
-  if (size < LargeEntryLimit) {
-    out.block = Compress(data, size);
-    out.comp_size = static_cast<std::uint32_t>(out.block.size());
-  }
-  if (size < out.comp_size || size >= LargeEntryLimit) {
-    out.comp_size = 0;
-    out.block.assign(data, data + size);
-  }
-  CalcCRC32(out.block.data(), static_cast<std::uint32_t>(out.block.size()), out.crc);
-  return out;
-}
-
 std::string WriteSetup(const std::string& output, const std::string& stub, const std::vector<PlannedEntry>& entries,
                        const WriteOptions& options) {
   if (!platform::FileExists(stub)) return "engine program \"" + stub + "\" not found";
-  if (CarriesPackage(stub)) {
+  if (TPak(stub, TPak::OpenFlags::Read).EndsWithPackageHeader()) {
     return "\"" + stub + "\" already carries a package; name the bare engine program";
   }
   const std::string temp = output + ".zqbuild-part";

@@ -1,6 +1,6 @@
 // Writes a setup: the engine program, then the package of planned entries. Entries are
-// packed on all cores and stored in plan order; the result is byte for byte what the
-// container's own serial writer (StoreFile / StoreBuffer) makes.
+// packed on all cores (the container's PackBlock) and stored in plan order; the result is
+// byte for byte what the container's own serial writer (StoreFile / StoreBuffer) makes.
 #pragma once
 
 #include <cstdint>
@@ -9,19 +9,8 @@
 #include <vector>
 
 #include "builder/build_plan.h"
-#include "codec/zlib_codec.h"
 
 namespace zq::builder {
-
-// One entry's block as PackBuffer makes it: compressed at level 9 unless that is larger
-// than the data or the data is 70 MiB or more; the CRC-32 is of the stored block.
-struct PackedBlock {
-  Bytes block;
-  std::uint32_t comp_size = 0;  // 0: stored raw
-  std::uint32_t orig_size = 0;
-  std::uint32_t crc = 0;
-};
-PackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size);
 
 struct WriteOptions {
   unsigned threads = 0;  // 0: one per core

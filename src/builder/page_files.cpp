@@ -1,53 +1,22 @@
 #include "builder/page_files.h"
 
+#include <string_view>
+
+#include "base/path_text.h"
 #include "builder/build_paths.h"
 #include "builder/source_files.h"
+#include "container/entry_names.h"
 #include "container/pak_string.h"
 #include "platform/text.h"
+#include "ui/layout_blocks.h"
+#include "ui/page_list.h"
 
 namespace zq::builder {
 
 namespace {
 
-struct TextLine {
-  std::uint32_t number;  // 1-based, counted in CR-ended lines of the CR LF form
-  std::string text;
-};
-
-// The engine's line rules: the text ends at a NUL, lines end at CR, each line is trimmed of
-// characters at or below a blank, and empty lines are skipped.
-std::vector<TextLine> EngineLines(const std::vector<std::uint8_t>& bytes) {
-  std::vector<TextLine> lines;
-  std::string current;
-  std::uint32_t number = 1;
-  auto flush = [&] {
-    std::size_t b = 0, e = current.size();
-    while (b < e && static_cast<unsigned char>(current[b]) <= 0x20) ++b;
-    while (e > b && static_cast<unsigned char>(current[e - 1]) <= 0x20) --e;
-    if (e > b) lines.push_back({number, current.substr(b, e - b)});
-    current.clear();
-  };
-  for (std::uint8_t c : bytes) {
-    if (c == 0) break;
-    if (c == '\r') {
-      flush();
-      ++number;
-    } else {
-      current += static_cast<char>(c);
-    }
-  }
-  flush();
-  return lines;
-}
-
-bool IsKnownPageType(const std::string& word) {
-  static const char* kTypes[] = {"welcome", "changelog", "installdir", "patch",
-                                 "patching", "finish", "mainlayout", "uninstall"};
-  const std::string lower = platform::AnsiLowerCase(word);
-  for (const char* t : kTypes) {
-    if (lower == t) return true;
-  }
-  return false;
+std::string_view AsText(const std::vector<std::uint8_t>& bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
 class Collector {
@@ -82,34 +51,23 @@ class Collector {
     return entries.back().data;
   }
 
+  // Packs a layout and the pictures and rich-text files it names, read as the page reads it.
   void Layout(const std::string& name, const std::string& list_file, std::uint32_t line) {
     auto bytes = Add(name, true, list_file, line, "layout");
     if (!bytes) return;
     const std::string file = Join(base_, name);
-    std::string type;
-    int block_line = 0;
-    for (const auto& l : EngineLines(*bytes)) {
-      if (l.text[0] == '[') {
-        block_line = 1;
-        type.clear();
-        continue;
+    ForEachLayoutBlock(AsText(*bytes), [&](const TLayoutBlock& block) {
+      for (const TLayoutProperty& p : block.Properties) {
+        if (AsciiLowerCase(p.Key) != "file") continue;
+        const auto number = static_cast<std::uint32_t>(p.Number);
+        if (block.Type == TControlType::Image) {
+          Add(p.Value, false, file, number, "picture");
+        } else if (block.Type == TControlType::RichEdit && p.Value.find("<%") == std::string::npos) {
+          // A placeholder (the change log) names an entry packed by its own command.
+          Add(p.Value, false, file, number, "rich-text file");
+        }
       }
-      ++block_line;
-      auto eq = l.text.find('=');
-      if (eq == std::string::npos) continue;
-      if (block_line == 2) {
-        type = platform::AnsiLowerCase(l.text.substr(eq + 1));
-        continue;
-      }
-      if (platform::AnsiLowerCase(l.text.substr(0, eq)) != "file") continue;
-      const std::string value = l.text.substr(eq + 1);
-      if (type == "timage") {
-        Add(value, false, file, l.number, "picture");
-      } else if (type == "trichedit" && value.find("<%") == std::string::npos) {
-        // A placeholder (the change log) names an entry packed by its own command.
-        Add(value, false, file, l.number, "rich-text file");
-      }
-    }
+    });
   }
 
  private:
@@ -133,37 +91,33 @@ std::vector<std::uint8_t> WithCrLf(const std::vector<std::uint8_t>& text) {
 std::vector<PlannedEntry> CollectPageFiles(const std::string& folder, const std::string& entry_prefix,
                                            const std::string& script, std::uint32_t line, Diagnostics& diags) {
   std::string base = folder;
-  if (auto layout = FindDirNoCase(folder, "layout"); layout && FindFileNoCase(*layout, "Pages.txt")) {
+  if (auto layout = FindDirNoCase(folder, "layout"); layout && FindFileNoCase(*layout, kPageListEntry)) {
     base = *layout;
   }
-  auto list_path = FindFileNoCase(base, "Pages.txt");
+  auto list_path = FindFileNoCase(base, kPageListEntry);
   if (!list_path) {
-    diags.Error(script, line, "no Pages.txt in " + Join(folder, "layout") + " or " + folder);
+    diags.Error(script, line, std::string("no ") + kPageListEntry + " in " + Join(folder, "layout") + " or " + folder);
     return {};
   }
   Collector collector(base, folder, entry_prefix, diags);
-  auto list = collector.Add("Pages.txt", true, script, line, "page list");
+  auto list = collector.Add(kPageListEntry, true, script, line, "page list");
   if (!list) return {};
 
-  std::string section;
-  std::size_t pages = 0, types = 0;
-  for (const auto& l : EngineLines(*list)) {
-    if (l.text[0] == '[') {
-      section = platform::AnsiLowerCase(l.text.size() >= 2 ? l.text.substr(1, l.text.size() - 2) : "");
-      continue;
-    }
-    if (section == "pages") {
+  std::size_t pages = 0;
+  ForEachPageListLine(AsText(*list), [&](const TPageListLine& l) {
+    const auto number = static_cast<std::uint32_t>(l.Number);
+    if (l.Section == "pages") {
       ++pages;
-      collector.Layout(l.text, *list_path, l.number);
-    } else if (section == "pagetypes") {
-      ++types;
-      if (types > pages) {
-        diags.Warning(*list_path, l.number, "page type \"" + l.text + "\" has no page (list [Pages] first)");
-      } else if (!IsKnownPageType(l.text)) {
-        diags.Warning(*list_path, l.number, "unknown page type \"" + l.text + "\"; the page becomes a welcome page");
+      collector.Layout(l.Text, *list_path, number);
+    } else if (l.Section == "pagetypes") {
+      // The wizard gives a type only to a page listed before it.
+      if (l.Index > pages) {
+        diags.Warning(*list_path, number, "page type \"" + l.Text + "\" has no page (list [Pages] first)");
+      } else if (!PageTypeFromWord(l.Text)) {
+        diags.Warning(*list_path, number, "unknown page type \"" + l.Text + "\"; the page becomes a welcome page");
       }
     }
-  }
+  });
   if (pages == 0) diags.Warning(*list_path, 0, "the page list names no pages");
   return std::move(collector.entries);
 }

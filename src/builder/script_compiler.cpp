@@ -8,6 +8,7 @@
 #include "builder/script_syntax.h"
 #include "builder/source_files.h"
 #include "container/entry_name.h"
+#include "container/entry_names.h"
 #include "container/pak_string.h"
 #include "base/registry_roots.h"
 #include "base/scrambler.h"
@@ -360,7 +361,7 @@ void Compiler::Languages() {
       diags().Error(script_, p.source_line, "language table name \"" + name + "\" must be a plain name");
       continue;
     }
-    const std::string entry_name = (uninstall ? "UNINSTALL_LANGUAGE-" : "LANGUAGE-") + name;
+    const std::string entry_name = (uninstall ? kUninstallPrefix : "") + std::string(kLanguagePrefix) + name;
     bool duplicate = false;
     for (const auto& e : setup_files_) duplicate |= Lower(e.name) == Lower(entry_name);
     if (duplicate) {
@@ -386,11 +387,8 @@ void Compiler::Languages() {
       diags().Error(script_, p.source_line, *path + ": a language table must be UTF-16LE with a byte-order mark");
       continue;
     }
-    try {
-      TLanguage table;
-      table.LoadFromBuffer(bytes->data(), bytes->size());
-    } catch (const std::exception& e) {
-      diags().Error(script_, p.source_line, *path + ": " + e.what());
+    if (std::string problem; !TLanguage().LoadFromBuffer(bytes->data(), bytes->size(), &problem)) {
+      diags().Error(script_, p.source_line, *path + ": " + problem);
       continue;
     }
     AddSetupFile({entry_name, 0, *path, {}}, p.source_line);
@@ -424,7 +422,7 @@ void Compiler::SetupFiles() {
     pages("install", "", 0);  // a script without pages gets the stock wizard
   }
   std::optional<std::string> uninstall_folder;
-  if (info.HasUninstaller) uninstall_folder = pages(info.UninstallPages, "UNINSTALL_", uninstall_pages_line_);
+  if (info.HasUninstaller) uninstall_folder = pages(info.UninstallPages, kUninstallPrefix, uninstall_pages_line_);
 
   if (!info.Changelog.empty()) {
     if (auto path = FindFileNoCase(dir_, info.Changelog)) {
@@ -455,8 +453,9 @@ void Compiler::SetupFiles() {
       AddSetupFile({entry, 0, fallback, {}}, 0);
     }
   };
-  extra(options_.finaliser, "finalise.exe", "UNINSTALL_FINALISE.EXE", "finaliser", options_.default_finaliser);
-  extra(options_.uninstall_icon, "icon.ico", "UNINSTALL_ICON.ICO", "uninstaller icon", "");
+  extra(options_.finaliser, "finalise.exe", (kUninstallPrefix + std::string(kFinaliserEntry)).c_str(), "finaliser",
+        options_.default_finaliser);
+  extra(options_.uninstall_icon, "icon.ico", kUninstallIconEntry, "uninstaller icon", "");
 }
 
 void Compiler::Assemble() {
@@ -482,9 +481,9 @@ void Compiler::Assemble() {
   }
   auto& entries = result_.entries;
   auto info = result_.info.Serialize();
-  entries.push_back({"SetupInfo", 0, {}, {info.begin(), info.end()}});
+  entries.push_back({kSetupInfoEntry, 0, {}, {info.begin(), info.end()}});
   auto compiled = result_.lines.Serialize();
-  entries.push_back({"CompiledLines", 0, {}, {compiled.begin(), compiled.end()}});
+  entries.push_back({kCompiledLinesEntry, 0, {}, {compiled.begin(), compiled.end()}});
   for (auto& e : setup_files_) entries.push_back(std::move(e));
   for (auto& g : groups_) {
     for (auto& e : g) entries.push_back(std::move(e));
@@ -514,7 +513,7 @@ void SetSetupExeName(CompileResult& result, const std::string& name) {
   result.info.SetupExeName = name;
   auto info = result.info.Serialize();
   for (auto& e : result.entries) {
-    if (e.name == "SetupInfo" && e.group == 0) e.data.assign(info.begin(), info.end());
+    if (e.name == kSetupInfoEntry && e.group == 0) e.data.assign(info.begin(), info.end());
   }
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <stdexcept>
 
 #include "container/entry_name.h"
 #include "container/pak_string.h"
@@ -23,6 +22,21 @@ constexpr std::uint32_t kRecordFixedBytes = 20;
 
 }  // namespace
 
+TPackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size) {
+  TPackedBlock out;
+  out.OrigSize = size;
+  if (size < LargeEntryLimit) {
+    out.Block = Compress(data, size);
+    out.CompSize = static_cast<std::uint32_t>(out.Block.size());
+  }
+  if (size < out.CompSize || size >= LargeEntryLimit) {
+    out.CompSize = 0;
+    out.Block.assign(data, data + size);
+  }
+  CalcCRC32(out.Block.data(), static_cast<std::uint32_t>(out.Block.size()), out.CRC);
+  return out;
+}
+
 TPak::TPak(const std::string& file_name, OpenFlags flags) : FilePath_(file_name) {
   switch (flags) {
     case OpenFlags::Read:
@@ -39,9 +53,9 @@ TPak::TPak(const std::string& file_name, OpenFlags flags) : FilePath_(file_name)
   }
 }
 
-bool TPak::HasValidHeader() const {
-  return std::memcmp(Header.ID.data(), kMagic, 4) == 0 && DirectoryProblem_.empty();
-}
+bool TPak::HasValidHeader() const { return EndsWithPackageHeader() && DirectoryProblem_.empty(); }
+
+bool TPak::EndsWithPackageHeader() const { return std::memcmp(Header.ID.data(), kMagic, 4) == 0; }
 
 void TPak::ReadDirectory() {
   Entries.clear();
@@ -115,25 +129,17 @@ std::optional<Bytes> TPak::PackBuffer(std::size_t index, const std::uint8_t* dat
   TPakEntry& e = Entries[index];
   e.OrigSize = size;
   if (data == nullptr && size > 0) return std::nullopt;
-  Bytes block;
-  e.CompSize = 0;
-  if (size < LargeEntryLimit) {
-    block = Compress(data, size);
-    e.CompSize = static_cast<std::uint32_t>(block.size());
-  }
-  if (size < e.CompSize || size >= LargeEntryLimit) {
-    e.CompSize = 0;
-    block.assign(data, data + size);
-  }
-  CalcCRC32(block.data(), static_cast<std::uint32_t>(block.size()), e.CRC);
-  return block;
+  TPackedBlock packed = PackBlock(data, size);
+  e.CompSize = packed.CompSize;
+  e.CRC = packed.CRC;
+  return std::move(packed.Block);
 }
 
 std::optional<Bytes> TPak::LoadSource(std::size_t index) {
   if (index >= Entries.size()) return std::nullopt;
   TPakEntry& e = Entries[index];
   auto raw = ReadWholeFile(e.FileName);
-  if (!raw) throw std::runtime_error("cannot read the source file " + e.FileName);
+  if (!raw) return std::nullopt;
   e.OrigSize = static_cast<std::uint32_t>(raw->size());
   if (e.OrigSize >= LargeEntryLimit) {
     e.CompSize = 0;
@@ -162,8 +168,45 @@ bool TPak::StoreFile(std::size_t index) {
   return block && WriteBlock(index, *block);
 }
 
-bool TPak::StorePacked(std::size_t index, const Bytes& block) {
-  return index < Entries.size() && WriteBlock(index, block);
+bool TPak::StorePacked(std::size_t index, const TPackedBlock& packed) {
+  if (index >= Entries.size()) return false;
+  TPakEntry& e = Entries[index];
+  e.CompSize = packed.CompSize;
+  e.OrigSize = packed.OrigSize;
+  e.CRC = packed.CRC;
+  return WriteBlock(index, packed.Block);
+}
+
+bool TPak::StoreLargeFile(std::size_t index, std::string* problem) {
+  auto fail = [&](std::string why) {
+    if (problem != nullptr) *problem = std::move(why);
+    return false;
+  };
+  if (index >= Entries.size()) return fail("no entry " + std::to_string(index));
+  TPakEntry& e = Entries[index];
+  platform::File in;
+  if (!in.Open(e.FileName, platform::OpenMode::ReadShared)) return fail("cannot read " + e.FileName);
+  const auto pos = WriteOffset();
+  if (!pos) return fail("cannot write the package");
+  Bytes chunk(CopyChunkSize);
+  std::uint64_t total = 0;
+  for (;;) {
+    const std::size_t got = in.Read(chunk.data(), chunk.size());
+    if (got == 0) break;
+    if (Handle.Write(chunk.data(), got) != got) return fail("cannot write the package");
+    total += got;
+  }
+  if (total > 0xFFFFFFFFull || *pos + total > 0xFFFFFFFFull) return fail("the package would be 4 GiB or larger");
+  e.Offset = static_cast<std::uint32_t>(*pos - static_cast<std::uint64_t>(TrailerSize));
+  e.CompSize = 0;
+  e.OrigSize = static_cast<std::uint32_t>(total);
+  e.CRC = 0;
+  return true;
+}
+
+std::optional<std::uint64_t> TPak::WriteOffset() {
+  if (!Handle.SeekToEnd()) return std::nullopt;
+  return Handle.Position();
 }
 
 bool TPak::WriteDirectory() {

@@ -41,6 +41,16 @@ inline constexpr std::uint32_t LargeEntryLimit = 0x4600000;  // 70 MiB
 inline constexpr std::uint32_t CopyChunkSize = 0x1900000;    // 25 MiB
 inline constexpr std::uint32_t kPakHeaderSize = 16;
 
+// One entry's stored block: compressed at level 9 unless that is larger than the data or the
+// data is 70 MiB or more; the CRC-32 is of the stored block.
+struct TPackedBlock {
+  Bytes Block;
+  std::uint32_t CompSize = 0;  // 0: stored raw
+  std::uint32_t OrigSize = 0;
+  std::uint32_t CRC = 0;
+};
+TPackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size);
+
 class TPak {
  public:
   enum class OpenFlags { Read, Create, Append };
@@ -51,18 +61,29 @@ class TPak {
   TPak(const TPak&) = delete;
   TPak& operator=(const TPak&) = delete;
 
+  bool IsOpen() const { return Handle.IsOpen(); }
   bool HasValidHeader() const;
+  // The file ends with a package header, its directory sound or not: a program that
+  // already carries a package.
+  bool EndsWithPackageHeader() const;
   // Why the directory was refused (damaged or absurd), empty when it was read or is simply absent.
   const std::string& DirectoryProblem() const { return DirectoryProblem_; }
 
   // Writing.
   std::size_t AddEntry(const std::string& name, const std::string& source_file, std::uint16_t group);
   std::optional<Bytes> PackBuffer(std::size_t index, const std::uint8_t* data, std::uint32_t size);
+  // Nothing when the entry's source file cannot be read; StoreFile is false then.
   std::optional<Bytes> LoadSource(std::size_t index);
   bool StoreBuffer(std::size_t index, const std::uint8_t* data, std::uint32_t size);
   bool StoreFile(std::size_t index);
   // Stores a block that is already packed (compressed in parallel by a writer of many entries).
-  bool StorePacked(std::size_t index, const Bytes& block);
+  bool StorePacked(std::size_t index, const TPackedBlock& packed);
+  // Copies the entry's source file raw behind the package in chunks, as LoadSource stores a
+  // large entry (no CRC). False with `problem` when it cannot be read or written, or when the
+  // package would reach 4 GiB.
+  bool StoreLargeFile(std::size_t index, std::string* problem = nullptr);
+  // Where the next block goes: the file's end; nothing when that cannot be told.
+  std::optional<std::uint64_t> WriteOffset();
   bool WriteDirectory();
   void Close();
 

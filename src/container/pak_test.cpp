@@ -122,6 +122,7 @@ TEST_F(PakTest, FileWithoutHeaderHasAnEmptyDirectory) {
   test::WriteAll(path, test::FakeProgram(5000));
   TPak pak(path, TPak::OpenFlags::Read);
   EXPECT_FALSE(pak.HasValidHeader());
+  EXPECT_FALSE(pak.EndsWithPackageHeader());
   EXPECT_TRUE(pak.Entries.empty());
   EXPECT_TRUE(pak.DirectoryProblem().empty());
   std::uint32_t size = 7;
@@ -155,6 +156,7 @@ TEST_F(PakTest, DamagedDirectoriesAreRefusedWithAReason) {
   Patch(path, dir_offset, std::string("\xF0\x00", 2));
   TPak damaged(path, TPak::OpenFlags::Read);
   EXPECT_FALSE(damaged.HasValidHeader());
+  EXPECT_TRUE(damaged.EndsWithPackageHeader());  // still a program that carries a package
   EXPECT_TRUE(damaged.Entries.empty());
 
   test::WriteAll(path, good);
@@ -216,7 +218,7 @@ TEST_F(PakTest, StoreFileReadsTheSourceAndAppendKeepsTheProgramPart) {
     EXPECT_EQ(writer.Header.DataStart, 777u);
     writer.StoreFile(writer.AddEntry("source.txt", src, 0));
     std::size_t missing = writer.AddEntry("gone", dir_ / "no-such-file", 0);
-    EXPECT_THROW(writer.StoreFile(missing), std::runtime_error);
+    EXPECT_FALSE(writer.StoreFile(missing));
     writer.Entries.pop_back();
     ASSERT_TRUE(writer.WriteDirectory());
   }
@@ -225,6 +227,31 @@ TEST_F(PakTest, StoreFileReadsTheSourceAndAppendKeepsTheProgramPart) {
   ASSERT_TRUE(pak.HasValidHeader());
   EXPECT_EQ(pak.Entries[0].Offset, 777u);
   EXPECT_EQ(AsString(pak.Extract(0)), std::string(4000, 'z'));
+}
+
+TEST_F(PakTest, StoreLargeFileCopiesTheSourceRawWithoutACrc) {
+  const std::string content = test::Incompressible(3 * 1024 + 5, 9);
+  test::WriteAll(dir_ / "big.bin", content);
+  std::string path = dir_ / "setup.exe";
+  test::WriteAll(path, test::FakeProgram(500));
+  {
+    TPak writer(path, TPak::OpenFlags::Append);
+    writer.StoreBuffer(writer.AddEntry("small", "", 0), reinterpret_cast<const std::uint8_t*>("abc"), 3);
+    ASSERT_TRUE(writer.StoreLargeFile(writer.AddEntry("big.bin", dir_ / "big.bin", 1)));
+    std::string problem;
+    EXPECT_FALSE(writer.StoreLargeFile(writer.AddEntry("gone", dir_ / "no-such-file", 1), &problem));
+    EXPECT_EQ(problem, "cannot read " + (dir_ / "no-such-file"));
+    writer.Entries.pop_back();
+    ASSERT_TRUE(writer.WriteDirectory());
+  }
+  TPak pak(path, TPak::OpenFlags::Read);
+  ASSERT_TRUE(pak.HasValidHeader());
+  const TPakEntry& big = pak.Entries.at(1);
+  EXPECT_EQ(big.Offset, pak.Entries[0].Offset + pak.Entries[0].StoredSize());
+  EXPECT_EQ(big.CompSize, 0u);
+  EXPECT_EQ(big.CRC, 0u);
+  EXPECT_EQ(big.OrigSize, content.size());
+  EXPECT_EQ(test::ReadAll(path).substr(big.Offset, content.size()), content);
 }
 
 TEST_F(PakTest, CreatedContainerStartsAtZero) {

@@ -6,32 +6,44 @@
 
 namespace zq {
 
-bool TSetupInfoFile::LoadFromBuffer(const std::uint8_t* buffer, std::uint32_t size) {
-  TBufferManager in(buffer, buffer == nullptr ? 0 : size);
-  bool ok = true;
-  auto str = [&](std::string& field) {
+bool TSetupInfoFile::LoadFromBuffer(const void* data, std::size_t size, std::string* problem) {
+  if (size > 0xFFFFFFFFu) {
+    if (problem != nullptr) *problem = "the setup record is larger than 4 GiB";
+    return false;
+  }
+  TBufferManager in(static_cast<const std::uint8_t*>(data), data == nullptr ? 0 : static_cast<std::uint32_t>(size));
+  TSetupInfoFile loaded;
+  const char* cut = nullptr;  // the first field that runs past the end
+  auto str = [&](std::string& field, const char* name) {
     auto v = in.ReadString();
-    if (v) field = std::move(*v); else ok = false;
+    if (v) field = std::move(*v);
+    else if (cut == nullptr) cut = name;
   };
-  auto byte = [&](std::uint8_t& field) {
+  auto byte = [&](std::uint8_t& field, const char* name) {
     auto v = in.ReadByte();
-    if (v) field = *v; else ok = false;
+    if (v) field = *v;
+    else if (cut == nullptr) cut = name;
   };
-  str(SetupName);
-  str(ShortName);
-  str(SetupExeName);
-  str(UninstallExeName);
-  str(LogPrefix);
-  str(InstallDir);
-  str(Changelog);
-  byte(InstallDirRegKey.HKEY);
-  str(InstallDirRegKey.Path);
-  str(InstallDirRegKey.Key);
-  str(Pages);
-  str(UninstallPages);
-  byte(Mode);
-  byte(HasUninstaller);
-  return ok;
+  str(loaded.SetupName, "SetupName");
+  str(loaded.ShortName, "ShortName");
+  str(loaded.SetupExeName, "SetupExeName");
+  str(loaded.UninstallExeName, "UninstallExeName");
+  str(loaded.LogPrefix, "LogPrefix");
+  str(loaded.InstallDir, "InstallDir");
+  str(loaded.Changelog, "Changelog");
+  byte(loaded.InstallDirRegKey.HKEY, "InstallDirRegKey.HKEY");
+  str(loaded.InstallDirRegKey.Path, "InstallDirRegKey.Path");
+  str(loaded.InstallDirRegKey.Key, "InstallDirRegKey.Key");
+  str(loaded.Pages, "Pages");
+  str(loaded.UninstallPages, "UninstallPages");
+  byte(loaded.Mode, "Mode");
+  byte(loaded.HasUninstaller, "HasUninstaller");
+  if (cut != nullptr) {
+    if (problem != nullptr) *problem = std::string("the setup record ends inside its field ") + cut;
+    return false;
+  }
+  *this = std::move(loaded);
+  return true;
 }
 
 std::vector<std::uint8_t> TSetupInfoFile::Serialize() const {

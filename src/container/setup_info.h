@@ -2,6 +2,7 @@
 // executable is the setup or its uninstaller. Stored as the entry "SetupInfo".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,9 +30,9 @@ class TSetupInfoFile {
   std::uint8_t Mode = 0;  // 0 setup, 1 uninstaller
   std::uint8_t HasUninstaller = 0;
 
-  // Reads every field in order. False when the buffer ends early: the record has no partial
-  // state, so the caller treats that as a corrupt setup (the fields are then unspecified).
-  bool LoadFromBuffer(const std::uint8_t* buffer, std::uint32_t size);
+  // Reads every field in order. A record that ends early is refused whole: false, the fields
+  // are left as they were and `problem` names the field that is cut.
+  bool LoadFromBuffer(const void* data, std::size_t size, std::string* problem = nullptr);
   std::vector<std::uint8_t> Serialize() const;
   // Creates or truncates the file and writes the record; false when it could not be written.
   bool SaveToFile(const std::string& path) const;

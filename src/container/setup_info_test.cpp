@@ -50,13 +50,22 @@ TEST(SetupInfo, EveryFieldSurvivesAFileRoundTrip) {
   EXPECT_EQ(back.HasUninstaller, 1);
 }
 
-TEST(SetupInfo, ShortBufferIsACorruptRecord) {
+TEST(SetupInfo, ShortBufferIsACorruptRecordAndChangesNothing) {
   TSetupInfoFile info;
   info.SetupName = "Name";
+  info.HasUninstaller = 1;
   auto bytes = info.Serialize();
+  TSetupInfoFile kept;
+  kept.SetupName = "Kept";
+  kept.Pages = "pages";
   for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
-    TSetupInfoFile back;
-    EXPECT_FALSE(back.LoadFromBuffer(bytes.data(), static_cast<std::uint32_t>(cut))) << cut;
+    TSetupInfoFile back = kept;
+    std::string problem;
+    EXPECT_FALSE(back.LoadFromBuffer(bytes.data(), cut, &problem)) << cut;
+    EXPECT_EQ(back.Serialize(), kept.Serialize()) << cut;
+    // The first field, the name, takes 2 + 4 bytes; the last byte is the uninstaller flag.
+    const char* field = cut < 6 ? "SetupName" : cut == bytes.size() - 1 ? "HasUninstaller" : "";
+    EXPECT_NE(problem.find(std::string("ends inside its field ") + field), std::string::npos) << cut << ": " << problem;
   }
   TSetupInfoFile none;
   EXPECT_FALSE(none.LoadFromBuffer(nullptr, 0));

@@ -1,5 +1,8 @@
 #include "engine/uninstaller.h"
 
+#include <string_view>
+
+#include "container/entry_names.h"
 #include "container/pak.h"
 #include "engine/logged_files.h"
 #include "engine/macros.h"
@@ -55,7 +58,7 @@ void MakeUninstaller(SetupContext& ctx, const std::string& program_path) {
   PrivateTempFolder temp;
   for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
     const TPakEntry& e = pak.Entries[i];
-    if (e.Group != 0 || Upper(e.Name) != "UNINSTALL_ICON.ICO" || !temp.ok()) continue;
+    if (e.Group != 0 || Upper(e.Name) != kUninstallIconEntry || !temp.ok()) continue;
     auto icon = pak.Extract(i);
     const std::string icon_file = temp.path() + "\\icon.ico";
     SetupContext scratch;
@@ -68,8 +71,8 @@ void MakeUninstaller(SetupContext& ctx, const std::string& program_path) {
   for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
     const TPakEntry& e = pak.Entries[i];
     const std::string upper = Upper(e.Name);
-    if (e.Group != 0 || upper.rfind("UNINSTALL_", 0) != 0 || upper == "UNINSTALL_ICON.ICO") continue;
-    const std::string name = e.Name.substr(10);
+    if (e.Group != 0 || upper.rfind(kUninstallPrefix, 0) != 0 || upper == kUninstallIconEntry) continue;
+    const std::string name = e.Name.substr(std::string_view(kUninstallPrefix).size());
     const std::size_t index = out.AddEntry(name, name, 0);
     auto data = pak.Extract(i);
     out.StoreBuffer(index, data ? data->data() : nullptr, data ? static_cast<std::uint32_t>(data->size()) : 0);
@@ -78,7 +81,7 @@ void MakeUninstaller(SetupContext& ctx, const std::string& program_path) {
   TSetupInfoFile record = ctx.SetupInfo;
   record.Mode = 1;
   auto bytes = record.Serialize();
-  out.StoreBuffer(out.AddEntry("SetupInfo", "", 0), bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+  out.StoreBuffer(out.AddEntry(kSetupInfoEntry, "", 0), bytes.data(), static_cast<std::uint32_t>(bytes.size()));
   out.WriteDirectory();
   out.Close();
   platform::MarkRunnable(target);
@@ -159,7 +162,7 @@ void Uninstall(SetupContext& ctx) {
 
 bool StartFinaliser(SetupContext& ctx, const std::string& program_path) {
   std::uint32_t size = 0;
-  auto data = ctx.Pak ? ctx.Pak->ExtractByName("FINALISE.EXE", 0, size) : std::nullopt;
+  auto data = ctx.Pak ? ctx.Pak->ExtractByName(kFinaliserEntry, 0, size) : std::nullopt;
   if (!data) {
     // An empty stand-in could not run and would only be left behind in the temporary folder.
     ctx.LogLine("no finaliser in the package: the uninstaller file stays");

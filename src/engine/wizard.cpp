@@ -1,5 +1,6 @@
 #include "engine/wizard.h"
 
+#include "container/entry_names.h"
 #include "container/pak.h"
 #include "engine/macros.h"
 #include "base/path_text.h"
@@ -120,7 +121,7 @@ void TWizard::SetPagesUp(TEntryFetcher fetch) {
 
   if (!fetch && ctx_.Pak) fetch = PakEntryFetcher(*ctx_.Pak);
   pages_.Environment().Fetch = std::move(fetch);
-  pages_.LoadPages("Pages.txt");
+  pages_.LoadPages(kPageListEntry);
   pages_.Environment().Fetch = {};
   if (view_ != nullptr) view_->PageAreaColourChanged(pages_.BackColour);
 

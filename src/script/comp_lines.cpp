@@ -9,19 +9,18 @@ namespace {
 constexpr std::int32_t kHighestCommand = 32;
 }
 
-bool TCompLines::LoadFromBuffer(const std::uint8_t* data, std::size_t size, std::string* problem) {
-  Lines.clear();
+bool TCompLines::LoadFromBuffer(const void* data, std::size_t size, std::string* problem) {
   auto fail = [&](const std::string& why) {
-    Lines.clear();
     if (problem != nullptr) *problem = why;
     return false;
   };
   if (size > 0xFFFFFFFFu) return fail("the compiled script is larger than 4 GiB");
-  TBufferManager in(data, static_cast<std::uint32_t>(size));
+  TBufferManager in(static_cast<const std::uint8_t*>(data), data == nullptr ? 0 : static_cast<std::uint32_t>(size));
   auto count = in.ReadInt16();
   if (!count) return fail("the compiled script ends before its line count");
   const std::uint16_t lines = static_cast<std::uint16_t>(*count);
-  Lines.reserve(lines);
+  std::vector<TCompLine> loaded;
+  loaded.reserve(lines);
   for (std::uint32_t i = 0; i < lines; ++i) {
     const std::string where = "line " + std::to_string(i) + ": ";
     auto index = in.ReadInt32();
@@ -50,9 +49,10 @@ bool TCompLines::LoadFromBuffer(const std::uint8_t* data, std::size_t size, std:
       if (!text) return fail(where + "argument " + std::to_string(a + 1) + " runs past the end");
       line.Args.push_back(std::move(*text));
     }
-    Lines.push_back(std::move(line));
+    loaded.push_back(std::move(line));
   }
   if (in.Position != in.Size) return fail("the compiled script has bytes after its last line");
+  Lines = std::move(loaded);
   return true;
 }
 

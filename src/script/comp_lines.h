@@ -26,8 +26,8 @@ class TCompLines {
   // Replaces the table with the lines of an entry. A damaged entry (one that ends early,
   // names a command outside -1..32, has a negative argument count, a command line whose
   // number is not its own position, or bytes left over) is refused whole: false, the table
-  // is left empty and `problem` says what is wrong.
-  bool LoadFromBuffer(const std::uint8_t* data, std::size_t size, std::string* problem = nullptr);
+  // is left as it was and `problem` says what is wrong.
+  bool LoadFromBuffer(const void* data, std::size_t size, std::string* problem = nullptr);
   std::vector<std::uint8_t> Serialize() const;
 
   // True when line `position` has at least n arguments.

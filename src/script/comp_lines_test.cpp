@@ -40,10 +40,15 @@ TEST(CompLines, DamagedEntriesAreRefusedWhole) {
   const auto good = Sample().Serialize();
   std::string problem;
   TCompLines t;
+  const std::uint8_t empty[] = {0, 0};
   for (std::size_t cut = 0; cut < good.size(); ++cut) {
     EXPECT_FALSE(t.LoadFromBuffer(good.data(), cut, &problem)) << cut;
     EXPECT_TRUE(t.Lines.empty());
   }
+  // A refused entry leaves the table as it was.
+  ASSERT_TRUE(t.LoadFromBuffer(good.data(), good.size()));
+  EXPECT_FALSE(t.LoadFromBuffer(empty, 1, &problem));
+  EXPECT_EQ(t.Serialize(), good);
   auto patched = [&](std::size_t offset, std::uint32_t value) {
     auto b = good;
     const std::uint8_t le[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),

@@ -1,3 +1,4 @@
+#include "container/entry_names.h"
 #include "container/setup_info.h"
 #include "base/registry_roots.h"
 #include "tools/commands.h"
@@ -23,13 +24,13 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   auto pak = OpenSetup(args.Positionals()[0], err);
   if (!pak) return kExitFailed;
   std::uint32_t size = 0;
-  auto buffer = pak->ExtractByName("SetupInfo", 0, size);
+  auto buffer = pak->ExtractByName(kSetupInfoEntry, 0, size);
   TSetupInfoFile info;
   if (!buffer) {
     err << "zq: the package has no readable \"SetupInfo\" entry in group 0\n";
     return kExitFailed;
   }
-  if (!info.LoadFromBuffer(buffer->data(), static_cast<std::uint32_t>(buffer->size()))) {
+  if (!info.LoadFromBuffer(buffer->data(), buffer->size())) {
     err << "zq: the \"SetupInfo\" entry ends before its last field (damaged record)\n";
     return kExitFailed;
   }

@@ -1,12 +1,12 @@
 #include <cstdio>
 
+#include "container/entry_names.h"
 #include "container/pak_string.h"
 #include "platform/text.h"
 #include "tools/commands.h"
 #include "tools/open_setup.h"
 #include "tools/tool_support.h"
 #include "ui/language.h"
-#include "ui/language_error.h"
 
 namespace zq::tool {
 
@@ -25,10 +25,9 @@ bool StartsWithNoCase(const std::string& name, const std::string& prefix) {
 bool PrintTable(const std::string& title, const std::vector<std::uint8_t>& bytes, std::ostream& out,
                 std::ostream& err) {
   TLanguage table;
-  try {
-    table.LoadFromBuffer(bytes.data(), bytes.size());
-  } catch (const LanguageError& e) {
-    err << "zq: " << title << ": " << e.what() << "\n";
+  std::string problem;
+  if (!table.LoadFromBuffer(bytes.data(), bytes.size(), &problem)) {
+    err << "zq: " << title << ": " << problem << "\n";
     return false;
   }
   out << "== " << title << "\n";
@@ -72,7 +71,8 @@ int RunLang(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   std::size_t found = 0;
   for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
     const TPakEntry& e = pak.Entries[i];
-    if (e.Group != 0 || !(StartsWithNoCase(e.Name, "LANGUAGE-") || StartsWithNoCase(e.Name, "UNINSTALL_LANGUAGE-"))) {
+    if (e.Group != 0 || !(StartsWithNoCase(e.Name, kLanguagePrefix) ||
+                          StartsWithNoCase(e.Name, std::string(kUninstallPrefix) + kLanguagePrefix))) {
       continue;
     }
     ++found;

@@ -10,7 +10,7 @@ std::unique_ptr<TPak> OpenSetup(const std::string& path, std::ostream& err) {
     return nullptr;
   }
   auto pak = std::make_unique<TPak>(path, TPak::OpenFlags::Read);
-  if (!pak->Handle.IsOpen()) {
+  if (!pak->IsOpen()) {
     err << "zq: " << path << ": cannot be opened\n";
     return nullptr;
   }

@@ -1,4 +1,5 @@
 #include "builder/script_printer.h"
+#include "container/entry_names.h"
 #include "container/setup_info.h"
 #include "script/comp_lines.h"
 #include "tools/commands.h"
@@ -27,7 +28,7 @@ int RunScript(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   auto pak = OpenSetup(path, err);
   if (!pak) return kExitFailed;
   std::uint32_t size = 0;
-  auto lines_bytes = pak->ExtractByName("CompiledLines", 0, size);
+  auto lines_bytes = pak->ExtractByName(kCompiledLinesEntry, 0, size);
   if (!lines_bytes) {
     err << "zq: the package has no readable \"CompiledLines\" entry in group 0 (an uninstaller carries no script)\n";
     return kExitFailed;
@@ -39,10 +40,9 @@ int RunScript(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     return kExitFailed;
   }
   TSetupInfoFile info;
-  auto info_bytes = pak->ExtractByName("SetupInfo", 0, size);
-  if (!info_bytes || !info.LoadFromBuffer(info_bytes->data(), static_cast<std::uint32_t>(info_bytes->size()))) {
+  auto info_bytes = pak->ExtractByName(kSetupInfoEntry, 0, size);
+  if (!info_bytes || !info.LoadFromBuffer(info_bytes->data(), info_bytes->size())) {
     err << "zq: warning: no readable \"SetupInfo\"; definition lines are shown empty\n";
-    info = TSetupInfoFile{};
   }
   out << "; compiled script of " << AnsiToUtf8(path) << "\n" << AnsiToUtf8(builder::PrintScript(lines, info));
   return kExitOk;

@@ -33,16 +33,6 @@ int TPageEnvironment::Show(const std::u16string& text, const std::u16string& cap
   return MessageBox ? MessageBox(text, caption, flags) : DefaultMessageBoxAnswer(flags);
 }
 
-std::optional<TPageType> PageTypeFromWord(std::string_view word) {
-  static constexpr const char* kWords[] = {"welcome",  "changelog", "installdir", "patch",
-                                           "patching", "finish",    "mainlayout", "uninstall"};
-  const std::string lower = AsciiLowerCase(std::string(word));
-  for (std::uint8_t i = 0; i < 8; ++i) {
-    if (lower == kWords[i]) return static_cast<TPageType>(i);
-  }
-  return std::nullopt;
-}
-
 std::optional<std::int32_t> ParsePageInt(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
@@ -85,28 +75,18 @@ void TControlParser::LoadLayout(const std::string& entry_name) {
     env_.Show(u"Error File Missing: |" + platform::AnsiToWide(entry_name) + u"|", u"Missing File", kMbOk);
     return;
   }
-  TLineList lines;
-  SplitLines(lines, std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
-  ForEachSection(lines, [this](const TLineList& block, const std::vector<std::size_t>& numbers) {
-    BuildControl(block, numbers);
-  });
+  ForEachLayoutBlock(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()),
+                     [this](const TLayoutBlock& block) { BuildControl(block); });
 }
 
-void TControlParser::BuildControl(const TLineList& block, const std::vector<std::size_t>& line_numbers) {
-  auto number = [&](std::size_t i) { return i < line_numbers.size() ? line_numbers[i] : 0; };
-  const std::string type_line = block.Get(1);
-  const std::size_t eq = type_line.find('=');
-  if (eq == std::string::npos) return;
-  const auto type = ControlTypeFromWord(type_line.substr(eq + 1));
-  if (!type) return;
-  const std::string head = block.Get(0);
-  const std::string name = head.size() >= 2 ? head.substr(1, head.size() - 2) : std::string();
+void TControlParser::BuildControl(const TLayoutBlock& block) {
+  const std::string& name = block.Name;
   if (!name.empty()) {
-    if (!IsValidControlName(name)) throw PageError(file_, number(0), "invalid control name " + Quoted(name));
+    if (!IsValidControlName(name)) throw PageError(file_, block.Number, "invalid control name " + Quoted(name));
     if (parent_.FindByName(name) != nullptr)
-      throw PageError(file_, number(0), "a control named " + Quoted(name) + " already exists");
+      throw PageError(file_, block.Number, "a control named " + Quoted(name) + " already exists");
   }
-  TControl& control = parent_.Create(*type);
+  TControl& control = parent_.Create(block.Type);
   control.Name = name;
   control.Page = page_index_;
   switch (control.Type) {
@@ -120,16 +100,10 @@ void TControlParser::BuildControl(const TLineList& block, const std::vector<std:
       break;
   }
   RegisterControl(control);
-  std::size_t index = 0;
-  block.ForEach([&](const std::string& line) {
-    if (index >= 2) {
-      line_ = number(index);
-      const std::size_t split = line.find('=');
-      if (split == std::string::npos) SetProperty(std::string(), line, control);
-      else SetProperty(line.substr(0, split), line.substr(split + 1), control);
-    }
-    ++index;
-  });
+  for (const TLayoutProperty& property : block.Properties) {
+    line_ = property.Number;
+    SetProperty(property.Key, property.Value, control);
+  }
   line_ = 0;
   if (env_.View != nullptr) env_.View->ControlAdded(control);
 }

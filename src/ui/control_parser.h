@@ -11,7 +11,8 @@
 #include "ui/control.h"
 #include "ui/language_strings.h"
 #include "ui/languages.h"
-#include "ui/line_list.h"
+#include "ui/layout_blocks.h"
+#include "ui/page_list.h"
 #include "ui/page_view.h"
 
 namespace zq {
@@ -33,20 +34,6 @@ struct TPageEnvironment {
   int Show(const std::u16string& text, const std::u16string& caption, unsigned flags) const;
 };
 
-enum TPageType : std::uint8_t {
-  ptWelcome = 0,
-  ptChangeLog = 1,
-  ptInstallDir = 2,
-  ptPatch = 3,     // the confirmation page: the last page before the run
-  ptPatching = 4,  // the progress page, shown while the script runs
-  ptFinish = 5,
-  ptMainLayout = 6,
-  ptUninstall = 7,
-};
-
-// "welcome" ... "uninstall", any case; nothing for another word.
-std::optional<TPageType> PageTypeFromWord(std::string_view word);
-
 // Integers and colours of the page files: decimal, or hexadecimal after "$" (or "0x"), an
 // optional sign first; leading blanks allowed. Nothing for anything else or outside 32 bits
 // (hexadecimal up to FFFFFFFF, taken as its 32-bit pattern).
@@ -62,9 +49,8 @@ class TControlParser {
   // Reads and builds one layout file. A missing entry shows "Missing File" and leaves the
   // page empty. Throws PageError for bad names, numbers and tags.
   void LoadLayout(const std::string& entry_name);
-  // One block: line 1 the "[name]" line, line 2 the type line, then properties; the file's
-  // line numbers of the block's lines go into error messages. An unknown type builds nothing.
-  void BuildControl(const TLineList& block, const std::vector<std::size_t>& line_numbers);
+  // One block; its line numbers go into error messages.
+  void BuildControl(const TLayoutBlock& block);
   void SetProperty(const std::string& key, const std::string& value, TControl& control);
   void RegisterControl(TControl& control);
 

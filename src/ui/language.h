@@ -20,9 +20,10 @@ class TLanguage {
   std::vector<TLID> Strings;           // file order, duplicates kept (the first one is found)
 
   // Line 1 is the name, line 2 the hexadecimal identifiers each ended by ";" (the last ";"
-  // optional), lines 3 on "number text". Throws LanguageError for fewer than two lines, a bad
-  // identifier or a bad number; the table is left as it was then.
-  void LoadFromBuffer(const void* bytes, std::size_t size);
+  // optional), lines 3 on "number text". A table with fewer than two lines, a bad identifier
+  // or a bad number is refused whole: false, the table is left as it was and `problem` says
+  // what is wrong, naming the line.
+  bool LoadFromBuffer(const void* bytes, std::size_t size, std::string* problem = nullptr);
 };
 
 }  // namespace zq

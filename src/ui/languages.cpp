@@ -104,10 +104,11 @@ std::pair<std::size_t, std::int32_t> ReadTag(const SplitText& text, std::size_t 
 
 }  // namespace
 
-void TLanguages::AddLanguage(const void* bytes, std::size_t size) {
+bool TLanguages::AddLanguage(const void* bytes, std::size_t size, std::string* problem) {
   TLanguage language;
-  language.LoadFromBuffer(bytes, size);
+  if (!language.LoadFromBuffer(bytes, size, problem)) return false;
   Items.push_back(std::move(language));
+  return true;
 }
 
 int TLanguages::FindLanguage(std::uint16_t lang_id) const {

@@ -15,8 +15,9 @@ class TLanguages {
   std::int32_t Current = -1;  // index into Items; set by start-up and the language menu
   std::vector<TLanguage> Items;  // load order
 
-  // Loads a table and appends it; a table that fails to load (LanguageError) is not appended.
-  void AddLanguage(const void* bytes, std::size_t size);
+  // Loads a table and appends it. A table that does not load is not appended: false, and
+  // `problem` says why (as TLanguage::LoadFromBuffer).
+  bool AddLanguage(const void* bytes, std::size_t size, std::string* problem = nullptr);
 
   // Index of the first table, in load order, that lists the identifier; -1 when none does.
   int FindLanguage(std::uint16_t lang_id) const;

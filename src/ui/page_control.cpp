@@ -7,11 +7,6 @@
 
 namespace zq {
 
-namespace {
-
-
-}  // namespace
-
 TSEPageControl::TSEPageControl(TPageEnvironment env) : env_(std::move(env)) {}
 
 std::optional<TPageType> TSEPageControl::CurrentType() const {
@@ -25,44 +20,34 @@ void TSEPageControl::LoadPages(const std::string& entry_name) {
     env_.Show(u"Error File Missing: " + platform::AnsiToWide(entry_name), u"Missing File", kMbOk);
     return;
   }
-  TLineList lines;
-  SplitLines(lines, std::string_view(reinterpret_cast<const char*>(data->data()), data->size()));
-  ForEachSection(lines, [&](const TLineList& section, const std::vector<std::size_t>& numbers) {
-    ActOnSection(section, numbers, entry_name);
-  });
+  ForEachPageListLine(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()),
+                      [&](const TPageListLine& line) { ActOnLine(line, entry_name); });
 }
 
-void TSEPageControl::ActOnSection(const TLineList& section, const std::vector<std::size_t>& numbers,
-                                  const std::string& file) {
-  const std::string head = section.Get(0);
-  const std::string name = AsciiLowerCase(head.size() >= 2 ? head.substr(1, head.size() - 2) : std::string());
-  std::size_t k = 0;
-  section.ForEach([&](const std::string& line) {
-    const std::size_t index = k++;
-    if (index == 0) return;
-    if (name == "pages") {
-      AddPage(line);
-    } else if (name == "pagetypes") {
-      if (index > pages_.size()) return;
-      TControlParser& page = *pages_[index - 1];
-      const auto type = PageTypeFromWord(line);
-      if (!type) return;
-      page.PageType = *type;
-      if (*type == ptMainLayout) {
-        page.ShowAll();
-        page.SendAllToBack();
-      }
-    } else if (name == "settings") {
-      const std::string lower = AsciiLowerCase(line);
-      auto colour = [&](std::size_t skip) {
-        const auto v = ParsePageInt(line.size() > skip ? std::string_view(line).substr(skip) : std::string_view());
-        if (!v) throw PageError(file, numbers[index], "\"" + line + "\" does not give a colour");
-        return static_cast<std::uint32_t>(*v);
-      };
-      if (lower.compare(0, 6, "colour") == 0) BackColour = colour(7);
-      else if (lower.compare(0, 10, "fontcolour") == 0) FontColour = colour(11);
+void TSEPageControl::ActOnLine(const TPageListLine& line, const std::string& file) {
+  const std::string& text = line.Text;
+  if (line.Section == "pages") {
+    AddPage(text);
+  } else if (line.Section == "pagetypes") {
+    if (line.Index > pages_.size()) return;
+    TControlParser& page = *pages_[line.Index - 1];
+    const auto type = PageTypeFromWord(text);
+    if (!type) return;
+    page.PageType = *type;
+    if (*type == ptMainLayout) {
+      page.ShowAll();
+      page.SendAllToBack();
     }
-  });
+  } else if (line.Section == "settings") {
+    const std::string lower = AsciiLowerCase(text);
+    auto colour = [&](std::size_t skip) {
+      const auto v = ParsePageInt(text.size() > skip ? std::string_view(text).substr(skip) : std::string_view());
+      if (!v) throw PageError(file, line.Number, "\"" + text + "\" does not give a colour");
+      return static_cast<std::uint32_t>(*v);
+    };
+    if (lower.compare(0, 6, "colour") == 0) BackColour = colour(7);
+    else if (lower.compare(0, 10, "fontcolour") == 0) FontColour = colour(11);
+  }
 }
 
 void TSEPageControl::AddPage(const std::string& layout_entry) {

@@ -49,7 +49,7 @@ class TSEPageControl {
   TPageEnvironment& Environment() { return env_; }
 
  private:
-  void ActOnSection(const TLineList& section, const std::vector<std::size_t>& numbers, const std::string& file);
+  void ActOnLine(const TPageListLine& line, const std::string& file);
 
   TPageEnvironment env_;
   TPageArea area_;

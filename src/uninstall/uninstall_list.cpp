@@ -1,6 +1,7 @@
 #include "uninstall/uninstall_list.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "container/pak_string.h"
 #include "base/buffer_manager.h"
@@ -88,22 +89,29 @@ bool TUninstallList::Save(const std::string& directory, const std::string& prefi
   return f.Write(bytes.data(), bytes.size()) == bytes.size();
 }
 
-bool TUninstallList::LoadFromBuffer(const std::uint8_t* data, std::size_t size) {
-  if (size > 0xFFFFFFFFu) return false;
-  TBufferManager in(data, static_cast<std::uint32_t>(size));
+bool TUninstallList::LoadFromBuffer(const void* data, std::size_t size, std::string* problem) {
+  auto fail = [&](const std::string& why) {
+    if (problem != nullptr) *problem = why;
+    return false;
+  };
+  if (size > 0xFFFFFFFFu) return fail("the uninstall log is larger than 4 GiB");
+  TBufferManager in(static_cast<const std::uint8_t*>(data), data == nullptr ? 0 : static_cast<std::uint32_t>(size));
   auto f = in.ReadInt16();
   auto r = in.ReadInt16();
   auto d = in.ReadInt16();
-  if (!f || !r || !d) return false;
+  if (!f || !r || !d) return fail("the uninstall log ends before its three line counts");
   TUninstallList loaded;
-  const std::pair<std::vector<std::string>*, std::uint16_t> lists[] = {
-      {&loaded.Files, static_cast<std::uint16_t>(*f)},
-      {&loaded.RegValues, static_cast<std::uint16_t>(*r)},
-      {&loaded.Dirs, static_cast<std::uint16_t>(*d)}};
-  for (const auto& [list, count] : lists) {
+  const std::tuple<std::vector<std::string>*, std::uint16_t, const char*> lists[] = {
+      {&loaded.Files, static_cast<std::uint16_t>(*f), "file"},
+      {&loaded.RegValues, static_cast<std::uint16_t>(*r), "registry value"},
+      {&loaded.Dirs, static_cast<std::uint16_t>(*d), "folder"}};
+  for (const auto& [list, count, what] : lists) {
     for (std::uint32_t i = 0; i < count; ++i) {
       auto line = in.ReadString();
-      if (!line) return false;  // damaged: keep what we had rather than half a log
+      if (!line) {
+        return fail("the uninstall log ends inside " + std::string(what) + " line " + std::to_string(i + 1) +
+                    " of " + std::to_string(count));
+      }
       list->push_back(UnscrambleLine(kUninstallLogKey, *line));
     }
   }

@@ -2,6 +2,7 @@
 // as "install.log" beside what was installed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -37,7 +38,9 @@ class TUninstallList {
   bool Load(const std::string& directory, const std::string& prefix);
 
   std::vector<std::uint8_t> Serialize() const;
-  bool LoadFromBuffer(const std::uint8_t* data, std::size_t size);
+  // Replaces the lists with a log's. A log that ends early is refused whole: false, the lists
+  // are left as they were and `problem` says where it ends.
+  bool LoadFromBuffer(const void* data, std::size_t size, std::string* problem = nullptr);
 };
 
 }  // namespace zq

@@ -70,6 +70,9 @@ TEST(UninstallList, MissingOrDamagedLogLeavesTheListsAlone) {
     test::WriteAll(dir / "install.log", bytes.substr(0, cut));
     EXPECT_FALSE(log.Load(dir.path(), "")) << cut;
     EXPECT_EQ(log.Files, std::vector<std::string>{"kept"});
+    std::string problem;
+    EXPECT_FALSE(log.LoadFromBuffer(bytes.data(), cut, &problem));
+    EXPECT_NE(problem.find(cut < 6 ? "line counts" : "file line"), std::string::npos) << cut << ": " << problem;
   }
 }
 

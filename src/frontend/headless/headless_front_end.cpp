@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "container/entry_names.h"
 #include "container/pak.h"
 #include "engine/macros.h"
 #include "engine/progress.h"
@@ -91,7 +92,7 @@ int THeadlessFrontEnd::RunWizard(SetupContext& ctx) {
   ctx.DetailLabel = this;
   if (options_.install_dir) ctx.SetupInfo.InstallDir = *options_.install_dir;
   std::uint32_t size = 0;
-  if (ctx.Pak->ExtractByName("Pages.txt", 0, size)) return WalkPages(ctx);
+  if (ctx.Pak->ExtractByName(kPageListEntry, 0, size)) return WalkPages(ctx);
   return ctx.SetupInfo.Mode == 1 ? RemoveInstallation(ctx) : Install(ctx);
 }
 

@@ -1,0 +1,22 @@
+// The package entries looked up by name: the builder writes them, the engine and zq find them.
+// Lookups ignore case; these spellings are the ones written.
+#pragma once
+
+namespace zq {
+
+// The setup information record (TSetupInfoFile).
+inline constexpr char kSetupInfoEntry[] = "SetupInfo";
+// The compiled script (TCompLines); an uninstaller's package has none.
+inline constexpr char kCompiledLinesEntry[] = "CompiledLines";
+// The page list the wizard starts from; the layouts it names are entries of their own.
+inline constexpr char kPageListEntry[] = "Pages.txt";
+// Starts a language table's name; every such entry is loaded at start-up.
+inline constexpr char kLanguagePrefix[] = "LANGUAGE-";
+// Starts every entry meant for the uninstaller, which carries it under the rest of its name.
+inline constexpr char kUninstallPrefix[] = "UNINSTALL_";
+// The uninstaller's program icon: set on its file, never carried into its package.
+inline constexpr char kUninstallIconEntry[] = "UNINSTALL_ICON.ICO";
+// The finaliser an uninstaller starts at its end (the setup carries it with kUninstallPrefix).
+inline constexpr char kFinaliserEntry[] = "FINALISE.EXE";
+
+}  // namespace zq
