@@ -1,6 +1,7 @@
 #include "app/engine_main.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "engine/command_line.h"
 #include "app/run_log.h"
@@ -10,6 +11,7 @@
 #include "engine/error_log.h"
 #include "frontend/headless/headless_front_end.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 #ifdef _WIN32
 #include <memory>
@@ -18,6 +20,24 @@
 #endif
 
 namespace zq {
+
+namespace {
+
+// /? shows the usage; a command line that cannot be read is refused before anything else
+// happens, so a deployment tool that passes another installer's switches gets exit code 3 at
+// once instead of a wizard that waits for a click.
+std::optional<int> HelpOrRefusal(SetupContext& ctx, const EngineOptions& options) {
+  if (!options.help && options.problems.empty()) return std::nullopt;
+  std::string text;
+  for (const std::string& problem : options.problems) text += "zqsetup: " + problem + "\n";
+  text += EngineUsage();
+  std::fputs(text.c_str(), options.problems.empty() ? stdout : stderr);
+  for (const std::string& problem : options.problems) ctx.LogLine("command line: " + problem);
+  ctx.ShowMessageBox(platform::AnsiToWide(text), u"Setup", options.problems.empty() ? kMbOk : kMbOk | kMbIconError);
+  return options.problems.empty() ? kExitInstalled : kExitRefused;
+}
+
+}  // namespace
 
 int EngineMain(const std::vector<std::string>& args) {
   SetupContext ctx;
@@ -59,11 +79,13 @@ int EngineMain(const std::vector<std::string>& args) {
     front_end = std::make_unique<TFrmMain>(ctx, options, env.program_path);
   }
   ctx.Messages = front_end.get();
-  const int code = RunEngine(ctx, *front_end, env);
+  const std::optional<int> early = HelpOrRefusal(ctx, options);
+  const int code = early ? *early : RunEngine(ctx, *front_end, env);
 #else
   THeadlessFrontEnd front_end(ctx, options, env.program_path);
   ctx.Messages = &front_end;
-  const int code = RunEngine(ctx, front_end, env);
+  const std::optional<int> early = HelpOrRefusal(ctx, options);
+  const int code = early ? *early : RunEngine(ctx, front_end, env);
 #endif
   ctx.LogLine("exit code " + std::to_string(code));
   return code;

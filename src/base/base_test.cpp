@@ -1,6 +1,8 @@
 // Size texts, registry roots, the digit pass, small path helpers and the buffer reader.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "base/buffer_manager.h"
 #include "base/path_text.h"
 #include "base/registry_roots.h"
@@ -91,13 +93,14 @@ TEST(BufferManager, ReadsStayWithinTheBuffer) {
 }
 
 TEST(SetupFileName, BrowserCopyNumbersAreIgnored) {
-  EXPECT_TRUE(SameSetupFileName("setup(1).exe", "setup.exe"));
-  EXPECT_TRUE(SameSetupFileName("setup[3].exe", "setup.exe"));
-  EXPECT_TRUE(SameSetupFileName("setup(1)[2].exe", "setup.exe"));
-  EXPECT_TRUE(SameSetupFileName("setup().exe", "setup.exe"));
-  EXPECT_FALSE(SameSetupFileName("setup(10).exe", "setup.exe"));
-  EXPECT_FALSE(SameSetupFileName("setup(0).exe", "setup.exe"));
-  EXPECT_FALSE(SameSetupFileName("setup(a).exe", "setup.exe"));
+  const std::pair<const char*, bool> cases[] = {
+      {"setup.exe", true},        {"setup(1).exe", true},      {"setup (1).exe", true},
+      {"setup(12).exe", true},    {"setup (10).exe", true},    {"setup[3].exe", true},
+      {"setup(1)[2].exe", true},  {"setup().exe", true},       {"setup(0).exe", false},
+      {"setup(01).exe", false},   {"setup(a).exe", false},     {"setup (x).exe", false},
+      {"setup  (1).exe", false},  {"other(1).exe", false},     {"setup1.exe", false},
+  };
+  for (const auto& [running, same] : cases) EXPECT_EQ(SameSetupFileName(running, "setup.exe"), same) << running;
   EXPECT_EQ(RemoveCopyNumbers("setup(x", '(', ')'), "setup(x");
   EXPECT_EQ(RemoveCopyNumbers("a(b)c(2)d", '(', ')'), "a(b)cd");
 }

@@ -27,7 +27,8 @@ std::int32_t StrToIntOr(const std::string& text);
 std::int32_t StrToIntOr(const std::u16string& text);
 
 // True when the running setup's name is the expected one once browser copy numbers such as
-// "(1)" or "[2]" are removed from it. Both names are compared as given (callers lower-case).
+// "(1)", " (12)" or "[2]" (a number without a leading zero, with the blank before it) are
+// removed from it. Both names are compared as given (callers lower-case).
 bool SameSetupFileName(const std::string& running, const std::string& expected);
 std::string RemoveCopyNumbers(const std::string& name, char open, char close);
 

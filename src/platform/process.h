@@ -1,4 +1,4 @@
-// Starting programs and waiting for them.
+// Starting programs and waiting for them; this program's own command line.
 #pragma once
 
 #include <cstdint>
@@ -20,5 +20,9 @@ class Process {
 // normal window. nullptr when it cannot be started. Host: `file` (a Windows or host path) is
 // started when it is an executable program; anything else cannot be started.
 std::unique_ptr<Process> ShellExecuteProcess(const std::string& file, const std::string& parameters);
+
+// This program's command line as the system passed it, before it was split into arguments
+// (blanks kept as they were); empty where the system keeps none (a POSIX host).
+std::string RawCommandLine();
 
 }  // namespace zq::platform

@@ -100,4 +100,6 @@ std::unique_ptr<Process> ShellExecuteProcess(const std::string& file, const std:
   return std::make_unique<PosixProcess>(pid);
 }
 
+std::string RawCommandLine() { return {}; }
+
 }  // namespace zq::platform

@@ -38,4 +38,9 @@ std::unique_ptr<Process> ShellExecuteProcess(const std::string& file, const std:
   return std::make_unique<Win32Process>(info.hProcess);
 }
 
+std::string RawCommandLine() {
+  const wchar_t* line = GetCommandLineW();
+  return line != nullptr ? win32::Narrow(line, wcslen(line)) : std::string();
+}
+
 }  // namespace zq::platform

@@ -61,4 +61,15 @@ printf '\x55' | dd of="$WORK/damaged/DemoSetup.exe" bs=1 seek=$(( $(stat -c %s "
 code=0; (cd "$WORK/damaged" && ./DemoSetup.exe /S "/D=C:\\Damaged") 2>/dev/null || code=$?
 check "a damaged setup is refused with exit code 3" test "$code" = 3
 check "nothing was written by the damaged setup" test ! -e "$ZQ_PREFIX/drive_c/Damaged"
+
+# The command line as deployment tools pass it.
+for switch in /VERYSILENT /quiet -s "/D=Relative\\Folder"; do
+  code=0; (cd "$WORK" && ./DemoSetup.exe /S "$switch") >/dev/null 2>&1 || code=$?
+  check "$switch is refused with exit code 3" test "$code" = 3
+done
+check "/? shows the usage" bash -c "cd '$WORK' && ./DemoSetup.exe '/?' | grep -q 'exit codes'"
+(cd "$WORK" && ./DemoSetup.exe /S /D=C:\\Other Place\\Demo Product)
+OTHER="$ZQ_PREFIX/drive_c/Other Place/Demo Product"
+check "an unquoted /D= with blanks takes the rest of the line" test -f "$OTHER/readme.txt"
+"$OTHER/Demo_Uninstall.exe" /S
 finish
