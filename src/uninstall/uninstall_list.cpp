@@ -30,6 +30,17 @@ void TUninstallList::Clear() {
 
 void TUninstallList::AddFile(const std::string& path) { AddUnique(Files, Collapse ? Collapse(path) : path); }
 
+bool TUninstallList::RenameFile(const std::string& from, const std::string& to) {
+  const std::string old_line = Collapse ? Collapse(from) : from;
+  const std::string new_line = Collapse ? Collapse(to) : to;
+  auto same = [](const std::string& line) { return [&line](const std::string& e) { return SameTextAscii(e, line); }; };
+  auto old_at = std::find_if(Files.begin(), Files.end(), same(old_line));
+  if (old_at == Files.end()) return false;
+  if (std::any_of(Files.begin(), Files.end(), same(new_line))) Files.erase(old_at);
+  else *old_at = new_line;
+  return true;
+}
+
 void TUninstallList::AddRegValue(const std::string& line) { AddUnique(RegValues, line); }
 
 void TUninstallList::AddDir(const std::string& path) { Dirs.push_back(path); }

@@ -24,6 +24,10 @@ class TUninstallList {
   void AddFile(const std::string& path);
   void AddRegValue(const std::string& line);
   void AddDir(const std::string& path);
+  // A recorded file that the run renamed: the new name takes the old one's place, so the
+  // uninstall removes what is really there. False when the old name was not recorded (a file
+  // the run did not create stays the user's under its new name too).
+  bool RenameFile(const std::string& from, const std::string& to);
   // The registry value line for the four script arguments: "root" "key" "name" "value".
   static std::string RegValueLine(const std::string& root, const std::string& key, const std::string& name,
                                   const std::string& value);

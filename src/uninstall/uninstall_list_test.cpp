@@ -76,6 +76,29 @@ TEST(UninstallList, MissingOrDamagedLogLeavesTheListsAlone) {
   }
 }
 
+TEST(UninstallList, ARenamedFileIsRecordedUnderItsNewName) {
+  struct Case {
+    std::vector<std::string> before;
+    const char* from;
+    const char* to;
+    bool recorded;
+    std::vector<std::string> after;
+  };
+  const Case cases[] = {
+      {{"C:\\a.txt", "C:\\b.txt"}, "c:\\A.TXT", "C:\\c.txt", true, {"C:\\c.txt", "C:\\b.txt"}},
+      // The new name was recorded already: one line for it, none for the old name.
+      {{"C:\\a.txt", "C:\\b.txt"}, "C:\\a.txt", "C:\\B.txt", true, {"C:\\b.txt"}},
+      // Not the run's file: nothing is recorded for it under either name.
+      {{"C:\\a.txt"}, "C:\\user.txt", "C:\\x.txt", false, {"C:\\a.txt"}},
+  };
+  for (const Case& c : cases) {
+    TUninstallList list;
+    for (const std::string& f : c.before) list.AddFile(f);
+    EXPECT_EQ(list.RenameFile(c.from, c.to), c.recorded) << c.from;
+    EXPECT_EQ(list.Files, c.after) << c.from;
+  }
+}
+
 TEST(UninstallList, RegistryLineFormatSplitsBackIntoItsFields) {
   const std::string line = TUninstallList::RegValueLine("HKCU", "Software\\Demo", "Name", "say \"hi\" there");
   EXPECT_EQ(line, "\"HKCU\" \"Software\\Demo\" \"Name\" \"say \"hi\" there\"");
