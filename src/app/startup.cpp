@@ -12,7 +12,6 @@
 #include "engine/setup_context.h"
 #include "base/macro_folders.h"
 #include "base/size_text.h"
-#include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/shell_folders.h"
 #include "platform/system.h"
@@ -34,15 +33,6 @@ class Refusal {
 };
 
 std::u16string W(const std::string& s) { return platform::AnsiToWide(s); }
-
-void ComputeFreeSpace(SetupContext& ctx) {
-  const std::string dir = platform::AnsiUpperCase(ctx.SetupInfo.InstallDir);
-  if (dir.empty() || dir[0] < 'A' || dir[0] > 'Z') return;
-  if (auto free = platform::FreeBytes(dir[0] - 'A' + 1)) {
-    ctx.SpaceAvailable = *free;
-    ctx.SpaceAvailableText = SizeToText(*free);
-  }
-}
 
 std::int64_t RequiredSpace(const SetupContext& ctx) {
   std::uint32_t total = 0;  // 32 bits, as the figure has always been kept
@@ -78,14 +68,14 @@ void ResolveInstallDir(SetupContext& ctx) {
       if (!value.empty()) ctx.SetupInfo.InstallDir = value;
       ctx.Registry.CloseKey();
       if (ctx.SetupInfo.InstallDir.empty()) throw Refusal(W(kRegistryKeyMissing), u"Error");
-      ComputeFreeSpace(ctx);
+      ctx.MeasureSpaceAvailable();
       return;
     }
     if (ctx.SetupInfo.InstallDir.empty()) throw Refusal(W(kRegistryKeyMissing), u"Error");
     return;
   }
   if (ctx.SetupInfo.InstallDir.empty()) throw Refusal(W(kRegistryKeyMissing), u"Error");
-  ComputeFreeSpace(ctx);
+  ctx.MeasureSpaceAvailable();
 }
 
 // Steps 4 to 16 of start-up; a refusal ends them.

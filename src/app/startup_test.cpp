@@ -233,6 +233,34 @@ TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {
   EXPECT_FALSE(reg.KeyExists(std::string(kUninstallKeyBase) + info_.ShortName));
 }
 
+// Start-up cannot measure a directory that still holds a macro; the silent run measures the
+// one it installs into, whatever its pages.
+TEST_F(StartupTest, SilentRunMeasuresTheFreeSpaceOfTheDirectoryItInstallsInto) {
+  info_.InstallDir = "$PROGRAMFILES\\zqsetup-test Demo";
+  info_.HasUninstaller = 0;
+  const std::vector<test::SampleEntry> confirmation_without_directory_page = {
+      {"Pages.txt", 0, "[Pages]\r\np.txt\r\np.txt\r\np.txt\r\n[PageTypes]\r\nPatch\r\nPatching\r\nFinish\r\n"},
+      {"p.txt", 0, ""}};
+  const struct {
+    const char* name;
+    std::vector<test::SampleEntry> pages;
+  } cases[] = {{"no pages", {}}, {"a confirmation page, no directory page", confirmation_without_directory_page}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto entries = Entries();
+    entries.insert(entries.end(), c.pages.begin(), c.pages.end());
+    const std::string setup = Write(entries);
+    const std::string target = dir_ / c.name;
+    const std::vector<std::string> args = {"/S", "/D=" + target};
+    SetupContext ctx;
+    THeadlessFrontEnd fe(ctx, ParseEngineCommandLine(args), setup);
+    ctx.Messages = &fe;
+    EXPECT_EQ(Run(setup, args, fe, ctx), kExitInstalled);
+    EXPECT_FALSE(ctx.SpaceAvailableText.empty());
+    EXPECT_EQ(test::ReadAll(target + "\\readme.txt"), "read me");
+  }
+}
+
 TEST_F(StartupTest, FailureEndsWithExitCodeTwoAndShortSpaceIsRefused) {
   lines_.Lines = {Line("failure", {}, 0)};
   info_.HasUninstaller = 0;

@@ -43,6 +43,10 @@ class SetupContext {
   std::string SpaceRequiredText;
   std::int64_t SpaceAvailable = 0;
   std::string SpaceAvailableText;
+  // The one rule for the free-space figure, wherever the installation directory is settled:
+  // when InstallDir starts with a drive letter, the free bytes of that drive, or -1 (which no
+  // requirement passes) when the drive cannot be asked; otherwise both stay as they are.
+  void MeasureSpaceAvailable();
 
   TTextTarget* StatusLabel = nullptr;
   TGaugeTarget* Gauge = nullptr;
@@ -65,7 +69,8 @@ class SetupContext {
   TArchiveProcedures* Archives = nullptr;
   std::function<void(SetupContext&)> MakeUninstaller;
   std::function<void(const std::string& message, const std::string& stage)> FatalError;
-  // Raised when the program is ending; a waiting "execute" stops waiting.
+  // Raised by the worker's Stop (the window closing, or unwinding after an error on the
+  // window's thread): the run ends after its current line and a waiting "execute" stops waiting.
   std::atomic<bool> Terminating{false};
 
   std::vector<std::uint8_t> GroupFlags;

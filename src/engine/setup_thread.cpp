@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <exception>
 
+#include "engine/front_end.h"
 #include "engine/logged_files.h"
 #include "engine/setup_context.h"
 #include "platform/shell_link.h"
@@ -10,7 +11,7 @@
 
 namespace zq {
 
-void RunScript(SetupContext& ctx, const std::atomic<bool>* stop_requested) {
+void RunScript(SetupContext& ctx) {
   platform::ComApartment com;  // shortcuts need COM on this thread
   const std::int64_t highest = static_cast<std::int64_t>(ctx.CompLines.Lines.size()) - 1;
   // Widened so that a jump to the largest line number cannot wrap around to the top.
@@ -22,7 +23,7 @@ void RunScript(SetupContext& ctx, const std::atomic<bool>* stop_requested) {
       if (TCommandClass* command = ctx.CommandList.At(line.CommandIndex)) command->SFXProcess(ctx, line.LineNumber);
     }
     // A script that loops for ever would otherwise keep a closing window waiting for ever.
-    if (ctx.SetupAborted || (stop_requested != nullptr && *stop_requested)) break;
+    if (ctx.SetupAborted || ctx.Terminating) break;
   }
   ForceDirectoriesLogged(ctx, ctx.SetupInfo.InstallDir);
   if (ctx.SetupInfo.HasUninstaller == 1) {
@@ -38,6 +39,19 @@ TSetupThread::~TSetupThread() {
   Join();
 }
 
+void TSetupThread::RunAndWait(const std::function<void()>& pump) {
+  RunRequested = true;
+  while (RunRequested) {
+    if (pump) pump();
+    platform::SleepMs(1);
+  }
+}
+
+void TSetupThread::Stop() {
+  StopRequested = true;
+  ctx_.Terminating = true;
+}
+
 void TSetupThread::Join() {
   if (thread_.joinable()) thread_.join();
 }
@@ -46,15 +60,17 @@ void TSetupThread::Execute() {
   try {
     while (!StopRequested) {
       if (RunRequested) {
-        RunScript(ctx_, &StopRequested);
+        RunScript(ctx_);
         RunRequested = false;
       }
       platform::SleepMs(1);
     }
   } catch (const std::exception& e) {
     if (ctx_.FatalError) ctx_.FatalError(e.what(), "Setup Thread");
-    // The report is written; nothing further of the run may happen.
-    std::_Exit(4);
+    // The report is written; nothing further of the run may happen: no closing step, no
+    // destructor (an archive saved, a log written by the unwinding window's thread). The
+    // window's thread may be anywhere, so the worker ends the whole process itself.
+    std::_Exit(kExitInternalError);
   }
 }
 

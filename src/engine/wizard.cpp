@@ -1,11 +1,13 @@
 #include "engine/wizard.h"
 
+#include <span>
+
 #include "container/entry_names.h"
 #include "container/pak.h"
+#include "engine/front_end.h"
 #include "engine/macros.h"
 #include "base/path_text.h"
 #include "engine/setup_context.h"
-#include "base/size_text.h"
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -113,20 +115,24 @@ TWizard::~TWizard() {
   if (ctx_.Gauge == gauge_target_.get()) ctx_.Gauge = nullptr;
 }
 
-void TWizard::SetPagesUp(TEntryFetcher fetch) {
+void TWizard::SetPagesUp(TEntryFetcher fetch, bool list_optional) {
   const TSetupInfoFile& info = ctx_.SetupInfo;
   title_ = info.Mode == 1 ? platform::AnsiToWide(info.ShortName) + u" " + ctx_.Languages.GetText(26)
                           : platform::AnsiToWide(info.SetupName);
   if (view_ != nullptr) view_->TitleChanged(title_, u" " + title_);
 
   if (!fetch && ctx_.Pak) fetch = PakEntryFetcher(*ctx_.Pak);
+  const bool listed = !list_optional || (fetch && fetch(kPageListEntry));
   pages_.Environment().Fetch = std::move(fetch);
-  pages_.LoadPages(kPageListEntry);
+  if (listed) pages_.LoadPages(kPageListEntry);
   pages_.Environment().Fetch = {};
   if (view_ != nullptr) view_->PageAreaColourChanged(pages_.BackColour);
 
   RegisterNamedControls();
   ctx_.SetupInfo.InstallDir = ExpandMacrosAnsi(ctx_, ctx_.SetupInfo.InstallDir);
+  // Start-up could measure only the directory it found, often still "$PROGRAMFILES\..."; a
+  // page set without an install-directory edit measures nowhere else before its confirmation.
+  if (ctx_.SetupInfo.Mode == 0) ctx_.MeasureSpaceAvailable();
   if (folder_tree_ != nullptr) SelectTreeFolder(ctx_.SetupInfo.InstallDir, false);
   if (install_dir_edit_ != nullptr) {
     SetEditText(platform::AnsiToWide(ExpandMacrosAnsi(ctx_, ctx_.SetupInfo.InstallDir)));
@@ -152,6 +158,10 @@ void TWizard::RegisterNamedControls() {
       else if (EqualNoCase(c->Name, "spaceavalible")) space_label_ = c;
     }
   }
+  AttachReportTargets();
+}
+
+void TWizard::AttachReportTargets() {
   status_target_ = status_label_ ? std::make_unique<TextTarget>(*status_label_, view_) : nullptr;
   detail_target_ = detail_label_ ? std::make_unique<TextTarget>(*detail_label_, view_) : nullptr;
   // Only a gauge control can show progress; a control of another type under that name is passed over.
@@ -192,7 +202,7 @@ void TWizard::English1Click(int tag) {
   b.Next.Caption = langs.GetText(13);
   b.Cancel.Caption = langs.GetText(14);
   pages_.ButtonsChanged();
-  pages_.ShowPage(pages_.Current());
+  ShowPage(pages_.Current());
   RecheckNext();
   pages_.RefreshCaptions();
 }
@@ -203,15 +213,26 @@ void TWizard::RecheckNext() {
   TButtonState& next = pages_.Buttons().Next;
   const bool unusable_drive = OnPage(ptInstallDir) && install_dir_edit_ != nullptr &&
                               IsUnusableDrive(platform::WideToAnsi(install_dir_edit_->Caption));
-  const bool short_space = OnPage(ptPatch) && ctx_.SpaceAvailable < ctx_.SpaceRequired;
+  const bool short_space = OnPage(ptPatch) && SpaceShort();
   if (next.Enabled && (unusable_drive || short_space)) {
     next.Enabled = false;
     pages_.ButtonsChanged();
   }
 }
 
+bool TWizard::SpaceShort() const { return ctx_.SpaceAvailable < ctx_.SpaceRequired; }
+
+void TWizard::ShowPage(int index) {
+  pages_.ShowPage(index);
+  if (OnPage(ptFinish)) finished_ = true;
+}
+
+std::optional<TPageType> TWizard::CurrentType() const {
+  return pages_.PageCount() > 0 ? pages_.CurrentType() : implicit_page_;
+}
+
 void TWizard::NextButtonClick() {
-  pages_.ShowPage(pages_.Current() + 1);
+  ShowPage(pages_.Current() + 1);
   const auto type = pages_.CurrentType();
   if (!type) return;
   switch (*type) {
@@ -223,7 +244,7 @@ void TWizard::NextButtonClick() {
       InstallDir_Edit_Change();
       break;
     case ptPatch:
-      if (ctx_.SpaceAvailable < ctx_.SpaceRequired) {
+      if (SpaceShort()) {
         pages_.Buttons().Next.Enabled = false;
         pages_.ButtonsChanged();
       }
@@ -244,7 +265,7 @@ void TWizard::NextButtonClick() {
 }
 
 void TWizard::BackButtonClick() {
-  pages_.ShowPage(pages_.Current() - 1);
+  ShowPage(pages_.Current() - 1);
   RecheckNext();
 }
 
@@ -263,6 +284,71 @@ bool TWizard::FormCloseQuery() {
 }
 
 bool TWizard::ShouldStartFinaliser() const { return OnPage(ptFinish) && ctx_.SetupInfo.Mode == 1; }
+
+int TWizard::ExitCode() const {
+  if (ctx_.SetupAborted) return kExitScriptFailed;
+  return finished_ || OnPage(ptFinish) ? kExitInstalled : kExitCancelled;
+}
+
+TWizard::TWalkEnd TWizard::WalkUnattended() {
+  if (pages_.PageCount() == 0) return WalkImplicitPages();
+  // Every page is visited at most once on the way forward; the bound only guards a page set
+  // whose Next never moves on.
+  for (int step = 0; step <= pages_.PageCount(); ++step) {
+    const auto type = CurrentType();
+    if (type == ptFinish) break;
+    const TButtonState& next = pages_.Buttons().Next;
+    if (!next.Enabled || !next.Visible) {
+      return type == ptInstallDir ? TWalkEnd::UnusableDrive : type == ptPatch ? TWalkEnd::ShortSpace : TWalkEnd::Stuck;
+    }
+    const int before = pages_.Current();
+    NextButtonClick();
+    if (pages_.Current() == before && CurrentType() != ptFinish) break;  // the last page
+  }
+  // Nobody is there to close the window early: passing every page is finishing.
+  finished_ = true;
+  return TWalkEnd::Finished;
+}
+
+TWizard::TWalkEnd TWizard::WalkImplicitPages() {
+  AddImplicitReportControls();
+  static constexpr TPageType kInstall[] = {ptInstallDir, ptPatch, ptPatching, ptFinish};
+  static constexpr TPageType kUninstall[] = {ptUninstall, ptFinish};
+  const auto sequence = ctx_.SetupInfo.Mode == 1 ? std::span<const TPageType>(kUninstall)
+                                                 : std::span<const TPageType>(kInstall);
+  for (const TPageType type : sequence) {
+    implicit_page_ = type;
+    switch (type) {
+      case ptInstallDir:  // as a page whose edit holds the directory
+        if (IsUnusableDrive(ctx_.SetupInfo.InstallDir)) return TWalkEnd::UnusableDrive;
+        StoreInstallDir(ctx_.SetupInfo.InstallDir);
+        break;
+      case ptPatch:
+        if (SpaceShort()) return TWalkEnd::ShortSpace;
+        break;
+      case ptPatching:
+        Run();
+        break;
+      case ptUninstall:
+        DoUninstall();
+        break;
+      default:
+        break;
+    }
+  }
+  finished_ = true;
+  return TWalkEnd::Finished;
+}
+
+// The report controls of the implicit progress and finish pages, so that a run without pages
+// reports as one with them.
+void TWizard::AddImplicitReportControls() {
+  TPageArea& area = pages_.Area();
+  status_label_ = &area.Create(TControlType::Label);
+  gauge_ = &area.Create(TControlType::ProgressBar);
+  detail_label_ = &area.Create(TControlType::Label);
+  AttachReportTargets();
+}
 
 void TWizard::SetEditText(const std::u16string& text) {
   if (install_dir_edit_ == nullptr || install_dir_edit_->Caption == text) return;
@@ -288,21 +374,18 @@ void TWizard::InstallDir_Edit_Change() {
   }
   next.Enabled = true;
   pages_.ButtonsChanged();
-  if (install_dir_visited_) {
-    // Kept without a trailing backslash (a drive root keeps its own): the run adds one to
-    // every path it builds, and a doubled separator would end up in recorded paths and in
-    // registry values such as the uninstall command.
-    std::string dir = text;
-    while (dir.size() > 3 && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
-    ctx_.SetupInfo.InstallDir = dir;
-  }
-  const std::string& dir = ctx_.SetupInfo.InstallDir;
-  const char letter = dir.empty() ? '\0' : platform::AnsiUpperCase(dir.substr(0, 1))[0];
-  if (letter >= 'A' && letter <= 'Z') {
-    ctx_.SpaceAvailable = platform::FreeBytes(letter - 'A' + 1).value_or(-1);
-    ctx_.SpaceAvailableText = SizeToText(ctx_.SpaceAvailable);
-  }
+  if (install_dir_visited_) StoreInstallDir(text);
+  ctx_.MeasureSpaceAvailable();
   if (folder_tree_ != nullptr) SelectTreeFolder(text, true);
+}
+
+void TWizard::StoreInstallDir(const std::string& text) {
+  // Kept without a trailing backslash (a drive root keeps its own): the run adds one to
+  // every path it builds, and a doubled separator would end up in recorded paths and in
+  // registry values such as the uninstall command.
+  std::string dir = text;
+  while (dir.size() > 3 && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
+  ctx_.SetupInfo.InstallDir = dir;
 }
 
 void TWizard::ShellTreeViewChange(const std::string& path) {
@@ -347,7 +430,7 @@ void TWizard::Run() {
     ctx_.UninstallList.AddDir(ctx_.SetupInfo.InstallDir);
     ctx_.CurrentLine = -1;
     if (RunScript) RunScript();
-    pages_.ShowPage(pages_.Current() + 1);
+    ShowPage(pages_.Current() + 1);
     SetWorkingState(false);
   } catch (...) {
     // The front end writes the error report and ends the program.
@@ -365,7 +448,7 @@ void TWizard::DoUninstall() {
   if (RunUninstall) RunUninstall();
   else Uninstall(ctx_);
   SetWorkingState(false);
-  pages_.ShowPage(pages_.Current() + 1);
+  ShowPage(pages_.Current() + 1);
 }
 
 }  // namespace zq

@@ -1,5 +1,7 @@
 // The main window's logic without its widgets: the page state machine, the language menu,
 // the install directory and its free space, the run and the uninstall hand-over, closing.
+// The window drives it with its buttons; a silent run drives the same logic with
+// WalkUnattended, so every rule of the pages lives here once.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +34,9 @@ bool IsUnusableDrive(const std::string& path);
 
 class TWizard {
  public:
+  // How an unattended walk ended: at the end, or on a page that keeps Next off.
+  enum class TWalkEnd { Finished, UnusableDrive, ShortSpace, Stuck };
+
   // The view may be null (nothing is shown); it must outlive the wizard.
   TWizard(SetupContext& ctx, TWizardView* view);
   ~TWizard();
@@ -44,9 +49,20 @@ class TWizard {
   // The uninstall's removal work, on the window's thread; unset: zq::Uninstall.
   std::function<void()> RunUninstall;
 
-  // Title, pages ("Pages.txt"), registered controls, install directory, button texts,
-  // language menu. `fetch` unset: entries of ctx.Pak. Throws PageError for damaged pages.
-  void SetPagesUp(TEntryFetcher fetch = {});
+  // Title, pages ("Pages.txt"), registered controls, install directory and its free space,
+  // button texts, language menu. `fetch` unset: entries of ctx.Pak. With `list_optional`
+  // (an unattended run) a missing page list is no error: the setup walks its implicit pages.
+  // Throws PageError for damaged pages.
+  void SetPagesUp(TEntryFetcher fetch = {}, bool list_optional = false);
+
+  // Next after Next, as a user who accepts every page would, to the finish page or the last
+  // page; a page that keeps Next off ends the walk, and its type tells why. A setup without
+  // pages walks those its mode implies: installdir, patch, patching, finish; or uninstall,
+  // finish.
+  TWalkEnd WalkUnattended();
+  // Once the wizard is left: 2 when the script failed; 0 when the finish page was reached or
+  // an unattended walk passed every page; otherwise 1, closed early.
+  int ExitCode() const;
 
   void SetupLanguages();
   void SetupCheckedLanguage();
@@ -92,13 +108,20 @@ class TWizard {
   class GaugeTarget;
 
   void RegisterNamedControls();
+  void AttachReportTargets();
+  void AddImplicitReportControls();
+  TWalkEnd WalkImplicitPages();
+  void ShowPage(int index);
   void RecheckNext();
+  bool SpaceShort() const;
+  void StoreInstallDir(const std::string& text);
   void SetEditText(const std::u16string& text);
   void SetCaption(TControl* control, const std::u16string& text);
   void StartGauge(std::int32_t max);
   void Run();
   void DoUninstall();
-  bool OnPage(TPageType type) const { return pages_.CurrentType() == type; }
+  std::optional<TPageType> CurrentType() const;
+  bool OnPage(TPageType type) const { return CurrentType() == type; }
 
   SetupContext& ctx_;
   TWizardView* view_;
@@ -107,6 +130,8 @@ class TWizard {
   std::vector<TLanguageMenuItem> menu_;
   bool install_dir_visited_ = false;
   bool working_ = false;
+  bool finished_ = false;                   // see ExitCode
+  std::optional<TPageType> implicit_page_;  // a walk without pages: the page it is on
   bool edit_hooked_ = false;  // the edit's change event, set after its first text
   TControl* status_label_ = nullptr;
   TControl* gauge_ = nullptr;

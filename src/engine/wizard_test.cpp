@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <limits>
 #include <thread>
 
+#include "engine/front_end.h"
 #include "engine/progress.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
@@ -171,6 +174,91 @@ TEST(Wizard, PatchPageChecksSpaceAndShowsIt) {
   EXPECT_EQ(w.SpaceLabel()->Caption, u"Space available 999 Bytes");
 }
 
+// Start-up leaves no figure when the directory still held a macro; a confirmation page with no
+// directory page before it must not refuse for want of one, in the window or silently.
+TEST(Wizard, FreeSpaceIsMeasuredOnceTheDirectoryIsExpanded) {
+  for (const bool silent : {false, true}) {
+    SCOPED_TRACE(silent ? "silent" : "window");
+    Wizard f("Welcome\r\nPatch\r\nPatching\r\nFinish\r\n");
+    f.entries["Pages.txt"] =
+        "[Pages]\r\nwelcome.txt\r\npatch.txt\r\nwork.txt\r\nfinish.txt\r\n[PageTypes]\r\nWelcome\r\nPatch\r\nPatching\r\nFinish\r\n";
+    f.ctx.ProgramFilesDir = f.dir.path() + "\\";
+    f.ctx.SetupInfo.InstallDir = "$PROGRAMFILES\\Demo";
+    f.ctx.SpaceAvailable = 0;
+    f.ctx.SpaceAvailableText.clear();
+    TWizard& w = f.Up();
+    EXPECT_EQ(f.ctx.SetupInfo.InstallDir, f.dir / "Demo");
+    if (silent) {
+      EXPECT_EQ(w.WalkUnattended(), TWizard::TWalkEnd::Finished);
+      EXPECT_EQ(f.Type(), ptFinish);
+    } else {
+      w.NextButtonClick();
+      ASSERT_EQ(f.Type(), ptPatch);
+      EXPECT_TRUE(f.Buttons().Next.Enabled);
+    }
+    EXPECT_GT(f.ctx.SpaceAvailable, f.ctx.SpaceRequired);
+    EXPECT_EQ(w.SpaceLabel()->Caption, u"Space available " + platform::AnsiToWide(f.ctx.SpaceAvailableText));
+    EXPECT_FALSE(f.ctx.SpaceAvailableText.empty());
+  }
+}
+
+// The silent run's one entry point: the checks of the buttons, with pages or with the implicit
+// sequence of a setup that has none.
+TEST(Wizard, UnattendedWalkEndsWhereNextStaysOff) {
+  using End = TWizard::TWalkEnd;
+  constexpr std::int64_t kMoreThanAnyDrive = std::numeric_limits<std::int64_t>::max();
+  struct Case {
+    const char* name;
+    const char* pages;  // the page list; null: the stock sequence; empty: none at all
+    std::uint8_t mode;
+    const char* dir;    // empty: a folder of the test, given with a trailing backslash
+    std::int64_t required;
+    End end;
+    int runs;
+  };
+  const char* progress_last = "[Pages]\r\nwelcome.txt\r\nwork.txt\r\n[PageTypes]\r\nWelcome\r\nPatching\r\n";
+  const Case cases[] = {
+      {"pages", nullptr, 0, "", 1000, End::Finished, 1},
+      {"pages, unusable drive", nullptr, 0, "Q:\\Games", 1000, End::UnusableDrive, 0},
+      {"pages, too little space", nullptr, 0, "", kMoreThanAnyDrive, End::ShortSpace, 0},
+      {"pages, a progress page last", progress_last, 0, "", 1000, End::Stuck, 1},
+      {"no pages", "", 0, "", 1000, End::Finished, 1},
+      {"no pages, unusable drive", "", 0, "Q:\\Games", 1000, End::UnusableDrive, 0},
+      {"no pages, too little space", "", 0, "", kMoreThanAnyDrive, End::ShortSpace, 0},
+      {"no pages, uninstaller", "", 1, "", 0, End::Finished, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Wizard f;
+    if (c.pages != nullptr && *c.pages == '\0') f.entries.clear();
+    else if (c.pages != nullptr) f.entries["Pages.txt"] = c.pages;
+    f.ctx.SetupInfo.Mode = c.mode;
+    f.ctx.SetupInfo.InstallDir = *c.dir != '\0' ? std::string(c.dir) : f.dir / "Demo\\";
+    f.ctx.SpaceRequired = c.required;
+    f.wizard = std::make_unique<TWizard>(f.ctx, &f.view);
+    TWizard& w = *f.wizard;
+    int runs = 0;
+    w.RunScript = [&] { ++runs; };
+    w.RunUninstall = [&] { ++runs; };
+    w.SetPagesUp(f.Fetch(), true);
+    EXPECT_EQ(w.WalkUnattended(), c.end);
+    EXPECT_EQ(runs, c.runs);
+    EXPECT_TRUE(f.boxes.shown.empty());  // a missing page list is no error here
+    if (c.end != End::Finished) continue;
+    EXPECT_EQ(w.ExitCode(), kExitInstalled);
+    EXPECT_EQ(w.ShouldStartFinaliser(), c.mode == 1);
+    // The run reports through the progress page's controls, implicit ones without pages.
+    ASSERT_NE(w.StatusLabel(), nullptr);
+    EXPECT_NE(std::find(f.view.changed.begin(), f.view.changed.end(), w.StatusLabel()), f.view.changed.end());
+    if (c.mode == 0) {
+      EXPECT_EQ(w.StatusLabel()->Caption, u"Status: 0 of 0 files extracted");
+      EXPECT_EQ(f.ctx.SetupInfo.InstallDir, f.dir / "Demo");
+    } else {
+      EXPECT_EQ(w.StatusLabel()->Caption, u"Status: 0 of 0 items remaining");
+    }
+  }
+}
+
 TEST(Wizard, RunHandsOverAndLandsOnTheFinishPage) {
   Wizard f;
   TWizard& w = f.Up();
@@ -209,6 +297,9 @@ TEST(Wizard, RunHandsOverAndLandsOnTheFinishPage) {
   EXPECT_TRUE(w.FormCloseQuery());
   EXPECT_TRUE(f.boxes.shown.empty());
   EXPECT_FALSE(w.ShouldStartFinaliser());
+  EXPECT_EQ(w.ExitCode(), kExitInstalled);
+  f.ctx.SetupAborted = true;
+  EXPECT_EQ(w.ExitCode(), kExitScriptFailed);
 }
 
 TEST(Wizard, NextOnTheLastPageRepeatsItsAction) {
@@ -244,6 +335,7 @@ TEST(Wizard, QuitQuestionAnsweredNoKeepsTheWindow) {
   EXPECT_EQ(std::get<2>(f.boxes.shown[0]) & 0xF, kMbYesNo);
   f.boxes.answer = kIdYes;
   EXPECT_TRUE(w.FormCloseQuery());
+  EXPECT_EQ(w.ExitCode(), kExitCancelled);  // closed before the finish page
 }
 
 TEST(Wizard, NoPagesAtAll) {

@@ -34,7 +34,8 @@ class TWizardView : public TPageView {
   virtual void RepaintNow(const TControl& /*control*/) {}
   // Status texts and gauge steps of a run come from the worker thread: the view runs
   // `update` on the window's thread, in the order of the calls, and returns when it ran
-  // (the update calls ControlChanged). The default runs it on the calling thread.
+  // (the update calls ControlChanged). The default runs it on the calling thread, which is
+  // right only for a view whose own thread just waits during a run (TSetupThread::RunAndWait).
   virtual void RunOnWindowThread(const std::function<void()>& update) { update(); }
 };
 

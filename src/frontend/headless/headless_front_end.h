@@ -4,52 +4,50 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "engine/command_line.h"
 #include "engine/front_end.h"
+#include "engine/wizard_view.h"
 
 namespace zq {
 
+class TSetupThread;
 class TWizard;
 
-class THeadlessFrontEnd : public TFrontEnd, public TTextTarget, public TGaugeTarget {
+class THeadlessFrontEnd : public TFrontEnd, public TWizardView {
  public:
   THeadlessFrontEnd(SetupContext& ctx, EngineOptions options, std::string program_path);
+  ~THeadlessFrontEnd() override;
 
-  // Without /S on Windows: the verification window counts up, and message boxes are shown
-  // and answered by the user (both may be left unset).
-  TVerifyView* VerifyView = nullptr;
-  TMessageBoxes* UserBoxes = nullptr;
-
+  // TFrontEnd
   int Show(const std::u16string& text, const std::u16string& caption, unsigned flags) override;
   void VerifyBegin(std::size_t count) override;
-  void VerifyProgress(std::size_t done, std::size_t count) override;
   void VerifyEnd() override;
+  // The window's wizard, walked with TWizard::WalkUnattended; a page that keeps Next off is
+  // a refusal (exit code 3) with a message that says why.
   int RunWizard(SetupContext& ctx) override;
 
-  // The status line and the gauge of the progress page.
-  void SetCaption(const std::u16string& text) override;
-  void SetPosition(std::int32_t position) override;
-  void SetGauge(std::int32_t position, std::int32_t max);
+  // TWizardView: pages shown go to the log; the status line to the log, the gauge to the
+  // terminal's bar. Calls come on the worker during a run; this front end's own thread only
+  // waits then.
+  void PageShown(int index) override;
+  void ControlChanged(const TControl& control) override;
 
  private:
-  // With pages: the wizard's page logic walks them, Next after Next, as a user would.
-  int WalkPages(SetupContext& ctx);
-  // Without pages: the installation-directory and confirmation checks, then the run.
-  int Install(SetupContext& ctx);
-  int RemoveInstallation(SetupContext& ctx);
-  // The window's side of a run: the worker runs the script while this thread waits.
-  void RunOnWorker(SetupContext& ctx);
+  void SetCaption(const std::u16string& text);
   void DrawBar(std::int32_t position);
 
   SetupContext& ctx_;
   EngineOptions options_;
   std::string program_path_;
+  std::unique_ptr<TWizard> wizard_;
+  std::unique_ptr<TSetupThread> worker_;
   std::int32_t gauge_max_ = 0;
   bool terminal_;
-  std::mutex mutex_;
+  std::mutex mutex_;  // stderr: message boxes of the worker and the bar
 };
 
 }  // namespace zq

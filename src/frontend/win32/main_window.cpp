@@ -155,24 +155,20 @@ int TFrmMain::RunWizard(SetupContext& ctx) {
   const bool finaliser = wizard_->ShouldStartFinaliser();
   worker_.reset();
   if (finaliser) StartFinaliser(ctx, program_path_);
-  if (ctx.SetupAborted) return kExitScriptFailed;
-  return finished_ ? kExitInstalled : kExitCancelled;
+  return wizard_->ExitCode();
 }
 
 void TFrmMain::RunScriptProtocol() {
   ctx_.MakeUninstaller = [this](SetupContext& c) { MakeUninstaller(c, program_path_); };
-  ctx_.CurrentLine = -1;
-  worker_->RunRequested = true;
   // The window stays responsive: messages are handled (the worker's updates among them)
   // until the worker lowers the flag.
-  MSG msg;
-  while (worker_->RunRequested) {
+  worker_->RunAndWait([] {
+    MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
-    Sleep(1);
-  }
+  });
 }
 
 void TFrmMain::ControlAdded(TControl& control) {
@@ -194,7 +190,6 @@ void TFrmMain::ButtonsChanged(const TWizardButtons& b) {
   TButtonState language = b.Language;
   language.Caption += u" \x25BE";
   SetButton(language_, language);
-  if (wizard_ && wizard_->Pages().CurrentType() == ptFinish) finished_ = true;
 }
 
 void TFrmMain::TitleChanged(const std::u16string&, const std::u16string& caption) {

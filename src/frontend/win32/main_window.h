@@ -69,7 +69,6 @@ class TFrmMain : public TFrontEnd, public TWizardView {
   HWND back_ = nullptr, next_ = nullptr, cancel_ = nullptr, language_ = nullptr;
   HFONT font_ = nullptr;
   bool closed_ = false;
-  bool finished_ = false;
 };
 
 }  // namespace zq
