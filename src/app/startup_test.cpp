@@ -151,7 +151,7 @@ TEST_F(StartupTest, ContainerArgumentSkipsTheRenameCheckAndSwitchesAreNotFiles) 
   RefusalRecorder fe;
   EXPECT_EQ(Run(dir_ / "whatever.exe", {"/S", setup, "/LOG=x"}, fe, ctx), kExitInstalled);
   EXPECT_TRUE(fe.shown.empty());
-  EngineOptions o = ParseEngineCommandLine({"/s", "/d=C:\\Games\\Demo", "/lang=0407", "/Log=C:\\l.txt", "/S"});
+  EngineOptions o = ParseEngineCommandLine({"/s", "/lang=0407", "/Log=C:\\l.txt", "/S", "/d=C:\\Games\\Demo"});
   EXPECT_TRUE(o.silent);
   EXPECT_EQ(o.install_dir, "C:\\Games\\Demo");
   EXPECT_EQ(o.language, 0x0407);
