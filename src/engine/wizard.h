@@ -66,7 +66,8 @@ class TWizard {
 
   void SetupLanguages();
   void SetupCheckedLanguage();
-  // A language menu item was chosen (its tag): captions follow, typed texts stay.
+  // Any language menu item was chosen (its tag is the table index; the name is the first
+  // item's): captions follow, typed texts stay.
   void English1Click(int tag);
 
   void NextButtonClick();
