@@ -37,6 +37,27 @@ std::string Plural(std::size_t n, const char* word) {
   return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
+// The argument counts a source line may give, in words ("1, 2 or 7").
+std::string SourceCounts(const CommandInfo& command) {
+  std::string out;
+  std::vector<int> counts;
+  for (int n = 0; n < 32; ++n) {
+    if (command.arg_counts >> n & 1u) counts.push_back(n - command.AppendedArgs());
+  }
+  for (std::size_t i = 0; i < counts.size(); ++i) {
+    if (i > 0) out += i + 1 == counts.size() ? " or " : ", ";
+    out += std::to_string(counts[i]);
+  }
+  return out;
+}
+
+// Where each jumping command goes when a label is defined twice.
+std::string DuplicateLabelRule() {
+  auto first = [](const CommandInfo& c) { return c.jump_args != 0 && c.first_label; };
+  auto last = [](const CommandInfo& c) { return c.jump_args != 0 && !c.first_label; };
+  return KeywordList(first) + " jumps to the first, " + KeywordList(last) + " to the last";
+}
+
 // Valid UTF-8 holding at least one byte above ASCII: the script was written in UTF-8.
 bool LooksLikeUtf8(const std::string& text) {
   bool high = false;
@@ -138,8 +159,7 @@ void Compiler::ReadLines(const std::string& text) {
       if (!positions.empty()) {
         diags().Warning(script_, number,
                         "label \"" + p.label + "\" is also defined on line " +
-                            std::to_string(lines_[positions.front()].source_line) +
-                            "; goto jumps to the first, iffileexists and messagebox to the last");
+                            std::to_string(lines_[positions.front()].source_line) + "; " + DuplicateLabelRule());
       }
       positions.push_back(lines_.size());
       lines_.push_back(std::move(p));
@@ -153,23 +173,24 @@ void Compiler::ReadLines(const std::string& text) {
     p.command = *command;
     p.args = std::move(parsed.args);
     const int count = static_cast<int>(p.args.size());
-    if (command->index == 1 && count == 0) {
-      diags().Warning(script_, number, "goto without a label never jumps");
-    } else if (count < command->min_args) {
+    const std::size_t stored = p.args.size() + static_cast<std::size_t>(command->AppendedArgs());
+    if (count < command->MinSourceArgs()) {
       diags().Error(script_, number,
-                    Quoted(command->keyword) + " needs at least " + Plural(command->min_args, "argument") +
+                    Quoted(command->keyword) + " needs at least " + Plural(command->MinSourceArgs(), "argument") +
                         ", " + std::to_string(count) + " given");
+    } else if (command->jump_args != 0 && count < command->JumpArg(0)) {
+      diags().Warning(script_, number, std::string(command->keyword) + " without a label never jumps");
     }
     for (std::size_t a = 0; a < p.args.size(); ++a) {
       if (p.args[a].size() > kMaxCount) {
         diags().Error(script_, number, "argument " + std::to_string(a + 1) + " is longer than 65535 bytes");
       }
     }
-    if (command->group_kind == GroupKind::Files && count != 1 && count != 2 && count != 7 &&
-        count >= command->min_args) {
+    if (count >= command->MinSourceArgs() && !command->AcceptsArgCount(stored)) {
       diags().Warning(script_, number,
-                      "file takes 1, 2 or 7 arguments (source, subfolder, registry condition); with " +
-                          std::to_string(count) + " the setup shows \"Param Count Invalid\" and skips it");
+                      std::string(command->keyword) + " takes " + SourceCounts(*command) +
+                          " arguments (source, subfolder, registry condition); with " + std::to_string(count) +
+                          " the setup shows \"Param Count Invalid\" and skips it");
     }
     lines_.push_back(std::move(p));
   }
@@ -178,53 +199,64 @@ void Compiler::ReadLines(const std::string& text) {
 void Compiler::Definitions() {
   TSetupInfoFile& info = result_.info;
   info.UninstallExeName = kDefaultUninstallExeName;
-  std::map<std::string, std::uint32_t> seen;
+  std::map<BuildStep, std::uint32_t> seen;
   for (const Pending& p : lines_) {
-    if (p.is_label || !p.command.definition_only || static_cast<int>(p.args.size()) < p.command.min_args) continue;
+    if (p.is_label || !p.command.IsDefinition() || static_cast<int>(p.args.size()) < p.command.MinSourceArgs()) {
+      continue;
+    }
     const std::string keyword = p.command.keyword;
     const std::string& a = p.args[0];
-    if (auto it = seen.find(keyword); it != seen.end()) {
+    if (auto it = seen.find(p.command.build); it != seen.end()) {
       diags().Warning(script_, p.source_line,
                       keyword + " overrides the " + keyword + " on line " + std::to_string(it->second));
     }
-    seen[keyword] = p.source_line;
-    if (keyword == "name") {
-      if (auto it = seen.find("shortname"); it != seen.end()) {
-        diags().Warning(script_, p.source_line,
-                        "name also sets the short name, replacing the shortname on line " + std::to_string(it->second) +
-                            " (put shortname after name)");
-        seen.erase(it);
+    seen[p.command.build] = p.source_line;
+    switch (p.command.build) {
+      case BuildStep::DefineName:
+        if (auto it = seen.find(BuildStep::DefineShortName); it != seen.end()) {
+          const std::string shortname = DefinitionCommand(BuildStep::DefineShortName).keyword;
+          diags().Warning(script_, p.source_line,
+                          keyword + " also sets the short name, replacing the " + shortname + " on line " +
+                              std::to_string(it->second) + " (put " + shortname + " after " + keyword + ")");
+          seen.erase(it);
+        }
+        info.SetupName = a;
+        info.ShortName = a;
+        break;
+      case BuildStep::DefineShortName: info.ShortName = a; break;
+      case BuildStep::DefineOutFile: info.SetupExeName = a; break;
+      case BuildStep::DefineInstallDir: info.InstallDir = a; break;
+      case BuildStep::DefineInstallDirRegKey: {
+        const std::string up = platform::AnsiUpperCase(a);
+        if (up != "HKLM" && up != "HKCU" && up != "HKCR" && up != "HKU" && up != "HKCC") {
+          diags().Warning(script_, p.source_line,
+                          "root \"" + a + "\" is not one of HKLM, HKCU, HKCR, HKU, HKCC; HKLM is used");
+        }
+        info.InstallDirRegKey.HKEY = RootNameToCode(a);
+        info.InstallDirRegKey.Path = p.args[1];
+        info.InstallDirRegKey.Key = p.args[2];
+        break;
       }
-      info.SetupName = a;
-      info.ShortName = a;
-    } else if (keyword == "shortname") {
-      info.ShortName = a;
-    } else if (keyword == "outfile") {
-      info.SetupExeName = a;
-    } else if (keyword == "installdir") {
-      info.InstallDir = a;
-    } else if (keyword == "installdirregkey") {
-      const std::string up = platform::AnsiUpperCase(a);
-      if (up != "HKLM" && up != "HKCU" && up != "HKCR" && up != "HKU" && up != "HKCC") {
-        diags().Warning(script_, p.source_line,
-                        "root \"" + a + "\" is not one of HKLM, HKCU, HKCR, HKU, HKCC; HKLM is used");
-      }
-      info.InstallDirRegKey.HKEY = RootNameToCode(a);
-      info.InstallDirRegKey.Path = p.args[1];
-      info.InstallDirRegKey.Key = p.args[2];
-    } else if (keyword == "changelog") {
-      info.Changelog = a;
-      changelog_line_ = p.source_line;
-    } else if (keyword == "pages") {
-      info.Pages = a;
-      pages_line_ = p.source_line;
-    } else if (keyword == "uninstallpages") {
-      info.UninstallPages = a;
-      info.HasUninstaller = 1;
-      uninstall_pages_line_ = p.source_line;
-    } else if (keyword == "prefix") {
-      info.LogPrefix = a + "_";
-      info.UninstallExeName = a + "_Uninstall.exe";
+      case BuildStep::DefineChangelog:
+        info.Changelog = a;
+        changelog_line_ = p.source_line;
+        break;
+      case BuildStep::DefinePages:
+        info.Pages = a;
+        pages_line_ = p.source_line;
+        break;
+      case BuildStep::DefineUninstallPages:
+        info.UninstallPages = a;
+        info.HasUninstaller = 1;
+        uninstall_pages_line_ = p.source_line;
+        break;
+      case BuildStep::DefinePrefix:
+        info.LogPrefix = a + "_";
+        info.UninstallExeName = a + "_Uninstall.exe";
+        break;
+      case BuildStep::Store:
+      case BuildStep::PackLanguage:
+      case BuildStep::PackUninstallLanguage: break;
     }
   }
 }
@@ -248,17 +280,8 @@ void Compiler::ResolveTarget(Pending& p, std::size_t arg, bool first) {
 void Compiler::ResolveJumps() {
   for (Pending& p : lines_) {
     if (p.is_label) continue;
-    switch (p.command.index) {
-      case 1: ResolveTarget(p, 0, true); break;  // goto
-      case 6:                                    // iffileexists
-        ResolveTarget(p, 1, false);
-        ResolveTarget(p, 2, false);
-        break;
-      case 16:  // messagebox
-        ResolveTarget(p, 2, false);
-        ResolveTarget(p, 3, false);
-        break;
-      default: break;
+    for (int k = 0; const int n = p.command.JumpArg(k); ++k) {
+      ResolveTarget(p, static_cast<std::size_t>(n - 1), p.command.first_label);
     }
   }
   for (const auto& [name, positions] : labels_) {
@@ -292,9 +315,10 @@ void Compiler::Groups() {
     if (p.is_label) continue;
     const auto kind = p.command.group_kind;
     const int count = static_cast<int>(p.args.size());
-    if (count < p.command.min_args) continue;
-    if (p.command.index == 11 || p.command.index == 27) {  // zqpupdate, zqpofficial: the secret word
-      p.args[1] = ScrambleLine(kPackageCommandKey, p.args[1]);
+    if (count < p.command.MinSourceArgs()) continue;
+    if (const int n = p.command.scrambled_arg) {
+      std::string& secret = p.args[static_cast<std::size_t>(n - 1)];
+      secret = ScrambleLine(kPackageCommandKey, secret);
     }
     if (kind == GroupKind::None) continue;
     if (groups_.size() >= kMaxCount) {
@@ -309,7 +333,7 @@ void Compiler::Groups() {
     if (files->empty()) diags().Warning(script_, p.source_line, "\"" + p.args[0] + "\" holds no files: the group is empty");
     std::size_t target = own;
     if (kind == GroupKind::Archive) {
-      const std::string key = Lower(p.command.index == 11 ? p.args[2] : p.args[1]);
+      const std::string key = Lower(p.args[static_cast<std::size_t>(p.command.archive_arg - 1)]);
       target = archive_owner.emplace(key, own).first->second;
     }
     auto& group = groups_[target];
@@ -353,8 +377,11 @@ void Compiler::AddSetupFile(PlannedEntry entry, std::uint32_t line) {
 void Compiler::Languages() {
   bool any_install = false;
   for (const Pending& p : lines_) {
-    if (p.is_label || (p.command.index != 18 && p.command.index != 23) || p.args.empty()) continue;
-    const bool uninstall = p.command.index == 23;
+    const BuildStep step = p.command.build;
+    if (p.is_label || (step != BuildStep::PackLanguage && step != BuildStep::PackUninstallLanguage) || p.args.empty()) {
+      continue;
+    }
+    const bool uninstall = step == BuildStep::PackUninstallLanguage;
     any_install |= !uninstall;
     const std::string& name = p.args[0];
     if (name.find_first_of("/\\:") != std::string::npos) {
@@ -468,7 +495,7 @@ void Compiler::Assemble() {
       line.CommandIndex = 0;
       line.LineNumber = static_cast<std::uint32_t>(i);
       line.Args = {p.label};
-    } else if (p.command.definition_only) {
+    } else if (p.command.IsDefinition()) {
       line.CommandIndex = kDefinitionOnlyIndex;
       line.LineNumber = kDefinitionOnlyLineNumber;
     } else {

@@ -20,25 +20,28 @@ std::string Command(const std::string& keyword, const std::vector<std::string>& 
 // Definition lines keep no arguments; the record holds what the last of each kind set.
 std::vector<std::string> Definitions(const TSetupInfoFile& info) {
   std::vector<std::string> defs;
-  if (!info.SetupName.empty()) defs.push_back(Command("name", {info.SetupName}));
-  if (info.ShortName != info.SetupName) defs.push_back(Command("shortname", {info.ShortName}));
-  if (!info.SetupExeName.empty()) defs.push_back(Command("outfile", {info.SetupExeName}));
-  if (!info.InstallDir.empty()) defs.push_back(Command("installdir", {info.InstallDir}));
+  auto define = [&](BuildStep step, const std::vector<std::string>& args) {
+    defs.push_back(Command(DefinitionCommand(step).keyword, args));
+  };
+  if (!info.SetupName.empty()) define(BuildStep::DefineName, {info.SetupName});
+  if (info.ShortName != info.SetupName) define(BuildStep::DefineShortName, {info.ShortName});
+  if (!info.SetupExeName.empty()) define(BuildStep::DefineOutFile, {info.SetupExeName});
+  if (!info.InstallDir.empty()) define(BuildStep::DefineInstallDir, {info.InstallDir});
   const auto& reg = info.InstallDirRegKey;
   if (reg.HKEY != 0 || !reg.Path.empty() || !reg.Key.empty()) {
     static const char* kRoots[] = {"HKLM", "HKCU", "HKCR", "HKU", "HKCC"};
     const char* root = reg.HKEY < 5 ? kRoots[reg.HKEY] : "HKLM";
-    defs.push_back(Command("installdirregkey", {root, reg.Path, reg.Key}));
+    define(BuildStep::DefineInstallDirRegKey, {root, reg.Path, reg.Key});
   }
-  if (!info.Changelog.empty()) defs.push_back(Command("changelog", {info.Changelog}));
-  if (!info.Pages.empty()) defs.push_back(Command("pages", {info.Pages}));
+  if (!info.Changelog.empty()) define(BuildStep::DefineChangelog, {info.Changelog});
+  if (!info.Pages.empty()) define(BuildStep::DefinePages, {info.Pages});
   if (!info.UninstallPages.empty() || info.HasUninstaller) {
-    defs.push_back(Command("uninstallpages", {info.UninstallPages}));
+    define(BuildStep::DefineUninstallPages, {info.UninstallPages});
   }
   if (info.LogPrefix.size() > 1 && info.LogPrefix.back() == '_') {
-    defs.push_back(Command("prefix", {info.LogPrefix.substr(0, info.LogPrefix.size() - 1)}));
+    define(BuildStep::DefinePrefix, {info.LogPrefix.substr(0, info.LogPrefix.size() - 1)});
   }
-  if (defs.empty()) defs.push_back(Command("name", {""}));
+  if (defs.empty()) define(BuildStep::DefineName, {""});
   return defs;
 }
 
@@ -102,17 +105,11 @@ std::string PrintScript(const TCompLines& compiled, const TSetupInfoFile& info) 
     auto jump = [&](std::size_t i) {
       if (i < args.size()) args[i] = target(args[i], note);
     };
-    switch (command->index) {
-      case 1: jump(0); break;
-      case 6: jump(1), jump(2); break;
-      case 16: jump(2), jump(3); break;
-      case 11:
-      case 27:
-        if (args.size() > 1) args[1] = UnscrambleLine(kPackageCommandKey, args[1]);
-        break;
-      default: break;
+    for (int k = 0; const int n = command->JumpArg(k); ++k) jump(static_cast<std::size_t>(n - 1));
+    if (const auto n = static_cast<std::size_t>(command->scrambled_arg); n != 0 && n <= args.size()) {
+      args[n - 1] = UnscrambleLine(kPackageCommandKey, args[n - 1]);
     }
-    if (command->group_kind != GroupKind::None && !args.empty()) {
+    if (command->AppendedArgs() != 0 && !args.empty()) {
       note = "  ; group " + args.back() + note;
       args.pop_back();
     }

@@ -15,12 +15,15 @@ class SetupContext;
 
 class TCommandClass {
  public:
-  explicit TCommandClass(const CommandInfo& info) : Keyword(info.keyword), DefinitionOnly(info.definition_only), info_(info) {}
+  explicit TCommandClass(const CommandInfo& info)
+      : Keyword(info.keyword), DefinitionOnly(info.IsDefinition()), info_(info) {}
   virtual ~TCommandClass() = default;
 
   // Runs the line at `line` (its own position) on the script worker.
   virtual void SFXProcess(SetupContext& /*ctx*/, std::uint32_t /*line*/) {}
   GroupKind GetGroupKind() const { return info_.group_kind; }
+  // The command's row of the table (argument roles and counts).
+  const CommandInfo& Info() const { return info_; }
 
   const std::string Keyword;
   const bool DefinitionOnly;

@@ -1,51 +1,56 @@
 #include "script/command_table.h"
 
+#include <stdexcept>
+#include <vector>
+
 #include "base/path_text.h"
 
 namespace zq {
 
-const std::array<CommandInfo, kCommandCount>& CommandTable() {
-  using G = GroupKind;
-  static constexpr std::array<CommandInfo, kCommandCount> kTable = {{
-      {1, "goto", G::None, false, 1},
-      {2, "name", G::None, true, 1},
-      {3, "outfile", G::None, true, 1},
-      {4, "installdir", G::None, true, 1},
-      {5, "installdirregkey", G::None, true, 3},
-      {6, "iffileexists", G::None, false, 3},
-      {7, "file", G::Files, false, 1},
-      {8, "delete", G::None, false, 1},
-      {9, "writeregstr", G::None, false, 4},
-      {10, "changelog", G::None, true, 1},
-      {11, "zqpupdate", G::Archive, false, 3},
-      {12, "rmdir", G::None, false, 2},
-      {13, "createdirectory", G::None, false, 1},
-      {14, "createshortcut", G::None, false, 3},
-      {15, "message", G::None, false, 1},
-      {16, "messagebox", G::None, false, 4},
-      {17, "copyfile", G::None, false, 2},
-      {18, "language", G::None, false, 1},
-      {19, "failure", G::None, false, 0},
-      {20, "pages", G::None, true, 1},
-      {21, "shortname", G::None, true, 1},
-      {22, "uninstallpages", G::None, true, 1},
-      {23, "uninstalllanguage", G::None, false, 1},
-      {24, "prefix", G::None, true, 1},
-      {25, "uninstalllogload", G::None, false, 1},
-      {26, "uninstalllogsave", G::None, false, 1},
-      {27, "zqpofficial", G::None, false, 3},
-      {28, "duplicateentry", G::None, false, 3},
-      {29, "writeregstr_url", G::None, false, 3},
-      {30, "vfsupdate", G::Archive, false, 2},
-      {31, "rename", G::None, false, 2},
-      {32, "execute", G::None, false, 1},
-  }};
-  return kTable;
+namespace {
+
+constexpr bool WithinSource(int n, const CommandInfo& c) { return n == 0 || (n >= 1 && n <= c.MinSourceArgs()); }
+
+// What the builder and the engine assume of every row: positions in order, lower-case
+// keywords found once, special arguments present on every valid line and never two roles at
+// once, and one row per definition.
+constexpr bool TableHolds() {
+  for (std::size_t i = 0; i < kCommandTable.size(); ++i) {
+    const CommandInfo& c = kCommandTable[i];
+    if (c.index != static_cast<std::int32_t>(i + 1)) return false;
+    for (const char* k = c.keyword; *k; ++k) {
+      if (*k >= 'A' && *k <= 'Z') return false;
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      if (std::string_view(kCommandTable[j].keyword) == c.keyword) return false;
+    }
+    if (c.min_args < c.AppendedArgs() || (c.arg_counts & ((std::uint32_t{1} << c.min_args) - 1)) != 0) return false;
+    if (!WithinSource(c.scrambled_arg, c) || !WithinSource(c.archive_arg, c)) return false;
+    if ((c.archive_arg != 0) != (c.group_kind == GroupKind::Archive)) return false;
+    if ((c.jump_args & 1u) != 0 || c.IsJumpArg(c.scrambled_arg) || c.IsJumpArg(c.archive_arg)) return false;
+    if (c.first_label && c.jump_args == 0) return false;
+    if (c.scrambled_arg != 0 && c.scrambled_arg == c.archive_arg) return false;
+    if (c.IsDefinition() && (c.group_kind != GroupKind::None || c.jump_args || c.scrambled_arg || c.arg_counts)) {
+      return false;
+    }
+    if (c.build != BuildStep::Store && c.group_kind != GroupKind::None) return false;
+  }
+  for (int step = static_cast<int>(BuildStep::DefineName); step <= static_cast<int>(BuildStep::DefinePrefix); ++step) {
+    int rows = 0;
+    for (const CommandInfo& c : kCommandTable) rows += static_cast<int>(c.build) == step;
+    if (rows != 1) return false;
+  }
+  return true;
 }
+static_assert(TableHolds());
+
+}  // namespace
+
+const std::array<CommandInfo, kCommandCount>& CommandTable() { return kCommandTable; }
 
 std::optional<CommandInfo> FindCommand(const std::string& keyword) {
   const std::string lower = AsciiLowerCase(keyword);
-  for (const auto& info : CommandTable()) {
+  for (const auto& info : kCommandTable) {
     if (lower == info.keyword) return info;
   }
   return std::nullopt;
@@ -53,7 +58,27 @@ std::optional<CommandInfo> FindCommand(const std::string& keyword) {
 
 std::optional<CommandInfo> CommandAt(std::int32_t index) {
   if (index < 1 || index > kCommandCount) return std::nullopt;
-  return CommandTable()[static_cast<std::size_t>(index - 1)];
+  return kCommandTable[static_cast<std::size_t>(index - 1)];
+}
+
+const CommandInfo& DefinitionCommand(BuildStep step) {
+  for (const auto& info : kCommandTable) {
+    if (info.IsDefinition() && info.build == step) return info;
+  }
+  throw std::invalid_argument("no definition fills this field");
+}
+
+std::string KeywordList(bool (*pick)(const CommandInfo&)) {
+  std::vector<std::string> words;
+  for (const auto& info : kCommandTable) {
+    if (pick(info)) words.emplace_back(info.keyword);
+  }
+  std::string out;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (i > 0) out += i + 1 == words.size() ? " and " : ", ";
+    out += words[i];
+  }
+  return out;
 }
 
 }  // namespace zq

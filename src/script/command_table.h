@@ -1,12 +1,15 @@
-// The fixed registry of the script's 32 commands: keyword, group kind, whether the command acts
-// only at build time, and the least number of arguments a line must have. The position in
-// this table (1-based) is the command index stored in compiled lines, so it never changes.
+// The fixed registry of the script's 32 commands: every fact about a command that both the
+// builder and the engine rely on, stated once. The position in this table (1-based) is the
+// command index stored in compiled lines, so it never changes.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace zq {
 
@@ -16,19 +19,125 @@ enum class GroupKind : std::uint8_t {
   Archive = 2,  // the group's entries feed an archive update ("zqpupdate", "vfsupdate")
 };
 
+// What the builder does with a line besides checking it. A line that owns a package group
+// (see GroupKind) also gets the group's number appended as its last argument.
+enum class BuildStep : std::uint8_t {
+  Store,                  // stored as written; the engine runs it
+  PackLanguage,           // stored; the language table it names is packed
+  PackUninstallLanguage,  // stored; the uninstaller's language table it names is packed
+  // The definitions, last: each fills a field of the setup information record; the line is
+  // stored without arguments and never runs.
+  DefineName,  // also the short name
+  DefineShortName,
+  DefineOutFile,
+  DefineInstallDir,
+  DefineInstallDirRegKey,
+  DefineChangelog,
+  DefinePages,
+  DefineUninstallPages,  // also makes the setup write an uninstaller
+  DefinePrefix,          // the log prefix and the uninstaller's name
+};
+
+// Argument positions (1-based) as a set of bits.
+constexpr std::uint32_t ArgSet(std::initializer_list<int> positions) {
+  std::uint32_t bits = 0;
+  for (int n : positions) bits |= std::uint32_t{1} << n;
+  return bits;
+}
+
 struct CommandInfo {
-  std::int32_t index;  // 1..32
-  const char* keyword;
-  GroupKind group_kind;
-  bool definition_only;
-  int min_args;
+  std::int32_t index = 0;  // 1..32
+  const char* keyword = "";
+  GroupKind group_kind = GroupKind::None;
+  BuildStep build = BuildStep::Store;
+  // The fewest arguments of a stored line (a group owner's count its group number); for a
+  // definition, which stores none, the fewest its source line must give.
+  int min_args = 0;
+  // Stored argument counts the engine accepts (ArgSet); 0: any count from min_args.
+  std::uint32_t arg_counts = 0;
+  // Arguments that name a label in the source and are stored as the label line's position,
+  // "-1" for none (ArgSet).
+  std::uint32_t jump_args = 0;
+  // Which of two lines with the same label a jump goes to: the first, or else the last.
+  bool first_label = false;
+  // The argument stored scrambled with the package command key; 0 none.
+  int scrambled_arg = 0;
+  // An archive group's argument naming its archive: lines naming the same one share a group.
+  int archive_arg = 0;
+
+  constexpr bool IsDefinition() const { return build >= BuildStep::DefineName; }
+  // The group number the builder appends to a group owner's line.
+  constexpr int AppendedArgs() const { return group_kind == GroupKind::None ? 0 : 1; }
+  constexpr int MinSourceArgs() const { return min_args - AppendedArgs(); }
+  constexpr bool AcceptsArgCount(std::size_t stored) const {
+    if (stored < static_cast<std::size_t>(min_args)) return false;
+    return arg_counts == 0 || (stored < 32 && (arg_counts >> stored & 1u));
+  }
+  constexpr bool IsJumpArg(int n) const { return n > 0 && n < 32 && (jump_args >> n & 1u); }
+  // The position of the k-th jump argument (k from 0, in argument order); 0 when none.
+  constexpr int JumpArg(int k) const {
+    for (int n = 1; n < 32; ++n) {
+      if (IsJumpArg(n) && k-- == 0) return n;
+    }
+    return 0;
+  }
 };
 
 inline constexpr int kCommandCount = 32;
+
+inline constexpr std::array<CommandInfo, kCommandCount> kCommandTable = {{
+    {.index = 1, .keyword = "goto", .jump_args = ArgSet({1}), .first_label = true},
+    {.index = 2, .keyword = "name", .build = BuildStep::DefineName, .min_args = 1},
+    {.index = 3, .keyword = "outfile", .build = BuildStep::DefineOutFile, .min_args = 1},
+    {.index = 4, .keyword = "installdir", .build = BuildStep::DefineInstallDir, .min_args = 1},
+    {.index = 5, .keyword = "installdirregkey", .build = BuildStep::DefineInstallDirRegKey, .min_args = 3},
+    {.index = 6, .keyword = "iffileexists", .min_args = 3, .jump_args = ArgSet({2, 3})},
+    {.index = 7, .keyword = "file", .group_kind = GroupKind::Files, .min_args = 2, .arg_counts = ArgSet({2, 3, 8})},
+    {.index = 8, .keyword = "delete", .min_args = 1},
+    {.index = 9, .keyword = "writeregstr", .min_args = 4},
+    {.index = 10, .keyword = "changelog", .build = BuildStep::DefineChangelog, .min_args = 1},
+    {.index = 11, .keyword = "zqpupdate", .group_kind = GroupKind::Archive, .min_args = 4, .scrambled_arg = 2,
+     .archive_arg = 3},
+    {.index = 12, .keyword = "rmdir", .min_args = 2},
+    {.index = 13, .keyword = "createdirectory", .min_args = 1},
+    {.index = 14, .keyword = "createshortcut", .min_args = 3},
+    {.index = 15, .keyword = "message", .min_args = 1},
+    {.index = 16, .keyword = "messagebox", .min_args = 4, .jump_args = ArgSet({3, 4})},
+    {.index = 17, .keyword = "copyfile", .min_args = 2},
+    {.index = 18, .keyword = "language", .build = BuildStep::PackLanguage, .min_args = 1},
+    {.index = 19, .keyword = "failure"},
+    {.index = 20, .keyword = "pages", .build = BuildStep::DefinePages, .min_args = 1},
+    {.index = 21, .keyword = "shortname", .build = BuildStep::DefineShortName, .min_args = 1},
+    {.index = 22, .keyword = "uninstallpages", .build = BuildStep::DefineUninstallPages, .min_args = 1},
+    {.index = 23, .keyword = "uninstalllanguage", .build = BuildStep::PackUninstallLanguage, .min_args = 1},
+    {.index = 24, .keyword = "prefix", .build = BuildStep::DefinePrefix, .min_args = 1},
+    {.index = 25, .keyword = "uninstalllogload", .min_args = 1},
+    {.index = 26, .keyword = "uninstalllogsave", .min_args = 1},
+    {.index = 27, .keyword = "zqpofficial", .min_args = 3, .scrambled_arg = 2},
+    {.index = 28, .keyword = "duplicateentry", .min_args = 3},
+    {.index = 29, .keyword = "writeregstr_url", .min_args = 3},
+    {.index = 30, .keyword = "vfsupdate", .group_kind = GroupKind::Archive, .min_args = 3, .archive_arg = 2},
+    {.index = 31, .keyword = "rename", .min_args = 2},
+    {.index = 32, .keyword = "execute", .min_args = 1},
+}};
+
 const std::array<CommandInfo, kCommandCount>& CommandTable();
 // By keyword, without regard to case; nullopt for an unknown word.
 std::optional<CommandInfo> FindCommand(const std::string& keyword);
 // By index 1..32; nullopt otherwise.
 std::optional<CommandInfo> CommandAt(std::int32_t index);
+// The definition that fills a field (a Define* step; each has one row).
+const CommandInfo& DefinitionCommand(BuildStep step);
+// The keywords of the rows `pick` accepts, in table order, as a list in words ("a",
+// "a and b", "a, b and c").
+std::string KeywordList(bool (*pick)(const CommandInfo&));
+
+// The index of a keyword as written in the table; a word not in it does not compile.
+consteval std::int32_t CommandIndexOf(std::string_view keyword) {
+  for (const CommandInfo& info : kCommandTable) {
+    if (keyword == info.keyword) return info.index;
+  }
+  throw "not a command keyword";
+}
 
 }  // namespace zq

@@ -1,6 +1,7 @@
 #include "builder/script_printer.h"
 #include "container/entry_names.h"
 #include "container/setup_info.h"
+#include "script/command_table.h"
 #include "script/comp_lines.h"
 #include "tools/commands.h"
 #include "tools/open_setup.h"
@@ -10,18 +11,23 @@ namespace zq::tool {
 
 namespace {
 constexpr const char* kUsage = "zq script SETUP";
-constexpr const char* kHelp =
-    "Print a setup's compiled script back as source (docs/script.md): labels as \":name\" lines,\n"
-    "jump targets as label names, the secret words of zqpupdate and zqpofficial in clear, and\n"
-    "the group of each file, zqpupdate and vfsupdate line as a trailing \"; group N\" comment.\n"
-    "Definition lines keep no arguments in the compiled script; they are shown from the setup\n"
-    "information record, one per line they held. Building the output again gives the same\n"
-    "compiled lines.\n";
+const std::string& Help() {
+  static const std::string help =
+      "Print a setup's compiled script back as source (docs/script.md): labels as \":name\" lines,\n"
+      "jump targets as label names, the secret words of " +
+      KeywordList([](const CommandInfo& c) { return c.scrambled_arg != 0; }) + " in clear, and\n" +
+      "the group of each " + KeywordList([](const CommandInfo& c) { return c.group_kind != GroupKind::None; }) +
+      " line as a trailing \"; group N\" comment.\n"
+      "Definition lines keep no arguments in the compiled script; they are shown from the setup\n"
+      "information record, one per line they held. Building the output again gives the same\n"
+      "compiled lines.\n";
+  return help;
+}
 }  // namespace
 
 int RunScript(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   int code = kExitOk;
-  const CommandSpec spec{kUsage, kHelp, {}, {}, 1, 1};
+  const CommandSpec spec{kUsage, Help().c_str(), {}, {}, 1, 1};
   auto parsed = ParseCommand(spec, argv, out, err, code);
   if (!parsed) return code;
   const std::string& path = parsed->Positionals()[0];

@@ -1,5 +1,6 @@
 #include "engine/commands/commands.h"
 
+#include <array>
 #include <stdexcept>
 
 #include "engine/macros.h"
@@ -18,13 +19,40 @@ class TPassiveCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
 };
+
+using Maker = std::unique_ptr<TCommandClass> (*)(const CommandInfo&);
+
+// The families' bindings by row; a row the engine runs has exactly one class, any other row
+// the passive one.
+std::array<Maker, kCommandCount> BindRows() {
+  std::array<Maker, kCommandCount> makers{};
+  for (auto family : {FlowCommands(), FileCommands(), RegistryCommands(), LogArchiveCommands()}) {
+    for (const CommandBinding& binding : family) {
+      const CommandInfo& row = CommandTable()[static_cast<std::size_t>(binding.index - 1)];
+      Maker& slot = makers[static_cast<std::size_t>(binding.index - 1)];
+      if (slot != nullptr) throw std::logic_error(std::string("command \"") + row.keyword + "\" has two classes");
+      if (row.build != BuildStep::Store) {
+        throw std::logic_error(std::string("command \"") + row.keyword + "\" never runs but has a class");
+      }
+      slot = binding.make;
+    }
+  }
+  for (const CommandInfo& row : CommandTable()) {
+    Maker& slot = makers[static_cast<std::size_t>(row.index - 1)];
+    if (slot != nullptr) continue;
+    if (row.build == BuildStep::Store) {
+      throw std::logic_error(std::string("command \"") + row.keyword + "\" has no run-time class");
+    }
+    slot = &MakeAs<TPassiveCommand>;
+  }
+  return makers;
+}
+
 }  // namespace
 
 std::unique_ptr<TCommandClass> MakeCommand(const CommandInfo& info) {
-  for (auto make : {MakeFlowCommand, MakeFileCommand, MakeRegistryCommand, MakeDefinitionCommand}) {
-    if (auto command = make(info)) return command;
-  }
-  return std::make_unique<TPassiveCommand>(info);
+  static const std::array<Maker, kCommandCount> makers = BindRows();
+  return makers.at(static_cast<std::size_t>(info.index - 1))(info);
 }
 
 std::string& Arg(SetupContext& ctx, std::uint32_t line, std::size_t n) {
@@ -59,7 +87,10 @@ std::uint16_t GroupArg(SetupContext& ctx, std::uint32_t line) {
   return static_cast<std::uint16_t>(g);
 }
 
-std::int32_t TargetArg(SetupContext& ctx, std::uint32_t line, std::size_t n) { return StrToIntOr(Arg(ctx, line, n)); }
+std::int32_t JumpTarget(SetupContext& ctx, std::uint32_t line, const CommandInfo& info, int k) {
+  const int n = info.JumpArg(k);
+  return n == 0 ? -1 : StrToIntOr(Arg(ctx, line, static_cast<std::size_t>(n)));
+}
 
 std::string SearchOpticalDrives(const std::string& path) {
   if (platform::AnsiUpperCase(path).find("$CDDRIVE") == std::string::npos) return path;

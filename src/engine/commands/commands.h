@@ -2,7 +2,9 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "engine/command.h"
 
@@ -11,17 +13,33 @@ namespace zq {
 class SetupContext;
 class TArchiveProcedures;
 
-// Fills the registry with one object of each class in the fixed order.
+// Fills the registry with one object of each class in the fixed order. Every row the engine
+// runs (BuildStep::Store) has exactly one class among the families, every other row none
+// (it gets a class without a run-time action); a row bound otherwise throws std::logic_error.
 void RegisterCommands(TCommandList& list);
 
-// The object for a registry row; every row has one.
+// The object for a registry row.
 std::unique_ptr<TCommandClass> MakeCommand(const CommandInfo& info);
 
-// One family each; nullptr for a keyword of another family.
-std::unique_ptr<TCommandClass> MakeFlowCommand(const CommandInfo& info);
-std::unique_ptr<TCommandClass> MakeFileCommand(const CommandInfo& info);
-std::unique_ptr<TCommandClass> MakeRegistryCommand(const CommandInfo& info);
-std::unique_ptr<TCommandClass> MakeDefinitionCommand(const CommandInfo& info);
+// A class bound to a table row by the row's keyword, checked when it compiles.
+struct CommandBinding {
+  std::int32_t index;
+  std::unique_ptr<TCommandClass> (*make)(const CommandInfo&);
+};
+template <class T>
+std::unique_ptr<TCommandClass> MakeAs(const CommandInfo& info) {
+  return std::make_unique<T>(info);
+}
+template <class T>
+consteval CommandBinding Bind(std::string_view keyword) {
+  return {CommandIndexOf(keyword), &MakeAs<T>};
+}
+
+// The classes of each family.
+std::span<const CommandBinding> FlowCommands();
+std::span<const CommandBinding> FileCommands();
+std::span<const CommandBinding> RegistryCommands();
+std::span<const CommandBinding> LogArchiveCommands();
 
 // Argument n (1-based) of a line; empty when the line has fewer (a damaged or hand-made
 // script must not make a command read past its arguments).
@@ -34,8 +52,9 @@ std::string& ExpandArgInPlace(SetupContext& ctx, std::uint32_t line, std::size_t
 TArchiveProcedures* ArchivesFor(SetupContext& ctx, const char* keyword);
 // The group number a group-owning line carries last; throws when it is not an integer.
 std::uint16_t GroupArg(SetupContext& ctx, std::uint32_t line);
-// A jump target: the integer value of the text, -1 when it is none.
-std::int32_t TargetArg(SetupContext& ctx, std::uint32_t line, std::size_t n);
+// The k-th jump argument (from 0, in argument order) of the command's line: the integer
+// value of the text, -1 when it is none.
+std::int32_t JumpTarget(SetupContext& ctx, std::uint32_t line, const CommandInfo& info, int k);
 
 // The path with "$CDDRIVE" replaced by the first optical drive that holds the file, or as it
 // was when none does.

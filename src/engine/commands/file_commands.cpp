@@ -37,7 +37,7 @@ class TFileCommand : public TCommandClass {
   using TCommandClass::TCommandClass;
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
     const std::size_t n = ArgCount(ctx, line);
-    if (n != 2 && n != 3 && n != 8) {
+    if (!Info().AcceptsArgCount(n)) {
       ctx.ShowMessageBox(u"TFileCommand.SFXProcess - Param Count Invalid!!!", u"Error", kMbOk | kMbIconError);
       return;
     }
@@ -138,18 +138,18 @@ class TDuplicateEntryCommand : public TCommandClass {
 
 }  // namespace
 
-std::unique_ptr<TCommandClass> MakeFileCommand(const CommandInfo& info) {
-  switch (info.index) {
-    case 7: return std::make_unique<TFileCommand>(info);
-    case 8: return std::make_unique<TDeleteCommand>(info);
-    case 12: return std::make_unique<TRMDirCommand>(info);
-    case 13: return std::make_unique<TCreateDirectoryCommand>(info);
-    case 17: return std::make_unique<TCopyFileCommand>(info);
-    case 28: return std::make_unique<TDuplicateEntryCommand>(info);
-    case 31: return std::make_unique<TRenameCommand>(info);
-    case 32: return std::make_unique<TExecuteCommand>(info);
-    default: return nullptr;
-  }
+std::span<const CommandBinding> FileCommands() {
+  static constexpr CommandBinding kBindings[] = {
+      Bind<TFileCommand>("file"),
+      Bind<TDeleteCommand>("delete"),
+      Bind<TRMDirCommand>("rmdir"),
+      Bind<TCreateDirectoryCommand>("createdirectory"),
+      Bind<TCopyFileCommand>("copyfile"),
+      Bind<TDuplicateEntryCommand>("duplicateentry"),
+      Bind<TRenameCommand>("rename"),
+      Bind<TExecuteCommand>("execute"),
+  };
+  return kBindings;
 }
 
 }  // namespace zq

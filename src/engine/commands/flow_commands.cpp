@@ -13,7 +13,7 @@ class TGotoCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::int32_t target = TargetArg(ctx, line, 1);
+    const std::int32_t target = JumpTarget(ctx, line, Info(), 0);
     if (target >= 0) ctx.CurrentLine = target;
   }
 };
@@ -22,8 +22,8 @@ class TIfFileExistsCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::int32_t if_exists = TargetArg(ctx, line, 2);
-    const std::int32_t if_missing = TargetArg(ctx, line, 3);
+    const std::int32_t if_exists = JumpTarget(ctx, line, Info(), 0);
+    const std::int32_t if_missing = JumpTarget(ctx, line, Info(), 1);
     const std::string path = ExpandMacrosAnsi(ctx, SearchOpticalDrives(Arg(ctx, line, 1)));
     if (platform::FileExists(path)) {
       if (if_exists >= 0) ctx.CurrentLine = if_exists;
@@ -45,13 +45,13 @@ class TFailureCommand : public TCommandClass {
 
 }  // namespace
 
-std::unique_ptr<TCommandClass> MakeFlowCommand(const CommandInfo& info) {
-  switch (info.index) {
-    case 1: return std::make_unique<TGotoCommand>(info);
-    case 6: return std::make_unique<TIfFileExistsCommand>(info);
-    case 19: return std::make_unique<TFailureCommand>(info);
-    default: return nullptr;
-  }
+std::span<const CommandBinding> FlowCommands() {
+  static constexpr CommandBinding kBindings[] = {
+      Bind<TGotoCommand>("goto"),
+      Bind<TIfFileExistsCommand>("iffileexists"),
+      Bind<TFailureCommand>("failure"),
+  };
+  return kBindings;
 }
 
 }  // namespace zq

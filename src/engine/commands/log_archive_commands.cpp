@@ -1,6 +1,5 @@
-// Commands that define the setup (their effect is at build time), the uninstall-log commands,
-// and the front ends of the archive updates: "uninstalllogload", "uninstalllogsave",
-// "zqpupdate", "zqpofficial", "vfsupdate".
+// The uninstall-log commands and the front ends of the archive updates: "uninstalllogload",
+// "uninstalllogsave", "zqpupdate", "zqpofficial", "vfsupdate".
 #include "archives/cipher.h"
 #include "engine/macros.h"
 #include "base/scrambler.h"
@@ -32,16 +31,25 @@ class TUninstallLogSaveCommand : public TCommandClass {
 };
 
 // The secret argument is stored scrambled; decoded in place as the line runs.
-void DecodeSecret(std::string& arg) { arg = DecodePass(std::string(kPackageCommandKey), arg, false); }
+const std::string& DecodeSecret(SetupContext& ctx, std::uint32_t line, const CommandInfo& info) {
+  std::string& arg = Arg(ctx, line, static_cast<std::size_t>(info.scrambled_arg));
+  arg = DecodePass(std::string(kPackageCommandKey), arg, false);
+  return arg;
+}
+
+// The archive an archive group's line updates.
+const std::string& ArchiveArg(SetupContext& ctx, std::uint32_t line, const CommandInfo& info) {
+  return Arg(ctx, line, static_cast<std::size_t>(info.archive_arg));
+}
 
 class TZQPUpdateCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    DecodeSecret(Arg(ctx, line, 2));
+    const std::string& password = DecodeSecret(ctx, line, Info());
     const std::uint16_t group = GroupArg(ctx, line);
     if (TArchiveProcedures* archives = ArchivesFor(ctx, "zqpupdate")) {
-      archives->UpdatePackage(group, Arg(ctx, line, 3), Arg(ctx, line, 2));
+      archives->UpdatePackage(group, ArchiveArg(ctx, line, Info()), password);
     }
   }
 };
@@ -50,9 +58,9 @@ class TZQPOfficialCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    DecodeSecret(Arg(ctx, line, 2));
+    const std::string& word = DecodeSecret(ctx, line, Info());
     if (TArchiveProcedures* archives = ArchivesFor(ctx, "zqpofficial")) {
-      archives->SetPackageOfficial(Arg(ctx, line, 1), Arg(ctx, line, 2), Arg(ctx, line, 3));
+      archives->SetPackageOfficial(Arg(ctx, line, 1), word, Arg(ctx, line, 3));
     }
   }
 };
@@ -64,22 +72,22 @@ class TVFSUpdateCommand : public TCommandClass {
     const bool close = ArgCount(ctx, line) >= 4 ? Arg(ctx, line, 3) == "1" : true;
     const std::uint16_t group = GroupArg(ctx, line);
     if (TArchiveProcedures* archives = ArchivesFor(ctx, "vfsupdate")) {
-      archives->UpdateVFS(group, Arg(ctx, line, 2), close);
+      archives->UpdateVFS(group, ArchiveArg(ctx, line, Info()), close);
     }
   }
 };
 
 }  // namespace
 
-std::unique_ptr<TCommandClass> MakeDefinitionCommand(const CommandInfo& info) {
-  switch (info.index) {
-    case 11: return std::make_unique<TZQPUpdateCommand>(info);
-    case 25: return std::make_unique<TUninstallLogLoadCommand>(info);
-    case 26: return std::make_unique<TUninstallLogSaveCommand>(info);
-    case 27: return std::make_unique<TZQPOfficialCommand>(info);
-    case 30: return std::make_unique<TVFSUpdateCommand>(info);
-    default: return nullptr;  // "name", "language", ...: nothing to do at run time
-  }
+std::span<const CommandBinding> LogArchiveCommands() {
+  static constexpr CommandBinding kBindings[] = {
+      Bind<TZQPUpdateCommand>("zqpupdate"),
+      Bind<TUninstallLogLoadCommand>("uninstalllogload"),
+      Bind<TUninstallLogSaveCommand>("uninstalllogsave"),
+      Bind<TZQPOfficialCommand>("zqpofficial"),
+      Bind<TVFSUpdateCommand>("vfsupdate"),
+  };
+  return kBindings;
 }
 
 }  // namespace zq

@@ -100,8 +100,8 @@ class TMessageBoxCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::int32_t on_ok = TargetArg(ctx, line, 3);
-    const std::int32_t on_cancel = TargetArg(ctx, line, 4);
+    const std::int32_t on_ok = JumpTarget(ctx, line, Info(), 0);
+    const std::int32_t on_cancel = JumpTarget(ctx, line, Info(), 1);
     const std::u16string caption = ExpandMacros(ctx, platform::AnsiToWide(Arg(ctx, line, 2)));
     const std::u16string text = ExpandMacros(ctx, platform::AnsiToWide(Arg(ctx, line, 1)));
     const int answer = ctx.ShowMessageBox(text, caption, kMbOkCancel | kMbIconQuestion);
@@ -116,15 +116,15 @@ class TMessageBoxCommand : public TCommandClass {
 
 }  // namespace
 
-std::unique_ptr<TCommandClass> MakeRegistryCommand(const CommandInfo& info) {
-  switch (info.index) {
-    case 9: return std::make_unique<TWriteRegStrCommand>(info);
-    case 14: return std::make_unique<TCreateShortCutCommand>(info);
-    case 15: return std::make_unique<TMessageCommand>(info);
-    case 16: return std::make_unique<TMessageBoxCommand>(info);
-    case 29: return std::make_unique<TWriteRegStr_URLCommand>(info);
-    default: return nullptr;
-  }
+std::span<const CommandBinding> RegistryCommands() {
+  static constexpr CommandBinding kBindings[] = {
+      Bind<TWriteRegStrCommand>("writeregstr"),
+      Bind<TCreateShortCutCommand>("createshortcut"),
+      Bind<TMessageCommand>("message"),
+      Bind<TMessageBoxCommand>("messagebox"),
+      Bind<TWriteRegStr_URLCommand>("writeregstr_url"),
+  };
+  return kBindings;
 }
 
 }  // namespace zq

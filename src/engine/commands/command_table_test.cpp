@@ -1,0 +1,131 @@
+// The command table against both halves of every command: a line of each row compiled from
+// source, printed back and compiled again, and run by the engine.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "base/scrambler.h"
+#include "builder/script_compiler.h"
+#include "builder/script_printer.h"
+#include "engine/commands/script_test_support.h"
+#include "engine/setup_thread.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "script/command_table.h"
+#include "support/temp_dir.h"
+
+namespace zq {
+namespace {
+
+// The source argument counts tried for a row: each the engine accepts when the row lists
+// them, else the fewest that reach every jump argument.
+std::vector<int> SourceCounts(const CommandInfo& c) {
+  std::vector<int> counts;
+  for (int n = 0; n < 32; ++n) {
+    if (c.arg_counts >> n & 1u) counts.push_back(n - c.AppendedArgs());
+  }
+  if (counts.empty()) {
+    int n = c.MinSourceArgs();
+    for (int k = 0; c.JumpArg(k) != 0; ++k) n = std::max(n, c.JumpArg(k));
+    counts.push_back(n);
+  }
+  return counts;
+}
+
+// Argument n of a test line: the first names the folder beside the script (a group's source,
+// a pages folder), every argument is also a label.
+std::string ArgText(int n) { return n == 1 ? "d" : "a" + std::to_string(n); }
+
+std::string Messages(const builder::CompileResult& r) {
+  std::string all;
+  for (const auto& d : r.diagnostics.All()) all += builder::FormatDiagnostic(d) + "\n";
+  return all;
+}
+
+TEST(CommandTable, EveryRowIsStoredPrintedAndFollowedAsTheTableSays) {
+  test::TempDir dir;
+  ASSERT_TRUE(platform::CreateDir(dir / "d"));
+  test::WriteAll(dir / "d\\Pages.txt", "[Pages]\r\n");
+  test::WriteAll(dir / "present.txt", "x");
+  const std::string script = dir / "setup.zqs";
+  const builder::CompileOptions options;
+  for (const CommandInfo& c : CommandTable()) {
+    for (const int count : SourceCounts(c)) {
+      SCOPED_TRACE(std::string(c.keyword) + " with " + std::to_string(count) + " arguments");
+      // The line at position 0, "message none" at 1, then for every argument a label and a
+      // message naming it, once (from position 2) and again (from 2 + 2 * count).
+      std::string source = c.keyword;
+      for (int n = 1; n <= count; ++n) source += " " + ArgText(n);
+      source += "\nmessage none\n";
+      for (const char* copy : {"first", "last"}) {
+        for (int n = 1; n <= count; ++n) {
+          source += ":" + ArgText(n) + "\nmessage \"" + copy + " " + ArgText(n) + "\"\n";
+        }
+      }
+      auto label_line = [&](int n) { return 2 * n + (c.first_label ? 0 : 2 * count); };
+
+      const builder::CompileResult compiled = builder::CompileSource(source, script, options);
+      ASSERT_FALSE(compiled.diagnostics.HasErrors()) << Messages(compiled);
+      const TCompLine& line = compiled.lines.Lines.at(0);
+      if (c.IsDefinition()) {
+        EXPECT_EQ(line.CommandIndex, kDefinitionOnlyIndex);
+        EXPECT_TRUE(line.Args.empty());
+      } else {
+        EXPECT_EQ(line.CommandIndex, c.index);
+        ASSERT_EQ(line.Args.size(), static_cast<std::size_t>(count + c.AppendedArgs()));
+        for (int n = 1; n <= count; ++n) {
+          const std::string& stored = line.Args[static_cast<std::size_t>(n - 1)];
+          if (c.IsJumpArg(n)) {
+            EXPECT_EQ(stored, std::to_string(label_line(n))) << "argument " << n;
+          } else if (n == c.scrambled_arg) {
+            EXPECT_NE(stored, ArgText(n));
+            EXPECT_EQ(UnscrambleLine(kPackageCommandKey, stored), ArgText(n));
+          } else {
+            EXPECT_EQ(stored, ArgText(n)) << "argument " << n;
+          }
+        }
+        if (c.AppendedArgs() != 0) {
+          EXPECT_EQ(line.Args.back(), "1");
+        }
+      }
+
+      const std::string printed = builder::PrintScript(compiled.lines, compiled.info);
+      const builder::CompileResult again = builder::CompileSource(printed, script, options);
+      ASSERT_FALSE(again.diagnostics.HasErrors()) << printed << Messages(again);
+      EXPECT_EQ(again.lines.Serialize(), compiled.lines.Serialize()) << printed;
+      EXPECT_EQ(again.info.Serialize(), compiled.info.Serialize()) << printed;
+
+      // Run twice: every argument that is no jump target names a file that exists and the
+      // message box answers OK, then a file that is missing and the answer is Cancel. Between
+      // them the runs land on exactly the labels of the jump arguments.
+      if (c.jump_args == 0) continue;
+      std::set<std::string> landed;
+      for (const bool present : {true, false}) {
+        SetupContext ctx;
+        test::LoadScript(ctx, {});
+        ctx.CompLines = compiled.lines;
+        for (int n = 1; n <= count; ++n) {
+          if (c.IsJumpArg(n)) continue;
+          ctx.CompLines.Lines[0].Args[static_cast<std::size_t>(n - 1)] = dir / (present ? "present.txt" : "missing.txt");
+        }
+        test::RecordingText status;
+        test::ScriptedBoxes boxes(present ? kIdOk : kIdCancel);
+        ctx.StatusLabel = &status;
+        ctx.Messages = &boxes;
+        ctx.SetupInfo.InstallDir = dir / "Inst";
+        RunScript(ctx);
+        ASSERT_FALSE(status.captions.empty());
+        landed.insert(platform::WideToAnsi(status.captions.front()));
+      }
+      std::set<std::string> targets;
+      for (int n = 1; n <= count; ++n) {
+        if (c.IsJumpArg(n)) targets.insert((c.first_label ? "first " : "last ") + ArgText(n));
+      }
+      EXPECT_EQ(landed, targets);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zq
