@@ -19,7 +19,7 @@ class TCommandClass {
       : Keyword(info.keyword), DefinitionOnly(info.IsDefinition()), info_(info) {}
   virtual ~TCommandClass() = default;
 
-  // Runs the line at `line` (its own position) on the script worker.
+  // Runs one line: the line at `line` (its own position), on the script worker.
   virtual void SFXProcess(SetupContext& /*ctx*/, std::uint32_t /*line*/) {}
   GroupKind GetGroupKind() const { return info_.group_kind; }
   // The command's row of the table (argument roles and counts).

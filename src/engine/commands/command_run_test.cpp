@@ -133,6 +133,19 @@ TEST_F(CommandTest, CopyRenameDeleteAndCreateDirectory) {
                                                                inst_ + "\\a\\b"}));
 }
 
+TEST_F(CommandTest, RenamingAnInstalledFileRecordsTheNewName) {
+  OpenPayload({{"app.cfg.new", 1, "cfg"}});
+  test::WriteAll(dir_ / "user.txt", "mine");
+  LoadScript(ctx_, {{"file", {"src", "1"}},
+                    {"rename", {"$INSTDIR\\app.cfg.new", "$INSTDIR\\app.cfg"}},
+                    {"rename", {dir_ / "user.txt", "$INSTDIR\\user.txt"}}});
+  for (std::uint32_t i = 0; i < 3; ++i) RunLine(ctx_, i);
+  EXPECT_EQ(test::ReadAll(inst_ + "\\app.cfg"), "cfg");
+  // The installed file is recorded under the name it has now; a file the run did not create
+  // stays unrecorded under its new name too.
+  EXPECT_EQ(ctx_.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\app.cfg"}));
+}
+
 TEST_F(CommandTest, RmdirRemovesADeepTreeAndIgnoresAMissingOne) {
   const std::string top = inst_ + "\\tree";
   for (const char* f : {"\\x.txt", "\\l1\\y.txt", "\\l1\\l2\\z.txt", "\\l1\\l2\\l3\\w.txt"}) {

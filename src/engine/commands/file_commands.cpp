@@ -76,7 +76,11 @@ class TRenameCommand : public TCommandClass {
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
     const std::string from = ExpandArgInPlace(ctx, line, 1);
     const std::string to = ExpandArgInPlace(ctx, line, 2);
-    if (platform::FileExists(from) && platform::RenameFile(from, to)) ctx.LogLine("renamed " + from + " to " + to);
+    if (!platform::FileExists(from) || !platform::RenameFile(from, to)) return;
+    // A file the run installed keeps being the run's under its new name, so the uninstall
+    // removes it instead of leaving it behind.
+    ctx.UninstallList.RenameFile(from, to);
+    ctx.LogLine("renamed " + from + " to " + to);
   }
 };
 
