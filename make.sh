@@ -10,7 +10,7 @@ JOBS=${JOBS:-$(nproc)}
 HOST_PACKAGES=(cmake g++ make pkg-config libgtest-dev googletest libbenchmark-dev libsqlite3-dev libssl-dev zlib1g-dev
                sqlite3 python3)
 WIN_PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev
-              wine wine32 xvfb xauth xdotool imagemagick)
+              wine wine32 xvfb xauth xdotool imagemagick osslsigncode openssl)
 
 say() { printf '\033[1m== %s\033[0m\n' "$*"; }
 
