@@ -36,7 +36,11 @@ bool TUninstallList::RenameFile(const std::string& from, const std::string& to) 
   auto same = [](const std::string& line) { return [&line](const std::string& e) { return SameTextAscii(e, line); }; };
   auto old_at = std::find_if(Files.begin(), Files.end(), same(old_line));
   if (old_at == Files.end()) return false;
-  if (std::any_of(Files.begin(), Files.end(), same(new_line))) Files.erase(old_at);
+  // A case-only rename matches its own line; only another line for the new name makes this
+  // one redundant.
+  const bool elsewhere = std::any_of(Files.begin(), Files.end(),
+                                     [&](const std::string& e) { return &e != &*old_at && SameTextAscii(e, new_line); });
+  if (elsewhere) Files.erase(old_at);
   else *old_at = new_line;
   return true;
 }

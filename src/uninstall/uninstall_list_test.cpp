@@ -88,6 +88,8 @@ TEST(UninstallList, ARenamedFileIsRecordedUnderItsNewName) {
       {{"C:\\a.txt", "C:\\b.txt"}, "c:\\A.TXT", "C:\\c.txt", true, {"C:\\c.txt", "C:\\b.txt"}},
       // The new name was recorded already: one line for it, none for the old name.
       {{"C:\\a.txt", "C:\\b.txt"}, "C:\\a.txt", "C:\\B.txt", true, {"C:\\b.txt"}},
+      // A change of case only: the line follows the new spelling.
+      {{"C:\\a.txt"}, "C:\\a.txt", "C:\\A.TXT", true, {"C:\\A.TXT"}},
       // Not the run's file: nothing is recorded for it under either name.
       {{"C:\\a.txt"}, "C:\\user.txt", "C:\\x.txt", false, {"C:\\a.txt"}},
   };
