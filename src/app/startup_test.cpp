@@ -194,7 +194,7 @@ TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {
   EXPECT_EQ(reg.ReadString("Path"), inst);
   reg.SetRoot(platform::kHkeyLocalMachine);
   ASSERT_TRUE(reg.OpenKey(std::string(kUninstallKeyBase) + info_.ShortName, false));
-  EXPECT_EQ(reg.ReadString("UninstallString"), inst + "\\Uninstall.exe");
+  EXPECT_EQ(reg.ReadString("UninstallString"), "\"" + inst + "\\Uninstall.exe\"");
   ASSERT_TRUE(platform::FileExists(inst + "\\demo_install.log"));
 
   // The uninstaller: the same program part, the UNINSTALL_ entries under plain names, Mode 1.

@@ -5,6 +5,7 @@
 
 #include "container/entry_name.h"
 #include "container/pak_string.h"
+#include "container/pe_image.h"
 #include "base/path_text.h"
 #include "base/size_text.h"
 #include "base/ui_targets.h"
@@ -19,6 +20,31 @@ constexpr char kMagic[4] = {'Z', 'Q', 'P', 'F'};
 // header that claims more is damaged, and reading it would only waste memory.
 constexpr std::uint64_t kMaxDirectoryBytes = 64ull << 20;
 constexpr std::uint32_t kRecordFixedBytes = 20;
+// Signing tools pad the file with zeros to a multiple of 8 before the certificate table.
+constexpr std::uint64_t kMaxSignaturePadding = 7;
+
+// The end of the package: before the certificate table when the image's security directory
+// names one that ends the file and the package header (after at most the padding) precedes
+// it; the file's end otherwise, so an unsigned setup reads as it always did.
+std::uint64_t FindPackageEnd(platform::File& handle, std::uint64_t file_size) {
+  std::uint8_t head[kPeHeadBytes];
+  const std::size_t head_size = static_cast<std::size_t>(std::min<std::uint64_t>(file_size, kPeHeadBytes));
+  if (!handle.Seek(0) || handle.Read(head, head_size) != head_size) return file_size;
+  const auto security = ReadPeSecurityDirectory(head, head_size);
+  if (!security || security->TableSize == 0 ||
+      std::uint64_t{security->TableOffset} + security->TableSize != file_size) {
+    return file_size;
+  }
+  const std::uint64_t table = security->TableOffset;
+  const std::uint64_t window = std::min<std::uint64_t>(table, kPakHeaderSize + kMaxSignaturePadding);
+  std::uint8_t tail[kPakHeaderSize + kMaxSignaturePadding];
+  if (window < kPakHeaderSize || !handle.Seek(table - window) || handle.Read(tail, window) != window) return file_size;
+  for (std::uint64_t padding = 0; padding <= window - kPakHeaderSize; ++padding) {
+    if (padding > 0 && tail[window - padding] != 0) break;
+    if (std::memcmp(tail + window - padding - kPakHeaderSize, kMagic, 4) == 0) return table - padding;
+  }
+  return file_size;
+}
 
 }  // namespace
 
@@ -60,8 +86,9 @@ bool TPak::EndsWithPackageHeader() const { return std::memcmp(Header.ID.data(), 
 void TPak::ReadDirectory() {
   Entries.clear();
   FileSize_ = Handle.Size().value_or(0);
+  PackageEnd_ = FindPackageEnd(Handle, FileSize_);
   std::uint8_t raw[kPakHeaderSize];
-  if (FileSize_ < kPakHeaderSize || !Handle.Seek(FileSize_ - kPakHeaderSize) ||
+  if (PackageEnd_ < kPakHeaderSize || !Handle.Seek(PackageEnd_ - kPakHeaderSize) ||
       Handle.Read(raw, kPakHeaderSize) != kPakHeaderSize) {
     return;
   }
@@ -72,10 +99,10 @@ void TPak::ReadDirectory() {
   Header.DirOffset = GetU32(raw + 12);
   if (std::memcmp(Header.ID.data(), kMagic, 4) != 0) return;
 
-  const std::uint64_t dir_end = FileSize_ - kPakHeaderSize;
+  const std::uint64_t dir_end = PackageEnd_ - kPakHeaderSize;
   if (Header.DirOffset > dir_end) {
-    DirectoryProblem_ = "the directory offset " + std::to_string(Header.DirOffset) + " lies past the end of the file (" +
-                        std::to_string(FileSize_) + " bytes)";
+    DirectoryProblem_ = "the directory offset " + std::to_string(Header.DirOffset) +
+                        " lies past the end of the file (" + std::to_string(PackageEnd_) + " bytes)";
     return;
   }
   const std::uint64_t dir_bytes = dir_end - Header.DirOffset;
@@ -93,7 +120,7 @@ void TPak::ReadDirectory() {
     DirectoryProblem_ = "the directory cannot be read";
     return;
   }
-  TrailerSize = static_cast<std::int32_t>(FileSize_ - Header.DirOffset);
+  TrailerSize = static_cast<std::int32_t>(PackageEnd_ - Header.DirOffset);
   Entries.resize(Header.FileCount);
   std::size_t pos = 0;
   for (std::size_t i = 0; i < Entries.size(); ++i) {
@@ -242,7 +269,7 @@ std::optional<Bytes> TPak::ReadStoredFrom(platform::File& handle, std::size_t in
   const std::uint32_t len = e.StoredSize();
   // A block that would run past the file is damaged; refusing it up front also keeps a
   // damaged size from becoming a huge allocation.
-  if (len == 0 || std::uint64_t{e.Offset} + len > FileSize_) return std::nullopt;
+  if (len == 0 || std::uint64_t{e.Offset} + len > PackageEnd_) return std::nullopt;
   Bytes block(len);
   if (!handle.Seek(e.Offset) || handle.Read(block.data(), len) != len) return std::nullopt;
   std::uint32_t crc = 0;
@@ -367,7 +394,7 @@ bool TPak::CopyLargeEntry(const std::string& destination, const std::string& dis
                           std::size_t index, const std::function<void(const std::string&)>& progress) {
   if (index >= Entries.size()) return false;
   const TPakEntry& e = Entries[index];
-  if (std::uint64_t{e.Offset} + size > FileSize_) return false;
+  if (std::uint64_t{e.Offset} + size > PackageEnd_) return false;
   platform::File out;
   if (!out.Open(destination, platform::OpenMode::Create)) return false;
   if (!Handle.Seek(e.Offset)) return false;

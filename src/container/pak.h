@@ -1,5 +1,7 @@
 // The setup package container: entry blocks appended behind the program, then the directory,
 // then a 16-byte header ending the file ("ZQPF", version, count, data start, directory offset).
+// A signed setup carries its certificate table behind that header; readers find the package
+// before it.
 #pragma once
 
 #include <array>
@@ -109,6 +111,9 @@ class TPak {
   bool VerifyEntryWith(platform::File& handle, std::size_t index) const;
   const std::string& FilePath() const { return FilePath_; }
   std::uint64_t FileSize() const { return FileSize_; }
+  // Where the package header ends: the file's end, or where a signature appended behind it
+  // begins (with its padding).
+  std::uint64_t PackageEnd() const { return PackageEnd_; }
 
   // Where the "Error" box of a size mismatch goes; none: not shown.
   TMessageBoxes* Messages = nullptr;
@@ -128,6 +133,7 @@ class TPak {
 
   std::string FilePath_;
   std::uint64_t FileSize_ = 0;
+  std::uint64_t PackageEnd_ = 0;
   std::string DirectoryProblem_;
 };
 

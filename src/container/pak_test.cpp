@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <set>
+
 #include "container/pak_string.h"
 #include "engine/setup_context.h"
 #include "support/sample_package.h"
@@ -252,6 +255,75 @@ TEST_F(PakTest, StoreLargeFileCopiesTheSourceRawWithoutACrc) {
   EXPECT_EQ(big.CRC, 0u);
   EXPECT_EQ(big.OrigSize, content.size());
   EXPECT_EQ(test::ReadAll(path).substr(big.Offset, content.size()), content);
+}
+
+// A signing tool pads the file to 8 bytes and appends its certificate table; every padding
+// from 0 to 7 bytes leaves the package read exactly as before signing.
+TEST_F(PakTest, SignedSetupReadsThePackageBeforeItsSignature) {
+  const std::vector<SampleEntry> entries = {{"SetupInfo", 0, "record"}, {"a.txt", 1, std::string(3000, 'a')}};
+  std::set<std::uint64_t> paddings;
+  for (std::size_t program = 1000; program < 1008; ++program) {
+    SCOPED_TRACE(program);
+    const std::string path = dir_ / "signed.exe";
+    ASSERT_TRUE(test::WritePackage(path, test::PeProgram(program), entries));
+    TPak unsigned_pak(path, TPak::OpenFlags::Read);
+    ASSERT_TRUE(unsigned_pak.HasValidHeader());
+    EXPECT_EQ(unsigned_pak.PackageEnd(), unsigned_pak.FileSize());
+    unsigned_pak.Close();
+    test::AppendSignature(path, 1024 + 8 * (program % 3));
+
+    TPak pak(path, TPak::OpenFlags::Read);
+    ASSERT_TRUE(pak.HasValidHeader()) << pak.DirectoryProblem();
+    EXPECT_EQ(pak.PackageEnd(), unsigned_pak.FileSize());
+    EXPECT_GT(pak.FileSize(), pak.PackageEnd() + 1024);
+    paddings.insert((pak.FileSize() - pak.PackageEnd()) % 8);
+    EXPECT_EQ(pak.Header.DataStart, program);
+    EXPECT_EQ(pak.Header.DirOffset, unsigned_pak.Header.DirOffset);
+    EXPECT_EQ(pak.TrailerSize, unsigned_pak.TrailerSize);
+    ASSERT_EQ(pak.Entries.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+      EXPECT_EQ(pak.Entries[i].Offset, unsigned_pak.Entries[i].Offset);
+      EXPECT_EQ(AsString(pak.Extract(i)), entries[i].data);
+    }
+  }
+  EXPECT_EQ(paddings.size(), 8u);
+}
+
+TEST_F(PakTest, ASignatureThatIsNotBehindThePackageChangesNothing) {
+  const std::string signed_stub = dir_ / "stub.exe";
+  test::WriteAll(signed_stub, test::PeProgram(1000));
+  test::AppendSignature(signed_stub);
+  const std::string path = dir_ / "setup.exe";
+  const struct {
+    const char* name;
+    std::function<void()> make;
+    bool package;
+  } cases[] = {
+      // The stub was signed before the build: its table lies before the package.
+      {"signed stub",
+       [&] {
+         ASSERT_TRUE(test::WritePackage(path, test::ReadAll(signed_stub), {{"a", 1, "x"}}));
+       },
+       true},
+      {"signed program without a package", [&] { test::WriteAll(path, test::ReadAll(signed_stub)); }, false},
+      // More than the padding between the package header and the table.
+      {"bytes between package and signature",
+       [&] {
+         ASSERT_TRUE(test::WritePackage(path, test::PeProgram(1000), {{"a", 1, "x"}}));
+         test::WriteAll(path, test::ReadAll(path) + std::string(8, '\0'));
+         test::AppendSignature(path);
+       },
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.make();
+    TPak pak(path, TPak::OpenFlags::Read);
+    EXPECT_EQ(pak.PackageEnd(), pak.FileSize());
+    EXPECT_EQ(pak.HasValidHeader(), c.package);
+    EXPECT_TRUE(pak.DirectoryProblem().empty());
+    EXPECT_EQ(AsString(pak.Extract(0)), c.package ? "x" : "<none>");
+  }
 }
 
 TEST_F(PakTest, CreatedContainerStartsAtZero) {

@@ -1,9 +1,11 @@
 #include "engine/uninstaller.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "container/entry_names.h"
 #include "container/pak.h"
+#include "container/pe_image.h"
 #include "engine/logged_files.h"
 #include "engine/macros.h"
 #include "base/path_text.h"
@@ -22,20 +24,25 @@ namespace {
 
 std::string Upper(const std::string& s) { return platform::AnsiUpperCase(s); }
 
-void Register(SetupContext& ctx) {
-  platform::Registry& reg = ctx.Registry;
-  reg.SetRoot(platform::kHkeyLocalMachine);
-  if (reg.OpenKey(kUninstallKeyBase + ctx.SetupInfo.ShortName, true)) {
-    reg.WriteString("DisplayName", ctx.SetupInfo.ShortName);
-    reg.WriteString("UninstallString", ctx.SetupInfo.InstallDir + "\\" + ctx.SetupInfo.UninstallExeName);
-  }
-  reg.CloseKey();
+std::string UninstallerPath(const SetupContext& ctx) {
+  return ctx.SetupInfo.InstallDir + "\\" + ctx.SetupInfo.UninstallExeName;
 }
 
-}  // namespace
+// What the uninstall will remove from the disk: the logged files that are there, the log and
+// the uninstaller, rounded up to whole KiB.
+std::uint32_t InstalledSizeKb(const SetupContext& ctx) {
+  std::uint64_t bytes = 0;
+  auto add = [&bytes](const std::string& path) { bytes += platform::FileSize(path).value_or(0); };
+  for (const std::string& file : ctx.UninstallList.Files) add(ExpandMacrosAnsi(ctx, file));
+  add(TUninstallList::LogPath(ctx.SetupInfo.InstallDir, ctx.SetupInfo.LogPrefix));
+  add(UninstallerPath(ctx));
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>((bytes + 1023) / 1024, 0xFFFFFFFFu));
+}
 
-void MakeUninstaller(SetupContext& ctx, const std::string& program_path) {
-  Register(ctx);
+// The running program without its package. A signed setup's headers name its certificate
+// table, which the uninstaller does not carry: the copy claims no signature, so the system
+// takes it for the unsigned image it is.
+void WriteUninstaller(SetupContext& ctx, const std::string& program_path) {
   TPak& pak = *ctx.Pak;
   if (pak.Entries.empty()) return;
   const std::uint32_t program_size = pak.Entries.front().Offset;
@@ -45,8 +52,13 @@ void MakeUninstaller(SetupContext& ctx, const std::string& program_path) {
     if (!self.Open(program_path, platform::OpenMode::ReadShared)) return;
     if (self.Read(program.data(), program.size()) != program.size()) return;
   }
+  const std::size_t head = std::min<std::size_t>(program.size(), kPeHeadBytes);
+  if (auto security = ReadPeSecurityDirectory(program.data(), head);
+      security && (security->TableOffset != 0 || security->TableSize != 0)) {
+    ClearPeSecurityDirectory(program.data(), head);
+  }
   ForceDirectoriesLogged(ctx, ctx.SetupInfo.InstallDir);
-  const std::string target = ctx.SetupInfo.InstallDir + "\\" + ctx.SetupInfo.UninstallExeName;
+  const std::string target = UninstallerPath(ctx);
   if (platform::FileExists(target)) platform::DeleteFileAt(target);
   {
     platform::File out;
@@ -86,6 +98,41 @@ void MakeUninstaller(SetupContext& ctx, const std::string& program_path) {
   out.Close();
   platform::MarkRunnable(target);
   ctx.LogLine("uninstaller " + target);
+}
+
+}  // namespace
+
+UninstallEntry DescribeUninstallEntry(const SetupContext& ctx) {
+  UninstallEntry entry;
+  entry.Name = ctx.SetupInfo.ShortName;
+  // The seam for Version and Publisher: no script command states them yet; when one does,
+  // they are taken from the context here.
+  entry.InstallLocation = ctx.SetupInfo.InstallDir;
+  entry.Uninstaller = UninstallerPath(ctx);
+  entry.EstimatedSizeKb = InstalledSizeKb(ctx);
+  return entry;
+}
+
+void RegisterUninstallEntry(platform::Registry& reg, const std::string& key_name, const UninstallEntry& entry) {
+  reg.SetRoot(platform::kHkeyLocalMachine);
+  if (!reg.OpenKey(kUninstallKeyBase + key_name, true)) return;
+  reg.WriteString("DisplayName", entry.Version.empty() ? entry.Name : entry.Name + " " + entry.Version);
+  if (!entry.Version.empty()) reg.WriteString("DisplayVersion", entry.Version);
+  if (!entry.Publisher.empty()) reg.WriteString("Publisher", entry.Publisher);
+  reg.WriteString("DisplayIcon", entry.Uninstaller);
+  reg.WriteString("InstallLocation", entry.InstallLocation);
+  reg.WriteDword("EstimatedSize", entry.EstimatedSizeKb);
+  reg.WriteString("UninstallString", "\"" + entry.Uninstaller + "\"");
+  reg.WriteString("QuietUninstallString", "\"" + entry.Uninstaller + "\" /S");
+  reg.WriteDword("NoModify", 1);
+  reg.WriteDword("NoRepair", 1);
+  reg.CloseKey();
+}
+
+void MakeUninstaller(SetupContext& ctx, const std::string& program_path) {
+  WriteUninstaller(ctx, program_path);
+  // Registered after the uninstaller is written, so that its size is counted.
+  RegisterUninstallEntry(ctx.Registry, ctx.SetupInfo.ShortName, DescribeUninstallEntry(ctx));
 }
 
 std::u16string FormatProgressText(SetupContext& ctx, const std::u16string& name, std::int64_t k, std::int64_t n) {
@@ -152,8 +199,7 @@ void Uninstall(SetupContext& ctx) {
   const std::string key = kUninstallKeyBase + ctx.SetupInfo.ShortName;
   // An empty short name would name the Uninstall key itself, which holds every product's entry.
   if (!ctx.SetupInfo.ShortName.empty() && reg.OpenKey(key, false)) {
-    reg.DeleteValue("DisplayName");
-    reg.DeleteValue("UninstallString");
+    for (const char* value : kUninstallEntryValues) reg.DeleteValue(value);
     reg.CloseKey();
     reg.DeleteKey(key);
   }

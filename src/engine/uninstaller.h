@@ -5,13 +5,43 @@
 #include <cstdint>
 #include <string>
 
+namespace zq::platform {
+class Registry;
+}
+
 namespace zq {
 
 class SetupContext;
 
 inline constexpr const char* kUninstallKeyBase = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-// Writes InstallDir\UninstallExeName: this program without its package, then a package of the
+// The installed product's Add/Remove Programs entry.
+struct UninstallEntry {
+  std::string Name;
+  std::string Version;    // empty: not known
+  std::string Publisher;  // empty: not known
+  std::string InstallLocation;
+  std::string Uninstaller;  // the uninstaller's full path
+  std::uint32_t EstimatedSizeKb = 0;
+};
+
+// Every value RegisterUninstallEntry may write; the uninstall removes them all.
+inline constexpr const char* kUninstallEntryValues[] = {
+    "DisplayName",     "DisplayVersion",       "Publisher", "DisplayIcon", "InstallLocation", "EstimatedSize",
+    "UninstallString", "QuietUninstallString", "NoModify",  "NoRepair"};
+
+// The entry of the setup that has just run: its short name, its installation directory and
+// uninstaller, and the size the uninstall would free.
+UninstallEntry DescribeUninstallEntry(const SetupContext& ctx);
+
+// Writes the entry under HKLM\...\Uninstall\<key_name>: DisplayName (the name, then the
+// version when known), DisplayVersion and Publisher when known, DisplayIcon (the uninstaller),
+// InstallLocation, EstimatedSize (KiB, REG_DWORD), UninstallString (the quoted uninstaller),
+// QuietUninstallString (the same with /S), NoModify and NoRepair (REG_DWORD 1).
+void RegisterUninstallEntry(platform::Registry& reg, const std::string& key_name, const UninstallEntry& entry);
+
+// Writes InstallDir\UninstallExeName: this program without its package (and, when it was signed,
+// without the claim of a signature in its headers), then a package of the
 // "UNINSTALL_" entries under their plain names and a "SetupInfo" record with Mode 1; gives it
 // the "UNINSTALL_ICON.ICO" icon and registers it. The running setup keeps its own Mode.
 // `program_path` is the running program (the stub is read from it).

@@ -40,9 +40,11 @@ class Registry {
   bool HasOpenKey() const;
 
   // Values of the open key. ReadString gives nullopt for a missing value or one that is
-  // not a string.
+  // not a string; ReadDword likewise for one that is not a REG_DWORD.
   std::optional<std::string> ReadString(const std::string& name);
   bool WriteString(const std::string& name, const std::string& value);
+  std::optional<std::uint32_t> ReadDword(const std::string& name);
+  bool WriteDword(const std::string& name, std::uint32_t value);
   bool ValueExists(const std::string& name);
   bool DeleteValue(const std::string& name);
   std::vector<std::string> ValueNames();

@@ -1,13 +1,18 @@
 #include "platform/registry.h"
 
+#include <utility>
+
 #include "platform/host_paths.h"
 #include "platform/text.h"
 
 namespace zq::platform {
 namespace {
 
+// The `type` column holds the system's own type codes; a REG_DWORD's data is its four bytes,
+// little-endian, as the system stores it.
 constexpr std::int64_t kRegSz = 1;
 constexpr std::int64_t kRegExpandSz = 2;
+constexpr std::int64_t kRegDword = 4;
 
 bool KnownRoot(std::uint32_t root) {
   switch (root) {
@@ -65,6 +70,31 @@ struct Registry::Impl {
     return true;
   }
 
+  // The open key's value: its type and data.
+  std::optional<std::pair<std::int64_t, std::string>> Read(const std::string& name) {
+    host::Db* d = Database();
+    if (d == nullptr || !key) return std::nullopt;
+    host::Stmt st(*d, "SELECT type, data FROM vals WHERE root = ?1 AND lpath = ?2 AND lname = ?3");
+    if (st.Bind(1, root).BindBlob(2, Fold(*key)).BindBlob(3, Fold(name)).Step() != SQLITE_ROW) return std::nullopt;
+    return std::make_pair(st.Int(0), st.Blob(1));
+  }
+
+  bool Write(const std::string& name, std::int64_t type, const std::string& data) {
+    return Change([&](host::Db& d) {
+      // An upsert keeps the name as first written and the value's place in the listing.
+      host::Stmt st(d,
+                    "INSERT INTO vals(root, lpath, lname, name, type, data) VALUES(?1, ?2, ?3, ?4, ?5, ?6) "
+                    "ON CONFLICT(root, lpath, lname) DO UPDATE SET type = excluded.type, data = excluded.data");
+      return st.Bind(1, root)
+          .BindBlob(2, Fold(*key))
+          .BindBlob(3, Fold(name))
+          .BindBlob(4, name)
+          .Bind(5, type)
+          .BindBlob(6, data)
+          .Run();
+    });
+  }
+
   // Runs `change` in one transaction, on the open key that must still exist.
   template <typename F>
   bool Change(F change) {
@@ -112,29 +142,28 @@ void Registry::CloseKey() { impl_->key.reset(); }
 bool Registry::HasOpenKey() const { return impl_->key.has_value(); }
 
 std::optional<std::string> Registry::ReadString(const std::string& name) {
-  host::Db* d = impl_->Database();
-  if (d == nullptr || !impl_->key) return std::nullopt;
-  host::Stmt st(*d, "SELECT type, data FROM vals WHERE root = ?1 AND lpath = ?2 AND lname = ?3");
-  if (st.Bind(1, impl_->root).BindBlob(2, Fold(*impl_->key)).BindBlob(3, Fold(name)).Step() != SQLITE_ROW)
-    return std::nullopt;
-  if (st.Int(0) != kRegSz && st.Int(0) != kRegExpandSz) return std::nullopt;
-  return st.Blob(1);
+  auto value = impl_->Read(name);
+  if (!value || (value->first != kRegSz && value->first != kRegExpandSz)) return std::nullopt;
+  return value->second;
 }
 
 bool Registry::WriteString(const std::string& name, const std::string& value) {
-  return impl_->Change([&](host::Db& d) {
-    // An upsert keeps the name as first written and the value's place in the listing.
-    host::Stmt st(d,
-                  "INSERT INTO vals(root, lpath, lname, name, type, data) VALUES(?1, ?2, ?3, ?4, ?5, ?6) "
-                  "ON CONFLICT(root, lpath, lname) DO UPDATE SET type = excluded.type, data = excluded.data");
-    return st.Bind(1, impl_->root)
-        .BindBlob(2, Fold(*impl_->key))
-        .BindBlob(3, Fold(name))
-        .BindBlob(4, name)
-        .Bind(5, kRegSz)
-        .BindBlob(6, value)
-        .Run();
-  });
+  return impl_->Write(name, kRegSz, value);
+}
+
+std::optional<std::uint32_t> Registry::ReadDword(const std::string& name) {
+  auto value = impl_->Read(name);
+  if (!value || value->first != kRegDword || value->second.size() != 4) return std::nullopt;
+  const std::string& d = value->second;
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<std::uint8_t>(d[static_cast<std::size_t>(i)]);
+  return v;
+}
+
+bool Registry::WriteDword(const std::string& name, std::uint32_t value) {
+  std::string data(4, '\0');
+  for (int i = 0; i < 4; ++i) data[static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+  return impl_->Write(name, kRegDword, data);
 }
 
 bool Registry::ValueExists(const std::string& name) {

@@ -68,6 +68,40 @@ TEST(HostRegistry, BinaryNamesAndDataSurvive) {
   EXPECT_TRUE(reg.DeleteKey(kBase));
 }
 
+// The store keeps the system's type codes, so a string row of an older prefix (type 1) reads
+// as before and a REG_DWORD is its four bytes, little-endian.
+TEST(HostRegistry, StoredTypesAreTheSystemsCodes) {
+  Registry reg;
+  ASSERT_TRUE(reg.OpenKey(kBase + "\\Types", true));
+  ASSERT_TRUE(reg.WriteDword("d", 0x12345678u));
+  ASSERT_TRUE(reg.WriteString("s", "text"));
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2((Prefix() + "/system.db").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  const std::string key = "lpath = CAST('software\\zqsetup-test\\host\\types' AS BLOB)";
+  // As an older build wrote a string: the same row, type 1.
+  const std::string old_row =
+      "INSERT INTO vals(root, lpath, lname, name, type, data) SELECT root, lpath, "
+      "CAST('old' AS BLOB), CAST('Old' AS BLOB), 1, CAST('kept' AS BLOB) FROM vals WHERE " +
+      key + " AND lname = CAST('s' AS BLOB)";
+  ASSERT_EQ(sqlite3_exec(db, old_row.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  const std::string rows_of_key =
+      "SELECT CAST(name AS TEXT), type, hex(data) FROM vals WHERE " + key + " ORDER BY lname";
+  ASSERT_EQ(sqlite3_prepare_v2(db, rows_of_key.c_str(), -1, &st, nullptr), SQLITE_OK);
+  std::vector<std::string> rows;
+  while (sqlite3_step(st) == SQLITE_ROW) {
+    rows.push_back(std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))) + " " +
+                   std::to_string(sqlite3_column_int(st, 1)) + " " +
+                   reinterpret_cast<const char*>(sqlite3_column_text(st, 2)));
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  EXPECT_EQ(rows, (std::vector<std::string>{"d 4 78563412", "Old 1 6B657074", "s 1 74657874"}));
+  EXPECT_EQ(reg.ReadString("OLD"), "kept");
+  EXPECT_EQ(reg.ReadDword("d"), 0x12345678u);
+  EXPECT_TRUE(reg.DeleteKey(kBase));
+}
+
 TEST(HostRegistry, ConcurrentWritersAllSucceed) {
   constexpr int kThreads = 4, kWrites = 40;
   std::vector<std::thread> threads;

@@ -43,6 +43,27 @@ TEST_F(RegistryTest, WrittenStringsReadBackAndOverwrite) {
   EXPECT_TRUE(reg_.ValueExists("Empty"));
 }
 
+TEST_F(RegistryTest, DwordsReadBackAndKeepTheirType) {
+  ASSERT_TRUE(reg_.OpenKey(Key("App"), true));
+  for (std::uint32_t value : {0u, 1u, 0x12345678u, 0xFFFFFFFFu}) {
+    ASSERT_TRUE(reg_.WriteDword("Size", value));
+    EXPECT_EQ(reg_.ReadDword("Size"), value);
+  }
+  EXPECT_EQ(reg_.ReadString("Size"), std::nullopt);
+  ASSERT_TRUE(reg_.WriteString("Name", "1"));
+  EXPECT_EQ(reg_.ReadDword("Name"), std::nullopt);
+  EXPECT_EQ(reg_.ReadDword("Missing"), std::nullopt);
+  // Writing another type over a value replaces it.
+  ASSERT_TRUE(reg_.WriteDword("Name", 7));
+  EXPECT_EQ(reg_.ReadDword("Name"), 7u);
+  EXPECT_EQ(reg_.ReadString("Name"), std::nullopt);
+  ASSERT_TRUE(reg_.WriteString("Size", "x"));
+  EXPECT_EQ(reg_.ReadDword("Size"), std::nullopt);
+  reg_.CloseKey();
+  EXPECT_FALSE(reg_.WriteDword("Size", 1));
+  EXPECT_EQ(reg_.ReadDword("Size"), std::nullopt);
+}
+
 TEST_F(RegistryTest, NamesAndPathsIgnoreCase) {
   ASSERT_TRUE(reg_.OpenKey(Key("Vendor\\Product"), true));
   ASSERT_TRUE(reg_.WriteString("InstallDir", "x"));

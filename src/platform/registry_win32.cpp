@@ -113,6 +113,24 @@ bool Registry::WriteString(const std::string& name, const std::string& value) {
                         bytes) == ERROR_SUCCESS;
 }
 
+std::optional<std::uint32_t> Registry::ReadDword(const std::string& name) {
+  if (impl_->key == nullptr) return std::nullopt;
+  DWORD type = 0, value = 0, size = sizeof value;
+  if (RegQueryValueExW(impl_->key, Wide(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_DWORD || size != sizeof value) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+bool Registry::WriteDword(const std::string& name, std::uint32_t value) {
+  if (impl_->key == nullptr) return false;
+  const DWORD data = value;
+  return RegSetValueExW(impl_->key, Wide(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                        sizeof data) == ERROR_SUCCESS;
+}
+
 bool Registry::ValueExists(const std::string& name) {
   if (impl_->key == nullptr) return false;
   LONG rc = RegQueryValueExW(impl_->key, Wide(name).c_str(), nullptr, nullptr, nullptr, nullptr);

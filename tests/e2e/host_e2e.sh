@@ -20,7 +20,17 @@ MENU="$ZQ_PREFIX/drive_c/users/${USER:-user}/AppData/Roaming/Microsoft/Windows/S
 reg() {  # root-handle key value -> data
   sqlite3 "$ZQ_PREFIX/system.db" "select cast(v.data as text) from vals v where v.root=$1 and cast(v.lpath as text)=lower('$2') and cast(v.lname as text)=lower('$3')"
 }
+reg_typed() {  # root-handle key value -> type:hex
+  sqlite3 "$ZQ_PREFIX/system.db" "select v.type || ':' || hex(v.data) from vals v where v.root=$1 and cast(v.lpath as text)=lower('$2') and cast(v.lname as text)=lower('$3')"
+}
+reg_dword() {  # root-handle key value -> the REG_DWORD in decimal; nothing for another type
+  local t; t=$(reg_typed "$@")
+  [[ $t == 4:???????? ]] && echo $(( 0x${t:8:2}${t:6:2}${t:4:2}${t:2:2} ))
+}
 HKCU=2147483649 HKCR=2147483648 HKLM=2147483650
+installed_kib() {  # what the uninstall would remove: the folder's files and the shortcuts
+  find "$INST" "$MENU" -type f -printf '%s\n' | awk '{ s += $1 } END { print int((s + 1023) / 1024) }'
+}
 
 (cd "$WORK" && ./DemoSetup.exe /S "/LOG=$WORK/install.txt")
 check "install exit code 0" true
@@ -33,7 +43,12 @@ check "delete" test ! -e "$INST/docs/part0/file000.txt"
 check "rmdir" test ! -e "$INST/cache"
 check "registry value with the folder expanded" test "$(reg $HKCU 'Software\zqsetup Demo\Demo Product' InstallDir)" = 'C:\Program Files\Demo Product'
 check "URL protocol command" test "$(reg $HKCR 'zqdemo\shell\open\command' '')" = '"C:\Program Files\Demo Product\demo.exe" "%1"'
-check "uninstall registration" test "$(reg $HKLM 'SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Demo Product' UninstallString)" = 'C:\Program Files\Demo Product\Demo_Uninstall.exe'
+ENTRY='SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Demo Product'
+check "uninstall registration" test "$(reg $HKLM "$ENTRY" UninstallString)" = '"C:\Program Files\Demo Product\Demo_Uninstall.exe"'
+check "quiet uninstall" test "$(reg $HKLM "$ENTRY" QuietUninstallString)" = '"C:\Program Files\Demo Product\Demo_Uninstall.exe" /S'
+check "the entry's folder" test "$(reg $HKLM "$ENTRY" InstallLocation)" = 'C:\Program Files\Demo Product'
+check "NoModify and NoRepair are REG_DWORD 1" test "$(reg_dword $HKLM "$ENTRY" NoModify) $(reg_dword $HKLM "$ENTRY" NoRepair)" = '1 1'
+check "EstimatedSize is the installed KiB" test "$(reg_dword $HKLM "$ENTRY" EstimatedSize)" = "$(installed_kib)"
 check "shortcut" grep -q 'Target=C:\\Program Files\\Demo Product\\demo.exe' "$MENU/Demo Product.lnk"
 check "the uninstall log decodes" bash -c "'$ZQ' log '$INST/Demo_install.log' | grep -q 'HKCR'"
 check "the uninstaller is a setup of mode 1" bash -c "'$ZQ' info '$INST/Demo_Uninstall.exe' | grep -q 'mode: 1'"
@@ -49,7 +64,7 @@ check "the uninstaller is gone (finaliser)" test ! -e "$INST/Demo_Uninstall.exe"
 check "the log is gone" test ! -e "$INST/Demo_install.log"
 check "the shortcuts are gone" test ! -e "$MENU/Demo Product.lnk"
 check "registry values are gone" test -z "$(reg $HKCU 'Software\zqsetup Demo\Demo Product' InstallDir)"
-check "the registration is gone" test -z "$(reg $HKLM 'SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Demo Product' DisplayName)"
+check "the registration is gone" test -z "$(sqlite3 "$ZQ_PREFIX/system.db" "select 1 from keys where root=$HKLM and cast(lpath as text)=lower('$ENTRY') union all select 1 from vals where root=$HKLM and cast(lpath as text)=lower('$ENTRY')")"
 check "nothing is left in the temporary folder" test -z "$(ls -A "$ZQ_PREFIX/drive_c/users/${USER:-user}/Temp")"
 
 # Refusals: a renamed setup, a damaged one.

@@ -14,13 +14,23 @@ trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 wineboot -i >/dev/null 2>&1 || true
 ZQ="$HOST_DIR/zq"
 SETUP="$WORK/DemoSetup.exe"
-"$ZQ" build "$WORK/demo/setup.zqs" -o "$SETUP" --stub "$BUILD_DIR/zqsetup.exe" >/dev/null
-check "the setup verifies" "$ZQ" verify "$SETUP"
+# Shipped setups are signed after the build; a self-signed certificate stands in for a publisher's.
+mkdir -p "$WORK/unsigned"
+"$ZQ" build "$WORK/demo/setup.zqs" -o "$WORK/unsigned/DemoSetup.exe" --stub "$BUILD_DIR/zqsetup.exe" >/dev/null
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=zqsetup test signer" \
+  -keyout "$WORK/signer.key" -out "$WORK/signer.pem" >/dev/null 2>&1
+osslsigncode sign -certs "$WORK/signer.pem" -key "$WORK/signer.key" -n "Demo Product" -h sha256 \
+  -in "$WORK/unsigned/DemoSetup.exe" -out "$SETUP" >/dev/null
+check "the signature is accepted" osslsigncode verify -in "$SETUP" -CAfile "$WORK/signer.pem"
+check "the signed setup verifies" "$ZQ" verify "$SETUP"
 
 WIN_USER=$(wine cmd /c echo %USERNAME% 2>/dev/null | tr -d '\r')
 INST="$WINEPREFIX/drive_c/Program Files/Demo Product"
 reg_value() {  # key value -> data
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v name="$2" 'index($0, name) && /REG_SZ/ { sub(/.*REG_SZ[ \t]+/, ""); print }'
+}
+reg_dword() {  # key value -> data of a REG_DWORD, as reg prints it (0x...)
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v name="$2" 'index($0, name) && /REG_DWORD/ { print $NF }'
 }
 
 code=0
@@ -32,10 +42,16 @@ check "copyfile" cmp -s "$INST/demo.cfg" "$INST/saves/default.cfg"
 check "delete" test ! -e "$INST/docs/part0/file000.txt"
 check "the conditional group stays out" test ! -e "$INST/HQ/quality.cfg"
 check "registry value with the folder expanded" test "$(reg_value 'HKCU\Software\zqsetup Demo\Demo Product' InstallDir)" = 'C:\Program Files\Demo Product'
-check "uninstall registration" test "$(reg_value 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Demo Product' UninstallString)" = 'C:\Program Files\Demo Product\Demo_Uninstall.exe'
+ENTRY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Demo Product'
+check "uninstall registration" test "$(reg_value "$ENTRY" UninstallString)" = '"C:\Program Files\Demo Product\Demo_Uninstall.exe"'
+check "quiet uninstall" test "$(reg_value "$ENTRY" QuietUninstallString)" = '"C:\Program Files\Demo Product\Demo_Uninstall.exe" /S'
+check "the entry's icon" test "$(reg_value "$ENTRY" DisplayIcon)" = 'C:\Program Files\Demo Product\Demo_Uninstall.exe'
+check "NoModify and NoRepair are REG_DWORD 1" test "$(reg_dword "$ENTRY" NoModify) $(reg_dword "$ENTRY" NoRepair)" = '0x1 0x1'
+check "EstimatedSize is a REG_DWORD" test -n "$(reg_dword "$ENTRY" EstimatedSize)"
 check "shortcut file" test -n "$(find "$WINEPREFIX/drive_c/users" -name 'Demo Product.lnk' 2>/dev/null)"
 check "the program was run" grep -q 'started C:\\windows\\system32\\cmd.exe' "$WORK/install.txt"
 check "the uninstaller is a setup of mode 1" bash -c "'$ZQ' info '$INST/Demo_Uninstall.exe' | grep -q 'mode: 1'"
+check "the uninstaller is not signed" bash -c "osslsigncode verify -in '$INST/Demo_Uninstall.exe' 2>&1 | grep -q 'No signature found'"
 
 echo "my own notes" > "$INST/saves/notes.txt"
 code=0
@@ -47,7 +63,7 @@ check "only the user's file stays" test "$(find "$INST" -type f | wc -l)" = 1
 check "the uninstaller is gone (finaliser)" test ! -e "$INST/Demo_Uninstall.exe"
 check "the shortcut is gone" test -z "$(find "$WINEPREFIX/drive_c/users" -name 'Demo Product.lnk' 2>/dev/null)"
 check "registry values are gone" test -z "$(reg_value 'HKCU\Software\zqsetup Demo\Demo Product' InstallDir)"
-check "the registration is gone" test -z "$(reg_value 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Demo Product' DisplayName)"
+check "the registration is gone" bash -c "! wine reg query '$ENTRY' >/dev/null 2>&1"
 # The finaliser's own folder goes a moment after it has ended.
 for _ in $(seq 1 30); do ls -d "$WINEPREFIX/drive_c/users/$WIN_USER/Temp/zqsetup-"* >/dev/null 2>&1 || break; sleep 0.5; done
 check "nothing of the finaliser is left in the temporary folder" test -z "$(ls -d "$WINEPREFIX/drive_c/users/$WIN_USER/Temp/zqsetup-"* 2>/dev/null)"

@@ -1,5 +1,7 @@
 #include "support/sample_package.h"
 
+#include <cstring>
+
 #include "container/pak.h"
 #include "support/temp_dir.h"
 
@@ -10,6 +12,40 @@ std::string FakeProgram(std::size_t size) {
   if (size >= 2) p[0] = 'M', p[1] = 'Z';
   for (std::size_t i = 2; i < size; ++i) p[i] = static_cast<char>(i * 31 % 256);
   return p;
+}
+
+namespace {
+constexpr std::size_t kPeAt = 0x80;
+constexpr std::size_t kOptionalAt = kPeAt + 24;
+constexpr std::size_t kSecurityEntryAt = kOptionalAt + 96 + 4 * 8;
+void Put32(std::string& s, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) s[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
+}
+}  // namespace
+
+std::string PeProgram(std::size_t size) {
+  std::string p = FakeProgram(size);
+  std::memset(p.data() + 2, 0, kOptionalAt + 224 - 2);
+  Put32(p, 0x3C, kPeAt);
+  p.replace(kPeAt, 4, std::string("PE\0\0", 4));
+  Put32(p, kPeAt + 4, 0x014C);       // i386, no sections
+  Put32(p, kPeAt + 20, 0x010200E0);  // optional header of 224 bytes; executable, 32-bit
+  Put32(p, kOptionalAt, 0x010B);     // PE32
+  Put32(p, kOptionalAt + 92, 16);    // data directories
+  return p;
+}
+
+void AppendSignature(const std::string& path, std::size_t table_size) {
+  std::string file = ReadAll(path);
+  file.resize((file.size() + 7) / 8 * 8, '\0');
+  const auto table_offset = static_cast<std::uint32_t>(file.size());
+  std::string table(table_size, '\xA5');
+  Put32(table, 0, static_cast<std::uint32_t>(table_size));  // WIN_CERTIFICATE length
+  file += table;
+  Put32(file, kSecurityEntryAt, table_offset);
+  Put32(file, kSecurityEntryAt + 4, static_cast<std::uint32_t>(table_size));
+  Put32(file, kOptionalAt + 64, 0x0003F2A1);  // a checksum over the signed file
+  WriteAll(path, file);
 }
 
 bool WritePackage(const std::string& path, const std::string& program, const std::vector<SampleEntry>& entries) {

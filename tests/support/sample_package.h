@@ -16,6 +16,13 @@ struct SampleEntry {
 
 // The program part: `size` bytes starting "MZ".
 std::string FakeProgram(std::size_t size);
+// A program part with the headers of a PE32 image (e_lfanew 0x80, no sections, 16 data
+// directories, all empty) and pseudo-random bytes after them: `size` bytes, at least 512.
+std::string PeProgram(std::size_t size);
+// Does to the file at `path` what a signing tool does to a PE image: pads it with zeros to a
+// multiple of 8, appends a certificate table of `table_size` bytes and names that table in the
+// security directory, and sets a checksum. The header must be PeProgram's.
+void AppendSignature(const std::string& path, std::size_t table_size = 1024);
 // Program part followed by the package; returns false when it could not be written.
 bool WritePackage(const std::string& path, const std::string& program, const std::vector<SampleEntry>& entries);
 // A language table file: BOM, name, identifiers, numbered texts, CR LF line breaks.

@@ -1,0 +1,135 @@
+// The uninstaller a run writes, and its Add/Remove Programs entry.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "container/entry_names.h"
+#include "container/pak.h"
+#include "container/pe_image.h"
+#include "engine/setup_context.h"
+#include "engine/uninstaller.h"
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "support/sample_package.h"
+#include "support/temp_dir.h"
+
+namespace zq {
+namespace {
+
+const std::string kKey = std::string(kUninstallKeyBase) + "zqsetup-test Product";
+
+class MakeUninstallerTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    platform::Registry reg;
+    reg.SetRoot(platform::kHkeyLocalMachine);
+    reg.DeleteKey(kKey);
+  }
+  // The entry's values by name: strings as they are, REG_DWORDs as "dword:N".
+  static std::vector<std::pair<std::string, std::string>> EntryValues() {
+    std::vector<std::pair<std::string, std::string>> values;
+    platform::Registry reg;
+    reg.SetRoot(platform::kHkeyLocalMachine);
+    if (!reg.OpenKey(kKey, false)) return values;
+    for (const std::string& name : reg.ValueNames()) {
+      auto dword = reg.ReadDword(name);
+      values.emplace_back(name, dword ? "dword:" + std::to_string(*dword) : reg.ReadString(name).value_or("?"));
+    }
+    std::sort(values.begin(), values.end());
+    return values;
+  }
+  test::TempDir dir_;
+};
+
+TEST_F(MakeUninstallerTest, SignedOrNotTheUninstallerIsAnUnsignedImageAndIsRegistered) {
+  for (bool sign : {false, true}) {
+    SCOPED_TRACE(sign ? "signed setup" : "unsigned setup");
+    const std::string setup = dir_ / (sign ? "Signed.exe" : "Setup.exe");
+    const std::string inst = dir_ / (sign ? "Signed" : "Plain");
+    ASSERT_TRUE(test::WritePackage(setup, test::PeProgram(1000),
+                                   {{kSetupInfoEntry, 0, "record"},
+                                    {"UNINSTALL_LANGUAGE-English", 0, "table"},
+                                    {"payload.bin", 1, std::string(5000, 'p')}}));
+    if (sign) test::AppendSignature(setup);
+    SetupContext ctx;
+    ctx.Pak = std::make_unique<TPak>(setup, TPak::OpenFlags::Read);
+    ASSERT_TRUE(ctx.Pak->HasValidHeader());
+    ctx.SetupInfo.ShortName = "zqsetup-test Product";
+    ctx.SetupInfo.InstallDir = inst;
+    ctx.SetupInfo.UninstallExeName = "Uninstall.exe";
+    ctx.SetupInfo.LogPrefix = "p_";
+    ASSERT_TRUE(platform::CreateDir(inst));
+    test::WriteAll(inst + "\\payload.bin", std::string(5000, 'p'));
+    ctx.UninstallList.Files = {inst + "\\payload.bin", inst + "\\deleted-by-the-script.txt"};
+    ASSERT_TRUE(ctx.UninstallList.Save(inst, "p_"));
+
+    MakeUninstaller(ctx, setup);
+
+    const std::string uninstaller = inst + "\\Uninstall.exe";
+    std::string expected_program = test::ReadAll(setup).substr(0, 1000);
+    if (sign) {
+      auto program = reinterpret_cast<std::uint8_t*>(expected_program.data());
+      const auto security = ReadPeSecurityDirectory(program, expected_program.size());
+      ASSERT_TRUE(security && security->TableSize > 0);
+      std::fill_n(expected_program.begin() + security->EntryOffset, 8, '\0');
+      std::fill_n(expected_program.begin() + security->ChecksumOffset, 4, '\0');
+    }
+    const std::string written = test::ReadAll(uninstaller);
+    EXPECT_EQ(written.substr(0, 1000), expected_program);
+    TPak pak(uninstaller, TPak::OpenFlags::Read);
+    ASSERT_TRUE(pak.HasValidHeader());
+    EXPECT_EQ(pak.PackageEnd(), pak.FileSize());
+    ASSERT_EQ(pak.Entries.size(), 2u);
+    EXPECT_EQ(pak.Entries[0].Name, "LANGUAGE-English");
+
+    const std::uint64_t bytes = 5000 + written.size() + test::ReadAll(TUninstallList::LogPath(inst, "p_")).size();
+    const std::string quoted = "\"" + uninstaller + "\"";
+    EXPECT_EQ(EntryValues(), (std::vector<std::pair<std::string, std::string>>{
+                                 {"DisplayIcon", uninstaller},
+                                 {"DisplayName", "zqsetup-test Product"},
+                                 {"EstimatedSize", "dword:" + std::to_string((bytes + 1023) / 1024)},
+                                 {"InstallLocation", inst},
+                                 {"NoModify", "dword:1"},
+                                 {"NoRepair", "dword:1"},
+                                 {"QuietUninstallString", quoted + " /S"},
+                                 {"UninstallString", quoted},
+                             }));
+
+    Uninstall(ctx);
+    platform::Registry reg;
+    reg.SetRoot(platform::kHkeyLocalMachine);
+    EXPECT_FALSE(reg.KeyExists(kKey));
+  }
+}
+
+TEST_F(MakeUninstallerTest, VersionAndPublisherAppearOnlyWhenKnown) {
+  const struct {
+    const char* version;
+    const char* publisher;
+    std::vector<std::pair<std::string, std::string>> shown;
+  } cases[] = {
+      {"", "", {{"DisplayName", "zqsetup-test Product"}}},
+      {"2.1", "", {{"DisplayName", "zqsetup-test Product 2.1"}, {"DisplayVersion", "2.1"}}},
+      {"", "Example Works", {{"DisplayName", "zqsetup-test Product"}, {"Publisher", "Example Works"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.version) + "/" + c.publisher);
+    TearDown();
+    UninstallEntry entry;
+    entry.Name = "zqsetup-test Product";
+    entry.Version = c.version;
+    entry.Publisher = c.publisher;
+    platform::Registry reg;
+    RegisterUninstallEntry(reg, "zqsetup-test Product", entry);
+    std::vector<std::pair<std::string, std::string>> shown;
+    for (const auto& value : EntryValues()) {
+      if (value.first == "DisplayName" || value.first == "DisplayVersion" || value.first == "Publisher") {
+        shown.push_back(value);
+      }
+    }
+    EXPECT_EQ(shown, c.shown);
+  }
+}
+
+}  // namespace
+}  // namespace zq
