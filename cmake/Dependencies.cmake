@@ -1,6 +1,27 @@
-# Third-party libraries: zlib everywhere, SQLite and libcrypto on the host, GoogleTest.
+# Third-party libraries: libdeflate and zlib everywhere, SQLite and libcrypto on the host,
+# GoogleTest.
 find_package(ZLIB REQUIRED)
 find_package(Threads REQUIRED)
+
+# libdeflate does the one-shot coding and CRC-32; zlib stays for what needs a stream. The host
+# takes Debian's libdeflate-dev; the win32 build takes the same Debian source built for mingw
+# by cmake/fetch_libdeflate.sh (make.sh runs it before configuring).
+if(WIN32)
+  set(ZQ_LIBDEFLATE_ROOT "${PROJECT_SOURCE_DIR}/build/deps/libdeflate-mingw"
+      CACHE PATH "libdeflate built for mingw (include/ and lib/), as cmake/fetch_libdeflate.sh leaves it")
+  if(NOT EXISTS "${ZQ_LIBDEFLATE_ROOT}/include/libdeflate.h" OR NOT EXISTS "${ZQ_LIBDEFLATE_ROOT}/lib/libdeflate.a")
+    message(FATAL_ERROR "libdeflate for mingw not found in ${ZQ_LIBDEFLATE_ROOT}; "
+                        "run cmake/fetch_libdeflate.sh ${ZQ_LIBDEFLATE_ROOT} (make.sh does)")
+  endif()
+  add_library(Libdeflate::Libdeflate STATIC IMPORTED)
+  set_target_properties(Libdeflate::Libdeflate PROPERTIES
+    IMPORTED_LOCATION "${ZQ_LIBDEFLATE_ROOT}/lib/libdeflate.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${ZQ_LIBDEFLATE_ROOT}/include")
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(LIBDEFLATE REQUIRED IMPORTED_TARGET libdeflate)
+  add_library(Libdeflate::Libdeflate ALIAS PkgConfig::LIBDEFLATE)
+endif()
 
 if(NOT WIN32)
   find_package(SQLite3 REQUIRED)

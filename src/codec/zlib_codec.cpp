@@ -1,30 +1,44 @@
 #include "codec/zlib_codec.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <limits>
-#include <string>
+#include <memory>
 #include <utility>
 
 namespace zq {
+namespace {
 
-Bytes Compress(const std::uint8_t* data, std::size_t size) {
-  if (size > std::numeric_limits<uLong>::max()) throw CodecError("block too large to compress");
-  uLongf bound = compressBound(static_cast<uLong>(size));
-  Bytes out(bound);
-  int rc = compress2(out.data(), &bound, size ? data : reinterpret_cast<const Bytef*>(""),
-                     static_cast<uLong>(size), Z_BEST_COMPRESSION);
-  if (rc != Z_OK) throw CodecError("compression failed (zlib " + std::to_string(rc) + ")");
-  out.resize(bound);
-  return out;
+// libdeflate's whole-buffer coders are several times faster than zlib's streams and write
+// ordinary zlib streams. Their objects may not be shared between threads, so each call makes
+// its own: that costs a few microseconds, and a thread_local one is no option (under mingw its
+// destructor reads storage already freed when a worker thread ends).
+struct CompressorFree {
+  void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+};
+struct DecompressorFree {
+  void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+using Compressor = std::unique_ptr<libdeflate_compressor, CompressorFree>;
+using Decompressor = std::unique_ptr<libdeflate_decompressor, DecompressorFree>;
+
+std::size_t FirstOutputSize(std::size_t expected_size, std::size_t max_size) {
+  return std::min(std::max<std::size_t>(expected_size, 64), max_size);
 }
 
-InflateResult Inflate(const std::uint8_t* data, std::size_t size, std::size_t expected_size,
-                      std::size_t max_size) {
+std::size_t GrownOutputSize(std::size_t size, std::size_t max_size) {
+  return size < max_size / 2 ? size * 2 : max_size;
+}
+
+// A stream that fails tells nothing through libdeflate about how far it got, and callers
+// report that (the size a damaged entry inflated to; the first max_size bytes of one too
+// large), so a failing stream is inflated again by zlib, which stops where the damage is.
+InflateResult InflateWithZlib(const std::uint8_t* data, std::size_t size, std::size_t expected_size,
+                              std::size_t max_size) {
   z_stream zs{};
   if (inflateInit(&zs) != Z_OK) throw CodecError("cannot start inflation");
-  Bytes out(std::min(std::max<std::size_t>(expected_size, 64), max_size));
+  Bytes out(FirstOutputSize(expected_size, max_size));
   zs.next_in = const_cast<Bytef*>(data);
   std::size_t in_left = size;
   std::size_t produced = 0;
@@ -32,8 +46,7 @@ InflateResult Inflate(const std::uint8_t* data, std::size_t size, std::size_t ex
   for (;;) {
     if (produced == out.size()) {
       if (out.size() >= max_size) break;
-      std::size_t grown = out.size() < max_size / 2 ? out.size() * 2 : max_size;
-      out.resize(grown);
+      out.resize(GrownOutputSize(out.size(), max_size));
     }
     constexpr std::size_t kStep = 1u << 30;
     zs.avail_in = static_cast<uInt>(std::min(in_left, kStep));
@@ -49,7 +62,7 @@ InflateResult Inflate(const std::uint8_t* data, std::size_t size, std::size_t ex
       inflateEnd(&zs);
       throw CodecError("out of memory while inflating");
     }
-    if (rc != Z_OK && rc != Z_BUF_ERROR) break;  // damaged data
+    if (rc != Z_OK && rc != Z_BUF_ERROR) break;                         // damaged data
     if (rc == Z_BUF_ERROR && in_left == 0 && zs.avail_out != 0) break;  // truncated stream
   }
   inflateEnd(&zs);
@@ -64,15 +77,45 @@ InflateResult Inflate(const std::uint8_t* data, std::size_t size, std::size_t ex
   return result;
 }
 
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc) {
-  uLong value = crc;
-  while (size > 0) {
-    uInt chunk = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
-    value = crc32(value, data, chunk);
-    data += chunk;
-    size -= chunk;
+}  // namespace
+
+Bytes Compress(const std::uint8_t* data, std::size_t size) {
+  const Compressor compressor(libdeflate_alloc_compressor(9));
+  if (!compressor) throw CodecError("cannot start compression");
+  const std::size_t bound = libdeflate_zlib_compress_bound(compressor.get(), size);
+  if (bound < size) throw CodecError("block too large to compress");
+  Bytes out(bound);
+  const std::size_t written = libdeflate_zlib_compress(compressor.get(), data, size, out.data(), out.size());
+  if (written == 0) throw CodecError("compression failed");
+  out.resize(written);
+  return out;
+}
+
+InflateResult Inflate(const std::uint8_t* data, std::size_t size, std::size_t expected_size, std::size_t max_size) {
+  const Decompressor decompressor(libdeflate_alloc_decompressor());
+  if (!decompressor) throw CodecError("cannot start inflation");
+  Bytes out(FirstOutputSize(expected_size, max_size));
+  for (;;) {
+    std::size_t produced = 0;
+    const libdeflate_result rc =
+        libdeflate_zlib_decompress(decompressor.get(), data, size, out.data(), out.size(), &produced);
+    if (rc == LIBDEFLATE_SUCCESS) {
+      out.resize(produced);
+      return InflateResult{InflateResult::Status::Complete, std::move(out)};
+    }
+    if (rc != LIBDEFLATE_INSUFFICIENT_SPACE || out.size() >= max_size) break;
+    // Each attempt starts over, so nothing needs keeping.
+    const std::size_t grown = GrownOutputSize(out.size(), max_size);
+    out.clear();
+    out.resize(grown);
   }
-  return static_cast<std::uint32_t>(value);
+  return InflateWithZlib(data, size, expected_size, max_size);
+}
+
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc) {
+  // libdeflate answers 0 for a null buffer whatever `crc` holds; an empty piece changes nothing.
+  if (size == 0) return crc;
+  return libdeflate_crc32(crc, data, size);
 }
 
 }  // namespace zq

@@ -1,4 +1,4 @@
-// One-shot zlib streams (RFC 1950) and CRC-32: the one place that knows the compression library.
+// One-shot zlib streams (RFC 1950) and CRC-32: the one place that knows the compression libraries.
 #pragma once
 
 #include <cstddef>
