@@ -32,6 +32,9 @@ class Refusal {
   std::u16string text, caption;
 };
 
+// An exception whose report is written already; start-up ends with the internal-error code.
+struct Reported {};
+
 std::u16string W(const std::string& s) { return platform::AnsiToWide(s); }
 
 std::int64_t RequiredSpace(const SetupContext& ctx) {
@@ -98,8 +101,10 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
   try {
     verified = VerifyAllEntries(*ctx.Pak, [&](std::size_t done) { fe.VerifyProgress(done, count); });
   } catch (const std::exception& e) {
+    // A package that could not be checked (no memory) is not installed unchecked.
     fe.VerifyEnd();
     if (env.report_error) env.report_error(ctx, e.what(), "Verification Stage");
+    throw Reported{};
   }
   fe.VerifyEnd();
   if (verified.first_failure || verified.could_not_read) {
@@ -166,6 +171,8 @@ int RunEngine(SetupContext& ctx, TFrontEnd& front_end, const StartupEnvironment&
     }
     if (ctx.SetupInfo.Mode != 0 && ctx.SetupInfo.Mode != 1) return kExitRefused;
     return front_end.RunWizard(ctx);
+  } catch (const Reported&) {
+    return kExitInternalError;
   } catch (const std::exception& e) {
     if (env.report_error) env.report_error(ctx, e.what(), "");
     return kExitInternalError;

@@ -261,6 +261,23 @@ TEST_F(StartupTest, SilentRunMeasuresTheFreeSpaceOfTheDirectoryItInstallsInto) {
   }
 }
 
+// A package that could not be checked is never installed: the report, exit code 4.
+TEST_F(StartupTest, NoMemoryDuringVerificationEndsInTheReportWithExitCodeFour) {
+  class NoMemory : public RefusalRecorder {
+   public:
+    void VerifyProgress(std::size_t, std::size_t) override { throw std::bad_alloc(); }
+    void VerifyEnd() override { ++ended; }
+    int ended = 0;
+  };
+  SetupContext ctx;
+  NoMemory fe;
+  EXPECT_EQ(Run(Write(Entries()), {"/S"}, fe, ctx), kExitInternalError);
+  EXPECT_EQ(errors_, (std::vector<std::string>{"Verification Stage: std::bad_alloc"}));
+  EXPECT_EQ(fe.ended, 1);
+  EXPECT_FALSE(fe.reached_wizard);
+  EXPECT_TRUE(fe.shown.empty());
+}
+
 TEST_F(StartupTest, FailureEndsWithExitCodeTwoAndShortSpaceIsRefused) {
   lines_.Lines = {Line("failure", {}, 0)};
   info_.HasUninstaller = 0;

@@ -1,5 +1,8 @@
 #include "base/path_text.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <limits>
 
 namespace zq {
@@ -54,6 +57,31 @@ std::string ExtractFileDir(const std::string& path) {
   // Keep the root's own backslash ("C:\x" -> "C:\").
   if (p == 2 && path.size() > 1 && path[1] == ':') return path.substr(0, 3);
   return path.substr(0, p);
+}
+
+std::string ResolveDotComponents(const std::string& path) {
+  const bool full = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+  if (!full) return path;
+  std::vector<std::string> kept;  // each component with the separator that follows it
+  bool changed = false, ends_in_dots = false;
+  for (std::size_t start = 3; start < path.size();) {
+    const std::size_t end = std::min(path.find_first_of("\\/", start), path.size());
+    const std::string name = path.substr(start, end - start);
+    ends_in_dots = name == "." || name == "..";
+    if (ends_in_dots) {
+      changed = true;
+      if (name == ".." && !kept.empty()) kept.pop_back();
+    } else {
+      kept.push_back(path.substr(start, end + 1 - start));
+    }
+    start = end + 1;
+  }
+  if (!changed) return path;
+  std::string out = path.substr(0, 3);
+  for (const auto& part : kept) out += part;
+  // "C:\a\b\.." names "C:\a", without the separator that followed "a".
+  if (ends_in_dots && path.back() != '\\' && path.back() != '/' && out.size() > 3) out.pop_back();
+  return out;
 }
 
 std::string ExtractFileName(const std::string& path) {

@@ -17,6 +17,10 @@ std::string IncludeTrailingBackslash(const std::string& path);
 std::u16string IncludeTrailingBackslash(const std::u16string& path);
 // Directory part without the trailing backslash ("C:\a\b.txt" -> "C:\a"); "" without one.
 std::string ExtractFileDir(const std::string& path);
+// A full path ("X:\...") with its "." and ".." components resolved as the system resolves them
+// (".." never above the drive root); separators and a trailing backslash are kept. Other
+// paths, which depend on a current folder, come back unchanged.
+std::string ResolveDotComponents(const std::string& path);
 // Name part after the last "\", "/" or ":".
 std::string ExtractFileName(const std::string& path);
 // "name=value" -> {name, value}; without "=" the name is empty and the value the whole text.

@@ -11,6 +11,7 @@ using namespace std::string_literals;
 #include "builder/script_compiler.h"
 #include "builder/script_printer.h"
 #include "builder/script_syntax.h"
+#include "builder/source_files.h"
 #include "container/pak.h"
 #include "base/scrambler.h"
 #include "platform/files.h"
@@ -282,6 +283,35 @@ TEST_F(BuilderTest, ReportsEachErrorAtItsLine) {
   std::string many;
   for (int i = 0; i < 65536; ++i) many += ":l" + std::to_string(i) + "\n";
   EXPECT_TRUE(Contains(Errors(Compile(many)), "setup.zqs: error: the script has 65536 lines"));
+}
+
+// A NUL cuts a path short where the system reads it (a "file" line once walked its folder
+// inside itself without end); other control characters would reach the terminal or the
+// registry raw. Each is refused at its line; a tab inside quotes stays a character of the text.
+TEST_F(BuilderTest, ControlCharactersInArgumentsAreRefusedAtTheirLine) {
+  MakeFile("payload\\a.txt", "a");
+  const struct {
+    std::string line;
+    std::string error;
+  } cases[] = {
+      {"file \"payload\0sub\""s, "argument 1 holds the control character 0x00"},
+      {"file payload\0sub"s, "argument 1 holds the control character 0x00"},
+      {"message \"ring \a\"", "argument 1 holds the control character 0x07"},
+      {"writeregstr HKCU Key \"Na\x1b[2Jme\" v", "argument 3 holds the control character 0x1B"},
+      {"message \"del \x7f\"", "argument 1 holds the control character 0x7F"},
+      {"mess\x01" "age x", "the command name holds the control character 0x01"},
+      {":la\x02" "bel", "the label holds the control character 0x02"},
+  };
+  for (const auto& c : cases) {
+    const auto errors = Errors(Compile("language English\n" + c.line + "\n"));
+    EXPECT_EQ(errors.size(), 1u) << c.error;
+    EXPECT_TRUE(Contains(errors, "setup.zqs:2: error: " + c.error)) << c.error;
+  }
+  EXPECT_TRUE(Errors(Compile("language English\nmessage \"a\tb\"\nfile payload\n")).empty());
+  // The walk itself never goes round: a folder named with a NUL is not the folder before it.
+  std::vector<std::string> links;
+  EXPECT_TRUE(WalkFolder(dir_ / std::string("payload\0sub", 11), links).empty());
+  EXPECT_EQ(WalkFolder(dir_ / "payload", links).size(), 1u);
 }
 
 TEST_F(BuilderTest, WarnsOfWhatIsSurelyUnintended) {

@@ -50,6 +50,22 @@ bool Tokenize(const std::string& text, std::size_t pos, std::vector<std::string>
   }
 }
 
+// A control character (a tab aside) has no place in a name, a path or a text: a NUL cuts a path
+// short where the system reads it, others would reach the terminal or the registry raw.
+std::string ControlCharacterProblem(const std::vector<std::string>& tokens, bool label) {
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    for (char c : tokens[i]) {
+      const auto u = static_cast<unsigned char>(c);
+      if ((u >= 0x20 && u != 0x7f) || c == '\t') continue;
+      static const char kHex[] = "0123456789ABCDEF";
+      const std::string code = std::string("0x") + kHex[u >> 4] + kHex[u & 15];
+      const std::string what = label ? "the label" : i == 0 ? "the command name" : "argument " + std::to_string(i);
+      return what + " holds the control character " + code;
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 SourceLine ParseSourceLine(const std::string& text) {
@@ -61,6 +77,7 @@ SourceLine ParseSourceLine(const std::string& text) {
   if (text[pos] == ':') {
     line.kind = SourceLine::Kind::Label;
     if (!Tokenize(text, pos + 1, tokens, line.error)) return line;
+    if (line.error = ControlCharacterProblem(tokens, true); !line.error.empty()) return line;
     if (tokens.empty() || tokens[0].empty()) {
       line.error = "a label needs a name (\":name\")";
     } else if (tokens.size() > 1) {
@@ -72,6 +89,7 @@ SourceLine ParseSourceLine(const std::string& text) {
   }
   line.kind = SourceLine::Kind::Command;
   if (!Tokenize(text, pos, tokens, line.error)) return line;
+  if (line.error = ControlCharacterProblem(tokens, false); !line.error.empty()) return line;
   line.keyword = tokens[0];
   line.args.assign(tokens.begin() + 1, tokens.end());
   return line;

@@ -1,6 +1,7 @@
 // The source form of setup scripts: one command per line, a keyword and its arguments
 // separated by blanks, double quotes around an argument holding blanks ("" inside quotes is
 // one literal quote), ";" or "#" lines and ";" trailing comments, and ":name" label lines.
+// A keyword, argument or label holding a control character other than a tab is an error.
 #pragma once
 
 #include <string>

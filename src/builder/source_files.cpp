@@ -1,6 +1,7 @@
 #include "builder/source_files.h"
 
 #include <algorithm>
+#include <set>
 
 #include "builder/build_paths.h"
 #include "platform/files.h"
@@ -53,8 +54,12 @@ std::optional<std::string> FindNoCase(const std::string& dir, const std::string&
   return std::nullopt;
 }
 
+// `visited` holds the folders walked so far by identity: a folder reached a second time (a
+// mount of its own parent, a name the system reads as another) would be walked without end.
 void Walk(const std::string& dir, const std::string& prefix, std::vector<SourceFile>& out,
-          std::vector<std::string>& skipped_links) {
+          std::vector<std::string>& skipped_links, std::set<std::string>& visited) {
+  const auto identity = platform::ObjectIdentity(dir);
+  if (!identity || !visited.insert(*identity).second) return;
   auto listing = platform::ListDir(dir);
   if (!listing) return;
   std::sort(listing->begin(), listing->end(), [](const auto& a, const auto& b) { return a.name < b.name; });
@@ -65,7 +70,7 @@ void Walk(const std::string& dir, const std::string& prefix, std::vector<SourceF
       if (e.is_link) {
         skipped_links.push_back(entry);
       } else {
-        Walk(path, entry, out, skipped_links);
+        Walk(path, entry, out, skipped_links, visited);
       }
     } else {
       out.push_back({entry, path});
@@ -85,7 +90,8 @@ std::optional<std::string> FindDirNoCase(const std::string& dir, const std::stri
 
 std::vector<SourceFile> WalkFolder(const std::string& root, std::vector<std::string>& skipped_links) {
   std::vector<SourceFile> out;
-  Walk(root, "", out, skipped_links);
+  std::set<std::string> visited;
+  Walk(root, "", out, skipped_links, visited);
   return out;
 }
 

@@ -19,7 +19,8 @@ struct SourceFile {
 };
 
 // Every file below `root`, names sorted in byte order at each level. Links to folders are
-// never followed (they may lead anywhere); their names go to `skipped_links`.
+// never followed (they may lead anywhere); their names go to `skipped_links`. Each folder is
+// walked once, however often it is reached.
 std::vector<SourceFile> WalkFolder(const std::string& root, std::vector<std::string>& skipped_links);
 
 }  // namespace zq::builder

@@ -3,69 +3,148 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "container/pak.h"
-
 namespace zq {
 
-VerifyResult VerifyAllEntries(const TPak& pak, const std::function<void(std::size_t)>& progress) {
-  enum class Outcome : unsigned char { Pending, Passed, Failed, Skipped, Unchecked };
-  const std::size_t count = pak.Entries.size();
-  std::vector<Outcome> outcomes(count, Outcome::Pending);
-  std::atomic<std::size_t> next{0};
-  std::size_t done = 0;
-  bool open_failed = false;
+namespace {
+
+enum class Outcome : unsigned char { Pending, Passed, Failed, Skipped, Unchecked };
+
+// Bytes an entry's check holds: its stored block, and the inflated copy when it is compressed.
+std::uint64_t BytesHeld(const TPakEntry& e) {
+  if (e.OrigSize == 0 || e.OrigSize >= LargeEntryLimit) return 0;
+  return std::uint64_t{e.StoredSize()} + (e.CompSize != 0 ? e.OrigSize : 0);
+}
+
+// The state the threads share; every field under `mutex`.
+struct Shared {
   std::mutex mutex;
   std::condition_variable changed;
-  // Inflation is the cost, so every core takes entries; each thread reads through its own handle.
-  auto worker = [&] {
-    platform::File handle;
-    if (!handle.Open(pak.FilePath(), platform::OpenMode::ReadShared)) {
-      std::lock_guard<std::mutex> lock(mutex);
-      open_failed = true;
-      changed.notify_all();
-      return;
+  std::vector<Outcome> outcomes;
+  std::size_t done = 0;
+  bool open_failed = false;
+  std::exception_ptr error;  // the first exception of a thread
+  bool stop = false;         // the caller leaves early
+  std::uint64_t in_flight = 0;
+
+  bool Stopped() const { return stop || error != nullptr; }
+};
+
+// The threads are joined however the caller leaves; leaving by an exception (a progress
+// report that throws) stops them first.
+class Pool {
+ public:
+  explicit Pool(Shared& shared) : shared_(shared), exceptions_(std::uncaught_exceptions()) {}
+  ~Pool() {
+    if (std::uncaught_exceptions() > exceptions_) {
+      std::lock_guard<std::mutex> lock(shared_.mutex);
+      shared_.stop = true;
+      shared_.changed.notify_all();
     }
-    for (std::size_t i = next++; i < count; i = next++) {
-      const TPakEntry& e = pak.Entries[i];
-      Outcome o = e.OrigSize == 0                   ? Outcome::Skipped
-                  : e.OrigSize >= LargeEntryLimit   ? Outcome::Unchecked
-                  : pak.VerifyEntryWith(handle, i) ? Outcome::Passed
-                                                    : Outcome::Failed;
-      std::lock_guard<std::mutex> lock(mutex);
-      outcomes[i] = o;
-      ++done;
-      changed.notify_all();
+    for (auto& t : threads_) t.join();
+  }
+  Pool(const Pool&) = delete;
+  Pool& operator=(const Pool&) = delete;
+  template <typename F>
+  void Start(F&& f) {
+    threads_.emplace_back(std::forward<F>(f));
+  }
+
+ private:
+  Shared& shared_;
+  int exceptions_;
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace
+
+VerifyResult VerifyAllEntries(const TPak& pak, const std::function<void(std::size_t)>& progress,
+                              const VerifyOptions& options) {
+  const std::size_t count = pak.Entries.size();
+  Shared shared;
+  shared.outcomes.assign(count, Outcome::Pending);
+  std::atomic<std::size_t> next{0};
+  std::function<bool(platform::File&, std::size_t)> check = options.check;
+  if (!check) check = [&pak](platform::File& handle, std::size_t i) { return pak.VerifyEntryWith(handle, i); };
+  // Inflation is the cost, so every core takes entries; each thread reads through its own
+  // handle. What they hold together is bounded, so more cores never mean more memory.
+  auto worker = [&] {
+    try {
+      platform::File handle;
+      if (!handle.Open(pak.FilePath(), platform::OpenMode::ReadShared)) {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        shared.open_failed = true;
+        shared.changed.notify_all();
+        return;
+      }
+      for (std::size_t i = next++; i < count; i = next++) {
+        const TPakEntry& e = pak.Entries[i];
+        const std::uint64_t held = BytesHeld(e);
+        {
+          std::unique_lock<std::mutex> lock(shared.mutex);
+          // One entry at a time may exceed the bound; otherwise wait for room.
+          shared.changed.wait(lock, [&] {
+            return shared.Stopped() || shared.in_flight == 0 || shared.in_flight + held <= options.bytes_in_flight;
+          });
+          if (shared.Stopped()) return;
+          shared.in_flight += held;
+        }
+        Outcome o = Outcome::Failed;
+        try {
+          o = e.OrigSize == 0 ? Outcome::Skipped : e.OrigSize >= LargeEntryLimit ? Outcome::Unchecked
+                                               : check(handle, i)                ? Outcome::Passed
+                                                                                 : Outcome::Failed;
+        } catch (...) {
+          std::lock_guard<std::mutex> lock(shared.mutex);
+          shared.in_flight -= held;
+          throw;
+        }
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        shared.in_flight -= held;
+        shared.outcomes[i] = o;
+        ++shared.done;
+        shared.changed.notify_all();
+      }
+    } catch (...) {
+      // No memory in one thread: the others stop, and the caller gets the exception.
+      std::lock_guard<std::mutex> lock(shared.mutex);
+      if (!shared.error) shared.error = std::current_exception();
+      shared.changed.notify_all();
     }
   };
-  unsigned threads = std::max(1u, std::min(std::thread::hardware_concurrency(), 16u));
-  threads = static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(count, 1)));
-  std::vector<std::thread> pool;
-  for (unsigned t = 0; t < threads; ++t) pool.emplace_back(worker);
+  unsigned threads = options.threads != 0 ? options.threads : std::min(std::thread::hardware_concurrency(), 16u);
+  threads = static_cast<unsigned>(std::min<std::size_t>(std::max(threads, 1u), std::max<std::size_t>(count, 1)));
   {
-    std::unique_lock<std::mutex> lock(mutex);
+    Pool pool(shared);
+    for (unsigned t = 0; t < threads; ++t) pool.Start(worker);
+    std::unique_lock<std::mutex> lock(shared.mutex);
     std::size_t reported = 0;
     for (;;) {
-      changed.wait(lock, [&] { return done != reported || done == count || open_failed; });
-      if (progress && done != reported) {
-        reported = done;
+      shared.changed.wait(lock, [&] {
+        return shared.done != reported || shared.done == count || shared.open_failed || shared.error;
+      });
+      if (shared.error || shared.open_failed) break;
+      if (progress && shared.done != reported) {
+        reported = shared.done;
         lock.unlock();
         progress(reported);
         lock.lock();
       }
-      if (done == count || open_failed) break;
+      if (shared.done == count) break;
     }
   }
-  for (auto& t : pool) t.join();
+  if (shared.error) std::rethrow_exception(shared.error);
   VerifyResult result;
-  result.could_not_read = open_failed && done < count;
+  result.could_not_read = shared.open_failed && shared.done < count;
   for (std::size_t i = 0; i < count; ++i) {
-    if (outcomes[i] == Outcome::Failed && !result.first_failure) result.first_failure = i;
-    result.skipped += outcomes[i] == Outcome::Skipped;
-    result.unchecked += outcomes[i] == Outcome::Unchecked;
+    const Outcome o = shared.outcomes[i];
+    if (o == Outcome::Failed && !result.first_failure) result.first_failure = i;
+    result.skipped += o == Outcome::Skipped;
+    result.unchecked += o == Outcome::Unchecked;
   }
   return result;
 }

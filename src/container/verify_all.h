@@ -2,12 +2,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
-namespace zq {
+#include "container/pak.h"
 
-class TPak;
+namespace zq {
 
 struct VerifyResult {
   std::optional<std::size_t> first_failure;  // lowest index that failed
@@ -16,8 +17,23 @@ struct VerifyResult {
   bool could_not_read = false;               // the file could not be opened again
 };
 
+// What all threads together may hold at once: the largest entry checked in memory, read and
+// inflated, with room for smaller ones beside it.
+inline constexpr std::uint64_t kVerifyBytesInFlight = std::uint64_t{LargeEntryLimit} * 2 + (52u << 20);
+
+struct VerifyOptions {
+  unsigned threads = 0;  // 0: one per core, at most 16
+  // Stored plus inflated bytes of the entries being checked at once, whatever the number of
+  // threads; an entry larger than this alone is checked while no other is.
+  std::uint64_t bytes_in_flight = kVerifyBytesInFlight;
+  // Checks entry i through the thread's own handle; empty: TPak::VerifyEntryWith.
+  std::function<bool(platform::File& handle, std::size_t index)> check;
+};
+
 // Entries of size 0 are skipped; large ones pass unchecked. `progress` (may be empty) is called
 // on the calling thread with the number of entries done, in increasing order, ending at the count.
-VerifyResult VerifyAllEntries(const TPak& pak, const std::function<void(std::size_t done)>& progress);
+// An exception in any thread (no memory) stops the others and is thrown again here.
+VerifyResult VerifyAllEntries(const TPak& pak, const std::function<void(std::size_t done)>& progress,
+                              const VerifyOptions& options = {});
 
 }  // namespace zq

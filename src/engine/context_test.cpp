@@ -28,6 +28,33 @@ TEST_F(MacroTest, ExpandsEveryMacroInAnyCaseAndCollapsesBackslashRuns) {
   EXPECT_EQ(ExpandMacrosAnsi(ctx_, "no macros"), "no macros");
 }
 
+// A folder typed with a macro in it ("/D=C:\a$instdir") is put in as written: nothing grows,
+// however often it is expanded, and a long text costs one pass.
+TEST_F(MacroTest, ValuesPutInAreNotExpandedAgain) {
+  const struct {
+    const char* install_dir;
+    const char* text;
+    const char* expanded;
+  } cases[] = {
+      {"C:\\a$instdir", "$INSTDIR\\x.dat", "C:\\a$instdir\\x.dat"},
+      {"C:\\a$INSTALLDIR$instdir", "$installdir", "C:\\a$INSTALLDIR$instdir"},
+      {"C:\\$PROGRAMFILES\\$SMPROGRAMS$CDDRIVE", "$INSTDIR\\$CDDRIVE", "C:\\$PROGRAMFILES\\$SMPROGRAMS$CDDRIVE\\D:\\"},
+      {"C:\\Demo\\\\", "$INSTDIR\\a", "C:\\Demo\\a"},
+  };
+  for (const auto& c : cases) {
+    ctx_.SetupInfo.InstallDir = c.install_dir;
+    EXPECT_EQ(ExpandMacrosAnsi(ctx_, c.text), c.expanded) << c.install_dir;
+  }
+  // As the wizard settles the folder: expanded once; a path built on it is that folder as it is.
+  ctx_.SetupInfo.InstallDir = "C:\\a$instdir";
+  ctx_.SetupInfo.InstallDir = ExpandMacrosAnsi(ctx_, ctx_.SetupInfo.InstallDir);
+  EXPECT_EQ(ctx_.SetupInfo.InstallDir, "C:\\aC:\\a$instdir");
+  EXPECT_EQ(ExpandMacrosAnsi(ctx_, "$INSTDIR\\x"), "C:\\aC:\\a$instdir\\x");
+  std::string many;
+  for (int i = 0; i < 20000; ++i) many += "$INSTDIR\\";
+  EXPECT_EQ(ExpandMacrosAnsi(ctx_, many).size(), 20000 * (ctx_.SetupInfo.InstallDir.size() + 1));
+}
+
 TEST_F(MacroTest, CollapseTakesTheInstallationDirectoryFirst) {
   EXPECT_EQ(CollapseMacrosAnsi(ctx_, "C:\\Program Files\\Demo\\bin\\x.exe"), "$INSTDIR\\bin\\x.exe");
   EXPECT_EQ(CollapseMacrosAnsi(ctx_, "c:\\program files\\demo\\x.exe"), "$INSTDIR\\x.exe");

@@ -1,5 +1,10 @@
 #include "engine/macros.h"
 
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+#include <utility>
+
 #include "engine/setup_context.h"
 #include "platform/text.h"
 
@@ -8,14 +13,51 @@ namespace zq {
 using platform::AnsiToWide;
 using platform::WideToAnsi;
 
+namespace {
+
+char16_t FoldAToZ(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+
+bool MacroAt(const std::u16string& text, std::size_t at, std::u16string_view name) {
+  if (text.size() - at < name.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (FoldAToZ(text[at + i]) != FoldAToZ(name[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// One pass from left to right: a value put in is never searched again, so a value that holds
+// a macro (an installation folder typed as "C:\a$instdir") is kept as written instead of
+// growing with every expansion. No macro name starts another, so at most one matches.
 std::u16string ExpandMacros(const SetupContext& ctx, const std::u16string& text) {
   const std::u16string inst = AnsiToWide(ctx.SetupInfo.InstallDir);
-  std::u16string r = TLanguages::ReplaceText(text, u"$INSTDIR", inst);
-  r = TLanguages::ReplaceText(r, u"$INSTALLDIR", inst);
-  r = TLanguages::ReplaceText(r, u"$SMPROGRAMS", AnsiToWide(ctx.StartMenuDir));
-  r = TLanguages::ReplaceText(r, u"$PROGRAMFILES", AnsiToWide(ctx.ProgramFilesDir));
-  r = TLanguages::ReplaceText(r, u"$CDDRIVE", AnsiToWide(ctx.CDDrive));
-  return TLanguages::ReplaceText(r, u"\\\\", u"\\");
+  const std::pair<std::u16string_view, std::u16string> macros[] = {
+      {u"$INSTDIR", inst},
+      {u"$INSTALLDIR", inst},
+      {u"$SMPROGRAMS", AnsiToWide(ctx.StartMenuDir)},
+      {u"$PROGRAMFILES", AnsiToWide(ctx.ProgramFilesDir)},
+      {u"$CDDRIVE", AnsiToWide(ctx.CDDrive)},
+  };
+  std::u16string expanded;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto macro = text[i] != u'$' ? std::end(macros)
+                                        : std::find_if(std::begin(macros), std::end(macros),
+                                                       [&](const auto& m) { return MacroAt(text, i, m.first); });
+    if (macro == std::end(macros)) {
+      expanded += text[i++];
+    } else {
+      expanded += macro->second;
+      i += macro->first.size();
+    }
+  }
+  // Every run of backslashes becomes one, the values' own included: "$PROGRAMFILES\Demo".
+  std::u16string out;
+  out.reserve(expanded.size());
+  for (char16_t c : expanded) {
+    if (c != u'\\' || out.empty() || out.back() != u'\\') out += c;
+  }
+  return out;
 }
 
 std::u16string CollapseMacros(const SetupContext& ctx, const std::u16string& text) {

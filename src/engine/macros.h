@@ -7,6 +7,8 @@ namespace zq {
 
 class SetupContext;
 
+// Macro names in any case, in one pass (a value put in is not expanded again), then every run
+// of backslashes as one.
 std::u16string ExpandMacros(const SetupContext& ctx, const std::u16string& text);
 std::u16string CollapseMacros(const SetupContext& ctx, const std::u16string& text);
 

@@ -8,6 +8,7 @@
 #include "container/pe_image.h"
 #include "engine/logged_files.h"
 #include "engine/macros.h"
+#include "engine/removal_guard.h"
 #include "base/path_text.h"
 #include "engine/progress.h"
 #include "base/registry_roots.h"
@@ -182,12 +183,16 @@ void Uninstall(SetupContext& ctx) {
   for (std::int64_t k = 1; k <= f; ++k) {
     report(u"", k, f, k);
     const std::string path = ExpandMacrosAnsi(ctx, log.Files[static_cast<std::size_t>(k - 1)]);
-    if (platform::FileExists(path) && platform::DeleteFileAt(path)) ctx.LogLine("deleted " + path);
+    if (MayRemove(ctx, path, false) && platform::FileExists(path) && platform::DeleteFileAt(path)) {
+      ctx.LogLine("deleted " + path);
+    }
   }
   for (std::int64_t k = 1; k <= d; ++k) {
     report(ctx.Languages.GetText(25), k, d, f + k);
     const std::string& dir = log.Dirs[static_cast<std::size_t>(d - k)];
-    if (platform::DirectoryExists(dir) && platform::RemoveDir(dir)) ctx.LogLine("removed folder " + dir);
+    if (MayRemove(ctx, dir, true) && platform::DirectoryExists(dir) && platform::RemoveDir(dir)) {
+      ctx.LogLine("removed folder " + dir);
+    }
   }
   for (std::int64_t k = 1; k <= r; ++k) {
     report(ctx.Languages.GetText(24), k, r, f + d + k);

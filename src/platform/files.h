@@ -54,6 +54,19 @@ class File {
 #endif
 };
 
+// Why the calling thread's last failed open, write or folder creation failed, so a caller can
+// tell the user; None after a successful open. Meaningful only right after a failure.
+enum class FileFault {
+  None,
+  BadName,       // a name or character Windows refuses, or a device name
+  TooLong,       // the path is longer than the system allows
+  AccessDenied,  // no permission, read-only, or in use
+  DiskFull,
+  Missing,       // the folder (or drive) it goes in does not exist
+  Other,
+};
+FileFault LastFileFault();
+
 struct DirEntry {
   std::string name;  // no path, never "." or ".."
   bool is_directory = false;  // for a link: whether it leads to a directory
@@ -70,12 +83,19 @@ bool RemoveDir(const std::string& path);        // only an empty directory, or a
 bool DeleteFileAt(const std::string& path);     // clears a read-only attribute first
 bool RenameFile(const std::string& from, const std::string& to);  // fails when `to` exists
 bool CopyFileTo(const std::string& from, const std::string& to, bool fail_if_exists);
+// Names the file or directory itself, whichever path reaches it (a mount, a second link): equal
+// texts for the same object while it exists. nullopt when it cannot be asked.
+std::optional<std::string> ObjectIdentity(const std::string& path);
 // Entries directly inside the directory, in no particular order; nullopt when it cannot be listed.
 std::optional<std::vector<DirEntry>> ListDir(const std::string& path);
 bool SetReadOnly(const std::string& path, bool read_only);
 // A program file written by the engine can be started like any program on Windows; the host
 // needs its execute permission set for that. win32: nothing to do.
 bool MarkRunnable(const std::string& path);
+// Whether a full path lies on the machine's own disks, where an installation can own files.
+// win32: always. Host: only inside the prefix, its folder resolved through links; the host's
+// own files behind z: (and any drive mapped outside the prefix) are there to be read.
+bool IsOnMachineDisk(const std::string& path);
 // The temporary folder, with a trailing backslash.
 std::string TempDir();
 // Full path of the running program, as the engine would name it.

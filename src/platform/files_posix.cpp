@@ -10,6 +10,7 @@
 
 #include <vector>
 
+#include "platform/file_names.h"
 #include "platform/host_paths.h"
 #include "platform/host_prefix.h"
 
@@ -54,6 +55,33 @@ bool WriteFully(int fd, const char* data, std::size_t count) {
     data += n;
     count -= static_cast<std::size_t>(n);
   }
+  return true;
+}
+
+FileFault FaultOf(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+    case EBUSY: return FileFault::AccessDenied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return FileFault::DiskFull;
+    case ENAMETOOLONG: return FileFault::TooLong;
+    case ENOENT:
+    case ENOTDIR: return FileFault::Missing;
+    case EILSEQ:
+    case EINVAL: return FileFault::BadName;
+    default: return FileFault::Other;
+  }
+}
+
+// The names Windows refuses are refused here too, so the host behaves like the product.
+bool RefuseLikeWindows(const std::string& windows_path, bool directory) {
+  const FileFault fault = RefusedForCreation(windows_path, directory);
+  if (fault == FileFault::None) return false;
+  NoteFileFault(fault);
   return true;
 }
 
@@ -141,20 +169,32 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::Open(const std::string& path, OpenMode mode) {
   Close();
-  auto host = HostPath(path);
-  if (!host) return false;
   const int flags = OpenFlags(mode);
+  if ((flags & O_CREAT) && RefuseLikeWindows(path, false)) return false;
+  auto host = HostPath(path);
+  if (!host) {
+    NoteFileFault(FileFault::Missing);
+    return false;
+  }
   if (flags != O_RDONLY) {
-    if (auto st = Stat(*host); st && IsReadOnly(*st)) return false;
+    if (auto st = Stat(*host); st && IsReadOnly(*st)) {
+      NoteFileFault(FileFault::AccessDenied);
+      return false;
+    }
   }
   int fd = OpenRetrying(host->c_str(), flags);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    NoteFileFault(FaultOf(errno));
+    return false;
+  }
   struct stat st;
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // a directory is no file to open
     ::close(fd);
+    NoteFileFault(FileFault::AccessDenied);
     return false;
   }
   fd_ = fd;
+  NoteFileFault(FileFault::None);
   return true;
 }
 
@@ -185,7 +225,10 @@ std::size_t File::Write(const void* buffer, std::size_t count) {
   while (done < count) {
     ssize_t n = ::write(fd_, p + done, count - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n <= 0) {
+      NoteFileFault(n < 0 ? FaultOf(errno) : FileFault::DiskFull);
+      break;
+    }
     done += static_cast<std::size_t>(n);
   }
   return done;
@@ -242,8 +285,15 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
 }
 
 bool CreateDir(const std::string& path) {
+  if (RefuseLikeWindows(path, true)) return false;
   auto host = HostPath(path);
-  return host && mkdir(host->c_str(), 0777) == 0;
+  if (!host) {
+    NoteFileFault(FileFault::Missing);
+    return false;
+  }
+  if (mkdir(host->c_str(), 0777) == 0) return true;
+  NoteFileFault(FaultOf(errno));
+  return false;
 }
 
 bool RemoveDir(const std::string& path) {
@@ -269,6 +319,7 @@ bool RenameFile(const std::string& from, const std::string& to) {
   if (!src || !dst) return false;
   struct stat a, b;
   if (lstat(src->c_str(), &a) != 0) return false;
+  if (RefuseLikeWindows(to, false)) return false;
   if (lstat(dst->c_str(), &b) == 0) {
     if (!SameFile(a, b)) return false;
     // The target is the source under another case: a change of case only, which Windows allows.
@@ -284,7 +335,14 @@ bool RenameFile(const std::string& from, const std::string& to) {
 bool CopyFileTo(const std::string& from, const std::string& to, bool fail_if_exists) {
   auto src = HostPath(from);
   auto dst = HostPath(to);
-  return src && dst && CopyContents(*src, *dst, fail_if_exists);
+  return src && dst && !RefuseLikeWindows(to, false) && CopyContents(*src, *dst, fail_if_exists);
+}
+
+std::optional<std::string> ObjectIdentity(const std::string& path) {
+  auto host = HostPath(path);
+  auto st = host ? Stat(*host) : std::nullopt;
+  if (!st) return std::nullopt;
+  return std::to_string(st->st_dev) + ":" + std::to_string(st->st_ino);
 }
 
 std::optional<std::vector<DirEntry>> ListDir(const std::string& path) {

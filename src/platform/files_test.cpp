@@ -302,6 +302,48 @@ TEST(Files, SlashesAndDotComponentsAreAccepted) {
   EXPECT_TRUE(FileExists(dir / "missing\\..\\sub\\f.txt"));
 }
 
+// The names Windows refuses are refused alike on the host stand-in, and a device name is never
+// opened as the device: nothing is created, and the reason is told.
+TEST(Files, NamesWindowsRefusesAreNeverCreated) {
+  test::TempDir dir;
+  WriteAll(dir / "source.txt", "s");
+  const struct {
+    std::string name;
+    FileFault fault;
+  } cases[] = {
+      {"a<b", FileFault::BadName},      {"a>b", FileFault::BadName},      {"a|b", FileFault::BadName},
+      {"a?b", FileFault::BadName},      {"a*b", FileFault::BadName},      {"a\"b", FileFault::BadName},
+      {"a:b", FileFault::BadName},      {"tab\tx", FileFault::BadName},   {"esc\x1bx", FileFault::BadName},
+      {std::string("nul\0x", 5), FileFault::BadName},
+      {"CON", FileFault::BadName},      {"nul.txt", FileFault::BadName},  {"Com1.txt", FileFault::BadName},
+      {"LPT9", FileFault::BadName},     {"aux .log", FileFault::BadName}, {"conin$", FileFault::BadName},
+      {std::string(250, 'n'), FileFault::TooLong},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir / c.name;
+    File f;
+    EXPECT_FALSE(f.Open(path, OpenMode::Create));
+    EXPECT_EQ(LastFileFault(), c.fault);
+    EXPECT_FALSE(f.Open(path, OpenMode::OpenOrCreate));
+    EXPECT_EQ(LastFileFault(), c.fault);
+    EXPECT_FALSE(CreateDir(path));
+    EXPECT_EQ(LastFileFault(), c.fault);
+    EXPECT_FALSE(CopyFileTo(dir / "source.txt", path, false));
+    EXPECT_FALSE(RenameFile(dir / "source.txt", path));
+  }
+  auto entries = ListDir(dir.path());
+  ASSERT_TRUE(entries);
+  ASSERT_EQ(entries->size(), 1u);
+  EXPECT_EQ((*entries)[0].name, "source.txt");
+  // Names that only look alike are ordinary.
+  for (const char* name : {"console.txt", "com10.txt", "lpt0", "nul_x", "a b.txt"}) {
+    File f;
+    EXPECT_TRUE(f.Open(dir / name, OpenMode::Create)) << name;
+    EXPECT_EQ(LastFileFault(), FileFault::None);
+  }
+}
+
 TEST(Files, TempDirExistsAndEndsWithABackslash) {
   const std::string temp = TempDir();
   ASSERT_FALSE(temp.empty());

@@ -4,6 +4,7 @@
 
 #include <climits>
 
+#include "platform/file_names.h"
 #include "platform/win32_strings.h"
 
 namespace zq::platform {
@@ -42,6 +43,33 @@ bool IsReadOnlyFile(const std::wstring& path) {
          !(attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+FileFault FaultOf(DWORD error) {
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT: return FileFault::AccessDenied;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return FileFault::DiskFull;
+    case ERROR_FILENAME_EXCED_RANGE: return FileFault::TooLong;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return FileFault::Missing;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_DIRECTORY: return FileFault::BadName;
+    default: return FileFault::Other;
+  }
+}
+
+// Checked before the system is asked: it would open a device name as the device.
+bool Refused(const std::string& path, bool directory) {
+  const FileFault fault = RefusedForCreation(path, directory);
+  if (fault == FileFault::None) return false;
+  NoteFileFault(fault);
+  SetLastError(fault == FileFault::TooLong ? ERROR_FILENAME_EXCED_RANGE : ERROR_INVALID_NAME);
+  return true;
+}
+
 bool SameIgnoringCase(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
          CSTR_EQUAL;
@@ -65,15 +93,21 @@ File& File::operator=(File&& other) noexcept {
 bool File::Open(const std::string& path, OpenMode mode) {
   Close();
   const ModeFlags f = FlagsFor(mode);
+  if (f.disposition != OPEN_EXISTING && Refused(path, false)) return false;
   const std::wstring wpath = Wide(path);
   // Windows refuses these itself; Wine running as root would not.
   if ((f.access & GENERIC_WRITE) && IsReadOnlyFile(wpath)) {
     SetLastError(ERROR_ACCESS_DENIED);
+    NoteFileFault(FileFault::AccessDenied);
     return false;
   }
   HANDLE h = CreateFileW(wpath.c_str(), f.access, f.share, nullptr, f.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  if (h == INVALID_HANDLE_VALUE) {
+    NoteFileFault(FaultOf(GetLastError()));
+    return false;
+  }
   handle_ = h;
+  NoteFileFault(FileFault::None);
   return true;
 }
 
@@ -104,7 +138,11 @@ std::size_t File::Write(const void* buffer, std::size_t count) {
   while (done < count) {
     DWORD want = static_cast<DWORD>(count - done < kChunk ? count - done : kChunk);
     DWORD put = 0;
-    if (!WriteFile(handle_, p + done, want, &put, nullptr) || put == 0) break;
+    const BOOL written = WriteFile(handle_, p + done, want, &put, nullptr);
+    if (!written || put == 0) {
+      NoteFileFault(written ? FileFault::DiskFull : FaultOf(GetLastError()));
+      break;
+    }
     done += put;
   }
   return done;
@@ -155,7 +193,12 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-bool CreateDir(const std::string& path) { return CreateDirectoryW(Wide(path).c_str(), nullptr) != 0; }
+bool CreateDir(const std::string& path) {
+  if (Refused(path, true)) return false;
+  if (CreateDirectoryW(Wide(path).c_str(), nullptr) != 0) return true;
+  NoteFileFault(FaultOf(GetLastError()));
+  return false;
+}
 
 bool RemoveDir(const std::string& path) { return RemoveDirectoryW(Wide(path).c_str()) != 0; }
 
@@ -168,6 +211,7 @@ bool DeleteFileAt(const std::string& path) {
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
+  if (Refused(to, false)) return false;
   const std::wstring src = Wide(from), dst = Wide(to);
   if (src != dst && SameIgnoringCase(src, dst)) {
     // A change of case only: through a temporary name, which Wine needs to see a change.
@@ -181,12 +225,26 @@ bool RenameFile(const std::string& from, const std::string& to) {
 }
 
 bool CopyFileTo(const std::string& from, const std::string& to, bool fail_if_exists) {
+  if (Refused(to, false)) return false;
   const std::wstring dst = Wide(to);
   if (IsReadOnlyFile(dst)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
   return CopyFileW(Wide(from).c_str(), dst.c_str(), fail_if_exists ? TRUE : FALSE) != 0;
+}
+
+std::optional<std::string> ObjectIdentity(const std::string& path) {
+  // A folder opens only with backup semantics; no access is needed to ask.
+  HANDLE h = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool known = GetFileInformationByHandle(h, &info) != 0;
+  CloseHandle(h);
+  if (!known) return std::nullopt;
+  return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+         std::to_string(info.nFileIndexLow);
 }
 
 std::optional<std::vector<DirEntry>> ListDir(const std::string& path) {
@@ -238,5 +296,7 @@ std::string ExecutablePath() {
 }
 
 bool MarkRunnable(const std::string&) { return true; }
+
+bool IsOnMachineDisk(const std::string&) { return true; }
 
 }  // namespace zq::platform

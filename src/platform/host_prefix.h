@@ -19,7 +19,7 @@ void SetPrefix(const std::string& host_dir);
 std::string Prefix();
 // Host path for a Windows path ("C:\x\y" -> <prefix>/dosdevices/c:/x/y). Each component
 // below the drive is matched without regard to case when the exact name does not exist,
-// as Windows does. nullopt for a drive that is not mapped or a UNC path.
+// as Windows does. nullopt for a drive that is not mapped, a UNC path or a path holding a NUL.
 std::optional<std::string> HostPath(const std::string& windows_path);
 // Windows path for a host path ("/tmp/a" -> "Z:\tmp\a").
 std::string WindowsPath(const std::string& host_path);

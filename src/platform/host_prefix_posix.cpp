@@ -245,7 +245,8 @@ std::string Prefix() { return host::ReadyPrefix(); }
 
 std::optional<std::string> HostPath(const std::string& windows_path) {
   const std::string& p = windows_path;
-  if (p.empty()) return std::nullopt;
+  // The system would see only the text before a NUL: another file than the one named.
+  if (p.empty() || p.find('\0') != std::string::npos) return std::nullopt;
   if (p[0] == '/') return p;
   if (p.size() >= 2 && (p[0] == '\\') && (p[1] == '\\' || p[1] == '/')) return std::nullopt;  // UNC or device
 
@@ -306,6 +307,18 @@ std::string WindowsPath(const std::string& host_path) {
   }
   if (!best) return ToWindows('z', canonical);
   return ToWindows(*best, best_dir == "/" ? canonical : canonical.substr(best_dir.size()));
+}
+
+bool IsOnMachineDisk(const std::string& path) {
+  const auto letter = host::DriveLetterOf(path);
+  const auto host = HostPath(path);
+  if (!letter || !host) return false;
+  const std::string prefix = Canonical(Absolute(host::ReadyPrefix()));
+  auto inside = [&prefix](const std::string& dir) { return dir != prefix && IsUnder(dir, prefix); };
+  // The drive must be one of the prefix's own, and the folder must lie in it through every
+  // link on the way; the last component may itself be a link, which is removed as itself.
+  const auto slash = host->rfind('/');
+  return inside(Canonical(*host::DriveLink(*letter))) && inside(Canonical(slash == 0 ? "/" : host->substr(0, slash)));
 }
 
 bool MapDrive(char letter, const std::string& host_dir) {

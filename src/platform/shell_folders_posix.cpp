@@ -12,6 +12,8 @@ std::optional<std::string> SpecialFolderPath(int csidl) {
     case kCsidlPrograms: return roaming + "\\Microsoft\\Windows\\Start Menu\\Programs";
     case kCsidlDesktop: return "C:\\users\\" + host::UserName() + "\\Desktop";
     case kCsidlAppData: return roaming;
+    case kCsidlWindows: return "C:\\windows";
+    case kCsidlProfile: return "C:\\users\\" + host::UserName();
     default: return std::nullopt;
   }
 }

@@ -54,7 +54,7 @@ int RunExtract(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   for (std::size_t i = 0; i < pak->Entries.size(); ++i) {
     const TPakEntry& e = pak->Entries[i];
     if (only_group && e.Group != *only_group) continue;
-    const std::string shown = AnsiToUtf8(e.Name);
+    const std::string shown = TerminalText(e.Name);
     if (!IsSafeEntryName(e.Name)) {
       bar.Finish();
       err << "zq: refused entry " << i << " \"" << shown << "\": its name would leave the target folder\n";

@@ -78,7 +78,7 @@ int RunLang(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     ++found;
     auto bytes = pak.Extract(i);
     if (!bytes) {
-      err << "zq: entry " << i << " \"" << AnsiToUtf8(e.Name) << "\" is damaged\n";
+      err << "zq: entry " << i << " \"" << TerminalText(e.Name) << "\" is damaged\n";
       ok = false;
       continue;
     }

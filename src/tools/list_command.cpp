@@ -43,7 +43,7 @@ int RunList(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     const TPakEntry& e = pak->Entries[i];
     std::snprintf(line, sizeof line, "%6zu %5u %s %10u %10u %10u  ", i, unsigned{e.Group}, Hex8(e.CRC).c_str(),
                   unsigned{e.Offset}, unsigned{e.CompSize}, unsigned{e.OrigSize});
-    out << line << AnsiToUtf8(e.Name) << "\n";
+    out << line << TerminalText(e.Name) << "\n";
     stored += e.StoredSize();
     original += e.OrigSize;
   }

@@ -45,11 +45,11 @@ int RunLog(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     return kExitOk;
   }
   out << "files (" << log.Files.size() << "):\n";
-  for (const auto& l : log.Files) out << "  " << AnsiToUtf8(l) << "\n";
+  for (const auto& l : log.Files) out << "  " << TerminalText(l) << "\n";
   out << "registry values (" << log.RegValues.size() << "):\n";
-  for (const auto& l : log.RegValues) out << "  " << AnsiToUtf8(l) << "\n";
+  for (const auto& l : log.RegValues) out << "  " << TerminalText(l) << "\n";
   out << "directories (" << log.Dirs.size() << "):\n";
-  for (const auto& l : log.Dirs) out << "  " << AnsiToUtf8(l) << "\n";
+  for (const auto& l : log.Dirs) out << "  " << TerminalText(l) << "\n";
   return kExitOk;
 }
 

@@ -128,7 +128,7 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
         << ", " << (tail.ExtraInfo.Official ? "official" : "not official") << "\n";
     for (const auto& r : tail.Records)
       out << (r.Kind == kPakKindWave ? "wave " : "zlib ") << r.StoredSize << "\t" << r.UnpackedSize << "\t" << Hex8(r.Offset)
-          << "\t" << AnsiToUtf8(r.Name) << "\n";
+          << "\t" << TerminalText(r.Name) << "\n";
     return kExitOk;
   }
   int problems = 0;
@@ -140,7 +140,7 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     auto data = problem.empty() ? Member(*bytes, r, problem) : std::nullopt;
     if (data && std::uint64_t{r.Offset} + r.StoredSize > tail.DataEnd) problem = "stored bytes overlap the directory";
     if (!problem.empty() || !data) {
-      err << path << ": " << AnsiToUtf8(r.Name) << ": " << problem << "\n";
+      err << path << ": " << TerminalText(r.Name) << ": " << problem << "\n";
       ++problems;
       continue;
     }

@@ -86,6 +86,26 @@ std::optional<Args> ParseCommand(const CommandSpec& spec, const std::vector<std:
 
 std::string AnsiToUtf8(const std::string& text) { return platform::WideToUtf8(platform::AnsiToWide(text)); }
 
+std::string TerminalText(const std::string& ansi) {
+  static const char kHex[] = "0123456789ABCDEF";
+  const std::string utf8 = AnsiToUtf8(ansi);
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    auto code = static_cast<unsigned char>(utf8[i]);
+    // C1 controls are U+0080..U+009F, two bytes in UTF-8: C2 80..C2 9F.
+    const bool c1 = code == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) < 0xA0;
+    if (c1) code = static_cast<unsigned char>(utf8[++i]);
+    if (code < 0x20 || code == 0x7F || c1) {
+      out += "\\x";
+      out += kHex[code >> 4];
+      out += kHex[code & 15];
+    } else {
+      out += utf8[i];
+    }
+  }
+  return out;
+}
+
 std::string JsonString(const std::string& utf8) {
   std::string out = "\"";
   for (unsigned char c : utf8) {
@@ -96,7 +116,7 @@ std::string JsonString(const std::string& utf8) {
       case '\r': out += "\\r"; break;
       case '\t': out += "\\t"; break;
       default:
-        if (c < 0x20) {
+        if (c < 0x20 || c == 0x7f) {
           char buf[8];
           std::snprintf(buf, sizeof buf, "\\u%04x", c);
           out += buf;

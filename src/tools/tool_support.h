@@ -47,6 +47,9 @@ std::optional<Args> ParseCommand(const CommandSpec& spec, const std::vector<std:
 
 // ANSI (Windows-1252 on the host) bytes as UTF-8 for the terminal and JSON.
 std::string AnsiToUtf8(const std::string& text);
+// A name from a file as a line on a terminal: UTF-8, with every control character (C0, DEL and
+// C1) written as "\xNN" of its code, so no name can move the cursor or change the terminal.
+std::string TerminalText(const std::string& ansi);
 std::string JsonString(const std::string& utf8);
 std::string Hex8(std::uint32_t v);
 

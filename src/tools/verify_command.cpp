@@ -36,7 +36,7 @@ int RunVerify(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   }
   if (result.first_failure) {
     const std::size_t i = *result.first_failure;
-    out << "FAILED: entry " << i << " \"" << AnsiToUtf8(pak->Entries[i].Name) << "\" is damaged\n";
+    out << "FAILED: entry " << i << " \"" << TerminalText(pak->Entries[i].Name) << "\" is damaged\n";
     return kExitFailed;
   }
   const std::size_t skipped = result.skipped, unchecked = result.unchecked;

@@ -110,7 +110,7 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
             << "}";
       } else {
         out << ((e.Flags & kVfsDirectory) ? "dir  " : (e.Flags & kVfsCompressed) ? "zlib " : "file ") << e.StoredSize << "\t"
-            << e.UnpackedSize << "\t" << e.FirstBlock << "\t" << AnsiToUtf8(n.Path) << "\n";
+            << e.UnpackedSize << "\t" << e.FirstBlock << "\t" << TerminalText(n.Path) << "\n";
       }
       first = false;
     }
@@ -142,22 +142,22 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     std::uint32_t b = e.FirstBlock;
     while (b != kVfsChainEnd && length <= count) {
       if (b == 0 || b > count || vfs.Table[b - 1].Next == 0) {
-        problem(n.Path + ": chain runs into a free or missing block");
+        problem(TerminalText(n.Path) + ": chain runs into a free or missing block");
         break;
       }
       if (!owned.insert(b).second) {
-        problem(n.Path + ": block " + std::to_string(b) + " belongs to two chains");
+        problem(TerminalText(n.Path) + ": block " + std::to_string(b) + " belongs to two chains");
         break;
       }
       ++length;
       b = vfs.Table[b - 1].Next;
     }
-    if (length != want) problem(n.Path + ": chain of " + std::to_string(length) + " blocks, " + std::to_string(want) + " expected");
-    if ((e.Flags & kVfsDirectory) && e.StoredSize % kVfsEntrySize != 0) problem(n.Path + ": directory size not a multiple of 88");
+    if (length != want) problem(TerminalText(n.Path) + ": chain of " + std::to_string(length) + " blocks, " + std::to_string(want) + " expected");
+    if ((e.Flags & kVfsDirectory) && e.StoredSize % kVfsEntrySize != 0) problem(TerminalText(n.Path) + ": directory size not a multiple of 88");
     if (e.Flags & kVfsFile) {
       std::string why;
       auto data = FileData(vfs, e, why);
-      if (!data) problem(n.Path + ": " + why);
+      if (!data) problem(TerminalText(n.Path) + ": " + why);
       else if (verb == "extract") {
         std::string target = JoinPath(dir, n.Path);
         auto slash = target.find_last_of("/\\");

@@ -3,6 +3,8 @@
 
 #include <sstream>
 
+#include "archives/pak_system.h"
+#include "archives/vfs.h"
 #include "container/pak.h"
 #include "container/setup_info.h"
 #include "platform/files.h"
@@ -58,6 +60,45 @@ TEST_F(ZqTest, ListShowsEveryRecordAndItsJsonCarriesTheFieldNames) {
   for (const char* field : {"\"index\": 4", "\"name\": \"docs\\\\a.txt\"", "\"group\": 2", "\"crc\": ",
                             "\"offset\": 512", "\"comp_size\": 0", "\"orig_size\": 300"}) {
     EXPECT_NE(json.out.find(field), std::string::npos) << field;
+  }
+}
+
+// A name made to drive the terminal (clear the screen, ring, retitle) is shown escaped by every
+// listing; nothing but the listing's own line breaks and tabs reaches the terminal raw.
+TEST_F(ZqTest, ListingsShowControlCharactersInNamesEscaped) {
+  const std::string name = "evil\x1b[2J\x07\x01\x7f\x9d.txt";
+  const std::string shown = "evil\\x1B[2J\\x07\\x01\\x7F\\x9D.txt";
+  const std::string setup = dir_ / "evil.exe";
+  ASSERT_TRUE(test::WritePackage(setup, test::FakeProgram(64), {{name, 1, "x"}}));
+  const std::string package = dir_ / "evil.zqp";
+  ASSERT_EQ(Zq({"pak", "create", package}).code, 0);
+  {
+    TPakSystem pak;
+    ASSERT_EQ(pak.OpenArchive(package), TPakSystem::OpenResult::Ok);
+    pak.BeginUpdate();
+    ASSERT_TRUE(pak.AddMember(name, 1, Bytes{'x'}));
+    pak.WritePackageDirectory();
+  }
+  const std::string archive = dir_ / "evil.vfs";
+  ASSERT_EQ(Zq({"vfs", "create", archive, "--block-size", "512", "--blocks", "16", "--roots", "4"}).code, 0);
+  {
+    TVFSFile vfs;
+    vfs.Open(archive, true);
+    vfs.BeginUpdate();
+    vfs.Tree->AddFile(name, reinterpret_cast<const std::uint8_t*>("x"), 1);
+    vfs.SaveHeader(false);
+    vfs.Close();
+  }
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"list", setup}, {"pak", "list", package}, {"vfs", "list", archive}}) {
+    ZqRun run = Zq(args);
+    ASSERT_EQ(run.code, 0) << args[0] << run.err;
+    EXPECT_NE(run.out.find(shown), std::string::npos) << args[0] << ": " << run.out;
+    for (std::size_t i = 0; i < run.out.size(); ++i) {
+      const auto c = static_cast<unsigned char>(run.out[i]);
+      const bool c1 = c == 0xC2 && i + 1 < run.out.size() && static_cast<unsigned char>(run.out[i + 1]) < 0xA0;
+      EXPECT_TRUE((c >= 0x20 && c != 0x7f && !c1) || c == '\n' || c == '\t') << args[0] << " at " << i;
+    }
   }
 }
 

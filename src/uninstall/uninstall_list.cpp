@@ -28,11 +28,18 @@ void TUninstallList::Clear() {
   Dirs.clear();
 }
 
-void TUninstallList::AddFile(const std::string& path) { AddUnique(Files, Collapse ? Collapse(path) : path); }
+// Recorded as the system resolves the path, so a sound log never holds a "." or ".."
+// component (the uninstaller refuses those).
+std::string TUninstallList::FileLine(const std::string& path) const {
+  const std::string resolved = ResolveDotComponents(path);
+  return Collapse ? Collapse(resolved) : resolved;
+}
+
+void TUninstallList::AddFile(const std::string& path) { AddUnique(Files, FileLine(path)); }
 
 bool TUninstallList::RenameFile(const std::string& from, const std::string& to) {
-  const std::string old_line = Collapse ? Collapse(from) : from;
-  const std::string new_line = Collapse ? Collapse(to) : to;
+  const std::string old_line = FileLine(from);
+  const std::string new_line = FileLine(to);
   auto same = [](const std::string& line) { return [&line](const std::string& e) { return SameTextAscii(e, line); }; };
   auto old_at = std::find_if(Files.begin(), Files.end(), same(old_line));
   if (old_at == Files.end()) return false;
@@ -47,7 +54,7 @@ bool TUninstallList::RenameFile(const std::string& from, const std::string& to) 
 
 void TUninstallList::AddRegValue(const std::string& line) { AddUnique(RegValues, line); }
 
-void TUninstallList::AddDir(const std::string& path) { Dirs.push_back(path); }
+void TUninstallList::AddDir(const std::string& path) { Dirs.push_back(ResolveDotComponents(path)); }
 
 std::string TUninstallList::RegValueLine(const std::string& root, const std::string& key, const std::string& name,
                                          const std::string& value) {

@@ -21,6 +21,7 @@ class TUninstallList {
   std::function<std::string(const std::string&)> Collapse;
 
   void Clear();
+  // Paths are recorded with their "." and ".." components resolved.
   void AddFile(const std::string& path);
   void AddRegValue(const std::string& line);
   void AddDir(const std::string& path);
@@ -45,6 +46,9 @@ class TUninstallList {
   // Replaces the lists with a log's. A log that ends early is refused whole: false, the lists
   // are left as they were and `problem` says where it ends.
   bool LoadFromBuffer(const void* data, std::size_t size, std::string* problem = nullptr);
+
+ private:
+  std::string FileLine(const std::string& path) const;
 };
 
 }  // namespace zq

@@ -101,6 +101,36 @@ TEST(UninstallList, ARenamedFileIsRecordedUnderItsNewName) {
   }
 }
 
+// A sound log never holds a "." or ".." component, which the uninstaller refuses: paths are
+// recorded as the system resolves them, never above the drive root.
+TEST(UninstallList, PathsAreRecordedWithDotComponentsResolved) {
+  const struct {
+    const char* given;
+    const char* recorded;
+  } cases[] = {
+      {"C:\\Games\\Demo\\..\\Other\\x.dat", "C:\\Games\\Other\\x.dat"},
+      {"C:\\Games\\.\\Demo\\.\\x.dat", "C:\\Games\\Demo\\x.dat"},
+      {"C:\\..\\..\\x.dat", "C:\\x.dat"},
+      {"C:/Games/Demo/../x.dat", "C:/Games/x.dat"},
+      {"C:\\Games\\Demo\\sub\\..\\", "C:\\Games\\Demo\\"},
+      {"C:\\Games\\Demo\\sub\\..", "C:\\Games\\Demo"},
+      {"C:\\Games\\...\\x.dat", "C:\\Games\\...\\x.dat"},
+      {"C:\\Games\\Demo\\x.dat", "C:\\Games\\Demo\\x.dat"},
+      {"relative\\..\\x.dat", "relative\\..\\x.dat"},
+  };
+  for (const auto& c : cases) {
+    TUninstallList list;
+    list.AddFile(c.given);
+    list.AddDir(c.given);
+    EXPECT_EQ(list.Files, std::vector<std::string>{c.recorded}) << c.given;
+    EXPECT_EQ(list.Dirs, std::vector<std::string>{c.recorded}) << c.given;
+  }
+  TUninstallList list;
+  list.AddFile("C:\\Games\\a.txt");
+  EXPECT_TRUE(list.RenameFile("C:\\Games\\Demo\\..\\a.txt", "C:\\Games\\.\\b.txt"));
+  EXPECT_EQ(list.Files, std::vector<std::string>{"C:\\Games\\b.txt"});
+}
+
 TEST(UninstallList, RegistryLineFormatSplitsBackIntoItsFields) {
   const std::string line = TUninstallList::RegValueLine("HKCU", "Software\\Demo", "Name", "say \"hi\" there");
   EXPECT_EQ(line, "\"HKCU\" \"Software\\Demo\" \"Name\" \"say \"hi\" there\"");

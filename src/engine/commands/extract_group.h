@@ -11,7 +11,8 @@ class SetupContext;
 class TPak;
 
 // Entries whose names would leave `directory` are refused and logged; the rest are written
-// (large ones copied in chunks), creating and recording their folders as needed.
+// (large ones copied in chunks), creating and recording their folders as needed. A file that
+// cannot be written ends the run (SetupAborted, an error box naming it and why) unrecorded.
 void ExtractGroup(SetupContext& ctx, TPak& pak, const std::string& directory, std::uint16_t group);
 
 }  // namespace zq

@@ -1,10 +1,17 @@
 // Extracting a payload group into a directory, as the "file" command does.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <unistd.h>
+
+#include "platform/host_prefix.h"
+#endif
+
 #include "container/pak.h"
 #include "engine/commands/extract_group.h"
 #include "engine/setup_context.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "support/sample_package.h"
 #include "support/temp_dir.h"
 
@@ -17,6 +24,15 @@ class Recorder : public TTextTarget, public TGaugeTarget {
   void SetPosition(std::int32_t p) override { positions.push_back(p); }
   std::vector<std::u16string> captions;
   std::vector<std::int32_t> positions;
+};
+
+class BoxRecorder : public TMessageBoxes {
+ public:
+  int Show(const std::u16string& text, const std::u16string& caption, unsigned) override {
+    boxes.push_back(caption + u": " + text);
+    return kIdOk;
+  }
+  std::vector<std::u16string> boxes;
 };
 
 class ExtractGroupTest : public ::testing::Test {
@@ -76,6 +92,64 @@ TEST_F(ExtractGroupTest, UnsafeNamesAreRefusedAndTheGroupGoesOn) {
   for (const auto& l : logged) refusals += l.rfind("refused entry", 0) == 0;
   EXPECT_EQ(refusals, 4);
   EXPECT_EQ(rec_.positions.size(), 5u);
+}
+
+// Names Windows refuses, a path over its limit, a read-only file and a full disk: the run fails
+// like "failure" does, with the file and the reason in the box and the log, and neither the
+// file nor anything after it is recorded.
+TEST_F(ExtractGroupTest, AFileThatCannotBeWrittenEndsTheRunUnrecorded) {
+  struct Case {
+    std::string name;
+    std::string reason;
+  };
+  std::vector<Case> cases;
+  for (const char* name : {"a<b.txt", "a>b.txt", "a|b.txt", "a?b.txt", "a*b.txt", "a\"b.txt", "tab\there.txt",
+                           "bell\a.txt", "CON", "NUL.txt", "com1.txt", "lpt9", "sub\\AUX\\x.txt"}) {
+    cases.push_back({name, "Windows does not allow this name"});
+  }
+  cases.push_back({std::string(240, 'x') + ".txt", "the path is longer than Windows allows"});
+  cases.push_back({"locked.txt", "access is denied (the file may be read-only or in use)"});
+#ifndef _WIN32
+  cases.push_back({"full", "the disk is full"});
+#endif
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir dir;
+    const std::string target = dir / "Install";
+    ASSERT_TRUE(platform::CreateDir(target));
+    test::WriteAll(target + "\\locked.txt", "mine");
+    ASSERT_TRUE(platform::SetReadOnly(target + "\\locked.txt", true));
+#ifndef _WIN32
+    // A file on a full disk: the host's /dev/full, reached through a link in the test's folder.
+    ASSERT_EQ(symlink("/dev/full", (*platform::HostPath(target) + "/full").c_str()), 0);
+#endif
+    SetupContext ctx;
+    std::string table = test::LanguageTable(u"English", "0409;", {{23, u"Setup failed to install."}});
+    ctx.Languages.AddLanguage(table.data(), table.size());
+    ctx.Languages.Current = 0;
+    ctx.SetupInfo.InstallDir = target;
+    Recorder detail;
+    BoxRecorder boxes;
+    ctx.DetailLabel = &detail;
+    ctx.Messages = &boxes;
+    std::vector<std::string> logged;
+    ctx.RunLog = [&](const std::string& line) { logged.push_back(line); };
+    const std::string path = dir / "setup.exe";
+    ASSERT_TRUE(test::WritePackage(path, test::FakeProgram(100),
+                                   {{"first.txt", 1, "1"}, {c.name, 1, std::string(5000, 'z')}, {"last.txt", 1, "3"}}));
+    TPak pak(path, TPak::OpenFlags::Read);
+    ExtractGroup(ctx, pak, target, 1);
+
+    const std::string message = "Unable to write file \"" + target + "\\" + c.name + "\": " + c.reason + ".";
+    EXPECT_TRUE(ctx.SetupAborted);
+    EXPECT_EQ(boxes.boxes, (std::vector<std::u16string>{u"Error: " + platform::AnsiToWide(message)}));
+    EXPECT_EQ(detail.captions, (std::vector<std::u16string>{u"Setup failed to install."}));
+    EXPECT_EQ(logged, (std::vector<std::string>{"file " + target + "\\first.txt", "Error: " + message}));
+    EXPECT_EQ(ctx.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\first.txt"}));
+    EXPECT_FALSE(platform::FileExists(target + "\\last.txt"));
+    EXPECT_EQ(test::ReadAll(target + "\\locked.txt"), "mine");
+    platform::SetReadOnly(target + "\\locked.txt", false);
+  }
 }
 
 TEST_F(ExtractGroupTest, DamagedEntryBecomesAnEmptyFile) {

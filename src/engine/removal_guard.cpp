@@ -1,0 +1,93 @@
+#include "engine/removal_guard.h"
+
+#include <cctype>
+#include <optional>
+#include <vector>
+
+#include "engine/setup_context.h"
+#include "platform/files.h"
+#include "platform/shell_folders.h"
+#include "platform/text.h"
+
+namespace zq {
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// A full path as its drive letter and its components, lower-cased; empty components (doubled
+// separators, a trailing one) dropped, as the system drops them.
+struct SplitPath {
+  char drive = 0;
+  std::vector<std::string> parts;
+
+  bool StartsWith(const SplitPath& folder) const {
+    if (folder.drive != drive || folder.parts.size() > parts.size()) return false;
+    for (std::size_t i = 0; i < folder.parts.size(); ++i) {
+      if (parts[i] != folder.parts[i]) return false;
+    }
+    return true;
+  }
+  bool Is(const SplitPath& folder) const { return parts.size() == folder.parts.size() && StartsWith(folder); }
+};
+
+std::optional<SplitPath> Split(const std::string& path) {
+  if (path.size() < 3 || !std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' || !IsSeparator(path[2]))
+    return std::nullopt;
+  SplitPath out;
+  out.drive = static_cast<char>(std::tolower(static_cast<unsigned char>(path[0])));
+  std::string part;
+  for (std::size_t i = 3; i <= path.size(); ++i) {
+    if (i == path.size() || IsSeparator(path[i])) {
+      if (!part.empty()) out.parts.push_back(platform::AnsiLowerCase(part));
+      part.clear();
+    } else {
+      part += path[i];
+    }
+  }
+  return out;
+}
+
+std::optional<SplitPath> Folder(int csidl) {
+  const auto path = platform::SpecialFolderPath(csidl);
+  return path ? Split(*path) : std::nullopt;
+}
+
+// Windows trims trailing dots and blanks, so "..." and ". ." name what "." and ".." name.
+bool IsDots(const std::string& part) { return part.find_first_not_of(". ") == std::string::npos; }
+
+}  // namespace
+
+std::string RemovalRefusal(const SetupContext& ctx, const std::string& path, bool folder) {
+  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return "a network or device path";
+  const auto split = Split(path);
+  if (!split) return "not a full path";
+  for (const std::string& part : split->parts) {
+    if (IsDots(part)) return "a \".\" or \"..\" component";
+  }
+  if (split->parts.empty()) return "a drive root";
+  if (split->parts.size() == 1 && !folder) return "a file directly in a drive root";
+  if (const auto windows = Folder(platform::kCsidlWindows); windows && split->StartsWith(*windows)) {
+    return "the Windows folder";
+  }
+  if (auto profile = Folder(platform::kCsidlProfile); profile && profile->parts.size() >= 2) {
+    profile->parts.pop_back();  // the folder of all profiles
+    if (split->Is(*profile) || (split->parts.size() == profile->parts.size() + 1 && split->StartsWith(*profile))) {
+      return "a user profile folder";
+    }
+  }
+  for (const std::optional<SplitPath>& programs : {Split(ctx.ProgramFilesDir), Folder(platform::kCsidlProgramFiles)}) {
+    if (programs && split->Is(*programs)) return "the program files folder";
+  }
+  if (!platform::IsOnMachineDisk(path)) return "not on the machine's own disks";
+  return {};
+}
+
+bool MayRemove(const SetupContext& ctx, const std::string& path, bool folder) {
+  const std::string refusal = RemovalRefusal(ctx, path, folder);
+  if (refusal.empty()) return true;
+  ctx.LogLine("refused to delete " + path + ": " + refusal);
+  return false;
+}
+
+}  // namespace zq

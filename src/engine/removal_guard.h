@@ -1,0 +1,23 @@
+// What the uninstaller may delete: only what an installation can own. The log is a file beside
+// the installation that anyone may have rewritten; a damaged or crafted one must not reach the
+// system, the user's profile, another product, or (on the host) the host outside the prefix.
+#pragma once
+
+#include <string>
+
+namespace zq {
+
+class SetupContext;
+
+// Empty when the uninstaller may delete the file (or, with `folder`, the empty folder) at `path`
+// (macros expanded); otherwise why not. Refused: anything but a full "X:\..." path (UNC and
+// relative paths), a "." or ".." component, a drive root or a file directly in it, the Windows
+// folder and all in it, a profile folder or the folder of profiles, the program files folder
+// itself, and a path off the machine's own disks (the host's z:). A folder directly in a drive
+// root ("C:\Game") is an installation's own.
+std::string RemovalRefusal(const SetupContext& ctx, const std::string& path, bool folder);
+
+// RemovalRefusal as the uninstaller uses it: a refusal is written to the run log.
+bool MayRemove(const SetupContext& ctx, const std::string& path, bool folder);
+
+}  // namespace zq
