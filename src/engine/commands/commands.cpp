@@ -55,18 +55,24 @@ std::unique_ptr<TCommandClass> MakeCommand(const CommandInfo& info) {
   return makers.at(static_cast<std::size_t>(info.index - 1))(info);
 }
 
-std::string& Arg(SetupContext& ctx, std::uint32_t line, std::size_t n) {
-  static thread_local std::string missing;
-  missing.clear();
-  if (line >= ctx.CompLines.Lines.size()) return missing;
-  auto& args = ctx.CompLines.Lines[line].Args;
-  return n >= 1 && n <= args.size() ? args[n - 1] : missing;
+// A missing argument reads as one shared empty text that nothing writes: a thread_local
+// string here would be destroyed after its storage on the win32 runtime's worker threads.
+const std::string& Arg(const SetupContext& ctx, std::uint32_t line, std::size_t n) {
+  static const std::string missing;
+  const std::string* slot = ArgSlot(const_cast<SetupContext&>(ctx), line, n);
+  return slot != nullptr ? *slot : missing;
 }
 
-std::string& ExpandArgInPlace(SetupContext& ctx, std::uint32_t line, std::size_t n) {
-  std::string& arg = Arg(ctx, line, n);
-  arg = ExpandMacrosAnsi(ctx, arg);
-  return arg;
+std::string* ArgSlot(SetupContext& ctx, std::uint32_t line, std::size_t n) {
+  if (line >= ctx.CompLines.Lines.size()) return nullptr;
+  auto& args = ctx.CompLines.Lines[line].Args;
+  return n >= 1 && n <= args.size() ? &args[n - 1] : nullptr;
+}
+
+std::string ExpandArgInPlace(SetupContext& ctx, std::uint32_t line, std::size_t n) {
+  std::string expanded = ExpandMacrosAnsi(ctx, Arg(ctx, line, n));
+  if (std::string* slot = ArgSlot(ctx, line, n)) *slot = expanded;
+  return expanded;
 }
 
 TArchiveProcedures* ArchivesFor(SetupContext& ctx, const char* keyword) {

@@ -43,11 +43,13 @@ std::span<const CommandBinding> LogArchiveCommands();
 
 // Argument n (1-based) of a line; empty when the line has fewer (a damaged or hand-made
 // script must not make a command read past its arguments).
-std::string& Arg(SetupContext& ctx, std::uint32_t line, std::size_t n);
+const std::string& Arg(const SetupContext& ctx, std::uint32_t line, std::size_t n);
 std::size_t ArgCount(const SetupContext& ctx, std::uint32_t line);
+// Argument n to write back into the loaded line; null when the line has fewer.
+std::string* ArgSlot(SetupContext& ctx, std::uint32_t line, std::size_t n);
 // Expands the path macros of argument n and stores the result back into the loaded line
 // (the commands that do so leave the expanded text for a second run of the line).
-std::string& ExpandArgInPlace(SetupContext& ctx, std::uint32_t line, std::size_t n);
+std::string ExpandArgInPlace(SetupContext& ctx, std::uint32_t line, std::size_t n);
 // The archive procedures; without them the command is logged as passed over and gets null.
 TArchiveProcedures* ArchivesFor(SetupContext& ctx, const char* keyword);
 // The group number a group-owning line carries last; throws when it is not an integer.

@@ -31,10 +31,11 @@ class TUninstallLogSaveCommand : public TCommandClass {
 };
 
 // The secret argument is stored scrambled; decoded in place as the line runs.
-const std::string& DecodeSecret(SetupContext& ctx, std::uint32_t line, const CommandInfo& info) {
-  std::string& arg = Arg(ctx, line, static_cast<std::size_t>(info.scrambled_arg));
-  arg = DecodePass(std::string(kPackageCommandKey), arg, false);
-  return arg;
+std::string DecodeSecret(SetupContext& ctx, std::uint32_t line, const CommandInfo& info) {
+  const auto n = static_cast<std::size_t>(info.scrambled_arg);
+  std::string decoded = DecodePass(std::string(kPackageCommandKey), Arg(ctx, line, n), false);
+  if (std::string* slot = ArgSlot(ctx, line, n)) *slot = decoded;
+  return decoded;
 }
 
 // The archive an archive group's line updates.
@@ -46,7 +47,7 @@ class TZQPUpdateCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::string& password = DecodeSecret(ctx, line, Info());
+    const std::string password = DecodeSecret(ctx, line, Info());
     const std::uint16_t group = GroupArg(ctx, line);
     if (TArchiveProcedures* archives = ArchivesFor(ctx, "zqpupdate")) {
       archives->UpdatePackage(group, ArchiveArg(ctx, line, Info()), password);
@@ -58,7 +59,7 @@ class TZQPOfficialCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
   void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::string& word = DecodeSecret(ctx, line, Info());
+    const std::string word = DecodeSecret(ctx, line, Info());
     if (TArchiveProcedures* archives = ArchivesFor(ctx, "zqpofficial")) {
       archives->SetPackageOfficial(Arg(ctx, line, 1), word, Arg(ctx, line, 3));
     }
