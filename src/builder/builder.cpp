@@ -3,6 +3,7 @@
 #include "builder/build_paths.h"
 #include "builder/package_writer.h"
 #include "builder/script_compiler.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace zq::builder {
@@ -45,6 +46,14 @@ BuildResult BuildSetup(const BuildOptions& options) {
 
   if (stub.empty()) {
     diags.Error("", 0, "no engine program (zqsetup.exe) beside zq; name one with --stub");
+  } else if (const std::string lower = platform::AnsiLowerCase(result.output);
+             lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0) {
+    char head[2] = {};
+    platform::File in;
+    if (in.Open(stub, platform::OpenMode::ReadShared) && (in.Read(head, 2) != 2 || head[0] != 'M' || head[1] != 'Z')) {
+      diags.Warning(stub, 0, "the engine program is not a Windows program, but the output \"" + out_name +
+                                 "\" is named like one: it does not start on Windows");
+    }
   }
   if (!diags.HasErrors()) {
     WriteOptions write;

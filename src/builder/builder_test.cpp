@@ -201,12 +201,10 @@ TEST_F(BuilderTest, FillsTheSetupInformation) {
   EXPECT_TRUE(Contains(Warnings(r), "setup.zqs:2: warning: name also sets the short name"));
   EXPECT_TRUE(Contains(Warnings(r), "setup.zqs:6: warning: change log \"changes.rtf\" not found"));
 
-  auto later = Compile("name Alpha\nshortname A\ninstalldirregkey HKEY_CURRENT_USER k v\nlanguage English\n");
+  auto later = Compile("name Alpha\nshortname A\nlanguage English\n");
   EXPECT_EQ(later.info.ShortName, "A");
   EXPECT_EQ(later.info.UninstallExeName, "Uninstall.exe");
   EXPECT_EQ(later.info.LogPrefix, "");
-  EXPECT_EQ(later.info.InstallDirRegKey.HKEY, 0);
-  EXPECT_TRUE(Contains(Warnings(later), "setup.zqs:3: warning: root \"HKEY_CURRENT_USER\""));
 }
 
 TEST_F(BuilderTest, PacksLanguageTablesAndWarnsOfMissingOnes) {
@@ -332,7 +330,7 @@ TEST_F(BuilderTest, WarnsOfWhatIsSurelyUnintended) {
 TEST_F(BuilderTest, PacksPagesAndTheFilesTheyName) {
   MakeFile("pg\\layout\\Pages.txt", "[Pages]\nwelcome.txt\nfinish.txt\n[PageTypes]\nWelcome\nFinish\n");
   MakeFile("pg\\layout\\welcome.txt", "[Side]\nType=TImage\nfile=side.jpg\n[Log]\nType=TRichEdit\nfile=<%CHANGELOG%>\n");
-  MakeFile("pg\\layout\\Finish.TXT", "[Notes]\nType=TRichEdit\nfile=notes.rtf\n[Side]\nType=TImage\nfile=side.jpg\n");
+  MakeFile("pg\\layout\\Finish.TXT", "[Notes]\nType=TRichEdit\nfile=notes.rtf\n[Side2]\nType=TImage\nfile=side.jpg\n");
   MakeFile("pg\\layout\\side.jpg", "JPEG");
   MakeFile("pg\\layout\\notes.rtf", "{\\rtf1}");
   MakeFile("un\\Pages.txt", "[Pages]\r\nbye.txt\r\n[PageTypes]\r\nFinish\r\n");

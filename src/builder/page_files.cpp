@@ -1,5 +1,6 @@
 #include "builder/page_files.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "base/path_text.h"
@@ -9,6 +10,9 @@
 #include "container/pak_string.h"
 #include "platform/text.h"
 #include "ui/layout_blocks.h"
+#include "ui/line_list.h"
+#include "ui/page_control.h"
+#include "ui/page_error.h"
 #include "ui/page_list.h"
 
 namespace zq::builder {
@@ -21,8 +25,9 @@ std::string_view AsText(const std::vector<std::uint8_t>& bytes) {
 
 class Collector {
  public:
-  Collector(std::string base, std::string folder, std::string prefix, Diagnostics& diags)
-      : base_(std::move(base)), folder_(std::move(folder)), prefix_(std::move(prefix)), diags_(diags) {}
+  Collector(std::string base, std::string folder, std::string prefix, Diagnostics& diags, bool has_changelog)
+      : base_(std::move(base)), folder_(std::move(folder)), prefix_(std::move(prefix)), diags_(diags),
+        has_changelog_(has_changelog) {}
 
   std::vector<PlannedEntry> entries;
 
@@ -56,6 +61,7 @@ class Collector {
     auto bytes = Add(name, true, list_file, line, "layout");
     if (!bytes) return;
     const std::string file = Join(base_, name);
+    UnknownTypes(AsText(*bytes), file);
     ForEachLayoutBlock(AsText(*bytes), [&](const TLayoutBlock& block) {
       for (const TLayoutProperty& p : block.Properties) {
         if (AsciiLowerCase(p.Key) != "file") continue;
@@ -63,18 +69,98 @@ class Collector {
         if (block.Type == TControlType::Image) {
           Add(p.Value, false, file, number, "picture");
         } else if (block.Type == TControlType::RichEdit && p.Value.find("<%") == std::string::npos) {
-          // A placeholder (the change log) names an entry packed by its own command.
           Add(p.Value, false, file, number, "rich-text file");
+        } else if (block.Type == TControlType::RichEdit && !has_changelog_) {
+          // A placeholder (the change log) names an entry packed by its own command.
+          diags_.Warning(file, number,
+                         "the page shows the change log but the script has no changelog: the setup shows "
+                         "\"Rich Edit Error\" and an empty page");
         }
       }
     });
   }
 
  private:
+  // The engine passes over a block without a known type: the control is missing, unannounced.
+  void UnknownTypes(std::string_view text, const std::string& file) {
+    TLineList lines;
+    SplitLines(lines, text);
+    ForEachSection(lines, [&](const TLineList& section, const std::vector<std::size_t>& numbers) {
+      const std::string head = section.Get(0);
+      if (head.empty() || head.front() != '[') return;
+      const std::string type_line = section.Get(1);
+      const std::size_t eq = type_line.find('=');
+      if (section.Count() < 2 || eq == std::string::npos) {
+        diags_.Warning(file, static_cast<std::uint32_t>(numbers[0]),
+                       "control " + head + " has no type line (Type=TLabel, ...): the setup leaves it out");
+      } else if (!ControlTypeFromWord(type_line.substr(eq + 1))) {
+        diags_.Warning(file, static_cast<std::uint32_t>(numbers[1]),
+                       "unknown control type \"" + type_line.substr(eq + 1) + "\": the setup leaves the control out");
+      }
+    });
+  }
+
   std::string prefix_lower() const { return platform::AnsiLowerCase(prefix_); }
   std::string base_, folder_, prefix_;
   Diagnostics& diags_;
+  bool has_changelog_;
 };
+
+// The page list without its change-log pages and their types.
+std::string WithoutChangeLogPages(std::string_view list) {
+  std::vector<std::size_t> page_lines, type_lines;
+  std::vector<std::size_t> drop;
+  std::vector<std::pair<std::size_t, std::size_t>> types;  // index, line
+  ForEachPageListLine(list, [&](const TPageListLine& l) {
+    if (l.Section == "pages") page_lines.push_back(l.Number);
+    if (l.Section == "pagetypes" && PageTypeFromWord(l.Text) == ptChangeLog) types.emplace_back(l.Index, l.Number);
+  });
+  for (const auto& [index, number] : types) {
+    if (index == 0 || index > page_lines.size()) continue;
+    drop.push_back(page_lines[index - 1]);
+    drop.push_back(number);
+  }
+  std::string out;
+  std::size_t number = 1;
+  for (std::size_t start = 0; start < list.size(); ++number) {
+    // Lines end at CR, as the engine reads them; the LF after one goes with it.
+    std::size_t end = list.find('\r', start);
+    end = end == std::string_view::npos ? list.size() : end + 1;
+    if (end < list.size() && list[end] == '\n') ++end;
+    if (std::find(drop.begin(), drop.end(), number) == drop.end()) out += list.substr(start, end - start);
+    start = end;
+  }
+  return out;
+}
+
+// Builds the pages as the engine does, against a page area without a window; the engine
+// ends the setup on what it throws, so each throw is an error here.
+void BuildPagesAsTheEngine(const std::vector<PlannedEntry>& entries, const std::string& prefix,
+                           const std::string& base, Diagnostics& diags) {
+  TLanguages languages;  // no current table: tags are still read, and their texts are "NOT FOUND"
+  languages.Current = -1;
+  TLanguageStrings strings;
+  auto fetch = [&](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
+    // Placeholders name entries packed by their own commands; missing files are reported above.
+    if (name.find("<%") != std::string::npos) return std::vector<std::uint8_t>{};
+    const std::string key = platform::AnsiLowerCase(prefix + name);
+    for (const auto& e : entries) {
+      if (platform::AnsiLowerCase(e.name) == key) return e.data;
+    }
+    return std::nullopt;
+  };
+  TSEPageControl pages(TPageEnvironment{&languages, &strings, fetch, {}, nullptr});
+  try {
+    pages.LoadPages(kPageListEntry);
+  } catch (const PageError& e) {
+    const std::string head = (e.File().empty() ? std::string("page files") : e.File()) +
+                             (e.Line() > 0 ? ", line " + std::to_string(e.Line()) : std::string()) + ": ";
+    std::string what = e.what();
+    if (what.rfind(head, 0) == 0) what.erase(0, head.size());
+    diags.Error(Join(base, e.File().empty() ? std::string(kPageListEntry) : e.File()),
+                static_cast<std::uint32_t>(e.Line()), what);
+  }
+}
 
 }  // namespace
 
@@ -89,7 +175,8 @@ std::vector<std::uint8_t> WithCrLf(const std::vector<std::uint8_t>& text) {
 }
 
 std::vector<PlannedEntry> CollectPageFiles(const std::string& folder, const std::string& entry_prefix,
-                                           const std::string& script, std::uint32_t line, Diagnostics& diags) {
+                                           const std::string& script, std::uint32_t line, Diagnostics& diags,
+                                           const PageSetFacts& facts) {
   std::string base = folder;
   if (auto layout = FindDirNoCase(folder, "layout"); layout && FindFileNoCase(*layout, kPageListEntry)) {
     base = *layout;
@@ -99,9 +186,14 @@ std::vector<PlannedEntry> CollectPageFiles(const std::string& folder, const std:
     diags.Error(script, line, std::string("no ") + kPageListEntry + " in " + Join(folder, "layout") + " or " + folder);
     return {};
   }
-  Collector collector(base, folder, entry_prefix, diags);
+  Collector collector(base, folder, entry_prefix, diags, facts.has_changelog || facts.drop_changelog_page);
   auto list = collector.Add(kPageListEntry, true, script, line, "page list");
   if (!list) return {};
+  if (facts.drop_changelog_page) {
+    const std::string kept = WithoutChangeLogPages(AsText(*list));
+    list->assign(kept.begin(), kept.end());
+    collector.entries.front().data = *list;
+  }
 
   std::size_t pages = 0;
   ForEachPageListLine(AsText(*list), [&](const TPageListLine& l) {
@@ -119,6 +211,7 @@ std::vector<PlannedEntry> CollectPageFiles(const std::string& folder, const std:
     }
   });
   if (pages == 0) diags.Warning(*list_path, 0, "the page list names no pages");
+  BuildPagesAsTheEngine(collector.entries, entry_prefix, base, diags);
   return std::move(collector.entries);
 }
 

@@ -1,5 +1,7 @@
 #include "builder/script_compiler.h"
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 #include <optional>
 
@@ -10,12 +12,15 @@
 #include "container/entry_name.h"
 #include "container/entry_names.h"
 #include "container/pak_string.h"
+#include "base/macro_names.h"
 #include "base/registry_roots.h"
 #include "base/scrambler.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "script/command_table.h"
 #include "ui/language.h"
+#include "ui/language_error.h"
+#include "ui/languages.h"
 
 namespace zq::builder {
 
@@ -88,6 +93,8 @@ class Compiler {
  private:
   void ReadLines(const std::string& text);
   void Definitions();
+  void CheckArguments();
+  void CheckUninstallLogLoad();
   void ResolveJumps();
   void Groups();
   void Languages();
@@ -121,6 +128,8 @@ CompileResult Compiler::Run(std::string text) {
                                   " lines with commands or labels; at most 65535 fit");
   }
   Definitions();
+  CheckArguments();
+  CheckUninstallLogLoad();
   ResolveJumps();
   Groups();
   Languages();
@@ -227,11 +236,6 @@ void Compiler::Definitions() {
       case BuildStep::DefineOutFile: info.SetupExeName = a; break;
       case BuildStep::DefineInstallDir: info.InstallDir = a; break;
       case BuildStep::DefineInstallDirRegKey: {
-        const std::string up = platform::AnsiUpperCase(a);
-        if (up != "HKLM" && up != "HKCU" && up != "HKCR" && up != "HKU" && up != "HKCC") {
-          diags().Warning(script_, p.source_line,
-                          "root \"" + a + "\" is not one of HKLM, HKCU, HKCR, HKU, HKCC; HKLM is used");
-        }
         info.InstallDirRegKey.HKEY = RootNameToCode(a);
         info.InstallDirRegKey.Path = p.args[1];
         info.InstallDirRegKey.Key = p.args[2];
@@ -258,6 +262,95 @@ void Compiler::Definitions() {
       case BuildStep::PackLanguage:
       case BuildStep::PackUninstallLanguage: break;
     }
+  }
+}
+
+bool IsRegistryRoot(const std::string& word) {
+  const std::string up = platform::AnsiUpperCase(word);
+  return up == "HKLM" || up == "HKCU" || up == "HKCR" || up == "HKU" || up == "HKCC";
+}
+
+// The 1-based argument that names a registry root, or 0.
+std::size_t RootArg(const Pending& p) {
+  const std::string keyword = p.command.keyword;
+  if (keyword == "installdirregkey" || keyword == "writeregstr") return 1;
+  if (keyword == "file" && p.args.size() == 7) return 3;  // other counts are skipped as they run
+  return 0;
+}
+
+// A "$" followed by a letter that does not start a known macro, or nothing.
+std::optional<std::string> UnknownMacro(const std::string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '$' || i + 1 == text.size() || !std::isalpha(static_cast<unsigned char>(text[i + 1]))) continue;
+    std::size_t end = i + 1;
+    while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_')) ++end;
+    const std::string word = platform::AnsiUpperCase(text.substr(i, end - i));
+    if (std::find(kMacroNames.begin(), kMacroNames.end(), word) == kMacroNames.end()) return text.substr(i, end - i);
+  }
+  return std::nullopt;
+}
+
+// What the engine would make of the arguments, known before they are scrambled or resolved.
+void Compiler::CheckArguments() {
+  TLanguages tags;  // no tables: every tag is read as the engine reads it
+  tags.Current = -1;
+  for (const Pending& p : lines_) {
+    if (p.is_label || static_cast<int>(p.args.size()) < p.command.MinSourceArgs()) continue;
+    if (const std::size_t n = RootArg(p); n != 0 && !IsRegistryRoot(p.args[n - 1])) {
+      diags().Error(script_, p.source_line,
+                    "registry root \"" + p.args[n - 1] + "\" is not one of HKLM, HKCU, HKCR, HKU, HKCC");
+    }
+    if (std::string(p.command.keyword) == "message") {
+      try {
+        tags.ExpandLangTags(platform::AnsiToWide(p.args[0]));
+      } catch (const LanguageError& e) {
+        diags().Error(script_, p.source_line, std::string("bad language tag: ") + e.what());
+      }
+    }
+    for (std::size_t a = 0; a < p.args.size(); ++a) {
+      const int number = static_cast<int>(a + 1);
+      if (number == p.command.scrambled_arg) continue;
+      bool jump = false;
+      for (int k = 0; const int j = p.command.JumpArg(k); ++k) jump |= j == number;
+      if (jump) continue;
+      if (auto word = UnknownMacro(p.args[a])) {
+        diags().Warning(script_, p.source_line,
+                        "\"" + *word + "\" is not a known macro ($INSTDIR, $INSTALLDIR, $PROGRAMFILES, $SMPROGRAMS, "
+                        "$CDDRIVE); the setup uses it as written");
+      }
+    }
+  }
+}
+
+// The log loaded replaces the lists kept so far; without one, an install over an older
+// version forgets the older version's files.
+void Compiler::CheckUninstallLogLoad() {
+  if (!result_.info.HasUninstaller) return;
+  const std::string installdir = Lower(result_.info.InstallDir);
+  bool loads_installdir = false;
+  std::uint32_t recorded_line = 0;
+  for (const Pending& p : lines_) {
+    if (p.is_label || p.args.empty()) continue;
+    const std::string keyword = p.command.keyword;
+    if (keyword == "uninstalllogload") {
+      std::string dir = Lower(p.args[0]);
+      while (!dir.empty() && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
+      loads_installdir |= dir == "$instdir" || dir == "$installdir" || (!installdir.empty() && dir == installdir);
+      if (recorded_line != 0) {
+        diags().Warning(script_, p.source_line,
+                        "uninstalllogload replaces what the lines before it recorded for the uninstaller (line " +
+                            std::to_string(recorded_line) + "); load the log before them");
+      }
+    } else if (recorded_line == 0 &&
+               (p.command.group_kind != GroupKind::None || keyword == "copyfile" || keyword == "createdirectory" ||
+                keyword == "writeregstr" || keyword == "writeregstr_url" || keyword == "createshortcut")) {
+      recorded_line = p.source_line;
+    }
+  }
+  if (!loads_installdir) {
+    diags().Warning(script_, 0,
+                    "no uninstalllogload of the installation folder: after an install over an older version, "
+                    "the uninstaller leaves the older version's files behind");
   }
 }
 
@@ -434,22 +527,25 @@ void Compiler::SetupFiles() {
     }
     return path;
   };
-  auto pages = [&](const std::string& folder, const char* prefix, std::uint32_t line) {
+  auto pages = [&](const std::string& folder, const char* prefix, std::uint32_t line, PageSetFacts facts = {}) {
     auto path = find_pages(folder);
     if (!path) {
       diags().Error(script_, line, "pages folder \"" + folder + "\" not found beside the script or among the stock pages");
       return std::optional<std::string>();
     }
-    for (auto& e : CollectPageFiles(*path, prefix, script_, line, diags())) AddSetupFile(std::move(e), line);
+    for (auto& e : CollectPageFiles(*path, prefix, script_, line, diags(), facts)) AddSetupFile(std::move(e), line);
     return path;
   };
   if (!info.Pages.empty()) {
-    pages(info.Pages, "", pages_line_);
+    pages(info.Pages, "", pages_line_, {.has_changelog = !info.Changelog.empty()});
   } else if (find_pages("install")) {
-    pages("install", "", 0);  // a script without pages gets the stock wizard
+    // A script without pages gets the stock wizard, without its change-log page when there is no log to show.
+    pages("install", "", 0, {.has_changelog = !info.Changelog.empty(), .drop_changelog_page = info.Changelog.empty()});
   }
   std::optional<std::string> uninstall_folder;
-  if (info.HasUninstaller) uninstall_folder = pages(info.UninstallPages, kUninstallPrefix, uninstall_pages_line_);
+  if (info.HasUninstaller) {
+    uninstall_folder = pages(info.UninstallPages, kUninstallPrefix, uninstall_pages_line_, {.has_changelog = true});
+  }
 
   if (!info.Changelog.empty()) {
     if (auto path = FindFileNoCase(dir_, info.Changelog)) {

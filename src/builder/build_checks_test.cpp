@@ -1,0 +1,148 @@
+// Author mistakes that would otherwise stop the setup on the user's machine, reported by the
+// build at their line instead.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "builder/builder.h"
+#include "builder/script_compiler.h"
+#include "platform/files.h"
+#include "support/sample_package.h"
+#include "support/temp_dir.h"
+
+namespace zq::builder {
+namespace {
+
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+class BuildChecksTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* d : {"stock", "stock\\install", "pg", "un", "payload"}) platform::CreateDir(dir_ / d);
+    test::WriteAll(dir_ / "stock\\English.wri", test::LanguageTable(u"English", "0409;", {{21, u"Copying"}}));
+    // A stock wizard with a change-log page, as the shipped one.
+    test::WriteAll(dir_ / "stock\\install\\Pages.txt",
+                   "[Pages]\r\nwelcome.txt\r\nchangelog.txt\r\n[PageTypes]\r\nWelcome\r\nChangeLog\r\n");
+    test::WriteAll(dir_ / "stock\\install\\welcome.txt", "[Title]\r\nType=TLabel\r\ncaption=<LANG21>\r\n");
+    test::WriteAll(dir_ / "stock\\install\\changelog.txt", "[Log]\r\nType=TRichEdit\r\nfile=<%CHANGELOG%>\r\n");
+    test::WriteAll(dir_ / "un\\Pages.txt", "[Pages]\r\nbye.txt\r\n[PageTypes]\r\nFinish\r\n");
+    test::WriteAll(dir_ / "un\\bye.txt", "[Bye]\r\nType=TLabel\r\n");
+    test::WriteAll(dir_ / "payload\\a.txt", "a");
+    test::WriteAll(dir_ / "changes.rtf", "{\\rtf1}");
+  }
+  CompileOptions Options() const {
+    CompileOptions options;
+    options.stock_language_dirs = {dir_ / "stock"};
+    options.stock_page_dirs = {dir_ / "stock"};
+    return options;
+  }
+  static std::vector<std::string> Formatted(const std::vector<Diagnostic>& all) {
+    std::vector<std::string> out;
+    for (const auto& d : all) out.push_back(FormatDiagnostic(d));
+    return out;
+  }
+  test::TempDir dir_;
+};
+
+TEST_F(BuildChecksTest, EachMistakeIsReportedAtItsPlace) {
+  const std::string pages = "[Pages]\r\npage.txt\r\n[PageTypes]\r\nWelcome\r\n";
+  const std::string logged = "uninstallpages un\ninstalldir $PROGRAMFILES\\Demo\n";
+  const struct {
+    std::string script;  // after "language English"
+    Files files;
+    std::string expected;  // the one diagnostic, as its text ends
+  } cases[] = {
+      // Layouts the engine's page parser rejects.
+      {"pages pg", {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TLabel\r\n[a]\r\nType=TEdit\r\n"}},
+       "page.txt:3: error: a control named \"a\" already exists"},
+      {"pages pg", {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TLabel\r\nwidth=1x0\r\n"}},
+       "page.txt:3: error: \"1x0\" is not an integer (width)"},
+      {"pages pg", {{"pg\\Pages.txt", pages + "[Settings]\r\ncolour $GG\r\n"}, {"pg\\page.txt", "[a]\r\nType=TLabel\r\n"}},
+       "Pages.txt:6: error: \"colour $GG\" does not give a colour"},
+      {"pages pg", {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TLabel\r\ncaption=<LANGG21>\r\n"}},
+       "page.txt:3: error: bad language tag: language tag \"<LANGG21>\" does not hold an integer"},
+      {"pages pg", {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TKnob\r\n"}},
+       "page.txt:2: warning: unknown control type \"TKnob\": the setup leaves the control out"},
+      {"pages pg", {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TImage\r\nfile=side.bmp\r\n"}},
+       "page.txt:3: error: picture \"side.bmp\" not found"},
+      {"pages pg", {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TRichEdit\r\nfile=notes.rtf\r\n"}},
+       "page.txt:3: error: rich-text file \"notes.rtf\" not found"},
+      {"pages pg", {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TRichEdit\r\nfile=<%CHANGELOG%>\r\n"}},
+       "page.txt:3: warning: the page shows the change log but the script has no changelog"},
+      // Language tags of the lines that expand them.
+      {"message \"<LANGG21>\"", {}, "setup.zqs:2: error: bad language tag: language tag \"<LANGG21>\" does not hold"},
+      {"message <LANG>", {}, "setup.zqs:2: error: bad language tag: language tag \"<LANG>\" does not hold an integer"},
+      {"message \"<LANG 5>\"", {}, "setup.zqs:2: error: bad language tag: language tag \"<LANG 5>\" does not hold"},
+      {"message <LANG21", {}, "setup.zqs:2: error: bad language tag: language tag \"<LANG21\" has no closing \">\""},
+      // Registry roots and macros.
+      {"writeregstr HKXX Software\\Demo v x", {},
+       "setup.zqs:2: error: registry root \"HKXX\" is not one of HKLM, HKCU, HKCR, HKU, HKCC"},
+      {"installdirregkey HKEY_CURRENT_USER k v", {}, "setup.zqs:2: error: registry root \"HKEY_CURRENT_USER\""},
+      {"file payload sub HKCX k v x 1", {}, "setup.zqs:2: error: registry root \"HKCX\""},
+      {"createdirectory $INSTDR\\saves", {}, "setup.zqs:2: warning: \"$INSTDR\" is not a known macro"},
+      // The uninstall log of an earlier installation.
+      {logged, {}, "setup.zqs: warning: no uninstalllogload of the installation folder"},
+      {logged + "file payload\nuninstalllogload $INSTDIR\\", {},
+       "setup.zqs:5: warning: uninstalllogload replaces what the lines before it recorded for the uninstaller (line 4)"},
+  };
+  for (const auto& c : cases) {
+    for (const auto& [name, text] : c.files) test::WriteAll(dir_ / name, text);
+    test::WriteAll(dir_ / "setup.zqs", "language English\n" + c.script + "\n");
+    const auto all = Formatted(CompileScript(dir_ / "setup.zqs", Options()).diagnostics.All());
+    ASSERT_EQ(all.size(), 1u) << c.script << "\n" << (all.empty() ? "" : all[0] + "\n" + all.back());
+    EXPECT_NE(all[0].find(c.expected), std::string::npos) << all[0];
+    for (const auto& f : c.files) platform::DeleteFileAt(dir_ / f.first);
+  }
+  // The same lines written right draw nothing.
+  test::WriteAll(dir_ / "setup.zqs", "language English\n" + logged +
+                                         "uninstalllogload $INSTDIR Demo_\nmessage \"<LANG21> <LANG-3>\"\n"
+                                         "writeregstr hkcu Software\\Demo v \"$INSTALLDIR $5 $cddrive\"\n"
+                                         "file payload sub HKCU k v x 1\n");
+  EXPECT_TRUE(CompileScript(dir_ / "setup.zqs", Options()).diagnostics.All().empty());
+}
+
+// The stock wizard without a change log to show leaves its change-log page out, instead of
+// a "Rich Edit Error" box and an empty page.
+TEST_F(BuildChecksTest, TheStockChangeLogPageIsLeftOutWithoutAChangelog) {
+  for (const bool with_log : {false, true}) {
+    test::WriteAll(dir_ / "setup.zqs", std::string("language English\n") + (with_log ? "changelog changes.rtf\n" : ""));
+    const CompileResult r = CompileScript(dir_ / "setup.zqs", Options());
+    EXPECT_TRUE(r.diagnostics.All().empty()) << FormatDiagnostic(r.diagnostics.All()[0]);
+    std::vector<std::string> names;
+    std::string list;
+    for (const auto& e : r.entries) {
+      names.push_back(e.name);
+      if (e.name == "Pages.txt") list.assign(e.data.begin(), e.data.end());
+    }
+    const std::vector<std::string> pages = {"Pages.txt", "welcome.txt", "changelog.txt", "changes.rtf"};
+    EXPECT_EQ(std::vector<std::string>(names.begin() + 3, names.end()),
+              with_log ? pages : std::vector<std::string>(pages.begin(), pages.begin() + 2));
+    EXPECT_EQ(list, with_log ? "[Pages]\r\nwelcome.txt\r\nchangelog.txt\r\n[PageTypes]\r\nWelcome\r\nChangeLog\r\n"
+                             : "[Pages]\r\nwelcome.txt\r\n[PageTypes]\r\nWelcome\r\n");
+  }
+}
+
+// A setup named like a Windows program but made from another system's engine does not start
+// where its name says it would; the build still succeeds (the host's own tests make such setups).
+TEST_F(BuildChecksTest, AWindowsNameOnAnotherSystemsEngineIsAWarning) {
+  test::WriteAll(dir_ / "setup.zqs", "language English\n");
+  for (const auto& [stub_bytes, warned] : {std::pair<std::string, bool>{"\x7f" "ELF....", true}, {"MZ......", false}}) {
+    test::WriteAll(dir_ / "stub", stub_bytes);
+    BuildOptions options;
+    options.script = dir_ / "setup.zqs";
+    options.output = dir_ / "Out.exe";
+    options.stub = dir_ / "stub";
+    options.stock_language_dirs = {dir_ / "stock"};
+    options.stock_page_dirs = {dir_ / "stock"};
+    const BuildResult r = BuildSetup(options);
+    EXPECT_TRUE(r.ok);
+    const auto all = Formatted(r.diagnostics);
+    ASSERT_EQ(all.size(), warned ? 1u : 0u);
+    if (warned) EXPECT_NE(all[0].find("stub: warning: the engine program is not a Windows program"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace zq::builder
