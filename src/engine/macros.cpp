@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <iterator>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
+#include "base/macro_names.h"
 #include "engine/setup_context.h"
 #include "platform/text.h"
 
@@ -17,10 +19,10 @@ namespace {
 
 char16_t FoldAToZ(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
 
-bool MacroAt(const std::u16string& text, std::size_t at, std::u16string_view name) {
+bool MacroAt(const std::u16string& text, std::size_t at, std::string_view name) {
   if (text.size() - at < name.size()) return false;
   for (std::size_t i = 0; i < name.size(); ++i) {
-    if (FoldAToZ(text[at + i]) != FoldAToZ(name[i])) return false;
+    if (FoldAToZ(text[at + i]) != FoldAToZ(static_cast<char16_t>(name[i]))) return false;
   }
   return true;
 }
@@ -32,13 +34,15 @@ bool MacroAt(const std::u16string& text, std::size_t at, std::u16string_view nam
 // growing with every expansion. No macro name starts another, so at most one matches.
 std::u16string ExpandMacros(const SetupContext& ctx, const std::u16string& text) {
   const std::u16string inst = AnsiToWide(ctx.SetupInfo.InstallDir);
-  const std::pair<std::u16string_view, std::u16string> macros[] = {
-      {u"$INSTDIR", inst},
-      {u"$INSTALLDIR", inst},
-      {u"$SMPROGRAMS", AnsiToWide(ctx.StartMenuDir)},
-      {u"$PROGRAMFILES", AnsiToWide(ctx.ProgramFilesDir)},
-      {u"$CDDRIVE", AnsiToWide(ctx.CDDrive)},
+  // In the order of kMacroNames, which the builder checks scripts against.
+  const std::pair<std::string_view, std::u16string> macros[] = {
+      {kMacroNames[0], inst},
+      {kMacroNames[1], inst},
+      {kMacroNames[2], AnsiToWide(ctx.StartMenuDir)},
+      {kMacroNames[3], AnsiToWide(ctx.ProgramFilesDir)},
+      {kMacroNames[4], AnsiToWide(ctx.CDDrive)},
   };
+  static_assert(std::extent_v<decltype(macros)> == kMacroNames.size());
   std::u16string expanded;
   for (std::size_t i = 0; i < text.size();) {
     const auto macro = text[i] != u'$' ? std::end(macros)
