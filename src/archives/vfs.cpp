@@ -212,7 +212,10 @@ std::int64_t TVFSFile::FindFreeBlock(bool skip) {
 }
 
 TVFSFileBuffer TVFSFile::ReadFileData(const TVFSEntry& entry) {
-  Bytes data(entry.StoredSize);
+  // No chain holds more than every block of the archive: a damaged stored size beyond that is
+  // not allocated for.
+  Bytes data(static_cast<std::size_t>(
+      std::min<std::uint64_t>(entry.StoredSize, std::uint64_t{Header.BlockSize} * Header.BlockCount)));
   std::uint32_t block = entry.FirstBlock;
   std::size_t done = 0;
   // A chain longer than the table is a loop: it ends there.
@@ -226,7 +229,7 @@ TVFSFileBuffer TVFSFile::ReadFileData(const TVFSEntry& entry) {
     done += n;
     block = Table[block - 1].Next;
   }
-  if (done < data.size()) {
+  if (done < entry.StoredSize) {
     ReadFailed = true;
     data.resize(done);
   }
@@ -397,10 +400,20 @@ std::int32_t TVFSTree::FindPath(const std::string& path) const {
 }
 
 void TVFSTree::LoadSubdirectories(std::int32_t first) {
+  // A sound archive stores every entry once in its blocks; a damaged one whose directories
+  // share chains could make a tree of any size from a few blocks, so it is refused beyond that.
+  const std::uint64_t most_nodes =
+      file_.Header.RootCount + std::uint64_t{file_.Header.BlockSize} * file_.Header.BlockCount / kVfsEntrySize;
   for (std::size_t i = static_cast<std::size_t>(std::max(first, 0)); i < Nodes.size(); ++i) {
     if (Nodes[i].Index == -1 || (Nodes[i].Entry->Flags & kVfsDirectory) == 0 || Nodes[i].Entry->StoredSize == 0) continue;
+    // A directory stored in its own ancestor's chain holds itself again and again without end.
+    for (std::int32_t a = Nodes[i].Parent; a != -1; a = Nodes[static_cast<std::size_t>(a)].Parent) {
+      if (Nodes[static_cast<std::size_t>(a)].Entry->FirstBlock == Nodes[i].Entry->FirstBlock)
+        Damaged(file_.Path(), "directory " + Nodes[i].Path + " contains itself");
+    }
     TVFSFileBuffer content = file_.ReadFileData(*Nodes[i].Entry);
     const std::size_t count = content.Size() / kVfsEntrySize;
+    if (Nodes.size() + count > most_nodes) Damaged(file_.Path(), "its directories hold more entries than its blocks");
     for (std::size_t e = 0; e < count; ++e) {
       const std::int32_t child = NewNode();
       auto& node = Nodes[static_cast<std::size_t>(child)];  // Nodes may have grown: index afresh

@@ -174,5 +174,23 @@ TEST_F(VfsTest, DamagedHeadersAreRefused) {
   EXPECT_THROW(TVFSFile(fs).Open(path, true), TArchiveFailure);
 }
 
+TEST_F(VfsTest, ADirectoryStoredInItsOwnAncestorsChainIsRefused) {
+  Open();
+  Bytes x = Repeat(10);
+  vfs->Tree->AddFile("A\\B\\one.txt", x.data(), 10);
+  const TVFSEntry a = At("A");
+  const std::uint64_t a_content = vfs->DataStart + std::uint64_t{a.FirstBlock - 1} * vfs->Header.BlockSize;
+  Save();
+  // B's record in A's content names A's own chain: loading would find B inside B forever.
+  SetU32(&fs.Files[path][a_content + 76], a.FirstBlock);
+  SetU32(&fs.Files[path][a_content + 80], a.StoredSize);
+  try {
+    TVFSFile(fs).Open(path, true);
+    ADD_FAILURE() << "opened";
+  } catch (const TArchiveFailure& e) {
+    EXPECT_NE(std::string(e.what()).find("directory A\\B contains itself"), std::string::npos) << e.what();
+  }
+}
+
 }  // namespace
 }  // namespace zq
