@@ -270,12 +270,12 @@ bool IsRegistryRoot(const std::string& word) {
   return up == "HKLM" || up == "HKCU" || up == "HKCR" || up == "HKU" || up == "HKCC";
 }
 
-// The 1-based argument that names a registry root, or 0.
+// The 1-based argument that names a registry root, or 0; a line of a count the engine does
+// not run is reported for its count, not for its root.
 std::size_t RootArg(const Pending& p) {
-  const std::string keyword = p.command.keyword;
-  if (keyword == "installdirregkey" || keyword == "writeregstr") return 1;
-  if (keyword == "file" && p.args.size() == 7) return 3;  // other counts are skipped as they run
-  return 0;
+  const auto n = static_cast<std::size_t>(p.command.root_arg);
+  const std::size_t stored = p.args.size() + static_cast<std::size_t>(p.command.AppendedArgs());
+  return n <= p.args.size() && p.command.AcceptsArgCount(stored) ? n : 0;
 }
 
 // A "$" followed by a letter that does not start a known macro, or nothing.

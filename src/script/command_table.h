@@ -64,6 +64,9 @@ struct CommandInfo {
   int scrambled_arg = 0;
   // An archive group's argument naming its archive: lines naming the same one share a group.
   int archive_arg = 0;
+  // The argument naming a registry root; 0 none. A line too short to hold it has none (a
+  // "file" line names one only with its registry condition).
+  int root_arg = 0;
 
   constexpr bool IsDefinition() const { return build >= BuildStep::DefineName; }
   // The group number the builder appends to a group owner's line.
@@ -90,11 +93,13 @@ inline constexpr std::array<CommandInfo, kCommandCount> kCommandTable = {{
     {.index = 2, .keyword = "name", .build = BuildStep::DefineName, .min_args = 1},
     {.index = 3, .keyword = "outfile", .build = BuildStep::DefineOutFile, .min_args = 1},
     {.index = 4, .keyword = "installdir", .build = BuildStep::DefineInstallDir, .min_args = 1},
-    {.index = 5, .keyword = "installdirregkey", .build = BuildStep::DefineInstallDirRegKey, .min_args = 3},
+    {.index = 5, .keyword = "installdirregkey", .build = BuildStep::DefineInstallDirRegKey, .min_args = 3,
+     .root_arg = 1},
     {.index = 6, .keyword = "iffileexists", .min_args = 3, .jump_args = ArgSet({2, 3})},
-    {.index = 7, .keyword = "file", .group_kind = GroupKind::Files, .min_args = 2, .arg_counts = ArgSet({2, 3, 8})},
+    {.index = 7, .keyword = "file", .group_kind = GroupKind::Files, .min_args = 2, .arg_counts = ArgSet({2, 3, 8}),
+     .root_arg = 3},
     {.index = 8, .keyword = "delete", .min_args = 1},
-    {.index = 9, .keyword = "writeregstr", .min_args = 4},
+    {.index = 9, .keyword = "writeregstr", .min_args = 4, .root_arg = 1},
     {.index = 10, .keyword = "changelog", .build = BuildStep::DefineChangelog, .min_args = 1},
     {.index = 11, .keyword = "zqpupdate", .group_kind = GroupKind::Archive, .min_args = 4, .scrambled_arg = 2,
      .archive_arg = 3},

@@ -33,9 +33,13 @@ std::vector<int> SourceCounts(const CommandInfo& c) {
   return counts;
 }
 
-// Argument n of a test line: the first names the folder beside the script (a group's source,
-// a pages folder), every argument is also a label.
-std::string ArgText(int n) { return n == 1 ? "d" : "a" + std::to_string(n); }
+// Argument n of a test line: a registry root where the row names one, else the first names
+// the folder beside the script (a group's source, a pages folder); every argument is also a
+// label.
+std::string ArgText(const CommandInfo& c, int n) {
+  if (n == c.root_arg) return "HKCU";
+  return n == 1 ? "d" : "a" + std::to_string(n);
+}
 
 std::string Messages(const builder::CompileResult& r) {
   std::string all;
@@ -56,11 +60,11 @@ TEST(CommandTable, EveryRowIsStoredPrintedAndFollowedAsTheTableSays) {
       // The line at position 0, "message none" at 1, then for every argument a label and a
       // message naming it, once (from position 2) and again (from 2 + 2 * count).
       std::string source = c.keyword;
-      for (int n = 1; n <= count; ++n) source += " " + ArgText(n);
+      for (int n = 1; n <= count; ++n) source += " " + ArgText(c, n);
       source += "\nmessage none\n";
       for (const char* copy : {"first", "last"}) {
         for (int n = 1; n <= count; ++n) {
-          source += ":" + ArgText(n) + "\nmessage \"" + copy + " " + ArgText(n) + "\"\n";
+          source += ":" + ArgText(c, n) + "\nmessage \"" + copy + " " + ArgText(c, n) + "\"\n";
         }
       }
       auto label_line = [&](int n) { return 2 * n + (c.first_label ? 0 : 2 * count); };
@@ -79,10 +83,10 @@ TEST(CommandTable, EveryRowIsStoredPrintedAndFollowedAsTheTableSays) {
           if (c.IsJumpArg(n)) {
             EXPECT_EQ(stored, std::to_string(label_line(n))) << "argument " << n;
           } else if (n == c.scrambled_arg) {
-            EXPECT_NE(stored, ArgText(n));
-            EXPECT_EQ(UnscrambleLine(kPackageCommandKey, stored), ArgText(n));
+            EXPECT_NE(stored, ArgText(c, n));
+            EXPECT_EQ(UnscrambleLine(kPackageCommandKey, stored), ArgText(c, n));
           } else {
-            EXPECT_EQ(stored, ArgText(n)) << "argument " << n;
+            EXPECT_EQ(stored, ArgText(c, n)) << "argument " << n;
           }
         }
         if (c.AppendedArgs() != 0) {
@@ -120,7 +124,7 @@ TEST(CommandTable, EveryRowIsStoredPrintedAndFollowedAsTheTableSays) {
       }
       std::set<std::string> targets;
       for (int n = 1; n <= count; ++n) {
-        if (c.IsJumpArg(n)) targets.insert((c.first_label ? "first " : "last ") + ArgText(n));
+        if (c.IsJumpArg(n)) targets.insert((c.first_label ? "first " : "last ") + ArgText(c, n));
       }
       EXPECT_EQ(landed, targets);
     }
