@@ -187,6 +187,7 @@ bool File::Open(const std::string& path, OpenMode mode) {
     NoteFileFault(FaultOf(errno));
     return false;
   }
+  if (flags & O_CREAT) host::NoteEntryAdded(*host);
   struct stat st;
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // a directory is no file to open
     ::close(fd);
@@ -291,7 +292,10 @@ bool CreateDir(const std::string& path) {
     NoteFileFault(FileFault::Missing);
     return false;
   }
-  if (mkdir(host->c_str(), 0777) == 0) return true;
+  if (mkdir(host->c_str(), 0777) == 0) {
+    host::NoteEntryAdded(*host);
+    return true;
+  }
   NoteFileFault(FaultOf(errno));
   return false;
 }
@@ -300,6 +304,7 @@ bool RemoveDir(const std::string& path) {
   auto host = HostPath(path);
   if (!host) return false;
   // A link to a directory goes as a link; its target is never touched.
+  host::NoteEntryRemoved(*host);
   struct stat st;
   if (lstat(host->c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return unlink(host->c_str()) == 0;
   return rmdir(host->c_str()) == 0;
@@ -310,6 +315,7 @@ bool DeleteFileAt(const std::string& path) {
   struct stat st;
   if (!host || lstat(host->c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   if (S_ISREG(st.st_mode) && IsReadOnly(st)) chmod(host->c_str(), st.st_mode | S_IWUSR);
+  host::NoteEntryRemoved(*host);
   return unlink(host->c_str()) == 0;
 }
 
@@ -317,6 +323,8 @@ bool RenameFile(const std::string& from, const std::string& to) {
   auto src = HostPath(from);
   auto dst = HostPath(to);
   if (!src || !dst) return false;
+  host::NoteEntryRemoved(*src);
+  host::NoteEntryRemoved(*dst);
   struct stat a, b;
   if (lstat(src->c_str(), &a) != 0) return false;
   if (RefuseLikeWindows(to, false)) return false;
@@ -335,7 +343,9 @@ bool RenameFile(const std::string& from, const std::string& to) {
 bool CopyFileTo(const std::string& from, const std::string& to, bool fail_if_exists) {
   auto src = HostPath(from);
   auto dst = HostPath(to);
-  return src && dst && !RefuseLikeWindows(to, false) && CopyContents(*src, *dst, fail_if_exists);
+  if (!src || !dst || RefuseLikeWindows(to, false) || !CopyContents(*src, *dst, fail_if_exists)) return false;
+  host::NoteEntryAdded(*dst);
+  return true;
 }
 
 std::optional<std::string> ObjectIdentity(const std::string& path) {

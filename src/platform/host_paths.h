@@ -22,6 +22,12 @@ std::optional<std::string> DriveLink(char letter);
 // Lower-case drive letter of "X:", "X:\..." or "X:/..."; nullopt otherwise.
 std::optional<char> DriveLetterOf(const std::string& path);
 
+// The case-insensitive lookup keeps each folder's names; the file layer reports what it
+// creates (kept in step) and what it removes or renames (the folder is read again). Changes
+// made by others are seen through the folder's modification time.
+void NoteEntryAdded(const std::string& host_path);
+void NoteEntryRemoved(const std::string& host_path);
+
 // One connection to <prefix>/system.db with the schema in place.
 class Db {
  public:

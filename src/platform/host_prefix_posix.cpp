@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cstring>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/host_paths.h"
@@ -134,23 +135,76 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
-bool SameAscii(const std::string& a, const char* b) {
-  return a.size() == std::strlen(b) && strncasecmp(a.c_str(), b, a.size()) == 0;
+std::string FoldAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// A folder's names by their folded text, so that each new file costs one lookup and not a
+// scan of the folder. The stamp is the folder's state when it was read (or last changed
+// through the file layer); any other change moves its modification time.
+struct FolderNames {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  timespec mtime{};
+  std::unordered_map<std::string, std::string> names;  // folded -> first name read
+};
+
+struct NameCache {
+  std::mutex mutex;
+  std::unordered_map<std::string, FolderNames> folders;
+};
+
+NameCache& Names() {
+  static NameCache cache;
+  return cache;
+}
+
+constexpr std::size_t kMaxCachedFolders = 256;
+
+bool SameStamp(const FolderNames& f, const struct stat& st) {
+  return f.dev == st.st_dev && f.ino == st.st_ino && f.mtime.tv_sec == st.st_mtim.tv_sec &&
+         f.mtime.tv_nsec == st.st_mtim.tv_nsec;
+}
+
+void SetStamp(FolderNames& f, const struct stat& st) {
+  f.dev = st.st_dev;
+  f.ino = st.st_ino;
+  f.mtime = st.st_mtim;
+}
+
+std::string ParentOf(const std::string& host_path) {
+  auto slash = host_path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : host_path.substr(0, slash);
 }
 
 // The name of an entry of `dir` equal to `name` without regard to ASCII case.
 std::optional<std::string> FindNoCase(const std::string& dir, const std::string& name) {
-  DIR* d = opendir(dir.c_str());
-  if (d == nullptr) return std::nullopt;
-  std::optional<std::string> found;
-  while (const dirent* e = readdir(d)) {
-    if (SameAscii(name, e->d_name)) {
-      found = e->d_name;
-      break;
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0) return std::nullopt;
+  auto& cache = Names();
+  std::lock_guard lock(cache.mutex);
+  auto it = cache.folders.find(dir);
+  if (it == cache.folders.end() || !SameStamp(it->second, st)) {
+    DIR* d = opendir(dir.c_str());
+    if (d == nullptr) return std::nullopt;
+    if (cache.folders.size() >= kMaxCachedFolders) cache.folders.clear();
+    FolderNames& f = cache.folders[dir];
+    f.names.clear();
+    SetStamp(f, st);
+    while (const dirent* e = readdir(d)) {
+      // readdir's order decides between names equal but for case, as the scan did.
+      f.names.try_emplace(FoldAscii(e->d_name), e->d_name);
     }
+    closedir(d);
+    it = cache.folders.find(dir);
   }
-  closedir(d);
-  return found;
+  auto hit = it->second.names.find(FoldAscii(name));
+  if (hit == it->second.names.end()) return std::nullopt;
+  return hit->second;
 }
 
 std::string MatchCase(std::string base, const std::vector<std::string>& parts) {
@@ -199,6 +253,28 @@ bool IsUnder(const std::string& path, const std::string& dir) {
 }  // namespace
 
 namespace host {
+
+void NoteEntryAdded(const std::string& host_path) {
+  const std::string dir = ParentOf(host_path);
+  auto& cache = Names();
+  std::lock_guard lock(cache.mutex);
+  auto it = cache.folders.find(dir);
+  if (it == cache.folders.end()) return;
+  struct stat st;
+  if (stat(dir.c_str(), &st) != 0) {
+    cache.folders.erase(it);
+    return;
+  }
+  it->second.names.try_emplace(FoldAscii(host_path.substr(host_path.rfind('/') + 1)),
+                               host_path.substr(host_path.rfind('/') + 1));
+  SetStamp(it->second, st);
+}
+
+void NoteEntryRemoved(const std::string& host_path) {
+  auto& cache = Names();
+  std::lock_guard lock(cache.mutex);
+  cache.folders.erase(ParentOf(host_path));
+}
 
 std::string ReadyPrefix() {
   auto& s = State();

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <stdexcept>
 
 #include "platform/files.h"
@@ -30,6 +32,41 @@ TEST(HostPath, DrivePathsGoThroughDosDevices) {
 TEST(HostPath, ExistingNamesAreFoundWithoutRegardToCase) {
   EXPECT_EQ(HostPath("c:\\PROGRAM FILES\\New Folder\\X.txt"), Devices() + "/c:/Program Files/New Folder/X.txt");
   EXPECT_EQ(HostPath("C:\\WINDOWS"), Devices() + "/c:/windows");
+}
+
+// Each folder's names are kept between lookups: they must follow what the file layer creates,
+// renames and deletes, and what others change in the folder.
+TEST(HostPath, CaseInsensitiveLookupsFollowChangesToTheFolder) {
+  const std::string dir = Devices() + "/c:/CaseCache";
+  ASSERT_TRUE(CreateDir("C:\\CaseCache"));
+  auto create = [](const char* path) { return File().Open(path, OpenMode::Create); };
+  struct Step {
+    const char* what;
+    std::function<bool()> change;
+    const char* lookup;
+    const char* found;
+  };
+  const Step steps[] = {
+      {"nothing yet", [] { return true; }, "C:\\casecache\\DATA.BIN", "/DATA.BIN"},
+      {"created through the layer", [&] { return create("C:\\CaseCache\\Data.bin"); }, "C:\\casecache\\DATA.BIN",
+       "/Data.bin"},
+      {"a second one", [&] { return create("C:\\CaseCache\\Two.bin"); }, "C:\\CASECACHE\\two.BIN", "/Two.bin"},
+      {"renamed", [] { return RenameFile("C:\\CaseCache\\Data.bin", "C:\\CaseCache\\Other.bin"); },
+       "C:\\casecache\\data.bin", "/data.bin"},
+      {"the new name", [] { return true; }, "C:\\casecache\\OTHER.bin", "/Other.bin"},
+      {"deleted", [] { return DeleteFileAt("C:\\CaseCache\\Other.bin"); }, "C:\\casecache\\OTHER.bin", "/OTHER.bin"},
+      {"made by another program",
+       [&] {
+         // Past the clock tick of the last change, so the folder's time moves.
+         usleep(50 * 1000);
+         return bool(std::ofstream(dir + "/Outside.txt"));
+       },
+       "C:\\casecache\\OUTSIDE.TXT", "/Outside.txt"},
+  };
+  for (const Step& s : steps) {
+    ASSERT_TRUE(s.change()) << s.what;
+    EXPECT_EQ(HostPath(s.lookup), dir + s.found) << s.what;
+  }
 }
 
 TEST(HostPath, DotsStayInsideTheDrive) {

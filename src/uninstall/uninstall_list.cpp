@@ -11,21 +11,74 @@
 
 namespace zq {
 
-namespace {
-
-void AddUnique(std::vector<std::string>& list, const std::string& line) {
-  for (const auto& existing : list) {
-    if (SameTextAscii(existing, line)) return;
+void TUninstallList::TFoldedIndex::Sync(const std::vector<std::string>& list) {
+  // Size and storage catch appends and assignments; the two ends catch most lists rewritten in
+  // the same storage (a stale hit is caught again by Find).
+  auto known = [&](const std::string& line) { return at_.count(AsciiLowerCase(line)) != 0; };
+  if (size_ == list.size() && data_ == list.data() && (list.empty() || (known(list.front()) && known(list.back())))) {
+    return;
   }
-  list.push_back(line);
+  at_.clear();
+  at_.reserve(list.size());
+  // The first of equal lines wins, as a scan from the front would find it.
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    auto [it, fresh] = at_.try_emplace(AsciiLowerCase(list[i]), TSpot{i, 1});
+    if (!fresh) ++it->second.count;
+  }
+  size_ = list.size();
+  data_ = list.data();
 }
 
-}  // namespace
+std::ptrdiff_t TUninstallList::TFoldedIndex::Find(const std::vector<std::string>& list, const std::string& line,
+                                                  std::size_t* count) {
+  Sync(list);
+  const std::string key = AsciiLowerCase(line);
+  auto it = at_.find(key);
+  if (it != at_.end() && (it->second.first >= list.size() || !SameTextAscii(list[it->second.first], line))) {
+    // A list changed in place behind the index's back.
+    Invalidate();
+    Sync(list);
+    it = at_.find(key);
+  }
+  if (count != nullptr) *count = it == at_.end() ? 0 : it->second.count;
+  return it == at_.end() ? -1 : static_cast<std::ptrdiff_t>(it->second.first);
+}
+
+void TUninstallList::TFoldedIndex::Appended(const std::vector<std::string>& list) {
+  if (size_ + 1 != list.size()) return Invalidate();
+  auto [it, fresh] = at_.try_emplace(AsciiLowerCase(list.back()), TSpot{list.size() - 1, 1});
+  if (!fresh) ++it->second.count;
+  size_ = list.size();
+  data_ = list.data();
+}
+
+void TUninstallList::TFoldedIndex::Replaced(const std::vector<std::string>& list, std::size_t at,
+                                            const std::string& old_line) {
+  const std::string old_key = AsciiLowerCase(old_line);
+  std::string new_key = AsciiLowerCase(list[at]);
+  if (old_key == new_key) return;
+  auto it = at_.find(old_key);
+  // Equal lines elsewhere would need a search for the next first one: build again instead.
+  if (size_ != list.size() || data_ != list.data() || it == at_.end() || it->second.first != at ||
+      it->second.count != 1 || at_.count(new_key) != 0) {
+    return Invalidate();
+  }
+  at_.erase(it);
+  at_.emplace(std::move(new_key), TSpot{at, 1});
+}
+
+void TUninstallList::AddUnique(std::vector<std::string>& list, TFoldedIndex& index, const std::string& line) {
+  if (index.Find(list, line) >= 0) return;
+  list.push_back(line);
+  index.Appended(list);
+}
 
 void TUninstallList::Clear() {
   Files.clear();
   RegValues.clear();
   Dirs.clear();
+  files_index_.Invalidate();
+  reg_values_index_.Invalidate();
 }
 
 // Recorded as the system resolves the path, so a sound log never holds a "." or ".."
@@ -35,24 +88,30 @@ std::string TUninstallList::FileLine(const std::string& path) const {
   return Collapse ? Collapse(resolved) : resolved;
 }
 
-void TUninstallList::AddFile(const std::string& path) { AddUnique(Files, FileLine(path)); }
+void TUninstallList::AddFile(const std::string& path) { AddUnique(Files, files_index_, FileLine(path)); }
 
 bool TUninstallList::RenameFile(const std::string& from, const std::string& to) {
   const std::string old_line = FileLine(from);
   const std::string new_line = FileLine(to);
-  auto same = [](const std::string& line) { return [&line](const std::string& e) { return SameTextAscii(e, line); }; };
-  auto old_at = std::find_if(Files.begin(), Files.end(), same(old_line));
-  if (old_at == Files.end()) return false;
+  const std::ptrdiff_t old_at = files_index_.Find(Files, old_line);
+  if (old_at < 0) return false;
   // A case-only rename matches its own line; only another line for the new name makes this
   // one redundant.
-  const bool elsewhere = std::any_of(Files.begin(), Files.end(),
-                                     [&](const std::string& e) { return &e != &*old_at && SameTextAscii(e, new_line); });
-  if (elsewhere) Files.erase(old_at);
-  else *old_at = new_line;
+  std::size_t matching = 0;
+  const bool elsewhere =
+      files_index_.Find(Files, new_line, &matching) >= 0 && (matching > 1 || !SameTextAscii(old_line, new_line));
+  if (elsewhere) {
+    Files.erase(Files.begin() + old_at);
+    files_index_.Invalidate();
+  } else {
+    const std::string previous = Files[static_cast<std::size_t>(old_at)];
+    Files[static_cast<std::size_t>(old_at)] = new_line;
+    files_index_.Replaced(Files, static_cast<std::size_t>(old_at), previous);
+  }
   return true;
 }
 
-void TUninstallList::AddRegValue(const std::string& line) { AddUnique(RegValues, line); }
+void TUninstallList::AddRegValue(const std::string& line) { AddUnique(RegValues, reg_values_index_, line); }
 
 void TUninstallList::AddDir(const std::string& path) { Dirs.push_back(ResolveDotComponents(path)); }
 

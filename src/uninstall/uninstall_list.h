@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace zq {
@@ -48,7 +49,35 @@ class TUninstallList {
   bool LoadFromBuffer(const void* data, std::size_t size, std::string* problem = nullptr);
 
  private:
+  // Where each line of a list sits, keyed by its ASCII-folded text: duplicate checks cost one
+  // lookup instead of a scan of the list. The lists are public and assigned directly (loads,
+  // tests), so an index that no longer matches its list's size, storage or a hit's text is
+  // built again before use.
+  class TFoldedIndex {
+   public:
+    // The position of the first line equal to `line` without regard to ASCII case, or -1;
+    // `count` (when given) receives how many lines are equal to it.
+    std::ptrdiff_t Find(const std::vector<std::string>& list, const std::string& line, std::size_t* count = nullptr);
+    void Appended(const std::vector<std::string>& list);
+    void Replaced(const std::vector<std::string>& list, std::size_t at, const std::string& old_line);
+    void Invalidate() { size_ = static_cast<std::size_t>(-1); }
+
+   private:
+    void Sync(const std::vector<std::string>& list);
+    struct TSpot {
+      std::size_t first;
+      std::size_t count;
+    };
+    std::unordered_map<std::string, TSpot> at_;
+    std::size_t size_ = static_cast<std::size_t>(-1);
+    const std::string* data_ = nullptr;
+  };
+
   std::string FileLine(const std::string& path) const;
+  void AddUnique(std::vector<std::string>& list, TFoldedIndex& index, const std::string& line);
+
+  TFoldedIndex files_index_;
+  TFoldedIndex reg_values_index_;
 };
 
 }  // namespace zq

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "engine/macros.h"
 #include "base/scrambler.h"
 #include "engine/setup_context.h"
@@ -98,6 +100,45 @@ TEST(UninstallList, ARenamedFileIsRecordedUnderItsNewName) {
     for (const std::string& f : c.before) list.AddFile(f);
     EXPECT_EQ(list.RenameFile(c.from, c.to), c.recorded) << c.from;
     EXPECT_EQ(list.Files, c.after) << c.from;
+  }
+}
+
+// The duplicate checks go by the lists as they are now, however they were last changed: added
+// to, renamed in, assigned whole (a loaded log, the same size in the same storage too), edited
+// in place or cleared.
+TEST(UninstallList, DuplicateChecksFollowListsChangedFromOutside) {
+  using Lines = std::vector<std::string>;
+  struct Case {
+    const char* what;
+    std::function<void(TUninstallList&)> change;
+    Lines after;
+  };
+  const Case cases[] = {
+      {"assigned whole", [](TUninstallList& l) { l.Files = {"C:\\x.txt"}; }, {"C:\\x.txt", "C:\\a.txt"}},
+      {"same size, same storage",
+       [](TUninstallList& l) {
+         const Lines other = {"C:\\x.txt", "C:\\y.txt"};
+         l.Files = other;
+       },
+       {"C:\\x.txt", "C:\\y.txt", "C:\\a.txt"}},
+      {"edited in place", [](TUninstallList& l) { l.Files[1] = "C:\\A.TXT"; }, {"C:\\old.txt", "C:\\A.TXT"}},
+      {"cleared", [](TUninstallList& l) { l.Clear(); }, {"C:\\a.txt"}},
+      {"renamed away", [](TUninstallList& l) { l.RenameFile("C:\\old.txt", "C:\\a.txt"); }, {"C:\\a.txt", "C:\\b.txt"}},
+      {"renamed to its own name in another case, with a twin",
+       [](TUninstallList& l) {
+         l.Files = {"C:\\old.txt", "C:\\OLD.txt", "C:\\b.txt"};
+         l.RenameFile("C:\\old.txt", "C:\\Old.txt");
+       },
+       {"C:\\OLD.txt", "C:\\b.txt", "C:\\a.txt"}},
+  };
+  for (const Case& c : cases) {
+    TUninstallList list;
+    list.AddFile("C:\\old.txt");
+    list.AddFile("C:\\b.txt");
+    c.change(list);
+    list.AddFile("C:\\a.txt");
+    list.AddFile("c:\\A.txt");
+    EXPECT_EQ(list.Files, c.after) << c.what;
   }
 }
 
