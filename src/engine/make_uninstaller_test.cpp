@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "container/entry_names.h"
 #include "container/pak.h"
@@ -49,6 +50,7 @@ TEST_F(MakeUninstallerTest, SignedOrNotTheUninstallerIsAnUnsignedImageAndIsRegis
     ASSERT_TRUE(test::WritePackage(setup, test::PeProgram(1000),
                                    {{kSetupInfoEntry, 0, "record"},
                                     {"UNINSTALL_LANGUAGE-English", 0, "table"},
+                                    {"UNINSTALL_pages.bin", 0, std::string(5000, 'u')},
                                     {"payload.bin", 1, std::string(5000, 'p')}}));
     if (sign) test::AppendSignature(setup);
     SetupContext ctx;
@@ -79,8 +81,16 @@ TEST_F(MakeUninstallerTest, SignedOrNotTheUninstallerIsAnUnsignedImageAndIsRegis
     TPak pak(uninstaller, TPak::OpenFlags::Read);
     ASSERT_TRUE(pak.HasValidHeader());
     EXPECT_EQ(pak.PackageEnd(), pak.FileSize());
-    ASSERT_EQ(pak.Entries.size(), 2u);
-    EXPECT_EQ(pak.Entries[0].Name, "LANGUAGE-English");
+    ASSERT_EQ(pak.Entries.size(), 3u);
+    // The uninstaller's entries are the setup's, stored (raw or compressed) the same way.
+    for (std::size_t i = 0; i < 2; ++i) {
+      const TPakEntry& had = ctx.Pak->Entries[i + 1];
+      const TPakEntry& got = pak.Entries[i];
+      EXPECT_EQ("UNINSTALL_" + got.Name, had.Name);
+      EXPECT_EQ(std::tie(got.CRC, got.CompSize, got.OrigSize), std::tie(had.CRC, had.CompSize, had.OrigSize)) << got.Name;
+      EXPECT_EQ(pak.Extract(i), ctx.Pak->Extract(i + 1)) << got.Name;
+    }
+    EXPECT_NE(pak.Entries[1].CompSize, 0u);
 
     const std::uint64_t bytes = 5000 + written.size() + test::ReadAll(TUninstallList::LogPath(inst, "p_")).size();
     const std::string quoted = "\"" + uninstaller + "\"";

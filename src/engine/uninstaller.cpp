@@ -87,6 +87,13 @@ void WriteUninstaller(SetupContext& ctx, const std::string& program_path) {
     if (e.Group != 0 || upper.rfind(kUninstallPrefix, 0) != 0 || upper == kUninstallIconEntry) continue;
     const std::string name = e.Name.substr(std::string_view(kUninstallPrefix).size());
     const std::size_t index = out.AddEntry(name, name, 0);
+    // A compressed block is copied as it is stored (its CRC checked on reading): inflating and
+    // compressing it again would give the same bytes at many times the cost.
+    auto block = e.CompSize != 0 ? pak.ReadStored(i) : std::nullopt;
+    if (block) {
+      out.StorePacked(index, TPackedBlock{std::move(*block), e.CompSize, e.OrigSize, e.CRC});
+      continue;
+    }
     auto data = pak.Extract(i);
     out.StoreBuffer(index, data ? data->data() : nullptr, data ? static_cast<std::uint32_t>(data->size()) : 0);
   }
