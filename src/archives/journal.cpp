@@ -140,7 +140,11 @@ bool TJournal::Recover(TArchiveFileSystem& fs, const std::string& archive_path) 
     if (length == 0 || length > left) break;  // torn
     if (Crc32(j.data() + start, length - 4) != GetU32(j.data() + start + length - 4)) break;
     if (j[start] == 'R') {
-      ranges.push_back({GetU64(j.data() + start + 1), j.data() + start + 13, GetU32(j.data() + start + 9)});
+      const Range range{GetU64(j.data() + start + 1), j.data() + start + 13, GetU32(j.data() + start + 9)};
+      // An update keeps only bytes of the archive as it was: a range past that is damage, and
+      // writing it would make the archive as large as the damaged position says.
+      if (range.position > original_size || range.length > original_size - range.position) break;
+      ranges.push_back(range);
     } else {
       std::size_t path_length = GetU16(j.data() + start + 1);
       Side side;
@@ -154,6 +158,11 @@ bool TJournal::Recover(TArchiveFileSystem& fs, const std::string& archive_path) 
   }
   auto archive = fs.Open(archive_path, false);
   if (!archive) return false;
+  // The archive never shrinks below its original size without that tail being kept first, so
+  // an original size beyond both is damage; a rollback would only pad the archive to it.
+  std::uint64_t restored = archive->Size().value_or(0);
+  for (const Range& range : ranges) restored = std::max(restored, range.position + range.length);
+  if (original_size > restored) return false;
   // The earliest record of a range holds the oldest bytes: apply the latest first.
   for (auto it = ranges.rbegin(); it != ranges.rend(); ++it)
     if (archive->WriteAt(it->position, it->data, it->length) != it->length) return false;
