@@ -61,7 +61,11 @@ std::optional<Bytes> Member(const Bytes& file, const TPakDirEntry& r, std::strin
   Bytes stored(file.begin() + r.Offset, file.begin() + r.Offset + r.StoredSize);
   if (r.Kind == kPakKindWave) return DecodeWaveContainer(stored, problem);
   Bytes stream = UnmaskZlib(std::move(stored));
-  auto data = Inflate(stream.data(), stream.size(), r.UnpackedSize, std::size_t{r.UnpackedSize} + 1);
+  // The output starts at the size the record gives, but no larger than the stream can inflate
+  // to (as for the directory), so a damaged size is not allocated up front.
+  const std::size_t expected = static_cast<std::size_t>(
+      std::min<std::uint64_t>(r.UnpackedSize, std::uint64_t{r.StoredSize} * 1100 + 1024));
+  auto data = Inflate(stream.data(), stream.size(), expected, std::size_t{r.UnpackedSize} + 1);
   if (data.status != InflateResult::Status::Complete || data.data.size() != r.UnpackedSize) {
     problem = "does not inflate to its unpacked size";
     return std::nullopt;
