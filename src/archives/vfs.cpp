@@ -305,7 +305,7 @@ std::optional<std::array<std::uint8_t, 16>> TVFSFile::ComputeDigest() {
   platform::Md5 md5;
   if (!md5.Ok()) return std::nullopt;
   const std::uint64_t size = file_->Size().value_or(0);
-  Bytes piece(kDigestPiece);
+  Bytes piece(static_cast<std::size_t>(std::min<std::uint64_t>(kDigestPiece, size > 44 ? size - 44 : 0)));
   for (std::uint64_t at = 44; at < size;) {
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kDigestPiece, size - at));
     if (file_->ReadAt(at, piece.data(), n) != n) throw TArchiveFailure("Unable to read " + path_ + " for its digest.");

@@ -289,8 +289,10 @@ std::optional<Bytes> TPak::Unpack(std::size_t index, Bytes block, std::uint64_t&
     data = std::move(block);
   } else {
     // Writers never compress data of the large-entry size, so more output than that means
-    // a damaged record; the cap keeps it from taking memory without bound.
-    std::size_t estimate = std::min<std::size_t>(e.OrigSize, LargeEntryLimit);
+    // a damaged record; the cap keeps it from taking memory without bound. Nor does the output
+    // start larger than the block can inflate to (zlib gives at most 1032 bytes for one).
+    const std::size_t estimate = static_cast<std::size_t>(
+        std::min<std::uint64_t>({e.OrigSize, LargeEntryLimit, std::uint64_t{block.size()} * 1100 + 1024}));
     InflateResult r = Inflate(block.data(), block.size(), estimate, LargeEntryLimit);
     decomp_size = r.data.size();
     if (r.status != InflateResult::Status::Complete) return std::nullopt;
