@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# One entry for everything: ./make.sh demo | test | build | host | win32 | clean
+# One entry for everything: ./make.sh demo | test | build | host | win32 | fuzz | clean
 # On a fresh Debian 12 machine it first installs what the project needs (quietly, only what
 # is missing), then configures and builds.
 set -euo pipefail
@@ -128,6 +128,8 @@ usage: ./make.sh COMMAND
   build   build the host (build/host) and win32 (build/win32) trees
   host    build the host tree only
   win32   build the win32 tree only
+  fuzz [SECONDS]
+          build the fuzz targets with clang and run each for SECONDS (default 60)
   clean   remove the build trees
 USAGE
 }
@@ -139,6 +141,7 @@ case "$cmd" in
   build) ensure_deps; build_preset host; build_preset win32 ;;
   host) ensure_deps; build_preset host ;;
   win32) ensure_deps; build_preset win32 ;;
+  fuzz) shift; exec tests/fuzz/run_fuzz.sh "$@" ;;
   clean) rm -rf build ;;
   -h|--help|help) usage ;;
   *) usage >&2; exit 2 ;;
