@@ -3,6 +3,7 @@
 #include "base/path_text.h"
 #include "engine/progress.h"
 #include "engine/setup_context.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace zq {
@@ -11,6 +12,13 @@ namespace {
 std::u16string W(const std::string& text) { return platform::AnsiToWide(text); }
 std::u16string Number(std::uint32_t n) { return W(std::to_string(n)); }
 }  // namespace
+
+void ForgetArchiveJournal(SetupContext& ctx, const std::string& path) {
+  const std::string journal = TJournal::PathFor(path);
+  if (!platform::FileExists(journal)) return;
+  ctx.LogLine((platform::DeleteFileAt(journal) ? "removed " : "could not remove ") + journal +
+              ", an unfinished update's journal of the file installed over it");
+}
 
 bool TArchiveUpdater::Counters::Advance() {
   const auto percent = static_cast<std::int32_t>(static_cast<double>(Done) / Total * 100.0);

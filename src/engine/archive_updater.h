@@ -19,6 +19,11 @@ class SetupContext;
 // The word "zqpofficial" must be given (scrambled in the script) before it acts.
 inline constexpr const char* kOfficialWord = "confirm";
 
+// A file about to be installed at `path` replaces whatever archive lay there, so a journal beside
+// it guards an archive that is going away: applied later it would turn the new file back into
+// the old one. Removes such a journal and logs it.
+void ForgetArchiveJournal(SetupContext& ctx, const std::string& path);
+
 class TArchiveUpdater : public TArchiveProcedures {
  public:
   explicit TArchiveUpdater(SetupContext& ctx, TArchiveFileSystem& fs = SystemFileSystem());

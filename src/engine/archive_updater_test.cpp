@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "archives/memory_file_system.h"
 #include "base/byte_io.h"
+#include "engine/commands/extract_group.h"
 #include "engine/setup_context.h"
+#include "platform/files.h"
 #include "platform/text.h"
 #include "support/sample_package.h"
 #include "support/temp_dir.h"
@@ -172,6 +175,33 @@ TEST_F(UpdaterTest, VfsStaysOpenUntilClosedThenSavedOnce) {
   EXPECT_EQ(vfs.ReadFileData(*vfs.Tree->Nodes[static_cast<std::size_t>(vfs.Tree->FindPath("top.txt"))].Entry).Data,
             (Bytes{'t', 'o', 'p'}));
   EXPECT_EQ(vfs.Tree->Nodes[static_cast<std::size_t>(vfs.Tree->FindPath("Data\\a.txt"))].Entry->StoredSize, 10u);
+}
+
+// An archive installed afresh over one whose update was interrupted: the old update's journal
+// goes, so that no later opening can roll the new archive back to the old one.
+TEST(InstallOverArchiveTest, AFileInstalledOverAnArchiveTakesItsJournalAway) {
+  test::TempDir dir;
+  ASSERT_TRUE(test::WritePackage(dir / "setup.exe", test::FakeProgram(64),
+                                 {{"data\\game.zqp", 1, "the new package"}, {"world.vfs", 1, "the new archive"}}));
+  SetupContext ctx;
+  std::vector<std::string> log;
+  ctx.RunLog = [&](const std::string& line) { log.push_back(line); };
+  ctx.Pak = std::make_unique<TPak>(dir / "setup.exe", TPak::OpenFlags::Read);
+  const std::string install = dir / "Game";
+  ASSERT_TRUE(platform::CreateDir(install) && platform::CreateDir(install + "\\data"));
+  const std::string kept = install + "\\music.vfs";  // not installed over: its journal stays
+  for (const std::string& archive : {install + "\\data\\game.zqp", install + "\\world.vfs", kept}) {
+    test::WriteAll(archive, "the old archive, half updated");
+    test::WriteAll(TJournal::PathFor(archive), "ZQJ2 an unfinished update");
+  }
+  ExtractGroup(ctx, *ctx.Pak, install, 1);
+  ASSERT_FALSE(ctx.SetupAborted);
+  EXPECT_EQ(test::ReadAll(install + "\\data\\game.zqp"), "the new package");
+  EXPECT_FALSE(platform::FileExists(TJournal::PathFor(install + "\\data\\game.zqp")));
+  EXPECT_FALSE(platform::FileExists(TJournal::PathFor(install + "\\world.vfs")));
+  EXPECT_TRUE(platform::FileExists(TJournal::PathFor(kept)));
+  const std::string removed = "removed " + TJournal::PathFor(install + "\\world.vfs");
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(removed, 0) == 0; }));
 }
 
 // ---- all or nothing ----

@@ -3,6 +3,7 @@
 #include "base/path_text.h"
 #include "base/size_text.h"
 #include "container/entry_name.h"
+#include "engine/archive_updater.h"
 #include "engine/logged_files.h"
 #include "engine/progress.h"
 #include "engine/setup_context.h"
@@ -60,6 +61,7 @@ void ExtractGroup(SetupContext& ctx, TPak& pak, const std::string& directory, st
       ctx.LogLine("refused entry \"" + name + "\": its name would leave " + directory);
     } else {
       show(name);
+      ForgetArchiveJournal(ctx, target);
       bool written = false;
       // A copy that fails before it opens the target must not count as one that opened it.
       platform::NoteFileFault(platform::FileFault::Other);

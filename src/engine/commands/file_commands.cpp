@@ -1,6 +1,7 @@
 // File and program commands: "file", "copyfile", "rename", "delete", "rmdir",
 // "createdirectory", "execute", "duplicateentry".
 #include "container/pak.h"
+#include "engine/archive_updater.h"
 #include "engine/logged_files.h"
 #include "engine/macros.h"
 #include "base/path_text.h"
@@ -64,6 +65,7 @@ class TCopyFileCommand : public TCommandClass {
     ForceDirectoriesLogged(ctx, ExtractFileDir(target));
     SetStatusText(ctx, TLanguages::ReplaceText(ctx.Languages.GetText(17), u"<%FILENAME%>",
                                                platform::AnsiToWide(ExtractFileName(source))));
+    ForgetArchiveJournal(ctx, target);
     const bool copied = platform::CopyFileTo(source, target, false);
     ctx.UninstallList.AddFile(target);
     ctx.LogLine(std::string(copied ? "copied " : "could not copy ") + source + " to " + target);
