@@ -4,6 +4,7 @@
 #include <cctype>
 #include <map>
 #include <optional>
+#include <unordered_map>
 
 #include "builder/build_paths.h"
 #include "builder/page_files.h"
@@ -404,6 +405,7 @@ std::optional<std::vector<SourceFile>> Compiler::SourceFiles(const Pending& p) {
 
 void Compiler::Groups() {
   std::map<std::string, std::size_t> archive_owner;  // lower-case target -> group index (0-based)
+  std::vector<std::unordered_map<std::string, std::size_t>> group_index;  // per group: lower-case name -> position
   for (Pending& p : lines_) {
     if (p.is_label) continue;
     const auto kind = p.command.group_kind;
@@ -430,18 +432,19 @@ void Compiler::Groups() {
       target = archive_owner.emplace(key, own).first->second;
     }
     auto& group = groups_[target];
+    // A later file of the same name (any case) replaces the earlier one in its place; hashed,
+    // because a payload of tens of thousands of files made a scan per name quadratic.
+    if (group_index.size() <= target) group_index.resize(target + 1);
+    auto& index = group_index[target];
     for (auto& f : *files) {
       PlannedEntry e{f.entry_name, static_cast<std::uint16_t>(target + 1), f.path, {}};
       CheckEntry(e, p.source_line);
-      bool replaced = false;
-      for (auto& existing : group) {
-        if (Lower(existing.name) == Lower(e.name)) {
-          existing = e;
-          replaced = true;
-          break;
-        }
+      const auto [slot, fresh] = index.try_emplace(Lower(e.name), group.size());
+      if (fresh) {
+        group.push_back(std::move(e));
+      } else {
+        group[slot->second] = std::move(e);
       }
-      if (!replaced) group.push_back(std::move(e));
     }
   }
   result_.group_count = static_cast<std::uint16_t>(std::min(groups_.size(), kMaxCount));

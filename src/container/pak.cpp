@@ -308,13 +308,24 @@ std::optional<Bytes> TPak::Extract(std::size_t index) {
   if (!block) return std::nullopt;
   std::uint64_t decomp_size = 0;
   auto data = Unpack(index, std::move(*block), decomp_size);
-  const TPakEntry& e = Entries[index];
-  if (!data && e.OrigSize != 0 && Messages != nullptr) {
-    std::string text = e.Name + "\r\r" + "Error: DecompSize - " + std::to_string(decomp_size) + " OrigSize - " +
-                       std::to_string(e.OrigSize);
-    Messages->Show(platform::AnsiToWide(text), u"Error", kMbOk | kMbIconError);
-  }
+  if (!data) ReportUnpackFailure(index, decomp_size);
   return data;
+}
+
+std::optional<Bytes> TPak::ExtractWith(platform::File& handle, std::size_t index, std::uint64_t& decomp_size) const {
+  decomp_size = 0;
+  auto block = ReadStoredFrom(handle, index);
+  if (!block) return std::nullopt;
+  return Unpack(index, std::move(*block), decomp_size);
+}
+
+void TPak::ReportUnpackFailure(std::size_t index, std::uint64_t decomp_size) const {
+  if (index >= Entries.size()) return;
+  const TPakEntry& e = Entries[index];
+  if (e.OrigSize == 0 || Messages == nullptr) return;
+  std::string text = e.Name + "\r\r" + "Error: DecompSize - " + std::to_string(decomp_size) + " OrigSize - " +
+                     std::to_string(e.OrigSize);
+  Messages->Show(platform::AnsiToWide(text), u"Error", kMbOk | kMbIconError);
 }
 
 std::optional<Bytes> TPak::ExtractByName(const std::string& name, std::uint16_t group, std::uint32_t& size) {

@@ -109,6 +109,11 @@ class TPak {
   // Checks one entry through another handle of the same file, so that several threads can
   // verify at once; the check is the one VerifyEntry makes.
   bool VerifyEntryWith(platform::File& handle, std::size_t index) const;
+  // Extract through another handle of the same file, for a thread that inflates ahead of the
+  // one writing; it shows nothing: `decomp_size` is for ReportUnpackFailure.
+  std::optional<Bytes> ExtractWith(platform::File& handle, std::size_t index, std::uint64_t& decomp_size) const;
+  // The "Error" box Extract shows when an entry did not come out at its size.
+  void ReportUnpackFailure(std::size_t index, std::uint64_t decomp_size) const;
   const std::string& FilePath() const { return FilePath_; }
   std::uint64_t FileSize() const { return FileSize_; }
   // Where the package header ends: the file's end, or where a signature appended behind it

@@ -56,7 +56,8 @@ int RunBuild(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   if (bar) bar->Finish();
   for (const auto& d : result.diagnostics) err << AnsiToUtf8(builder::FormatDiagnostic(d)) << "\n";
   if (!result.ok) return kExitFailed;
-  out << AnsiToUtf8(result.output) << ": " << result.entries << " entries, " << result.groups << " groups\n";
+  out << AnsiToUtf8(result.output) << ": " << result.entries << (result.entries == 1 ? " entry, " : " entries, ")
+      << result.groups << (result.groups == 1 ? " group\n" : " groups\n");
   return kExitOk;
 }
 

@@ -4,6 +4,7 @@
 #include "base/size_text.h"
 #include "container/entry_name.h"
 #include "engine/archive_updater.h"
+#include "engine/commands/entry_prefetch.h"
 #include "engine/logged_files.h"
 #include "engine/progress.h"
 #include "engine/setup_context.h"
@@ -31,12 +32,14 @@ std::string FaultText(platform::FileFault fault) {
 
 // A file that is not there must never look installed: the run ends as a failed run, like
 // "failure", and the file is not recorded for the uninstall.
-void FailWrite(SetupContext& ctx, const std::string& target) {
-  const platform::FileFault fault = platform::LastFileFault();
+void FailWrite(SetupContext& ctx, const std::string& target, bool package_unreadable) {
+  const platform::FileFault fault = package_unreadable ? platform::FileFault::None : platform::LastFileFault();
   const std::string message = "Unable to write file \"" + target + "\": " + FaultText(fault) + ".";
   // What a failed write left behind is a cut copy that the uninstall would never remove; a
   // file that could not even be opened is left as it was.
-  if (fault == platform::FileFault::None || fault == platform::FileFault::DiskFull) platform::DeleteFileAt(target);
+  if (!package_unreadable && (fault == platform::FileFault::None || fault == platform::FileFault::DiskFull)) {
+    platform::DeleteFileAt(target);
+  }
   ctx.LogLine("Error: " + message);
   ctx.ShowMessageBox(platform::AnsiToWide(message), u"Error", kMbOk | kMbIconError);
   SetDetailText(ctx, ctx.Languages.GetText(23), true);
@@ -50,12 +53,19 @@ void ExtractGroup(SetupContext& ctx, TPak& pak, const std::string& directory, st
   auto show = [&ctx, &status](const std::string& file_text) {
     SetStatusText(ctx, TLanguages::ReplaceText(status, u"<%FILENAME%>", platform::AnsiToWide(file_text)));
   };
-  std::uint32_t size = 0;
-  std::string name;
-  std::size_t index = 0;
-  for (bool found = pak.FirstIndexInGroup(group, index); found; found = pak.NextIndexInGroup(group, index)) {
-    size = pak.Entries[index].OrigSize;
-    name = pak.Entries[index].Name;
+  std::vector<std::size_t> entries;
+  std::vector<std::size_t> inflated;  // those the prefetch inflates ahead, in the same order
+  std::size_t next = 0;
+  for (bool found = pak.FirstIndexInGroup(group, next); found; found = pak.NextIndexInGroup(group, next)) {
+    const std::size_t index = next;
+    entries.push_back(index);
+    const TPakEntry& e = pak.Entries[index];
+    if (e.OrigSize < LargeEntryLimit && IsSafeEntryName(e.Name)) inflated.push_back(index);
+  }
+  TEntryPrefetch prefetch(pak, std::move(inflated));
+  for (const std::size_t index : entries) {
+    const std::uint32_t size = pak.Entries[index].OrigSize;
+    const std::string& name = pak.Entries[index].Name;
     const std::string target = directory + "\\" + name;
     if (!IsSafeEntryName(name)) {
       ctx.LogLine("refused entry \"" + name + "\": its name would leave " + directory);
@@ -63,18 +73,27 @@ void ExtractGroup(SetupContext& ctx, TPak& pak, const std::string& directory, st
       show(name);
       ForgetArchiveJournal(ctx, target);
       bool written = false;
-      // A copy that fails before it opens the target must not count as one that opened it.
-      platform::NoteFileFault(platform::FileFault::Other);
       if (size >= LargeEntryLimit) {
+        // A copy that fails before it opens the target must not count as one that opened it.
+        platform::NoteFileFault(platform::FileFault::Other);
         // The in-memory path creates missing folders; a large entry in a subfolder needs them too.
         ForceDirectoriesLogged(ctx, ExtractFileDir(target));
         written = pak.CopyLargeEntry(target, name, size, index, show);
       } else {
-        auto data = pak.Extract(index);
-        written = WriteFileLogged(ctx, target, data ? data->data() : nullptr, data ? data->size() : 0);
+        TEntryPrefetch::Result r = prefetch.Next();
+        if (!r.data && size > 0) {
+          // Verified at start-up, unreadable now (a failing disk or medium): an empty file in its
+          // place would pass for an installed one.
+          pak.ReportUnpackFailure(index, r.decomp_size);
+          FailWrite(ctx, target, true);
+          return;
+        } else {
+          platform::NoteFileFault(platform::FileFault::Other);
+          written = WriteFileLogged(ctx, target, r.data ? r.data->data() : nullptr, r.data ? r.data->size() : 0);
+        }
       }
       if (!written) {
-        FailWrite(ctx, target);
+        FailWrite(ctx, target, false);
         return;
       }
       ctx.UninstallList.AddFile(target);

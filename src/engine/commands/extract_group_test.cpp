@@ -8,6 +8,7 @@
 #endif
 
 #include "container/pak.h"
+#include "engine/commands/entry_prefetch.h"
 #include "engine/commands/extract_group.h"
 #include "engine/setup_context.h"
 #include "platform/files.h"
@@ -152,18 +153,53 @@ TEST_F(ExtractGroupTest, AFileThatCannotBeWrittenEndsTheRunUnrecorded) {
   }
 }
 
-TEST_F(ExtractGroupTest, DamagedEntryBecomesAnEmptyFile) {
-  TPak& probe = Open({{"bad.bin", 1, std::string(2000, 'b')}, {"good.txt", 1, "good"}});
-  const std::uint32_t offset = probe.Entries[0].Offset;
+// Verified at start-up but unreadable when its turn comes (the file changed under the run): the
+// run fails like an unwritable file, instead of leaving an empty file that passes for installed.
+TEST_F(ExtractGroupTest, AnEntryUnreadableAtExtractionEndsTheRunUnrecorded) {
+  TPak& probe = Open({{"good.txt", 1, "good"}, {"bad.bin", 1, std::string(2000, 'b')}, {"last.txt", 1, "3"}});
+  const std::uint32_t offset = probe.Entries[1].Offset;
   const std::string path = probe.FilePath();
   ctx_.Pak.reset();
   std::string all = test::ReadAll(path);
   all[offset + 4] ^= 0x20;
   test::WriteAll(path, all);
+  std::vector<std::string> logged;
+  ctx_.RunLog = [&](const std::string& line) { logged.push_back(line); };
   TPak pak(path, TPak::OpenFlags::Read);
   ExtractGroup(ctx_, pak, target_, 1);
-  EXPECT_EQ(platform::FileSize(target_ + "\\bad.bin"), std::optional<std::uint64_t>(0));
+  EXPECT_TRUE(ctx_.SetupAborted);
   EXPECT_EQ(test::ReadAll(target_ + "\\good.txt"), "good");
+  EXPECT_FALSE(platform::FileExists(target_ + "\\bad.bin"));
+  EXPECT_FALSE(platform::FileExists(target_ + "\\last.txt"));
+  EXPECT_EQ(ctx_.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\good.txt"}));
+  ASSERT_FALSE(logged.empty());
+  EXPECT_EQ(logged.back(),
+            "Error: Unable to write file \"" + target_ + "\\bad.bin\": the setup package could not be read.");
+}
+
+// Entries inflated ahead come out in the order asked for, whatever the bound on the bytes held
+// (a bound below one entry still lets each through alone), and a consumer that stops early
+// leaves no thread behind.
+TEST_F(ExtractGroupTest, PrefetchKeepsOrderUnderAnyBound) {
+  std::vector<test::SampleEntry> entries;
+  for (int i = 0; i < 40; ++i) {
+    entries.push_back({"f" + std::to_string(i), 1, std::string(100 + i * 37, static_cast<char>('a' + i % 26))});
+  }
+  TPak& pak = Open(entries);
+  std::vector<std::size_t> order;
+  for (std::size_t i = 0; i < pak.Entries.size(); i += 2) order.push_back(i);  // every other one
+  for (std::size_t bound : {std::size_t{1}, std::size_t{1000}, kPrefetchBytes}) {
+    SCOPED_TRACE(bound);
+    TEntryPrefetch prefetch(pak, order, bound);
+    for (std::size_t i : order) {
+      TEntryPrefetch::Result r = prefetch.Next();
+      ASSERT_TRUE(r.data);
+      EXPECT_EQ(std::string(r.data->begin(), r.data->end()), entries[i].data);
+    }
+    EXPECT_FALSE(prefetch.Next().data);
+  }
+  TEntryPrefetch abandoned(pak, order, 1);
+  EXPECT_TRUE(abandoned.Next().data);
 }
 
 TEST_F(ExtractGroupTest, LargeEntriesPassUncheckedAndAreCopiedInChunks) {

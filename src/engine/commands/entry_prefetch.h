@@ -1,0 +1,59 @@
+// Inflates a group's entries on a second thread, ahead of the one that writes them, so that
+// inflating and writing overlap. The entries come out in the order given; the bytes held ahead
+// stay under a bound (one entry may exceed it alone).
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "codec/zlib_codec.h"
+#include "container/pak.h"
+#include "platform/files.h"
+
+namespace zq {
+
+inline constexpr std::size_t kPrefetchBytes = 32u << 20;
+
+class TEntryPrefetch {
+ public:
+  struct Result {
+    std::optional<Bytes> data;      // nothing: the entry could not be read or inflated
+    std::uint64_t decomp_size = 0;  // what came out, for the error box
+  };
+
+  // `order` lists entries below the large-entry size; the pak's directory must stay as it is
+  // until this object is gone. With fewer than two entries, or no second handle on the file,
+  // each entry is read when asked for, on the caller's thread.
+  TEntryPrefetch(TPak& pak, std::vector<std::size_t> order, std::size_t bound = kPrefetchBytes);
+  ~TEntryPrefetch();
+  TEntryPrefetch(const TEntryPrefetch&) = delete;
+  TEntryPrefetch& operator=(const TEntryPrefetch&) = delete;
+
+  // The next entry of the order; rethrows what the inflating thread threw (an allocation failure).
+  Result Next();
+
+ private:
+  void Work();
+
+  TPak& pak_;
+  std::vector<std::size_t> order_;
+  std::size_t bound_;
+  platform::File handle_;
+  std::size_t taken_ = 0;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Result> ready_;
+  std::size_t held_ = 0;  // bytes in ready_
+  bool stop_ = false;
+  std::exception_ptr failure_;
+  std::thread worker_;
+};
+
+}  // namespace zq
