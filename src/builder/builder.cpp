@@ -59,6 +59,7 @@ BuildResult BuildSetup(const BuildOptions& options) {
     WriteOptions write;
     write.threads = options.threads;
     write.progress = options.progress;
+    write.program = &compiled.program;
     if (auto problem = WriteSetup(result.output, stub, compiled.entries, write); !problem.empty()) {
       diags.Error(result.output, 0, problem);
     }

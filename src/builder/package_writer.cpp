@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "container/pak.h"
+#include "container/pe_image.h"
 #include "container/pak_string.h"
 #include "platform/files.h"
 
@@ -162,6 +163,24 @@ std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& 
   return {};
 }
 
+// The stub as the setup's first bytes; its resources are written before the package is
+// appended, since the package is found from the end of the file. A stub that is no Windows
+// program (the host's engine) has none to write.
+std::string CopyStub(const std::string& stub, const std::string& temp, const ProgramFacts* program) {
+  auto bytes = program ? ReadWholeFile(stub) : std::nullopt;
+  if (!bytes || !ReadPeSecurityDirectory(bytes->data(), std::min(bytes->size(), kPeHeadBytes))) {
+    return platform::CopyFileTo(stub, temp, false) ? "" : "cannot write " + temp;
+  }
+  if (std::string problem; !WriteProgramResources(*bytes, *program, &problem)) {
+    return "cannot write the resources of \"" + stub + "\": " + problem;
+  }
+  platform::File out;
+  if (!out.Open(temp, platform::OpenMode::Create) || out.Write(bytes->data(), bytes->size()) != bytes->size()) {
+    return "cannot write " + temp;
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string WriteSetup(const std::string& output, const std::string& stub, const std::vector<PlannedEntry>& entries,
@@ -172,8 +191,11 @@ std::string WriteSetup(const std::string& output, const std::string& stub, const
   }
   const std::string temp = output + ".zqbuild-part";
   platform::DeleteFileAt(temp);
-  if (!platform::CopyFileTo(stub, temp, false)) return "cannot write " + temp;
-  std::string problem;
+  std::string problem = CopyStub(stub, temp, options.program);
+  if (!problem.empty()) {
+    platform::DeleteFileAt(temp);
+    return problem;
+  }
   try {
     problem = WriteBody(temp, entries, options);
   } catch (const std::exception& e) {

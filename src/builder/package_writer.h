@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "builder/build_plan.h"
+#include "container/program_resources.h"
 
 namespace zq::builder {
 
@@ -16,11 +17,15 @@ struct WriteOptions {
   unsigned threads = 0;  // 0: one per core
   // Called from the writing thread with the source bytes done and the total.
   std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+  // Written into the stub's resources when it is a Windows program; other stubs are copied as
+  // they are.
+  const ProgramFacts* program = nullptr;
 };
 
-// Writes `stub` followed by the package to `output`, through a temporary file beside it
-// that replaces `output` only when everything was written. Returns "" on success, else what
-// went wrong (the temporary is removed then and `output` is left as it was).
+// Writes `stub` (with the program's resources) followed by the package to `output`, through a
+// temporary file beside it that replaces `output` only when everything was written. Returns
+// "" on success, else what went wrong (the temporary is removed then and `output` is left as
+// it was).
 std::string WriteSetup(const std::string& output, const std::string& stub, const std::vector<PlannedEntry>& entries,
                        const WriteOptions& options);
 

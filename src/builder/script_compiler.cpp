@@ -8,6 +8,7 @@
 
 #include "builder/build_paths.h"
 #include "builder/page_files.h"
+#include "builder/program_lines.h"
 #include "builder/script_syntax.h"
 #include "builder/source_files.h"
 #include "container/entry_name.h"
@@ -87,7 +88,7 @@ bool LooksLikeUtf8(const std::string& text) {
 class Compiler {
  public:
   Compiler(const std::string& script, const CompileOptions& options)
-      : script_(script), dir_(DirName(script)), options_(options) {}
+      : script_(script), dir_(DirName(script)), options_(options), program_lines_(script, dir_) {}
 
   CompileResult Run(std::string text);
 
@@ -119,6 +120,7 @@ class Compiler {
   std::vector<PlannedEntry> setup_files_;
   std::vector<std::vector<PlannedEntry>> groups_;
   std::uint32_t pages_line_ = 0, uninstall_pages_line_ = 0, changelog_line_ = 0;
+  ProgramLines program_lines_;
 };
 
 CompileResult Compiler::Run(std::string text) {
@@ -129,6 +131,7 @@ CompileResult Compiler::Run(std::string text) {
                                   " lines with commands or labels; at most 65535 fit");
   }
   Definitions();
+  result_.program.name = result_.info.SetupName;
   CheckArguments();
   CheckUninstallLogLoad();
   ResolveJumps();
@@ -173,6 +176,11 @@ void Compiler::ReadLines(const std::string& text) {
       }
       positions.push_back(lines_.size());
       lines_.push_back(std::move(p));
+      continue;
+    }
+    // Program commands take no line of their own, so labels keep their positions.
+    if (auto program = FindProgramCommand(parsed.keyword)) {
+      program_lines_.Read(*program, parsed.args, number, result_.program, diags());
       continue;
     }
     auto command = FindCommand(parsed.keyword);

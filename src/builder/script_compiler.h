@@ -7,6 +7,7 @@
 
 #include "builder/build_plan.h"
 #include "builder/diagnostics.h"
+#include "container/program_resources.h"
 #include "container/setup_info.h"
 #include "script/comp_lines.h"
 
@@ -39,6 +40,8 @@ struct CompileResult {
   std::vector<PlannedEntry> entries;
   Diagnostics diagnostics;
   std::uint16_t group_count = 0;
+  // Written into the engine program's resources, not into the package.
+  ProgramFacts program;
 };
 
 // `script` is the path of the script as the user gave it: diagnostics name it, and relative

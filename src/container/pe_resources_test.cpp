@@ -6,63 +6,21 @@
 
 #include "base/byte_io.h"
 #include "container/program_resources.h"
+#include "support/small_pe.h"
 
 namespace zq {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::size_t kFileHeader = 0x44, kOptional = 0x58, kSections = kOptional + 224;
+using test::AddPeSection;
+using test::kPeOptional;
+using test::kPeSections;
 
-void Put16At(Bytes& b, std::size_t at, std::uint16_t v) {
-  b[at] = static_cast<std::uint8_t>(v);
-  b[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
 std::uint32_t U32At(const Bytes& b, std::size_t at) { return GetU32(&b[at]); }
-std::uint16_t SectionCount(const Bytes& b) { return GetU16(&b[kFileHeader + 2]); }
-
-// Appends a section of `content` after the others, as a linker lays it out (0x1000 in memory,
-// 0x200 in the file).
-void AddSection(Bytes& image, const char* name, const Bytes& content) {
-  const std::uint16_t n = SectionCount(image);
-  std::uint32_t rva = 0x1000, raw = 0x400;
-  for (std::uint16_t i = 0; i < n; ++i) {
-    const std::size_t h = kSections + 40 * i;
-    rva = std::max(rva, (U32At(image, h + 12) + U32At(image, h + 8) + 0xFFF) & ~0xFFFu);
-    raw = std::max(raw, U32At(image, h + 20) + U32At(image, h + 16));
-  }
-  const std::size_t h = kSections + 40 * n;
-  for (int i = 0; name[i]; ++i) image[h + i] = static_cast<std::uint8_t>(name[i]);
-  const std::uint32_t raw_size = (static_cast<std::uint32_t>(content.size()) + 0x1FF) & ~0x1FFu;
-  SetU32(&image[h + 8], static_cast<std::uint32_t>(content.size()));
-  SetU32(&image[h + 12], rva);
-  SetU32(&image[h + 16], raw_size);
-  SetU32(&image[h + 20], raw);
-  SetU32(&image[h + 36], 0x40000040);
-  Put16At(image, kFileHeader + 2, static_cast<std::uint16_t>(n + 1));
-  image.resize(raw);
-  image.insert(image.end(), content.begin(), content.end());
-  image.resize(raw + raw_size);
-  SetU32(&image[kOptional + 56], (rva + static_cast<std::uint32_t>(content.size()) + 0xFFF) & ~0xFFFu);
-}
-
-// A PE32 image of headers and one code section.
-Bytes Image() {
-  Bytes b(0x400, 0);
-  b[0] = 'M', b[1] = 'Z';
-  SetU32(&b[0x3C], 0x40);
-  b[0x40] = 'P', b[0x41] = 'E';
-  Put16At(b, kFileHeader, 0x14C);
-  Put16At(b, kFileHeader + 16, 224);
-  Put16At(b, kOptional, 0x10B);
-  SetU32(&b[kOptional + 32], 0x1000);
-  SetU32(&b[kOptional + 36], 0x200);
-  SetU32(&b[kOptional + 60], 0x400);
-  SetU32(&b[kOptional + 64], 0x1234);  // CheckSum
-  SetU32(&b[kOptional + 92], 16);
-  AddSection(b, ".text", Bytes(0x300, 0xCC));
-  return b;
-}
+std::uint16_t SectionCount(const Bytes& b) { return test::PeSectionCount(b); }
+void Put16At(Bytes& b, std::size_t at, std::uint16_t v) { test::PeSet16(b, at, v); }
+Bytes Image() { return test::SmallPe(); }
 
 PeResource Resource(std::uint16_t type, ResourceName name, std::uint16_t language, std::size_t size, std::uint8_t fill) {
   return {{type, {}}, std::move(name), language, 0, Bytes(size, fill)};
@@ -103,7 +61,7 @@ TEST(PeResources, WrittenTreesReadBackWhereverTheSectionLies) {
       {"resources followed by another section",
        [](Bytes& b) {
          ASSERT_TRUE(WritePeResources(b, Sample(1)));
-         AddSection(b, ".reloc", Bytes(0x80, 0xEE));
+         AddPeSection(b, ".reloc", Bytes(0x80, 0xEE));
        },
        1},
   };
@@ -121,11 +79,11 @@ TEST(PeResources, WrittenTreesReadBackWhereverTheSectionLies) {
     ExpectSame(*read, InTreeOrder(Sample(9)));
 
     EXPECT_EQ(SectionCount(image), sections + c.added_sections);
-    const std::size_t last = kSections + 40 * (SectionCount(image) - 1);
+    const std::size_t last = kPeSections + 40 * (SectionCount(image) - 1);
     const std::uint32_t rva = U32At(image, last + 12), raw = U32At(image, last + 20), raw_size = U32At(image, last + 16);
-    EXPECT_EQ(U32At(image, kOptional + 96 + 16), rva);                                // the resource directory
-    EXPECT_EQ(U32At(image, kOptional + 56), (rva + U32At(image, last + 8) + 0xFFF) & ~0xFFFu);  // SizeOfImage
-    EXPECT_EQ(U32At(image, kOptional + 64), 0u);                                      // CheckSum
+    EXPECT_EQ(U32At(image, kPeOptional + 96 + 16), rva);                                // the resource directory
+    EXPECT_EQ(U32At(image, kPeOptional + 56), (rva + U32At(image, last + 8) + 0xFFF) & ~0xFFFu);  // SizeOfImage
+    EXPECT_EQ(U32At(image, kPeOptional + 64), 0u);                                      // CheckSum
     EXPECT_EQ(raw % 0x200, 0u);
     EXPECT_EQ(rva % 0x1000, 0u);
     EXPECT_EQ(Bytes(image.begin() + raw + raw_size, image.end()), overlay);
@@ -142,11 +100,11 @@ TEST(PeResources, RefusedImagesStayAsTheyWere) {
     const char* problem;
   } cases[] = {
       {"not a program", [](Bytes& b) { b[0] = 'X'; }, "not a Windows program"},
-      {"signed", [](Bytes& b) { SetU32(&b[kOptional + 96 + 32], 0x800), SetU32(&b[kOptional + 96 + 36], 16); },
+      {"signed", [](Bytes& b) { SetU32(&b[kPeOptional + 96 + 32], 0x800), SetU32(&b[kPeOptional + 96 + 36], 16); },
        "signed"},
-      {"no room for a section header", [](Bytes& b) { SetU32(&b[kSections + 20], kSections + 40); },
+      {"no room for a section header", [](Bytes& b) { SetU32(&b[kPeSections + 20], kPeSections + 40); },
        "no room"},
-      {"a section past the end", [](Bytes& b) { SetU32(&b[kSections + 16], 0x10000); }, "past the end"},
+      {"a section past the end", [](Bytes& b) { SetU32(&b[kPeSections + 16], 0x10000); }, "past the end"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -163,7 +121,7 @@ TEST(PeResources, RefusedImagesStayAsTheyWere) {
 TEST(PeResources, DamagedTreesAreRefusedWhole) {
   Bytes good = Image();
   ASSERT_TRUE(WritePeResources(good, Sample(5)));
-  const std::size_t rsrc = U32At(good, kSections + 40 + 20);
+  const std::size_t rsrc = U32At(good, kPeSections + 40 + 20);
   const struct {
     const char* name;
     std::function<void(Bytes&)> damage;
@@ -191,18 +149,7 @@ TEST(PeResources, DamagedTreesAreRefusedWhole) {
   EXPECT_TRUE(none->empty());
 }
 
-Bytes Ico(std::initializer_list<std::pair<std::uint8_t, std::size_t>> images) {
-  Bytes out;
-  PutU16(out, 0), PutU16(out, 1), PutU16(out, static_cast<std::uint16_t>(images.size()));
-  std::uint32_t offset = static_cast<std::uint32_t>(6 + 16 * images.size());
-  for (const auto& [width, size] : images) {
-    out.insert(out.end(), {width, width, 0, 0});
-    PutU16(out, 1), PutU16(out, 32), PutU32(out, static_cast<std::uint32_t>(size)), PutU32(out, offset);
-    offset += static_cast<std::uint32_t>(size);
-  }
-  for (const auto& [width, size] : images) out.insert(out.end(), size, width);
-  return out;
-}
+Bytes Ico(std::initializer_list<std::pair<std::uint8_t, std::size_t>> images) { return test::IcoFile(images); }
 
 TEST(ProgramResources, TheEngineTakesTheSetupsFactsAndKeepsItsOwnIconName) {
   Bytes image = Image();

@@ -40,6 +40,11 @@ constexpr bool TableHolds() {
     for (const CommandInfo& c : kCommandTable) rows += static_cast<int>(c.build) == step;
     if (rows != 1) return false;
   }
+  for (const ProgramCommandInfo& p : kProgramCommandTable) {
+    for (const CommandInfo& c : kCommandTable) {
+      if (std::string_view(p.keyword) == c.keyword) return false;
+    }
+  }
   return true;
 }
 static_assert(TableHolds());
@@ -51,6 +56,14 @@ const std::array<CommandInfo, kCommandCount>& CommandTable() { return kCommandTa
 std::optional<CommandInfo> FindCommand(const std::string& keyword) {
   const std::string lower = AsciiLowerCase(keyword);
   for (const auto& info : kCommandTable) {
+    if (lower == info.keyword) return info;
+  }
+  return std::nullopt;
+}
+
+std::optional<ProgramCommandInfo> FindProgramCommand(const std::string& keyword) {
+  const std::string lower = AsciiLowerCase(keyword);
+  for (const auto& info : kProgramCommandTable) {
     if (lower == info.keyword) return info;
   }
   return std::nullopt;

@@ -137,6 +137,26 @@ const CommandInfo& DefinitionCommand(BuildStep step);
 // "a and b", "a, b and c").
 std::string KeywordList(bool (*pick)(const CommandInfo&));
 
+// Commands that describe the setup program itself (its manifest, version resource and icon):
+// the builder writes them into the program's resources, so they are neither stored among the
+// compiled lines nor known to the engine's registry. Each takes one argument.
+enum class ProgramFact : std::uint8_t { ExecutionLevel, Version, Publisher, Icon };
+
+struct ProgramCommandInfo {
+  const char* keyword = "";
+  ProgramFact fact = ProgramFact::Version;
+};
+
+inline constexpr std::array<ProgramCommandInfo, 4> kProgramCommandTable = {{
+    {"executionlevel", ProgramFact::ExecutionLevel},
+    {"version", ProgramFact::Version},
+    {"publisher", ProgramFact::Publisher},
+    {"icon", ProgramFact::Icon},
+}};
+
+// By keyword, without regard to case; nullopt for any other word.
+std::optional<ProgramCommandInfo> FindProgramCommand(const std::string& keyword);
+
 // The index of a keyword as written in the table; a word not in it does not compile.
 consteval std::int32_t CommandIndexOf(std::string_view keyword) {
   for (const CommandInfo& info : kCommandTable) {

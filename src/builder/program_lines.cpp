@@ -1,0 +1,47 @@
+#include "builder/program_lines.h"
+
+#include "builder/source_files.h"
+#include "container/pak_string.h"
+
+namespace zq::builder {
+
+void ProgramLines::Read(const ProgramCommandInfo& command, const std::vector<std::string>& args, std::uint32_t line,
+                        ProgramFacts& facts, Diagnostics& diags) {
+  const std::string keyword = command.keyword;
+  if (args.size() != 1) {
+    diags.Error(script_, line, "\"" + keyword + "\" takes 1 argument, " + std::to_string(args.size()) + " given");
+    return;
+  }
+  if (auto it = seen_.find(command.fact); it != seen_.end()) {
+    diags.Warning(script_, line, keyword + " overrides the " + keyword + " on line " + std::to_string(it->second));
+  }
+  seen_[command.fact] = line;
+  const std::string& a = args[0];
+  switch (command.fact) {
+    case ProgramFact::ExecutionLevel:
+      if (auto level = ParseExecutionLevel(a)) {
+        facts.level = *level;
+      } else {
+        diags.Error(script_, line, "executionlevel must be admin, highest or user, not \"" + a + "\"");
+      }
+      break;
+    case ProgramFact::Version: facts.version = a; break;
+    case ProgramFact::Publisher: facts.publisher = a; break;
+    case ProgramFact::Icon: {
+      auto path = FindFileNoCase(dir_, a);
+      auto bytes = path ? ReadWholeFile(*path) : std::nullopt;
+      if (!path) {
+        diags.Error(script_, line, "icon file \"" + a + "\" not found beside the script");
+      } else if (!bytes) {
+        diags.Error(script_, line, "cannot read " + *path);
+      } else if (std::string problem = IconFileProblem(*bytes); !problem.empty()) {
+        diags.Error(script_, line, *path + ": " + problem);
+      } else {
+        facts.icon = std::move(*bytes);
+      }
+      break;
+    }
+  }
+}
+
+}  // namespace zq::builder
