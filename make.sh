@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# One entry for everything: ./make.sh demo | test | build | host | win32 | fuzz | clean
+# One entry for everything: ./make.sh demo | test | build | host | win32 | fuzz | bench | clean
 # On a fresh Debian 12 machine it first installs what the project needs (quietly, only what
 # is missing), then configures and builds.
 set -euo pipefail
@@ -120,6 +120,22 @@ demo() {
   if [ -n "$left" ]; then echo "$left"; else echo "no registry values of the demo are left"; fi
 }
 
+# The benchmark peer (makensis) is needed here only.
+bench() {
+  if [ -n "$(missing_packages nsis)" ]; then
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    say "installing: nsis"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends nsis >/dev/null
+  fi
+  configure host-release
+  configure win32
+  say "building the release trees"
+  cmake --build build/host-release -j "$JOBS" --target zq zqsetup zqfinalise inflate_write_bound
+  cmake --build build/win32 -j "$JOBS" --target zqsetup zqfinalise
+  python3 tests/bench/bench.py "$@"
+}
+
 usage() {
   cat <<'USAGE'
 usage: ./make.sh COMMAND
@@ -130,6 +146,9 @@ usage: ./make.sh COMMAND
   win32   build the win32 tree only
   fuzz [SECONDS]
           build the fuzz targets with clang and run each for SECONDS (default 60)
+  bench [--runs N] [--payloads mixed,small1k,small50k] [--no-wine]
+          build release trees and time zq build and silent installs against makensis
+          and its setups (figures in docs/performance.md)
   clean   remove the build trees
 USAGE
 }
@@ -142,6 +161,7 @@ case "$cmd" in
   host) ensure_deps; build_preset host ;;
   win32) ensure_deps; build_preset win32 ;;
   fuzz) shift; exec tests/fuzz/run_fuzz.sh "$@" ;;
+  bench) shift; ensure_deps; bench "$@" ;;
   clean) rm -rf build ;;
   -h|--help|help) usage ;;
   *) usage >&2; exit 2 ;;

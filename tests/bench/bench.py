@@ -1,0 +1,271 @@
+#!/usr/bin/env python3
+"""Whole-program benchmark: zq build and the engine against makensis and its setups.
+
+  tests/bench/bench.py [--runs N] [--payloads mixed,small1k,small50k] [--no-wine]
+
+Run by `./make.sh bench`, which builds the trees first. Uses build/host-release (zq, the host
+engine, the inflate-and-write floor) and build/win32 (the Windows engine), or the trees named
+by ZQ_BENCH_HOST and ZQ_BENCH_WIN. Works in
+build/bench: payloads (made once), setups, a Wine prefix of its own, fresh install folders.
+Each pair of programs runs in turns, N times; the figures are medians, and each ratio is
+ours over the peer's. The results also go to build/bench/results.json.
+"""
+import argparse
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+HOST = os.path.abspath(os.environ.get("ZQ_BENCH_HOST", os.path.join(ROOT, "build", "host-release")))
+WIN = os.path.abspath(os.environ.get("ZQ_BENCH_WIN", os.path.join(ROOT, "build", "win32")))
+WORK = os.path.join(ROOT, "build", "bench")
+PREFIX = os.path.join(WORK, "wineprefix")
+
+ZQ_SCRIPT = """name "Bench"
+shortname "Bench"
+outfile BenchSetup.exe
+installdir "$PROGRAMFILES\\Bench"
+prefix Bench
+uninstallpages uninstall
+language English
+uninstalllanguage English
+uninstalllogload "$INSTDIR" Bench_
+file {payload}
+"""
+
+NSIS_SCRIPT = """Unicode true
+Name "Bench"
+OutFile "{out}"
+InstallDir "$PROGRAMFILES\\BenchNsis"
+RequestExecutionLevel admin
+SetCompressor zlib
+Section
+  SetOutPath "$INSTDIR"
+  File /r "{payload}\\*"
+  WriteUninstaller "$INSTDIR\\uninst.exe"
+SectionEnd
+Section Uninstall
+  RMDir /r "$INSTDIR"
+SectionEnd
+"""
+
+
+def safe_rmtree(path):
+    """Removes a folder this benchmark made: only inside build/bench, never through a link."""
+    real = os.path.abspath(path)
+    if not real.startswith(WORK + os.sep):
+        sys.exit("refusing to delete %s: outside %s" % (path, WORK))
+    if os.path.islink(real):
+        sys.exit("refusing to delete %s: a link" % path)
+    if os.path.isdir(real):
+        shutil.rmtree(real)  # unlinks links inside, never descends through them
+
+
+def run(cmd, env=None, cwd=None):
+    """Runs to the end; returns (wall seconds, user+system CPU seconds, peak RSS in MB)."""
+    with tempfile.TemporaryFile() as errors:  # a file, so a talkative program never blocks on a pipe
+        start = time.perf_counter()
+        proc = subprocess.Popen(cmd, env=env, cwd=cwd, stdout=subprocess.DEVNULL, stderr=errors)
+        _, status, usage = os.wait4(proc.pid, 0)
+        wall = time.perf_counter() - start
+        proc.returncode = os.waitstatus_to_exitcode(status)
+        errors.seek(0)
+        err = errors.read().decode(errors="replace")
+    if proc.returncode != 0:
+        sys.exit("%s ended with %d\n%s" % (" ".join(cmd), proc.returncode, err[-2000:]))
+    return wall, usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024.0
+
+
+def median(values):
+    return statistics.median(values) if values else float("nan")
+
+
+def in_turns(runs, jobs):
+    """jobs: name -> (prepare, command builder). Returns name -> list of (wall, cpu, rss)."""
+    results = {name: [] for name in jobs}
+    for _ in range(runs):
+        for name, (prepare, command) in jobs.items():
+            if prepare:
+                prepare()
+            cmd, env, cwd = command()
+            results[name].append(run(cmd, env, cwd))
+    return results
+
+
+def wine_env():
+    env = dict(os.environ)
+    env.update(WINEPREFIX=PREFIX, WINEARCH="win32", WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    return env
+
+
+def files_in(folder):
+    return sum(len(f) for _, _, f in os.walk(folder))
+
+
+class Bench:
+    def __init__(self, runs, wine):
+        self.runs = runs
+        self.wine = wine
+        self.results = {}
+        self.lines = []
+
+    def say(self, text):
+        print(text, flush=True)
+        self.lines.append(text)
+
+    def figure(self, key, value):
+        self.results[key] = value
+
+    def build_setups(self, name):
+        base = os.path.join(WORK, name)
+        os.makedirs(base, exist_ok=True)
+        # The scripts sit beside the payload folder: zq build never follows a link into one.
+        scripts = os.path.join(WORK, "payloads")
+        nsis_setup = os.path.join(base, "NsisSetup.exe")
+        with open(os.path.join(scripts, name + ".zqs"), "w") as f:
+            f.write(ZQ_SCRIPT.replace("{payload}", name))
+        with open(os.path.join(scripts, name + ".nsi"), "w") as f:
+            f.write(NSIS_SCRIPT.replace("{payload}", name).replace("{out}", nsis_setup))
+        zq = os.path.join(HOST, "zq")
+        win_setup = os.path.join(base, "win", "BenchSetup.exe")
+        host_setup = os.path.join(base, "host", "BenchSetup.exe")
+        for d in ("win", "host"):
+            os.makedirs(os.path.join(base, d), exist_ok=True)
+        jobs = {
+            "zq": (None, lambda: ([zq, "build", name + ".zqs", "-o", win_setup, "--stub",
+                                   os.path.join(WIN, "zqsetup.exe")], None, scripts)),
+            "makensis": (None, lambda: (["makensis", "-V1", name + ".nsi"], None, scripts)),
+        }
+        r = in_turns(self.runs, jobs)
+        run([zq, "build", name + ".zqs", "-o", host_setup, "--stub", os.path.join(HOST, "zqsetup")], cwd=scripts)
+        zq_wall, ns_wall = median([x[0] for x in r["zq"]]), median([x[0] for x in r["makensis"]])
+        zq_size, ns_size = os.path.getsize(win_setup), os.path.getsize(nsis_setup)
+        self.say("%-9s build: zq %.2f s, makensis %.2f s, ratio %.2f; setup %s vs %s bytes"
+                 % (name, zq_wall, ns_wall, zq_wall / ns_wall, f"{zq_size:,}", f"{ns_size:,}"))
+        self.figure(name + ".build.zq_s", zq_wall)
+        self.figure(name + ".build.makensis_s", ns_wall)
+        self.figure(name + ".build.ratio", zq_wall / ns_wall)
+        self.figure(name + ".setup_bytes.zq", zq_size)
+        self.figure(name + ".setup_bytes.nsis", ns_size)
+        return win_setup, host_setup, nsis_setup
+
+    def wine_installs(self, name, win_setup, nsis_setup):
+        drive = os.path.join(PREFIX, "drive_c")
+        folders = {"zq": os.path.join(drive, "bench", "zq"), "nsis": os.path.join(drive, "bench", "nsis")}
+        env = wine_env()
+        jobs = {
+            "zq": (lambda: safe_rmtree(folders["zq"]),
+                   lambda: (["wine", win_setup, "/S", "/D=C:\\bench\\zq"], env, None)),
+            "nsis": (lambda: safe_rmtree(folders["nsis"]),
+                     lambda: (["wine", nsis_setup, "/S", "/D=C:\\bench\\nsis"], env, None)),
+        }
+        r = in_turns(self.runs, jobs)
+        zq_wall, ns_wall = median([x[0] for x in r["zq"]]), median([x[0] for x in r["nsis"]])
+        self.say("%-9s silent install under Wine: zq %.2f s, NSIS %.2f s, ratio %.2f (%d and %d files)"
+                 % (name, zq_wall, ns_wall, zq_wall / ns_wall, files_in(folders["zq"]), files_in(folders["nsis"])))
+        self.figure(name + ".wine_install.zq_s", zq_wall)
+        self.figure(name + ".wine_install.nsis_s", ns_wall)
+        self.figure(name + ".wine_install.ratio", zq_wall / ns_wall)
+        for f in folders.values():
+            safe_rmtree(f)
+
+    def host_installs(self, name, host_setup):
+        base = os.path.join(WORK, name)
+        prefix = os.path.join(base, "prefix")
+        floor = os.path.join(base, "floor")
+        inst = os.path.join(prefix, "drive_c", "Program Files", "Bench")
+
+        def install():
+            env = dict(os.environ, ZQ_PREFIX=prefix)
+            return [host_setup, "/S"], env, base
+
+        def uninstall():
+            env = dict(os.environ, ZQ_PREFIX=prefix)
+            return [os.path.join(inst, "Bench_Uninstall.exe"), "/S"], env, base
+
+        jobs = {
+            "install": (lambda: safe_rmtree(prefix), install),
+            "floor": (lambda: safe_rmtree(floor),
+                      lambda: ([os.path.join(HOST, "bench", "inflate_write_bound"), host_setup, floor], None, None)),
+        }
+        r = in_turns(self.runs, jobs)
+        files = files_in(inst)
+        un = in_turns(self.runs, {"uninstall": (lambda: (safe_rmtree(prefix), run([host_setup, "/S"],
+                                                                                   dict(os.environ, ZQ_PREFIX=prefix),
+                                                                                   base)), uninstall)})
+        ins, flo = median([x[0] for x in r["install"]]), median([x[0] for x in r["floor"]])
+        rss = max(x[2] for x in r["install"])
+        uns = median([x[0] for x in un["uninstall"]])
+        self.say("%-9s host install %.2f s (CPU %.2f s, peak %.0f MB), floor %.2f s, ratio %.2f; "
+                 "uninstall %.2f s; %d files"
+                 % (name, ins, median([x[1] for x in r["install"]]), rss, flo, ins / flo, uns, files))
+        self.figure(name + ".host_install_s", ins)
+        self.figure(name + ".host_install_peak_mb", rss)
+        self.figure(name + ".floor_s", flo)
+        self.figure(name + ".host_install.ratio_to_floor", ins / flo)
+        self.figure(name + ".host_uninstall_s", uns)
+        self.figure(name + ".files", files)
+        safe_rmtree(prefix)
+        safe_rmtree(floor)
+
+    def per_file(self):
+        small, big = "small1k", "small50k"
+        if small + ".files" not in self.results or big + ".files" not in self.results:
+            return
+        for step in ("host_install_s", "host_uninstall_s", "build.zq_s", "wine_install.zq_s"):
+            a, b = self.results.get(small + "." + step), self.results.get(big + "." + step)
+            if a is None or b is None:
+                continue
+            per_a = a / self.results[small + ".files"]
+            per_b = b / self.results[big + ".files"]
+            self.say("per file, %-18s 1,000 files %.3f ms, 50,000 files %.3f ms, ratio %.2f"
+                     % (step, per_a * 1000, per_b * 1000, per_b / per_a))
+            self.figure("per_file." + step + ".ratio", per_b / per_a)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--payloads", default="mixed,small1k,small50k")
+    parser.add_argument("--no-wine", action="store_true", help="host figures and builds only")
+    args = parser.parse_args()
+    for tool in (os.path.join(HOST, "zq"), os.path.join(HOST, "zqsetup"), os.path.join(WIN, "zqsetup.exe"),
+                 os.path.join(HOST, "bench", "inflate_write_bound")):
+        if not os.path.isfile(tool):
+            sys.exit("%s is missing: run ./make.sh bench, which builds it" % tool)
+    if shutil.which("makensis") is None:
+        sys.exit("makensis is missing (Debian package nsis; ./make.sh bench installs it)")
+    subprocess.run([sys.executable, os.path.join(ROOT, "tests", "bench", "make_payloads.py"),
+                    os.path.join(WORK, "payloads")], check=True)
+    wine = not args.no_wine
+    if wine:
+        env = wine_env()
+        if not os.path.isfile(os.path.join(PREFIX, "system.reg")):
+            print("making a Wine prefix in build/bench/wineprefix", flush=True)
+            subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # One server for every run, so no run pays for starting it.
+        subprocess.Popen(["wineserver", "-p"], env=env).wait()
+    bench = Bench(args.runs, wine)
+    bench.say("%d runs of each, in turns; medians (%d cores)" % (args.runs, os.cpu_count()))
+    try:
+        for name in args.payloads.split(","):
+            win_setup, host_setup, nsis_setup = bench.build_setups(name)
+            if wine:
+                bench.wine_installs(name, win_setup, nsis_setup)
+            bench.host_installs(name, host_setup)
+        bench.per_file()
+    finally:
+        if wine:
+            subprocess.run(["wineserver", "-k"], env=wine_env())
+    with open(os.path.join(WORK, "results.json"), "w") as f:
+        json.dump(bench.results, f, indent=1, sort_keys=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
