@@ -18,7 +18,8 @@
 #include "platform/text.h"
 #include "engine/commands/commands.h"
 #include "script/group_flags.h"
-#include "ui/language_error.h"
+#include "engine/wizard.h"
+#include "ui/page_set_check.h"
 
 namespace zq {
 
@@ -53,9 +54,9 @@ void LoadLanguages(SetupContext& ctx, std::uint16_t lang_id) {
     const std::string head = e.Name.substr(0, std::string_view(kLanguagePrefix).size());
     if (e.Group != 0 || platform::AnsiUpperCase(head) != kLanguagePrefix) continue;
     auto data = pak.Extract(i);
-    // A table that does not load is an internal error: the error report names the problem.
     if (std::string problem; data && !ctx.Languages.AddLanguage(data->data(), data->size(), &problem)) {
-      throw LanguageError(problem);
+      ctx.LogLine("damaged language table " + e.Name + ": " + problem);
+      throw Refusal(u"Error: Language Table Damaged. Setup is corrupt\rFilename: " + W(e.Name), u"Verification Error");
     }
   }
   int current = ctx.Languages.FindLanguage(lang_id);
@@ -117,7 +118,8 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
 
   std::uint32_t size = 0;
   auto info = ctx.Pak->ExtractByName(kSetupInfoEntry, 0, size);
-  if (!info || !ctx.SetupInfo.LoadFromBuffer(info->data(), info->size())) {
+  if (std::string problem; !info || !ctx.SetupInfo.LoadFromBuffer(info->data(), info->size(), &problem)) {
+    if (!problem.empty()) ctx.LogLine("damaged setup record: " + problem);
     throw Refusal(u"Error: Setup Information Missing. Setup is corrupt", u"Verification Error");
   }
   ctx.SpaceRequired = 0;
@@ -153,6 +155,13 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
     }
   }
   LoadLanguages(ctx, options.language.value_or(platform::SystemDefaultLangId()));
+  // The wizard builds these pages once start-up is done; a layout it cannot build is refused
+  // here, before anything is written, instead of ending in the error report.
+  if (const std::string problem = PageSetProblem(ctx.Languages, ctx.LanguageStrings, PakEntryFetcher(*ctx.Pak));
+      !problem.empty()) {
+    ctx.LogLine("damaged page files: " + problem);
+    throw Refusal(u"Error: Page Files Damaged. Setup is corrupt\r" + W(problem), u"Verification Error");
+  }
   if (ctx.SetupInfo.Mode == 0) ResolveInstallDir(ctx);
 }
 

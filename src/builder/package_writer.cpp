@@ -158,7 +158,7 @@ std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& 
   }
   auto end = pak.WriteOffset();
   if (!end || *end > 0xFFFFFFFFull) return "the package would be 4 GiB or larger";
-  if (!pak.WriteDirectory()) return "cannot write the package directory";
+  if (!pak.WriteDirectory(true)) return "cannot write the package directory";
   pak.Close();
   return {};
 }

@@ -1,6 +1,7 @@
-// Writes a setup: the engine program, then the package of planned entries. Entries are
-// packed on all cores (the container's PackBlock) and stored in plan order; the result is
-// byte for byte what the container's own serial writer (StoreFile / StoreBuffer) makes.
+// Writes a setup: the engine program, then the package of planned entries and its digest.
+// Entries are packed on all cores (the container's PackBlock) and stored in plan order; the
+// result is byte for byte what the container's own serial writer (StoreFile / StoreBuffer,
+// WriteDirectory with the digest) makes, but for the CRC large entries get here.
 #pragma once
 
 #include <cstdint>

@@ -5,7 +5,9 @@
 
 #include "container/entry_name.h"
 #include "container/pak_string.h"
+#include "container/package_digest.h"
 #include "container/pe_image.h"
+#include "base/byte_io.h"
 #include "base/path_text.h"
 #include "base/size_text.h"
 #include "base/ui_targets.h"
@@ -140,6 +142,61 @@ void TPak::ReadDirectory() {
     e.Group = GetU16(f + 16);
     pos += 2 + n + 18;
   }
+  if (pos != dir.size()) {
+    DirectoryProblem_ = std::to_string(dir.size() - pos) + " bytes follow the last directory record";
+  } else {
+    DirectoryProblem_ = LayoutProblem();
+  }
+  if (DirectoryProblem_.empty()) DirectoryProblem_ = DigestProblem(dir, raw);
+  if (!DirectoryProblem_.empty()) Entries.clear();
+}
+
+std::string TPak::LayoutProblem() const {
+  // Every writer appends the blocks in directory order without gaps, from the data start to
+  // the directory; anything else is a damaged offset, size or header field.
+  std::uint64_t expected = Header.DataStart;
+  for (std::size_t i = 0; i < Entries.size(); ++i) {
+    const TPakEntry& e = Entries[i];
+    if (e.Offset != expected) {
+      return "the block of entry " + std::to_string(i) + " lies at " + std::to_string(e.Offset) + ", not at " +
+             std::to_string(expected) + " where the blocks before it end";
+    }
+    expected += e.StoredSize();
+  }
+  if (expected != Header.DirOffset) {
+    return "the blocks end at " + std::to_string(expected) + ", not at the directory (" +
+           std::to_string(Header.DirOffset) + ")";
+  }
+  return {};
+}
+
+std::string TPak::DigestProblem(Bytes& dir, const std::uint8_t* header) {
+  // Either mark alone makes the digest expected, so one damaged byte cannot hide it: the last
+  // record's name, or the magic of the block just before the directory.
+  const bool named = !Entries.empty() && Entries.back().Group == 0 && Entries.back().Name == kPackageDigestEntry;
+  PackageDigestBlock block{};
+  bool marked = false;
+  if (Header.DirOffset >= std::uint64_t{Header.DataStart} + kPackageDigestBlockSize) {
+    if (!Handle.Seek(Header.DirOffset - kPackageDigestBlockSize) ||
+        Handle.Read(block.data(), block.size()) != block.size()) {
+      return "the package digest cannot be read";
+    }
+    marked = std::memcmp(block.data(), kPackageDigestMagic, 4) == 0;
+  }
+  if (!named && !marked) return {};
+  if (!named || !marked) return "the package digest or its record is damaged";
+  const TPakEntry& e = Entries.back();
+  std::uint32_t crc = 0;
+  CalcCRC32(block.data(), kPackageDigestBlockSize, crc);
+  if (e.CRC != crc) return "the package digest does not match its record's CRC";
+  // The digest was taken with its own record's CRC field at 0.
+  const std::size_t crc_field = dir.size() - 18;
+  SetU32(dir.data() + crc_field, 0);
+  const auto expected = MakePackageDigest(dir.data(), dir.size(), header);
+  if (!expected) return "the package digest cannot be computed (no MD5)";
+  if (*expected != block) return "the directory or the header does not match the package digest";
+  HasDigest_ = true;
+  return {};
 }
 
 std::size_t TPak::AddEntry(const std::string& name, const std::string& source_file, std::uint16_t group) {
@@ -217,17 +274,19 @@ bool TPak::StoreLargeFile(std::size_t index, std::string* problem) {
   if (!pos) return fail("cannot write the package");
   Bytes chunk(CopyChunkSize);
   std::uint64_t total = 0;
+  std::uint32_t crc = 0;
   for (;;) {
     const std::size_t got = in.Read(chunk.data(), chunk.size());
     if (got == 0) break;
     if (Handle.Write(chunk.data(), got) != got) return fail("cannot write the package");
+    crc = Crc32(chunk.data(), got, crc);
     total += got;
   }
   if (total > 0xFFFFFFFFull || *pos + total > 0xFFFFFFFFull) return fail("the package would be 4 GiB or larger");
   e.Offset = static_cast<std::uint32_t>(*pos - static_cast<std::uint64_t>(TrailerSize));
   e.CompSize = 0;
   e.OrigSize = static_cast<std::uint32_t>(total);
-  e.CRC = 0;
+  e.CRC = crc;
   return true;
 }
 
@@ -236,10 +295,18 @@ std::optional<std::uint64_t> TPak::WriteOffset() {
   return Handle.Position();
 }
 
-bool TPak::WriteDirectory() {
-  if (Entries.size() > 0xFFFF || !Handle.SeekToEnd()) return false;
+bool TPak::WriteDirectory(bool add_digest) {
+  if (Entries.size() + (add_digest ? 1 : 0) > 0xFFFF || !Handle.SeekToEnd()) return false;
   auto end = Handle.Position();
-  if (!end || *end > 0xFFFFFFFFull) return false;
+  if (!end || *end + (add_digest ? kPackageDigestBlockSize : 0) > 0xFFFFFFFFull) return false;
+  if (add_digest) {
+    TPakEntry digest;
+    digest.Name = kPackageDigestEntry;
+    digest.Offset = static_cast<std::uint32_t>(*end - static_cast<std::uint64_t>(TrailerSize));
+    digest.OrigSize = kPackageDigestBlockSize;
+    Entries.push_back(std::move(digest));
+    *end += kPackageDigestBlockSize;
+  }
   std::memcpy(Header.ID.data(), kMagic, 4);
   Header.Version = 1;
   Header.FileCount = static_cast<std::uint16_t>(Entries.size());
@@ -253,11 +320,21 @@ bool TPak::WriteDirectory() {
     PutU32(out, e.OrigSize);
     PutU16(out, e.Group);
   }
+  const std::size_t dir_size = out.size();
   out.insert(out.end(), Header.ID.begin(), Header.ID.end());
   PutU16(out, Header.Version);
   PutU16(out, Header.FileCount);
   PutU32(out, Header.DataStart);
   PutU32(out, Header.DirOffset);
+  if (add_digest) {
+    // Taken with the digest's own CRC at 0, then that CRC (of the block) goes in.
+    const auto block = MakePackageDigest(out.data(), dir_size, out.data() + dir_size);
+    if (!block) return false;
+    TPakEntry& digest = Entries.back();
+    CalcCRC32(block->data(), kPackageDigestBlockSize, digest.CRC);
+    SetU32(out.data() + dir_size - 18, digest.CRC);
+    out.insert(out.begin(), block->begin(), block->end());
+  }
   return Handle.Write(out.data(), out.size()) == out.size() && Handle.Flush();
 }
 
@@ -384,9 +461,29 @@ void TPak::ForEachInGroup(std::uint16_t group, const std::function<void(std::siz
 
 bool TPak::VerifyEntry(std::size_t index) { return VerifyEntryWith(Handle, index); }
 
+bool TPak::PassesUnchecked(std::size_t index) const {
+  if (index >= Entries.size()) return false;
+  const TPakEntry& e = Entries[index];
+  return e.CompSize == 0 && e.OrigSize >= LargeEntryLimit && e.CRC == 0 && !HasDigest_;
+}
+
 bool TPak::VerifyEntryWith(platform::File& handle, std::size_t index) const {
   if (index >= Entries.size()) return false;
-  if (Entries[index].OrigSize >= LargeEntryLimit) return true;
+  const TPakEntry& e = Entries[index];
+  if (PassesUnchecked(index)) return true;
+  if (e.OrigSize >= LargeEntryLimit) {
+    // Writers never compress data this large: a compressed one has a damaged size.
+    if (e.CompSize != 0 || std::uint64_t{e.Offset} + e.OrigSize > PackageEnd_ || !handle.Seek(e.Offset)) return false;
+    Bytes chunk(kLargeVerifyChunk);
+    std::uint32_t crc = 0;
+    for (std::uint32_t done = 0; done < e.OrigSize;) {
+      const std::uint32_t n = std::min<std::uint32_t>(kLargeVerifyChunk, e.OrigSize - done);
+      if (handle.Read(chunk.data(), n) != n) return false;
+      crc = Crc32(chunk.data(), n, crc);
+      done += n;
+    }
+    return crc == e.CRC;
+  }
   auto block = ReadStoredFrom(handle, index);
   if (!block) return false;
   std::uint64_t decomp_size = 0;

@@ -42,6 +42,8 @@ struct TPakHeader {
 inline constexpr std::uint32_t LargeEntryLimit = 0x4600000;  // 70 MiB
 inline constexpr std::uint32_t CopyChunkSize = 0x1900000;    // 25 MiB
 inline constexpr std::uint32_t kPakHeaderSize = 16;
+// Large entries are checked in pieces of this size.
+inline constexpr std::uint32_t kLargeVerifyChunk = 4u << 20;
 
 // One entry's stored block: compressed at level 9 unless that is larger than the data or the
 // data is 70 MiB or more; the CRC-32 is of the stored block.
@@ -68,7 +70,9 @@ class TPak {
   // The file ends with a package header, its directory sound or not: a program that
   // already carries a package.
   bool EndsWithPackageHeader() const;
-  // Why the directory was refused (damaged or absurd), empty when it was read or is simply absent.
+  // Why the directory was refused (damaged or absurd: records that do not fill it, blocks not
+  // stored in order from the data start to the directory without gaps, a digest that does not
+  // match), empty when it was read or is simply absent.
   const std::string& DirectoryProblem() const { return DirectoryProblem_; }
 
   // Writing.
@@ -81,12 +85,13 @@ class TPak {
   // Stores a block that is already packed (compressed in parallel by a writer of many entries).
   bool StorePacked(std::size_t index, const TPackedBlock& packed);
   // Copies the entry's source file raw behind the package in chunks, as LoadSource stores a
-  // large entry (no CRC). False with `problem` when it cannot be read or written, or when the
-  // package would reach 4 GiB.
+  // large entry, but with the CRC of what it copied. False with `problem` when it cannot be
+  // read or written, or when the package would reach 4 GiB.
   bool StoreLargeFile(std::size_t index, std::string* problem = nullptr);
   // Where the next block goes: the file's end; nothing when that cannot be told.
   std::optional<std::uint64_t> WriteOffset();
-  bool WriteDirectory();
+  // With `add_digest`, the package digest (container/package_digest.h) becomes the last entry.
+  bool WriteDirectory(bool add_digest = false);
   void Close();
 
   // Reading. Every index past the directory gives nothing.
@@ -99,6 +104,11 @@ class TPak {
   bool NextIndexInGroup(std::uint16_t group, std::size_t& index);
   void ForEachInGroup(std::uint16_t group, const std::function<void(std::size_t)>& procedure);
   bool VerifyEntry(std::size_t index);
+  // A large raw entry with CRC 0 in a package without a digest: written before large entries
+  // got a CRC, it passes without reading. Every other large entry is read and its CRC checked.
+  bool PassesUnchecked(std::size_t index) const;
+  // The directory and header were checked against a package digest.
+  bool HasDigest() const { return HasDigest_; }
   std::size_t CountGroupedEntries() const;
   std::size_t CountInGroup(std::uint16_t group) const;
   // Copies a large raw entry to `destination` in chunks, reporting bytes done against the
@@ -131,6 +141,10 @@ class TPak {
 
  private:
   void ReadDirectory();
+  // Why the blocks do not lie as every writer stores them; empty when they do.
+  std::string LayoutProblem() const;
+  // Checks the directory `dir` and the raw `header` against the digest when the package has one.
+  std::string DigestProblem(Bytes& dir, const std::uint8_t* header);
   std::optional<Bytes> ReadStoredFrom(platform::File& handle, std::size_t index) const;
   // Inflates or copies a stored block; `decomp_size` receives the size that came out.
   std::optional<Bytes> Unpack(std::size_t index, Bytes block, std::uint64_t& decomp_size) const;
@@ -140,6 +154,7 @@ class TPak {
   std::uint64_t FileSize_ = 0;
   std::uint64_t PackageEnd_ = 0;
   std::string DirectoryProblem_;
+  bool HasDigest_ = false;
 };
 
 }  // namespace zq

@@ -5,6 +5,8 @@
 #include <functional>
 #include <set>
 
+#include "base/byte_io.h"
+#include "container/package_digest.h"
 #include "container/pak_string.h"
 #include "engine/setup_context.h"
 #include "support/sample_package.h"
@@ -232,7 +234,7 @@ TEST_F(PakTest, StoreFileReadsTheSourceAndAppendKeepsTheProgramPart) {
   EXPECT_EQ(AsString(pak.Extract(0)), std::string(4000, 'z'));
 }
 
-TEST_F(PakTest, StoreLargeFileCopiesTheSourceRawWithoutACrc) {
+TEST_F(PakTest, StoreLargeFileCopiesTheSourceRawWithItsCrc) {
   const std::string content = test::Incompressible(3 * 1024 + 5, 9);
   test::WriteAll(dir_ / "big.bin", content);
   std::string path = dir_ / "setup.exe";
@@ -252,9 +254,135 @@ TEST_F(PakTest, StoreLargeFileCopiesTheSourceRawWithoutACrc) {
   const TPakEntry& big = pak.Entries.at(1);
   EXPECT_EQ(big.Offset, pak.Entries[0].Offset + pak.Entries[0].StoredSize());
   EXPECT_EQ(big.CompSize, 0u);
-  EXPECT_EQ(big.CRC, 0u);
+  EXPECT_EQ(big.CRC, Crc32(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()));
   EXPECT_EQ(big.OrigSize, content.size());
   EXPECT_EQ(test::ReadAll(path).substr(big.Offset, content.size()), content);
+}
+
+// Large entries: an old package's (CRC 0, no digest) pass unread as they always did; a built
+// one's are read and their CRC checked, so a damaged byte is found; and a compressed entry whose
+// size claims the large-entry limit is damaged, never passed unread.
+TEST_F(PakTest, LargeEntriesAreCheckedWhenTheyCarryACrc) {
+  const std::string source = dir_ / "big.src";
+  {
+    platform::File f;
+    ASSERT_TRUE(f.Open(source, platform::OpenMode::Create));
+    const std::string mib = test::Incompressible(1 << 20, 5);
+    for (std::uint32_t n = 0; n < (LargeEntryLimit >> 20); ++n) ASSERT_EQ(f.Write(mib.data(), mib.size()), mib.size());
+  }
+  const std::string path = dir_ / "setup.exe";
+  const auto write = [&](bool built) {
+    test::WriteAll(path, test::FakeProgram(100));
+    TPak writer(path, TPak::OpenFlags::Append);
+    writer.StoreBuffer(writer.AddEntry("small", "", 0), reinterpret_cast<const std::uint8_t*>("small text"), 10);
+    const std::size_t big = writer.AddEntry("big.bin", source, 1);
+    ASSERT_TRUE(built ? writer.StoreLargeFile(big) : writer.StoreFile(big));
+    ASSERT_TRUE(writer.WriteDirectory(built));
+  };
+  const struct {
+    const char* name;
+    bool built;
+    std::function<void(std::string&, const TPak&)> damage;
+    bool passes, unread;
+  } cases[] = {
+      {"old package", false, [](std::string&, const TPak&) {}, true, true},
+      {"old package, a damaged byte", false, [](std::string& f, const TPak& p) { f[p.Entries[1].Offset + 9] ^= 1; },
+       true, true},
+      {"built package", true, [](std::string&, const TPak&) {}, true, false},
+      {"built package, a damaged byte", true,
+       [](std::string& f, const TPak& p) { f[p.Entries[1].Offset + LargeEntryLimit - 3] ^= 1; }, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    write(c.built);
+    std::string file = test::ReadAll(path);
+    {
+      TPak probe(path, TPak::OpenFlags::Read);
+      c.damage(file, probe);
+    }
+    test::WriteAll(path, file);
+    TPak pak(path, TPak::OpenFlags::Read);
+    ASSERT_TRUE(pak.HasValidHeader()) << pak.DirectoryProblem();
+    EXPECT_EQ(pak.HasDigest(), c.built);
+    EXPECT_EQ(pak.PassesUnchecked(1), c.unread);
+    EXPECT_EQ(pak.VerifyEntry(1), c.passes);
+  }
+  // A compressed entry of an old package claiming the limit as its size.
+  auto small = Write({{"a.txt", 1, std::string(3000, 'a')}});
+  TPak probe(small, TPak::OpenFlags::Read);
+  const std::uint64_t orig_size_field = probe.Header.DirOffset + 2 + 5 + 12;
+  probe.Close();
+  std::string limit(4, '\0');
+  SetU32(reinterpret_cast<std::uint8_t*>(limit.data()), LargeEntryLimit);
+  Patch(small, orig_size_field, limit);
+  TPak flipped(small, TPak::OpenFlags::Read);
+  ASSERT_TRUE(flipped.HasValidHeader());
+  EXPECT_FALSE(flipped.PassesUnchecked(0));
+  EXPECT_FALSE(flipped.VerifyEntry(0));
+}
+
+// The rules every writer keeps, checked when the directory is read: each broken one makes the
+// whole directory damaged, and a package with a digest refuses any change of its directory or
+// header, even one that keeps every rule (a name, a group).
+TEST_F(PakTest, DirectoryThatBreaksTheWritersRulesIsDamaged) {
+  const std::vector<SampleEntry> entries = {{"SetupInfo", 0, "record"}, {"a.txt", 1, std::string(3000, 'a')}};
+  const struct {
+    const char* name;
+    bool digest;
+    std::function<void(std::string&, const TPak&)> damage;
+    const char* problem;  // "": still read
+  } cases[] = {
+      {"sound", false, [](std::string&, const TPak&) {}, ""},
+      {"sound, with digest", true, [](std::string&, const TPak&) {}, ""},
+      {"data start moved", false, [](std::string& f, const TPak&) { f[f.size() - 8] ^= 1; }, "lies at"},
+      {"a gap between blocks", false,
+       [](std::string& f, const TPak& p) { f[p.Header.DirOffset + 2 + 9 + 18 + 2 + 5 + 4] ^= 1; }, "lies at"},
+      {"a count that leaves bytes over", false, [](std::string& f, const TPak&) { f[f.size() - 10] ^= 2; },
+       "bytes follow the last directory record"},
+      {"a name changed, no digest", false,
+       [](std::string& f, const TPak& p) { f[p.Header.DirOffset + 2 + 9 + 18 + 2] ^= 1; }, ""},
+      {"a name changed", true,
+       [](std::string& f, const TPak& p) { f[p.Header.DirOffset + 2 + 9 + 18 + 2] ^= 1; },
+       "does not match the package digest"},
+      {"a group changed", true,
+       [](std::string& f, const TPak& p) { f[p.Header.DirOffset + 2 + 9 + 18 + 2 + 5 + 16] ^= 1; },
+       "does not match the package digest"},
+      {"the version changed", true, [](std::string& f, const TPak&) { f[f.size() - 12] ^= 1; },
+       "does not match the package digest"},
+      {"the digest's name changed", true, [](std::string& f, const TPak&) { f[f.size() - 16 - 20] ^= 1; },
+       "the package digest or its record is damaged"},
+      {"the digest's magic changed", true,
+       [](std::string& f, const TPak& p) { f[p.Header.DirOffset - kPackageDigestBlockSize] ^= 1; },
+       "the package digest or its record is damaged"},
+      {"the digest changed", true, [](std::string& f, const TPak& p) { f[p.Header.DirOffset - 1] ^= 1; },
+       "does not match its record's CRC"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir_ / "setup.exe";
+    test::WriteAll(path, test::FakeProgram(300));
+    {
+      TPak writer(path, TPak::OpenFlags::Append);
+      for (const auto& e : entries) {
+        writer.StoreBuffer(writer.AddEntry(e.name, "", e.group), reinterpret_cast<const std::uint8_t*>(e.data.data()),
+                           static_cast<std::uint32_t>(e.data.size()));
+      }
+      ASSERT_TRUE(writer.WriteDirectory(c.digest));
+    }
+    std::string file = test::ReadAll(path);
+    {
+      TPak probe(path, TPak::OpenFlags::Read);
+      ASSERT_TRUE(probe.HasValidHeader()) << probe.DirectoryProblem();
+      c.damage(file, probe);
+    }
+    test::WriteAll(path, file);
+    TPak pak(path, TPak::OpenFlags::Read);
+    EXPECT_EQ(pak.HasValidHeader(), *c.problem == '\0');
+    EXPECT_NE(pak.DirectoryProblem().find(c.problem), std::string::npos) << pak.DirectoryProblem();
+    if (*c.problem == '\0') {
+      EXPECT_EQ(pak.Entries.size(), entries.size() + c.digest);
+    }
+  }
 }
 
 // A signing tool pads the file to 8 bytes and appends its certificate table; every padding

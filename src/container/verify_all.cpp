@@ -14,9 +14,11 @@ namespace {
 
 enum class Outcome : unsigned char { Pending, Passed, Failed, Skipped, Unchecked };
 
-// Bytes an entry's check holds: its stored block, and the inflated copy when it is compressed.
+// Bytes an entry's check holds: its stored block, and the inflated copy when it is compressed;
+// a large one is read a piece at a time.
 std::uint64_t BytesHeld(const TPakEntry& e) {
-  if (e.OrigSize == 0 || e.OrigSize >= LargeEntryLimit) return 0;
+  if (e.OrigSize == 0) return 0;
+  if (e.OrigSize >= LargeEntryLimit) return kLargeVerifyChunk;
   return std::uint64_t{e.StoredSize()} + (e.CompSize != 0 ? e.OrigSize : 0);
 }
 
@@ -95,9 +97,10 @@ VerifyResult VerifyAllEntries(const TPak& pak, const std::function<void(std::siz
         }
         Outcome o = Outcome::Failed;
         try {
-          o = e.OrigSize == 0 ? Outcome::Skipped : e.OrigSize >= LargeEntryLimit ? Outcome::Unchecked
-                                               : check(handle, i)                ? Outcome::Passed
-                                                                                 : Outcome::Failed;
+          o = e.OrigSize == 0          ? Outcome::Skipped
+              : pak.PassesUnchecked(i) ? Outcome::Unchecked
+              : check(handle, i)       ? Outcome::Passed
+                                       : Outcome::Failed;
         } catch (...) {
           std::lock_guard<std::mutex> lock(shared.mutex);
           shared.in_flight -= held;

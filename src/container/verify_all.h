@@ -13,7 +13,7 @@ namespace zq {
 struct VerifyResult {
   std::optional<std::size_t> first_failure;  // lowest index that failed
   std::size_t skipped = 0;                   // empty entries, never checked
-  std::size_t unchecked = 0;                 // large entries, passed without reading
+  std::size_t unchecked = 0;                 // large entries without a CRC, passed without reading
   bool could_not_read = false;               // the file could not be opened again
 };
 
@@ -30,8 +30,9 @@ struct VerifyOptions {
   std::function<bool(platform::File& handle, std::size_t index)> check;
 };
 
-// Entries of size 0 are skipped; large ones pass unchecked. `progress` (may be empty) is called
-// on the calling thread with the number of entries done, in increasing order, ending at the count.
+// Entries of size 0 are skipped; large ones without a CRC pass unchecked (TPak::PassesUnchecked).
+// `progress` (may be empty) is called on the calling thread with the number of entries done, in
+// increasing order, ending at the count.
 // An exception in any thread (no memory) stops the others and is thrown again here.
 VerifyResult VerifyAllEntries(const TPak& pak, const std::function<void(std::size_t done)>& progress,
                               const VerifyOptions& options = {});
