@@ -30,6 +30,11 @@ class SystemFiles : public TArchiveFileSystem {
     if (!file.Open(path, create ? platform::OpenMode::Create : platform::OpenMode::ReadWrite)) return nullptr;
     return std::make_unique<SystemFile>(std::move(file));
   }
+  std::unique_ptr<TArchiveIO> OpenForReading(const std::string& path) override {
+    platform::File file;
+    if (!file.Open(path, platform::OpenMode::ReadShared)) return nullptr;
+    return std::make_unique<SystemFile>(std::move(file));
+  }
   bool Exists(const std::string& path) override { return platform::FileExists(path); }
   bool Remove(const std::string& path) override { return platform::DeleteFileAt(path); }
   bool MakeWritable(const std::string& path) override { return platform::SetReadOnly(path, false); }

@@ -35,6 +35,8 @@ class TArchiveFileSystem {
   virtual ~TArchiveFileSystem() = default;
   // An existing file for reading and writing; with `create`, a new empty one (truncating).
   virtual std::unique_ptr<TArchiveIO> Open(const std::string& path, bool create) = 0;
+  // An existing file to read only: inspecting needs no write access (a read-only archive).
+  virtual std::unique_ptr<TArchiveIO> OpenForReading(const std::string& path) { return Open(path, false); }
   virtual bool Exists(const std::string& path) = 0;
   virtual bool Remove(const std::string& path) = 0;
   // Clears a read-only attribute; false when that fails.

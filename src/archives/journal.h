@@ -1,13 +1,18 @@
 // All-or-nothing archive updates: before an update overwrites or cuts any byte of the archive
 // as it was, those bytes go to a journal beside it ("<archive>.zqj"), flushed first. The journal
 // is removed once the archive is complete and flushed; an archive found with a journal beside
-// it is rolled back before anything else touches it.
+// it is rolled back before anything else touches it, but only by a journal that shows it was
+// written for that archive.
 //
-// Journal layout (little-endian): "ZQJ1", u64 original archive size, u32 CRC-32 of those 12
-// bytes; then records, each ending in the CRC-32 of its own bytes so that a torn last record is
-// recognised and ignored (its range had not been touched yet):
+// Journal layout (little-endian): "ZQJ2", u64 the archive's size when the update began, u32 span,
+// u32 CRC-32 of the archive's first `span` bytes then and u32 CRC-32 of its last `span` bytes
+// then (fewer when it was shorter): its identity; u32 CRC-32 of those 24 bytes. Then records,
+// each ending in the CRC-32 of its own bytes so that a torn last record is recognised and
+// ignored (its range had not been touched yet):
 //   'R' u64 position, u32 length, the archive's old bytes
-//   'S' u16 path length, path, u8 existed, u32 length, the companion file's old content
+//   'S' u16 name length, name of a file in the archive's folder, u8 existed, u32 length, its old
+//       content (by name, so a moved folder still recovers)
+// "ZQJ1" journals (no identity) are never applied.
 #pragma once
 
 #include <cstdint>
@@ -20,14 +25,42 @@
 
 namespace zq {
 
+// A journal beside an archive as a rollback would judge it; nothing is written to find out.
+struct JournalFinding {
+  enum class Kind {
+    None,       // no journal
+    Empty,      // its header was torn: the update had not changed the archive yet
+    Pending,    // an interrupted update of this archive, to be rolled back
+    Foreign,    // not the archive's own (another archive's, an older format): never applied
+    Unreadable  // the journal or the archive cannot be read
+  };
+  Kind kind = Kind::None;
+  std::string reason;  // Foreign, Unreadable: why, in a few words
+};
+
+// What opening an archive did with the journal beside it.
+struct JournalRecovery {
+  enum class Outcome {
+    NoJournal,
+    RolledBack,  // the archive is as it was before the interrupted update (an empty journal too)
+    Rejected,    // a Foreign journal was removed; the archive is left as it is
+    Failed       // the rollback could not be completed; the journal stays for the next attempt
+  };
+  Outcome outcome = Outcome::NoJournal;
+  std::string note;  // a line for the log; empty without a journal
+  bool Usable() const { return outcome != Outcome::Failed; }
+};
+
 class TJournal {
  public:
   TJournal(TArchiveFileSystem& fs, std::string archive_path);
 
   static std::string PathFor(const std::string& archive_path);
-  // Rolls back an interrupted update when a journal lies beside the archive. False when the
-  // rollback could not be completed (the journal then stays for the next attempt).
-  static bool Recover(TArchiveFileSystem& fs, const std::string& archive_path);
+  static JournalFinding Examine(TArchiveFileSystem& fs, const std::string& archive_path);
+  // Rolls back an interrupted update when the journal beside the archive is its own; removes a
+  // journal that is not. The archive is checked against the journal's identity before a byte
+  // of it is written.
+  static JournalRecovery Recover(TArchiveFileSystem& fs, const std::string& archive_path);
 
   // Starts the journal; a rollback restores the archive's present size. Throws TArchiveFailure.
   void Begin(TArchiveIO& archive);
@@ -35,7 +68,8 @@ class TJournal {
   // Keeps what the archive holds at [position, position + count) within its original size,
   // except ranges kept already.
   void KeepRange(TArchiveIO& archive, std::uint64_t position, std::uint64_t count);
-  // Keeps a companion file (or that it did not exist) before its first change.
+  // Keeps a companion file in the archive's folder (or that it did not exist) before its first
+  // change. Throws TArchiveFailure for a file elsewhere.
   void KeepSideFile(const std::string& path);
   // The archive (and companions written through WriteAll) is complete: flush, drop the journal.
   void Commit(TArchiveIO& archive);

@@ -182,10 +182,12 @@ TPakSystem::OpenResult TPakSystem::OpenArchive(const std::string& path) {
   ReleaseDirectory();
   path_ = path;
   ExtraInfo = {};
+  JournalNote.clear();
   if (!fs_.Exists(path)) return OpenResult::NotFound;
   if (!fs_.MakeWritable(path)) return OpenResult::AttributesFailed;
-  if (!TJournal::Recover(fs_, path))
-    throw TArchiveFailure("File " + path + " could not be restored from its journal " + TJournal::PathFor(path) + ".");
+  const JournalRecovery recovery = TJournal::Recover(fs_, path);
+  JournalNote = recovery.note;
+  if (!recovery.Usable()) throw TArchiveFailure("File " + recovery.note + ".");
   file_ = fs_.Open(path, false);
   if (!file_) return OpenResult::OpenFailed;
   TPakTail tail = ReadPakTail(*file_, path);
@@ -295,7 +297,7 @@ bool TPakSystem::Abandon() {
   if (journal_) journal_->Detach();
   journal_.reset();
   file_.reset();
-  return path_.empty() || TJournal::Recover(fs_, path_);
+  return path_.empty() || TJournal::Recover(fs_, path_).Usable();
 }
 
 void TPakSystem::ReleaseDirectory() {

@@ -71,7 +71,8 @@ class TPakSystem {
   ~TPakSystem();
 
   enum class OpenResult { Ok, NotFound, AttributesFailed, OpenFailed };
-  // Rolls back an interrupted update, opens the package and reads its trailers and directory.
+  // Rolls back an interrupted update (or removes a journal that is not the package's), opens
+  // the package and reads its trailers and directory.
   // Nothing is written yet: a package that is only looked at stays byte for byte as it was.
   // Throws TArchiveFailure for a damaged package or a rollback that cannot be completed.
   OpenResult OpenArchive(const std::string& path);
@@ -95,6 +96,8 @@ class TPakSystem {
 
   TExtraInfo ExtraInfo;
   std::string PackageName;
+  // What the last opening did with a journal beside the package, for the log; empty if nothing.
+  std::string JournalNote;
   std::uint64_t DataEnd = 0;
   std::uint64_t WritePosition = 0;
 

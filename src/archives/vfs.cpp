@@ -126,8 +126,9 @@ void TVFSFile::ReadAt(std::uint64_t position, void* data, std::size_t size) {
 void TVFSFile::Open(const std::string& path, bool hash_mode) {
   path_ = path;
   HashMode = hash_mode;
-  if (!TJournal::Recover(fs_, path))
-    throw TArchiveFailure("VFS archive " + path + " could not be restored from its journal " + TJournal::PathFor(path) + ".");
+  const JournalRecovery recovery = TJournal::Recover(fs_, path);
+  JournalNote = recovery.note;
+  if (!recovery.Usable()) throw TArchiveFailure("VFS archive " + recovery.note + ".");
   file_ = fs_.Open(path, false);
   if (!file_) throw TArchiveFailure("Unable to open VFS archive " + path + ", file may be in use or drive is write protected.");
   const std::uint64_t size = file_->Size().value_or(0);
@@ -367,7 +368,7 @@ bool TVFSFile::Abandon() {
   journal_.reset();
   file_.reset();
   Tree.reset();
-  return path_.empty() || TJournal::Recover(fs_, path_);
+  return path_.empty() || TJournal::Recover(fs_, path_).Usable();
 }
 
 // ---- TVFSTree ----

@@ -110,8 +110,9 @@ class TVFSFile {
   explicit TVFSFile(TArchiveFileSystem& fs = SystemFileSystem());
   ~TVFSFile();
 
-  // Rolls back an interrupted update, then reads header, tables and (hash mode) the whole
-  // tree. Throws TArchiveFailure when the archive cannot be opened or is damaged.
+  // Rolls back an interrupted update (or removes a journal that is not the archive's), then
+  // reads header, tables and (hash mode) the whole tree. Throws TArchiveFailure when the archive
+  // cannot be opened or is damaged.
   void Open(const std::string& path, bool hash_mode);
   // From here on every change is journaled. Throws TArchiveFailure.
   void BeginUpdate();
@@ -134,6 +135,8 @@ class TVFSFile {
   bool IsOpen() const { return file_ != nullptr; }
   const std::string& Path() const { return path_; }
 
+  // What the last opening did with a journal beside the archive, for the log; empty if nothing.
+  std::string JournalNote;
   bool ReadFailed = false;
   std::uint64_t DataStart = 0, TableStart = 0, RootStart = 0;
   TVFSHeader Header;

@@ -75,7 +75,9 @@ bool TArchiveUpdater::OpenPackage(const std::string& name) {
   for (;;) {
     std::string message;
     switch (pak_.OpenArchive(path)) {
-      case TPakSystem::OpenResult::Ok: return true;
+      case TPakSystem::OpenResult::Ok:
+        if (!pak_.JournalNote.empty()) ctx_.LogLine(pak_.JournalNote);
+        return true;
       case TPakSystem::OpenResult::NotFound: message = "File not found: \"" + path + "\"."; break;
       case TPakSystem::OpenResult::AttributesFailed: message = "Unable to modify \"" + path + "\" attributes"; break;
       case TPakSystem::OpenResult::OpenFailed:
@@ -187,6 +189,7 @@ void TArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive,
     if (!fs_.MakeWritable(path)) throw TArchiveFailure("Unable to modify \"" + path + "\" attributes");
     vfs_ = std::make_unique<TVFSFile>(fs_);
     vfs_->Open(path, true);
+    if (!vfs_->JournalNote.empty()) ctx_.LogLine(vfs_->JournalNote);
     vfs_->BeginUpdate();
     vfs_name_ = archive;
     vfs_counters_ = Counters{0, total, 0};

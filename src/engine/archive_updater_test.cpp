@@ -235,9 +235,22 @@ class AllOrNothingTest : public UpdaterTest {
     return m;
   }
 
-  // Runs `op` with a fault at every change in turn; each time, the archives reopened must be
-  // exactly the old or exactly the new ones.
-  void Check(const Operation& op, MemoryFileSystem::Fault kind) {
+  // Every file below `from` taken to the same place below `to`, as a moved folder.
+  static void MoveFolder(MemoryFileSystem& f, const std::string& from, const std::string& to) {
+    std::map<std::string, Bytes> moved;
+    for (auto& [name, bytes] : f.Files)
+      moved[name.rfind(from, 0) == 0 ? to + name.substr(from.size()) : name] = std::move(bytes);
+    f.Files = std::move(moved);
+  }
+
+  static bool RolledBackOrClean(const JournalRecovery& r) {
+    return r.outcome == JournalRecovery::Outcome::RolledBack || r.outcome == JournalRecovery::Outcome::NoJournal;
+  }
+
+  // Runs `op` with a fault at every change in turn; each time, the archives reopened (after the
+  // installation folder was moved to `moved_to`, when given) must be exactly the old or exactly
+  // the new ones.
+  void Check(const Operation& op, MemoryFileSystem::Fault kind, const std::string& moved_to = {}) {
     const auto initial = fs.Files;
     const std::string old_meaning = Meaning(fs);
     {
@@ -264,8 +277,11 @@ class AllOrNothingTest : public UpdaterTest {
       fs.FaultAt = 0;
       fs.Crashed = false;
       // Reopening: the journal, if any, is rolled back.
-      ASSERT_TRUE(TJournal::Recover(fs, pak_path)) << n;
-      ASSERT_TRUE(TJournal::Recover(fs, vfs_path)) << n;
+      const std::string folder = moved_to.empty() ? "C:\\Game\\" : moved_to;
+      MoveFolder(fs, "C:\\Game\\", folder);
+      ASSERT_TRUE(RolledBackOrClean(TJournal::Recover(fs, folder + "data\\game.zqp"))) << n;
+      ASSERT_TRUE(RolledBackOrClean(TJournal::Recover(fs, folder + "world.vfs"))) << n;
+      MoveFolder(fs, folder, "C:\\Game\\");
       const std::string now = Meaning(fs);
       if (now == old_meaning) ++olds;
       else if (now == new_meaning) ++news;
@@ -295,6 +311,14 @@ TEST_F(AllOrNothingTest, OfficialAndDuplicate) {
 TEST_F(AllOrNothingTest, VfsUpdate) {
   for (auto kind : {MemoryFileSystem::Fault::Crash, MemoryFileSystem::Fault::Fail})
     Check([](TArchiveUpdater& u) { u.UpdateVFS(2, "world.vfs", true); }, kind);
+}
+
+// The journal names the hash file by its place beside the archive, so an update interrupted in
+// one folder is rolled back in the folder it was moved to.
+TEST_F(AllOrNothingTest, InterruptedThenMovedStillRecovers) {
+  Check([](TArchiveUpdater& u) { u.UpdateVFS(2, "world.vfs", true); }, MemoryFileSystem::Fault::Crash, "D:\\Moved\\");
+  Check([](TArchiveUpdater& u) { u.UpdatePackage(1, "data\\game.zqp", "pw"); }, MemoryFileSystem::Fault::Crash,
+        "D:\\Moved\\");
 }
 
 // A journal cut anywhere in the record being flushed still rolls back to the old archive.
@@ -329,7 +353,7 @@ TEST_F(AllOrNothingTest, TornJournalAtEveryFlushPoint) {
         crashed.Files = snap.files;
         crashed.Files[path].resize(cut);
         const std::string archive = path.substr(0, path.size() - 4);
-        ASSERT_TRUE(TJournal::Recover(crashed, archive));
+        ASSERT_TRUE(RolledBackOrClean(TJournal::Recover(crashed, archive)));
         for (const auto& [p, b] : initial)
           if (p == archive || p == TVFSFile::HashFilePath(archive)) {
             EXPECT_EQ(crashed.Files[p], b) << p << " cut " << cut;

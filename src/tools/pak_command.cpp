@@ -1,26 +1,33 @@
-// zq pak: list, extract, check and create game package archives.
+// zq pak: list, extract, check and create game package archives, and roll back an interrupted update.
 #include <algorithm>
 #include <set>
 
-#include "archives/journal.h"
 #include "archives/pak_system.h"
 #include "archives/wave_container.h"
 #include "base/byte_io.h"
 #include "base/path_text.h"
 #include "platform/files.h"
+#include "tools/archive_journal.h"
 #include "tools/commands.h"
 #include "tools/tool_support.h"
 
 namespace zq::tool {
 
 namespace {
-constexpr const char* kUsage = "zq pak list|extract|check|create PACKAGE [-o DIR] [--json] [--password P]";
+constexpr const char* kUsage = "zq pak list|extract|check|create|recover PACKAGE [-o DIR] [--json] [--password P]";
 constexpr const char* kHelp =
     "Game package archives (.zqp).\n\n"
     "  list PACKAGE [--json]        members: kind, stored and unpacked size, offset, name\n"
     "  extract PACKAGE [-o DIR]     members as files (wave members decoded to PCM WAV)\n"
     "  check PACKAGE                every record, member and trailer; exit 1 on a problem\n"
-    "  create PACKAGE [--password P] a new empty package\n";
+    "  create PACKAGE [--password P] a new empty package\n"
+    "  recover PACKAGE              roll back the update interrupted in PACKAGE.zqj; a journal\n"
+    "                               that is not the package's own is removed unapplied; exit 0\n"
+    "                               when the package is as before the update (or there was no\n"
+    "                               journal), 1 otherwise\n\n"
+    "list, extract and check only read; a journal beside the package is reported and makes\n"
+    "them exit 1; with an interrupted update pending they read nothing (the package is half\n"
+    "written until it is rolled back).\n";
 
 // The package read once, shared: an inspector needs no write access and keeps no second handle
 // (on Windows a second open of a file held for writing fails).
@@ -96,9 +103,21 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     }
     return kExitOk;
   }
-  if (verb != "list" && verb != "extract" && verb != "check") {
+  if (verb != "list" && verb != "extract" && verb != "check" && verb != "recover") {
     err << "zq: unknown pak command \"" << verb << "\"\nusage: " << kUsage << "\n";
     return kExitUsage;
+  }
+  if (!fs.Exists(path)) {
+    err << "zq: " << path << ": cannot be read\n";
+    return kExitFailed;
+  }
+  int problems = 0;
+  if (verb == "recover") {
+    if (!RecoverJournal(path, out, err)) return kExitFailed;
+  } else if (const JournalFinding journal = ReportJournal(path, "pak", err);
+             journal.kind != JournalFinding::Kind::None) {
+    if (journal.kind == JournalFinding::Kind::Pending) return kExitFailed;
+    ++problems;
   }
   auto read = ReadShared(path);
   if (!read) {
@@ -114,6 +133,10 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     err << "zq: " << e.what() << "\n";
     return kExitFailed;
   }
+  if (verb == "recover") {
+    out << path << ": " << tail.Records.size() << " members\n";
+    return kExitOk;
+  }
   if (verb == "list") {
     if (parsed->Has("--json")) {
       out << "{\"password\": " << (tail.ExtraInfo.HasPassword ? "true" : "false")
@@ -126,16 +149,15 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
             << ", \"date\": " << r.Date << "}";
       }
       out << "]}\n";
-      return kExitOk;
+      return problems == 0 ? kExitOk : kExitFailed;
     }
     out << "trailer version " << tail.TrailerVersion << ", " << (tail.ExtraInfo.HasPassword ? "password set" : "no password")
         << ", " << (tail.ExtraInfo.Official ? "official" : "not official") << "\n";
     for (const auto& r : tail.Records)
       out << (r.Kind == kPakKindWave ? "wave " : "zlib ") << r.StoredSize << "\t" << r.UnpackedSize << "\t" << Hex8(r.Offset)
           << "\t" << TerminalText(r.Name) << "\n";
-    return kExitOk;
+    return problems == 0 ? kExitOk : kExitFailed;
   }
-  int problems = 0;
   std::set<std::string> names;
   const std::string dir = parsed->Value("-o").value_or(".");
   for (const auto& r : tail.Records) {
@@ -157,10 +179,6 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
         ++problems;
       }
     }
-  }
-  if (fs.Exists(TJournal::PathFor(path))) {
-    err << path << ": an interrupted update's journal lies beside it (rolled back when next opened)\n";
-    ++problems;
   }
   if (verb == "check") out << path << ": " << tail.Records.size() << " members, " << problems << " problems\n";
   return problems == 0 ? kExitOk : kExitFailed;

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <sstream>
 
 #include "archives/journal.h"
+#include "archives/memory_file_system.h"
 #include "archives/pak_system.h"
 #include "base/byte_io.h"
 #include "platform/files.h"
@@ -149,13 +151,81 @@ TEST_F(PakCommandTest, CheckPassesAnIntactPackageAndFailsEachKindOfDamage) {
   EXPECT_NE(cut.err.find("corrupted header"), std::string::npos) << cut.err;
   EXPECT_EQ(Zq({"pak", "list", package_}).code, 1);
   test::WriteAll(package_, intact);
+}
 
-  // An interrupted update: reported, and the package is not rolled back by the inspector.
-  test::WriteAll(TJournal::PathFor(package_), "ZQJ1");
-  ZqRun journal = Zq({"pak", "check", package_});
-  EXPECT_EQ(journal.code, 1);
-  EXPECT_NE(journal.err.find("journal"), std::string::npos) << journal.err;
-  EXPECT_EQ(test::ReadAll(package_), intact);
+// An update that crashed after it wrote its first members over the package's directory: the
+// half written package and its journal, as they are left on the disk.
+void InterruptUpdate(const std::string& path) {
+  test::MemoryFileSystem mem;
+  const std::string intact = test::ReadAll(path);
+  mem.Files[path] = Bytes(intact.begin(), intact.end());
+  mem.FaultAt = 6;  // the journal, its header, the kept directory, two members: then the new directory
+  try {
+    TPakSystem pak(mem);
+    pak.OpenArchive(path);
+    pak.BeginUpdate();
+    pak.AddMember("maps\\one.txt", 20000, Text(20000));
+    pak.AddMember("maps\\two.txt", 300, Text(300));
+    pak.WritePackageDirectory();
+  } catch (const test::SimulatedCrash&) {}
+  for (const auto& [name, bytes] : mem.Files) test::WriteAll(name, std::string(bytes.begin(), bytes.end()));
+}
+
+TEST_F(PakCommandTest, AJournalBesideThePackageIsReportedAndRecoverJudgesIt) {
+  const std::string intact = test::ReadAll(package_);
+  const std::string journal = TJournal::PathFor(package_);
+  ASSERT_EQ(Zq({"pak", "create", dir_ / "fresh.zqp"}).code, 0);
+  const std::string fresh = test::ReadAll(dir_ / "fresh.zqp");
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    const char* reported;
+    bool listed;  // a pending update leaves nothing true to list
+    int recover_code;
+    const char* recovered;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"an interrupted update", [&] { InterruptUpdate(package_); }, "an interrupted update is pending", false, 0,
+       "rolled", intact},
+      {"the package installed afresh over an interrupted update",
+       [&] {
+         InterruptUpdate(package_);
+         test::WriteAll(package_, fresh);
+       },
+       "does not belong to it", true, 1, "without applying it", fresh},
+      {"an update stopped before it wrote", [&] { test::WriteAll(journal, "ZQJ2"); }, "holds no change", true, 0,
+       "had not changed", intact},
+      {"a journal of an older format", [&] { test::WriteAll(journal, "ZQJ1"); }, "does not record which archive", true,
+       1, "without applying it", intact},
+  };
+  for (const Case& c : cases) {
+    test::WriteAll(package_, intact);
+    c.make();
+    const std::string before = test::ReadAll(package_);
+    ZqRun check = Zq({"pak", "check", package_});
+    EXPECT_EQ(check.code, 1) << c.what;
+    EXPECT_NE(check.err.find(c.reported), std::string::npos) << c.what << ": " << check.err;
+    EXPECT_NE(check.err.find("`zq pak recover " + package_ + "`"), std::string::npos) << c.what << ": " << check.err;
+    EXPECT_EQ(check.err.find("corrupted header"), std::string::npos) << c.what << ": " << check.err;
+    ZqRun list = Zq({"pak", "list", package_});
+    EXPECT_EQ(list.code, 1) << c.what;
+    EXPECT_EQ(!list.out.empty(), c.listed) << c.what << ": " << list.out;
+    EXPECT_EQ(test::ReadAll(package_), before) << c.what << ": an inspector wrote";
+    ASSERT_TRUE(platform::FileExists(journal)) << c.what;
+
+    ZqRun recover = Zq({"pak", "recover", package_});
+    EXPECT_EQ(recover.code, c.recover_code) << c.what << ": " << recover.err;
+    EXPECT_NE((recover.out + recover.err).find(c.recovered), std::string::npos)
+        << c.what << ": " << recover.out << recover.err;
+    EXPECT_EQ(test::ReadAll(package_), c.after) << c.what;
+    EXPECT_FALSE(platform::FileExists(journal)) << c.what;
+    EXPECT_EQ(Zq({"pak", "check", package_}).code, 0) << c.what;
+  }
+  ZqRun nothing = Zq({"pak", "recover", package_});
+  EXPECT_EQ(nothing.code, 0);
+  EXPECT_NE(nothing.out.find("nothing to roll back"), std::string::npos) << nothing.out;
+  EXPECT_EQ(Zq({"pak", "recover", dir_ / "missing.zqp"}).code, 1);
 }
 
 TEST_F(PakCommandTest, AReadOnlyPackageIsInspectedWithoutWriteAccess) {
@@ -194,6 +264,7 @@ TEST_F(PakCommandTest, HelpAndUsageErrors) {
   EXPECT_EQ(help.code, 0);
   EXPECT_EQ(help.out.rfind("usage: zq pak", 0), 0u) << help.out;
   EXPECT_NE(help.out.find("check PACKAGE"), std::string::npos);
+  EXPECT_NE(help.out.find("recover PACKAGE"), std::string::npos);
   EXPECT_EQ(Zq({"pak"}).code, 2);
   EXPECT_EQ(Zq({"pak", "list"}).code, 2);
   EXPECT_EQ(Zq({"pak", "list", package_, "extra"}).code, 2);

@@ -1,10 +1,11 @@
-// zq vfs: list, extract, check and create virtual file system archives.
+// zq vfs: list, extract, check and create virtual file system archives, and roll back an
+// interrupted update.
 #include <algorithm>
 #include <set>
 
-#include "archives/journal.h"
 #include "archives/vfs.h"
 #include "base/byte_io.h"
+#include "tools/archive_journal.h"
 #include "tools/commands.h"
 #include "tools/tool_support.h"
 
@@ -12,14 +13,21 @@ namespace zq::tool {
 
 namespace {
 constexpr const char* kUsage =
-    "zq vfs list|extract|check|create ARCHIVE [-o DIR] [--json] [--block-size N] [--blocks N] [--roots N]";
+    "zq vfs list|extract|check|create|recover ARCHIVE [-o DIR] [--json] [--block-size N] [--blocks N] [--roots N]";
 constexpr const char* kHelp =
     "Virtual file system archives and their .ht hash files.\n\n"
     "  list ARCHIVE [--json]       files and directories with flags, sizes and first block\n"
     "  extract ARCHIVE [-o DIR]    files as files (compressed ones inflated)\n"
     "  check ARCHIVE               table, chains, directories, compression, digest and hash\n"
     "                              file; exit 1 on a problem\n"
-    "  create ARCHIVE [--block-size 4096] [--blocks 256] [--roots 64]   a new empty archive\n";
+    "  create ARCHIVE [--block-size 4096] [--blocks 256] [--roots 64]   a new empty archive\n"
+    "  recover ARCHIVE             roll back the update interrupted in ARCHIVE.zqj (the archive\n"
+    "                              and its .ht file); a journal that is not the archive's own is\n"
+    "                              removed unapplied; exit 0 when the archive is as before the\n"
+    "                              update (or there was no journal), 1 otherwise\n\n"
+    "list, extract and check only read; a journal beside the archive is reported and makes\n"
+    "them exit 1; with an interrupted update pending they read nothing (the archive is half\n"
+    "written until it is rolled back).\n";
 
 std::optional<Bytes> FileData(TVFSFile& vfs, const TVFSEntry& e, std::string& problem) {
   Bytes stored = vfs.ReadFileData(e).Data;
@@ -54,6 +62,24 @@ std::uint32_t Number(const Args& args, const char* flag, std::uint32_t fallback)
   return n > 0xFFFFFFFFu ? 0 : static_cast<std::uint32_t>(n);
 }
 
+// The archive as an inspector sees it: read only, without the journal beside it, which opening
+// would otherwise act on.
+class ReadOnlyView : public TArchiveFileSystem {
+ public:
+  explicit ReadOnlyView(TArchiveFileSystem& fs) : fs_(fs) {}
+  std::unique_ptr<TArchiveIO> Open(const std::string& path, bool create) override {
+    return create ? nullptr : fs_.OpenForReading(path);
+  }
+  bool Exists(const std::string& path) override {
+    return path.size() < 4 || path.compare(path.size() - 4, 4, ".zqj") != 0 ? fs_.Exists(path) : false;
+  }
+  bool Remove(const std::string&) override { return false; }
+  bool MakeWritable(const std::string&) override { return false; }
+
+ private:
+  TArchiveFileSystem& fs_;
+};
+
 // The archive is built in memory and its positions must fit a 32-bit tool's reach.
 constexpr std::uint64_t kMaxCreatedSize = std::uint64_t{1} << 31;
 }  // namespace
@@ -80,16 +106,26 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     }
     return WriteAll(fs, path, NewVfsArchive(bs, blocks, roots, "")) ? kExitOk : kExitFailed;
   }
-  if (verb != "list" && verb != "extract" && verb != "check") {
+  if (verb != "list" && verb != "extract" && verb != "check" && verb != "recover") {
     err << "zq: unknown vfs command \"" << verb << "\"\nusage: " << kUsage << "\n";
     return kExitUsage;
   }
-  // Opening rolls an interrupted update back; the inspector reports it instead of touching it.
-  if (fs.Exists(TJournal::PathFor(path))) {
-    err << path << ": an interrupted update's journal lies beside it (rolled back when next opened)\n";
+  if (!fs.Exists(path)) {
+    err << "zq: " << path << ": cannot be read\n";
     return kExitFailed;
   }
-  TVFSFile vfs(fs);
+  int problems = 0;
+  if (verb == "recover") {
+    if (!RecoverJournal(path, out, err)) return kExitFailed;
+  } else if (const JournalFinding journal = ReportJournal(path, "vfs", err);
+             journal.kind != JournalFinding::Kind::None) {
+    // Opening would act on the journal; the inspector only reports it.
+    if (journal.kind == JournalFinding::Kind::Pending) return kExitFailed;
+    ++problems;
+  }
+  // The journal stays beside the archive for `recover` or the next update to judge.
+  ReadOnlyView view(fs);
+  TVFSFile vfs(verb == "recover" ? fs : view);
   try {
     vfs.Open(path, true);
   } catch (const TArchiveFailure& e) {
@@ -97,6 +133,11 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     return kExitFailed;
   }
   const auto& nodes = vfs.Tree->Nodes;
+  const auto entries = std::count_if(nodes.begin(), nodes.end(), [](const TTreeFileInfo& n) { return n.Index != -1; });
+  if (verb == "recover") {
+    out << path << ": " << entries << " entries\n";
+    return kExitOk;
+  }
   if (verb == "list") {
     const bool json = parsed->Has("--json");
     if (json) out << "[";
@@ -115,9 +156,8 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
       first = false;
     }
     if (json) out << "]\n";
-    return kExitOk;
+    return problems == 0 ? kExitOk : kExitFailed;
   }
-  int problems = 0;
   auto problem = [&](const std::string& what) {
     err << path << ": " << what << "\n";
     ++problems;
@@ -175,8 +215,8 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     const std::string ht = TVFSFile::HashFilePath(path);
     auto actual = fs.Exists(ht) ? ReadAll(fs, ht) : std::optional<Bytes>(Bytes{});
     if (!actual || *actual != expected) problem(ht + " does not match the archive's files");
-    out << path << ": " << std::count_if(nodes.begin(), nodes.end(), [](const TTreeFileInfo& n) { return n.Index != -1; })
-        << " entries, " << used << " of " << count << " blocks in use, " << problems << " problems\n";
+    out << path << ": " << entries << " entries, " << used << " of " << count << " blocks in use, " << problems
+        << " problems\n";
   }
   return problems == 0 ? kExitOk : kExitFailed;
 }

@@ -1,10 +1,12 @@
 // zq vfs as an author runs it, on archives written by the engine's own update code.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <sstream>
 
 #include "archives/journal.h"
+#include "archives/memory_file_system.h"
 #include "archives/vfs.h"
 #include "base/byte_io.h"
 #include "platform/files.h"
@@ -125,16 +127,97 @@ TEST_F(VfsCommandTest, CheckPassesAnIntactArchiveAndFailsEachKindOfDamage) {
   ASSERT_TRUE(platform::DeleteFileAt(ht));
   EXPECT_EQ(Zq({"vfs", "check", archive_}).code, 1) << "an archive with files needs its hash file";
   test::WriteAll(ht, intact_ht);
-
-  // An interrupted update: reported, nothing rolled back.
-  test::WriteAll(TJournal::PathFor(archive_), "ZQJ1");
-  ZqRun journal = Zq({"vfs", "check", archive_});
-  EXPECT_EQ(journal.code, 1);
-  EXPECT_NE(journal.err.find("journal"), std::string::npos) << journal.err;
-  EXPECT_EQ(Zq({"vfs", "list", archive_}).code, 1);
-  EXPECT_EQ(test::ReadAll(archive_), intact);
-  ASSERT_TRUE(platform::DeleteFileAt(TJournal::PathFor(archive_)));
   EXPECT_EQ(Zq({"vfs", "check", archive_}).code, 0);
+}
+
+// An update that crashed while it wrote the new hash file: the archive written, the hash file
+// cut, the journal beside them, as they are left on the disk.
+void InterruptUpdate(const std::string& path) {
+  const std::string ht = TVFSFile::HashFilePath(path);
+  auto update = [&](test::MemoryFileSystem& mem) {
+    for (const std::string& name : {path, ht}) {
+      const std::string bytes = test::ReadAll(name);
+      mem.Files[name] = Bytes(bytes.begin(), bytes.end());
+    }
+    TVFSFile vfs(mem);
+    vfs.Open(path, true);
+    vfs.BeginUpdate();
+    const Bytes more = Text(700);
+    vfs.Tree->AddFile("Levels\\more.lvl", more.data(), static_cast<std::uint32_t>(more.size()));
+    vfs.SaveHeader(false);
+    vfs.Close();
+  };
+  test::MemoryFileSystem counted;
+  update(counted);
+  test::MemoryFileSystem mem;
+  mem.FaultAt = counted.Changes - 1;  // the last change is the journal's removal; before it, the hash file's bytes
+  try {
+    update(mem);
+  } catch (const test::SimulatedCrash&) {}
+  for (const auto& [name, bytes] : mem.Files) test::WriteAll(name, Str(bytes));
+}
+
+TEST_F(VfsCommandTest, AJournalBesideTheArchiveIsReportedAndRecoverJudgesIt) {
+  const std::string ht = dir_ / "world.ht";
+  const std::string intact = test::ReadAll(archive_), intact_ht = test::ReadAll(ht);
+  const std::string journal = TJournal::PathFor(archive_);
+  ASSERT_EQ(Zq({"vfs", "create", dir_ / "fresh.vfs", "--block-size", "512", "--blocks", "64", "--roots", "4"}).code, 0);
+  {
+    TVFSFile vfs;
+    vfs.Open(dir_ / "fresh.vfs", true);
+    vfs.Tree->AddFile("fresh.txt", text_.data(), 100);
+    vfs.SaveHeader(false);
+    vfs.Close();
+  }
+  const std::string fresh = test::ReadAll(dir_ / "fresh.vfs"), fresh_ht = test::ReadAll(dir_ / "fresh.ht");
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    const char* reported;
+    bool listed;
+    int recover_code;
+    const char* recovered;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"an interrupted update", [&] { InterruptUpdate(archive_); }, "an interrupted update is pending", false, 0,
+       "rolled", intact},
+      {"the archive installed afresh over an interrupted update",
+       [&] {
+         InterruptUpdate(archive_);
+         test::WriteAll(archive_, fresh);
+         test::WriteAll(ht, fresh_ht);
+       },
+       "does not belong to it", true, 1, "without applying it", fresh},
+      {"a journal of an older format", [&] { test::WriteAll(journal, "ZQJ1"); }, "does not record which archive", true,
+       1, "without applying it", intact},
+  };
+  for (const Case& c : cases) {
+    test::WriteAll(archive_, intact);
+    test::WriteAll(ht, intact_ht);
+    c.make();
+    const std::string before = test::ReadAll(archive_);
+    ZqRun check = Zq({"vfs", "check", archive_});
+    EXPECT_EQ(check.code, 1) << c.what;
+    EXPECT_NE(check.err.find(c.reported), std::string::npos) << c.what << ": " << check.err;
+    EXPECT_NE(check.err.find("`zq vfs recover " + archive_ + "`"), std::string::npos) << c.what << ": " << check.err;
+    ZqRun list = Zq({"vfs", "list", archive_});
+    EXPECT_EQ(list.code, 1) << c.what;
+    EXPECT_EQ(!list.out.empty(), c.listed) << c.what << ": " << list.out;
+    EXPECT_EQ(test::ReadAll(archive_), before) << c.what << ": an inspector wrote";
+    ASSERT_TRUE(platform::FileExists(journal)) << c.what;
+
+    ZqRun recover = Zq({"vfs", "recover", archive_});
+    EXPECT_EQ(recover.code, c.recover_code) << c.what << ": " << recover.err;
+    EXPECT_NE((recover.out + recover.err).find(c.recovered), std::string::npos)
+        << c.what << ": " << recover.out << recover.err;
+    EXPECT_EQ(test::ReadAll(archive_), c.after) << c.what;
+    if (c.after == intact) {
+      EXPECT_EQ(test::ReadAll(ht), intact_ht) << c.what;
+    }
+    EXPECT_FALSE(platform::FileExists(journal)) << c.what;
+    EXPECT_EQ(Zq({"vfs", "check", archive_}).code, 0) << c.what;
+  }
 }
 
 TEST_F(VfsCommandTest, CreateWritesAnEmptyArchiveOfTheGivenShape) {
@@ -158,6 +241,7 @@ TEST_F(VfsCommandTest, HelpAndUsageErrors) {
   EXPECT_EQ(help.code, 0);
   EXPECT_EQ(help.out.rfind("usage: zq vfs", 0), 0u) << help.out;
   EXPECT_NE(help.out.find("check ARCHIVE"), std::string::npos);
+  EXPECT_NE(help.out.find("recover ARCHIVE"), std::string::npos);
   EXPECT_EQ(Zq({"vfs"}).code, 2);
   EXPECT_EQ(Zq({"vfs", "check"}).code, 2);
   EXPECT_EQ(Zq({"vfs", "list", archive_, "--bogus"}).code, 2);

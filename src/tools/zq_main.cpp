@@ -20,8 +20,8 @@ constexpr const char* kHelp =
     "  lang SETUP|FILE                          language tables\n"
     "  log FILE [--json]                        decode an uninstall log\n"
     "  script SETUP                             the compiled script as source\n"
-    "  pak list|extract|check|create PACKAGE    game package archives\n"
-    "  vfs list|extract|check|create ARCHIVE    virtual file system archives\n\n"
+    "  pak list|extract|check|create|recover PACKAGE   game package archives\n"
+    "  vfs list|extract|check|create|recover ARCHIVE   virtual file system archives\n\n"
     "exit codes: 0 success, 1 the check or the work failed, 2 bad usage\n";
 }  // namespace
 
