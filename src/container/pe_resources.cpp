@@ -93,7 +93,8 @@ std::optional<Layout> ReadLayout(const std::uint8_t* p, std::size_t size, std::s
   l.resource_rva = GetU32(p + l.resource_entry);
   l.resource_size = GetU32(p + l.resource_entry + 4);
   l.section_table = l.optional + optional_size;
-  if (!fits(l.section_table, std::uint64_t{count} * kSectionHeaderSize)) return fail("the section table runs past the file");
+  if (!fits(l.section_table, std::uint64_t{count} * kSectionHeaderSize))
+    return fail("the section table runs past the file");
   for (std::uint16_t i = 0; i < count; ++i) {
     Section s;
     s.header = l.section_table + i * kSectionHeaderSize;
@@ -168,7 +169,8 @@ class TreeReader {
     if (out.size() >= kMaxResources) return Bad("too many resources");
     const std::uint32_t rva = GetU32(s_ + at), length = GetU32(s_ + at + 4);
     auto offset = layout_.RvaToOffset(rva, length);
-    if (!offset || *offset > file_size_ || length > file_size_ - *offset) return Bad("a resource lies outside the file");
+    if (!offset || *offset > file_size_ || length > file_size_ - *offset)
+      return Bad("a resource lies outside the file");
     PeResource r = path;
     r.code_page = GetU32(s_ + at + 8);
     r.data.assign(file_ + *offset, file_ + *offset + length);
@@ -329,7 +331,8 @@ std::optional<std::vector<PeResource>> ReadPeResourcesOfFile(const std::string& 
     return std::nullopt;
   }
   Bytes image(static_cast<std::size_t>(section->RawEnd()));
-  std::copy(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(std::min(head.size(), image.size())), image.begin());
+  std::copy(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(std::min(head.size(), image.size())),
+            image.begin());
   if (!file.Seek(section->raw_offset) ||
       file.Read(image.data() + section->raw_offset, section->raw_size) != section->raw_size) {
     Fail(problem, "cannot read the resource section of " + path);
@@ -379,7 +382,8 @@ bool WritePeResources(Bytes& image, const std::vector<PeResource>& resources, st
     return Fail(problem, "the image would be 4 GiB or larger");
   }
 
-  Bytes out(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(target.raw_offset, image.size())));
+  Bytes out(image.begin(),
+            image.begin() + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(target.raw_offset, image.size())));
   out.resize(target.raw_offset);
   out.insert(out.end(), tree.begin(), tree.end());
   out.resize(static_cast<std::size_t>(target.raw_offset + raw_size));

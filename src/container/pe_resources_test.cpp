@@ -22,14 +22,18 @@ std::uint16_t SectionCount(const Bytes& b) { return test::PeSectionCount(b); }
 void Put16At(Bytes& b, std::size_t at, std::uint16_t v) { test::PeSet16(b, at, v); }
 Bytes Image() { return test::SmallPe(); }
 
-PeResource Resource(std::uint16_t type, ResourceName name, std::uint16_t language, std::size_t size, std::uint8_t fill) {
+PeResource Resource(std::uint16_t type, ResourceName name, std::uint16_t language, std::size_t size,
+                    std::uint8_t fill) {
   return {{type, {}}, std::move(name), language, 0, Bytes(size, fill)};
 }
 
 std::vector<PeResource> Sample(std::uint8_t fill) {
-  return {Resource(kRtGroupIcon, {0, u"MAINICON"}, 0, 20, fill), Resource(kRtIcon, {1, {}}, 0, 300, fill),
-          Resource(kRtIcon, {2, {}}, 0, 7, fill), Resource(kRtManifest, {1, {}}, 0x409, 555, fill),
-          Resource(kRtVersion, {1, {}}, 0x409, 93, fill), Resource(kRtVersion, {1, {}}, 0x407, 1, fill)};
+  return {Resource(kRtGroupIcon, {0, u"MAINICON"}, 0, 20, fill),
+          Resource(kRtIcon, {1, {}}, 0, 300, fill),
+          Resource(kRtIcon, {2, {}}, 0, 7, fill),
+          Resource(kRtManifest, {1, {}}, 0x409, 555, fill),
+          Resource(kRtVersion, {1, {}}, 0x409, 93, fill),
+          Resource(kRtVersion, {1, {}}, 0x407, 1, fill)};
 }
 
 // The tree's order: types ascending, named entries before numbered ones, languages ascending.
@@ -80,16 +84,18 @@ TEST(PeResources, WrittenTreesReadBackWhereverTheSectionLies) {
 
     EXPECT_EQ(SectionCount(image), sections + c.added_sections);
     const std::size_t last = kPeSections + 40 * (SectionCount(image) - 1);
-    const std::uint32_t rva = U32At(image, last + 12), raw = U32At(image, last + 20), raw_size = U32At(image, last + 16);
-    EXPECT_EQ(U32At(image, kPeOptional + 96 + 16), rva);                                // the resource directory
+    const std::uint32_t rva = U32At(image, last + 12), raw = U32At(image, last + 20),
+                        raw_size = U32At(image, last + 16);
+    EXPECT_EQ(U32At(image, kPeOptional + 96 + 16), rva);  // the resource directory
     EXPECT_EQ(U32At(image, kPeOptional + 56), (rva + U32At(image, last + 8) + 0xFFF) & ~0xFFFu);  // SizeOfImage
-    EXPECT_EQ(U32At(image, kPeOptional + 64), 0u);                                      // CheckSum
+    EXPECT_EQ(U32At(image, kPeOptional + 64), 0u);                                                // CheckSum
     EXPECT_EQ(raw % 0x200, 0u);
     EXPECT_EQ(rva % 0x1000, 0u);
     EXPECT_EQ(Bytes(image.begin() + raw + raw_size, image.end()), overlay);
     // Every other section keeps its bytes where they were.
     const std::size_t kept = c.added_sections ? before.size() : U32At(before, last + 20);
-    EXPECT_TRUE(std::equal(before.begin() + 0x400, before.begin() + static_cast<std::ptrdiff_t>(kept), image.begin() + 0x400));
+    EXPECT_TRUE(
+        std::equal(before.begin() + 0x400, before.begin() + static_cast<std::ptrdiff_t>(kept), image.begin() + 0x400));
   }
 }
 
@@ -102,8 +108,7 @@ TEST(PeResources, RefusedImagesStayAsTheyWere) {
       {"not a program", [](Bytes& b) { b[0] = 'X'; }, "not a Windows program"},
       {"signed", [](Bytes& b) { SetU32(&b[kPeOptional + 96 + 32], 0x800), SetU32(&b[kPeOptional + 96 + 36], 16); },
        "signed"},
-      {"no room for a section header", [](Bytes& b) { SetU32(&b[kPeSections + 20], kPeSections + 40); },
-       "no room"},
+      {"no room for a section header", [](Bytes& b) { SetU32(&b[kPeSections + 20], kPeSections + 40); }, "no room"},
       {"a section past the end", [](Bytes& b) { SetU32(&b[kPeSections + 16], 0x10000); }, "past the end"},
   };
   for (const auto& c : cases) {
@@ -128,8 +133,9 @@ TEST(PeResources, DamagedTreesAreRefusedWhole) {
   } cases[] = {
       {"directory entries past the section", [&](Bytes& b) { Put16At(b, rsrc + 14, 0xFFFF); }},
       {"a subdirectory that loops to the root", [&](Bytes& b) { SetU32(&b[rsrc + 16 + 4], 0x80000000u); }},
-      {"data outside the file", [&](Bytes& b) {
-         const std::uint32_t root_first = U32At(b, rsrc + 20) & 0x7FFFFFFF;    // type 3's directory
+      {"data outside the file",
+       [&](Bytes& b) {
+         const std::uint32_t root_first = U32At(b, rsrc + 20) & 0x7FFFFFFF;  // type 3's directory
          const std::uint32_t name_first = U32At(b, rsrc + root_first + 20) & 0x7FFFFFFF;
          const std::uint32_t leaf = U32At(b, rsrc + name_first + 20);
          SetU32(&b[rsrc + leaf + 4], 0x7FFFFFFF);
@@ -155,7 +161,8 @@ TEST(ProgramResources, TheEngineTakesTheSetupsFactsAndKeepsItsOwnIconName) {
   Bytes image = Image();
   ASSERT_TRUE(WritePeResources(image, {Resource(kRtGroupIcon, {0, u"MAINICON"}, 0, 20, 1),
                                        Resource(kRtIcon, {1, {}}, 0, 40, 1), Resource(kRtIcon, {7, {}}, 0, 40, 1)}));
-  ProgramFacts facts{"Demo Product", "1.2.3", "Example Ltd", ExecutionLevel::Highest, Ico({{16, 100}, {32, 200}, {48, 300}})};
+  ProgramFacts facts{"Demo Product", "1.2.3", "Example Ltd", ExecutionLevel::Highest,
+                     Ico({{16, 100}, {32, 200}, {48, 300}})};
   std::string problem;
   ASSERT_TRUE(WriteProgramResources(image, facts, &problem)) << problem;
   auto read = ReadPeResources(image.data(), image.size());

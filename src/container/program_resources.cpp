@@ -59,7 +59,8 @@ std::pair<std::uint32_t, std::uint32_t> VersionNumbers(const std::string& versio
   std::size_t i = 0;
   for (std::size_t k = 0; k < 4 && i < version.size(); ++k) {
     std::uint32_t n = 0;
-    while (i < version.size() && version[i] >= '0' && version[i] <= '9') n = std::min<std::uint32_t>(n * 10 + (version[i++] - '0'), 0xFFFF);
+    while (i < version.size() && version[i] >= '0' && version[i] <= '9')
+      n = std::min<std::uint32_t>(n * 10 + (version[i++] - '0'), 0xFFFF);
     parts[k] = n;
     while (i < version.size() && version[i] != '.') ++i;
     ++i;
@@ -95,8 +96,7 @@ Bytes VersionResource(const ProgramFacts& facts) {
     Bytes translation;
     PutU16(translation, kEnglishUs);
     PutU16(translation, kUnicodeCodePage);
-    VersionNode(o, u"VarFileInfo", 1, {}, 0,
-                [&](Bytes& o2) { VersionNode(o2, u"Translation", 0, translation, 4); });
+    VersionNode(o, u"VarFileInfo", 1, {}, 0, [&](Bytes& o2) { VersionNode(o2, u"Translation", 0, translation, 4); });
   });
   return out;
 }
@@ -227,11 +227,15 @@ std::string IconFileProblem(const Bytes& ico) {
   return {};
 }
 
-bool WriteProgramResources(Bytes& image, const ProgramFacts& facts, std::string* problem) {
+namespace {
+
+// Replaces the manifest and version resource when `facts` is given, and the icon group and
+// its images when `icon` is not empty; everything else stays.
+bool Rewrite(Bytes& image, const ProgramFacts* facts, const Bytes& icon, std::string* problem) {
   auto existing = ReadPeResources(image.data(), image.size(), problem);
   if (!existing) return false;
-  if (!facts.icon.empty()) {
-    if (std::string why = IconFileProblem(facts.icon); !why.empty()) {
+  if (!icon.empty()) {
+    if (std::string why = IconFileProblem(icon); !why.empty()) {
       if (problem) *problem = why;
       return false;
     }
@@ -243,35 +247,54 @@ bool WriteProgramResources(Bytes& image, const ProgramFacts& facts, std::string*
       break;
     }
   }
-  auto replaced = [&facts](const PeResource& r) {
+  auto replaced = [&](const PeResource& r) {
     if (!r.type.text.empty()) return false;
-    if (r.type.id == kRtManifest || r.type.id == kRtVersion) return r.name == ResourceName{1, {}};
-    return !facts.icon.empty() && (r.type.id == kRtIcon || r.type.id == kRtGroupIcon);
+    if (r.type.id == kRtManifest || r.type.id == kRtVersion) return facts && r.name == ResourceName{1, {}};
+    return !icon.empty() && (r.type.id == kRtIcon || r.type.id == kRtGroupIcon);
   };
   std::vector<PeResource> out;
   for (PeResource& r : *existing) {
     if (!replaced(r)) out.push_back(std::move(r));
   }
-  const std::string manifest = ProgramManifest(facts.level);
-  out.push_back({{kRtManifest, {}}, {1, {}}, kEnglishUs, 0, Bytes(manifest.begin(), manifest.end())});
-  out.push_back({{kRtVersion, {}}, {1, {}}, kEnglishUs, 0, VersionResource(facts)});
-  if (!facts.icon.empty()) {
-    const std::uint16_t count = GetU16(&facts.icon[4]);
+  if (facts) {
+    const std::string manifest = ProgramManifest(facts->level);
+    out.push_back({{kRtManifest, {}}, {1, {}}, kEnglishUs, 0, Bytes(manifest.begin(), manifest.end())});
+    out.push_back({{kRtVersion, {}}, {1, {}}, kEnglishUs, 0, VersionResource(*facts)});
+  }
+  if (!icon.empty()) {
+    const std::uint16_t count = GetU16(&icon[4]);
     Bytes group;
     PutU16(group, 0);
     PutU16(group, 1);
     PutU16(group, count);
     for (std::uint16_t i = 0; i < count; ++i) {
-      const std::uint8_t* e = &facts.icon[kIcoHeader + i * kIcoEntry];
+      const std::uint8_t* e = &icon[kIcoHeader + i * kIcoEntry];
       const std::uint32_t size = GetU32(e + 8), offset = GetU32(e + 12);
       group.insert(group.end(), e, e + 12);  // width, height, colours, planes, bits, size
       PutU16(group, static_cast<std::uint16_t>(i + 1));
-      out.push_back({{kRtIcon, {}}, {static_cast<std::uint16_t>(i + 1), {}}, kNeutral, 0,
-                     Bytes(facts.icon.begin() + offset, facts.icon.begin() + offset + size)});
+      out.push_back({{kRtIcon, {}},
+                     {static_cast<std::uint16_t>(i + 1), {}},
+                     kNeutral,
+                     0,
+                     Bytes(icon.begin() + offset, icon.begin() + offset + size)});
     }
     out.push_back({{kRtGroupIcon, {}}, group_name, kNeutral, 0, std::move(group)});
   }
   return WritePeResources(image, out, problem);
+}
+
+}  // namespace
+
+bool WriteProgramResources(Bytes& image, const ProgramFacts& facts, std::string* problem) {
+  return Rewrite(image, &facts, facts.icon, problem);
+}
+
+bool WriteProgramIcon(Bytes& image, const Bytes& ico, std::string* problem) {
+  if (ico.empty()) {
+    if (problem) *problem = "not an icon file";
+    return false;
+  }
+  return Rewrite(image, nullptr, ico, problem);
 }
 
 ProgramDescription DescribeProgram(const std::vector<PeResource>& resources) {

@@ -39,6 +39,10 @@ std::string IconFileProblem(const std::vector<std::uint8_t>& ico);
 // take them (see WritePeResources) or the icon is not one.
 bool WriteProgramResources(std::vector<std::uint8_t>& image, const ProgramFacts& facts, std::string* problem = nullptr);
 
+// Replaces only the icon group and its images, as WriteProgramResources does.
+bool WriteProgramIcon(std::vector<std::uint8_t>& image, const std::vector<std::uint8_t>& ico,
+                      std::string* problem = nullptr);
+
 // What the resources of a program say; fields it does not carry stay empty.
 struct ProgramDescription {
   std::string product_name;  // ANSI

@@ -7,11 +7,14 @@
 #include "container/entry_names.h"
 #include "container/pak.h"
 #include "container/pe_image.h"
+#include "container/pe_resources.h"
+#include "container/program_resources.h"
 #include "engine/setup_context.h"
 #include "engine/uninstaller.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "support/sample_package.h"
+#include "support/small_pe.h"
 #include "support/temp_dir.h"
 
 namespace zq {
@@ -138,6 +141,53 @@ TEST_F(MakeUninstallerTest, VersionAndPublisherAppearOnlyWhenKnown) {
       }
     }
     EXPECT_EQ(shown, c.shown);
+  }
+}
+
+// Version and publisher come from the setup program's own version resource; the uninstaller
+// carries the setup's icon unless the script gave it one.
+TEST_F(MakeUninstallerTest, TheEntryAndTheUninstallerTakeTheSetupProgramsResources) {
+  std::vector<std::uint8_t> image = test::SmallPe();
+  ProgramFacts facts{"Demo", "3.0", "Example Works", ExecutionLevel::Admin, test::IcoFile({{16, 64}, {32, 128}})};
+  ASSERT_TRUE(WriteProgramResources(image, facts));
+  const std::string program(image.begin(), image.end());
+  const auto own = test::IcoFile({{48, 96}});
+  // The icon images of a program file, by id.
+  auto icons = [](const std::string& path) {
+    std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>> out;
+    for (const PeResource& r : ReadPeResourcesOfFile(path).value_or(std::vector<PeResource>{})) {
+      if (r.type.id == kRtIcon) out.emplace_back(r.name.id, r.data);
+    }
+    return out;
+  };
+  for (bool own_icon : {false, true}) {
+    SCOPED_TRACE(own_icon ? "an uninstaller icon" : "no uninstaller icon");
+    TearDown();
+    const std::string setup = dir_ / (own_icon ? "Own.exe" : "Setup.exe");
+    const std::string inst = dir_ / (own_icon ? "Own" : "Plain");
+    std::vector<test::SampleEntry> entries = {{kSetupInfoEntry, 0, "record"}};
+    if (own_icon) entries.push_back({kUninstallIconEntry, 0, std::string(own.begin(), own.end())});
+    ASSERT_TRUE(test::WritePackage(setup, program, entries));
+    SetupContext ctx;
+    ctx.Pak = std::make_unique<TPak>(setup, TPak::OpenFlags::Read);
+    ctx.SetupInfo.ShortName = "zqsetup-test Product";
+    ctx.SetupInfo.InstallDir = inst;
+    ctx.SetupInfo.UninstallExeName = "Uninstall.exe";
+    MakeUninstaller(ctx, setup);
+
+    std::vector<std::pair<std::string, std::string>> shown;
+    for (const auto& value : EntryValues()) {
+      if (value.first == "DisplayName" || value.first == "DisplayVersion" || value.first == "Publisher") {
+        shown.push_back(value);
+      }
+    }
+    EXPECT_EQ(shown, (std::vector<std::pair<std::string, std::string>>{
+                         {"DisplayName", "zqsetup-test Product 3.0"}, {"DisplayVersion", "3.0"}, {"Publisher", "Example Works"}}));
+    const std::string uninstaller = inst + "\\Uninstall.exe";
+    const auto expected = own_icon ? decltype(icons(setup)){{1, std::vector<std::uint8_t>(96, 48)}} : icons(setup);
+    EXPECT_EQ(icons(uninstaller), expected);
+    EXPECT_EQ(icons(setup).size(), 2u);
+    EXPECT_EQ(DescribeProgramFile(uninstaller).version, "3.0");
   }
 }
 

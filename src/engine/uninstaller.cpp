@@ -6,6 +6,7 @@
 #include "container/entry_names.h"
 #include "container/pak.h"
 #include "container/pe_image.h"
+#include "container/program_resources.h"
 #include "engine/logged_files.h"
 #include "engine/macros.h"
 #include "engine/removal_guard.h"
@@ -13,7 +14,6 @@
 #include "engine/progress.h"
 #include "base/registry_roots.h"
 #include "engine/setup_context.h"
-#include "platform/exe_icon.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/text.h"
@@ -59,6 +59,16 @@ void WriteUninstaller(SetupContext& ctx, const std::string& program_path) {
     ClearPeSecurityDirectory(program.data(), head);
   }
   ForceDirectoriesLogged(ctx, ctx.SetupInfo.InstallDir);
+  // The script's own uninstaller icon replaces the setup's, which the copy carries otherwise.
+  for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
+    const TPakEntry& e = pak.Entries[i];
+    if (e.Group != 0 || Upper(e.Name) != kUninstallIconEntry) continue;
+    auto icon = pak.Extract(i);
+    std::string problem;
+    if (!icon || !WriteProgramIcon(program, *icon, &problem)) {
+      ctx.LogLine("the uninstaller keeps its own icon" + (problem.empty() ? "" : ": " + problem));
+    }
+  }
   const std::string target = UninstallerPath(ctx);
   if (platform::FileExists(target)) platform::DeleteFileAt(target);
   {
@@ -67,18 +77,6 @@ void WriteUninstaller(SetupContext& ctx, const std::string& program_path) {
       ctx.LogLine("could not write the uninstaller " + target);
       return;
     }
-  }
-  PrivateTempFolder temp;
-  for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
-    const TPakEntry& e = pak.Entries[i];
-    if (e.Group != 0 || Upper(e.Name) != kUninstallIconEntry || !temp.ok()) continue;
-    auto icon = pak.Extract(i);
-    const std::string icon_file = temp.path() + "\\icon.ico";
-    SetupContext scratch;
-    if (icon && WriteFileLogged(scratch, icon_file, icon->data(), icon->size())) {
-      if (!platform::SetExeIcon(icon_file, target)) ctx.LogLine("the uninstaller keeps its own icon");
-    }
-    platform::DeleteFileAt(icon_file);
   }
   TPak out(target, TPak::OpenFlags::Append);
   for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
@@ -110,11 +108,13 @@ void WriteUninstaller(SetupContext& ctx, const std::string& program_path) {
 
 }  // namespace
 
-UninstallEntry DescribeUninstallEntry(const SetupContext& ctx) {
+UninstallEntry DescribeUninstallEntry(const SetupContext& ctx, const std::string& program_path) {
   UninstallEntry entry;
   entry.Name = ctx.SetupInfo.ShortName;
-  // The seam for Version and Publisher: no script command states them yet; when one does,
-  // they are taken from the context here.
+  // The package does not carry them: the builder wrote them into the program's resources.
+  const ProgramDescription program = DescribeProgramFile(program_path);
+  entry.Version = program.version;
+  entry.Publisher = program.publisher;
   entry.InstallLocation = ctx.SetupInfo.InstallDir;
   entry.Uninstaller = UninstallerPath(ctx);
   entry.EstimatedSizeKb = InstalledSizeKb(ctx);
@@ -140,7 +140,7 @@ void RegisterUninstallEntry(platform::Registry& reg, const std::string& key_name
 void MakeUninstaller(SetupContext& ctx, const std::string& program_path) {
   WriteUninstaller(ctx, program_path);
   // Registered after the uninstaller is written, so that its size is counted.
-  RegisterUninstallEntry(ctx.Registry, ctx.SetupInfo.ShortName, DescribeUninstallEntry(ctx));
+  RegisterUninstallEntry(ctx.Registry, ctx.SetupInfo.ShortName, DescribeUninstallEntry(ctx, program_path));
 }
 
 std::u16string FormatProgressText(SetupContext& ctx, const std::u16string& name, std::int64_t k, std::int64_t n) {

@@ -30,9 +30,10 @@ inline constexpr const char* kUninstallEntryValues[] = {
     "DisplayName",     "DisplayVersion",       "Publisher", "DisplayIcon", "InstallLocation", "EstimatedSize",
     "UninstallString", "QuietUninstallString", "NoModify",  "NoRepair"};
 
-// The entry of the setup that has just run: its short name, its installation directory and
-// uninstaller, and the size the uninstall would free.
-UninstallEntry DescribeUninstallEntry(const SetupContext& ctx);
+// The entry of the setup that has just run: its short name, the version and publisher of the
+// program's version resource (`program_path`, the running setup), its installation directory
+// and uninstaller, and the size the uninstall would free.
+UninstallEntry DescribeUninstallEntry(const SetupContext& ctx, const std::string& program_path);
 
 // Writes the entry under HKLM\...\Uninstall\<key_name>: DisplayName (the name, then the
 // version when known), DisplayVersion and Publisher when known, DisplayIcon (the uninstaller),
@@ -43,7 +44,7 @@ void RegisterUninstallEntry(platform::Registry& reg, const std::string& key_name
 // Writes InstallDir\UninstallExeName: this program without its package (and, when it was signed,
 // without the claim of a signature in its headers), then a package of the
 // "UNINSTALL_" entries under their plain names and a "SetupInfo" record with Mode 1; gives it
-// the "UNINSTALL_ICON.ICO" icon and registers it. The running setup keeps its own Mode.
+// the "UNINSTALL_ICON.ICO" icon (all its images; else it keeps the setup's) and registers it. The running setup keeps its own Mode.
 // `program_path` is the running program (the stub is read from it).
 void MakeUninstaller(SetupContext& ctx, const std::string& program_path);
 

@@ -1,4 +1,5 @@
 #include "container/entry_names.h"
+#include "container/program_resources.h"
 #include "container/setup_info.h"
 #include "base/registry_roots.h"
 #include "tools/commands.h"
@@ -11,7 +12,9 @@ namespace {
 constexpr const char* kUsage = "zq info SETUP [--json]";
 constexpr const char* kHelp =
     "Show a setup's information record (\"SetupInfo\"): names, installation folder, its registry\n"
-    "lookup, page folders, whether it is a setup or an uninstaller; and the package's layout.\n\n"
+    "lookup, page folders, whether it is a setup or an uninstaller; what its program's resources\n"
+    "say (version, publisher, the execution level it asks for, whether it has an icon); and the\n"
+    "package's layout.\n\n"
     "  --json   the same as one JSON object\n";
 }  // namespace
 
@@ -34,6 +37,7 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     err << "zq: the \"SetupInfo\" entry ends before its last field (damaged record)\n";
     return kExitFailed;
   }
+  const ProgramDescription program = DescribeProgramFile(args.Positionals()[0]);
   const std::string mode = info.Mode == 0 ? "setup" : info.Mode == 1 ? "uninstaller" : "unknown";
   const std::pair<const char*, std::string> fields[] = {
       {"setup_name", info.SetupName},
@@ -48,16 +52,21 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
       {"install_dir_reg_value", info.InstallDirRegKey.Key},
       {"pages", info.Pages},
       {"uninstall_pages", info.UninstallPages},
+      {"version", program.version},
+      {"publisher", program.publisher},
+      {"execution_level", program.level ? ExecutionLevelName(*program.level) : ""},
   };
   if (args.Has("--json")) {
     out << "{";
     for (const auto& [name, value] : fields) out << "\n  \"" << name << "\": " << JsonString(AnsiToUtf8(value)) << ",";
+    out << "\n  \"icon\": " << (program.has_icon ? "true" : "false") << ",";
     out << "\n  \"mode\": " << int{info.Mode} << ",\n  \"mode_name\": \"" << mode << "\",\n  \"has_uninstaller\": "
         << int{info.HasUninstaller} << ",\n  \"entries\": " << pak->Entries.size() << ",\n  \"data_start\": "
         << pak->Header.DataStart << ",\n  \"dir_offset\": " << pak->Header.DirOffset << "\n}\n";
     return kExitOk;
   }
   for (const auto& [name, value] : fields) out << name << ": " << AnsiToUtf8(value) << "\n";
+  out << "icon: " << (program.has_icon ? "yes" : "no") << "\n";
   out << "mode: " << int{info.Mode} << " (" << mode << ")\n"
       << "has_uninstaller: " << int{info.HasUninstaller} << "\n"
       << "entries: " << pak->Entries.size() << " (" << pak->CountGroupedEntries() << " in payload groups)\n"

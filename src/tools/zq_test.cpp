@@ -6,9 +6,11 @@
 #include "archives/pak_system.h"
 #include "archives/vfs.h"
 #include "container/pak.h"
+#include "container/program_resources.h"
 #include "container/setup_info.h"
 #include "platform/files.h"
 #include "support/sample_package.h"
+#include "support/small_pe.h"
 #include "support/temp_dir.h"
 #include "tools/commands.h"
 #include "tools/zq_test_support.h"
@@ -182,6 +184,27 @@ TEST_F(ZqTest, InfoShowsTheRecordInTextAndJson) {
   ASSERT_EQ(json.code, 0);
   EXPECT_NE(json.out.find("\"setup_name\": \"Demo \\\"Quoted\\\" 1.0\""), std::string::npos) << json.out;
   EXPECT_NE(json.out.find("\"mode\": 0"), std::string::npos);
+  EXPECT_NE(json.out.find("\"icon\": false"), std::string::npos);
+
+  // What the program's resources say, from a setup whose engine carries them.
+  std::vector<std::uint8_t> image = test::SmallPe();
+  ASSERT_TRUE(WriteProgramResources(
+      image, {"Demo", "1.4", "Example Works", ExecutionLevel::Highest, test::IcoFile({{16, 40}})}));
+  const std::string described = dir_ / "described.exe";
+  auto record = TSetupInfoFile().Serialize();
+  ASSERT_TRUE(test::WritePackage(described, std::string(image.begin(), image.end()),
+                                 {{"SetupInfo", 0, std::string(record.begin(), record.end())}}));
+  text = Zq({"info", described});
+  ASSERT_EQ(text.code, 0) << text.err;
+  for (const char* line : {"\nversion: 1.4\n", "\npublisher: Example Works\n", "\nexecution_level: highest\n", "\nicon: yes\n"}) {
+    EXPECT_NE(text.out.find(line), std::string::npos) << line << text.out;
+  }
+  json = Zq({"info", "--json", described});
+  ASSERT_EQ(json.code, 0);
+  for (const char* field : {"\"version\": \"1.4\"", "\"publisher\": \"Example Works\"", "\"execution_level\": \"highest\"",
+                            "\"icon\": true"}) {
+    EXPECT_NE(json.out.find(field), std::string::npos) << field << json.out;
+  }
 }
 
 TEST_F(ZqTest, LangShowsTablesFromASetupOrAFile) {
