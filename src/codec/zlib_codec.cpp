@@ -79,8 +79,8 @@ InflateResult InflateWithZlib(const std::uint8_t* data, std::size_t size, std::s
 
 }  // namespace
 
-Bytes Compress(const std::uint8_t* data, std::size_t size) {
-  const Compressor compressor(libdeflate_alloc_compressor(9));
+Bytes Compress(const std::uint8_t* data, std::size_t size, int level) {
+  const Compressor compressor(libdeflate_alloc_compressor(level));
   if (!compressor) throw CodecError("cannot start compression");
   const std::size_t bound = libdeflate_zlib_compress_bound(compressor.get(), size);
   if (bound < size) throw CodecError("block too large to compress");

@@ -17,8 +17,8 @@ class CodecError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// One complete zlib stream at level 9 (begins 78 DA).
-Bytes Compress(const std::uint8_t* data, std::size_t size);
+// One complete zlib stream at the given libdeflate level (1 to 12; from 7 on it begins 78 DA).
+Bytes Compress(const std::uint8_t* data, std::size_t size, int level = 9);
 
 struct InflateResult {
   enum class Status { Complete, Damaged, TooLarge };

@@ -48,16 +48,31 @@ std::uint64_t FindPackageEnd(platform::File& handle, std::uint64_t file_size) {
   return file_size;
 }
 
+// Level 7 packs this project's payloads (text, records, pictures) as small as level 9 at half
+// its time or less; the stream is the same kind either way.
+constexpr int kBlockLevel = 7;
+
+// Random or already compressed data never shrinks; a few samples at the fastest level tell it
+// at once, where compressing it whole costs about a second per 35 MB.
+bool LooksIncompressible(const std::uint8_t* data, std::uint32_t size) {
+  constexpr std::uint32_t kSample = 16384;
+  if (size < 16 * kSample) return false;
+  for (const std::uint32_t at : {0u, size / 2 - kSample / 2, size - kSample}) {
+    if (Compress(data + at, kSample, 1).size() < kSample - kSample / 64) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 TPackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size) {
   TPackedBlock out;
   out.OrigSize = size;
-  if (size < LargeEntryLimit) {
-    out.Block = Compress(data, size);
+  if (size < LargeEntryLimit && !LooksIncompressible(data, size)) {
+    out.Block = Compress(data, size, kBlockLevel);
     out.CompSize = static_cast<std::uint32_t>(out.Block.size());
   }
-  if (size < out.CompSize || size >= LargeEntryLimit) {
+  if (out.CompSize == 0 || size < out.CompSize || size >= LargeEntryLimit) {
     out.CompSize = 0;
     out.Block.assign(data, data + size);
   }
