@@ -355,11 +355,21 @@ bool WritePeResources(Bytes& image, const std::vector<PeResource>& resources, st
     if (s.raw_size != 0) raw_end = std::max(raw_end, s.RawEnd());
   }
   if (raw_end > image.size()) return Fail(problem, "a section runs past the end of the file");
+  const std::uint64_t headers_end =
+      std::max<std::uint64_t>(l.size_of_headers, l.section_table + l.sections.size() * kSectionHeaderSize);
+  for (const Section& s : l.sections) {
+    if (s.raw_size != 0 && s.raw_offset < headers_end) return Fail(problem, "a section overlaps the headers");
+  }
   // The resource section is rewritten where it is when nothing lies after it, in memory or
   // in the file; otherwise the tree goes into a new section after all the others.
   const Section* old = ResourceSection(l);
-  const bool in_place = old != nullptr && old->rva == l.resource_rva && old->VirtualEnd() == virtual_end &&
-                        old->RawEnd() == raw_end && old->raw_size != 0;
+  bool in_place = old != nullptr && old->rva == l.resource_rva && old->VirtualEnd() == virtual_end &&
+                  old->RawEnd() == raw_end && old->raw_size != 0;
+  for (const Section& s : l.sections) {
+    if (in_place && &s != old && ((s.raw_size != 0 && s.RawEnd() > old->raw_offset) || s.VirtualEnd() > old->rva)) {
+      in_place = false;
+    }
+  }
   Section target;
   if (in_place) {
     target = *old;
@@ -370,9 +380,11 @@ bool WritePeResources(Bytes& image, const std::vector<PeResource>& resources, st
       if (s.raw_size != 0) first_raw = std::min<std::uint64_t>(first_raw, s.raw_offset);
     }
     if (header + kSectionHeaderSize > first_raw) return Fail(problem, "no room for another section header");
+    const std::uint64_t rva = AlignUp(virtual_end, l.section_alignment), raw = AlignUp(raw_end, l.file_alignment);
+    if (rva > 0xFFFFFFFFull || raw > 0xFFFFFFFFull) return Fail(problem, "the image would be 4 GiB or larger");
     target.header = header;
-    target.rva = static_cast<std::uint32_t>(AlignUp(virtual_end, l.section_alignment));
-    target.raw_offset = static_cast<std::uint32_t>(AlignUp(raw_end, l.file_alignment));
+    target.rva = static_cast<std::uint32_t>(rva);
+    target.raw_offset = static_cast<std::uint32_t>(raw);
   }
   const Bytes tree = LayTree(resources, target.rva);
   const std::uint64_t raw_size = AlignUp(tree.size(), l.file_alignment);

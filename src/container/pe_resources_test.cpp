@@ -108,7 +108,13 @@ TEST(PeResources, RefusedImagesStayAsTheyWere) {
       {"not a program", [](Bytes& b) { b[0] = 'X'; }, "not a Windows program"},
       {"signed", [](Bytes& b) { SetU32(&b[kPeOptional + 96 + 32], 0x800), SetU32(&b[kPeOptional + 96 + 36], 16); },
        "signed"},
-      {"no room for a section header", [](Bytes& b) { SetU32(&b[kPeSections + 20], kPeSections + 40); }, "no room"},
+      {"no room for a section header",
+       [](Bytes& b) {
+         SetU32(&b[kPeOptional + 60], kPeSections + 40);  // SizeOfHeaders
+         SetU32(&b[kPeSections + 20], kPeSections + 40);
+       },
+       "no room"},
+      {"a section over the headers", [](Bytes& b) { SetU32(&b[kPeSections + 20], 0x100); }, "overlaps the headers"},
       {"a section past the end", [](Bytes& b) { SetU32(&b[kPeSections + 16], 0x10000); }, "past the end"},
   };
   for (const auto& c : cases) {

@@ -16,6 +16,8 @@
 #include "archives/pak_system.h"
 #include "archives/vfs.h"
 #include "archives/wave_container.h"
+#include "container/program_resources.h"
+#include "support/small_pe.h"
 #include "base/byte_io.h"
 #include "builder/package_writer.h"
 #include "builder/script_compiler.h"
@@ -189,6 +191,18 @@ void WaveSeeds() {
   Seed("wave", "seed-pcm-container", *zq::BuildWaveContainer("sounds\\Effects\\hit.wav", Wave(1, 40, false)));
 }
 
+// Programs with resource trees: one the builder wrote (manifest, version, an icon of two
+// images), one whose tree is followed by another section.
+void ProgramSeeds() {
+  for (bool section_after : {false, true}) {
+    Bytes image = zq::test::SmallPe();
+    zq::ProgramFacts facts{"Fuzz", "1.2.3.4", "Seeds", zq::ExecutionLevel::User, zq::test::IcoFile({{16, 40}, {32, 60}})};
+    zq::WriteProgramResources(image, facts);
+    if (section_after) zq::test::AddPeSection(image, ".reloc", Bytes(64, 0xEE));
+    Seed("pe_resources", section_after ? "seed-section-after" : "seed-program", image);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -202,5 +216,6 @@ int main(int argc, char** argv) {
   PakSeeds();
   VfsSeeds();
   WaveSeeds();
+  ProgramSeeds();
   return 0;
 }
