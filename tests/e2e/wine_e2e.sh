@@ -23,6 +23,12 @@ osslsigncode sign -certs "$WORK/signer.pem" -key "$WORK/signer.key" -n "Demo Pro
   -in "$WORK/unsigned/DemoSetup.exe" -out "$SETUP" >/dev/null
 check "the signature is accepted" osslsigncode verify -in "$SETUP" -CAfile "$WORK/signer.pem"
 check "the signed setup verifies" "$ZQ" verify "$SETUP"
+# The setup program carries the script's version resource, manifest and icon.
+INFO=$("$ZQ" info "$SETUP")
+check "the setup's version resource" grep -qx 'version: 2.1' <<<"$INFO"
+check "the setup's publisher" grep -qx 'publisher: zqsetup Demo' <<<"$INFO"
+check "the setup asks for administrator rights" grep -qx 'execution_level: admin' <<<"$INFO"
+check "the setup has its icon" grep -qx 'icon: yes' <<<"$INFO"
 
 WIN_USER=$(wine cmd /c echo %USERNAME% 2>/dev/null | tr -d '\r')
 INST="$WINEPREFIX/drive_c/Program Files/Demo Product"
@@ -45,12 +51,16 @@ check "registry value with the folder expanded" test "$(reg_value 'HKCU\Software
 ENTRY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Demo Product'
 check "uninstall registration" test "$(reg_value "$ENTRY" UninstallString)" = '"C:\Program Files\Demo Product\Demo_Uninstall.exe"'
 check "quiet uninstall" test "$(reg_value "$ENTRY" QuietUninstallString)" = '"C:\Program Files\Demo Product\Demo_Uninstall.exe" /S'
+check "the entry's name and version" test "$(reg_value "$ENTRY" DisplayName)" = 'Demo Product 2.1'
+check "the entry's version" test "$(reg_value "$ENTRY" DisplayVersion)" = '2.1'
+check "the entry's publisher" test "$(reg_value "$ENTRY" Publisher)" = 'zqsetup Demo'
 check "the entry's icon" test "$(reg_value "$ENTRY" DisplayIcon)" = 'C:\Program Files\Demo Product\Demo_Uninstall.exe'
 check "NoModify and NoRepair are REG_DWORD 1" test "$(reg_dword "$ENTRY" NoModify) $(reg_dword "$ENTRY" NoRepair)" = '0x1 0x1'
 check "EstimatedSize is a REG_DWORD" test -n "$(reg_dword "$ENTRY" EstimatedSize)"
 check "shortcut file" test -n "$(find "$WINEPREFIX/drive_c/users" -name 'Demo Product.lnk' 2>/dev/null)"
 check "the program was run" grep -q 'started C:\\windows\\system32\\cmd.exe' "$WORK/install.txt"
 check "the uninstaller is a setup of mode 1" bash -c "'$ZQ' info '$INST/Demo_Uninstall.exe' | grep -q 'mode: 1'"
+check "the uninstaller carries the setup's version resource" bash -c "'$ZQ' info '$INST/Demo_Uninstall.exe' | grep -qx 'version: 2.1'"
 check "the uninstaller is not signed" bash -c "osslsigncode verify -in '$INST/Demo_Uninstall.exe' 2>&1 | grep -q 'No signature found'"
 
 echo "my own notes" > "$INST/saves/notes.txt"
