@@ -19,7 +19,8 @@
 
 namespace zq {
 
-inline constexpr std::size_t kPrefetchBytes = 32u << 20;
+// A few entries ahead keep the writer busy; more would only raise the install's peak memory.
+inline constexpr std::size_t kPrefetchBytes = 8u << 20;
 
 class TEntryPrefetch {
  public:
