@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the stock side picture of the welcome and finish pages: side.bmp, 164 x 314, 24-bit.
+"""Draws the stock side picture of the welcome and finish pages: side.bmp, 164 x 375, 24-bit.
 
 A deep blue to teal gradient with soft light rings rising from the lower left. Run from any
 folder; writes pages/install/side.bmp and pages/uninstall/side.bmp beside this script.
@@ -8,7 +8,7 @@ import math
 import os
 import struct
 
-W, H = 164, 314
+W, H = 164, 375
 TOP = (18, 42, 92)       # r, g, b
 BOTTOM = (22, 122, 150)
 RING = (235, 245, 255)

@@ -135,7 +135,7 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
     std::string problem;
     if (!ctx.CompLines.LoadFromBuffer(lines->data(), lines->size(), &problem)) {
       ctx.LogLine("damaged compiled script: " + problem);
-      throw Refusal(u"Error: Compiled Lines Missing. Setup is corrupt", u"Verification Error");
+      throw Refusal(u"Error: Compiled Lines Damaged. Setup is corrupt", u"Verification Error");
     }
     RegisterCommands(ctx.CommandList);
     ctx.GroupFlags = BuildGroupFlags(ctx.CompLines);
@@ -144,6 +144,8 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
   ctx.SpaceRequiredText = SizeToText(ctx.SpaceRequired);
   ctx.ProgramFilesDir = GetShellFolder(platform::kCsidlProgramFiles);
   ctx.StartMenuDir = GetShellFolder(platform::kCsidlPrograms);
+  ctx.DesktopDir = GetShellFolder(platform::kCsidlDesktop);
+  ctx.AppDataDir = GetShellFolder(platform::kCsidlAppData);
 
   if (!param_file_given && ctx.SetupInfo.Mode == 0) {
     const std::string running = ExtractFileName(env.program_path);

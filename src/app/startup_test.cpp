@@ -1,8 +1,11 @@
 // Start-up refusals and a silent install and uninstall, run in this process against packages
 // written by the tests.
 #include "app/startup.h"
+#include "app/run_log.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "engine/command_line.h"
 #include "engine/front_end.h"
@@ -11,6 +14,7 @@
 #include "frontend/headless/headless_front_end.h"
 #include "platform/files.h"
 #include "platform/registry.h"
+#include "platform/shell_folders.h"
 #include "script/command_table.h"
 #include "support/sample_package.h"
 #include "support/temp_dir.h"
@@ -125,6 +129,10 @@ TEST_F(StartupTest, EveryRefusalHasItsMessageAndCaption) {
   entries.erase(entries.begin() + 1);  // no CompiledLines
   EXPECT_EQ(Refusal(Write(entries)), (std::pair<std::u16string, std::u16string>{
                                          u"Verification Error", u"Error: Compiled Lines Missing. Setup is corrupt"}));
+  entries = Entries();
+  entries[1].data.pop_back();  // a script cut short is damaged, not missing
+  EXPECT_EQ(Refusal(Write(entries)), (std::pair<std::u16string, std::u16string>{
+                                         u"Verification Error", u"Error: Compiled Lines Damaged. Setup is corrupt"}));
 
   EXPECT_EQ(Refusal(Write(Entries(), "Renamed.exe")),
             (std::pair<std::u16string, std::u16string>{
@@ -143,6 +151,31 @@ TEST_F(StartupTest, EveryRefusalHasItsMessageAndCaption) {
   info_.InstallDir = dir_ / "Nowhere";
   EXPECT_EQ(Refusal(Write(Entries())),
             (std::pair<std::u16string, std::u16string>{u"Setup Error", u"Error: install log is missing"}));
+}
+
+// The renamed-file refusal breaks its lines with a lone CR; the /LOG file keeps each line.
+TEST_F(StartupTest, TheLogKeepsTheLinesOfARefusal) {
+  const std::string setup = Write(Entries(), "Renamed.exe");
+  const std::string log_path = dir_ / "log.txt";
+  {
+    RunLog log;
+    ASSERT_TRUE(log.Open(log_path));
+    SetupContext ctx;
+    ctx.RunLog = [&log](const std::string& line) { log.Write(line); };
+    THeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), setup);
+    ctx.Messages = &fe;
+    EXPECT_EQ(Run(setup, {"/S"}, fe, ctx), kExitRefused);
+  }
+  const std::string text =
+      "Error: Setup`s filename has been renamed\r\n\r\n"
+      "  Expected: \r\n  DemoSetup.exe\r\n\r\n"
+      "  Found: \r\n  Renamed.exe";
+  const std::string log = test::ReadAll(log_path);
+  EXPECT_NE(log.find("\r\nrefused: " + text + "\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("\r\nmessage box \"Error\": " + text + " -> OK\r\n"), std::string::npos) << log;
+  for (std::size_t i = log.find('\r'); i != std::string::npos; i = log.find('\r', i + 1)) {
+    EXPECT_EQ(log.substr(i, 2), "\r\n") << "a lone CR at " << i;
+  }
 }
 
 TEST_F(StartupTest, ContainerArgumentSkipsTheRenameCheckAndSwitchesAreNotFiles) {
@@ -177,8 +210,12 @@ TEST_F(StartupTest, InstalledDirectoryComesFromTheRegistryWhenItIsThere) {
 }
 
 TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {
+  lines_.Lines.push_back(Line("createshortcut", {"$DESKTOP\\zq-test Demo.lnk", "$INSTDIR\\bin\\demo.exe", ""}, 2));
+  lines_.Lines.push_back(Line("copyfile", {"$INSTDIR\\readme.txt", "$appdata\\zq-test Demo\\readme.txt"}, 3));
   const std::string setup = Write(Entries());
   const std::string inst = info_.InstallDir;
+  const std::string link = *platform::SpecialFolderPath(platform::kCsidlDesktop) + "\\zq-test Demo.lnk";
+  const std::string copy = *platform::SpecialFolderPath(platform::kCsidlAppData) + "\\zq-test Demo\\readme.txt";
   {
     SetupContext ctx;
     EngineOptions options = ParseEngineCommandLine({"/S"});
@@ -196,6 +233,16 @@ TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {
   ASSERT_TRUE(reg.OpenKey(std::string(kUninstallKeyBase) + info_.ShortName, false));
   EXPECT_EQ(reg.ReadString("UninstallString"), "\"" + inst + "\\Uninstall.exe\"");
   ASSERT_TRUE(platform::FileExists(inst + "\\demo_install.log"));
+  EXPECT_TRUE(platform::FileExists(link));
+  EXPECT_EQ(test::ReadAll(copy), "read me");
+  {
+    TUninstallList recorded;
+    ASSERT_TRUE(recorded.Load(inst, "demo_"));
+    const auto& files = recorded.Files;
+    for (const char* entry : {"$DESKTOP\\zq-test Demo.lnk", "$APPDATA\\zq-test Demo\\readme.txt"}) {
+      EXPECT_NE(std::find(files.begin(), files.end(), entry), files.end()) << entry;
+    }
+  }
 
   // The uninstaller: the same program part, the UNINSTALL_ entries under plain names, Mode 1.
   const std::string uninstaller = inst + "\\Uninstall.exe";
@@ -225,6 +272,8 @@ TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {
   EXPECT_FALSE(platform::FileExists(inst + "\\bin\\demo.exe"));
   EXPECT_FALSE(platform::FileExists(inst + "\\demo_install.log"));
   EXPECT_TRUE(platform::FileExists(inst + "\\bin\\user-notes.txt"));
+  EXPECT_FALSE(platform::FileExists(link));
+  EXPECT_FALSE(platform::FileExists(copy));
   EXPECT_TRUE(platform::DirectoryExists(inst + "\\bin"));
   reg.SetRoot(platform::kHkeyCurrentUser);
   ASSERT_TRUE(reg.OpenKey("Software\\zqsetup-test\\Demo", false));

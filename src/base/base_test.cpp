@@ -25,6 +25,15 @@ TEST(SizeText, UnitsAndRounding) {
   EXPECT_EQ(SizeToText(5LL << 40), "5120.00 GB");
 }
 
+// The counts the wizard and the verification window show: one of a thing, otherwise things.
+TEST(SizeText, CountsTakeTheNounTheyNeed) {
+  const struct {
+    std::int64_t count;
+    const char* text;
+  } cases[] = {{0, "0 files"}, {1, "1 file"}, {2, "2 files"}, {11, "11 files"}, {-1, "-1 files"}};
+  for (const auto& c : cases) EXPECT_EQ(CountText(c.count, "file", "files"), c.text);
+}
+
 TEST(RegistryRoots, ShortNamesOnly) {
   EXPECT_EQ(RootNameToCode("hkcu"), 1);
   EXPECT_EQ(RootNameToCode("HKCR"), 2);

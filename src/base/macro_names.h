@@ -8,7 +8,7 @@
 namespace zq {
 
 // No name starts another, so at most one matches at a "$".
-inline constexpr std::array<std::string_view, 5> kMacroNames = {"$INSTDIR", "$INSTALLDIR", "$SMPROGRAMS",
-                                                               "$PROGRAMFILES", "$CDDRIVE"};
+inline constexpr std::array<std::string_view, 7> kMacroNames = {
+    "$INSTDIR", "$INSTALLDIR", "$SMPROGRAMS", "$PROGRAMFILES", "$CDDRIVE", "$DESKTOP", "$APPDATA"};
 
 }  // namespace zq

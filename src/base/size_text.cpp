@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-
 namespace zq {
 
 std::string SizeToText(std::int64_t bytes) {
@@ -25,6 +24,10 @@ std::string SizeToText(std::int64_t bytes) {
   std::snprintf(buf, sizeof buf, "%s%lld.%02lld %s", v < 0 && hundredths != 0 ? "-" : "", hundredths / 100,
                 hundredths % 100, kUnits[unit]);
   return buf;
+}
+
+std::string CountText(std::int64_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 }  // namespace zq

@@ -99,7 +99,8 @@ TEST_F(BuildChecksTest, EachMistakeIsReportedAtItsPlace) {
   test::WriteAll(dir_ / "setup.zqs", "language English\n" + logged +
                                          "uninstalllogload $INSTDIR Demo_\nmessage \"<LANG21> <LANG-3>\"\n"
                                          "writeregstr hkcu Software\\Demo v \"$INSTALLDIR $5 $cddrive\"\n"
-                                         "file payload sub HKCU k v x 1\n");
+                                         "file payload sub HKCU k v x 1\n"
+                                         "createshortcut $Desktop\\Demo.lnk $APPDATA\\Demo\\demo.exe \"\"\n");
   EXPECT_TRUE(CompileScript(dir_ / "setup.zqs", Options()).diagnostics.All().empty());
 }
 

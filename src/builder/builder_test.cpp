@@ -247,7 +247,7 @@ TEST(StockLanguages, AreFoundAndLoad) {
     EXPECT_NE(text(19)->find(u"<%FNUM%>"), std::u16string::npos) << file;
     EXPECT_EQ(text(29).has_value(), !uninstall) << file;
     if (english) {
-      EXPECT_EQ(*text(15), uninstall ? u"Uninstall" : u"Install");
+      EXPECT_EQ(*text(15), uninstall ? u"&Uninstall" : u"&Install");
       EXPECT_EQ(*text(23), uninstall ? u"Setup failed to uninstall." : u"Setup failed to install.");
       EXPECT_EQ(table.LangIds.size(), 16u);
     } else {

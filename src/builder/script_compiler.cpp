@@ -323,9 +323,10 @@ void Compiler::CheckArguments() {
       for (int k = 0; const int j = p.command.JumpArg(k); ++k) jump |= j == number;
       if (jump) continue;
       if (auto word = UnknownMacro(p.args[a])) {
+        std::string known;
+        for (const std::string_view name : kMacroNames) known += (known.empty() ? "" : ", ") + std::string(name);
         diags().Warning(script_, p.source_line,
-                        "\"" + *word + "\" is not a known macro ($INSTDIR, $INSTALLDIR, $PROGRAMFILES, $SMPROGRAMS, "
-                        "$CDDRIVE); the setup uses it as written");
+                        "\"" + *word + "\" is not a known macro (" + known + "); the setup uses it as written");
       }
     }
   }

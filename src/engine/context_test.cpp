@@ -1,6 +1,7 @@
 // Path macros and the shared context's placeholders.
 #include <gtest/gtest.h>
 
+#include "base/path_text.h"
 #include "engine/macros.h"
 #include "engine/setup_context.h"
 
@@ -66,6 +67,33 @@ TEST_F(MacroTest, CollapseTakesTheInstallationDirectoryFirst) {
   }
   ctx_.SetupInfo.InstallDir.clear();
   EXPECT_EQ(CollapseMacrosAnsi(ctx_, "D:\\x"), "D:\\x");
+}
+
+// The user's folders are recorded with the backslash after the name, the Start menu inside the
+// roaming folder keeps its own macro, and a folder only named alike stays as it is.
+TEST_F(MacroTest, DesktopAndAppDataAreRecordedAndExpandedBack) {
+  ctx_.DesktopDir = "C:\\users\\me\\Desktop\\";
+  ctx_.AppDataDir = "C:\\users\\me\\AppData\\Roaming\\";
+  ctx_.StartMenuDir = ctx_.AppDataDir + "Microsoft\\Windows\\Start Menu\\Programs\\";
+  const struct {
+    const char* path;
+    const char* recorded;
+  } cases[] = {
+      {"C:\\users\\me\\Desktop\\Demo.lnk", "$DESKTOP\\Demo.lnk"},
+      {"c:\\Users\\Me\\desktop\\Demo.lnk", "$DESKTOP\\Demo.lnk"},
+      {"C:\\users\\me\\AppData\\Roaming\\Demo\\demo.ini", "$APPDATA\\Demo\\demo.ini"},
+      {"C:\\users\\me\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Demo\\Run.lnk",
+       "$SMPROGRAMSDemo\\Run.lnk"},
+      {"C:\\users\\me\\Desktop2\\Demo.lnk", "C:\\users\\me\\Desktop2\\Demo.lnk"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CollapseMacrosAnsi(ctx_, c.path), c.recorded) << c.path;
+    EXPECT_TRUE(SameTextAscii(ExpandMacrosAnsi(ctx_, c.recorded), c.path)) << c.path;
+  }
+  EXPECT_EQ(ExpandMacrosAnsi(ctx_, "$desktop\\Demo.lnk"), "C:\\users\\me\\Desktop\\Demo.lnk");
+  // A folder the system could not name ("\\" alone) records nothing under its macro.
+  ctx_.DesktopDir = "\\";
+  EXPECT_EQ(CollapseMacrosAnsi(ctx_, "C:\\Other\\x.lnk"), "C:\\Other\\x.lnk");
 }
 
 TEST(SetupContextTest, PlaceholdersFollowTheirFields) {

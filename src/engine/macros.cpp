@@ -41,6 +41,8 @@ std::u16string ExpandMacros(const SetupContext& ctx, const std::u16string& text)
       {kMacroNames[2], AnsiToWide(ctx.StartMenuDir)},
       {kMacroNames[3], AnsiToWide(ctx.ProgramFilesDir)},
       {kMacroNames[4], AnsiToWide(ctx.CDDrive)},
+      {kMacroNames[5], AnsiToWide(ctx.DesktopDir)},
+      {kMacroNames[6], AnsiToWide(ctx.AppDataDir)},
   };
   static_assert(std::extent_v<decltype(macros)> == kMacroNames.size());
   std::u16string expanded;
@@ -71,6 +73,14 @@ std::u16string CollapseMacros(const SetupContext& ctx, const std::u16string& tex
   };
   collapse(ctx.SetupInfo.InstallDir, u"$INSTDIR");
   collapse(ctx.StartMenuDir, u"$SMPROGRAMS");
+  // The newer folders keep the backslash after the name ("$DESKTOP\Demo.lnk"); one left
+  // unresolved ("\" alone) would take every separator. $APPDATA holds the Start menu, so it
+  // comes after it.
+  const std::pair<const std::string*, const char16_t*> folders[] = {{&ctx.DesktopDir, u"$DESKTOP\\"},
+                                                                   {&ctx.AppDataDir, u"$APPDATA\\"}};
+  for (const auto& [value, macro] : folders) {
+    if (value->size() > 1) collapse(*value, macro);
+  }
   collapse(ctx.ProgramFilesDir, u"$PROGRAMFILES");
   return r;
 }

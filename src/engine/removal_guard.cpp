@@ -76,6 +76,10 @@ std::string RemovalRefusal(const SetupContext& ctx, const std::string& path, boo
       return "a user profile folder";
     }
   }
+  // Folders a script may name with a macro ("createdirectory $DESKTOP") and so record.
+  for (const int csidl : {platform::kCsidlDesktop, platform::kCsidlAppData, platform::kCsidlPrograms}) {
+    if (const auto folder = Folder(csidl); folder && split->Is(*folder)) return "a folder of the user's own";
+  }
   for (const std::optional<SplitPath>& programs : {Split(ctx.ProgramFilesDir), Folder(platform::kCsidlProgramFiles)}) {
     if (programs && split->Is(*programs)) return "the program files folder";
   }

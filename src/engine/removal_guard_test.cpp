@@ -67,6 +67,9 @@ TEST(RemovalGuard, ACraftedLogDeletesOnlyWhatTheInstallationCanOwn) {
       {profile, "a user profile folder"},
       {profile + "\\", "a user profile folder"},
       {profiles + "\\Public", "a user profile folder"},
+      {platform::SpecialFolderPath(platform::kCsidlDesktop).value(), "a folder of the user's own"},
+      {platform::SpecialFolderPath(platform::kCsidlAppData).value() + "\\", "a folder of the user's own"},
+      {platform::SpecialFolderPath(platform::kCsidlPrograms).value(), "a folder of the user's own"},
       {product + "\\..\\Product", "a \".\" or \"..\" component"},
       {"\\\\server\\share\\product", "a network or device path"},
   };

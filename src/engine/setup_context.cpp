@@ -14,6 +14,7 @@ SetupContext::SetupContext() {
   LanguageStrings.Add("<%CHANGELOG%>", &SetupInfo.Changelog);
   LanguageStrings.Add("<%SPACEREQ%>", &SpaceRequiredText);
   LanguageStrings.Add("<%SPACEAVA%>", &SpaceAvailableText);
+  LanguageStrings.Add("<%INSTALLDIR%>", &SetupInfo.InstallDir);
 }
 
 void SetupContext::MeasureSpaceAvailable() {

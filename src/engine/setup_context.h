@@ -57,6 +57,8 @@ class SetupContext {
   std::string ProgramFilesDir;  // with a trailing "\"
   std::string StartMenuDir;     // with a trailing "\"
   std::string CDDrive;          // "D:\" or empty
+  std::string DesktopDir;       // the user's desktop, with a trailing "\"
+  std::string AppDataDir;       // the user's roaming application data, with a trailing "\"
 
   // The readable run log (/LOG); empty: not kept.
   std::function<void(const std::string&)> RunLog;

@@ -1,6 +1,8 @@
 // The stock page sets of the source tree (pages/) with the stock language tables.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cwctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -8,7 +10,9 @@
 #include "engine/setup_context.h"
 #include "platform/text.h"
 #include "ui/page_test_support.h"
+#include "engine/uninstaller.h"
 #include "engine/wizard.h"
+#include "support/temp_dir.h"
 
 namespace zq {
 namespace {
@@ -55,7 +59,19 @@ void WalkStockPages(const std::string& folder, const std::string& table, std::ui
     EXPECT_NE(wizard.SpaceLabel(), nullptr);
   }
   ctx.SpaceAvailable = 1 << 30;
-  for (int step = 0; step < 8 && wizard.Pages().CurrentType() != ptFinish; ++step) wizard.NextButtonClick();
+  // The confirmation page names the folder the run acts on: in setup mode the one chosen on
+  // the installation-directory page after the pages were built.
+  const std::u16string install_dir = mode == 0 ? u"C:\\Games\\Demo Game" : u"C:\\Program Files\\Demo Game";
+  bool folder_named = false;
+  for (int step = 0; step < 8 && wizard.Pages().CurrentType() != ptFinish; ++step) {
+    if (wizard.Pages().CurrentType() == ptInstallDir) wizard.InstallDirEditTyped(install_dir);
+    wizard.NextButtonClick();
+    if (wizard.Pages().CurrentType() != ptPatch) continue;
+    for (const TControl* c : wizard.Pages().Page(wizard.Pages().Current()).Controls()) {
+      folder_named |= c->Caption == install_dir;
+    }
+  }
+  EXPECT_TRUE(folder_named);
   EXPECT_EQ(wizard.Pages().CurrentType(), ptFinish);
   for (const auto& control : wizard.Pages().Area().Controls) {
     const std::string caption = platform::WideToAnsi(control->Caption);
@@ -63,12 +79,83 @@ void WalkStockPages(const std::string& folder, const std::string& table, std::ui
     EXPECT_EQ(caption.find("<%"), std::string::npos) << control->Name << ": " << caption;
     EXPECT_LE(control->Left + control->Width, 578) << control->Name;
     EXPECT_LE(control->Top + control->Height, 375) << control->Name;
-    if (control->Type == TControlType::Image) EXPECT_TRUE(control->PictureLoaded()) << control->Name;
+    if (control->Type != TControlType::Image) continue;
+    EXPECT_TRUE(control->PictureLoaded()) << control->Name;
+    // The side picture fills the page's height, and is drawn that high, so nothing is stretched.
+    EXPECT_EQ(control->Top, 0) << control->Name;
+    EXPECT_EQ(control->Height, 375) << control->Name;
+  }
+  const std::string bmp = *Slurp(dir / "side.bmp");
+  ASSERT_GE(bmp.size(), 26u);
+  EXPECT_EQ(static_cast<unsigned char>(bmp[22]) | static_cast<unsigned char>(bmp[23]) << 8, 375);
+}
+
+TEST(StockPages, SetsWalkToTheirFinishPagesInEveryStockLanguage) {
+  for (const char* language : {"English.wri", "German.wri"}) {
+    SCOPED_TRACE(language);
+    WalkStockPages("install", language, 0);
+    WalkStockPages("uninstall", std::string("uninstall/") + language, 1);
   }
 }
 
-TEST(StockPages, InstallSetWalksToItsFinishPage) { WalkStockPages("install", "English.wri", 0); }
-TEST(StockPages, UninstallSetWalksToItsFinishPage) { WalkStockPages("uninstall", "uninstall/English.wri", 1); }
+// Alt and a letter presses a button: each stock button text has one "&", and the buttons shown
+// together (Back, Next or the confirmation's text 15, Cancel) have different letters.
+TEST(StockPages, ButtonTextsHaveOneMnemonicEachUniquePerPage) {
+  for (const char* table : {"English.wri", "German.wri", "uninstall/English.wri", "uninstall/German.wri"}) {
+    const auto bytes = Slurp(kRoot / "languages" / table);
+    if (!bytes) GTEST_SKIP() << "no source tree";
+    TLanguages langs;
+    ASSERT_TRUE(langs.AddLanguage(bytes->data(), bytes->size())) << table;
+    langs.Current = 0;
+    auto mnemonic = [&](int number) {
+      const std::u16string text = langs.GetText(number);
+      const auto at = text.find(u'&');
+      EXPECT_TRUE(at != std::u16string::npos && at + 1 < text.size() && text.find(u'&', at + 1) == std::u16string::npos)
+          << table << " text " << number;
+      return at + 1 < text.size() ? std::towlower(static_cast<wint_t>(text[at + 1])) : 0;
+    };
+    for (const auto& buttons : {std::array{12, 13, 14}, std::array{12, 15, 14}}) {
+      EXPECT_NE(mnemonic(buttons[0]), mnemonic(buttons[1])) << table;
+      EXPECT_NE(mnemonic(buttons[1]), mnemonic(buttons[2])) << table;
+      EXPECT_NE(mnemonic(buttons[0]), mnemonic(buttons[2])) << table;
+    }
+    mnemonic(16);
+  }
+}
+
+// The uninstall's progress names what it removes, in both stock uninstall tables.
+TEST(StockPages, UninstallProgressNamesEachKindOfItem) {
+  const struct {
+    const char* table;
+    std::vector<std::u16string> texts;
+  } cases[] = {
+      {"uninstall/English.wri",
+       {u"Status: 0 of 3 items remaining", u"Removing files: 1 of 1", u"Removing folders: 1 of 1",
+        u"Removing registry entries: 1 of 1"}},
+      {"uninstall/German.wri",
+       {u"Status: 0 of 3 items remaining", u"Dateien werden entfernt: 1 von 1", u"Ordner werden entfernt: 1 von 1",
+        u"Registrierungseintr\u00e4ge werden entfernt: 1 von 1"}},
+  };
+  for (const auto& c : cases) {
+    const auto bytes = Slurp(kRoot / "languages" / c.table);
+    if (!bytes) GTEST_SKIP() << "no source tree";
+    test::TempDir dir;
+    SetupContext ctx;
+    ASSERT_TRUE(ctx.Languages.AddLanguage(bytes->data(), bytes->size()));
+    ctx.Languages.Current = 0;
+    ctx.SetupInfo.InstallDir = dir.path();
+    ctx.UninstallList.Files = {dir / "gone.txt"};
+    ctx.UninstallList.Dirs = {dir / "gone"};
+    ctx.UninstallList.RegValues = {"\"HKCU\" \"Software\\zqsetup-test\\Gone\" \"v\" \"x\""};
+    struct Recorder : TTextTarget {
+      void SetCaption(const std::u16string& text) override { texts.push_back(text); }
+      std::vector<std::u16string> texts;
+    } status;
+    ctx.StatusLabel = &status;
+    Uninstall(ctx);
+    EXPECT_EQ(status.texts, c.texts) << c.table;
+  }
+}
 
 }  // namespace
 }  // namespace zq

@@ -11,6 +11,7 @@
 #include "engine/macros.h"
 #include "engine/removal_guard.h"
 #include "base/path_text.h"
+#include "base/size_text.h"
 #include "engine/progress.h"
 #include "base/registry_roots.h"
 #include "engine/setup_context.h"
@@ -178,7 +179,7 @@ void Uninstall(SetupContext& ctx) {
   const std::int64_t f = static_cast<std::int64_t>(log.Files.size());
   const std::int64_t d = static_cast<std::int64_t>(log.Dirs.size());
   const std::int64_t r = static_cast<std::int64_t>(log.RegValues.size());
-  SetStatusText(ctx, u"Status: 0 of " + platform::AnsiToWide(std::to_string(f + d + r)) + u" items remaining");
+  SetStatusText(ctx, u"Status: 0 of " + platform::AnsiToWide(CountText(f + d + r, "item", "items")) + u" remaining");
   ctx.ProgressPosition = 0;
   if (ctx.Gauge) ctx.Gauge->SetPosition(0);
   auto report = [&ctx](const std::u16string& name, std::int64_t k, std::int64_t n, std::int64_t position) {
@@ -187,8 +188,12 @@ void Uninstall(SetupContext& ctx) {
     ctx.ProgressPosition = static_cast<std::int32_t>(position);
     if (ctx.Gauge) ctx.Gauge->SetPosition(ctx.ProgressPosition);
   };
+  // Text 17 names the files in text 19 as 25 and 24 name the folders and registry values;
+  // a table without it leaves the name out, as tables did before it.
+  std::u16string files = ctx.Languages.GetText(17);
+  if (files.rfind(u"NOT FOUND ", 0) == 0) files.clear();
   for (std::int64_t k = 1; k <= f; ++k) {
-    report(u"", k, f, k);
+    report(files, k, f, k);
     const std::string path = ExpandMacrosAnsi(ctx, log.Files[static_cast<std::size_t>(k - 1)]);
     if (MayRemove(ctx, path, false) && platform::FileExists(path) && platform::DeleteFileAt(path)) {
       ctx.LogLine("deleted " + path);

@@ -7,6 +7,7 @@
 #include "engine/front_end.h"
 #include "engine/macros.h"
 #include "base/path_text.h"
+#include "base/size_text.h"
 #include "engine/setup_context.h"
 #include "platform/drives.h"
 #include "platform/files.h"
@@ -26,8 +27,6 @@ bool EqualNoCase(const std::string& a, const char* b) {
   }
   return i == a.size() && b[i] == '\0';
 }
-
-std::u16string Decimal(std::int64_t n) { return platform::AnsiToWide(std::to_string(n)); }
 
 }  // namespace
 
@@ -119,7 +118,7 @@ void TWizard::SetPagesUp(TEntryFetcher fetch, bool list_optional) {
   const TSetupInfoFile& info = ctx_.SetupInfo;
   title_ = info.Mode == 1 ? platform::AnsiToWide(info.ShortName) + u" " + ctx_.Languages.GetText(26)
                           : platform::AnsiToWide(info.SetupName);
-  if (view_ != nullptr) view_->TitleChanged(title_, u" " + title_);
+  if (view_ != nullptr) view_->TitleChanged(title_, title_);
 
   if (!fetch && ctx_.Pak) fetch = PakEntryFetcher(*ctx_.Pak);
   const bool listed = !list_optional || (fetch && fetch(kPageListEntry));
@@ -248,6 +247,8 @@ void TWizard::NextButtonClick() {
         pages_.Buttons().Next.Enabled = false;
         pages_.ButtonsChanged();
       }
+      // Its texts may name the folder (<%INSTALLDIR%>) chosen since the page was built.
+      pages_.Page(pages_.Current()).RefreshCaptions();
       if (space_label_ != nullptr) SetCaption(space_label_, pages_.Environment().ExpandCaption(u"<LANG7>"));
       break;
     case ptPatching:
@@ -425,7 +426,9 @@ void TWizard::Run() {
   try {
     SetWorkingState(true);
     const std::size_t n = ctx_.Pak ? ctx_.Pak->CountGroupedEntries() : 0;
-    SetCaption(status_label_, u"Status: 0 of " + Decimal(static_cast<std::int64_t>(n)) + u" files extracted");
+    SetCaption(status_label_,
+               u"Status: 0 of " + platform::AnsiToWide(CountText(static_cast<std::int64_t>(n), "file", "files")) +
+                   u" extracted");
     StartGauge(static_cast<std::int32_t>(n));
     ctx_.UninstallList.AddDir(ctx_.SetupInfo.InstallDir);
     ctx_.CurrentLine = -1;
@@ -443,7 +446,7 @@ void TWizard::DoUninstall() {
   SetWorkingState(true);
   const TUninstallList& log = ctx_.UninstallList;
   const std::int64_t total = static_cast<std::int64_t>(log.Files.size() + log.Dirs.size() + log.RegValues.size());
-  SetCaption(status_label_, u"Status: 0 of " + Decimal(total) + u" items remaining");
+  SetCaption(status_label_, u"Status: 0 of " + platform::AnsiToWide(CountText(total, "item", "items")) + u" remaining");
   StartGauge(static_cast<std::int32_t>(total));
   if (RunUninstall) RunUninstall();
   else Uninstall(ctx_);

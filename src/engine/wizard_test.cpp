@@ -50,7 +50,7 @@ TEST(Wizard, SetPagesUpRegistersControlsAndSetsTexts) {
   Wizard f;
   TWizard& w = f.Up();
   EXPECT_EQ(f.view.title, u"Demo Game");
-  EXPECT_EQ(f.view.caption, u" Demo Game");
+  EXPECT_EQ(f.view.caption, u"Demo Game");
   ASSERT_NE(w.InstallDirEdit(), nullptr);
   ASSERT_NE(w.FolderTree(), nullptr);  // names match without regard to case
   ASSERT_NE(w.Gauge(), nullptr);

@@ -33,7 +33,8 @@ THeadlessFrontEnd::~THeadlessFrontEnd() = default;
 
 int THeadlessFrontEnd::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) {
   const int answer = DefaultMessageBoxAnswer(flags);
-  ctx_.LogLine("message box \"" + OneLine(Narrow(caption)) + "\": " + OneLine(Narrow(text)) + " -> " +
+  // The log keeps the text's line breaks; the one-line report on stderr does not.
+  ctx_.LogLine("message box \"" + OneLine(Narrow(caption)) + "\": " + Narrow(text) + " -> " +
                (answer == kIdOk ? "OK" : answer == kIdYes ? "Yes" : answer == kIdNo ? "No" : "Cancel"));
   if ((flags & 0xF0) == kMbIconError) {
     std::lock_guard<std::mutex> lock(mutex_);
