@@ -126,6 +126,7 @@ std::string Mismatch(const Parsed& p, TArchiveIO& archive) {
   if (p.original_size > restored)
     return "it was written for an archive of " + std::to_string(p.original_size) + " bytes, this one has " +
            std::to_string(*size);
+  if (p.span > kIdentitySpan) return "its record of the archive's identity is damaged";
   const auto span = static_cast<std::uint32_t>(std::min<std::uint64_t>(p.span, p.original_size));
   const auto head = BytesBefore(archive, *size, p, 0, span);
   const auto tail = BytesBefore(archive, *size, p, p.original_size - span, span);

@@ -124,6 +124,28 @@ TEST_F(UpdaterTest, PackageUpdateTextsGaugeAndPassword) {
   EXPECT_EQ(detail.shown.back(), "NOT FOUND 23");
 }
 
+// A journal that is not the archive's own is dropped with a log line, and the update goes on
+// over the archive as it is.
+TEST_F(UpdaterTest, AForeignJournalIsLoggedAndTheUpdateGoesOn) {
+  std::vector<std::string> log;
+  ctx.RunLog = [&](const std::string& line) { log.push_back(line); };
+  for (const std::string& archive : {pak_path, vfs_path})
+    fs.Files[TJournal::PathFor(archive)] = {'Z', 'Q', 'J', '1', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  {
+    TArchiveUpdater updater(ctx, fs);
+    updater.UpdatePackage(1, "data\\game.zqp", "pw");
+    updater.UpdateVFS(2, "world.vfs", true);
+  }
+  ASSERT_FALSE(ctx.SetupAborted);
+  EXPECT_EQ(Tail().Records.size(), 3u);
+  for (const std::string& archive : {pak_path, vfs_path}) {
+    EXPECT_FALSE(fs.Exists(TJournal::PathFor(archive))) << archive;
+    const std::string said = "removed " + TJournal::PathFor(archive) + " without applying it";
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(said, 0) == 0; }))
+        << said;
+  }
+}
+
 TEST_F(UpdaterTest, EmptyGroupsTouchNothing) {
   TArchiveUpdater updater(ctx, fs);
   fs.FaultAt = 1;  // any change at all would crash
