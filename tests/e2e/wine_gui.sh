@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The windowed wizard under Wine and Xvfb, clicked through as a person would: the demo setup
-# (language to German and back, a folder typed on the installation-directory page, install,
-# finish), then its uninstaller through its pages. A screenshot of each page goes to
-# BUILD_DIR/gui-shots.
+# The windowed wizard under Wine and Xvfb, clicked and typed through as a person would: the
+# demo setup (language to German and back, Escape and the quit question, a folder typed on the
+# installation-directory page and Enter, back and forth with Alt and the buttons' letters,
+# install, Enter on the finish page), then its uninstaller through its pages by keyboard. A
+# screenshot of each page goes to BUILD_DIR/gui-shots.
 # usage: wine_gui.sh SOURCE_DIR WIN32_BUILD_DIR HOST_BUILD_DIR
 SOURCE_DIR=$(cd "$1" && pwd)
 BUILD_DIR=$(cd "$2" && pwd)
@@ -38,7 +39,10 @@ click() {  # x y in window coordinates
 }
 shot() { import -window "$WIN" "$SHOTS/$1.png" >/dev/null 2>&1 || true; }
 next() { click 452 396; }
-finish_button() { click 533 396; }
+keys() {  # xdotool key names, to the wizard's window
+  xdotool windowfocus --sync "$WIN" key --delay 80 "$@" >/dev/null 2>&1
+  sleep 0.8
+}
 wait_for() {  # file-test seconds
   for _ in $(seq 1 $(( $2 * 5 ))); do eval "$1" && return 0; sleep 0.2; done
   return 1
@@ -47,6 +51,7 @@ wait_for() {  # file-test seconds
 (cd "$WORK" && wine DemoSetup.exe "/LOG=Z:$WORK/install.txt") &
 SETUP_PID=$!
 check "the wizard window appears" find_window "Demo Product 2.1"
+check "the title is the setup's name" test "$(xdotool getwindowname "$WIN")" = "Demo Product 2.1"
 sleep 2.5
 shot 01-welcome
 # The language menu: German, then English again.
@@ -54,9 +59,9 @@ click 52 396; xdotool key Down Down Return; sleep 0.8
 shot 02-welcome-german
 check "the buttons read German" test -n "$(xdotool getwindowname "$WIN")"
 click 52 396; xdotool key Down Return; sleep 0.8
-# The quit question: No keeps the window.
-click 533 396
-check "Cancel asks the quit question" wait_for 'xdotool search --onlyvisible --name "^Quit$" >/dev/null 2>&1' 10
+# The quit question, from the keyboard: Escape is Cancel; No keeps the window.
+keys Escape
+check "Escape asks the quit question" wait_for 'xdotool search --onlyvisible --name "^Quit$" >/dev/null 2>&1' 10
 QUIT=$(xdotool search --onlyvisible --name "^Quit$" 2>/dev/null | head -n 1)
 [ -n "$QUIT" ] && xdotool windowfocus --sync "$QUIT" key n >/dev/null 2>&1
 wait_for '! xdotool search --onlyvisible --name "^Quit$" >/dev/null 2>&1' 10
@@ -70,13 +75,20 @@ for _ in $(seq 1 80); do xdotool key BackSpace; done
 xdotool type --delay 20 'C:\GuiDemo'
 sleep 0.8
 shot 05-installdir-typed
-next; shot 06-confirm
-# Install: the progress page is photographed while the run is still going.
-xdotool mousemove --window "$WIN" 452 396 click 1 >/dev/null 2>&1
+# Enter in the folder's edit presses the default button, Next.
+keys Return; shot 06-confirm
+# Alt and the buttons' letters: Back, Next again, and Install, which starts the run; the
+# progress page is photographed while it is still going.
+keys alt+b; shot 06-back-by-alt
+keys alt+n
+xdotool windowfocus --sync "$WIN" key alt+i >/dev/null 2>&1
 sleep 0.25; shot 07-progress
 check "the run ends on the finish page" wait_for '[ -e "$WINEPREFIX/drive_c/GuiDemo/Demo_Uninstall.exe" ]' 60
 sleep 1.5; shot 08-finish
-finish_button
+# The programs the run started may have taken the foreground under Wine: a click on the page
+# brings the window back, and Enter presses Finish, the finish page's default button.
+click 300 250
+keys Return
 code=0; wait "$SETUP_PID" || code=$?
 check "the setup ends with exit code 0" test "$code" = 0
 check "installed into the typed folder" same_tree "$WORK/demo/payload" "$WINEPREFIX/drive_c/GuiDemo" docs/part0/file000.txt $DEMO_ARCHIVES
@@ -86,9 +98,9 @@ wine "C:\\GuiDemo\\Demo_Uninstall.exe" "/LOG=Z:$WORK/uninstall.txt" &
 UNINSTALL_PID=$!
 check "the uninstaller's window appears" find_window "Demo Product Uninstall"
 sleep 1; shot 11-uninstall-welcome
-next; shot 12-uninstall-confirm
-next; sleep 1; shot 13-uninstall-finish
-finish_button
+keys Return; shot 12-uninstall-confirm
+keys alt+u; sleep 1; shot 13-uninstall-finish
+keys Return
 code=0; wait "$UNINSTALL_PID" || code=$?
 check "the uninstaller ends with exit code 0" test "$code" = 0
 wait_for '[ ! -e "$WINEPREFIX/drive_c/GuiDemo/Demo_Uninstall.exe" ]' 30

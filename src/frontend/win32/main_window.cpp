@@ -40,6 +40,9 @@ LRESULT CALLBACK AreaProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   return self ? self->HandleArea(wnd, msg, wp, lp) : DefWindowProcW(wnd, msg, wp, lp);
 }
 
+// Its own state, whether or not the window is on screen yet.
+bool Shown(HWND window) { return (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
+
 void SetButton(HWND button, const TButtonState& state) {
   SetWindowTextW(button, W(state.Caption).c_str());
   EnableWindow(button, state.Enabled);
@@ -144,6 +147,7 @@ int TFrmMain::RunWizard(SetupContext& ctx) {
   ShowWindow(window_, SW_SHOWNORMAL);
   UpdateWindow(window_);
   SetForegroundWindow(window_);
+  FocusDefaultButton();
   MSG msg;
   while (!closed_ && GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (!IsDialogMessageW(window_, &msg)) {
@@ -169,6 +173,8 @@ void TFrmMain::RunScriptProtocol() {
       DispatchMessageW(&msg);
     }
   });
+  // A program the script started may have taken the foreground; the finish page wants the keys.
+  SetForegroundWindow(window_);
 }
 
 void TFrmMain::ControlAdded(TControl& control) {
@@ -190,6 +196,33 @@ void TFrmMain::ButtonsChanged(const TWizardButtons& b) {
   TButtonState language = b.Language;
   language.Caption += u" \x25BE";
   SetButton(language_, language);
+  // The default button wears the heavier frame.
+  const HWND default_button = DefaultButton();
+  for (HWND button : {back_, next_, cancel_, language_}) {
+    SendMessageW(button, BM_SETSTYLE, button == default_button ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+  }
+  FocusDefaultButton();
+}
+
+void TFrmMain::FocusDefaultButton() {
+  // A focus lost to a button the page hid or disabled (the run, the finish page) leaves keys
+  // with no window that takes them: Enter and the letters would do nothing.
+  const HWND focus = GetFocus();
+  const bool lost = focus == nullptr || focus == window_ || !IsWindowVisible(focus) || !IsWindowEnabled(focus);
+  const HWND button = DefaultButton();
+  if (lost && button != nullptr && IsWindowEnabled(button) && IsWindowVisible(window_)) SetFocus(button);
+}
+
+HWND TFrmMain::DefaultButton() const {
+  if (Shown(next_)) return next_;
+  // The finish page closes with Cancel, which reads "Finish" there.
+  const bool finish = wizard_ && wizard_->Pages().PageCount() > 0 && wizard_->Pages().CurrentType() == ptFinish;
+  return finish ? cancel_ : nullptr;
+}
+
+void TFrmMain::PressButton(HWND button) {
+  if (button == nullptr || !Shown(button) || !IsWindowEnabled(button)) return;
+  SendMessageW(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
 void TFrmMain::TitleChanged(const std::u16string&, const std::u16string& caption) {
@@ -233,6 +266,13 @@ LRESULT TFrmMain::HandleMain(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       if (wizard_ == nullptr) break;
       switch (LOWORD(wp)) {
+        case IDOK: {  // Enter, from the dialog manager: the focused button, else the default one
+          const HWND focus = GetFocus();
+          const bool on_button = focus == back_ || focus == next_ || focus == cancel_ || focus == language_;
+          PressButton(on_button && Shown(focus) && IsWindowEnabled(focus) ? focus : DefaultButton());
+          return 0;
+        }
+        case IDCANCEL: PressButton(cancel_); return 0;  // Escape
         case kBackId: wizard_->BackButtonClick(); return 0;
         case kNextId: wizard_->NextButtonClick(); return 0;
         case kCancelId: wizard_->CancelButtonClick(); return 0;
@@ -240,6 +280,22 @@ LRESULT TFrmMain::HandleMain(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         default: break;
       }
       break;
+    case WM_ACTIVATE: {
+      // Activation gives the focus to the window itself; it goes back to the control that had
+      // it, or to the default button, so the keys keep working.
+      if (LOWORD(wp) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        focus_before_ = focus != nullptr && IsChild(wnd, focus) ? focus : nullptr;
+        break;
+      }
+      const LRESULT result = DefWindowProcW(wnd, msg, wp, lp);
+      if (focus_before_ != nullptr && IsWindowVisible(focus_before_) && IsWindowEnabled(focus_before_)) {
+        SetFocus(focus_before_);
+      } else {
+        FocusDefaultButton();
+      }
+      return result;
+    }
     case WM_CLOSE:
       if (wizard_ == nullptr || wizard_->FormCloseQuery()) {
         closed_ = true;

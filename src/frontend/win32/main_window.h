@@ -52,6 +52,10 @@ class TFrmMain : public TFrontEnd, public TWizardView {
   void CreateWindows();
   void RunScriptProtocol();
   void ShowLanguageMenu();
+  // Enter presses it: Next (Install on a confirmation page), or Finish on a finish page.
+  HWND DefaultButton() const;
+  void PressButton(HWND button);
+  void FocusDefaultButton();
 
   // Pictures are decoded through COM on this thread.
   platform::ComApartment com_;
@@ -68,6 +72,7 @@ class TFrmMain : public TFrontEnd, public TWizardView {
   HWND area_ = nullptr;
   HWND back_ = nullptr, next_ = nullptr, cancel_ = nullptr, language_ = nullptr;
   HFONT font_ = nullptr;
+  HWND focus_before_ = nullptr;  // the control that had the focus when the window was left
   bool closed_ = false;
 };
 

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "base/size_text.h"
+
 namespace zq {
 
 namespace {
@@ -14,6 +16,11 @@ constexpr int kClientHeight = 70;
 const wchar_t kClassName[] = L"ZqVerifyWindow";
 
 HWND H(void* p) { return static_cast<HWND>(p); }
+
+std::wstring Files(std::size_t count) {
+  const std::string text = CountText(static_cast<std::int64_t>(count), "file", "files");
+  return std::wstring(text.begin(), text.end());
+}
 
 void RegisterClassOnce() {
   static bool done = false;
@@ -46,7 +53,7 @@ TFrmVerify::TFrmVerify() {
   if (wnd == nullptr) return;
   font_ = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg 2");
-  HWND label = CreateWindowExW(0, L"STATIC", L"Verifying contents please wait...", WS_CHILD | WS_VISIBLE, 8, 8, 305,
+  HWND label = CreateWindowExW(0, L"STATIC", L"Verifying contents, please wait...", WS_CHILD | WS_VISIBLE, 8, 8, 305,
                                16, wnd, nullptr, nullptr, nullptr);
   HWND status = CreateWindowExW(0, L"STATIC", L"Loading Header", WS_CHILD | WS_VISIBLE, 8, 32, 305, 14, wnd, nullptr,
                                 nullptr, nullptr);
@@ -72,7 +79,7 @@ void TFrmVerify::SetStatus(const wchar_t* text) {
 }
 
 void TFrmVerify::Begin(std::size_t count) {
-  const std::wstring text = L"Status: 0 out of " + std::to_wstring(count) + L" files verifyed";
+  const std::wstring text = L"Status: 0 out of " + Files(count) + L" verified";
   SetStatus(text.c_str());
   if (bar_ != nullptr) {
     SendMessageW(H(bar_), PBM_SETRANGE32, 0, static_cast<LPARAM>(count));
@@ -81,8 +88,7 @@ void TFrmVerify::Begin(std::size_t count) {
 }
 
 void TFrmVerify::Progress(std::size_t done, std::size_t count) {
-  const std::wstring text =
-      L"Status: " + std::to_wstring(done) + L" out of " + std::to_wstring(count) + L" files verifyed";
+  const std::wstring text = L"Status: " + std::to_wstring(done) + L" out of " + Files(count) + L" verified";
   if (bar_ != nullptr) SendMessageW(H(bar_), PBM_SETPOS, static_cast<WPARAM>(done), 0);
   SetStatus(text.c_str());
 }
