@@ -59,7 +59,6 @@ void WriteUninstaller(SetupContext& ctx, const std::string& program_path) {
       security && (security->TableOffset != 0 || security->TableSize != 0)) {
     ClearPeSecurityDirectory(program.data(), head);
   }
-  ForceDirectoriesLogged(ctx, ctx.SetupInfo.InstallDir);
   // The script's own uninstaller icon replaces the setup's, which the copy carries otherwise.
   for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
     const TPakEntry& e = pak.Entries[i];
@@ -70,6 +69,7 @@ void WriteUninstaller(SetupContext& ctx, const std::string& program_path) {
       ctx.LogLine("the uninstaller keeps its own icon" + (problem.empty() ? "" : ": " + problem));
     }
   }
+  ForceDirectoriesLogged(ctx, ctx.SetupInfo.InstallDir);
   const std::string target = UninstallerPath(ctx);
   if (platform::FileExists(target)) platform::DeleteFileAt(target);
   {
