@@ -12,7 +12,7 @@ SECONDS_EACH=${1:-60}
 shift || true
 BUILD=$ROOT/build/fuzz
 JOBS=${JOBS:-$(nproc)}
-ALL_TARGETS=(container setup_info comp_lines language pages uninstall_log pak_archive vfs wave script command_line)
+ALL_TARGETS=(container setup_info comp_lines language pages uninstall_log pak_archive vfs wave script command_line pe_resources)
 TARGETS=("$@")
 [ ${#TARGETS[@]} -eq 0 ] && TARGETS=("${ALL_TARGETS[@]}")
 
