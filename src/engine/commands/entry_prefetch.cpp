@@ -29,7 +29,9 @@ void TEntryPrefetch::Work() {
       const std::size_t size = index < pak_.Entries.size() ? pak_.Entries[index].OrigSize : 0;
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return stop_ || held_ == 0 || held_ + size <= bound_; });
+        changed_.wait(lock, [&] {
+          return stop_ || ready_.empty() || (held_ + size <= bound_ && ready_.size() < kPrefetchEntries);
+        });
         if (stop_) return;
       }
       Result r;

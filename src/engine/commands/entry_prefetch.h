@@ -21,6 +21,8 @@ namespace zq {
 
 // A few entries ahead keep the writer busy; more would only raise the install's peak memory.
 inline constexpr std::size_t kPrefetchBytes = 8u << 20;
+// Small files are counted too: 8 MiB of 1 KB files would be thousands of buffers ahead.
+inline constexpr std::size_t kPrefetchEntries = 64;
 
 class TEntryPrefetch {
  public:
