@@ -69,8 +69,10 @@ check "nothing is left in the temporary folder" test -z "$(ls -A "$ZQ_PREFIX/dri
 
 # Refusals: a renamed setup, a damaged one.
 cp "$SETUP" "$WORK/Renamed.exe"
-code=0; (cd "$WORK" && ./Renamed.exe /S) 2>/dev/null || code=$?
+code=0; (cd "$WORK" && ./Renamed.exe /S) 2>"$WORK/renamed.err" || code=$?
 check "a renamed setup is refused with exit code 3" test "$code" = 3
+check "its refusal is one line on stderr" \
+  test "$(cat "$WORK/renamed.err")" = "Error: Setup\`s filename has been renamed Expected: DemoSetup.exe Found: Renamed.exe"
 cp "$SETUP" "$WORK/damaged/DemoSetup.exe" 2>/dev/null || { mkdir -p "$WORK/damaged" && cp "$SETUP" "$WORK/damaged/DemoSetup.exe"; }
 printf '\x55' | dd of="$WORK/damaged/DemoSetup.exe" bs=1 seek=$(( $(stat -c %s "$SETUP") - 200000 )) conv=notrunc status=none
 code=0; (cd "$WORK/damaged" && ./DemoSetup.exe /S "/D=C:\\Damaged") 2>/dev/null || code=$?

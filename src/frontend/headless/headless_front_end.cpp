@@ -16,11 +16,19 @@ namespace {
 
 std::string Narrow(const std::u16string& s) { return platform::WideToAnsi(s); }
 
-std::string OneLine(std::string s) {
-  for (char& c : s) {
-    if (c == '\r' || c == '\n') c = ' ';
+// A message's line breaks, with the blanks around them, become one space.
+std::string OneLine(const std::string& s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size();) {
+    if (s[i] != '\r' && s[i] != '\n') {
+      out += s[i++];
+      continue;
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    while (i < s.size() && (s[i] == '\r' || s[i] == '\n' || s[i] == ' ')) ++i;
+    if (!out.empty() && i < s.size()) out += ' ';
   }
-  return s;
+  return out;
 }
 
 }  // namespace
@@ -38,8 +46,12 @@ int THeadlessFrontEnd::Show(const std::u16string& text, const std::u16string& ca
                (answer == kIdOk ? "OK" : answer == kIdYes ? "Yes" : answer == kIdNo ? "No" : "Cancel"));
   if ((flags & 0xF0) == kMbIconError) {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::fprintf(stderr, "%s%s: %s\n", terminal_ ? "\r" : "", OneLine(Narrow(caption)).c_str(),
-                 OneLine(Narrow(text)).c_str());
+    // Most error texts already begin with "Error:"; the caption is not said twice.
+    const std::string head = OneLine(Narrow(caption));
+    const std::string body = OneLine(Narrow(text));
+    const bool said = body.compare(0, head.size() + 1, head + ":") == 0;
+    std::fprintf(stderr, "%s%s%s%s\n", terminal_ ? "\r" : "", said ? "" : head.c_str(), said ? "" : ": ",
+                 body.c_str());
   }
   return answer;
 }
