@@ -17,9 +17,10 @@ struct VerifyResult {
   bool could_not_read = false;               // the file could not be opened again
 };
 
-// What all threads together may hold at once: the largest entry checked in memory, read and
-// inflated, with room for smaller ones beside it.
-inline constexpr std::uint64_t kVerifyBytesInFlight = std::uint64_t{LargeEntryLimit} * 2 + (52u << 20);
+// What all threads together may hold at once. An entry larger than this is checked alone, so
+// the check's peak stays within twice the largest entry plus this, on any number of cores; a
+// few MiB per thread keep two to four cores busy with the entries of a usual payload.
+inline constexpr std::uint64_t kVerifyBytesInFlight = 16u << 20;
 
 struct VerifyOptions {
   unsigned threads = 0;  // 0: one per core, at most 16
