@@ -3,6 +3,7 @@
 #include "base/path_text.h"
 #include "engine/progress.h"
 #include "engine/setup_context.h"
+#include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -15,7 +16,10 @@ std::u16string Number(std::uint32_t n) { return W(std::to_string(n)); }
 
 void ForgetArchiveJournal(SetupContext& ctx, const std::string& path) {
   const std::string journal = TJournal::PathFor(path);
-  if (!platform::FileExists(journal)) return;
+  // A device name ("CON.zqj") exists for Windows without being a file; no journal has such a name.
+  if (platform::RefusedForCreation(journal, false) != platform::FileFault::None || !platform::FileExists(journal)) {
+    return;
+  }
   ctx.LogLine((platform::DeleteFileAt(journal) ? "removed " : "could not remove ") + journal +
               ", an unfinished update's journal of the file installed over it");
 }
