@@ -27,6 +27,7 @@ void RunScript(SetupContext& ctx) {
   }
   ForceDirectoriesLogged(ctx, ctx.SetupInfo.InstallDir);
   if (ctx.SetupInfo.HasUninstaller == 1) {
+    ctx.UninstallList.ReleaseIndexes();
     ctx.UninstallList.Save(ctx.SetupInfo.InstallDir, ctx.SetupInfo.LogPrefix);
     if (ctx.MakeUninstaller) ctx.MakeUninstaller(ctx);
   }

@@ -163,6 +163,15 @@ NameCache& Names() {
 }
 
 constexpr std::size_t kMaxCachedFolders = 256;
+// A payload of tens of thousands of files would otherwise keep every name it wrote; the cache
+// starts over instead, and a folder asked about again is read again.
+constexpr std::size_t kMaxCachedNames = 16384;
+
+std::size_t CachedNames(const NameCache& cache) {
+  std::size_t n = 0;
+  for (const auto& [dir, f] : cache.folders) n += f.names.size();
+  return n;
+}
 
 bool SameStamp(const FolderNames& f, const struct stat& st) {
   return f.dev == st.st_dev && f.ino == st.st_ino && f.mtime.tv_sec == st.st_mtim.tv_sec &&
@@ -191,7 +200,7 @@ std::optional<std::string> FindNoCase(const std::string& dir, const std::string&
   if (it == cache.folders.end() || !SameStamp(it->second, st)) {
     DIR* d = opendir(dir.c_str());
     if (d == nullptr) return std::nullopt;
-    if (cache.folders.size() >= kMaxCachedFolders) cache.folders.clear();
+    if (cache.folders.size() >= kMaxCachedFolders || CachedNames(cache) >= kMaxCachedNames) cache.folders.clear();
     FolderNames& f = cache.folders[dir];
     f.names.clear();
     SetStamp(f, st);

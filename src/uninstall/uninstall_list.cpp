@@ -144,8 +144,18 @@ std::string TUninstallList::LogPath(const std::string& directory, const std::str
   return directory + "\\" + prefix + "install.log";
 }
 
+void TUninstallList::ReleaseIndexes() {
+  files_index_ = TFoldedIndex{};
+  reg_values_index_ = TFoldedIndex{};
+}
+
 std::vector<std::uint8_t> TUninstallList::Serialize() const {
   std::vector<std::uint8_t> out;
+  std::size_t size = 6;
+  for (const auto* list : {&Files, &RegValues, &Dirs}) {
+    for (const auto& line : *list) size += 2 + std::min<std::size_t>(line.size(), 0xFFFF);
+  }
+  out.reserve(size);
   PutU16(out, static_cast<std::uint16_t>(Files.size()));
   PutU16(out, static_cast<std::uint16_t>(RegValues.size()));
   PutU16(out, static_cast<std::uint16_t>(Dirs.size()));

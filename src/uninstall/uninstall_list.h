@@ -22,6 +22,10 @@ class TUninstallList {
   std::function<std::string(const std::string&)> Collapse;
 
   void Clear();
+  // Frees the lookup indexes of the duplicate checks (rebuilt on the next addition): the run's
+  // closing steps save the log, where tens of thousands of lines made them a large share of
+  // the install's peak memory.
+  void ReleaseIndexes();
   // Paths are recorded with their "." and ".." components resolved.
   void AddFile(const std::string& path);
   void AddRegValue(const std::string& line);
