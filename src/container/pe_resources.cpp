@@ -360,6 +360,10 @@ bool WritePeResources(Bytes& image, const std::vector<PeResource>& resources, st
   for (const Section& s : l.sections) {
     if (s.raw_size != 0 && s.raw_offset < headers_end) return Fail(problem, "a section overlaps the headers");
   }
+  if (headers_end > image.size()) return Fail(problem, "the headers run past the end of the file");
+  // With no section data in the file the headers end what the image holds; a new section's
+  // data must never start inside them.
+  raw_end = std::max(raw_end, headers_end);
   // The resource section is rewritten where it is when nothing lies after it, in memory or
   // in the file; otherwise the tree goes into a new section after all the others.
   const Section* old = ResourceSection(l);
