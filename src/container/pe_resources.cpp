@@ -349,6 +349,8 @@ bool WritePeResources(Bytes& image, const std::vector<PeResource>& resources, st
     return Fail(problem, "the program is signed: its resources cannot change (sign after building)");
   }
   if (l.sections.empty()) return Fail(problem, "the image has no sections");
+  // The format allows at most 64 KiB; a larger one would pad the file by that much.
+  if (l.file_alignment > 0x10000) return Fail(problem, "the image's file alignment is larger than 64 KiB");
   std::uint64_t virtual_end = 0, raw_end = 0;
   for (const Section& s : l.sections) {
     virtual_end = std::max(virtual_end, s.VirtualEnd());
