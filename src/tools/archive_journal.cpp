@@ -38,4 +38,13 @@ bool RecoverJournal(const std::string& path, std::ostream& out, std::ostream& er
   return false;
 }
 
+bool JournalStep(const std::string& verb, const std::string& path, const char* command, std::ostream& out,
+                 std::ostream& err, int& problems) {
+  if (verb == "recover") return RecoverJournal(path, out, err);
+  const JournalFinding journal = ReportJournal(path, command, err);
+  if (journal.kind == JournalFinding::Kind::Pending) return false;
+  if (journal.kind != JournalFinding::Kind::None) ++problems;
+  return true;
+}
+
 }  // namespace zq::tool

@@ -17,4 +17,10 @@ JournalFinding ReportJournal(const std::string& path, const char* command, std::
 // the update, or there was nothing to do.
 bool RecoverJournal(const std::string& path, std::ostream& out, std::ostream& err);
 
+// The journal step every `zq pak`/`zq vfs` verb takes first: `recover` recovers, the others
+// report. False when the verb must stop there (recovery failed, or an update is pending and
+// nothing else may be read); a journal found but not pending counts one of `problems`.
+bool JournalStep(const std::string& verb, const std::string& path, const char* command, std::ostream& out,
+                 std::ostream& err, int& problems);
+
 }  // namespace zq::tool

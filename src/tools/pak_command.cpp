@@ -112,13 +112,7 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     return kExitFailed;
   }
   int problems = 0;
-  if (verb == "recover") {
-    if (!RecoverJournal(path, out, err)) return kExitFailed;
-  } else if (const JournalFinding journal = ReportJournal(path, "pak", err);
-             journal.kind != JournalFinding::Kind::None) {
-    if (journal.kind == JournalFinding::Kind::Pending) return kExitFailed;
-    ++problems;
-  }
+  if (!JournalStep(verb, path, "pak", out, err, problems)) return kExitFailed;
   auto read = ReadShared(path);
   if (!read) {
     err << "zq: " << path << ": cannot be read\n";

@@ -115,14 +115,8 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     return kExitFailed;
   }
   int problems = 0;
-  if (verb == "recover") {
-    if (!RecoverJournal(path, out, err)) return kExitFailed;
-  } else if (const JournalFinding journal = ReportJournal(path, "vfs", err);
-             journal.kind != JournalFinding::Kind::None) {
-    // Opening would act on the journal; the inspector only reports it.
-    if (journal.kind == JournalFinding::Kind::Pending) return kExitFailed;
-    ++problems;
-  }
+  // Opening would act on the journal; the inspector only reports it.
+  if (!JournalStep(verb, path, "vfs", out, err, problems)) return kExitFailed;
   // The journal stays beside the archive for `recover` or the next update to judge.
   ReadOnlyView view(fs);
   TVFSFile vfs(verb == "recover" ? fs : view);
