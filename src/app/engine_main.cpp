@@ -32,8 +32,8 @@ std::optional<int> HelpOrRefusal(SetupContext& ctx, const EngineOptions& options
   for (const std::string& problem : options.problems) text += "zqsetup: " + problem + "\n";
   text += EngineUsage();
   std::fputs(text.c_str(), options.problems.empty() ? stdout : stderr);
-  for (const std::string& problem : options.problems) ctx.LogLine("command line: " + problem);
-  ctx.ShowMessageBox(platform::AnsiToWide(text), u"Setup", options.problems.empty() ? kMbOk : kMbOk | kMbIconError);
+  for (const std::string& problem : options.problems) ctx.Services.LogLine("command line: " + problem);
+  ctx.Services.ShowMessageBox(platform::AnsiToWide(text), u"Setup", options.problems.empty() ? kMbOk : kMbOk | kMbIconError);
   return options.problems.empty() ? kExitInstalled : kExitRefused;
 }
 
@@ -44,12 +44,12 @@ int EngineMain(const std::vector<std::string>& args) {
   // The archive updates of the script; an archive still open at the end is saved when this
   // goes, before the exit code is taken.
   TArchiveUpdater archives(ctx);
-  ctx.Archives = &archives;
+  ctx.Services.Archives = &archives;
   const EngineOptions options = ParseEngineCommandLine(args);
   RunLog log;
   if (options.log_file) {
     if (log.Open(*options.log_file)) {
-      ctx.RunLog = [&log](const std::string& line) { log.Write(line); };
+      ctx.Services.RunLog = [&log](const std::string& line) { log.Write(line); };
     } else {
       std::fprintf(stderr, "zqsetup: cannot write the log %s\n", options.log_file->c_str());
     }
@@ -58,16 +58,16 @@ int EngineMain(const std::vector<std::string>& args) {
   env.program_path = platform::ExecutablePath();
   env.arguments = args;
   env.report_error = [&args](SetupContext& c, const std::string& message, const std::string& stage) {
-    c.LogLine("internal error" + (stage.empty() ? std::string() : " (" + stage + ")") + ": " + message);
+    c.Services.LogLine("internal error" + (stage.empty() ? std::string() : " (" + stage + ")") + ": " + message);
     std::fprintf(stderr, "zqsetup: %s\n", message.c_str());
     try {
       const std::string report = WriteErrorLog(c, message, stage, args);
-      c.LogLine("error report " + report);
+      c.Services.LogLine("error report " + report);
     } catch (const std::exception& e) {
-      c.LogLine(std::string("the error report could not be written: ") + e.what());
+      c.Services.LogLine(std::string("the error report could not be written: ") + e.what());
     }
   };
-  ctx.FatalError = [&ctx, &env](const std::string& message, const std::string& stage) {
+  ctx.Services.FatalError = [&ctx, &env](const std::string& message, const std::string& stage) {
     env.report_error(ctx, message, stage);
   };
 #ifdef _WIN32
@@ -78,16 +78,16 @@ int EngineMain(const std::vector<std::string>& args) {
   } else {
     front_end = std::make_unique<TFrmMain>(ctx, options, env.program_path);
   }
-  ctx.Messages = front_end.get();
+  ctx.Services.Messages = front_end.get();
   const std::optional<int> early = HelpOrRefusal(ctx, options);
   const int code = early ? *early : RunEngine(ctx, *front_end, env);
 #else
   THeadlessFrontEnd front_end(ctx, options, env.program_path);
-  ctx.Messages = &front_end;
+  ctx.Services.Messages = &front_end;
   const std::optional<int> early = HelpOrRefusal(ctx, options);
   const int code = early ? *early : RunEngine(ctx, front_end, env);
 #endif
-  ctx.LogLine("exit code " + std::to_string(code));
+  ctx.Services.LogLine("exit code " + std::to_string(code));
   return code;
 }
 

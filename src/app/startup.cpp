@@ -38,69 +38,76 @@ struct Reported {};
 
 std::u16string W(const std::string& s) { return platform::AnsiToWide(s); }
 
-std::int64_t RequiredSpace(const SetupContext& ctx) {
+std::int64_t RequiredSpace(const LoadedSetup& setup) {
   std::uint32_t total = 0;  // 32 bits, as the figure has always been kept
-  for (const TPakEntry& e : ctx.Pak->Entries) {
-    if (e.Group == 0 || e.Group >= ctx.GroupFlags.size()) continue;
-    total += ctx.GroupFlags[e.Group] == 0 ? e.OrigSize : e.StoredSize();
+  for (const TPakEntry& e : setup.Pak->Entries) {
+    if (e.Group == 0 || e.Group >= setup.GroupFlags.size()) continue;
+    total += setup.GroupFlags[e.Group] == 0 ? e.OrigSize : e.StoredSize();
   }
   return total;
 }
 
 void LoadLanguages(SetupContext& ctx, std::uint16_t lang_id) {
-  TPak& pak = *ctx.Pak;
+  LoadedSetup& setup = ctx.SetupToLoad();
+  TPak& pak = *setup.Pak;
   for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
     const TPakEntry& e = pak.Entries[i];
     const std::string head = e.Name.substr(0, std::string_view(kLanguagePrefix).size());
     if (e.Group != 0 || platform::AnsiUpperCase(head) != kLanguagePrefix) continue;
     auto data = pak.Extract(i);
-    if (std::string problem; data && !ctx.Languages.AddLanguage(data->data(), data->size(), &problem)) {
-      ctx.LogLine("damaged language table " + e.Name + ": " + problem);
+    if (std::string problem; data && !setup.Languages.AddLanguage(data->data(), data->size(), &problem)) {
+      ctx.Services.LogLine("damaged language table " + e.Name + ": " + problem);
       throw Refusal(u"Error: Language Table Damaged. Setup is corrupt\rFilename: " + W(e.Name), u"Verification Error");
     }
   }
-  int current = ctx.Languages.FindLanguage(lang_id);
-  ctx.Languages.Current = current < 0 ? 0 : current;
+  int current = setup.Languages.FindLanguage(lang_id);
+  // The tables' own choice is the default the user starts from.
+  setup.Languages.Current = current < 0 ? 0 : current;
+  ctx.Choices.Language = setup.Languages.Current;
 }
 
+// The folder of an earlier installation, when the setup names a registry value holding it,
+// overrides the record's; either way it is the user's to change from here on.
 void ResolveInstallDir(SetupContext& ctx) {
-  const TInstallDirRegKey& key = ctx.SetupInfo.InstallDirRegKey;
+  const TInstallDirRegKey& key = ctx.Setup.SetupInfo.InstallDirRegKey;
   if (!key.Key.empty()) {
-    ctx.Registry.SetRoot(RootCodeToKey(key.HKEY));
-    if (ctx.Registry.OpenKey(key.Path, false)) {
-      std::string value = ctx.Registry.ReadString(key.Key).value_or("");
-      if (!value.empty()) ctx.SetupInfo.InstallDir = value;
-      ctx.Registry.CloseKey();
-      if (ctx.SetupInfo.InstallDir.empty()) throw Refusal(W(kRegistryKeyMissing), u"Error");
-      ctx.MeasureSpaceAvailable();
+    platform::Registry reg;
+    reg.SetRoot(RootCodeToKey(key.HKEY));
+    if (reg.OpenKey(key.Path, false)) {
+      std::string value = reg.ReadString(key.Key).value_or("");
+      if (!value.empty()) ctx.Choices.InstallDir = value;
+      reg.CloseKey();
+      if (ctx.Choices.InstallDir.empty()) throw Refusal(W(kRegistryKeyMissing), u"Error");
+      ctx.Choices.MeasureSpaceAvailable();
       return;
     }
-    if (ctx.SetupInfo.InstallDir.empty()) throw Refusal(W(kRegistryKeyMissing), u"Error");
+    if (ctx.Choices.InstallDir.empty()) throw Refusal(W(kRegistryKeyMissing), u"Error");
     return;
   }
-  if (ctx.SetupInfo.InstallDir.empty()) throw Refusal(W(kRegistryKeyMissing), u"Error");
-  ctx.MeasureSpaceAvailable();
+  if (ctx.Choices.InstallDir.empty()) throw Refusal(W(kRegistryKeyMissing), u"Error");
+  ctx.Choices.MeasureSpaceAvailable();
 }
 
 // Steps 4 to 16 of start-up; a refusal ends them.
 void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env, const EngineOptions& options) {
+  LoadedSetup& setup = ctx.SetupToLoad();
   bool param_file_given = false;
   std::string container = env.program_path;
   if (options.container && platform::FileExists(*options.container)) {
     container = *options.container;
     param_file_given = true;
   }
-  ctx.Pak = std::make_unique<TPak>(container, TPak::OpenFlags::Read);
-  ctx.Pak->Messages = &fe;
-  if (!ctx.Pak->HasValidHeader()) {
-    if (!ctx.Pak->DirectoryProblem().empty()) ctx.LogLine("damaged package: " + ctx.Pak->DirectoryProblem());
+  setup.Pak = std::make_unique<TPak>(container, TPak::OpenFlags::Read);
+  setup.Pak->Messages = &fe;
+  if (!setup.Pak->HasValidHeader()) {
+    if (!setup.Pak->DirectoryProblem().empty()) ctx.Services.LogLine("damaged package: " + setup.Pak->DirectoryProblem());
     throw Refusal(u"Invalid Setup Header. No Contents or Corrupted Contents.", u"Error");
   }
-  const std::size_t count = ctx.Pak->Entries.size();
+  const std::size_t count = setup.Pak->Entries.size();
   fe.VerifyBegin(count);
   VerifyResult verified;
   try {
-    verified = VerifyAllEntries(*ctx.Pak, [&](std::size_t done) { fe.VerifyProgress(done, count); });
+    verified = VerifyAllEntries(*setup.Pak, [&](std::size_t done) { fe.VerifyProgress(done, count); });
   } catch (const std::exception& e) {
     // A package that could not be checked (no memory) is not installed unchecked.
     fe.VerifyEnd();
@@ -111,47 +118,48 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
   if (verified.first_failure || verified.could_not_read) {
     const std::size_t i = verified.first_failure.value_or(0);
     throw Refusal(u"Error: Verification Failed. Setup is corrupt.\rID: " + W(std::to_string(i)) + u" Filename: " +
-                      W(i < count ? ctx.Pak->Entries[i].Name : ""),
+                      W(i < count ? setup.Pak->Entries[i].Name : ""),
                   u"Verification Error");
   }
-  ctx.CDDrive = FindCDDrive();
+  setup.CDDrive = FindCDDrive();
 
   std::uint32_t size = 0;
-  auto info = ctx.Pak->ExtractByName(kSetupInfoEntry, 0, size);
-  if (std::string problem; !info || !ctx.SetupInfo.LoadFromBuffer(info->data(), info->size(), &problem)) {
-    if (!problem.empty()) ctx.LogLine("damaged setup record: " + problem);
+  auto info = setup.Pak->ExtractByName(kSetupInfoEntry, 0, size);
+  if (std::string problem; !info || !setup.SetupInfo.LoadFromBuffer(info->data(), info->size(), &problem)) {
+    if (!problem.empty()) ctx.Services.LogLine("damaged setup record: " + problem);
     throw Refusal(u"Error: Setup Information Missing. Setup is corrupt", u"Verification Error");
   }
-  ctx.SpaceRequired = 0;
-  if (ctx.SetupInfo.Mode == 1) {
-    const std::string log = TUninstallList::LogPath(ctx.SetupInfo.InstallDir, ctx.SetupInfo.LogPrefix);
+  ctx.Choices.InstallDir = setup.SetupInfo.InstallDir;
+  setup.SpaceRequired = 0;
+  if (setup.IsUninstaller()) {
+    const std::string log = TUninstallList::LogPath(ctx.Choices.InstallDir, setup.SetupInfo.LogPrefix);
     if (!platform::FileExists(log)) throw Refusal(u"Error: install log is missing", u"Setup Error");
-    if (!ctx.UninstallList.Load(ctx.SetupInfo.InstallDir, ctx.SetupInfo.LogPrefix)) {
+    if (!ctx.Run.UninstallList.Load(ctx.Choices.InstallDir, setup.SetupInfo.LogPrefix)) {
       throw Refusal(u"Error: install log is missing", u"Setup Error");
     }
-  } else if (ctx.SetupInfo.Mode == 0) {
-    auto lines = ctx.Pak->ExtractByName(kCompiledLinesEntry, 0, size);
+  } else if (setup.SetupInfo.Mode == SetupMode::Setup) {
+    auto lines = setup.Pak->ExtractByName(kCompiledLinesEntry, 0, size);
     if (!lines) throw Refusal(u"Error: Compiled Lines Missing. Setup is corrupt", u"Verification Error");
     std::string problem;
-    if (!ctx.CompLines.LoadFromBuffer(lines->data(), lines->size(), &problem)) {
-      ctx.LogLine("damaged compiled script: " + problem);
+    if (!setup.CompLines.LoadFromBuffer(lines->data(), lines->size(), &problem)) {
+      ctx.Services.LogLine("damaged compiled script: " + problem);
       throw Refusal(u"Error: Compiled Lines Damaged. Setup is corrupt", u"Verification Error");
     }
-    RegisterCommands(ctx.CommandList);
-    ctx.GroupFlags = BuildGroupFlags(ctx.CompLines);
-    ctx.SpaceRequired = RequiredSpace(ctx);
+    RegisterCommands(setup.CommandList);
+    setup.GroupFlags = BuildGroupFlags(setup.CompLines);
+    setup.SpaceRequired = RequiredSpace(setup);
   }
-  ctx.SpaceRequiredText = SizeToText(ctx.SpaceRequired);
-  ctx.ProgramFilesDir = GetShellFolder(platform::kCsidlProgramFiles);
-  ctx.StartMenuDir = GetShellFolder(platform::kCsidlPrograms);
-  ctx.DesktopDir = GetShellFolder(platform::kCsidlDesktop);
-  ctx.AppDataDir = GetShellFolder(platform::kCsidlAppData);
+  setup.SpaceRequiredText = SizeToText(setup.SpaceRequired);
+  setup.ProgramFilesDir = GetShellFolder(platform::kCsidlProgramFiles);
+  setup.StartMenuDir = GetShellFolder(platform::kCsidlPrograms);
+  setup.DesktopDir = GetShellFolder(platform::kCsidlDesktop);
+  setup.AppDataDir = GetShellFolder(platform::kCsidlAppData);
 
-  if (!param_file_given && ctx.SetupInfo.Mode == 0) {
+  if (!param_file_given && setup.SetupInfo.Mode == SetupMode::Setup) {
     const std::string running = ExtractFileName(env.program_path);
-    const std::string expected = ExtractFileName(ctx.SetupInfo.SetupExeName);
+    const std::string expected = ExtractFileName(setup.SetupInfo.SetupExeName);
     if (!SameSetupFileName(platform::AnsiLowerCase(running), platform::AnsiLowerCase(expected))) {
-      throw Refusal(u"Error: Setup`s filename has been renamed\r\rExpected: \r" + W(ctx.SetupInfo.SetupExeName) +
+      throw Refusal(u"Error: Setup`s filename has been renamed\r\rExpected: \r" + W(setup.SetupInfo.SetupExeName) +
                         u"\r\rFound: \r" + W(running),
                     u"Error");
     }
@@ -159,28 +167,29 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
   LoadLanguages(ctx, options.language.value_or(platform::SystemDefaultLangId()));
   // The wizard builds these pages once start-up is done; a layout it cannot build is refused
   // here, before anything is written, instead of ending in the error report.
-  if (const std::string problem = PageSetProblem(ctx.Languages, ctx.LanguageStrings, PakEntryFetcher(*ctx.Pak));
+  if (const std::string problem = PageSetProblem(setup.Languages, ctx.LanguageStrings, PakEntryFetcher(*setup.Pak));
       !problem.empty()) {
-    ctx.LogLine("damaged page files: " + problem);
+    ctx.Services.LogLine("damaged page files: " + problem);
     throw Refusal(u"Error: Page Files Damaged. Setup is corrupt\r" + W(problem), u"Verification Error");
   }
-  if (ctx.SetupInfo.Mode == 0) ResolveInstallDir(ctx);
+  if (setup.SetupInfo.Mode == SetupMode::Setup) ResolveInstallDir(ctx);
 }
 
 }  // namespace
 
 int RunEngine(SetupContext& ctx, TFrontEnd& front_end, const StartupEnvironment& env) {
   const EngineOptions options = ParseEngineCommandLine(env.arguments);
-  for (const auto& p : options.problems) ctx.LogLine("command line: " + p);
+  for (const auto& p : options.problems) ctx.Services.LogLine("command line: " + p);
   try {
     try {
       PrepareRun(ctx, front_end, env, options);
     } catch (const Refusal& refusal) {
-      ctx.LogLine("refused: " + platform::WideToAnsi(refusal.text));
+      ctx.Services.LogLine("refused: " + platform::WideToAnsi(refusal.text));
       front_end.Show(refusal.text, refusal.caption, kMbOk | kMbIconError);
       return kExitRefused;
     }
-    if (ctx.SetupInfo.Mode != 0 && ctx.SetupInfo.Mode != 1) return kExitRefused;
+    const SetupMode mode = ctx.Setup.SetupInfo.Mode;
+    if (mode != SetupMode::Setup && mode != SetupMode::Uninstaller) return kExitRefused;
     return front_end.RunWizard(ctx);
   } catch (const Reported&) {
     return kExitInternalError;

@@ -147,7 +147,7 @@ TEST_F(StartupTest, EveryRefusalHasItsMessageAndCaption) {
   info_.InstallDir.clear();
   EXPECT_EQ(Refusal(Write(Entries())), (std::pair<std::u16string, std::u16string>{
                                            u"Error", u"Error: Registry Key Not Found. Please Install Software"}));
-  info_.Mode = 1;
+  info_.Mode = SetupMode::Uninstaller;
   info_.InstallDir = dir_ / "Nowhere";
   EXPECT_EQ(Refusal(Write(Entries())),
             (std::pair<std::u16string, std::u16string>{u"Setup Error", u"Error: install log is missing"}));
@@ -161,9 +161,9 @@ TEST_F(StartupTest, TheLogKeepsTheLinesOfARefusal) {
     RunLog log;
     ASSERT_TRUE(log.Open(log_path));
     SetupContext ctx;
-    ctx.RunLog = [&log](const std::string& line) { log.Write(line); };
+    ctx.Services.RunLog = [&log](const std::string& line) { log.Write(line); };
     THeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), setup);
-    ctx.Messages = &fe;
+    ctx.Services.Messages = &fe;
     EXPECT_EQ(Run(setup, {"/S"}, fe, ctx), kExitRefused);
   }
   const std::string text =
@@ -204,9 +204,9 @@ TEST_F(StartupTest, InstalledDirectoryComesFromTheRegistryWhenItIsThere) {
   SetupContext ctx;
   RefusalRecorder fe;
   EXPECT_EQ(Run(Write(Entries()), {}, fe, ctx), kExitInstalled);
-  EXPECT_EQ(ctx.SetupInfo.InstallDir, dir_ / "FromRegistry");
-  EXPECT_GT(ctx.SpaceAvailable, 0);
-  EXPECT_EQ(ctx.SpaceRequired, 7 + 5000);
+  EXPECT_EQ(ctx.Choices.InstallDir, dir_ / "FromRegistry");
+  EXPECT_GT(ctx.Choices.SpaceAvailable, 0);
+  EXPECT_EQ(ctx.SetupToLoad().SpaceRequired, 7 + 5000);
 }
 
 TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {
@@ -228,7 +228,7 @@ TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {
     SetupContext ctx;
     EngineOptions options = ParseEngineCommandLine({"/S"});
     THeadlessFrontEnd fe(ctx, options, setup);
-    ctx.Messages = &fe;
+    ctx.Services.Messages = &fe;
     ASSERT_EQ(Run(setup, {"/S"}, fe, ctx), kExitInstalled) << (errors_.empty() ? "" : errors_[0]);
   }
   EXPECT_EQ(test::ReadAll(inst + "\\readme.txt"), "read me");
@@ -266,14 +266,14 @@ TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {
     auto record = pak.ExtractByName("SetupInfo", 0, size);
     TSetupInfoFile info;
     ASSERT_TRUE(info.LoadFromBuffer(record->data(), size));
-    EXPECT_EQ(info.Mode, 1);
+    EXPECT_EQ(info.Mode, SetupMode::Uninstaller);
     EXPECT_EQ(info.InstallDir, inst);
   }
   test::WriteAll(inst + "\\bin\\user-notes.txt", "mine");
   {
     SetupContext ctx;
     THeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), uninstaller);
-    ctx.Messages = &fe;
+    ctx.Services.Messages = &fe;
     ASSERT_EQ(Run(uninstaller, {"/S"}, fe, ctx), kExitInstalled);
   }
   EXPECT_FALSE(platform::FileExists(inst + "\\readme.txt"));
@@ -313,9 +313,9 @@ TEST_F(StartupTest, SilentRunMeasuresTheFreeSpaceOfTheDirectoryItInstallsInto) {
     const std::vector<std::string> args = {"/S", "/D=" + target};
     SetupContext ctx;
     THeadlessFrontEnd fe(ctx, ParseEngineCommandLine(args), setup);
-    ctx.Messages = &fe;
+    ctx.Services.Messages = &fe;
     EXPECT_EQ(Run(setup, args, fe, ctx), kExitInstalled);
-    EXPECT_FALSE(ctx.SpaceAvailableText.empty());
+    EXPECT_FALSE(ctx.Choices.SpaceAvailableText.empty());
     EXPECT_EQ(test::ReadAll(target + "\\readme.txt"), "read me");
   }
 }

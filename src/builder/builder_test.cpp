@@ -197,7 +197,7 @@ TEST_F(BuilderTest, FillsTheSetupInformation) {
   EXPECT_EQ(info.LogPrefix, "game_");
   EXPECT_EQ(info.UninstallExeName, "game_Uninstall.exe");
   EXPECT_EQ(info.HasUninstaller, 0);
-  EXPECT_EQ(info.Mode, 0);
+  EXPECT_EQ(info.Mode, SetupMode::Setup);
   EXPECT_TRUE(Contains(Warnings(r), "setup.zqs:2: warning: name also sets the short name"));
   EXPECT_TRUE(Contains(Warnings(r), "setup.zqs:6: warning: change log \"changes.rtf\" not found"));
 

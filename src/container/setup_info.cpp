@@ -36,7 +36,9 @@ bool TSetupInfoFile::LoadFromBuffer(const void* data, std::size_t size, std::str
   str(loaded.InstallDirRegKey.Key, "InstallDirRegKey.Key");
   str(loaded.Pages, "Pages");
   str(loaded.UninstallPages, "UninstallPages");
-  byte(loaded.Mode, "Mode");
+  std::uint8_t mode = 0;
+  byte(mode, "Mode");
+  loaded.Mode = static_cast<SetupMode>(mode);
   byte(loaded.HasUninstaller, "HasUninstaller");
   if (cut != nullptr) {
     if (problem != nullptr) *problem = std::string("the setup record ends inside its field ") + cut;
@@ -56,7 +58,7 @@ std::vector<std::uint8_t> TSetupInfoFile::Serialize() const {
   for (const std::string* s : {&InstallDirRegKey.Path, &InstallDirRegKey.Key, &Pages, &UninstallPages}) {
     AppendPakString(out, *s);
   }
-  PutU8(out, Mode);
+  PutU8(out, static_cast<std::uint8_t>(Mode));
   PutU8(out, HasUninstaller);
   return out;
 }

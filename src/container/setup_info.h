@@ -15,6 +15,10 @@ struct TInstallDirRegKey {
   std::string Key;  // empty: no registry lookup
 };
 
+// What the executable is. Stored as one byte; a damaged record may hold any other value, which
+// start-up refuses.
+enum class SetupMode : std::uint8_t { Setup = 0, Uninstaller = 1 };
+
 class TSetupInfoFile {
  public:
   std::string SetupName;
@@ -27,7 +31,7 @@ class TSetupInfoFile {
   TInstallDirRegKey InstallDirRegKey;
   std::string Pages;
   std::string UninstallPages;
-  std::uint8_t Mode = 0;  // 0 setup, 1 uninstaller
+  SetupMode Mode = SetupMode::Setup;
   std::uint8_t HasUninstaller = 0;
 
   // Reads every field in order. A record that ends early is refused whole: false, the fields

@@ -16,7 +16,7 @@ TEST(SetupInfo, EmptyRecordIsTwentyFiveBytes) {
   ASSERT_TRUE(back.LoadFromBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size())));
   EXPECT_EQ(back.InstallDir, "");
   EXPECT_EQ(back.InstallDirRegKey.Key, "");
-  EXPECT_EQ(back.Mode, 0);
+  EXPECT_EQ(back.Mode, SetupMode::Setup);
 }
 
 TEST(SetupInfo, EveryFieldSurvivesAFileRoundTrip) {
@@ -31,7 +31,7 @@ TEST(SetupInfo, EveryFieldSurvivesAFileRoundTrip) {
   info.InstallDirRegKey = {4, "Software\\Demo", "Path"};
   info.Pages = "pages";
   info.UninstallPages = "unpages";
-  info.Mode = 1;
+  info.Mode = SetupMode::Uninstaller;
   info.HasUninstaller = 1;
   test::TempDir dir;
   ASSERT_TRUE(info.SaveToFile(dir / "SIF.temp"));
@@ -46,7 +46,7 @@ TEST(SetupInfo, EveryFieldSurvivesAFileRoundTrip) {
   EXPECT_EQ(back.InstallDir.size(), 300u);
   EXPECT_EQ(back.InstallDirRegKey.HKEY, 4);
   EXPECT_EQ(back.InstallDirRegKey.Key, "Path");
-  EXPECT_EQ(back.Mode, 1);
+  EXPECT_EQ(back.Mode, SetupMode::Uninstaller);
   EXPECT_EQ(back.HasUninstaller, 1);
 }
 

@@ -14,13 +14,13 @@ std::u16string W(const std::string& text) { return platform::AnsiToWide(text); }
 std::u16string Number(std::uint32_t n) { return W(std::to_string(n)); }
 }  // namespace
 
-void ForgetArchiveJournal(SetupContext& ctx, const std::string& path) {
+void ForgetArchiveJournal(const RunScope& ctx, const std::string& path) {
   const std::string journal = TJournal::PathFor(path);
   // A device name ("CON.zqj") exists for Windows without being a file; no journal has such a name.
   if (platform::RefusedForCreation(journal, false) != platform::FileFault::None || !platform::FileExists(journal)) {
     return;
   }
-  ctx.LogLine((platform::DeleteFileAt(journal) ? "removed " : "could not remove ") + journal +
+  ctx.Services.LogLine((platform::DeleteFileAt(journal) ? "removed " : "could not remove ") + journal +
               ", an unfinished update's journal of the file installed over it");
 }
 
@@ -31,7 +31,7 @@ bool TArchiveUpdater::Counters::Advance() {
   return true;
 }
 
-TArchiveUpdater::TArchiveUpdater(SetupContext& ctx, TArchiveFileSystem& fs) : ctx_(ctx), fs_(fs), pak_(fs) {}
+TArchiveUpdater::TArchiveUpdater(const RunScope& ctx, TArchiveFileSystem& fs) : ctx_(ctx), fs_(fs), pak_(fs) {}
 
 TArchiveUpdater::~TArchiveUpdater() {
   try {
@@ -41,23 +41,23 @@ TArchiveUpdater::~TArchiveUpdater() {
   }
 }
 
-std::string TArchiveUpdater::FullPath(const std::string& name) const { return ctx_.SetupInfo.InstallDir + "\\" + name; }
+std::string TArchiveUpdater::FullPath(const std::string& name) const { return ctx_.Choices.InstallDir + "\\" + name; }
 
-void TArchiveUpdater::ShowArchiveText(std::int32_t number, const std::string& name, const Counters* counters) {
-  std::u16string text = TLanguages::ReplaceText(ctx_.Languages.GetText(number), u"<%ZQPNAME%>", W(name));
+void TArchiveUpdater::ShowArchiveText(TextId text_id, const std::string& name, const Counters* counters) {
+  std::u16string text = TLanguages::ReplaceText(ctx_.Text(text_id), u"<%ZQPNAME%>", W(name));
   if (counters != nullptr) {
     text = TLanguages::ReplaceText(text, u"<%FNUM%>", Number(counters->Done));
     text = TLanguages::ReplaceText(text, u"<%FTOTAL%>", Number(counters->Total));
   }
-  SetStatusText(ctx_, text);
-  if (ctx_.StatusLabel != nullptr) ctx_.StatusLabel->RepaintParent();
+  SetStatusText(ctx_.Services, text);
+  if (ctx_.Services.StatusLabel != nullptr) ctx_.Services.StatusLabel->RepaintParent();
 }
 
 void TArchiveUpdater::Fail(const std::string& message, const char* caption) {
-  ctx_.LogLine(std::string(caption) + ": " + message);
-  ctx_.ShowMessageBox(W(message), W(caption), kMbOk | kMbIconError);
-  SetDetailText(ctx_, ctx_.Languages.GetText(23), true);
-  ctx_.SetupAborted = true;
+  ctx_.Services.LogLine(std::string(caption) + ": " + message);
+  ctx_.Services.ShowMessageBox(W(message), W(caption), kMbOk | kMbIconError);
+  SetDetailText(ctx_.Services, ctx_.Text(TextId::SetupFailed), true);
+  ctx_.Run.SetupAborted = true;
 }
 
 void TArchiveUpdater::FailPackage(const std::string& message) {
@@ -80,7 +80,7 @@ bool TArchiveUpdater::OpenPackage(const std::string& name) {
     std::string message;
     switch (pak_.OpenArchive(path)) {
       case TPakSystem::OpenResult::Ok:
-        if (!pak_.JournalNote.empty()) ctx_.LogLine(pak_.JournalNote);
+        if (!pak_.JournalNote.empty()) ctx_.Services.LogLine(pak_.JournalNote);
         return true;
       case TPakSystem::OpenResult::NotFound: message = "File not found: \"" + path + "\"."; break;
       case TPakSystem::OpenResult::AttributesFailed: message = "Unable to modify \"" + path + "\" attributes"; break;
@@ -88,11 +88,11 @@ bool TArchiveUpdater::OpenPackage(const std::string& name) {
         message = "Unable to modify file:\"" + path + "\", file may be in use or drive is write protected...";
         break;
     }
-    if (ctx_.ShowMessageBox(W(message), u"Error", kMbRetryCancel | kMbIconWarning) == kIdRetry) continue;
+    if (ctx_.Services.ShowMessageBox(W(message), u"Error", kMbRetryCancel | kMbIconWarning) == kIdRetry) continue;
     // Cancel ends the update as a failure of the run, not as a success.
-    ctx_.LogLine("Error: " + message + " (cancelled: the package was not updated)");
-    SetDetailText(ctx_, ctx_.Languages.GetText(23), true);
-    ctx_.SetupAborted = true;
+    ctx_.Services.LogLine("Error: " + message + " (cancelled: the package was not updated)");
+    SetDetailText(ctx_.Services, ctx_.Text(TextId::SetupFailed), true);
+    ctx_.Run.SetupAborted = true;
     return false;
   }
 }
@@ -100,11 +100,11 @@ bool TArchiveUpdater::OpenPackage(const std::string& name) {
 void TArchiveUpdater::FinishPackage(const std::string& name, const char* command) {
   pak_.WritePackageDirectory();
   pak_.ReleaseDirectory();
-  ctx_.LogLine(std::string(command) + " " + FullPath(name));
+  ctx_.Services.LogLine(std::string(command) + " " + FullPath(name));
 }
 
 void TArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& package, const std::string& password) {
-  pak_counters_ = Counters{0, static_cast<std::uint32_t>(ctx_.Pak->CountInGroup(group)), 0};
+  pak_counters_ = Counters{0, static_cast<std::uint32_t>(ctx_.Setup.Pak->CountInGroup(group)), 0};
   if (pak_counters_.Total < 1) return;
   try {
     if (!OpenPackage(package)) return;
@@ -125,17 +125,17 @@ void TArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& pack
     }
     pak_.BeginUpdate();
     std::uint32_t written = 0;
-    ShowArchiveText(19, package, &pak_counters_);
-    ctx_.Pak->ForEachInGroup(group, [&](std::size_t index) {
+    ShowArchiveText(TextId::ArchiveProgress, package, &pak_counters_);
+    ctx_.Setup.Pak->ForEachInGroup(group, [&](std::size_t index) {
       const bool move = pak_counters_.Advance();
-      ShowArchiveText(19, package, &pak_counters_);
-      if (pak_.AddMember(*ctx_.Pak, index)) ++written;
+      ShowArchiveText(TextId::ArchiveProgress, package, &pak_counters_);
+      if (pak_.AddMember(*ctx_.Setup.Pak, index)) ++written;
       StepProgress(ctx_, move);
       ++pak_counters_.Done;
     });
-    ShowArchiveText(20, package, nullptr);
+    ShowArchiveText(TextId::WritingArchiveHeader, package, nullptr);
     FinishPackage(package, "zqpupdate");
-    ctx_.LogLine("  " + std::to_string(written) + " of " + std::to_string(pak_counters_.Total) + " members written");
+    ctx_.Services.LogLine("  " + std::to_string(written) + " of " + std::to_string(pak_counters_.Total) + " members written");
   } catch (const TArchiveFailure& e) {
     FailPackage(e.what());
   } catch (...) {
@@ -150,7 +150,7 @@ void TArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& pack
 
 void TArchiveUpdater::SetPackageOfficial(const std::string& package, const std::string& word, const std::string& flag) {
   if (AsciiLowerCase(word) != kOfficialWord) {
-    ctx_.LogLine("zqpofficial " + FullPath(package) + ": the confirmation word does not match; nothing done");
+    ctx_.Services.LogLine("zqpofficial " + FullPath(package) + ": the confirmation word does not match; nothing done");
     return;
   }
   try {
@@ -174,39 +174,39 @@ void TArchiveUpdater::DuplicateMember(const std::string& package, const std::str
 }
 
 void TArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive, bool close) {
-  const auto total = static_cast<std::uint32_t>(ctx_.Pak->CountInGroup(group));
+  const auto total = static_cast<std::uint32_t>(ctx_.Setup.Pak->CountInGroup(group));
   if (total == 0) return;
   const std::string path = FullPath(archive);
   if (!fs_.Exists(path)) {
     const std::string message = "Error: Unable to find <" + archive + ">";
-    ctx_.LogLine("VFS Error: " + message);
-    ctx_.ShowMessageBox(W(message), u"VFS Error", kMbOk);
-    SetDetailText(ctx_, ctx_.Languages.GetText(23), true);
-    ctx_.SetupAborted = true;
+    ctx_.Services.LogLine("VFS Error: " + message);
+    ctx_.Services.ShowMessageBox(W(message), u"VFS Error", kMbOk);
+    SetDetailText(ctx_.Services, ctx_.Text(TextId::SetupFailed), true);
+    ctx_.Run.SetupAborted = true;
     return;
   }
-  const bool aborted_before = ctx_.SetupAborted;
+  const bool aborted_before = ctx_.Run.SetupAborted;
   CloseVFS();
-  if (!aborted_before && ctx_.SetupAborted) return;  // the archive still open could not be saved
+  if (!aborted_before && ctx_.Run.SetupAborted) return;  // the archive still open could not be saved
   try {
-    ShowArchiveText(29, archive, nullptr);
+    ShowArchiveText(TextId::LoadingArchive, archive, nullptr);
     if (!fs_.MakeWritable(path)) throw TArchiveFailure("Unable to modify \"" + path + "\" attributes");
     vfs_ = std::make_unique<TVFSFile>(fs_);
     vfs_->Open(path, true);
-    if (!vfs_->JournalNote.empty()) ctx_.LogLine(vfs_->JournalNote);
+    if (!vfs_->JournalNote.empty()) ctx_.Services.LogLine(vfs_->JournalNote);
     vfs_->BeginUpdate();
     vfs_name_ = archive;
     vfs_counters_ = Counters{0, total, 0};
-    ShowArchiveText(19, vfs_name_, &vfs_counters_);
-    ctx_.Pak->ForEachInGroup(group, [&](std::size_t index) {
+    ShowArchiveText(TextId::ArchiveProgress, vfs_name_, &vfs_counters_);
+    ctx_.Setup.Pak->ForEachInGroup(group, [&](std::size_t index) {
       const bool move = vfs_counters_.Advance();
-      ShowArchiveText(19, vfs_name_, &vfs_counters_);
-      if (auto data = ctx_.Pak->Extract(index))
-        vfs_->Tree->AddFile(ctx_.Pak->Entries[index].Name, data->data(), static_cast<std::uint32_t>(data->size()));
+      ShowArchiveText(TextId::ArchiveProgress, vfs_name_, &vfs_counters_);
+      if (auto data = ctx_.Setup.Pak->Extract(index))
+        vfs_->Tree->AddFile(ctx_.Setup.Pak->Entries[index].Name, data->data(), static_cast<std::uint32_t>(data->size()));
       StepProgress(ctx_, move);
       ++vfs_counters_.Done;
     });
-    ctx_.LogLine("vfsupdate " + path + ": " + std::to_string(total) + " files stored");
+    ctx_.Services.LogLine("vfsupdate " + path + ": " + std::to_string(total) + " files stored");
   } catch (const TArchiveFailure& e) {
     FailVFS(e.what());
     return;
@@ -225,7 +225,7 @@ void TArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive,
 void TArchiveUpdater::SaveVFS() {
   if (!vfs_) return;
   try {
-    ShowArchiveText(20, vfs_name_, nullptr);
+    ShowArchiveText(TextId::WritingArchiveHeader, vfs_name_, nullptr);
     vfs_->SaveHeader(false);
   } catch (const TArchiveFailure& e) {
     FailVFS(e.what());
@@ -238,7 +238,7 @@ void TArchiveUpdater::CloseVFS() {
   if (!vfs_) return;  // saving failed and rolled back
   try {
     vfs_->Close();
-    ctx_.LogLine("saved " + FullPath(vfs_name_));
+    ctx_.Services.LogLine("saved " + FullPath(vfs_name_));
   } catch (const TArchiveFailure& e) {
     FailVFS(e.what());
     return;

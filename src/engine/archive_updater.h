@@ -11,10 +11,11 @@
 #include "archives/pak_system.h"
 #include "archives/vfs.h"
 #include "engine/archive_procedures.h"
+#include "engine/setup_context.h"
 
 namespace zq {
 
-class SetupContext;
+struct RunScope;
 
 // The word "zqpofficial" must be given (scrambled in the script) before it acts.
 inline constexpr const char* kOfficialWord = "confirm";
@@ -22,11 +23,11 @@ inline constexpr const char* kOfficialWord = "confirm";
 // A file about to be installed at `path` replaces whatever archive lay there, so a journal beside
 // it guards an archive that is going away: applied later it would turn the new file back into
 // the old one. Removes such a journal and logs it.
-void ForgetArchiveJournal(SetupContext& ctx, const std::string& path);
+void ForgetArchiveJournal(const RunScope& ctx, const std::string& path);
 
 class TArchiveUpdater : public TArchiveProcedures {
  public:
-  explicit TArchiveUpdater(SetupContext& ctx, TArchiveFileSystem& fs = SystemFileSystem());
+  explicit TArchiveUpdater(const RunScope& ctx, TArchiveFileSystem& fs = SystemFileSystem());
   // A VFS archive still open when the run ends is saved and closed, not left with a stale digest.
   ~TArchiveUpdater() override;
 
@@ -56,9 +57,9 @@ class TArchiveUpdater : public TArchiveProcedures {
   void FailVFS(const std::string& message);
   // The message box, the log line, the error status and the aborted run of a failed update.
   void Fail(const std::string& message, const char* caption);
-  void ShowArchiveText(std::int32_t number, const std::string& name, const Counters* counters);
+  void ShowArchiveText(TextId text_id, const std::string& name, const Counters* counters);
 
-  SetupContext& ctx_;
+  RunScope ctx_;
   TArchiveFileSystem& fs_;
   TPakSystem pak_;
   Counters pak_counters_;

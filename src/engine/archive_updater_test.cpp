@@ -66,11 +66,11 @@ class UpdaterTest : public ::testing::Test {
                                     {"Data\\Maps\\m1.txt", 2, std::string(5000, 'm')},
                                     {"Data\\a.txt", 2, "replaced a"},
                                     {"top.txt", 3, "top"}}));
-    ctx.Pak = std::make_unique<TPak>(dir / "setup.exe", TPak::OpenFlags::Read);
-    ctx.SetupInfo.InstallDir = "C:\\Game";
-    ctx.StatusLabel = &status;
-    ctx.DetailLabel = &detail;
-    ctx.Gauge = &gauge;
+    ctx.SetupToLoad().Pak = std::make_unique<TPak>(dir / "setup.exe", TPak::OpenFlags::Read);
+    ctx.Choices.InstallDir = "C:\\Game";
+    ctx.Services.StatusLabel = &status;
+    ctx.Services.DetailLabel = &detail;
+    ctx.Services.Gauge = &gauge;
     TPakSystem pak(fs);
     fs.Files[pak_path] = {};
     // The starting package: one member, stored under a name of another case.
@@ -104,7 +104,7 @@ TEST_F(UpdaterTest, PackageUpdateTextsGaugeAndPassword) {
     TArchiveUpdater updater(ctx, fs);
     updater.UpdatePackage(1, "data\\game.zqp", "s3cret");
   }
-  EXPECT_FALSE(ctx.SetupAborted);
+  EXPECT_FALSE(ctx.Run.SetupAborted);
   EXPECT_EQ(status.shown.front(), "NOT FOUND 19");  // no language table loaded
   EXPECT_EQ(gauge.positions, (std::vector<std::int32_t>{2, 3}));  // 0 %, 33 %, 66 %: moved twice
   TPakTail tail = Tail();
@@ -120,7 +120,7 @@ TEST_F(UpdaterTest, PackageUpdateTextsGaugeAndPassword) {
   TArchiveUpdater updater(ctx, fs);
   updater.UpdatePackage(1, "data\\game.zqp", "S3CRET");
   EXPECT_EQ(fs.Files[pak_path], before);
-  EXPECT_TRUE(ctx.SetupAborted);
+  EXPECT_TRUE(ctx.Run.SetupAborted);
   EXPECT_EQ(detail.shown.back(), "NOT FOUND 23");
 }
 
@@ -128,7 +128,7 @@ TEST_F(UpdaterTest, PackageUpdateTextsGaugeAndPassword) {
 // over the archive as it is.
 TEST_F(UpdaterTest, AForeignJournalIsLoggedAndTheUpdateGoesOn) {
   std::vector<std::string> log;
-  ctx.RunLog = [&](const std::string& line) { log.push_back(line); };
+  ctx.Services.RunLog = [&](const std::string& line) { log.push_back(line); };
   for (const std::string& archive : {pak_path, vfs_path})
     fs.Files[TJournal::PathFor(archive)] = {'Z', 'Q', 'J', '1', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   {
@@ -136,7 +136,7 @@ TEST_F(UpdaterTest, AForeignJournalIsLoggedAndTheUpdateGoesOn) {
     updater.UpdatePackage(1, "data\\game.zqp", "pw");
     updater.UpdateVFS(2, "world.vfs", true);
   }
-  ASSERT_FALSE(ctx.SetupAborted);
+  ASSERT_FALSE(ctx.Run.SetupAborted);
   EXPECT_EQ(Tail().Records.size(), 3u);
   for (const std::string& archive : {pak_path, vfs_path}) {
     EXPECT_FALSE(fs.Exists(TJournal::PathFor(archive))) << archive;
@@ -160,13 +160,13 @@ TEST_F(UpdaterTest, RefusalsAbortTheRunAndChangeNothing) {
   TArchiveUpdater updater(ctx, fs);
   updater.UpdatePackage(1, "data\\game.zqp", std::string(kPakMaxPassword + 1, 'x'));
   EXPECT_EQ(fs.Files[pak_path], before);
-  EXPECT_TRUE(ctx.SetupAborted);
-  ctx.SetupAborted = false;
+  EXPECT_TRUE(ctx.Run.SetupAborted);
+  ctx.Run.SetupAborted = false;
   updater.UpdatePackage(1, "data\\missing.zqp", "x");  // headless: Cancel to the retry question
-  EXPECT_TRUE(ctx.SetupAborted);
-  ctx.SetupAborted = false;
+  EXPECT_TRUE(ctx.Run.SetupAborted);
+  ctx.Run.SetupAborted = false;
   updater.UpdateVFS(2, "missing.vfs", true);
-  EXPECT_TRUE(ctx.SetupAborted);
+  EXPECT_TRUE(ctx.Run.SetupAborted);
 }
 
 TEST_F(UpdaterTest, OfficialFlagTextsAndConfirmationWord) {
@@ -207,8 +207,8 @@ TEST(InstallOverArchiveTest, AFileInstalledOverAnArchiveTakesItsJournalAway) {
                                  {{"data\\game.zqp", 1, "the new package"}, {"world.vfs", 1, "the new archive"}}));
   SetupContext ctx;
   std::vector<std::string> log;
-  ctx.RunLog = [&](const std::string& line) { log.push_back(line); };
-  ctx.Pak = std::make_unique<TPak>(dir / "setup.exe", TPak::OpenFlags::Read);
+  ctx.Services.RunLog = [&](const std::string& line) { log.push_back(line); };
+  ctx.SetupToLoad().Pak = std::make_unique<TPak>(dir / "setup.exe", TPak::OpenFlags::Read);
   const std::string install = dir / "Game";
   ASSERT_TRUE(platform::CreateDir(install) && platform::CreateDir(install + "\\data"));
   const std::string kept = install + "\\music.vfs";  // not installed over: its journal stays
@@ -216,8 +216,8 @@ TEST(InstallOverArchiveTest, AFileInstalledOverAnArchiveTakesItsJournalAway) {
     test::WriteAll(archive, "the old archive, half updated");
     test::WriteAll(TJournal::PathFor(archive), "ZQJ2 an unfinished update");
   }
-  ExtractGroup(ctx, *ctx.Pak, install, 1);
-  ASSERT_FALSE(ctx.SetupAborted);
+  ExtractGroup(ctx, *ctx.SetupToLoad().Pak, install, 1);
+  ASSERT_FALSE(ctx.Run.SetupAborted);
   EXPECT_EQ(test::ReadAll(install + "\\data\\game.zqp"), "the new package");
   EXPECT_FALSE(platform::FileExists(TJournal::PathFor(install + "\\data\\game.zqp")));
   EXPECT_FALSE(platform::FileExists(TJournal::PathFor(install + "\\world.vfs")));
@@ -279,7 +279,7 @@ class AllOrNothingTest : public UpdaterTest {
       TArchiveUpdater updater(ctx, fs);
       op(updater);
     }
-    ASSERT_FALSE(ctx.SetupAborted);
+    ASSERT_FALSE(ctx.Run.SetupAborted);
     const std::string new_meaning = Meaning(fs);
     ASSERT_TRUE(new_meaning != old_meaning);
     std::size_t olds = 0, news = 0;
@@ -289,7 +289,7 @@ class AllOrNothingTest : public UpdaterTest {
       fs.FaultAt = n;
       fs.Kind = kind;
       fs.Crashed = false;
-      ctx.SetupAborted = false;
+      ctx.Run.SetupAborted = false;
       try {
         TArchiveUpdater updater(ctx, fs);
         op(updater);
@@ -309,7 +309,7 @@ class AllOrNothingTest : public UpdaterTest {
       else if (now == new_meaning) ++news;
       else ADD_FAILURE() << "neither old nor new after a fault at change " << n;
       if (kind == MemoryFileSystem::Fault::Fail && faulted) {
-        EXPECT_EQ(now == old_meaning, ctx.SetupAborted.load()) << n;
+        EXPECT_EQ(now == old_meaning, ctx.Run.SetupAborted.load()) << n;
       }
       if (!faulted) break;
     }

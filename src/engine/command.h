@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/line_args.h"
 #include "script/command_table.h"
 
 namespace zq {
 
-class SetupContext;
+struct RunScope;
 
 class TCommandClass {
  public:
@@ -20,10 +21,12 @@ class TCommandClass {
   virtual ~TCommandClass() = default;
 
   // Runs one line: the line at `line` (its own position), on the script worker.
-  virtual void SFXProcess(SetupContext& /*ctx*/, std::uint32_t /*line*/) {}
+  virtual void SFXProcess(const RunScope& /*ctx*/, std::uint32_t /*line*/) {}
   GroupKind GetGroupKind() const { return info_.group_kind; }
   // The command's row of the table (argument roles and counts).
   const CommandInfo& Info() const { return info_; }
+  // The arguments of line `line` in the run's copy of the script, by this command's row.
+  LineArgs ArgsOf(RunState& run, std::uint32_t line) const { return LineArgs(run, line, info_); }
 
   const std::string Keyword;
   const bool DefinitionOnly;

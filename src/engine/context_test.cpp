@@ -11,10 +11,10 @@ namespace {
 class MacroTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ctx_.SetupInfo.InstallDir = "C:\\Program Files\\Demo";
-    ctx_.ProgramFilesDir = "C:\\Program Files\\";
-    ctx_.StartMenuDir = "C:\\Menu\\Programs\\";
-    ctx_.CDDrive = "D:\\";
+    ctx_.Choices.InstallDir = "C:\\Program Files\\Demo";
+    ctx_.SetupToLoad().ProgramFilesDir = "C:\\Program Files\\";
+    ctx_.SetupToLoad().StartMenuDir = "C:\\Menu\\Programs\\";
+    ctx_.SetupToLoad().CDDrive = "D:\\";
   }
   SetupContext ctx_;
 };
@@ -43,17 +43,17 @@ TEST_F(MacroTest, ValuesPutInAreNotExpandedAgain) {
       {"C:\\Demo\\\\", "$INSTDIR\\a", "C:\\Demo\\a"},
   };
   for (const auto& c : cases) {
-    ctx_.SetupInfo.InstallDir = c.install_dir;
+    ctx_.Choices.InstallDir = c.install_dir;
     EXPECT_EQ(ExpandMacrosAnsi(ctx_, c.text), c.expanded) << c.install_dir;
   }
   // As the wizard settles the folder: expanded once; a path built on it is that folder as it is.
-  ctx_.SetupInfo.InstallDir = "C:\\a$instdir";
-  ctx_.SetupInfo.InstallDir = ExpandMacrosAnsi(ctx_, ctx_.SetupInfo.InstallDir);
-  EXPECT_EQ(ctx_.SetupInfo.InstallDir, "C:\\aC:\\a$instdir");
+  ctx_.Choices.InstallDir = "C:\\a$instdir";
+  ctx_.Choices.InstallDir = ExpandMacrosAnsi(ctx_, ctx_.Choices.InstallDir);
+  EXPECT_EQ(ctx_.Choices.InstallDir, "C:\\aC:\\a$instdir");
   EXPECT_EQ(ExpandMacrosAnsi(ctx_, "$INSTDIR\\x"), "C:\\aC:\\a$instdir\\x");
   std::string many;
   for (int i = 0; i < 20000; ++i) many += "$INSTDIR\\";
-  EXPECT_EQ(ExpandMacrosAnsi(ctx_, many).size(), 20000 * (ctx_.SetupInfo.InstallDir.size() + 1));
+  EXPECT_EQ(ExpandMacrosAnsi(ctx_, many).size(), 20000 * (ctx_.Choices.InstallDir.size() + 1));
 }
 
 TEST_F(MacroTest, CollapseTakesTheInstallationDirectoryFirst) {
@@ -65,16 +65,16 @@ TEST_F(MacroTest, CollapseTakesTheInstallationDirectoryFirst) {
   for (const char* path : {"C:\\Program Files\\Demo\\bin\\x.exe", "C:\\Menu\\Programs\\Demo.lnk"}) {
     EXPECT_EQ(ExpandMacrosAnsi(ctx_, CollapseMacrosAnsi(ctx_, path)), path);
   }
-  ctx_.SetupInfo.InstallDir.clear();
+  ctx_.Choices.InstallDir.clear();
   EXPECT_EQ(CollapseMacrosAnsi(ctx_, "D:\\x"), "D:\\x");
 }
 
 // The user's folders are recorded with the backslash after the name, the Start menu inside the
 // roaming folder keeps its own macro, and a folder only named alike stays as it is.
 TEST_F(MacroTest, DesktopAndAppDataAreRecordedAndExpandedBack) {
-  ctx_.DesktopDir = "C:\\users\\me\\Desktop\\";
-  ctx_.AppDataDir = "C:\\users\\me\\AppData\\Roaming\\";
-  ctx_.StartMenuDir = ctx_.AppDataDir + "Microsoft\\Windows\\Start Menu\\Programs\\";
+  ctx_.SetupToLoad().DesktopDir = "C:\\users\\me\\Desktop\\";
+  ctx_.SetupToLoad().AppDataDir = "C:\\users\\me\\AppData\\Roaming\\";
+  ctx_.SetupToLoad().StartMenuDir = ctx_.SetupToLoad().AppDataDir + "Microsoft\\Windows\\Start Menu\\Programs\\";
   const struct {
     const char* path;
     const char* recorded;
@@ -92,20 +92,20 @@ TEST_F(MacroTest, DesktopAndAppDataAreRecordedAndExpandedBack) {
   }
   EXPECT_EQ(ExpandMacrosAnsi(ctx_, "$desktop\\Demo.lnk"), "C:\\users\\me\\Desktop\\Demo.lnk");
   // A folder the system could not name ("\\" alone) records nothing under its macro.
-  ctx_.DesktopDir = "\\";
+  ctx_.SetupToLoad().DesktopDir = "\\";
   EXPECT_EQ(CollapseMacrosAnsi(ctx_, "C:\\Other\\x.lnk"), "C:\\Other\\x.lnk");
 }
 
 TEST(SetupContextTest, PlaceholdersFollowTheirFields) {
   SetupContext ctx;
-  ctx.SetupInfo.SetupName = "Demo 1.0";
-  ctx.SpaceAvailableText = "3.00 GB";
+  ctx.SetupToLoad().SetupInfo.SetupName = "Demo 1.0";
+  ctx.Choices.SpaceAvailableText = "3.00 GB";
   EXPECT_EQ(ctx.LanguageStrings.ExpandVariables(u"<%setuptitle%> needs <%SPACEREQ%> of <%SPACEAVA%>"),
             u"Demo 1.0 needs  of 3.00 GB");
-  ctx.SpaceRequiredText = "1.00 MB";
+  ctx.SetupToLoad().SpaceRequiredText = "1.00 MB";
   EXPECT_EQ(ctx.LanguageStrings.ExpandVariables(u"<%SPACEREQ%>"), u"1.00 MB");
-  EXPECT_EQ(ctx.ShowMessageBox(u"q", u"c", kMbYesNo), kIdYes);
-  EXPECT_EQ(ctx.ShowMessageBox(u"q", u"c", kMbRetryCancel), kIdCancel);
+  EXPECT_EQ(ctx.Services.ShowMessageBox(u"q", u"c", kMbYesNo), kIdYes);
+  EXPECT_EQ(ctx.Services.ShowMessageBox(u"q", u"c", kMbRetryCancel), kIdCancel);
 }
 
 }  // namespace

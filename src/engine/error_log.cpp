@@ -108,11 +108,11 @@ std::u16string ErrorReportBoxText(const std::string& stage, const std::string& m
 std::string WriteErrorLog(SetupContext& ctx, const std::string& message, const std::string& stage,
                           const std::vector<std::string>& params, const TErrorLogSystem& system) {
   TErrorReport r;
-  r.SetupName = ctx.SetupInfo.SetupName;
-  r.SetupExeName = ctx.SetupInfo.SetupExeName;
+  r.SetupName = ctx.Setup.SetupInfo.SetupName;
+  r.SetupExeName = ctx.Setup.SetupInfo.SetupExeName;
   // The error may come before the container was opened.
-  if (ctx.Pak) {
-    const TPakHeader& h = ctx.Pak->Header;
+  if (ctx.Setup.Pak) {
+    const TPakHeader& h = ctx.Setup.Pak->Header;
     for (char c : h.ID) {
       if (c == '\0') break;
       r.PakID += c;
@@ -133,7 +133,7 @@ std::string WriteErrorLog(SetupContext& ctx, const std::string& message, const s
 
   const std::string path =
       WriteErrorLogFile(system.Folder.empty() ? platform::TempDir() : system.Folder, ErrorReportText(r));
-  ctx.ShowMessageBox(ErrorReportBoxText(stage, message, path), u"Error Report", kMbOk | kMbIconError);
+  ctx.Services.ShowMessageBox(ErrorReportBoxText(stage, message, path), u"Error Report", kMbOk | kMbIconError);
   if (system.OpenFile)
     system.OpenFile(path);
   else

@@ -186,14 +186,14 @@ TEST(WriteErrorLog, WritesShowsAndOpensTheReport) {
   test::WriteAll(dir / "ErrorLog0000.TXT", "");
 
   SetupContext ctx;
-  ctx.SetupInfo.SetupName = "Demo Game";
-  ctx.SetupInfo.SetupExeName = "DemoSetup.exe";
-  ctx.Pak = std::make_unique<TPak>(dir / "pak.bin", TPak::OpenFlags::Create);
-  ctx.Pak->Header.ID = {'Z', 'Q', 'P', 'F'};
-  ctx.Pak->Header.Version = 3;
-  ctx.Pak->Header.FileCount = 17;
+  ctx.SetupToLoad().SetupInfo.SetupName = "Demo Game";
+  ctx.SetupToLoad().SetupInfo.SetupExeName = "DemoSetup.exe";
+  ctx.SetupToLoad().Pak = std::make_unique<TPak>(dir / "pak.bin", TPak::OpenFlags::Create);
+  ctx.SetupToLoad().Pak->Header.ID = {'Z', 'Q', 'P', 'F'};
+  ctx.SetupToLoad().Pak->Header.Version = 3;
+  ctx.SetupToLoad().Pak->Header.FileCount = 17;
   RecordingBoxes boxes;
-  ctx.Messages = &boxes;
+  ctx.Services.Messages = &boxes;
 
   std::string opened;
   TErrorLogSystem system;

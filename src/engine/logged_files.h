@@ -7,14 +7,14 @@
 
 namespace zq {
 
-class SetupContext;
+class TUninstallList;
 
 // Creates the missing directories of an absolute "X:\..." path one level at a time and
 // records each one created in the uninstall log. Other paths are ignored.
-void ForceDirectoriesLogged(SetupContext& ctx, const std::string& path);
+void ForceDirectoriesLogged(TUninstallList& log, const std::string& path);
 // Creates the file's directories (logged), then the file with `size` bytes of `data` (empty
 // without data). The file itself is not recorded. False when the file cannot be written.
-bool WriteFileLogged(SetupContext& ctx, const std::string& path, const void* data, std::size_t size);
+bool WriteFileLogged(TUninstallList& log, const std::string& path, const void* data, std::size_t size);
 // Deletes the directory with everything in it, deepest first. Always ends: what cannot be
 // deleted is left in place and the walk goes on. True when the directory is gone.
 bool RemoveTree(const std::string& dir);

@@ -15,6 +15,9 @@ namespace zq {
 using platform::AnsiToWide;
 using platform::WideToAnsi;
 
+MacroValues::MacroValues(const SetupContext& ctx) : MacroValues(ctx.Setup, ctx.Choices) {}
+MacroValues::MacroValues(const RunScope& scope) : MacroValues(scope.Setup, scope.Choices) {}
+
 namespace {
 
 char16_t FoldAToZ(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
@@ -32,17 +35,17 @@ bool MacroAt(const std::u16string& text, std::size_t at, std::string_view name) 
 // One pass from left to right: a value put in is never searched again, so a value that holds
 // a macro (an installation folder typed as "C:\a$instdir") is kept as written instead of
 // growing with every expansion. No macro name starts another, so at most one matches.
-std::u16string ExpandMacros(const SetupContext& ctx, const std::u16string& text) {
-  const std::u16string inst = AnsiToWide(ctx.SetupInfo.InstallDir);
+std::u16string ExpandMacros(const MacroValues& values, const std::u16string& text) {
+  const std::u16string inst = AnsiToWide(values.Choices.InstallDir);
   // In the order of kMacroNames, which the builder checks scripts against.
   const std::pair<std::string_view, std::u16string> macros[] = {
       {kMacroNames[0], inst},
       {kMacroNames[1], inst},
-      {kMacroNames[2], AnsiToWide(ctx.StartMenuDir)},
-      {kMacroNames[3], AnsiToWide(ctx.ProgramFilesDir)},
-      {kMacroNames[4], AnsiToWide(ctx.CDDrive)},
-      {kMacroNames[5], AnsiToWide(ctx.DesktopDir)},
-      {kMacroNames[6], AnsiToWide(ctx.AppDataDir)},
+      {kMacroNames[2], AnsiToWide(values.Setup.StartMenuDir)},
+      {kMacroNames[3], AnsiToWide(values.Setup.ProgramFilesDir)},
+      {kMacroNames[4], AnsiToWide(values.Setup.CDDrive)},
+      {kMacroNames[5], AnsiToWide(values.Setup.DesktopDir)},
+      {kMacroNames[6], AnsiToWide(values.Setup.AppDataDir)},
   };
   static_assert(std::extent_v<decltype(macros)> == kMacroNames.size());
   std::u16string expanded;
@@ -66,31 +69,31 @@ std::u16string ExpandMacros(const SetupContext& ctx, const std::u16string& text)
   return out;
 }
 
-std::u16string CollapseMacros(const SetupContext& ctx, const std::u16string& text) {
+std::u16string CollapseMacros(const MacroValues& values, const std::u16string& text) {
   std::u16string r = text;
   auto collapse = [&r](const std::string& value, const std::u16string& macro) {
     if (!value.empty()) r = TLanguages::ReplaceText(r, AnsiToWide(value), macro);
   };
-  collapse(ctx.SetupInfo.InstallDir, u"$INSTDIR");
-  collapse(ctx.StartMenuDir, u"$SMPROGRAMS");
+  collapse(values.Choices.InstallDir, u"$INSTDIR");
+  collapse(values.Setup.StartMenuDir, u"$SMPROGRAMS");
   // The newer folders keep the backslash after the name ("$DESKTOP\Demo.lnk"); one left
   // unresolved ("\" alone) would take every separator. $APPDATA holds the Start menu, so it
   // comes after it.
-  const std::pair<const std::string*, const char16_t*> folders[] = {{&ctx.DesktopDir, u"$DESKTOP\\"},
-                                                                   {&ctx.AppDataDir, u"$APPDATA\\"}};
+  const std::pair<const std::string*, const char16_t*> folders[] = {{&values.Setup.DesktopDir, u"$DESKTOP\\"},
+                                                                   {&values.Setup.AppDataDir, u"$APPDATA\\"}};
   for (const auto& [value, macro] : folders) {
     if (value->size() > 1) collapse(*value, macro);
   }
-  collapse(ctx.ProgramFilesDir, u"$PROGRAMFILES");
+  collapse(values.Setup.ProgramFilesDir, u"$PROGRAMFILES");
   return r;
 }
 
-std::string ExpandMacrosAnsi(const SetupContext& ctx, const std::string& text) {
-  return WideToAnsi(ExpandMacros(ctx, AnsiToWide(text)));
+std::string ExpandMacrosAnsi(const MacroValues& values, const std::string& text) {
+  return WideToAnsi(ExpandMacros(values, AnsiToWide(text)));
 }
 
-std::string CollapseMacrosAnsi(const SetupContext& ctx, const std::string& text) {
-  return WideToAnsi(CollapseMacros(ctx, AnsiToWide(text)));
+std::string CollapseMacrosAnsi(const MacroValues& values, const std::string& text) {
+  return WideToAnsi(CollapseMacros(values, AnsiToWide(text)));
 }
 
 }  // namespace zq

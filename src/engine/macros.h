@@ -6,14 +6,27 @@
 namespace zq {
 
 class SetupContext;
+struct LoadedSetup;
+struct RunScope;
+struct UserChoices;
+
+// What the path macros stand for: the installation folder the user chose and the machine's
+// folders start-up found.
+struct MacroValues {
+  MacroValues(const LoadedSetup& setup, const UserChoices& choices) : Setup(setup), Choices(choices) {}
+  MacroValues(const SetupContext& ctx);  // NOLINT(google-explicit-constructor)
+  MacroValues(const RunScope& scope);    // NOLINT(google-explicit-constructor)
+  const LoadedSetup& Setup;
+  const UserChoices& Choices;
+};
 
 // Macro names in any case, in one pass (a value put in is not expanded again), then every run
 // of backslashes as one.
-std::u16string ExpandMacros(const SetupContext& ctx, const std::u16string& text);
-std::u16string CollapseMacros(const SetupContext& ctx, const std::u16string& text);
+std::u16string ExpandMacros(const MacroValues& values, const std::u16string& text);
+std::u16string CollapseMacros(const MacroValues& values, const std::u16string& text);
 
 // ANSI conveniences over the wide forms.
-std::string ExpandMacrosAnsi(const SetupContext& ctx, const std::string& text);
-std::string CollapseMacrosAnsi(const SetupContext& ctx, const std::string& text);
+std::string ExpandMacrosAnsi(const MacroValues& values, const std::string& text);
+std::string CollapseMacrosAnsi(const MacroValues& values, const std::string& text);
 
 }  // namespace zq

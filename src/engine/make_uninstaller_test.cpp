@@ -57,16 +57,16 @@ TEST_F(MakeUninstallerTest, SignedOrNotTheUninstallerIsAnUnsignedImageAndIsRegis
                                     {"payload.bin", 1, std::string(5000, 'p')}}));
     if (sign) test::AppendSignature(setup);
     SetupContext ctx;
-    ctx.Pak = std::make_unique<TPak>(setup, TPak::OpenFlags::Read);
-    ASSERT_TRUE(ctx.Pak->HasValidHeader());
-    ctx.SetupInfo.ShortName = "zqsetup-test Product";
-    ctx.SetupInfo.InstallDir = inst;
-    ctx.SetupInfo.UninstallExeName = "Uninstall.exe";
-    ctx.SetupInfo.LogPrefix = "p_";
+    ctx.SetupToLoad().Pak = std::make_unique<TPak>(setup, TPak::OpenFlags::Read);
+    ASSERT_TRUE(ctx.SetupToLoad().Pak->HasValidHeader());
+    ctx.SetupToLoad().SetupInfo.ShortName = "zqsetup-test Product";
+    ctx.Choices.InstallDir = inst;
+    ctx.SetupToLoad().SetupInfo.UninstallExeName = "Uninstall.exe";
+    ctx.SetupToLoad().SetupInfo.LogPrefix = "p_";
     ASSERT_TRUE(platform::CreateDir(inst));
     test::WriteAll(inst + "\\payload.bin", std::string(5000, 'p'));
-    ctx.UninstallList.Files = {inst + "\\payload.bin", inst + "\\deleted-by-the-script.txt"};
-    ASSERT_TRUE(ctx.UninstallList.Save(inst, "p_"));
+    ctx.Run.UninstallList.Files = {inst + "\\payload.bin", inst + "\\deleted-by-the-script.txt"};
+    ASSERT_TRUE(ctx.Run.UninstallList.Save(inst, "p_"));
 
     MakeUninstaller(ctx, setup);
 
@@ -87,11 +87,11 @@ TEST_F(MakeUninstallerTest, SignedOrNotTheUninstallerIsAnUnsignedImageAndIsRegis
     ASSERT_EQ(pak.Entries.size(), 3u);
     // The uninstaller's entries are the setup's, stored (raw or compressed) the same way.
     for (std::size_t i = 0; i < 2; ++i) {
-      const TPakEntry& had = ctx.Pak->Entries[i + 1];
+      const TPakEntry& had = ctx.SetupToLoad().Pak->Entries[i + 1];
       const TPakEntry& got = pak.Entries[i];
       EXPECT_EQ("UNINSTALL_" + got.Name, had.Name);
       EXPECT_EQ(std::tie(got.CRC, got.CompSize, got.OrigSize), std::tie(had.CRC, had.CompSize, had.OrigSize)) << got.Name;
-      EXPECT_EQ(pak.Extract(i), ctx.Pak->Extract(i + 1)) << got.Name;
+      EXPECT_EQ(pak.Extract(i), ctx.SetupToLoad().Pak->Extract(i + 1)) << got.Name;
     }
     EXPECT_NE(pak.Entries[1].CompSize, 0u);
 
@@ -169,10 +169,10 @@ TEST_F(MakeUninstallerTest, TheEntryAndTheUninstallerTakeTheSetupProgramsResourc
     if (own_icon) entries.push_back({kUninstallIconEntry, 0, std::string(own.begin(), own.end())});
     ASSERT_TRUE(test::WritePackage(setup, program, entries));
     SetupContext ctx;
-    ctx.Pak = std::make_unique<TPak>(setup, TPak::OpenFlags::Read);
-    ctx.SetupInfo.ShortName = "zqsetup-test Product";
-    ctx.SetupInfo.InstallDir = inst;
-    ctx.SetupInfo.UninstallExeName = "Uninstall.exe";
+    ctx.SetupToLoad().Pak = std::make_unique<TPak>(setup, TPak::OpenFlags::Read);
+    ctx.SetupToLoad().SetupInfo.ShortName = "zqsetup-test Product";
+    ctx.Choices.InstallDir = inst;
+    ctx.SetupToLoad().SetupInfo.UninstallExeName = "Uninstall.exe";
     MakeUninstaller(ctx, setup);
 
     std::vector<std::pair<std::string, std::string>> shown;

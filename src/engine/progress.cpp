@@ -4,20 +4,20 @@
 
 namespace zq {
 
-void SetStatusText(SetupContext& ctx, const std::u16string& text) {
-  if (ctx.StatusLabel != nullptr) ctx.StatusLabel->SetCaption(text);
+void SetStatusText(const RunServices& services, const std::u16string& text) {
+  if (services.StatusLabel != nullptr) services.StatusLabel->SetCaption(text);
 }
 
-void SetDetailText(SetupContext& ctx, const std::u16string& text, bool repaint) {
-  if (ctx.DetailLabel == nullptr) return;
-  ctx.DetailLabel->SetCaption(text);
-  if (repaint) ctx.DetailLabel->RepaintParent();
+void SetDetailText(const RunServices& services, const std::u16string& text, bool repaint) {
+  if (services.DetailLabel == nullptr) return;
+  services.DetailLabel->SetCaption(text);
+  if (repaint) services.DetailLabel->RepaintParent();
 }
 
-void StepProgress(SetupContext& ctx, bool show) {
-  if (ctx.Gauge == nullptr) return;
-  ++ctx.ProgressPosition;
-  if (show) ctx.Gauge->SetPosition(ctx.ProgressPosition);
+void StepProgress(const RunScope& scope, bool show) {
+  if (scope.Services.Gauge == nullptr) return;
+  ++scope.Run.ProgressPosition;
+  if (show) scope.Services.Gauge->SetPosition(scope.Run.ProgressPosition);
 }
 
 }  // namespace zq

@@ -5,10 +5,11 @@
 
 namespace zq {
 
-class SetupContext;
+struct RunScope;
+struct RunServices;
 
-void SetStatusText(SetupContext& ctx, const std::u16string& text);
-void SetDetailText(SetupContext& ctx, const std::u16string& text, bool repaint);
-void StepProgress(SetupContext& ctx, bool show);
+void SetStatusText(const RunServices& services, const std::u16string& text);
+void SetDetailText(const RunServices& services, const std::u16string& text, bool repaint);
+void StepProgress(const RunScope& scope, bool show);
 
 }  // namespace zq

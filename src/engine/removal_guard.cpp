@@ -58,7 +58,7 @@ bool IsDots(const std::string& part) { return part.find_first_not_of(". ") == st
 
 }  // namespace
 
-std::string RemovalRefusal(const SetupContext& ctx, const std::string& path, bool folder) {
+std::string RemovalRefusal(const LoadedSetup& setup, const std::string& path, bool folder) {
   if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return "a network or device path";
   const auto split = Split(path);
   if (!split) return "not a full path";
@@ -80,17 +80,17 @@ std::string RemovalRefusal(const SetupContext& ctx, const std::string& path, boo
   for (const int csidl : {platform::kCsidlDesktop, platform::kCsidlAppData, platform::kCsidlPrograms}) {
     if (const auto folder = Folder(csidl); folder && split->Is(*folder)) return "a folder of the user's own";
   }
-  for (const std::optional<SplitPath>& programs : {Split(ctx.ProgramFilesDir), Folder(platform::kCsidlProgramFiles)}) {
+  for (const std::optional<SplitPath>& programs : {Split(setup.ProgramFilesDir), Folder(platform::kCsidlProgramFiles)}) {
     if (programs && split->Is(*programs)) return "the program files folder";
   }
   if (!platform::IsOnMachineDisk(path)) return "not on the machine's own disks";
   return {};
 }
 
-bool MayRemove(const SetupContext& ctx, const std::string& path, bool folder) {
-  const std::string refusal = RemovalRefusal(ctx, path, folder);
+bool MayRemove(const LoadedSetup& setup, const RunServices& services, const std::string& path, bool folder) {
+  const std::string refusal = RemovalRefusal(setup, path, folder);
   if (refusal.empty()) return true;
-  ctx.LogLine("refused to delete " + path + ": " + refusal);
+  services.LogLine("refused to delete " + path + ": " + refusal);
   return false;
 }
 

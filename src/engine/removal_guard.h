@@ -7,7 +7,8 @@
 
 namespace zq {
 
-class SetupContext;
+struct LoadedSetup;
+struct RunServices;
 
 // Empty when the uninstaller may delete the file (or, with `folder`, the empty folder) at `path`
 // (macros expanded); otherwise why not. Refused: anything but a full "X:\..." path (UNC and
@@ -15,9 +16,9 @@ class SetupContext;
 // folder and all in it, a profile folder or the folder of profiles, the program files folder
 // itself, and a path off the machine's own disks (the host's z:). A folder directly in a drive
 // root ("C:\Game") is an installation's own.
-std::string RemovalRefusal(const SetupContext& ctx, const std::string& path, bool folder);
+std::string RemovalRefusal(const LoadedSetup& setup, const std::string& path, bool folder);
 
 // RemovalRefusal as the uninstaller uses it: a refusal is written to the run log.
-bool MayRemove(const SetupContext& ctx, const std::string& path, bool folder);
+bool MayRemove(const LoadedSetup& setup, const RunServices& services, const std::string& path, bool folder);
 
 }  // namespace zq

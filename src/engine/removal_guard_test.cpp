@@ -29,10 +29,10 @@ TEST(RemovalGuard, ACraftedLogDeletesOnlyWhatTheInstallationCanOwn) {
   test::WriteAll(dir / "victim.txt", "reached through ..");
 
   SetupContext ctx;
-  ctx.SetupInfo.InstallDir = install;
-  ctx.ProgramFilesDir = "C:\\Program Files\\";
+  ctx.Choices.InstallDir = install;
+  ctx.SetupToLoad().ProgramFilesDir = "C:\\Program Files\\";
   std::vector<std::string> logged;
-  ctx.RunLog = [&](const std::string& line) { logged.push_back(line); };
+  ctx.Services.RunLog = [&](const std::string& line) { logged.push_back(line); };
   const std::string windows = platform::SpecialFolderPath(platform::kCsidlWindows).value();
   const std::string profile = platform::SpecialFolderPath(platform::kCsidlProfile).value();
   const std::string profiles = profile.substr(0, profile.rfind('\\'));
@@ -73,19 +73,19 @@ TEST(RemovalGuard, ACraftedLogDeletesOnlyWhatTheInstallationCanOwn) {
       {product + "\\..\\Product", "a \".\" or \"..\" component"},
       {"\\\\server\\share\\product", "a network or device path"},
   };
-  for (const auto& f : files) ctx.UninstallList.Files.push_back(f.line);
-  for (const auto& d : dirs) ctx.UninstallList.Dirs.insert(ctx.UninstallList.Dirs.begin(), d.line);
+  for (const auto& f : files) ctx.Run.UninstallList.Files.push_back(f.line);
+  for (const auto& d : dirs) ctx.Run.UninstallList.Dirs.insert(ctx.Run.UninstallList.Dirs.begin(), d.line);
 #ifndef _WIN32
   // The host's own files behind Z: are for reading the setup, never for deleting, even where
   // they lead back into the prefix.
   std::string host_path = *platform::HostPath(dir / "victim.txt");
   std::replace(host_path.begin(), host_path.end(), '/', '\\');
-  ctx.UninstallList.Files.push_back("Z:" + host_path);
+  ctx.Run.UninstallList.Files.push_back("Z:" + host_path);
 #endif
 
   Uninstall(ctx);
 
-  EXPECT_FALSE(ctx.SetupAborted);
+  EXPECT_FALSE(ctx.Run.SetupAborted);
   EXPECT_FALSE(platform::FileExists(install + "\\keep\\a.txt"));
   EXPECT_FALSE(platform::DirectoryExists(install + "\\keep"));
   EXPECT_EQ(test::ReadAll(install + "\\dot.txt"), "reached through .");
@@ -106,12 +106,12 @@ TEST(RemovalGuard, ACraftedLogDeletesOnlyWhatTheInstallationCanOwn) {
   EXPECT_TRUE(said("refused to delete Z:" + host_path + ": not on the machine's own disks"));
 #endif
   // The program files folder itself, wherever it lies.
-  ctx.ProgramFilesDir = "D:\\Apps\\Program Files\\";
-  EXPECT_EQ(RemovalRefusal(ctx, "D:\\Apps\\Program Files", true), "the program files folder");
-  EXPECT_EQ(RemovalRefusal(ctx, install + "\\keep\\a.txt", false), "");
+  ctx.SetupToLoad().ProgramFilesDir = "D:\\Apps\\Program Files\\";
+  EXPECT_EQ(RemovalRefusal(ctx.Setup, "D:\\Apps\\Program Files", true), "the program files folder");
+  EXPECT_EQ(RemovalRefusal(ctx.Setup, install + "\\keep\\a.txt", false), "");
   // A folder of its own directly in a drive root is an installation's; a file there is not.
-  EXPECT_EQ(RemovalRefusal(ctx, "C:\\Game", true), "");
-  EXPECT_EQ(RemovalRefusal(ctx, "C:\\Game", false), "a file directly in a drive root");
+  EXPECT_EQ(RemovalRefusal(ctx.Setup, "C:\\Game", true), "");
+  EXPECT_EQ(RemovalRefusal(ctx.Setup, "C:\\Game", false), "a file directly in a drive root");
 }
 
 }  // namespace

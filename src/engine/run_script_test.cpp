@@ -19,11 +19,11 @@ class RunScriptTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string table = test::LanguageTable(u"English", "0409;", {{9, u"Working"}, {23, u"Setup failed to install."}});
-    ctx_.Languages.AddLanguage(table.data(), table.size());
-    ctx_.Languages.Current = 0;
-    ctx_.StatusLabel = &status_;
-    ctx_.DetailLabel = &detail_;
-    ctx_.SetupInfo.InstallDir = dir_ / "Inst";
+    ctx_.SetupToLoad().Languages.AddLanguage(table.data(), table.size());
+    ctx_.SetupToLoad().Languages.Current = 0;
+    ctx_.Services.StatusLabel = &status_;
+    ctx_.Services.DetailLabel = &detail_;
+    ctx_.Choices.InstallDir = dir_ / "Inst";
   }
   // The status texts of "message" lines show which lines ran.
   std::vector<std::u16string> Ran() { return status_.captions; }
@@ -50,7 +50,7 @@ TEST_F(RunScriptTest, TargetsBeyondTheLastLineEndTheRunButNotTheClosingSteps) {
     RunScript(ctx_);
     EXPECT_TRUE(Ran().empty()) << target;
   }
-  EXPECT_TRUE(platform::DirectoryExists(ctx_.SetupInfo.InstallDir));
+  EXPECT_TRUE(platform::DirectoryExists(ctx_.Choices.InstallDir));
 }
 
 TEST_F(RunScriptTest, IfFileExistsTakesOneTargetOnly) {
@@ -73,24 +73,24 @@ TEST_F(RunScriptTest, IfFileExistsTakesOneTargetOnly) {
 }
 
 TEST_F(RunScriptTest, FailureStopsTheRunShowsTextTwentyThreeAndStillSavesTheLog) {
-  ctx_.SetupInfo.HasUninstaller = 1;
-  ctx_.SetupInfo.LogPrefix = "demo_";
+  ctx_.SetupToLoad().SetupInfo.HasUninstaller = 1;
+  ctx_.SetupToLoad().SetupInfo.LogPrefix = "demo_";
   bool uninstaller_made = false;
-  ctx_.MakeUninstaller = [&](SetupContext&) { uninstaller_made = true; };
+  ctx_.Services.MakeUninstaller = [&](const RunScope&) { uninstaller_made = true; };
   LoadScript(ctx_, {{"failure", {}}, {"message", {"never"}}});
   RunScript(ctx_);
   EXPECT_TRUE(Ran().empty());
-  EXPECT_TRUE(ctx_.SetupAborted);
+  EXPECT_TRUE(ctx_.Run.SetupAborted);
   EXPECT_EQ(detail_.captions, std::vector<std::u16string>{u"Setup failed to install."});
-  EXPECT_TRUE(platform::FileExists(ctx_.SetupInfo.InstallDir + "\\demo_install.log"));
+  EXPECT_TRUE(platform::FileExists(ctx_.Choices.InstallDir + "\\demo_install.log"));
   EXPECT_TRUE(uninstaller_made);
-  EXPECT_EQ(ctx_.UninstallList.Dirs.front(), ctx_.SetupInfo.InstallDir);
+  EXPECT_EQ(ctx_.Run.UninstallList.Dirs.front(), ctx_.Choices.InstallDir);
 }
 
 TEST_F(RunScriptTest, EmptyAndOneLineTables) {
   LoadScript(ctx_, {});
   RunScript(ctx_);
-  EXPECT_TRUE(platform::DirectoryExists(ctx_.SetupInfo.InstallDir));
+  EXPECT_TRUE(platform::DirectoryExists(ctx_.Choices.InstallDir));
   LoadScript(ctx_, {{"message", {"only"}}});
   RunScript(ctx_);
   EXPECT_EQ(Ran(), std::vector<std::u16string>{u"only"});
@@ -98,7 +98,7 @@ TEST_F(RunScriptTest, EmptyAndOneLineTables) {
 
 TEST_F(RunScriptTest, MessageBoxJumpsToTheLineBeforeItsTarget) {
   test::ScriptedBoxes cancel(kIdCancel);
-  ctx_.Messages = &cancel;
+  ctx_.Services.Messages = &cancel;
   LoadScript(ctx_, {{"messagebox", {"Go on in $INSTDIR?", "Question", "-1", "3"}},
                     {"message", {"skipped"}},
                     {"message", {"skipped too"}},
@@ -108,11 +108,11 @@ TEST_F(RunScriptTest, MessageBoxJumpsToTheLineBeforeItsTarget) {
   EXPECT_EQ(Ran(), std::vector<std::u16string>{u"after"});
   ASSERT_EQ(cancel.shown.size(), 1u);
   EXPECT_EQ(cancel.shown[0].caption, u"Question");
-  EXPECT_EQ(cancel.shown[0].text, u"Go on in " + platform::AnsiToWide(ctx_.SetupInfo.InstallDir) + u"?");
+  EXPECT_EQ(cancel.shown[0].text, u"Go on in " + platform::AnsiToWide(ctx_.Choices.InstallDir) + u"?");
   EXPECT_EQ(cancel.shown[0].flags, kMbOkCancel | kMbIconQuestion);
 
   test::ScriptedBoxes ok(kIdOk);
-  ctx_.Messages = &ok;
+  ctx_.Services.Messages = &ok;
   status_.captions.clear();
   LoadScript(ctx_, {{"messagebox", {"?", "c", "2", "-1"}}, {"message", {"skipped"}}, {"message", {"ok"}}});
   RunScript(ctx_);
@@ -122,13 +122,16 @@ TEST_F(RunScriptTest, MessageBoxJumpsToTheLineBeforeItsTarget) {
 TEST_F(RunScriptTest, WorkerRunsOnRequestAndAStopEndsAnEndlessScript) {
   LoadScript(ctx_, {{":", {"loop"}}, {"goto", {"0"}}});
   TSetupThread worker(ctx_);
-  worker.RunRequested = true;
-  platform::SleepMs(50);
-  EXPECT_TRUE(worker.RunRequested);  // still looping
-  worker.Stop();
+  // The window's side waits with a pump that stops the worker once it has seen the run go on.
+  int pumped = 0;
+  worker.RunAndWait([&] {
+    platform::SleepMs(10);
+    if (++pumped == 5) worker.Stop();
+  });
+  EXPECT_GE(pumped, 5);  // still looping until stopped
   worker.Join();
-  EXPECT_FALSE(worker.RunRequested);
-  EXPECT_TRUE(platform::DirectoryExists(ctx_.SetupInfo.InstallDir));
+  EXPECT_FALSE(worker.Running());
+  EXPECT_TRUE(platform::DirectoryExists(ctx_.Choices.InstallDir));
 }
 
 }  // namespace

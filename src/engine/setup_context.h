@@ -1,87 +1,60 @@
-// The one shared context of a run: the container, the records loaded from it, the texts, the
-// uninstall log, the registry accessor, the space figures, the folders behind the path macros
-// and the targets that progress is reported to.
+// A run's state, kept by owner (docs/architecture.md, "Who owns what"): what start-up loaded,
+// what the user chose, the run's own state and the services it reports through. The engine's
+// main() owns one SetupContext; each piece of code is handed the parts it uses.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
-#include <functional>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "container/pak.h"
-#include "container/setup_info.h"
-#include "engine/archive_procedures.h"
-#include "base/ui_targets.h"
-#include "platform/registry.h"
-#include "engine/command.h"
-#include "script/comp_lines.h"
+#include "engine/loaded_setup.h"
+#include "engine/run_services.h"
+#include "engine/run_state.h"
+#include "engine/user_choices.h"
 #include "ui/language_strings.h"
-#include "ui/languages.h"
-#include "uninstall/uninstall_list.h"
+#include "ui/text_ids.h"
 
 namespace zq {
 
 class SetupContext {
+  LoadedSetup setup_;  // first: Setup refers to it
+
  public:
-  // Creates the empty records and registers the five placeholders, bound to their fields.
+  // Registers the six placeholders, bound to the fields behind them.
   SetupContext();
   SetupContext(const SetupContext&) = delete;
   SetupContext& operator=(const SetupContext&) = delete;
 
-  std::unique_ptr<TPak> Pak;
-  TSetupInfoFile SetupInfo;
-  TCompLines CompLines;
-  TCommandList CommandList;
-  TLanguages Languages;
+  // Read-only to everything but start-up, which fills it through SetupToLoad() (tests too).
+  const LoadedSetup& Setup = setup_;
+  LoadedSetup& SetupToLoad() { return setup_; }
+
+  UserChoices Choices;
+  RunState Run;
+  RunServices Services;
+  // "<%SETUPTITLE%>", "<%INSTALLDIR%>", ...: read at each expansion.
   TLanguageStrings LanguageStrings;
-  TUninstallList UninstallList;
-  platform::Registry Registry;
 
-  std::int64_t SpaceRequired = 0;
-  std::string SpaceRequiredText;
-  std::int64_t SpaceAvailable = 0;
-  std::string SpaceAvailableText;
-  // The one rule for the free-space figure, wherever the installation directory is settled:
-  // when InstallDir starts with a drive letter, the free bytes of that drive, or -1 (which no
-  // requirement passes) when the drive cannot be asked; otherwise both stay as they are.
-  void MeasureSpaceAvailable();
+  std::u16string Text(TextId id) const { return Setup.Languages.GetText(id, Choices.Language); }
+};
 
-  TTextTarget* StatusLabel = nullptr;
-  TGaugeTarget* Gauge = nullptr;
-  TTextTarget* DetailLabel = nullptr;
-  TMessageBoxes* Messages = nullptr;  // none: every box takes its default answer
-  std::int32_t ProgressPosition = 0;
+// What the script's lines and the run's closing steps are given: the loaded setup and the
+// user's choices to read, the run's state and the services to use. Made from a SetupContext
+// wherever one is at hand.
+struct RunScope {
+  RunScope(const LoadedSetup& s, const UserChoices& c, RunState& r, RunServices& v)
+      : Setup(s), Choices(c), Run(r), Services(v) {}
+  RunScope(SetupContext& ctx)  // NOLINT(google-explicit-constructor): a context is a scope
+      : RunScope(ctx.Setup, ctx.Choices, ctx.Run, ctx.Services) {}
 
-  std::string ProgramFilesDir;  // with a trailing "\"
-  std::string StartMenuDir;     // with a trailing "\"
-  std::string CDDrive;          // "D:\" or empty
-  std::string DesktopDir;       // the user's desktop, with a trailing "\"
-  std::string AppDataDir;       // the user's roaming application data, with a trailing "\"
+  // Named as a SetupContext's parts, so code reads the same with either.
+  const LoadedSetup& Setup;
+  const UserChoices& Choices;
+  RunState& Run;
+  RunServices& Services;
 
-  // The readable run log (/LOG); empty: not kept.
-  std::function<void(const std::string&)> RunLog;
-  void LogLine(const std::string& line) const {
-    if (RunLog) RunLog(line);
+  std::u16string Text(TextId id) const { return Setup.Languages.GetText(id, Choices.Language); }
+  std::u16string ExpandLangTags(const std::u16string& text) const {
+    return Setup.Languages.ExpandLangTags(text, Choices.Language);
   }
-
-  // Seams the later stages fill: the archive procedures, the uninstaller maker (run after the
-  // log is saved at the end of a run) and the worker's fatal-error report.
-  TArchiveProcedures* Archives = nullptr;
-  std::function<void(SetupContext&)> MakeUninstaller;
-  std::function<void(const std::string& message, const std::string& stage)> FatalError;
-  // Raised by the worker's Stop (the window closing, or unwinding after an error on the
-  // window's thread): the run ends after its current line and a waiting "execute" stops waiting.
-  std::atomic<bool> Terminating{false};
-
-  std::vector<std::uint8_t> GroupFlags;
-  std::atomic<std::int32_t> CurrentLine{0};
-  std::atomic<bool> SetupAborted{false};
-
-  // Shows a message box through the front end; without one the default answer is taken
-  // (OK, Yes, and Cancel for a retry question so that an unattended run cannot loop).
-  int ShowMessageBox(const std::u16string& text, const std::u16string& caption, unsigned flags);
 };
 
 }  // namespace zq

@@ -33,15 +33,15 @@ void WalkStockPages(const std::string& folder, const std::string& table, std::ui
   if (!Slurp(dir / "Pages.txt")) GTEST_SKIP() << "no source tree at " << dir.string();
   SetupContext ctx;
   test::RecordingBoxes boxes;
-  ctx.Messages = &boxes;
+  ctx.Services.Messages = &boxes;
   const std::string bytes = *Slurp(kRoot / "languages" / table);
-  ctx.Languages.AddLanguage(bytes.data(), bytes.size());
-  ctx.Languages.Current = 0;
-  ctx.SetupInfo.SetupName = "Demo Game 1.0";
-  ctx.SetupInfo.ShortName = "Demo Game";
-  ctx.SetupInfo.Changelog = "changes.rtf";
-  ctx.SetupInfo.Mode = mode;
-  ctx.SetupInfo.InstallDir = "C:\\Program Files\\Demo Game";
+  ctx.SetupToLoad().Languages.AddLanguage(bytes.data(), bytes.size());
+  ctx.SetupToLoad().Languages.Current = 0;
+  ctx.SetupToLoad().SetupInfo.SetupName = "Demo Game 1.0";
+  ctx.SetupToLoad().SetupInfo.ShortName = "Demo Game";
+  ctx.SetupToLoad().SetupInfo.Changelog = "changes.rtf";
+  ctx.SetupToLoad().SetupInfo.Mode = static_cast<SetupMode>(mode);
+  ctx.Choices.InstallDir = "C:\\Program Files\\Demo Game";
   TWizard wizard(ctx, nullptr);
   wizard.SetPagesUp([&](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
     if (name == "changes.rtf") return std::vector<std::uint8_t>{'{', '\\', 'r', 't', 'f', '1', '}'};
@@ -58,7 +58,7 @@ void WalkStockPages(const std::string& folder, const std::string& table, std::ui
     EXPECT_NE(wizard.FolderTree(), nullptr);
     EXPECT_NE(wizard.SpaceLabel(), nullptr);
   }
-  ctx.SpaceAvailable = 1 << 30;
+  ctx.Choices.SpaceAvailable = 1 << 30;
   // The confirmation page names the folder the run acts on: in setup mode the one chosen on
   // the installation-directory page after the pages were built.
   const std::u16string install_dir = mode == 0 ? u"C:\\Games\\Demo Game" : u"C:\\Program Files\\Demo Game";
@@ -141,17 +141,17 @@ TEST(StockPages, UninstallProgressNamesEachKindOfItem) {
     if (!bytes) GTEST_SKIP() << "no source tree";
     test::TempDir dir;
     SetupContext ctx;
-    ASSERT_TRUE(ctx.Languages.AddLanguage(bytes->data(), bytes->size()));
-    ctx.Languages.Current = 0;
-    ctx.SetupInfo.InstallDir = dir.path();
-    ctx.UninstallList.Files = {dir / "gone.txt"};
-    ctx.UninstallList.Dirs = {dir / "gone"};
-    ctx.UninstallList.RegValues = {"\"HKCU\" \"Software\\zqsetup-test\\Gone\" \"v\" \"x\""};
+    ASSERT_TRUE(ctx.SetupToLoad().Languages.AddLanguage(bytes->data(), bytes->size()));
+    ctx.SetupToLoad().Languages.Current = 0;
+    ctx.Choices.InstallDir = dir.path();
+    ctx.Run.UninstallList.Files = {dir / "gone.txt"};
+    ctx.Run.UninstallList.Dirs = {dir / "gone"};
+    ctx.Run.UninstallList.RegValues = {"\"HKCU\" \"Software\\zqsetup-test\\Gone\" \"v\" \"x\""};
     struct Recorder : TTextTarget {
       void SetCaption(const std::u16string& text) override { texts.push_back(text); }
       std::vector<std::u16string> texts;
     } status;
-    ctx.StatusLabel = &status;
+    ctx.Services.StatusLabel = &status;
     Uninstall(ctx);
     EXPECT_EQ(status.texts, c.texts) << c.table;
   }

@@ -26,17 +26,17 @@ namespace {
 
 std::string Upper(const std::string& s) { return platform::AnsiUpperCase(s); }
 
-std::string UninstallerPath(const SetupContext& ctx) {
-  return ctx.SetupInfo.InstallDir + "\\" + ctx.SetupInfo.UninstallExeName;
+std::string UninstallerPath(const RunScope& ctx) {
+  return ctx.Choices.InstallDir + "\\" + ctx.Setup.SetupInfo.UninstallExeName;
 }
 
 // What the uninstall will remove from the disk: the logged files that are there, the log and
 // the uninstaller, rounded up to whole KiB.
-std::uint32_t InstalledSizeKb(const SetupContext& ctx) {
+std::uint32_t InstalledSizeKb(const RunScope& ctx) {
   std::uint64_t bytes = 0;
   auto add = [&bytes](const std::string& path) { bytes += platform::FileSize(path).value_or(0); };
-  for (const std::string& file : ctx.UninstallList.Files) add(ExpandMacrosAnsi(ctx, file));
-  add(TUninstallList::LogPath(ctx.SetupInfo.InstallDir, ctx.SetupInfo.LogPrefix));
+  for (const std::string& file : ctx.Run.UninstallList.Files) add(ExpandMacrosAnsi(ctx, file));
+  add(TUninstallList::LogPath(ctx.Choices.InstallDir, ctx.Setup.SetupInfo.LogPrefix));
   add(UninstallerPath(ctx));
   return static_cast<std::uint32_t>(std::min<std::uint64_t>((bytes + 1023) / 1024, 0xFFFFFFFFu));
 }
@@ -44,8 +44,8 @@ std::uint32_t InstalledSizeKb(const SetupContext& ctx) {
 // The running program without its package. A signed setup's headers name its certificate
 // table, which the uninstaller does not carry: the copy claims no signature, so the system
 // takes it for the unsigned image it is.
-void WriteUninstaller(SetupContext& ctx, const std::string& program_path) {
-  TPak& pak = *ctx.Pak;
+void WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
+  TPak& pak = *ctx.Setup.Pak;
   if (pak.Entries.empty()) return;
   const std::uint32_t program_size = pak.Entries.front().Offset;
   Bytes program(program_size);
@@ -66,16 +66,16 @@ void WriteUninstaller(SetupContext& ctx, const std::string& program_path) {
     auto icon = pak.Extract(i);
     std::string problem;
     if (!icon || !WriteProgramIcon(program, *icon, &problem)) {
-      ctx.LogLine("the uninstaller keeps its own icon" + (problem.empty() ? "" : ": " + problem));
+      ctx.Services.LogLine("the uninstaller keeps its own icon" + (problem.empty() ? "" : ": " + problem));
     }
   }
-  ForceDirectoriesLogged(ctx, ctx.SetupInfo.InstallDir);
+  ForceDirectoriesLogged(ctx.Run.UninstallList, ctx.Choices.InstallDir);
   const std::string target = UninstallerPath(ctx);
   if (platform::FileExists(target)) platform::DeleteFileAt(target);
   {
     platform::File out;
     if (!out.Open(target, platform::OpenMode::Create) || out.Write(program.data(), program.size()) != program.size()) {
-      ctx.LogLine("could not write the uninstaller " + target);
+      ctx.Services.LogLine("could not write the uninstaller " + target);
       return;
     }
   }
@@ -96,27 +96,31 @@ void WriteUninstaller(SetupContext& ctx, const std::string& program_path) {
     auto data = pak.Extract(i);
     out.StoreBuffer(index, data ? data->data() : nullptr, data ? static_cast<std::uint32_t>(data->size()) : 0);
   }
-  // The uninstaller's record comes from a copy: the running setup stays a setup.
-  TSetupInfoFile record = ctx.SetupInfo;
-  record.Mode = 1;
-  auto bytes = record.Serialize();
+  auto bytes = UninstallerRecord(ctx.Setup.SetupInfo, ctx.Choices).Serialize();
   out.StoreBuffer(out.AddEntry(kSetupInfoEntry, "", 0), bytes.data(), static_cast<std::uint32_t>(bytes.size()));
   out.WriteDirectory();
   out.Close();
   platform::MarkRunnable(target);
-  ctx.LogLine("uninstaller " + target);
+  ctx.Services.LogLine("uninstaller " + target);
 }
 
 }  // namespace
 
-UninstallEntry DescribeUninstallEntry(const SetupContext& ctx, const std::string& program_path) {
+TSetupInfoFile UninstallerRecord(const TSetupInfoFile& setup, const UserChoices& choices) {
+  TSetupInfoFile record = setup;
+  record.Mode = SetupMode::Uninstaller;
+  record.InstallDir = choices.InstallDir;
+  return record;
+}
+
+UninstallEntry DescribeUninstallEntry(const RunScope& ctx, const std::string& program_path) {
   UninstallEntry entry;
-  entry.Name = ctx.SetupInfo.ShortName;
+  entry.Name = ctx.Setup.SetupInfo.ShortName;
   // The package does not carry them: the builder wrote them into the program's resources.
   const ProgramDescription program = DescribeProgramFile(program_path);
   entry.Version = program.version;
   entry.Publisher = program.publisher;
-  entry.InstallLocation = ctx.SetupInfo.InstallDir;
+  entry.InstallLocation = ctx.Choices.InstallDir;
   entry.Uninstaller = UninstallerPath(ctx);
   entry.EstimatedSizeKb = InstalledSizeKb(ctx);
   return entry;
@@ -138,20 +142,20 @@ void RegisterUninstallEntry(platform::Registry& reg, const std::string& key_name
   reg.CloseKey();
 }
 
-void MakeUninstaller(SetupContext& ctx, const std::string& program_path) {
+void MakeUninstaller(const RunScope& ctx, const std::string& program_path) {
   WriteUninstaller(ctx, program_path);
   // Registered after the uninstaller is written, so that its size is counted.
-  RegisterUninstallEntry(ctx.Registry, ctx.SetupInfo.ShortName, DescribeUninstallEntry(ctx, program_path));
+  RegisterUninstallEntry(ctx.Run.Registry, ctx.Setup.SetupInfo.ShortName, DescribeUninstallEntry(ctx, program_path));
 }
 
-std::u16string FormatProgressText(SetupContext& ctx, const std::u16string& name, std::int64_t k, std::int64_t n) {
-  std::u16string t = ctx.Languages.GetText(19);
+std::u16string FormatProgressText(const RunScope& ctx, const std::u16string& name, std::int64_t k, std::int64_t n) {
+  std::u16string t = ctx.Text(TextId::ArchiveProgress);
   t = TLanguages::ReplaceText(t, u"<%ZQPNAME%>", name);
   t = TLanguages::ReplaceText(t, u"<%FNUM%>", platform::AnsiToWide(std::to_string(k)));
   return TLanguages::ReplaceText(t, u"<%FTOTAL%>", platform::AnsiToWide(std::to_string(n)));
 }
 
-void DeleteRegValue(SetupContext& ctx, const std::string& line) {
+void DeleteRegValue(platform::Registry& reg, const std::string& line) {
   std::string tokens[4];
   std::string rest = line;
   for (auto& token : tokens) {
@@ -166,7 +170,6 @@ void DeleteRegValue(SetupContext& ctx, const std::string& line) {
     }
     rest = rest.substr(i);
   }
-  platform::Registry& reg = ctx.Registry;
   reg.SetRoot(RootCodeToKey(RootNameToCode(tokens[0])));
   if (reg.OpenKey(tokens[1], false)) {
     reg.DeleteValue(tokens[2]);
@@ -174,71 +177,71 @@ void DeleteRegValue(SetupContext& ctx, const std::string& line) {
   }
 }
 
-void Uninstall(SetupContext& ctx) {
-  TUninstallList& log = ctx.UninstallList;
+void Uninstall(const RunScope& ctx) {
+  TUninstallList& log = ctx.Run.UninstallList;
   const std::int64_t f = static_cast<std::int64_t>(log.Files.size());
   const std::int64_t d = static_cast<std::int64_t>(log.Dirs.size());
   const std::int64_t r = static_cast<std::int64_t>(log.RegValues.size());
-  SetStatusText(ctx, u"Status: 0 of " + platform::AnsiToWide(CountText(f + d + r, "item", "items")) + u" remaining");
-  ctx.ProgressPosition = 0;
-  if (ctx.Gauge) ctx.Gauge->SetPosition(0);
+  SetStatusText(ctx.Services, u"Status: 0 of " + platform::AnsiToWide(CountText(f + d + r, "item", "items")) + u" remaining");
+  ctx.Run.ProgressPosition = 0;
+  if (ctx.Services.Gauge) ctx.Services.Gauge->SetPosition(0);
   auto report = [&ctx](const std::u16string& name, std::int64_t k, std::int64_t n, std::int64_t position) {
     if (100 * k / n <= 0) return;
-    SetStatusText(ctx, FormatProgressText(ctx, name, k, n));
-    ctx.ProgressPosition = static_cast<std::int32_t>(position);
-    if (ctx.Gauge) ctx.Gauge->SetPosition(ctx.ProgressPosition);
+    SetStatusText(ctx.Services, FormatProgressText(ctx, name, k, n));
+    ctx.Run.ProgressPosition = static_cast<std::int32_t>(position);
+    if (ctx.Services.Gauge) ctx.Services.Gauge->SetPosition(ctx.Run.ProgressPosition);
   };
   // Text 17 names the files in text 19 as 25 and 24 name the folders and registry values;
   // a table without it leaves the name out, as tables did before it.
-  std::u16string files = ctx.Languages.GetText(17);
+  std::u16string files = ctx.Text(TextId::CopyingFile);
   if (files.rfind(u"NOT FOUND ", 0) == 0) files.clear();
   for (std::int64_t k = 1; k <= f; ++k) {
     report(files, k, f, k);
     const std::string path = ExpandMacrosAnsi(ctx, log.Files[static_cast<std::size_t>(k - 1)]);
-    if (MayRemove(ctx, path, false) && platform::FileExists(path) && platform::DeleteFileAt(path)) {
-      ctx.LogLine("deleted " + path);
+    if (MayRemove(ctx.Setup, ctx.Services, path, false) && platform::FileExists(path) && platform::DeleteFileAt(path)) {
+      ctx.Services.LogLine("deleted " + path);
     }
   }
   for (std::int64_t k = 1; k <= d; ++k) {
-    report(ctx.Languages.GetText(25), k, d, f + k);
+    report(ctx.Text(TextId::FoldersName), k, d, f + k);
     const std::string& dir = log.Dirs[static_cast<std::size_t>(d - k)];
-    if (MayRemove(ctx, dir, true) && platform::DirectoryExists(dir) && platform::RemoveDir(dir)) {
-      ctx.LogLine("removed folder " + dir);
+    if (MayRemove(ctx.Setup, ctx.Services, dir, true) && platform::DirectoryExists(dir) && platform::RemoveDir(dir)) {
+      ctx.Services.LogLine("removed folder " + dir);
     }
   }
   for (std::int64_t k = 1; k <= r; ++k) {
-    report(ctx.Languages.GetText(24), k, r, f + d + k);
-    DeleteRegValue(ctx, log.RegValues[static_cast<std::size_t>(k - 1)]);
-    ctx.LogLine("registry value removed: " + log.RegValues[static_cast<std::size_t>(k - 1)]);
+    report(ctx.Text(TextId::RegistryValuesName), k, r, f + d + k);
+    DeleteRegValue(ctx.Run.Registry, log.RegValues[static_cast<std::size_t>(k - 1)]);
+    ctx.Services.LogLine("registry value removed: " + log.RegValues[static_cast<std::size_t>(k - 1)]);
   }
-  platform::Registry& reg = ctx.Registry;
+  platform::Registry& reg = ctx.Run.Registry;
   reg.SetRoot(platform::kHkeyLocalMachine);
-  const std::string key = kUninstallKeyBase + ctx.SetupInfo.ShortName;
+  const std::string key = kUninstallKeyBase + ctx.Setup.SetupInfo.ShortName;
   // An empty short name would name the Uninstall key itself, which holds every product's entry.
-  if (!ctx.SetupInfo.ShortName.empty() && reg.OpenKey(key, false)) {
+  if (!ctx.Setup.SetupInfo.ShortName.empty() && reg.OpenKey(key, false)) {
     for (const char* value : kUninstallEntryValues) reg.DeleteValue(value);
     reg.CloseKey();
     reg.DeleteKey(key);
   }
-  platform::DeleteFileAt(TUninstallList::LogPath(ctx.SetupInfo.InstallDir, ctx.SetupInfo.LogPrefix));
+  platform::DeleteFileAt(TUninstallList::LogPath(ctx.Choices.InstallDir, ctx.Setup.SetupInfo.LogPrefix));
 }
 
-bool StartFinaliser(SetupContext& ctx, const std::string& program_path) {
+bool StartFinaliser(const RunScope& ctx, const std::string& program_path) {
   std::uint32_t size = 0;
-  auto data = ctx.Pak ? ctx.Pak->ExtractByName(kFinaliserEntry, 0, size) : std::nullopt;
+  auto data = ctx.Setup.Pak ? ctx.Setup.Pak->ExtractByName(kFinaliserEntry, 0, size) : std::nullopt;
   if (!data) {
     // An empty stand-in could not run and would only be left behind in the temporary folder.
-    ctx.LogLine("no finaliser in the package: the uninstaller file stays");
+    ctx.Services.LogLine("no finaliser in the package: the uninstaller file stays");
     return false;
   }
   // The finaliser removes its own folder when it is done, so it gets one of its own.
   PrivateTempFolder temp(/*keep=*/true);
   if (!temp.ok()) return false;
   const std::string exe = temp.path() + "\\FINALISE.exe";
-  SetupContext scratch;
-  WriteFileLogged(scratch, exe, data->data(), data->size());
+  TUninstallList unrecorded;  // the finaliser is no part of the installation
+  WriteFileLogged(unrecorded, exe, data->data(), data->size());
   auto process = platform::ShellExecuteProcess(exe, "\"" + program_path + "\"");
-  ctx.LogLine(process ? "finaliser started" : "the finaliser could not be started");
+  ctx.Services.LogLine(process ? "finaliser started" : "the finaliser could not be started");
   return process != nullptr;
 }
 

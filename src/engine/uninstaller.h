@@ -5,13 +5,16 @@
 #include <cstdint>
 #include <string>
 
+#include "container/setup_info.h"
+
 namespace zq::platform {
 class Registry;
 }
 
 namespace zq {
 
-class SetupContext;
+struct RunScope;
+struct UserChoices;
 
 inline constexpr const char* kUninstallKeyBase = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
@@ -30,10 +33,14 @@ inline constexpr const char* kUninstallEntryValues[] = {
     "DisplayName",     "DisplayVersion",       "Publisher", "DisplayIcon", "InstallLocation", "EstimatedSize",
     "UninstallString", "QuietUninstallString", "NoModify",  "NoRepair"};
 
+// The uninstaller's record: the loaded one marked as an uninstaller, with the folder the user
+// chose. The running setup's own record is left as it was loaded.
+TSetupInfoFile UninstallerRecord(const TSetupInfoFile& setup, const UserChoices& choices);
+
 // The entry of the setup that has just run: its short name, the version and publisher of the
 // program's version resource (`program_path`, the running setup), its installation directory
 // and uninstaller, and the size the uninstall would free.
-UninstallEntry DescribeUninstallEntry(const SetupContext& ctx, const std::string& program_path);
+UninstallEntry DescribeUninstallEntry(const RunScope& ctx, const std::string& program_path);
 
 // Writes the entry under HKLM\...\Uninstall\<key_name>: DisplayName (the name, then the
 // version when known), DisplayVersion and Publisher when known, DisplayIcon (the uninstaller),
@@ -46,21 +53,21 @@ void RegisterUninstallEntry(platform::Registry& reg, const std::string& key_name
 // "UNINSTALL_" entries under their plain names and a "SetupInfo" record with Mode 1; gives it
 // the "UNINSTALL_ICON.ICO" icon (all its images; else it keeps the setup's) and registers it. The running setup keeps its own Mode.
 // `program_path` is the running program (the stub is read from it).
-void MakeUninstaller(SetupContext& ctx, const std::string& program_path);
+void MakeUninstaller(const RunScope& ctx, const std::string& program_path);
 
-// Language text 19 with <%ZQPNAME%>, <%FNUM%> and <%FTOTAL%> replaced.
-std::u16string FormatProgressText(SetupContext& ctx, const std::u16string& name, std::int64_t k, std::int64_t n);
+// Language text ArchiveProgress (19) with <%ZQPNAME%>, <%FNUM%> and <%FTOTAL%> replaced.
+std::u16string FormatProgressText(const RunScope& ctx, const std::u16string& name, std::int64_t k, std::int64_t n);
 
 // Deletes the value a registry line of the uninstall log names (key opened without creating).
-void DeleteRegValue(SetupContext& ctx, const std::string& line);
+void DeleteRegValue(platform::Registry& reg, const std::string& line);
 
 // The three phases (files, folders last to first, registry values), then the uninstall key
 // and the log itself. Runs on the calling thread.
-void Uninstall(SetupContext& ctx);
+void Uninstall(const RunScope& ctx);
 
 // Writes "FINALISE.EXE" to a fresh private folder under the temporary folder and starts it
 // with the quoted path of the running uninstaller, without waiting. False when it could not
 // be started.
-bool StartFinaliser(SetupContext& ctx, const std::string& program_path);
+bool StartFinaliser(const RunScope& ctx, const std::string& program_path);
 
 }  // namespace zq

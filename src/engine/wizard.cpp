@@ -101,26 +101,26 @@ bool IsUnusableDrive(const std::string& path) {
 
 TWizard::TWizard(SetupContext& ctx, TWizardView* view)
     : ctx_(ctx), view_(view),
-      pages_(TPageEnvironment{&ctx.Languages, &ctx.LanguageStrings, {},
+      pages_(TPageEnvironment{&ctx.Setup.Languages, &ctx.LanguageStrings, {},
                               [&ctx](const std::u16string& text, const std::u16string& caption, unsigned flags) {
-                                return ctx.ShowMessageBox(text, caption, flags);
+                                return ctx.Services.ShowMessageBox(text, caption, flags);
                               },
-                              view}) {}
+                              view, &ctx.Choices.Language}) {}
 
 TWizard::~TWizard() {
   // The context outlives the wizard; it must not keep targets into a freed model.
-  if (ctx_.StatusLabel == status_target_.get()) ctx_.StatusLabel = nullptr;
-  if (ctx_.DetailLabel == detail_target_.get()) ctx_.DetailLabel = nullptr;
-  if (ctx_.Gauge == gauge_target_.get()) ctx_.Gauge = nullptr;
+  if (ctx_.Services.StatusLabel == status_target_.get()) ctx_.Services.StatusLabel = nullptr;
+  if (ctx_.Services.DetailLabel == detail_target_.get()) ctx_.Services.DetailLabel = nullptr;
+  if (ctx_.Services.Gauge == gauge_target_.get()) ctx_.Services.Gauge = nullptr;
 }
 
 void TWizard::SetPagesUp(TEntryFetcher fetch, bool list_optional) {
-  const TSetupInfoFile& info = ctx_.SetupInfo;
-  title_ = info.Mode == 1 ? platform::AnsiToWide(info.ShortName) + u" " + ctx_.Languages.GetText(26)
+  const TSetupInfoFile& info = ctx_.Setup.SetupInfo;
+  title_ = ctx_.Setup.IsUninstaller() ? platform::AnsiToWide(info.ShortName) + u" " + ctx_.Text(TextId::UninstallTitle)
                           : platform::AnsiToWide(info.SetupName);
   if (view_ != nullptr) view_->TitleChanged(title_, title_);
 
-  if (!fetch && ctx_.Pak) fetch = PakEntryFetcher(*ctx_.Pak);
+  if (!fetch && ctx_.Setup.Pak) fetch = PakEntryFetcher(*ctx_.Setup.Pak);
   const bool listed = !list_optional || (fetch && fetch(kPageListEntry));
   pages_.Environment().Fetch = std::move(fetch);
   if (listed) pages_.LoadPages(kPageListEntry);
@@ -128,19 +128,16 @@ void TWizard::SetPagesUp(TEntryFetcher fetch, bool list_optional) {
   if (view_ != nullptr) view_->PageAreaColourChanged(pages_.BackColour);
 
   RegisterNamedControls();
-  ctx_.SetupInfo.InstallDir = ExpandMacrosAnsi(ctx_, ctx_.SetupInfo.InstallDir);
+  ctx_.Choices.InstallDir = ExpandMacrosAnsi(ctx_, ctx_.Choices.InstallDir);
   // Start-up could measure only the directory it found, often still "$PROGRAMFILES\..."; a
   // page set without an install-directory edit measures nowhere else before its confirmation.
-  if (ctx_.SetupInfo.Mode == 0) ctx_.MeasureSpaceAvailable();
-  if (folder_tree_ != nullptr) SelectTreeFolder(ctx_.SetupInfo.InstallDir, false);
+  if (!ctx_.Setup.IsUninstaller()) ctx_.Choices.MeasureSpaceAvailable();
+  if (folder_tree_ != nullptr) SelectTreeFolder(ctx_.Choices.InstallDir, false);
   if (install_dir_edit_ != nullptr) {
-    SetEditText(platform::AnsiToWide(ExpandMacrosAnsi(ctx_, ctx_.SetupInfo.InstallDir)));
+    SetEditText(platform::AnsiToWide(ExpandMacrosAnsi(ctx_, ctx_.Choices.InstallDir)));
     edit_hooked_ = true;
   }
-  TWizardButtons& b = pages_.Buttons();
-  b.Back.Caption = ctx_.Languages.GetText(12);
-  b.Next.Caption = ctx_.Languages.GetText(13);
-  b.Cancel.Caption = ctx_.Languages.GetText(14);
+  SetButtonTexts();
   pages_.ButtonsChanged();
   SetupLanguages();
 }
@@ -166,44 +163,49 @@ void TWizard::AttachReportTargets() {
   // Only a gauge control can show progress; a control of another type under that name is passed over.
   const bool gauge_ok = gauge_ != nullptr && gauge_->Type == TControlType::ProgressBar;
   gauge_target_ = gauge_ok ? std::make_unique<GaugeTarget>(*gauge_, view_) : nullptr;
-  ctx_.StatusLabel = status_target_.get();
-  ctx_.DetailLabel = detail_target_.get();
-  ctx_.Gauge = gauge_target_.get();
+  ctx_.Services.StatusLabel = status_target_.get();
+  ctx_.Services.DetailLabel = detail_target_.get();
+  ctx_.Services.Gauge = gauge_target_.get();
 }
 
 void TWizard::SetupLanguages() {
-  const TLanguages& langs = ctx_.Languages;
+  const TLanguages& langs = ctx_.Setup.Languages;
   TButtonState& button = pages_.Buttons().Language;
-  const bool valid = langs.Current >= 0 && static_cast<std::size_t>(langs.Current) < langs.Items.size();
-  if (valid) button.Caption = langs.Items[static_cast<std::size_t>(langs.Current)].LangName;
+  const std::int32_t current = ctx_.Choices.Language;
+  const bool valid = current >= 0 && static_cast<std::size_t>(current) < langs.Items.size();
+  if (valid) button.Caption = langs.Items[static_cast<std::size_t>(current)].LangName;
   if (langs.Items.size() <= 1) button.Visible = false;
   menu_.clear();
   for (std::size_t i = 0; i < langs.Items.size(); ++i) {
-    menu_.push_back({langs.Items[i].LangName, static_cast<int>(i), static_cast<int>(i) == langs.Current});
+    menu_.push_back({langs.Items[i].LangName, static_cast<int>(i), static_cast<int>(i) == current});
   }
   pages_.ButtonsChanged();
   if (view_ != nullptr) view_->LanguageMenuChanged(menu_);
 }
 
 void TWizard::SetupCheckedLanguage() {
-  for (TLanguageMenuItem& item : menu_) item.Checked = item.Tag == ctx_.Languages.Current;
+  for (TLanguageMenuItem& item : menu_) item.Checked = item.Tag == ctx_.Choices.Language;
   if (view_ != nullptr) view_->LanguageMenuChanged(menu_);
 }
 
 void TWizard::English1Click(int tag) {
-  TLanguages& langs = ctx_.Languages;
+  const TLanguages& langs = ctx_.Setup.Languages;
   if (tag < 0 || static_cast<std::size_t>(tag) >= langs.Items.size()) return;
-  langs.Current = tag;
-  TWizardButtons& b = pages_.Buttons();
-  b.Language.Caption = langs.Items[static_cast<std::size_t>(tag)].LangName;
+  ctx_.Choices.Language = tag;
+  pages_.Buttons().Language.Caption = langs.Items[static_cast<std::size_t>(tag)].LangName;
   SetupCheckedLanguage();
-  b.Back.Caption = langs.GetText(12);
-  b.Next.Caption = langs.GetText(13);
-  b.Cancel.Caption = langs.GetText(14);
+  SetButtonTexts();
   pages_.ButtonsChanged();
   ShowPage(pages_.Current());
   RecheckNext();
   pages_.RefreshCaptions();
+}
+
+void TWizard::SetButtonTexts() {
+  TWizardButtons& b = pages_.Buttons();
+  b.Back.Caption = ctx_.Text(TextId::BackButton);
+  b.Next.Caption = ctx_.Text(TextId::NextButton);
+  b.Cancel.Caption = ctx_.Text(TextId::CancelButton);
 }
 
 void TWizard::RecheckNext() {
@@ -219,7 +221,7 @@ void TWizard::RecheckNext() {
   }
 }
 
-bool TWizard::SpaceShort() const { return ctx_.SpaceAvailable < ctx_.SpaceRequired; }
+bool TWizard::SpaceShort() const { return ctx_.Choices.SpaceAvailable < ctx_.Setup.SpaceRequired; }
 
 void TWizard::ShowPage(int index) {
   pages_.ShowPage(index);
@@ -238,7 +240,7 @@ void TWizard::NextButtonClick() {
     case ptInstallDir:
       if (!install_dir_visited_) {
         install_dir_visited_ = true;
-        SetEditText(platform::AnsiToWide(ctx_.SetupInfo.InstallDir));
+        SetEditText(platform::AnsiToWide(ctx_.Choices.InstallDir));
       }
       InstallDir_Edit_Change();
       break;
@@ -249,7 +251,7 @@ void TWizard::NextButtonClick() {
       }
       // Its texts may name the folder (<%INSTALLDIR%>) chosen since the page was built.
       pages_.Page(pages_.Current()).RefreshCaptions();
-      if (space_label_ != nullptr) SetCaption(space_label_, pages_.Environment().ExpandCaption(u"<LANG7>"));
+      if (space_label_ != nullptr) SetCaption(space_label_, pages_.Environment().ExpandCaption(LangTag(TextId::SpaceAvailable)));
       break;
     case ptPatching:
       Run();
@@ -277,17 +279,17 @@ void TWizard::CancelButtonClick() {
 bool TWizard::FormCloseQuery() {
   if (working_) return false;
   if (pages_.PageCount() > 0 && !OnPage(ptFinish)) {
-    const int answer = ctx_.ShowMessageBox(ctx_.Languages.GetText(27), ctx_.Languages.GetText(28),
+    const int answer = ctx_.Services.ShowMessageBox(ctx_.Text(TextId::QuitQuestion), ctx_.Text(TextId::QuitCaption),
                                            kMbYesNo | kMbIconQuestion);
     if (answer == kIdNo) return false;
   }
   return true;
 }
 
-bool TWizard::ShouldStartFinaliser() const { return OnPage(ptFinish) && ctx_.SetupInfo.Mode == 1; }
+bool TWizard::ShouldStartFinaliser() const { return OnPage(ptFinish) && ctx_.Setup.IsUninstaller(); }
 
 int TWizard::ExitCode() const {
-  if (ctx_.SetupAborted) return kExitScriptFailed;
+  if (ctx_.Run.SetupAborted) return kExitScriptFailed;
   return finished_ || OnPage(ptFinish) ? kExitInstalled : kExitCancelled;
 }
 
@@ -315,14 +317,14 @@ TWizard::TWalkEnd TWizard::WalkImplicitPages() {
   AddImplicitReportControls();
   static constexpr TPageType kInstall[] = {ptInstallDir, ptPatch, ptPatching, ptFinish};
   static constexpr TPageType kUninstall[] = {ptUninstall, ptFinish};
-  const auto sequence = ctx_.SetupInfo.Mode == 1 ? std::span<const TPageType>(kUninstall)
+  const auto sequence = ctx_.Setup.IsUninstaller() ? std::span<const TPageType>(kUninstall)
                                                  : std::span<const TPageType>(kInstall);
   for (const TPageType type : sequence) {
     implicit_page_ = type;
     switch (type) {
       case ptInstallDir:  // as a page whose edit holds the directory
-        if (IsUnusableDrive(ctx_.SetupInfo.InstallDir)) return TWalkEnd::UnusableDrive;
-        StoreInstallDir(ctx_.SetupInfo.InstallDir);
+        if (IsUnusableDrive(ctx_.Choices.InstallDir)) return TWalkEnd::UnusableDrive;
+        StoreInstallDir(ctx_.Choices.InstallDir);
         break;
       case ptPatch:
         if (SpaceShort()) return TWalkEnd::ShortSpace;
@@ -376,7 +378,7 @@ void TWizard::InstallDir_Edit_Change() {
   next.Enabled = true;
   pages_.ButtonsChanged();
   if (install_dir_visited_) StoreInstallDir(text);
-  ctx_.MeasureSpaceAvailable();
+  ctx_.Choices.MeasureSpaceAvailable();
   if (folder_tree_ != nullptr) SelectTreeFolder(text, true);
 }
 
@@ -386,7 +388,7 @@ void TWizard::StoreInstallDir(const std::string& text) {
   // registry values such as the uninstall command.
   std::string dir = text;
   while (dir.size() > 3 && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
-  ctx_.SetupInfo.InstallDir = dir;
+  ctx_.Choices.InstallDir = dir;
 }
 
 void TWizard::ShellTreeViewChange(const std::string& path) {
@@ -415,7 +417,7 @@ void TWizard::SetCaption(TControl* control, const std::u16string& text) {
 }
 
 void TWizard::StartGauge(std::int32_t max) {
-  ctx_.ProgressPosition = 0;
+  ctx_.Run.ProgressPosition = 0;
   if (gauge_target_ == nullptr) return;
   bool changed = gauge_->Gauge.SetProgress(0);
   changed = gauge_->Gauge.SetMax(max) || changed;
@@ -425,13 +427,13 @@ void TWizard::StartGauge(std::int32_t max) {
 void TWizard::Run() {
   try {
     SetWorkingState(true);
-    const std::size_t n = ctx_.Pak ? ctx_.Pak->CountGroupedEntries() : 0;
+    const std::size_t n = ctx_.Setup.Pak ? ctx_.Setup.Pak->CountGroupedEntries() : 0;
     SetCaption(status_label_,
                u"Status: 0 of " + platform::AnsiToWide(CountText(static_cast<std::int64_t>(n), "file", "files")) +
                    u" extracted");
     StartGauge(static_cast<std::int32_t>(n));
-    ctx_.UninstallList.AddDir(ctx_.SetupInfo.InstallDir);
-    ctx_.CurrentLine = -1;
+    ctx_.Run.UninstallList.AddDir(ctx_.Choices.InstallDir);
+    ctx_.Run.CurrentLine = -1;
     if (RunScript) RunScript();
     ShowPage(pages_.Current() + 1);
     SetWorkingState(false);
@@ -444,7 +446,7 @@ void TWizard::Run() {
 
 void TWizard::DoUninstall() {
   SetWorkingState(true);
-  const TUninstallList& log = ctx_.UninstallList;
+  const TUninstallList& log = ctx_.Run.UninstallList;
   const std::int64_t total = static_cast<std::int64_t>(log.Files.size() + log.Dirs.size() + log.RegValues.size());
   SetCaption(status_label_, u"Status: 0 of " + platform::AnsiToWide(CountText(total, "item", "items")) + u" remaining");
   StartGauge(static_cast<std::int32_t>(total));

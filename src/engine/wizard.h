@@ -50,7 +50,7 @@ class TWizard {
   std::function<void()> RunUninstall;
 
   // Title, pages ("Pages.txt"), registered controls, install directory and its free space,
-  // button texts, language menu. `fetch` unset: entries of ctx.Pak. With `list_optional`
+  // button texts, language menu. `fetch` unset: entries of ctx.Setup.Pak. With `list_optional`
   // (an unattended run) a missing page list is no error: the setup walks its implicit pages.
   // Throws PageError for damaged pages.
   void SetPagesUp(TEntryFetcher fetch = {}, bool list_optional = false);
@@ -108,6 +108,7 @@ class TWizard {
   class TextTarget;
   class GaugeTarget;
 
+  void SetButtonTexts();
   void RegisterNamedControls();
   void AttachReportTargets();
   void AddImplicitReportControls();

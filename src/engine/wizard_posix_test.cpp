@@ -21,7 +21,7 @@ TEST(WizardDrives, OpticalDriveDisablesNextUntilCorrected) {
   test::TempDir media, target;
   ASSERT_TRUE(platform::MapDrive('R', std::filesystem::canonical(*platform::HostPath(media.path())).string()));
   ASSERT_TRUE(platform::SetDriveType('R', platform::DriveType::CdRom));
-  f.ctx.SetupInfo.InstallDir = target.path();
+  f.ctx.Choices.InstallDir = target.path();
   test::RecordingView view;
   TWizard w(f.ctx, &view);
   w.SetPagesUp(f.Fetch());
@@ -29,10 +29,10 @@ TEST(WizardDrives, OpticalDriveDisablesNextUntilCorrected) {
   ASSERT_TRUE(w.Pages().Buttons().Next.Enabled);
   const std::size_t selections = view.tree_folders.size();
 
-  f.ctx.SpaceAvailableText = "unchanged";
+  f.ctx.Choices.SpaceAvailableText = "unchanged";
   w.InstallDirEditTyped(u"R:\\Game");
   EXPECT_FALSE(w.Pages().Buttons().Next.Enabled);
-  EXPECT_EQ(f.ctx.SpaceAvailableText, "unchanged");
+  EXPECT_EQ(f.ctx.Choices.SpaceAvailableText, "unchanged");
   EXPECT_EQ(view.tree_folders.size(), selections);  // the tree is not moved
   // A folder chosen in the tree on that drive is not taken either.
   w.ShellTreeViewChange("R:\\");
@@ -40,7 +40,7 @@ TEST(WizardDrives, OpticalDriveDisablesNextUntilCorrected) {
 
   w.InstallDirEditTyped(platform::AnsiToWide(target / "Game"));
   EXPECT_TRUE(w.Pages().Buttons().Next.Enabled);
-  EXPECT_NE(f.ctx.SpaceAvailableText, "unchanged");
+  EXPECT_NE(f.ctx.Choices.SpaceAvailableText, "unchanged");
   EXPECT_EQ(view.tree_folders.back(), std::make_pair(target.path() + "\\", true));
 }
 

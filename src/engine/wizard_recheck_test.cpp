@@ -19,7 +19,7 @@ TEST(WizardRecheck, LanguageSwitchAndBackKeepNextOffWhereTheChecksSaySo) {
   f.entries["c.txt"] = "";
   f.entries["d.txt"] = "";
   test::TempDir target;
-  f.ctx.SetupInfo.InstallDir = target.path();
+  f.ctx.Choices.InstallDir = target.path();
   test::RecordingView view;
   TWizard w(f.ctx, &view);
   w.SetPagesUp(f.Fetch());
@@ -32,7 +32,7 @@ TEST(WizardRecheck, LanguageSwitchAndBackKeepNextOffWhereTheChecksSaySo) {
 
   w.InstallDirEditTyped(platform::AnsiToWide(target.path()));
   ASSERT_TRUE(w.Pages().Buttons().Next.Enabled);
-  f.ctx.SpaceRequired = f.ctx.SpaceAvailable + 1;
+  f.ctx.SetupToLoad().SpaceRequired = f.ctx.Choices.SpaceAvailable + 1;
   w.NextButtonClick();  // the confirmation page, with too little space
   ASSERT_FALSE(w.Pages().Buttons().Next.Enabled);
   w.English1Click(0);

@@ -29,9 +29,9 @@ struct Wizard : test::PageFiles {
         "[patching_statuslabel]\r\nType=TLabel\r\n[patching_progressbar]\r\nType=TProgressBar\r\n";
     entries["finish.txt"] = "[finishtext]\r\nType=TLabel\r\ncaption=Done\r\n";
     entries["main.txt"] = "[side]\r\nType=TLabel\r\ncaption=<LANG14>\r\n";
-    ctx.SetupInfo.InstallDir = dir / "Demo";
-    ctx.SpaceRequired = 1000;
-    ctx.SpaceAvailable = 5000;
+    ctx.Choices.InstallDir = dir / "Demo";
+    ctx.SetupToLoad().SpaceRequired = 1000;
+    ctx.Choices.SpaceAvailable = 5000;
   }
   TWizard& Up() {
     wizard = std::make_unique<TWizard>(ctx, &view);
@@ -58,7 +58,7 @@ TEST(Wizard, SetPagesUpRegistersControlsAndSetsTexts) {
   // The tree shows the nearest folder that exists, without opening nodes.
   ASSERT_EQ(f.view.tree_folders.size(), 1u);
   EXPECT_EQ(f.view.tree_folders[0], std::make_pair(f.dir.path() + "\\", false));
-  EXPECT_EQ(f.ctx.StatusLabel != nullptr, true);
+  EXPECT_EQ(f.ctx.Services.StatusLabel != nullptr, true);
   EXPECT_EQ(f.Buttons().Cancel.Caption, u"Cancel");
   EXPECT_FALSE(f.Buttons().Language.Visible);  // one table
   ASSERT_EQ(w.LanguageMenu().size(), 1u);
@@ -67,7 +67,7 @@ TEST(Wizard, SetPagesUpRegistersControlsAndSetsTexts) {
 
 TEST(Wizard, UninstallerTitleUsesTheShortName) {
   Wizard f;
-  f.ctx.SetupInfo.Mode = 1;
+  f.ctx.SetupToLoad().SetupInfo.Mode = SetupMode::Uninstaller;
   f.Up();
   EXPECT_EQ(f.view.title, u"Demo Uninstallation");
 }
@@ -93,7 +93,8 @@ TEST(Wizard, LanguageSwitchRecaptionsLabelsAndKeepsTypedText) {
   EXPECT_FALSE(w.LanguageMenu()[0].Checked);
   EXPECT_TRUE(f.view.menu[1].Checked);
   w.English1Click(7);  // no such table
-  EXPECT_EQ(f.ctx.Languages.Current, 1);
+  EXPECT_EQ(f.ctx.Choices.Language, 1);
+  EXPECT_EQ(f.ctx.Setup.Languages.Current, 0);  // the loaded tables keep start-up's default
 }
 
 TEST(Wizard, InstallDirFirstArrivalAndTyping) {
@@ -104,9 +105,9 @@ TEST(Wizard, InstallDirFirstArrivalAndTyping) {
   EXPECT_FALSE(w.InstallDirVisited());
   w.NextButtonClick();
   EXPECT_TRUE(w.InstallDirVisited());
-  EXPECT_EQ(f.ctx.SetupInfo.InstallDir, f.dir / "Demo");
+  EXPECT_EQ(f.ctx.Choices.InstallDir, f.dir / "Demo");
   EXPECT_TRUE(f.Buttons().Next.Enabled);
-  EXPECT_FALSE(f.ctx.SpaceAvailableText.empty());
+  EXPECT_FALSE(f.ctx.Choices.SpaceAvailableText.empty());
   EXPECT_EQ(f.view.tree_folders.back(), std::make_pair(f.dir.path() + "\\", true));
 
   // An echo of the model's own text changes nothing; real typing is stored.
@@ -115,13 +116,13 @@ TEST(Wizard, InstallDirFirstArrivalAndTyping) {
   EXPECT_EQ(f.view.tree_folders.size(), selections);
   test::WriteAll(f.dir / "marker", "");
   w.InstallDirEditTyped(platform::AnsiToWide(f.dir / "Other"));
-  EXPECT_EQ(f.ctx.SetupInfo.InstallDir, f.dir / "Other");
+  EXPECT_EQ(f.ctx.Choices.InstallDir, f.dir / "Other");
 
   // A drive that does not exist disables Next and leaves the directory and tree alone.
   w.InstallDirEditTyped(u"Q:\\Games");
   EXPECT_FALSE(f.Buttons().Next.Enabled);
   EXPECT_FALSE(f.view.buttons.Next.Enabled);
-  EXPECT_EQ(f.ctx.SetupInfo.InstallDir, f.dir / "Other");
+  EXPECT_EQ(f.ctx.Choices.InstallDir, f.dir / "Other");
   EXPECT_EQ(f.view.tree_folders.size(), selections + 1);
   w.InstallDirEditTyped(platform::AnsiToWide(f.dir.path()));
   EXPECT_TRUE(f.Buttons().Next.Enabled);
@@ -141,7 +142,7 @@ TEST(Wizard, FolderTreeChoiceFillsTheEdit) {
   w.NextButtonClick();
   w.ShellTreeViewChange(f.dir / "Elsewhere");
   EXPECT_EQ(w.InstallDirEdit()->Caption, platform::AnsiToWide(f.dir / "Elsewhere"));
-  EXPECT_EQ(f.ctx.SetupInfo.InstallDir, f.dir / "Elsewhere");
+  EXPECT_EQ(f.ctx.Choices.InstallDir, f.dir / "Elsewhere");
 }
 
 TEST(Wizard, NearestExistingFolder) {
@@ -161,12 +162,12 @@ TEST(Wizard, PatchPageChecksSpaceAndShowsIt) {
   ASSERT_EQ(f.Type(), ptPatch);
   EXPECT_TRUE(f.Buttons().Next.Enabled);
   EXPECT_EQ(f.Buttons().Next.Caption, u"Install");
-  EXPECT_EQ(w.SpaceLabel()->Caption, u"Space available " + platform::AnsiToWide(f.ctx.SpaceAvailableText));
+  EXPECT_EQ(w.SpaceLabel()->Caption, u"Space available " + platform::AnsiToWide(f.ctx.Choices.SpaceAvailableText));
 
-  f.ctx.SpaceAvailable = 999;
+  f.ctx.Choices.SpaceAvailable = 999;
   w.BackButtonClick();
-  f.ctx.SpaceAvailableText = "999 Bytes";  // as a directory change on the previous page would leave it
-  f.ctx.SpaceAvailable = 999;
+  f.ctx.Choices.SpaceAvailableText = "999 Bytes";  // as a directory change on the previous page would leave it
+  f.ctx.Choices.SpaceAvailable = 999;
   w.Pages().ShowPage(2);
   w.NextButtonClick();
   EXPECT_FALSE(f.Buttons().Next.Enabled);
@@ -182,12 +183,12 @@ TEST(Wizard, FreeSpaceIsMeasuredOnceTheDirectoryIsExpanded) {
     Wizard f("Welcome\r\nPatch\r\nPatching\r\nFinish\r\n");
     f.entries["Pages.txt"] =
         "[Pages]\r\nwelcome.txt\r\npatch.txt\r\nwork.txt\r\nfinish.txt\r\n[PageTypes]\r\nWelcome\r\nPatch\r\nPatching\r\nFinish\r\n";
-    f.ctx.ProgramFilesDir = f.dir.path() + "\\";
-    f.ctx.SetupInfo.InstallDir = "$PROGRAMFILES\\Demo";
-    f.ctx.SpaceAvailable = 0;
-    f.ctx.SpaceAvailableText.clear();
+    f.ctx.SetupToLoad().ProgramFilesDir = f.dir.path() + "\\";
+    f.ctx.Choices.InstallDir = "$PROGRAMFILES\\Demo";
+    f.ctx.Choices.SpaceAvailable = 0;
+    f.ctx.Choices.SpaceAvailableText.clear();
     TWizard& w = f.Up();
-    EXPECT_EQ(f.ctx.SetupInfo.InstallDir, f.dir / "Demo");
+    EXPECT_EQ(f.ctx.Choices.InstallDir, f.dir / "Demo");
     if (silent) {
       EXPECT_EQ(w.WalkUnattended(), TWizard::TWalkEnd::Finished);
       EXPECT_EQ(f.Type(), ptFinish);
@@ -196,9 +197,9 @@ TEST(Wizard, FreeSpaceIsMeasuredOnceTheDirectoryIsExpanded) {
       ASSERT_EQ(f.Type(), ptPatch);
       EXPECT_TRUE(f.Buttons().Next.Enabled);
     }
-    EXPECT_GT(f.ctx.SpaceAvailable, f.ctx.SpaceRequired);
-    EXPECT_EQ(w.SpaceLabel()->Caption, u"Space available " + platform::AnsiToWide(f.ctx.SpaceAvailableText));
-    EXPECT_FALSE(f.ctx.SpaceAvailableText.empty());
+    EXPECT_GT(f.ctx.Choices.SpaceAvailable, f.ctx.SetupToLoad().SpaceRequired);
+    EXPECT_EQ(w.SpaceLabel()->Caption, u"Space available " + platform::AnsiToWide(f.ctx.Choices.SpaceAvailableText));
+    EXPECT_FALSE(f.ctx.Choices.SpaceAvailableText.empty());
   }
 }
 
@@ -232,9 +233,9 @@ TEST(Wizard, UnattendedWalkEndsWhereNextStaysOff) {
     Wizard f;
     if (c.pages != nullptr && *c.pages == '\0') f.entries.clear();
     else if (c.pages != nullptr) f.entries["Pages.txt"] = c.pages;
-    f.ctx.SetupInfo.Mode = c.mode;
-    f.ctx.SetupInfo.InstallDir = *c.dir != '\0' ? std::string(c.dir) : f.dir / "Demo\\";
-    f.ctx.SpaceRequired = c.required;
+    f.ctx.SetupToLoad().SetupInfo.Mode = static_cast<SetupMode>(c.mode);
+    f.ctx.Choices.InstallDir = *c.dir != '\0' ? std::string(c.dir) : f.dir / "Demo\\";
+    f.ctx.SetupToLoad().SpaceRequired = c.required;
     f.wizard = std::make_unique<TWizard>(f.ctx, &f.view);
     TWizard& w = *f.wizard;
     int runs = 0;
@@ -252,7 +253,7 @@ TEST(Wizard, UnattendedWalkEndsWhereNextStaysOff) {
     EXPECT_NE(std::find(f.view.changed.begin(), f.view.changed.end(), w.StatusLabel()), f.view.changed.end());
     if (c.mode == 0) {
       EXPECT_EQ(w.StatusLabel()->Caption, u"Status: 0 of 0 files extracted");
-      EXPECT_EQ(f.ctx.SetupInfo.InstallDir, f.dir / "Demo");
+      EXPECT_EQ(f.ctx.Choices.InstallDir, f.dir / "Demo");
     } else {
       EXPECT_EQ(w.StatusLabel()->Caption, u"Status: 0 of 0 items remaining");
     }
@@ -266,7 +267,7 @@ TEST(Wizard, RunHandsOverAndLandsOnTheFinishPage) {
   w.RunScript = [&] {
     ran = true;
     EXPECT_TRUE(w.Working());
-    EXPECT_EQ(f.ctx.CurrentLine, -1);
+    EXPECT_EQ(f.ctx.Run.CurrentLine, -1);
     EXPECT_FALSE(f.Buttons().Next.Enabled);
     EXPECT_FALSE(f.Buttons().Cancel.Enabled);
     EXPECT_FALSE(w.FormCloseQuery());  // refused without a question
@@ -274,8 +275,8 @@ TEST(Wizard, RunHandsOverAndLandsOnTheFinishPage) {
     EXPECT_EQ(w.StatusLabel()->Caption, u"Status: 0 of 0 files extracted");
     // The worker's reports reach the model through the window's thread.
     std::thread worker([&] {
-      SetStatusText(f.ctx, u"Extracting a.dat");
-      f.ctx.Gauge->SetPosition(40);
+      SetStatusText(f.ctx.Services, u"Extracting a.dat");
+      f.ctx.Services.Gauge->SetPosition(40);
     });
     worker.join();
   };
@@ -287,8 +288,8 @@ TEST(Wizard, RunHandsOverAndLandsOnTheFinishPage) {
   EXPECT_EQ(f.view.handed_over, 2);
   EXPECT_EQ(w.StatusLabel()->Caption, u"Extracting a.dat");
   EXPECT_EQ(w.Gauge()->Gauge.Progress(), 40);
-  ASSERT_EQ(f.ctx.UninstallList.Dirs.size(), 1u);
-  EXPECT_EQ(f.ctx.UninstallList.Dirs[0], f.dir / "Demo");  // kept without a trailing backslash
+  ASSERT_EQ(f.ctx.Run.UninstallList.Dirs.size(), 1u);
+  EXPECT_EQ(f.ctx.Run.UninstallList.Dirs[0], f.dir / "Demo");  // kept without a trailing backslash
 
   // The finish page closes without a question.
   EXPECT_EQ(f.Buttons().Cancel.Caption, u"Finish");
@@ -298,7 +299,7 @@ TEST(Wizard, RunHandsOverAndLandsOnTheFinishPage) {
   EXPECT_TRUE(f.boxes.shown.empty());
   EXPECT_FALSE(w.ShouldStartFinaliser());
   EXPECT_EQ(w.ExitCode(), kExitInstalled);
-  f.ctx.SetupAborted = true;
+  f.ctx.Run.SetupAborted = true;
   EXPECT_EQ(w.ExitCode(), kExitScriptFailed);
 }
 
@@ -344,7 +345,7 @@ TEST(Wizard, NoPagesAtAll) {
   TWizard& w = f.Up();
   EXPECT_EQ(w.Pages().PageCount(), 0);
   EXPECT_EQ(w.InstallDirEdit(), nullptr);
-  EXPECT_EQ(f.ctx.StatusLabel, nullptr);
+  EXPECT_EQ(f.ctx.Services.StatusLabel, nullptr);
   f.boxes.shown.clear();
   w.NextButtonClick();
   w.BackButtonClick();
@@ -358,9 +359,9 @@ TEST(Wizard, UninstallPageRunsTheRemovalAndMovesOn) {
   Wizard f("Welcome\r\nPatch\r\nUninstall\r\nFinish\r\n");
   f.entries["Pages.txt"] =
       "[Pages]\r\nwelcome.txt\r\npatch.txt\r\nwork.txt\r\nfinish.txt\r\n[PageTypes]\r\nWelcome\r\nPatch\r\nUninstall\r\nFinish\r\n";
-  f.ctx.SetupInfo.Mode = 1;
-  f.ctx.UninstallList.Files = {"a", "b", "c"};
-  f.ctx.UninstallList.Dirs = {"d"};
+  f.ctx.SetupToLoad().SetupInfo.Mode = SetupMode::Uninstaller;
+  f.ctx.Run.UninstallList.Files = {"a", "b", "c"};
+  f.ctx.Run.UninstallList.Dirs = {"d"};
   TWizard& w = f.Up();
   int calls = 0;
   w.RunUninstall = [&] {

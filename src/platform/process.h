@@ -14,6 +14,8 @@ class Process {
   virtual ~Process() = default;
   // nullopt while it runs, else its exit code.
   virtual std::optional<std::uint32_t> ExitCode() = 0;
+  // Blocks until it ends or `timeout_ms` has passed; its exit code when it has ended.
+  virtual std::optional<std::uint32_t> WaitForExit(std::uint32_t timeout_ms) = 0;
 };
 
 // Starts `file` with the shell's default action and `parameters` as its command line, in a

@@ -1,10 +1,13 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/host_prefix.h"
@@ -33,6 +36,19 @@ class PosixProcess : public Process {
       code_ = 1u;
     }
     return code_;
+  }
+  std::optional<std::uint32_t> WaitForExit(std::uint32_t timeout_ms) override {
+    if (code_) return code_;
+    // A pidfd becomes readable when the process ends, so the wait needs no polling.
+    const int fd = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+    if (fd >= 0) {
+      pollfd p{fd, POLLIN, 0};
+      poll(&p, 1, static_cast<int>(timeout_ms));
+      close(fd);
+    } else {
+      usleep(std::min<std::uint32_t>(timeout_ms, 10) * 1000);  // a kernel without pidfds
+    }
+    return ExitCode();
   }
 
  private:

@@ -18,6 +18,10 @@ class Win32Process : public Process {
     if (code == STILL_ACTIVE) return std::nullopt;
     return static_cast<std::uint32_t>(code);
   }
+  std::optional<std::uint32_t> WaitForExit(std::uint32_t timeout_ms) override {
+    WaitForSingleObject(handle_, timeout_ms);
+    return ExitCode();
+  }
 
  private:
   HANDLE handle_;

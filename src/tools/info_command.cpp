@@ -38,7 +38,9 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     return kExitFailed;
   }
   const ProgramDescription program = DescribeProgramFile(args.Positionals()[0]);
-  const std::string mode = info.Mode == 0 ? "setup" : info.Mode == 1 ? "uninstaller" : "unknown";
+  const std::string mode = info.Mode == SetupMode::Setup         ? "setup"
+                           : info.Mode == SetupMode::Uninstaller ? "uninstaller"
+                                                                 : "unknown";
   const std::pair<const char*, std::string> fields[] = {
       {"setup_name", info.SetupName},
       {"short_name", info.ShortName},
@@ -60,14 +62,14 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     out << "{";
     for (const auto& [name, value] : fields) out << "\n  \"" << name << "\": " << JsonString(AnsiToUtf8(value)) << ",";
     out << "\n  \"icon\": " << (program.has_icon ? "true" : "false") << ",";
-    out << "\n  \"mode\": " << int{info.Mode} << ",\n  \"mode_name\": \"" << mode << "\",\n  \"has_uninstaller\": "
+    out << "\n  \"mode\": " << static_cast<int>(info.Mode) << ",\n  \"mode_name\": \"" << mode << "\",\n  \"has_uninstaller\": "
         << int{info.HasUninstaller} << ",\n  \"entries\": " << pak->Entries.size() << ",\n  \"data_start\": "
         << pak->Header.DataStart << ",\n  \"dir_offset\": " << pak->Header.DirOffset << "\n}\n";
     return kExitOk;
   }
   for (const auto& [name, value] : fields) out << name << ": " << AnsiToUtf8(value) << "\n";
   out << "icon: " << (program.has_icon ? "yes" : "no") << "\n";
-  out << "mode: " << int{info.Mode} << " (" << mode << ")\n"
+  out << "mode: " << static_cast<int>(info.Mode) << " (" << mode << ")\n"
       << "has_uninstaller: " << int{info.HasUninstaller} << "\n"
       << "entries: " << pak->Entries.size() << " (" << pak->CountGroupedEntries() << " in payload groups)\n"
       << "data_start: " << pak->Header.DataStart << "\n"

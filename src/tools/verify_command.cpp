@@ -33,13 +33,13 @@ std::string RecordProblem(TPak& pak) {
   if (!data) return std::string("no setup record (\"") + kSetupInfoEntry + "\")";
   TSetupInfoFile info;
   if (!info.LoadFromBuffer(data->data(), data->size(), &problem)) return "setup record: " + problem;
-  if (info.Mode == 0) {
+  if (info.Mode == SetupMode::Setup) {
     auto lines = pak.ExtractByName(kCompiledLinesEntry, 0, size);
     if (!lines) return std::string("no compiled script (\"") + kCompiledLinesEntry + "\")";
     TCompLines comp_lines;
     if (!comp_lines.LoadFromBuffer(lines->data(), lines->size(), &problem)) return "compiled script: " + problem;
-  } else if (info.Mode != 1) {
-    return "setup record: mode " + std::to_string(info.Mode) + " is neither a setup (0) nor an uninstaller (1)";
+  } else if (info.Mode != SetupMode::Uninstaller) {
+    return "setup record: mode " + std::to_string(static_cast<int>(info.Mode)) + " is neither a setup (0) nor an uninstaller (1)";
   }
   TLanguages languages;
   const std::size_t prefix = std::string_view(kLanguagePrefix).size();

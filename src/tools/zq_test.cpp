@@ -26,7 +26,7 @@ class ZqTest : public ::testing::Test {
     info.SetupName = "Demo \"Quoted\" 1.0";
     info.ShortName = "Demo";
     info.InstallDir = "$PROGRAMFILES\\Demo";
-    info.Mode = 0;
+    info.Mode = SetupMode::Setup;
     auto record = info.Serialize();
     setup_ = dir_ / "setup.exe";
     ASSERT_TRUE(test::WritePackage(

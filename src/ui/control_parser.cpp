@@ -22,11 +22,16 @@ bool IsFontKey(const std::string& key) {
 
 }  // namespace
 
+std::int32_t TPageEnvironment::LanguageIndex() const {
+  if (Language != nullptr) return *Language;
+  return Languages != nullptr ? Languages->Current : -1;
+}
+
 std::u16string TPageEnvironment::ExpandCaption(const std::u16string& text) const {
   static const TLanguages kNoLanguages;
   static const TLanguageStrings kNoStrings;
-  return zq::ExpandCaption(Languages != nullptr ? *Languages : kNoLanguages, Strings != nullptr ? *Strings : kNoStrings,
-                           text);
+  return zq::ExpandCaption(Languages != nullptr ? *Languages : kNoLanguages, LanguageIndex(),
+                           Strings != nullptr ? *Strings : kNoStrings, text);
 }
 
 int TPageEnvironment::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) const {

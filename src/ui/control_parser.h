@@ -29,6 +29,10 @@ struct TPageEnvironment {
   TEntryFetcher Fetch;          // empty: every entry is missing
   TMessageBoxFn MessageBox;     // empty: not shown
   TPageView* View = nullptr;    // may be null
+  // The table in use, owned by whoever lets the user choose it; null: Languages->Current.
+  const std::int32_t* Language = nullptr;
+
+  std::int32_t LanguageIndex() const;
 
   std::u16string ExpandCaption(const std::u16string& text) const;
   int Show(const std::u16string& text, const std::u16string& caption, unsigned flags) const;

@@ -123,7 +123,7 @@ TEST(Layout, RichEditsLoadTheirFileThroughPlaceholders) {
       "[log]\r\nType=TRichEdit\r\ntext=gone\r\nfile=<%CHANGELOG%>\r\nborder=false\r\n"
       "[plain]\r\nType=TRichEdit\r\nfile=notes.txt\r\n"
       "[lost]\r\nType=TRichEdit\r\nfile=lost.rtf\r\n");
-  f.ctx.SetupInfo.Changelog = "changes.rtf";
+  f.ctx.SetupToLoad().SetupInfo.Changelog = "changes.rtf";
   f.entries["changes.rtf"] = "{\\rtf1 hello}";
   f.entries["notes.txt"] = "line one\r\nline two";
   f.Load();

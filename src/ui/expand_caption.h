@@ -10,6 +10,7 @@ namespace zq {
 
 // Language tags first, so the "<BR>"s and placeholders of table texts are expanded too; "<BR>"
 // (any case) to CR before placeholders, so a "<BR>" in a placeholder's value stays as written.
-std::u16string ExpandCaption(const TLanguages& languages, const TLanguageStrings& strings, const std::u16string& text);
+std::u16string ExpandCaption(const TLanguages& languages, std::int32_t table, const TLanguageStrings& strings,
+                             const std::u16string& text);
 
 }  // namespace zq

@@ -56,9 +56,9 @@ TEST(ExpandCaptionTest, TagsThenBreaksThenPlaceholders) {
   std::string title = "A<BR>B <LANG1>";
   TLanguageStrings strings;
   strings.Add("<%SETUPTITLE%>", &title);
-  EXPECT_EQ(ExpandCaption(languages, strings, u"<LANG1><BR>"), u"Welcome to A<BR>B <LANG1>\rNext\r");
+  EXPECT_EQ(ExpandCaption(languages, languages.Current, strings, u"<LANG1><BR>"), u"Welcome to A<BR>B <LANG1>\rNext\r");
   title = "Demo";
-  EXPECT_EQ(ExpandCaption(languages, strings, u"<LANG1>"), u"Welcome to Demo\rNext");
+  EXPECT_EQ(ExpandCaption(languages, languages.Current, strings, u"<LANG1>"), u"Welcome to Demo\rNext");
 }
 
 }  // namespace

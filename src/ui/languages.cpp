@@ -119,10 +119,10 @@ int TLanguages::FindLanguage(std::uint16_t lang_id) const {
   return -1;
 }
 
-std::u16string TLanguages::GetText(std::int32_t number) const {
+std::u16string TLanguages::GetText(std::int32_t number, std::int32_t table) const {
   const auto wanted = static_cast<std::uint16_t>(number);
-  if (Current >= 0 && static_cast<std::size_t>(Current) < Items.size()) {
-    for (const TLID& entry : Items[static_cast<std::size_t>(Current)].Strings)
+  if (table >= 0 && static_cast<std::size_t>(table) < Items.size()) {
+    for (const TLID& entry : Items[static_cast<std::size_t>(table)].Strings)
       if (static_cast<std::uint16_t>(entry.Number) == wanted) return entry.Text;
   }
   const std::string digits = std::to_string(wanted);
@@ -144,15 +144,15 @@ std::u16string TLanguages::ReplaceText(const std::u16string& text, const std::u1
   return result.Take();
 }
 
-std::u16string TLanguages::ExpandLangTags(const std::u16string& text) const {
-  if (Current >= static_cast<std::int64_t>(Items.size())) return text;
+std::u16string TLanguages::ExpandLangTags(const std::u16string& text, std::int32_t table) const {
+  if (table >= static_cast<std::int64_t>(Items.size())) return text;
   const auto equal = [](char16_t a, char16_t b) { return a == b; };
   SplitText result(text);
   for (int done = 0; WithinBounds(done, result, text.size()); ++done) {
     const auto at = FindAfterCursor(result, kTagOpen, equal);
     if (!at) break;
     const auto [length, number] = ReadTag(result, *at);
-    result.Replace(*at, length, GetText(number), kTagOpen.size() - 1);
+    result.Replace(*at, length, GetText(number, table), kTagOpen.size() - 1);
   }
   return result.Take();
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ui/language.h"
+#include "ui/text_ids.h"
 
 namespace zq {
 
@@ -24,7 +25,10 @@ class TLanguages {
 
   // The first text of the current table whose number matches in the low 16 bits; otherwise
   // "NOT FOUND " and the number as unsigned 16-bit (-1 gives "NOT FOUND 65535").
-  std::u16string GetText(std::int32_t number) const;
+  std::u16string GetText(std::int32_t number) const { return GetText(number, Current); }
+  // The same in table `table` (an index into Items) instead of the current one.
+  std::u16string GetText(std::int32_t number, std::int32_t table) const;
+  std::u16string GetText(TextId id, std::int32_t table) const { return GetText(Number(id), table); }
 
   // Every occurrence of the pattern replaced, searching again from the start after each
   // replacement; A-Z match a-z. An empty pattern changes nothing. Bounded (see the .cpp).
@@ -34,7 +38,8 @@ class TLanguages {
   // Every "<LANG" n ">" replaced by GetText(n), tags inside inserted texts included. Text is
   // returned as it is when Current is past the last table. Throws LanguageError for a "<LANG"
   // without ">" or without an integer before it. Bounded like ReplaceText.
-  std::u16string ExpandLangTags(const std::u16string& text) const;
+  std::u16string ExpandLangTags(const std::u16string& text) const { return ExpandLangTags(text, Current); }
+  std::u16string ExpandLangTags(const std::u16string& text, std::int32_t table) const;
 };
 
 }  // namespace zq

@@ -63,15 +63,18 @@ void TSEPageControl::ShowPage(int index) {
   if (index < 0 || index >= PageCount()) return;
   current_ = index;
   const TLanguages* lang = env_.Languages;
-  auto text = [lang](int n) { return lang != nullptr ? lang->GetText(n) : u"NOT FOUND " + platform::AnsiToWide(std::to_string(n)); };
+  const std::int32_t table = env_.LanguageIndex();
+  auto text = [lang, table](TextId id) {
+    return lang != nullptr ? lang->GetText(id, table) : u"NOT FOUND " + platform::AnsiToWide(std::to_string(Number(id)));
+  };
   buttons_.Back.Visible = true;
   buttons_.Next.Enabled = true;
   buttons_.Cancel.Enabled = true;
   if (index == 0) buttons_.Back.Visible = false;
-  buttons_.Next.Caption = text(13);
+  buttons_.Next.Caption = text(TextId::NextButton);
   switch (pages_[static_cast<std::size_t>(index)]->PageType) {
     case ptPatch:
-      buttons_.Next.Caption = text(15);
+      buttons_.Next.Caption = text(TextId::InstallButton);
       break;
     case ptPatching:
     case ptUninstall:
@@ -81,7 +84,7 @@ void TSEPageControl::ShowPage(int index) {
       buttons_.Language.Visible = false;
       break;
     case ptFinish:
-      buttons_.Cancel.Caption = text(16);
+      buttons_.Cancel.Caption = text(TextId::FinishButton);
       buttons_.Back.Visible = false;
       buttons_.Next.Visible = false;
       break;

@@ -156,7 +156,7 @@ TEST(PageList, RefreshCaptionsFollowsTheLanguageButKeepsEdits) {
   TSEPageControl& p = f.Load();
   TControl& dir = *p.Area().FindByName("dir");
   dir.Caption = u"D:\\Games";
-  f.ctx.Languages.Current = 1;
+  f.ctx.SetupToLoad().Languages.Current = 1;
   p.RefreshCaptions();
   EXPECT_EQ(p.Area().FindByName("title")->Caption, u"Willkommen bei Demo Game");
   EXPECT_EQ(p.Area().FindByName("box")->Caption, u"< Zur\u00fcck");

@@ -66,15 +66,15 @@ class RecordingView : public TWizardView {
 
 struct PageFiles {
   PageFiles() {
-    ctx.Messages = &boxes;
+    ctx.Services.Messages = &boxes;
     AddLanguage(kEnglishTable);
-    ctx.Languages.Current = 0;
-    ctx.SetupInfo.SetupName = "Demo Game";
-    ctx.SetupInfo.ShortName = "Demo";
+    ctx.SetupToLoad().Languages.Current = 0;
+    ctx.SetupToLoad().SetupInfo.SetupName = "Demo Game";
+    ctx.SetupToLoad().SetupInfo.ShortName = "Demo";
   }
   void AddLanguage(std::u16string_view table) {
     const std::string bytes = TableBytes(table);
-    ctx.Languages.AddLanguage(bytes.data(), bytes.size());
+    ctx.SetupToLoad().Languages.AddLanguage(bytes.data(), bytes.size());
   }
   // Entry names compare without regard to case, as in a package.
   TEntryFetcher Fetch() {
@@ -88,9 +88,9 @@ struct PageFiles {
     };
   }
   TPageEnvironment Environment(TPageView* view = nullptr) {
-    return TPageEnvironment{&ctx.Languages, &ctx.LanguageStrings, Fetch(),
+    return TPageEnvironment{&ctx.SetupToLoad().Languages, &ctx.LanguageStrings, Fetch(),
                             [this](const std::u16string& t, const std::u16string& c, unsigned f) {
-                              return ctx.ShowMessageBox(t, c, f);
+                              return ctx.Services.ShowMessageBox(t, c, f);
                             },
                             view};
   }

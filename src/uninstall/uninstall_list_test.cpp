@@ -187,13 +187,13 @@ TEST(UninstallList, RegistryLineFormatSplitsBackIntoItsFields) {
 
 TEST(UninstallList, InstalledPathsAreRecordedWithTheMacroAndExpandBack) {
   SetupContext setup;
-  setup.SetupInfo.InstallDir = "C:\\Games\\Demo";
-  setup.UninstallList.AddFile("C:\\Games\\Demo\\bin\\demo.exe");
-  EXPECT_EQ(setup.UninstallList.Files, std::vector<std::string>{"$INSTDIR\\bin\\demo.exe"});
+  setup.Choices.InstallDir = "C:\\Games\\Demo";
+  setup.Run.UninstallList.AddFile("C:\\Games\\Demo\\bin\\demo.exe");
+  EXPECT_EQ(setup.Run.UninstallList.Files, std::vector<std::string>{"$INSTDIR\\bin\\demo.exe"});
   // The uninstaller carries the same installation directory in its own record.
   SetupContext uninstaller;
-  uninstaller.SetupInfo.InstallDir = "C:\\Games\\Demo";
-  EXPECT_EQ(ExpandMacrosAnsi(uninstaller, setup.UninstallList.Files[0]), "C:\\Games\\Demo\\bin\\demo.exe");
+  uninstaller.Choices.InstallDir = "C:\\Games\\Demo";
+  EXPECT_EQ(ExpandMacrosAnsi(uninstaller, setup.Run.UninstallList.Files[0]), "C:\\Games\\Demo\\bin\\demo.exe");
 }
 
 }  // namespace

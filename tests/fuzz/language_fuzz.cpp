@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const zq::TLID& entry : table.Strings) {
     languages.GetText(entry.Number);
     try {
-      zq::ExpandCaption(languages, strings, entry.Text);
+      zq::ExpandCaption(languages, languages.Current, strings, entry.Text);
     } catch (const zq::LanguageError&) {
       // A tag without its ">" or its number: the error report's case.
     }

@@ -91,7 +91,7 @@ void SetupSeeds(const std::string& work) {
   Seed("setup_info", "seed-setup", compiled.info.Serialize());
   Seed("comp_lines", "seed-setup", compiled.lines.Serialize());
   zq::TSetupInfoFile uninstaller = compiled.info;
-  uninstaller.Mode = 1;
+  uninstaller.Mode = SetupMode::Uninstaller;
   uninstaller.HasUninstaller = 1;
   uninstaller.UninstallPages = "uninstall";
   Seed("setup_info", "seed-uninstaller", uninstaller.Serialize());

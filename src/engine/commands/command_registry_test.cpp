@@ -31,7 +31,7 @@ TEST(CommandRegistry, FixedOrderAndGroupKinds) {
                          {"message", {"hi"}},
                          {"vfsupdate", {"c", "d.vfs", "3"}},
                          {"file", {"e", "4"}}});
-  EXPECT_EQ(BuildGroupFlags(ctx.CompLines), (std::vector<std::uint8_t>{0, 0, 1, 1, 0}));
+  EXPECT_EQ(BuildGroupFlags(ctx.SetupToLoad().CompLines), (std::vector<std::uint8_t>{0, 0, 1, 1, 0}));
 }
 
 }  // namespace

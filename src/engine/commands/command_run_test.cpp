@@ -31,11 +31,11 @@ class CommandTest : public ::testing::Test {
   void SetUp() override {
     std::string table = test::LanguageTable(
         u"English", "0409;", {{9, u"Nine"}, {17, u"Copying File <%FILENAME%>"}, {18, u"Extracting <%FILENAME%>"}});
-    ctx_.Languages.AddLanguage(table.data(), table.size());
-    ctx_.Languages.Current = 0;
-    ctx_.StatusLabel = &status_;
+    ctx_.SetupToLoad().Languages.AddLanguage(table.data(), table.size());
+    ctx_.SetupToLoad().Languages.Current = 0;
+    ctx_.Services.StatusLabel = &status_;
     inst_ = dir_ / "Inst";
-    ctx_.SetupInfo.InstallDir = inst_;
+    ctx_.Choices.InstallDir = inst_;
     CleanRegistry();
   }
   void TearDown() override { CleanRegistry(); }
@@ -56,7 +56,7 @@ class CommandTest : public ::testing::Test {
   void OpenPayload(const std::vector<test::SampleEntry>& entries) {
     std::string path = dir_ / "setup.exe";
     ASSERT_TRUE(test::WritePackage(path, test::FakeProgram(64), entries));
-    ctx_.Pak = std::make_unique<TPak>(path, TPak::OpenFlags::Read);
+    ctx_.SetupToLoad().Pak = std::make_unique<TPak>(path, TPak::OpenFlags::Read);
   }
   test::TempDir dir_;
   SetupContext ctx_;
@@ -67,7 +67,7 @@ class CommandTest : public ::testing::Test {
 TEST_F(CommandTest, FileExtractsItsGroupIntoTheInstallationFolderOrASubfolder) {
   OpenPayload({{"a.txt", 1, "one"}, {"b.txt", 2, "two"}, {"c.txt", 3, "three"}});
   test::ScriptedBoxes boxes(kIdOk);
-  ctx_.Messages = &boxes;
+  ctx_.Services.Messages = &boxes;
   LoadScript(ctx_, {{"file", {"src", "1"}}, {"file", {"src", "data\\", "2"}}, {"file", {"src", "x", "y", "3"}}});
   RunLine(ctx_, 0);
   RunLine(ctx_, 1);
@@ -78,7 +78,7 @@ TEST_F(CommandTest, FileExtractsItsGroupIntoTheInstallationFolderOrASubfolder) {
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].text, u"TFileCommand.SFXProcess - Param Count Invalid!!!");
   EXPECT_EQ(boxes.shown[0].caption, u"Error");
-  EXPECT_EQ(ctx_.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\a.txt", "$INSTDIR\\data\\b.txt"}));
+  EXPECT_EQ(ctx_.Run.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\a.txt", "$INSTDIR\\data\\b.txt"}));
 }
 
 TEST_F(CommandTest, ConditionalFileFollowsTheRegistryValueAndMode) {
@@ -120,16 +120,17 @@ TEST_F(CommandTest, CopyRenameDeleteAndCreateDirectory) {
   EXPECT_EQ(status_.captions.back(), u"Copying File src.txt");
   RunLine(ctx_, 1);
   // The destination is recorded even when the source is missing.
-  EXPECT_EQ(ctx_.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\target.txt", "$INSTDIR\\new\\never.txt"}));
+  EXPECT_EQ(ctx_.Run.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\target.txt", "$INSTDIR\\new\\never.txt"}));
   RunLine(ctx_, 2);
   EXPECT_EQ(test::ReadAll(inst_ + "\\renamed.txt"), "old");
-  EXPECT_EQ(ctx_.CompLines.Lines[2].Args[1], inst_ + "\\renamed.txt");  // stored back expanded
+  EXPECT_EQ(ctx_.Run.Lines.Lines[2].Args[1], inst_ + "\\renamed.txt");  // stored back expanded
+  EXPECT_EQ(ctx_.Setup.CompLines.Lines[2].Args[1], "$INSTDIR\\renamed.txt");  // in the run's copy only
   RunLine(ctx_, 3);
   EXPECT_FALSE(platform::FileExists(inst_ + "\\target.txt"));
-  ctx_.UninstallList.Dirs.clear();
+  ctx_.Run.UninstallList.Dirs.clear();
   RunLine(ctx_, 4);
   RunLine(ctx_, 5);
-  EXPECT_EQ(ctx_.UninstallList.Dirs, (std::vector<std::string>{inst_ + "\\a\\", inst_ + "\\a\\b", inst_ + "\\a\\b",
+  EXPECT_EQ(ctx_.Run.UninstallList.Dirs, (std::vector<std::string>{inst_ + "\\a\\", inst_ + "\\a\\b", inst_ + "\\a\\b",
                                                                inst_ + "\\a\\b"}));
 }
 
@@ -143,14 +144,14 @@ TEST_F(CommandTest, RenamingAnInstalledFileRecordsTheNewName) {
   EXPECT_EQ(test::ReadAll(inst_ + "\\app.cfg"), "cfg");
   // The installed file is recorded under the name it has now; a file the run did not create
   // stays unrecorded under its new name too.
-  EXPECT_EQ(ctx_.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\app.cfg"}));
+  EXPECT_EQ(ctx_.Run.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\app.cfg"}));
 }
 
 TEST_F(CommandTest, RmdirRemovesADeepTreeAndIgnoresAMissingOne) {
   const std::string top = inst_ + "\\tree";
   for (const char* f : {"\\x.txt", "\\l1\\y.txt", "\\l1\\l2\\z.txt", "\\l1\\l2\\l3\\w.txt"}) {
     SetupContext scratch;
-    ASSERT_TRUE(WriteFileLogged(scratch, top + f, "x", 1));
+    ASSERT_TRUE(WriteFileLogged(scratch.Run.UninstallList, top + f, "x", 1));
   }
   LoadScript(ctx_, {{"rmdir", {"$INSTDIR\\tree", "1"}}, {"rmdir", {"$INSTDIR\\missing", "1"}}});
   RunLine(ctx_, 0);
@@ -181,7 +182,7 @@ TEST_F(CommandTest, WriteRegStrWritesExpandedAndRecordsAsWritten) {
   RunLine(ctx_, 0);
   RunLine(ctx_, 1);
   EXPECT_EQ(Read(platform::kHkeyCurrentUser, kKey, "Path"), inst_ + "\\game.exe");
-  EXPECT_EQ(ctx_.UninstallList.RegValues,
+  EXPECT_EQ(ctx_.Run.UninstallList.RegValues,
             std::vector<std::string>{"\"HKCU\" \"" + kKey + "\" \"Path\" \"$INSTDIR\\game.exe\""});
 }
 
@@ -195,7 +196,7 @@ TEST_F(CommandTest, UrlProtocolHasItsFourValuesAndFourLines) {
   EXPECT_EQ(Read(hkcr, "zqtestproto", "URL Protocol"), "");
   EXPECT_EQ(Read(hkcr, "zqtestproto\\DefaultIcon", ""), inst_ + "\\app.ico");
   EXPECT_EQ(Read(hkcr, "zqtestproto\\shell\\open\\command", ""), "\"" + inst_ + "\\app.exe\" \"%1\" \"-x\"");
-  EXPECT_EQ(ctx_.UninstallList.RegValues,
+  EXPECT_EQ(ctx_.Run.UninstallList.RegValues,
             (std::vector<std::string>{"\"HKCR\" \"zqtestproto\" \"\" \"\"", "\"HKCR\" \"zqtestproto\" \"URL Protocol\" \"\"",
                                       "\"HKCR\" \"zqtestproto\\DefaultIcon\\\" \"\" \"\"",
                                       "\"HKCR\" \"zqtestproto\\shell\\open\\command\\\" \"\" \"\""}));
@@ -203,7 +204,7 @@ TEST_F(CommandTest, UrlProtocolHasItsFourValuesAndFourLines) {
 
 TEST_F(CommandTest, ShortcutsCarryTheirFieldsAndAreRecorded) {
   platform::ComApartment com;  // the worker has it for a run
-  ctx_.StartMenuDir = dir_ / "Menu\\";
+  ctx_.SetupToLoad().StartMenuDir = dir_ / "Menu\\";
   LoadScript(ctx_, {{"createshortcut", {"$SMPROGRAMS\\Demo\\Play.lnk", "$INSTDIR\\bin\\game.exe", "-fast"}},
                     {"createshortcut", {"$SMPROGRAMS\\Demo\\Icon.lnk", "$INSTDIR\\game.exe", "", "$INSTDIR\\game.ico"}},
                     {"createshortcut", {"$SMPROGRAMS\\Demo\\Same.lnk", "$INSTDIR\\game.exe", "", "$INSTDIR\\game.exe"}}});
@@ -220,8 +221,8 @@ TEST_F(CommandTest, ShortcutsCarryTheirFieldsAndAreRecorded) {
   auto same = platform::ReadShellLink(dir_ / "Menu\\Demo\\Same.lnk");
   ASSERT_TRUE(same.has_value());
   EXPECT_TRUE(same->icon_file.empty() || same->icon_file == inst_ + "\\game.exe");
-  EXPECT_EQ(ctx_.UninstallList.Files.size(), 3u);
-  EXPECT_EQ(ctx_.UninstallList.Dirs, (std::vector<std::string>{dir_ / "Menu\\", dir_ / "Menu\\Demo"}));
+  EXPECT_EQ(ctx_.Run.UninstallList.Files.size(), 3u);
+  EXPECT_EQ(ctx_.Run.UninstallList.Dirs, (std::vector<std::string>{dir_ / "Menu\\", dir_ / "Menu\\Demo"}));
 }
 
 TEST_F(CommandTest, MessageExpandsLanguageTags) {
@@ -231,18 +232,18 @@ TEST_F(CommandTest, MessageExpandsLanguageTags) {
 }
 
 TEST_F(CommandTest, UninstallLogSaveAndLoad) {
-  ctx_.UninstallList.AddFile("$INSTDIR\\kept.txt");
+  ctx_.Run.UninstallList.AddFile("$INSTDIR\\kept.txt");
   LoadScript(ctx_, {{"uninstalllogsave", {"$INSTDIR", "copy_"}},
                     {"uninstalllogload", {"$INSTDIR\\nowhere"}},
                     {"uninstalllogload", {"$INSTDIR", "copy_"}}});
   ASSERT_TRUE(platform::CreateDir(inst_));
   RunLine(ctx_, 0);
   EXPECT_TRUE(platform::FileExists(inst_ + "\\copy_install.log"));
-  ctx_.UninstallList.AddFile("$INSTDIR\\later.txt");
+  ctx_.Run.UninstallList.AddFile("$INSTDIR\\later.txt");
   RunLine(ctx_, 1);
-  EXPECT_EQ(ctx_.UninstallList.Files.size(), 2u);  // no log there: unchanged
+  EXPECT_EQ(ctx_.Run.UninstallList.Files.size(), 2u);  // no log there: unchanged
   RunLine(ctx_, 2);
-  EXPECT_EQ(ctx_.UninstallList.Files, std::vector<std::string>{"$INSTDIR\\kept.txt"});
+  EXPECT_EQ(ctx_.Run.UninstallList.Files, std::vector<std::string>{"$INSTDIR\\kept.txt"});
 }
 
 class RecordingArchives : public TArchiveProcedures {
@@ -264,7 +265,7 @@ class RecordingArchives : public TArchiveProcedures {
 
 TEST_F(CommandTest, ArchiveCommandsDecodeTheirSecretsAndHandOver) {
   RecordingArchives archives;
-  ctx_.Archives = &archives;
+  ctx_.Services.Archives = &archives;
   const std::string key(kPackageCommandKey);
   LoadScript(ctx_, {{"zqpupdate", {"src", EncodePass(key, "s3cret", false), "game.zqp", "4"}},
                     {"zqpofficial", {"game.zqp", EncodePass(key, "confirm", false), "1"}},
@@ -275,7 +276,7 @@ TEST_F(CommandTest, ArchiveCommandsDecodeTheirSecretsAndHandOver) {
   EXPECT_EQ(archives.calls, (std::vector<std::string>{"update 4 game.zqp s3cret", "official game.zqp confirm 1",
                                                       "duplicate game.zqp a.dat b.dat", "vfs 5 data.vfs open",
                                                       "vfs 6 data.vfs close"}));
-  EXPECT_EQ(ctx_.CompLines.Lines[0].Args[1], "s3cret");  // decoded in place
+  EXPECT_EQ(ctx_.Run.Lines.Lines[0].Args[1], "s3cret");  // decoded in place
   LoadScript(ctx_, {{"file", {"src", "notanumber"}}});
   EXPECT_THROW(RunLine(ctx_, 0), std::runtime_error);
 }
@@ -291,15 +292,15 @@ TEST_F(CommandTest, OpticalDriveSearchFindsTheDriveThatHoldsTheFile) {
   ASSERT_TRUE(platform::MapDrive('S', *platform::HostPath(second)));
   ASSERT_TRUE(platform::SetDriveType('R', platform::DriveType::CdRom));
   ASSERT_TRUE(platform::SetDriveType('S', platform::DriveType::CdRom));
-  ctx_.CDDrive = "R:\\";
+  ctx_.SetupToLoad().CDDrive = "R:\\";
   LoadScript(ctx_, {{"copyfile", {"$CDDRIVE\\setup.dat", "$INSTDIR\\setup.dat"}},
                     {"iffileexists", {"$cddrive\\setup.dat", "2", "-1"}},
                     {"message", {"skipped"}}});
   RunLine(ctx_, 0);
   EXPECT_EQ(test::ReadAll(inst_ + "\\setup.dat"), "from the second disc");
-  ctx_.CurrentLine = 1;
+  ctx_.Run.CurrentLine = 1;
   RunLine(ctx_, 1);
-  EXPECT_EQ(ctx_.CurrentLine, 2);
+  EXPECT_EQ(ctx_.Run.CurrentLine, 2);
 }
 #endif
 

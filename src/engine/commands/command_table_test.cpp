@@ -108,16 +108,16 @@ TEST(CommandTable, EveryRowIsStoredPrintedAndFollowedAsTheTableSays) {
       for (const bool present : {true, false}) {
         SetupContext ctx;
         test::LoadScript(ctx, {});
-        ctx.CompLines = compiled.lines;
+        ctx.SetupToLoad().CompLines = compiled.lines;
         for (int n = 1; n <= count; ++n) {
           if (c.IsJumpArg(n)) continue;
-          ctx.CompLines.Lines[0].Args[static_cast<std::size_t>(n - 1)] = dir / (present ? "present.txt" : "missing.txt");
+          ctx.SetupToLoad().CompLines.Lines[0].Args[static_cast<std::size_t>(n - 1)] = dir / (present ? "present.txt" : "missing.txt");
         }
         test::RecordingText status;
         test::ScriptedBoxes boxes(present ? kIdOk : kIdCancel);
-        ctx.StatusLabel = &status;
-        ctx.Messages = &boxes;
-        ctx.SetupInfo.InstallDir = dir / "Inst";
+        ctx.Services.StatusLabel = &status;
+        ctx.Services.Messages = &boxes;
+        ctx.Choices.InstallDir = dir / "Inst";
         RunScript(ctx);
         ASSERT_FALSE(status.captions.empty());
         landed.insert(platform::WideToAnsi(status.captions.front()));

@@ -55,47 +55,9 @@ std::unique_ptr<TCommandClass> MakeCommand(const CommandInfo& info) {
   return makers.at(static_cast<std::size_t>(info.index - 1))(info);
 }
 
-// A missing argument reads as one shared empty text that nothing writes: a thread_local
-// string here would be destroyed after its storage on the win32 runtime's worker threads.
-const std::string& Arg(const SetupContext& ctx, std::uint32_t line, std::size_t n) {
-  static const std::string missing;
-  const std::string* slot = ArgSlot(const_cast<SetupContext&>(ctx), line, n);
-  return slot != nullptr ? *slot : missing;
-}
-
-std::string* ArgSlot(SetupContext& ctx, std::uint32_t line, std::size_t n) {
-  if (line >= ctx.CompLines.Lines.size()) return nullptr;
-  auto& args = ctx.CompLines.Lines[line].Args;
-  return n >= 1 && n <= args.size() ? &args[n - 1] : nullptr;
-}
-
-std::string ExpandArgInPlace(SetupContext& ctx, std::uint32_t line, std::size_t n) {
-  std::string expanded = ExpandMacrosAnsi(ctx, Arg(ctx, line, n));
-  if (std::string* slot = ArgSlot(ctx, line, n)) *slot = expanded;
-  return expanded;
-}
-
-TArchiveProcedures* ArchivesFor(SetupContext& ctx, const char* keyword) {
-  if (ctx.Archives == nullptr) ctx.LogLine(std::string(keyword) + " passed over: archive updates are not available");
-  return ctx.Archives;
-}
-
-std::size_t ArgCount(const SetupContext& ctx, std::uint32_t line) {
-  return line < ctx.CompLines.Lines.size() ? ctx.CompLines.Lines[line].Args.size() : 0;
-}
-
-std::uint16_t GroupArg(SetupContext& ctx, std::uint32_t line) {
-  const std::string text = Arg(ctx, line, ArgCount(ctx, line));
-  const std::int32_t g = StrToIntOr(text);
-  if (g < 0 || g > 0xFFFF) {
-    throw std::runtime_error("line " + std::to_string(line) + ": the group number \"" + text + "\" is not valid");
-  }
-  return static_cast<std::uint16_t>(g);
-}
-
-std::int32_t JumpTarget(SetupContext& ctx, std::uint32_t line, const CommandInfo& info, int k) {
-  const int n = info.JumpArg(k);
-  return n == 0 ? -1 : StrToIntOr(Arg(ctx, line, static_cast<std::size_t>(n)));
+TArchiveProcedures* ArchivesFor(const RunScope& ctx, const char* keyword) {
+  if (ctx.Services.Archives == nullptr) ctx.Services.LogLine(std::string(keyword) + " passed over: archive updates are not available");
+  return ctx.Services.Archives;
 }
 
 std::string SearchOpticalDrives(const std::string& path) {

@@ -10,7 +10,7 @@
 
 namespace zq {
 
-class SetupContext;
+struct RunScope;
 class TArchiveProcedures;
 
 // Fills the registry with one object of each class in the fixed order. Every row the engine
@@ -41,22 +41,8 @@ std::span<const CommandBinding> FileCommands();
 std::span<const CommandBinding> RegistryCommands();
 std::span<const CommandBinding> LogArchiveCommands();
 
-// Argument n (1-based) of a line; empty when the line has fewer (a damaged or hand-made
-// script must not make a command read past its arguments).
-const std::string& Arg(const SetupContext& ctx, std::uint32_t line, std::size_t n);
-std::size_t ArgCount(const SetupContext& ctx, std::uint32_t line);
-// Argument n to write back into the loaded line; null when the line has fewer.
-std::string* ArgSlot(SetupContext& ctx, std::uint32_t line, std::size_t n);
-// Expands the path macros of argument n and stores the result back into the loaded line
-// (the commands that do so leave the expanded text for a second run of the line).
-std::string ExpandArgInPlace(SetupContext& ctx, std::uint32_t line, std::size_t n);
 // The archive procedures; without them the command is logged as passed over and gets null.
-TArchiveProcedures* ArchivesFor(SetupContext& ctx, const char* keyword);
-// The group number a group-owning line carries last; throws when it is not an integer.
-std::uint16_t GroupArg(SetupContext& ctx, std::uint32_t line);
-// The k-th jump argument (from 0, in argument order) of the command's line: the integer
-// value of the text, -1 when it is none.
-std::int32_t JumpTarget(SetupContext& ctx, std::uint32_t line, const CommandInfo& info, int k);
+TArchiveProcedures* ArchivesFor(const RunScope& ctx, const char* keyword);
 
 // The path with "$CDDRIVE" replaced by the first optical drive that holds the file, or as it
 // was when none does.

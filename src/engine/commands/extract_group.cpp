@@ -32,7 +32,7 @@ std::string FaultText(platform::FileFault fault) {
 
 // A file that is not there must never look installed: the run ends as a failed run, like
 // "failure", and the file is not recorded for the uninstall.
-void FailWrite(SetupContext& ctx, const std::string& target, bool package_unreadable) {
+void FailWrite(const RunScope& ctx, const std::string& target, bool package_unreadable) {
   const platform::FileFault fault = package_unreadable ? platform::FileFault::None : platform::LastFileFault();
   const std::string message = "Unable to write file \"" + target + "\": " + FaultText(fault) + ".";
   // What a failed write left behind is a cut copy that the uninstall would never remove; a
@@ -40,18 +40,18 @@ void FailWrite(SetupContext& ctx, const std::string& target, bool package_unread
   if (!package_unreadable && (fault == platform::FileFault::None || fault == platform::FileFault::DiskFull)) {
     platform::DeleteFileAt(target);
   }
-  ctx.LogLine("Error: " + message);
-  ctx.ShowMessageBox(platform::AnsiToWide(message), u"Error", kMbOk | kMbIconError);
-  SetDetailText(ctx, ctx.Languages.GetText(23), true);
-  ctx.SetupAborted = true;
+  ctx.Services.LogLine("Error: " + message);
+  ctx.Services.ShowMessageBox(platform::AnsiToWide(message), u"Error", kMbOk | kMbIconError);
+  SetDetailText(ctx.Services, ctx.Text(TextId::SetupFailed), true);
+  ctx.Run.SetupAborted = true;
 }
 
 }  // namespace
 
-void ExtractGroup(SetupContext& ctx, TPak& pak, const std::string& directory, std::uint16_t group) {
-  const std::u16string status = ctx.Languages.GetText(18);
+void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, std::uint16_t group) {
+  const std::u16string status = ctx.Text(TextId::ExtractingFile);
   auto show = [&ctx, &status](const std::string& file_text) {
-    SetStatusText(ctx, TLanguages::ReplaceText(status, u"<%FILENAME%>", platform::AnsiToWide(file_text)));
+    SetStatusText(ctx.Services, TLanguages::ReplaceText(status, u"<%FILENAME%>", platform::AnsiToWide(file_text)));
   };
   std::vector<std::size_t> entries;
   std::vector<std::size_t> inflated;  // those the prefetch inflates ahead, in the same order
@@ -68,7 +68,7 @@ void ExtractGroup(SetupContext& ctx, TPak& pak, const std::string& directory, st
     const std::string& name = pak.Entries[index].Name;
     const std::string target = directory + "\\" + name;
     if (!IsSafeEntryName(name)) {
-      ctx.LogLine("refused entry \"" + name + "\": its name would leave " + directory);
+      ctx.Services.LogLine("refused entry \"" + name + "\": its name would leave " + directory);
     } else {
       show(name);
       ForgetArchiveJournal(ctx, target);
@@ -77,7 +77,7 @@ void ExtractGroup(SetupContext& ctx, TPak& pak, const std::string& directory, st
         // A copy that fails before it opens the target must not count as one that opened it.
         platform::NoteFileFault(platform::FileFault::Other);
         // The in-memory path creates missing folders; a large entry in a subfolder needs them too.
-        ForceDirectoriesLogged(ctx, ExtractFileDir(target));
+        ForceDirectoriesLogged(ctx.Run.UninstallList, ExtractFileDir(target));
         written = pak.CopyLargeEntry(target, name, size, index, show);
       } else {
         TEntryPrefetch::Result r = prefetch.Next();
@@ -89,15 +89,15 @@ void ExtractGroup(SetupContext& ctx, TPak& pak, const std::string& directory, st
           return;
         } else {
           platform::NoteFileFault(platform::FileFault::Other);
-          written = WriteFileLogged(ctx, target, r.data ? r.data->data() : nullptr, r.data ? r.data->size() : 0);
+          written = WriteFileLogged(ctx.Run.UninstallList, target, r.data ? r.data->data() : nullptr, r.data ? r.data->size() : 0);
         }
       }
       if (!written) {
         FailWrite(ctx, target, false);
         return;
       }
-      ctx.UninstallList.AddFile(target);
-      ctx.LogLine("file " + target);
+      ctx.Run.UninstallList.AddFile(target);
+      ctx.Services.LogLine("file " + target);
     }
     StepProgress(ctx, true);
   }

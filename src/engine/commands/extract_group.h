@@ -7,12 +7,12 @@
 
 namespace zq {
 
-class SetupContext;
+struct RunScope;
 class TPak;
 
 // Entries whose names would leave `directory` are refused and logged; the rest are written
 // (large ones copied in chunks), creating and recording their folders as needed. A file that
 // cannot be written ends the run (SetupAborted, an error box naming it and why) unrecorded.
-void ExtractGroup(SetupContext& ctx, TPak& pak, const std::string& directory, std::uint16_t group);
+void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, std::uint16_t group);
 
 }  // namespace zq

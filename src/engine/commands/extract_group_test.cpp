@@ -40,18 +40,18 @@ class ExtractGroupTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string table = test::LanguageTable(u"English", "0409;", {{18, u"Extracting <%FILENAME%>"}});
-    ctx_.Languages.AddLanguage(table.data(), table.size());
-    ctx_.Languages.Current = 0;
-    ctx_.StatusLabel = &rec_;
-    ctx_.Gauge = &rec_;
+    ctx_.SetupToLoad().Languages.AddLanguage(table.data(), table.size());
+    ctx_.SetupToLoad().Languages.Current = 0;
+    ctx_.Services.StatusLabel = &rec_;
+    ctx_.Services.Gauge = &rec_;
     target_ = dir_ / "Install";
-    ctx_.SetupInfo.InstallDir = target_;
+    ctx_.Choices.InstallDir = target_;
   }
   TPak& Open(const std::vector<test::SampleEntry>& entries) {
     std::string path = dir_ / "setup.exe";
     EXPECT_TRUE(test::WritePackage(path, test::FakeProgram(100), entries));
-    ctx_.Pak = std::make_unique<TPak>(path, TPak::OpenFlags::Read);
-    return *ctx_.Pak;
+    ctx_.SetupToLoad().Pak = std::make_unique<TPak>(path, TPak::OpenFlags::Read);
+    return *ctx_.SetupToLoad().Pak;
   }
   test::TempDir dir_;
   SetupContext ctx_;
@@ -65,12 +65,12 @@ TEST_F(ExtractGroupTest, WritesTheGroupRecordsFilesAndCreatedFolders) {
   EXPECT_EQ(test::ReadAll(target_ + "\\readme.txt"), "hello");
   EXPECT_EQ(test::ReadAll(target_ + "\\sub\\deep\\data.bin"), "bytes");
   EXPECT_FALSE(platform::FileExists(target_ + "\\other.txt"));
-  EXPECT_EQ(ctx_.UninstallList.Files,
+  EXPECT_EQ(ctx_.Run.UninstallList.Files,
             (std::vector<std::string>{"$INSTDIR\\readme.txt", "$INSTDIR\\sub\\deep\\data.bin"}));
   // Created folders are recorded in creation order, each once.
-  ASSERT_EQ(ctx_.UninstallList.Dirs.size(), 3u);
-  EXPECT_EQ(ctx_.UninstallList.Dirs[0], target_);
-  EXPECT_EQ(ctx_.UninstallList.Dirs[2], target_ + "\\sub\\deep");
+  ASSERT_EQ(ctx_.Run.UninstallList.Dirs.size(), 3u);
+  EXPECT_EQ(ctx_.Run.UninstallList.Dirs[0], target_);
+  EXPECT_EQ(ctx_.Run.UninstallList.Dirs[2], target_ + "\\sub\\deep");
   EXPECT_EQ(rec_.captions,
             (std::vector<std::u16string>{u"Extracting readme.txt", u"Extracting sub\\deep\\data.bin"}));
   EXPECT_EQ(rec_.positions, (std::vector<std::int32_t>{1, 2}));
@@ -78,7 +78,7 @@ TEST_F(ExtractGroupTest, WritesTheGroupRecordsFilesAndCreatedFolders) {
 
 TEST_F(ExtractGroupTest, UnsafeNamesAreRefusedAndTheGroupGoesOn) {
   std::vector<std::string> logged;
-  ctx_.RunLog = [&](const std::string& line) { logged.push_back(line); };
+  ctx_.Services.RunLog = [&](const std::string& line) { logged.push_back(line); };
   TPak& pak = Open({{"..\\escape.txt", 1, "x"},
                     {"C:\\abs.txt", 1, "x"},
                     {"\\rooted.txt", 1, "x"},
@@ -88,7 +88,7 @@ TEST_F(ExtractGroupTest, UnsafeNamesAreRefusedAndTheGroupGoesOn) {
   EXPECT_EQ(test::ReadAll(target_ + "\\fine.txt"), "ok");
   EXPECT_FALSE(platform::FileExists(dir_ / "escape.txt"));
   EXPECT_FALSE(platform::FileExists(dir_ / "up.txt"));
-  EXPECT_EQ(ctx_.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\fine.txt"}));
+  EXPECT_EQ(ctx_.Run.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\fine.txt"}));
   int refusals = 0;
   for (const auto& l : logged) refusals += l.rfind("refused entry", 0) == 0;
   EXPECT_EQ(refusals, 4);
@@ -126,15 +126,15 @@ TEST_F(ExtractGroupTest, AFileThatCannotBeWrittenEndsTheRunUnrecorded) {
 #endif
     SetupContext ctx;
     std::string table = test::LanguageTable(u"English", "0409;", {{23, u"Setup failed to install."}});
-    ctx.Languages.AddLanguage(table.data(), table.size());
-    ctx.Languages.Current = 0;
-    ctx.SetupInfo.InstallDir = target;
+    ctx.SetupToLoad().Languages.AddLanguage(table.data(), table.size());
+    ctx.SetupToLoad().Languages.Current = 0;
+    ctx.Choices.InstallDir = target;
     Recorder detail;
     BoxRecorder boxes;
-    ctx.DetailLabel = &detail;
-    ctx.Messages = &boxes;
+    ctx.Services.DetailLabel = &detail;
+    ctx.Services.Messages = &boxes;
     std::vector<std::string> logged;
-    ctx.RunLog = [&](const std::string& line) { logged.push_back(line); };
+    ctx.Services.RunLog = [&](const std::string& line) { logged.push_back(line); };
     const std::string path = dir / "setup.exe";
     ASSERT_TRUE(test::WritePackage(path, test::FakeProgram(100),
                                    {{"first.txt", 1, "1"}, {c.name, 1, std::string(5000, 'z')}, {"last.txt", 1, "3"}}));
@@ -142,11 +142,11 @@ TEST_F(ExtractGroupTest, AFileThatCannotBeWrittenEndsTheRunUnrecorded) {
     ExtractGroup(ctx, pak, target, 1);
 
     const std::string message = "Unable to write file \"" + target + "\\" + c.name + "\": " + c.reason + ".";
-    EXPECT_TRUE(ctx.SetupAborted);
+    EXPECT_TRUE(ctx.Run.SetupAborted);
     EXPECT_EQ(boxes.boxes, (std::vector<std::u16string>{u"Error: " + platform::AnsiToWide(message)}));
     EXPECT_EQ(detail.captions, (std::vector<std::u16string>{u"Setup failed to install."}));
     EXPECT_EQ(logged, (std::vector<std::string>{"file " + target + "\\first.txt", "Error: " + message}));
-    EXPECT_EQ(ctx.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\first.txt"}));
+    EXPECT_EQ(ctx.Run.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\first.txt"}));
     EXPECT_FALSE(platform::FileExists(target + "\\last.txt"));
     EXPECT_EQ(test::ReadAll(target + "\\locked.txt"), "mine");
     platform::SetReadOnly(target + "\\locked.txt", false);
@@ -159,19 +159,19 @@ TEST_F(ExtractGroupTest, AnEntryUnreadableAtExtractionEndsTheRunUnrecorded) {
   TPak& probe = Open({{"good.txt", 1, "good"}, {"bad.bin", 1, std::string(2000, 'b')}, {"last.txt", 1, "3"}});
   const std::uint32_t offset = probe.Entries[1].Offset;
   const std::string path = probe.FilePath();
-  ctx_.Pak.reset();
+  ctx_.SetupToLoad().Pak.reset();
   std::string all = test::ReadAll(path);
   all[offset + 4] ^= 0x20;
   test::WriteAll(path, all);
   std::vector<std::string> logged;
-  ctx_.RunLog = [&](const std::string& line) { logged.push_back(line); };
+  ctx_.Services.RunLog = [&](const std::string& line) { logged.push_back(line); };
   TPak pak(path, TPak::OpenFlags::Read);
   ExtractGroup(ctx_, pak, target_, 1);
-  EXPECT_TRUE(ctx_.SetupAborted);
+  EXPECT_TRUE(ctx_.Run.SetupAborted);
   EXPECT_EQ(test::ReadAll(target_ + "\\good.txt"), "good");
   EXPECT_FALSE(platform::FileExists(target_ + "\\bad.bin"));
   EXPECT_FALSE(platform::FileExists(target_ + "\\last.txt"));
-  EXPECT_EQ(ctx_.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\good.txt"}));
+  EXPECT_EQ(ctx_.Run.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\good.txt"}));
   ASSERT_FALSE(logged.empty());
   EXPECT_EQ(logged.back(),
             "Error: Unable to write file \"" + target_ + "\\bad.bin\": the setup package could not be read.");

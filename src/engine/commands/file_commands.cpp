@@ -1,143 +1,170 @@
 // File and program commands: "file", "copyfile", "rename", "delete", "rmdir",
 // "createdirectory", "execute", "duplicateentry".
+#include <optional>
+
+#include "base/path_text.h"
+#include "base/registry_roots.h"
 #include "container/pak.h"
 #include "engine/archive_updater.h"
+#include "engine/commands/commands.h"
+#include "engine/commands/extract_group.h"
 #include "engine/logged_files.h"
 #include "engine/macros.h"
-#include "base/path_text.h"
 #include "engine/progress.h"
-#include "base/registry_roots.h"
 #include "engine/setup_context.h"
 #include "platform/files.h"
 #include "platform/process.h"
-#include "platform/system.h"
 #include "platform/text.h"
-#include "engine/commands/commands.h"
-#include "engine/commands/extract_group.h"
 
 namespace zq {
 
 namespace {
 
-// The condition of a conditional "file" line: root, key, value name, expected value, mode.
-bool RegistryConditionHolds(SetupContext& ctx, std::uint32_t line) {
-  platform::Registry& reg = ctx.Registry;
-  reg.SetRoot(RootCodeToKey(RootNameToCode(Arg(ctx, line, 3))));
-  bool match = false;
-  if (reg.OpenKey(Arg(ctx, line, 4), true)) {
-    match = reg.ReadString(Arg(ctx, line, 5)).value_or("") == Arg(ctx, line, 6);
-    reg.CloseKey();
+// A "file" line of eight arguments extracts only when a registry value holds (or, with a
+// false mode, does not hold) the expected text.
+struct RegistryCondition {
+  std::string root, key, value_name, expected, mode;
+
+  bool Holds(platform::Registry& reg) const {
+    reg.SetRoot(RootCodeToKey(RootNameToCode(root)));
+    bool match = false;
+    if (reg.OpenKey(key, true)) {
+      match = reg.ReadString(value_name).value_or("") == expected;
+      reg.CloseKey();
+    }
+    const std::string m = AsciiLowerCase(mode);
+    const bool inverted = m == "0" || m == "false" || m == "f";
+    return inverted ? !match : match;
   }
-  const std::string mode = AsciiLowerCase(Arg(ctx, line, 7));
-  const bool inverted = mode == "0" || mode == "false" || mode == "f";
-  return inverted ? !match : match;
-}
+};
 
 class TFileCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::size_t n = ArgCount(ctx, line);
-    if (!Info().AcceptsArgCount(n)) {
-      ctx.ShowMessageBox(u"TFileCommand.SFXProcess - Param Count Invalid!!!", u"Error", kMbOk | kMbIconError);
+  struct Args {
+    std::string subfolder;  // below the installation folder; empty: the folder itself
+    std::uint16_t group;
+    std::optional<RegistryCondition> condition;
+  };
+  static Args Decode(const LineArgs& a) {
+    Args args{a.Count() >= 3 ? a[2] : std::string(), a.Group(), std::nullopt};
+    if (a.Count() == 8) args.condition = RegistryCondition{a[3], a[4], a[5], a[6], a[7]};
+    return args;
+  }
+
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const LineArgs a = ArgsOf(ctx.Run, line);
+    if (!Info().AcceptsArgCount(a.Count())) {
+      ctx.Services.ShowMessageBox(u"TFileCommand.SFXProcess - Param Count Invalid!!!", u"Error",
+                                  kMbOk | kMbIconError);
       return;
     }
-    const std::uint16_t group = GroupArg(ctx, line);
-    if (n == 8 && !RegistryConditionHolds(ctx, line)) return;
-    std::string dir = ctx.SetupInfo.InstallDir;
-    if (n >= 3) {
-      // The folder below the installation directory; one separator between the parts, so
-      // recorded paths carry no doubled backslash.
-      std::string sub = Arg(ctx, line, 2);
-      while (!sub.empty() && sub.back() == '\\') sub.pop_back();
-      if (!sub.empty()) dir = IncludeTrailingBackslash(dir) + sub;
-    }
-    if (ctx.Pak) ExtractGroup(ctx, *ctx.Pak, dir, group);
+    const Args args = Decode(a);
+    if (args.condition && !args.condition->Holds(ctx.Run.Registry)) return;
+    std::string dir = ctx.Choices.InstallDir;
+    // One separator between the parts, so recorded paths carry no doubled backslash.
+    std::string sub = args.subfolder;
+    while (!sub.empty() && sub.back() == '\\') sub.pop_back();
+    if (!sub.empty()) dir = IncludeTrailingBackslash(dir) + sub;
+    if (ctx.Setup.Pak) ExtractGroup(ctx, *ctx.Setup.Pak, dir, args.group);
   }
 };
 
 class TCopyFileCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::string source = ExpandMacrosAnsi(ctx, SearchOpticalDrives(Arg(ctx, line, 1)));
-    const std::string target = ExpandMacrosAnsi(ctx, Arg(ctx, line, 2));
-    ForceDirectoriesLogged(ctx, ExtractFileDir(target));
-    SetStatusText(ctx, TLanguages::ReplaceText(ctx.Languages.GetText(17), u"<%FILENAME%>",
-                                               platform::AnsiToWide(ExtractFileName(source))));
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const LineArgs a = ArgsOf(ctx.Run, line);
+    const std::string source = ExpandMacrosAnsi(ctx, SearchOpticalDrives(a[1]));
+    const std::string target = ExpandMacrosAnsi(ctx, a[2]);
+    ForceDirectoriesLogged(ctx.Run.UninstallList, ExtractFileDir(target));
+    SetStatusText(ctx.Services, TLanguages::ReplaceText(ctx.Text(TextId::CopyingFile), u"<%FILENAME%>",
+                                                        platform::AnsiToWide(ExtractFileName(source))));
     ForgetArchiveJournal(ctx, target);
     const bool copied = platform::CopyFileTo(source, target, false);
-    ctx.UninstallList.AddFile(target);
-    ctx.LogLine(std::string(copied ? "copied " : "could not copy ") + source + " to " + target);
+    ctx.Run.UninstallList.AddFile(target);
+    ctx.Services.LogLine(std::string(copied ? "copied " : "could not copy ") + source + " to " + target);
   }
 };
 
 class TRenameCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::string from = ExpandArgInPlace(ctx, line, 1);
-    const std::string to = ExpandArgInPlace(ctx, line, 2);
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    LineArgs a = ArgsOf(ctx.Run, line);
+    const std::string from = a.ExpandInPlace(ctx, 1);
+    const std::string to = a.ExpandInPlace(ctx, 2);
     if (!platform::FileExists(from) || !platform::RenameFile(from, to)) return;
     // A file the run installed keeps being the run's under its new name, so the uninstall
     // removes it instead of leaving it behind.
-    ctx.UninstallList.RenameFile(from, to);
-    ctx.LogLine("renamed " + from + " to " + to);
+    ctx.Run.UninstallList.RenameFile(from, to);
+    ctx.Services.LogLine("renamed " + from + " to " + to);
   }
 };
 
 class TDeleteCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::string path = ExpandArgInPlace(ctx, line, 1);
-    if (platform::FileExists(path) && platform::DeleteFileAt(path)) ctx.LogLine("deleted " + path);
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const std::string path = ArgsOf(ctx.Run, line).ExpandInPlace(ctx, 1);
+    if (platform::FileExists(path) && platform::DeleteFileAt(path)) ctx.Services.LogLine("deleted " + path);
   }
 };
 
 class TRMDirCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::string path = ExpandMacrosAnsi(ctx, Arg(ctx, line, 1));
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const std::string path = ExpandMacrosAnsi(ctx, ArgsOf(ctx.Run, line)[1]);
     if (!platform::DirectoryExists(path)) return;
-    ctx.LogLine(RemoveTree(path) ? "removed folder " + path : "could not remove all of " + path);
+    ctx.Services.LogLine(RemoveTree(path) ? "removed folder " + path : "could not remove all of " + path);
   }
 };
 
 class TCreateDirectoryCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::string path = ExpandMacrosAnsi(ctx, Arg(ctx, line, 1));
-    ForceDirectoriesLogged(ctx, path);
-    ctx.UninstallList.AddDir(path);
-    ctx.LogLine("folder " + path);
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const std::string path = ExpandMacrosAnsi(ctx, ArgsOf(ctx.Run, line)[1]);
+    ForceDirectoriesLogged(ctx.Run.UninstallList, path);
+    ctx.Run.UninstallList.AddDir(path);
+    ctx.Services.LogLine("folder " + path);
   }
 };
 
 class TExecuteCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::string program = ExpandArgInPlace(ctx, line, 1);
-    const std::string parameters = ArgCount(ctx, line) >= 2 ? Arg(ctx, line, 2) : std::string();
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    LineArgs a = ArgsOf(ctx.Run, line);
+    const std::string program = a.ExpandInPlace(ctx, 1);
+    const std::string parameters = a.IfCount(2, 2);
     auto process = platform::ShellExecuteProcess(program, parameters);
     if (!process) {
-      ctx.LogLine("could not start " + program);
+      ctx.Services.LogLine("could not start " + program);
       return;
     }
-    ctx.LogLine("started " + program + (parameters.empty() ? "" : " " + parameters));
-    while (!process->ExitCode() && !ctx.SetupAborted && !ctx.Terminating) platform::SleepMs(1);
+    ctx.Services.LogLine("started " + program + (parameters.empty() ? "" : " " + parameters));
+    // Blocks on the program; every slice ends early when it exits, and a closing window is
+    // noticed within one.
+    constexpr std::uint32_t kStopCheckMs = 100;
+    while (!process->WaitForExit(kStopCheckMs) && !ctx.Run.SetupAborted && !ctx.Run.Terminating) {
+    }
   }
 };
 
 class TDuplicateEntryCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
+  struct Args {
+    std::string package, existing, name;
+  };
+  static Args Decode(const LineArgs& a) { return {a[1], a[2], a[3]}; }
+
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const Args args = Decode(ArgsOf(ctx.Run, line));
     if (TArchiveProcedures* archives = ArchivesFor(ctx, "duplicateentry")) {
-      archives->DuplicateMember(Arg(ctx, line, 1), Arg(ctx, line, 2), Arg(ctx, line, 3));
+      archives->DuplicateMember(args.package, args.existing, args.name);
     }
   }
 };

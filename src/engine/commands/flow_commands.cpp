@@ -1,9 +1,9 @@
 // Jumps and the orderly abort: "goto", "iffileexists", "failure".
+#include "engine/commands/commands.h"
 #include "engine/macros.h"
 #include "engine/progress.h"
 #include "engine/setup_context.h"
 #include "platform/files.h"
-#include "engine/commands/commands.h"
 
 namespace zq {
 
@@ -12,23 +12,28 @@ namespace {
 class TGotoCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::int32_t target = JumpTarget(ctx, line, Info(), 0);
-    if (target >= 0) ctx.CurrentLine = target;
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const std::int32_t target = ArgsOf(ctx.Run, line).Jump(0);
+    if (target >= 0) ctx.Run.CurrentLine = target;
   }
 };
 
 class TIfFileExistsCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::int32_t if_exists = JumpTarget(ctx, line, Info(), 0);
-    const std::int32_t if_missing = JumpTarget(ctx, line, Info(), 1);
-    const std::string path = ExpandMacrosAnsi(ctx, SearchOpticalDrives(Arg(ctx, line, 1)));
+  struct Args {
+    std::string path;
+    std::int32_t if_exists, if_missing;
+  };
+  static Args Decode(const LineArgs& a) { return {a[1], a.Jump(0), a.Jump(1)}; }
+
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const Args args = Decode(ArgsOf(ctx.Run, line));
+    const std::string path = ExpandMacrosAnsi(ctx, SearchOpticalDrives(args.path));
     if (platform::FileExists(path)) {
-      if (if_exists >= 0) ctx.CurrentLine = if_exists;
-    } else if (if_missing >= 0) {
-      ctx.CurrentLine = if_missing;
+      if (args.if_exists >= 0) ctx.Run.CurrentLine = args.if_exists;
+    } else if (args.if_missing >= 0) {
+      ctx.Run.CurrentLine = args.if_missing;
     }
   }
 };
@@ -36,10 +41,10 @@ class TIfFileExistsCommand : public TCommandClass {
 class TFailureCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t) override {
-    SetDetailText(ctx, ctx.Languages.GetText(23), true);
-    ctx.LogLine("failure: the script ended the run");
-    ctx.SetupAborted = true;
+  void SFXProcess(const RunScope& ctx, std::uint32_t) override {
+    SetDetailText(ctx.Services, ctx.Text(TextId::SetupFailed), true);
+    ctx.Services.LogLine("failure: the script ended the run");
+    ctx.Run.SetupAborted = true;
   }
 };
 

@@ -1,56 +1,52 @@
 // The uninstall-log commands and the front ends of the archive updates: "uninstalllogload",
 // "uninstalllogsave", "zqpupdate", "zqpofficial", "vfsupdate".
-#include "archives/cipher.h"
-#include "engine/macros.h"
-#include "base/scrambler.h"
-#include "engine/setup_context.h"
 #include "engine/commands/commands.h"
+#include "engine/macros.h"
+#include "engine/setup_context.h"
 
 namespace zq {
 
 namespace {
 
+// "uninstalllogload" and "uninstalllogsave": the folder of the log and its name's prefix.
+struct LogPlace {
+  std::string dir, prefix;
+};
+LogPlace DecodeLogPlace(const RunScope& ctx, const LineArgs& a) {
+  return {ExpandMacrosAnsi(ctx, a[1]), a.IfCount(2, 2)};
+}
+
 class TUninstallLogLoadCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::string dir = ExpandMacrosAnsi(ctx, Arg(ctx, line, 1));
-    const std::string prefix = ArgCount(ctx, line) >= 2 ? Arg(ctx, line, 2) : std::string();
-    if (ctx.UninstallList.Load(dir, prefix)) ctx.LogLine("loaded uninstall log " + TUninstallList::LogPath(dir, prefix));
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const LogPlace log = DecodeLogPlace(ctx, ArgsOf(ctx.Run, line));
+    if (ctx.Run.UninstallList.Load(log.dir, log.prefix)) {
+      ctx.Services.LogLine("loaded uninstall log " + TUninstallList::LogPath(log.dir, log.prefix));
+    }
   }
 };
 
 class TUninstallLogSaveCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::string dir = ExpandMacrosAnsi(ctx, Arg(ctx, line, 1));
-    const std::string prefix = ArgCount(ctx, line) >= 2 ? Arg(ctx, line, 2) : std::string();
-    if (ctx.UninstallList.Save(dir, prefix)) ctx.LogLine("saved uninstall log " + TUninstallList::LogPath(dir, prefix));
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const LogPlace log = DecodeLogPlace(ctx, ArgsOf(ctx.Run, line));
+    if (ctx.Run.UninstallList.Save(log.dir, log.prefix)) {
+      ctx.Services.LogLine("saved uninstall log " + TUninstallList::LogPath(log.dir, log.prefix));
+    }
   }
 };
-
-// The secret argument is stored scrambled; decoded in place as the line runs.
-std::string DecodeSecret(SetupContext& ctx, std::uint32_t line, const CommandInfo& info) {
-  const auto n = static_cast<std::size_t>(info.scrambled_arg);
-  std::string decoded = DecodePass(std::string(kPackageCommandKey), Arg(ctx, line, n), false);
-  if (std::string* slot = ArgSlot(ctx, line, n)) *slot = decoded;
-  return decoded;
-}
-
-// The archive an archive group's line updates.
-const std::string& ArchiveArg(SetupContext& ctx, std::uint32_t line, const CommandInfo& info) {
-  return Arg(ctx, line, static_cast<std::size_t>(info.archive_arg));
-}
 
 class TZQPUpdateCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::string password = DecodeSecret(ctx, line, Info());
-    const std::uint16_t group = GroupArg(ctx, line);
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    LineArgs a = ArgsOf(ctx.Run, line);
+    const std::string password = a.DecodeSecretInPlace();
+    const std::uint16_t group = a.Group();
     if (TArchiveProcedures* archives = ArchivesFor(ctx, "zqpupdate")) {
-      archives->UpdatePackage(group, ArchiveArg(ctx, line, Info()), password);
+      archives->UpdatePackage(group, a.Archive(), password);
     }
   }
 };
@@ -58,23 +54,24 @@ class TZQPUpdateCommand : public TCommandClass {
 class TZQPOfficialCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::string word = DecodeSecret(ctx, line, Info());
-    if (TArchiveProcedures* archives = ArchivesFor(ctx, "zqpofficial")) {
-      archives->SetPackageOfficial(Arg(ctx, line, 1), word, Arg(ctx, line, 3));
-    }
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    LineArgs a = ArgsOf(ctx.Run, line);
+    const std::string word = a.DecodeSecretInPlace();
+    const std::string& package = a[1];
+    const std::string& flag = a[3];
+    if (TArchiveProcedures* archives = ArchivesFor(ctx, "zqpofficial")) archives->SetPackageOfficial(package, word, flag);
   }
 };
 
 class TVFSUpdateCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const bool close = ArgCount(ctx, line) >= 4 ? Arg(ctx, line, 3) == "1" : true;
-    const std::uint16_t group = GroupArg(ctx, line);
-    if (TArchiveProcedures* archives = ArchivesFor(ctx, "vfsupdate")) {
-      archives->UpdateVFS(group, ArchiveArg(ctx, line, Info()), close);
-    }
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const LineArgs a = ArgsOf(ctx.Run, line);
+    // Closed unless the line's own flag says otherwise (a line of three keeps the default).
+    const bool close = a.Count() >= 4 ? a[3] == "1" : true;
+    const std::uint16_t group = a.Group();
+    if (TArchiveProcedures* archives = ArchivesFor(ctx, "vfsupdate")) archives->UpdateVFS(group, a.Archive(), close);
   }
 };
 

@@ -1,14 +1,14 @@
 // Registry, shortcut and message commands: "writeregstr", "writeregstr_url",
 // "createshortcut", "message", "messagebox".
+#include "base/path_text.h"
+#include "base/registry_roots.h"
+#include "engine/commands/commands.h"
 #include "engine/logged_files.h"
 #include "engine/macros.h"
-#include "base/path_text.h"
 #include "engine/progress.h"
-#include "base/registry_roots.h"
 #include "engine/setup_context.h"
 #include "platform/shell_link.h"
 #include "platform/text.h"
-#include "engine/commands/commands.h"
 
 namespace zq {
 
@@ -17,37 +17,52 @@ namespace {
 class TWriteRegStrCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::string& root = Arg(ctx, line, 1);
-    const std::string& key = Arg(ctx, line, 2);
-    const std::string& name = Arg(ctx, line, 3);
-    const std::string& value = Arg(ctx, line, 4);
-    platform::Registry& reg = ctx.Registry;
-    reg.SetRoot(RootCodeToKey(RootNameToCode(root)));
-    if (reg.OpenKey(key, true)) {
-      const std::string expanded = ExpandMacrosAnsi(ctx, value);
-      if (reg.WriteString(name, expanded)) ctx.LogLine("registry " + root + "\\" + key + " " + name + " = " + expanded);
+  struct Args {
+    std::string root, key, name, value;
+  };
+  static Args Decode(const LineArgs& a) { return {a[1], a[2], a[3], a[4]}; }
+
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const Args args = Decode(ArgsOf(ctx.Run, line));
+    platform::Registry& reg = ctx.Run.Registry;
+    reg.SetRoot(RootCodeToKey(RootNameToCode(args.root)));
+    if (reg.OpenKey(args.key, true)) {
+      const std::string expanded = ExpandMacrosAnsi(ctx, args.value);
+      if (reg.WriteString(args.name, expanded)) {
+        ctx.Services.LogLine("registry " + args.root + "\\" + args.key + " " + args.name + " = " + expanded);
+      }
     }
     reg.CloseKey();
-    ctx.UninstallList.AddRegValue(TUninstallList::RegValueLine(root, key, name, value));
+    ctx.Run.UninstallList.AddRegValue(TUninstallList::RegValueLine(args.root, args.key, args.name, args.value));
   }
 };
 
 class TWriteRegStr_URLCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::string protocol = Arg(ctx, line, 1);
+  struct Args {
+    std::string protocol, icon, program;
+    std::vector<std::string> program_args;  // quoted one by one after the program
+  };
+  static Args Decode(const LineArgs& a) {
+    Args args{a[1], a[2], a[3], {}};
+    for (std::size_t i = 4; i <= a.Count(); ++i) args.program_args.push_back(a[i]);
+    return args;
+  }
+
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const Args args = Decode(ArgsOf(ctx.Run, line));
+    const std::string& protocol = args.protocol;
     // An empty protocol would put the values on HKEY_CLASSES_ROOT itself.
     if (protocol.find_first_not_of('\\') == std::string::npos) {
-      ctx.LogLine("writeregstr_url passed over: no protocol name");
+      ctx.Services.LogLine("writeregstr_url passed over: no protocol name");
       return;
     }
-    std::string command = "\"" + ExpandMacrosAnsi(ctx, Arg(ctx, line, 3)) + "\"";
-    for (std::size_t i = 4; i <= ArgCount(ctx, line); ++i) command += " \"" + Arg(ctx, line, i) + "\"";
+    std::string command = "\"" + ExpandMacrosAnsi(ctx, args.program) + "\"";
+    for (const std::string& arg : args.program_args) command += " \"" + arg + "\"";
     const std::string icon_key = protocol + "\\DefaultIcon\\";
     const std::string command_key = protocol + "\\shell\\open\\command\\";
-    platform::Registry& reg = ctx.Registry;
+    platform::Registry& reg = ctx.Run.Registry;
     reg.SetRoot(RootCodeToKey(2));
     auto write = [&](const std::string& key, const std::string& name, const std::string& value) {
       if (reg.OpenKey(key, true)) reg.WriteString(name, value);
@@ -55,12 +70,12 @@ class TWriteRegStr_URLCommand : public TCommandClass {
     };
     write(protocol, "", "URL:" + protocol + " Protocol");
     write(protocol, "URL Protocol", "");
-    write(icon_key, "", ExpandMacrosAnsi(ctx, Arg(ctx, line, 2)));
+    write(icon_key, "", ExpandMacrosAnsi(ctx, args.icon));
     write(command_key, "", command);
-    ctx.LogLine("URL protocol " + protocol + ": " + command);
+    ctx.Services.LogLine("URL protocol " + protocol + ": " + command);
     for (const auto& [key, name] : {std::pair<std::string, std::string>{protocol, ""}, {protocol, "URL Protocol"},
                                     {icon_key, ""}, {command_key, ""}}) {
-      ctx.UninstallList.AddRegValue(TUninstallList::RegValueLine("HKCR", key, name, ""));
+      ctx.Run.UninstallList.AddRegValue(TUninstallList::RegValueLine("HKCR", key, name, ""));
     }
   }
 };
@@ -68,48 +83,63 @@ class TWriteRegStr_URLCommand : public TCommandClass {
 class TCreateShortCutCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::string link_file = ExpandMacrosAnsi(ctx, Arg(ctx, line, 1));
+  struct Args {
+    std::string link_file, target, arguments;
+    std::optional<std::string> icon;
+  };
+  static Args Decode(const LineArgs& a) {
+    return {a[1], a[2], a[3], a.Count() >= 4 ? std::optional<std::string>(a[4]) : std::nullopt};
+  }
+
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const Args args = Decode(ArgsOf(ctx.Run, line));
+    const std::string link_file = ExpandMacrosAnsi(ctx, args.link_file);
     platform::ShellLink link;
-    link.target = ExpandMacrosAnsi(ctx, Arg(ctx, line, 2));
-    link.arguments = ExpandMacrosAnsi(ctx, Arg(ctx, line, 3));
+    link.target = ExpandMacrosAnsi(ctx, args.target);
+    link.arguments = ExpandMacrosAnsi(ctx, args.arguments);
     link.working_directory = ExtractFileDir(link.target);
     link.show_command = 1;
-    if (ArgCount(ctx, line) >= 4) {
-      const std::string icon = ExpandMacrosAnsi(ctx, Arg(ctx, line, 4));
+    if (args.icon) {
+      const std::string icon = ExpandMacrosAnsi(ctx, *args.icon);
       if (icon != link.target) link.icon_file = icon;
     }
-    ForceDirectoriesLogged(ctx, ExtractFileDir(link_file));
+    ForceDirectoriesLogged(ctx.Run.UninstallList, ExtractFileDir(link_file));
     const bool saved = platform::CreateShellLink(link, link_file);
-    ctx.UninstallList.AddFile(link_file);
-    ctx.LogLine(std::string(saved ? "shortcut " : "could not save shortcut ") + link_file + " -> " + link.target);
+    ctx.Run.UninstallList.AddFile(link_file);
+    ctx.Services.LogLine(std::string(saved ? "shortcut " : "could not save shortcut ") + link_file + " -> " +
+                         link.target);
   }
 };
 
 class TMessageCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::u16string text = ctx.Languages.ExpandLangTags(platform::AnsiToWide(Arg(ctx, line, 1)));
-    SetStatusText(ctx, text);
-    ctx.LogLine("message: " + platform::WideToAnsi(text));
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const std::u16string text = ctx.ExpandLangTags(platform::AnsiToWide(ArgsOf(ctx.Run, line)[1]));
+    SetStatusText(ctx.Services, text);
+    ctx.Services.LogLine("message: " + platform::WideToAnsi(text));
   }
 };
 
 class TMessageBoxCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
-  void SFXProcess(SetupContext& ctx, std::uint32_t line) override {
-    const std::int32_t on_ok = JumpTarget(ctx, line, Info(), 0);
-    const std::int32_t on_cancel = JumpTarget(ctx, line, Info(), 1);
-    const std::u16string caption = ExpandMacros(ctx, platform::AnsiToWide(Arg(ctx, line, 2)));
-    const std::u16string text = ExpandMacros(ctx, platform::AnsiToWide(Arg(ctx, line, 1)));
-    const int answer = ctx.ShowMessageBox(text, caption, kMbOkCancel | kMbIconQuestion);
-    ctx.LogLine("message box \"" + platform::WideToAnsi(text) + "\": " + (answer == kIdOk ? "OK" : "Cancel"));
+  struct Args {
+    std::string text, caption;
+    std::int32_t on_ok, on_cancel;
+  };
+  static Args Decode(const LineArgs& a) { return {a[1], a[2], a.Jump(0), a.Jump(1)}; }
+
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const Args args = Decode(ArgsOf(ctx.Run, line));
+    const std::u16string caption = ExpandMacros(ctx, platform::AnsiToWide(args.caption));
+    const std::u16string text = ExpandMacros(ctx, platform::AnsiToWide(args.text));
+    const int answer = ctx.Services.ShowMessageBox(text, caption, kMbOkCancel | kMbIconQuestion);
+    ctx.Services.LogLine("message box \"" + platform::WideToAnsi(text) + "\": " + (answer == kIdOk ? "OK" : "Cancel"));
     if (answer == kIdOk) {
-      if (on_ok > 0) ctx.CurrentLine = on_ok - 1;
-    } else if (on_cancel > 0) {
-      ctx.CurrentLine = on_cancel - 1;
+      if (args.on_ok > 0) ctx.Run.CurrentLine = args.on_ok - 1;
+    } else if (args.on_cancel > 0) {
+      ctx.Run.CurrentLine = args.on_cancel - 1;
     }
   }
 };

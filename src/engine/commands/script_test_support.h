@@ -20,23 +20,24 @@ struct ScriptLine {
 };
 
 inline void LoadScript(SetupContext& ctx, const std::vector<ScriptLine>& lines) {
-  ctx.CompLines.Lines.clear();
+  ctx.SetupToLoad().CompLines.Lines.clear();
   for (const auto& l : lines) {
     TCompLine line;
     if (!l.keyword.empty() && l.keyword != ":") line.CommandIndex = FindCommand(l.keyword)->index;
     line.Args = l.args;
     line.ArgCount = static_cast<std::int32_t>(l.args.size());
-    line.LineNumber = static_cast<std::uint32_t>(ctx.CompLines.Lines.size());
-    ctx.CompLines.Lines.push_back(line);
+    line.LineNumber = static_cast<std::uint32_t>(ctx.SetupToLoad().CompLines.Lines.size());
+    ctx.SetupToLoad().CompLines.Lines.push_back(line);
   }
-  RegisterCommands(ctx.CommandList);
-  ctx.CurrentLine = -1;
+  RegisterCommands(ctx.SetupToLoad().CommandList);
+  ctx.Run.Lines = ctx.Setup.CompLines;  // as RunScript starts a run
+  ctx.Run.CurrentLine = -1;
 }
 
 // Runs line `position` alone, as the worker would.
 inline void RunLine(SetupContext& ctx, std::uint32_t position) {
-  const TCompLine& line = ctx.CompLines.Lines.at(position);
-  ctx.CommandList.At(line.CommandIndex)->SFXProcess(ctx, line.LineNumber);
+  const TCompLine& line = ctx.Run.Lines.Lines.at(position);
+  ctx.Setup.CommandList.At(line.CommandIndex)->SFXProcess(ctx, line.LineNumber);
 }
 
 class RecordingText : public TTextTarget {

@@ -42,7 +42,7 @@ THeadlessFrontEnd::~THeadlessFrontEnd() = default;
 int THeadlessFrontEnd::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) {
   const int answer = DefaultMessageBoxAnswer(flags);
   // The log keeps the text's line breaks; the one-line report on stderr does not.
-  ctx_.LogLine("message box \"" + OneLine(Narrow(caption)) + "\": " + Narrow(text) + " -> " +
+  ctx_.Services.LogLine("message box \"" + OneLine(Narrow(caption)) + "\": " + Narrow(text) + " -> " +
                (answer == kIdOk ? "OK" : answer == kIdYes ? "Yes" : answer == kIdNo ? "No" : "Cancel"));
   if ((flags & 0xF0) == kMbIconError) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -56,11 +56,11 @@ int THeadlessFrontEnd::Show(const std::u16string& text, const std::u16string& ca
   return answer;
 }
 
-void THeadlessFrontEnd::VerifyBegin(std::size_t count) { ctx_.LogLine("verifying " + std::to_string(count) + " entries"); }
+void THeadlessFrontEnd::VerifyBegin(std::size_t count) { ctx_.Services.LogLine("verifying " + std::to_string(count) + " entries"); }
 
-void THeadlessFrontEnd::VerifyEnd() { ctx_.LogLine("verification done"); }
+void THeadlessFrontEnd::VerifyEnd() { ctx_.Services.LogLine("verification done"); }
 
-void THeadlessFrontEnd::PageShown(int index) { ctx_.LogLine("page " + std::to_string(index)); }
+void THeadlessFrontEnd::PageShown(int index) { ctx_.Services.LogLine("page " + std::to_string(index)); }
 
 void THeadlessFrontEnd::ControlChanged(const TControl& control) {
   if (wizard_ == nullptr) return;
@@ -74,7 +74,7 @@ void THeadlessFrontEnd::ControlChanged(const TControl& control) {
 
 void THeadlessFrontEnd::SetCaption(const std::u16string& text) {
   const std::string line = Narrow(text);
-  if (line.rfind("Status: ", 0) != 0) ctx_.LogLine("status: " + line);
+  if (line.rfind("Status: ", 0) != 0) ctx_.Services.LogLine("status: " + line);
 }
 
 void THeadlessFrontEnd::DrawBar(std::int32_t position) {
@@ -90,31 +90,31 @@ void THeadlessFrontEnd::DrawBar(std::int32_t position) {
 }
 
 int THeadlessFrontEnd::RunWizard(SetupContext& ctx) {
-  if (options_.install_dir) ctx.SetupInfo.InstallDir = *options_.install_dir;
+  if (options_.install_dir) ctx.Choices.InstallDir = *options_.install_dir;
   wizard_ = std::make_unique<TWizard>(ctx, this);
   TWizard& wizard = *wizard_;
   worker_ = std::make_unique<TSetupThread>(ctx);
   wizard.RunScript = [this, &ctx] {
-    ctx.MakeUninstaller = [this](SetupContext& c) { MakeUninstaller(c, program_path_); };
+    ctx.Services.MakeUninstaller = [this](const RunScope& c) { MakeUninstaller(c, program_path_); };
     worker_->RunAndWait();
   };
   wizard.SetPagesUp({}, true);
-  const bool uninstaller = ctx.SetupInfo.Mode == 1;
-  ctx.LogLine(std::string(uninstaller ? "uninstalling " : "installing ") + ctx.SetupInfo.SetupName +
-              (uninstaller ? " from " : " into ") + ctx.SetupInfo.InstallDir);
+  const bool uninstaller = ctx.Setup.IsUninstaller();
+  ctx.Services.LogLine(std::string(uninstaller ? "uninstalling " : "installing ") + ctx.Setup.SetupInfo.SetupName +
+              (uninstaller ? " from " : " into ") + ctx.Choices.InstallDir);
   const TWizard::TWalkEnd end = wizard.WalkUnattended();
   worker_.reset();
   switch (end) {
     case TWizard::TWalkEnd::Finished:
       break;
     case TWizard::TWalkEnd::UnusableDrive:
-      Show(platform::AnsiToWide("The folder " + ctx.SetupInfo.InstallDir +
+      Show(platform::AnsiToWide("The folder " + ctx.Choices.InstallDir +
                                 " is not on a drive that can take an installation."),
            u"Setup", kMbOk | kMbIconError);
       return kExitRefused;
     case TWizard::TWalkEnd::ShortSpace:
-      Show(platform::AnsiToWide("Not enough free space for " + ctx.SetupInfo.SetupName + ": " +
-                                ctx.SpaceRequiredText + " needed, " + ctx.SpaceAvailableText + " available."),
+      Show(platform::AnsiToWide("Not enough free space for " + ctx.Setup.SetupInfo.SetupName + ": " +
+                                ctx.Setup.SpaceRequiredText + " needed, " + ctx.Choices.SpaceAvailableText + " available."),
            u"Setup", kMbOk | kMbIconError);
       return kExitRefused;
     case TWizard::TWalkEnd::Stuck:
@@ -122,12 +122,12 @@ int THeadlessFrontEnd::RunWizard(SetupContext& ctx) {
       return kExitRefused;
   }
   if (uninstaller) {
-    ctx.LogLine("uninstalled");
+    ctx.Services.LogLine("uninstalled");
     if (wizard.ShouldStartFinaliser()) StartFinaliser(ctx, program_path_);
-  } else if (ctx.SetupAborted) {
-    ctx.LogLine("the setup failed: " + Narrow(ctx.Languages.GetText(23)));
+  } else if (ctx.Run.SetupAborted) {
+    ctx.Services.LogLine("the setup failed: " + Narrow(ctx.Text(TextId::SetupFailed)));
   } else {
-    ctx.LogLine("installed");
+    ctx.Services.LogLine("installed");
   }
   return wizard.ExitCode();
 }

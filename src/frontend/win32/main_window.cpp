@@ -70,7 +70,7 @@ int TFrmMain::Show(const std::u16string& text, const std::u16string& caption, un
   dispatcher_->Invoke([&] {
     answer = MessageBoxW(window_, W(text).c_str(), W(caption).c_str(), flags | MB_SETFOREGROUND);
   });
-  ctx_.LogLine("message box \"" + platform::WideToAnsi(caption) + "\" -> " + std::to_string(answer));
+  ctx_.Services.LogLine("message box \"" + platform::WideToAnsi(caption) + "\" -> " + std::to_string(answer));
   return answer;
 }
 
@@ -163,16 +163,20 @@ int TFrmMain::RunWizard(SetupContext& ctx) {
 }
 
 void TFrmMain::RunScriptProtocol() {
-  ctx_.MakeUninstaller = [this](SetupContext& c) { MakeUninstaller(c, program_path_); };
+  ctx_.Services.MakeUninstaller = [this](const RunScope& c) { MakeUninstaller(c, program_path_); };
   // The window stays responsive: messages are handled (the worker's updates among them)
-  // until the worker lowers the flag.
-  worker_->RunAndWait([] {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  });
+  // until the worker is done; it wakes this thread's message wait with a posted WM_NULL.
+  const DWORD thread = GetCurrentThreadId();
+  worker_->RunAndWait(
+      [] {
+        MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+          TranslateMessage(&msg);
+          DispatchMessageW(&msg);
+        }
+      },
+      [thread] { PostThreadMessageW(thread, WM_NULL, 0, 0); });
   // A program the script started may have taken the foreground; the finish page wants the keys.
   SetForegroundWindow(window_);
 }

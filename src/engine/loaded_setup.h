@@ -1,0 +1,40 @@
+// What start-up loads from the package and the machine before the wizard opens. Written only
+// by start-up (app/startup.cpp); everything after it reads it through a const reference.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "container/pak.h"
+#include "container/setup_info.h"
+#include "engine/command.h"
+#include "script/comp_lines.h"
+#include "ui/languages.h"
+
+namespace zq {
+
+struct LoadedSetup {
+  std::unique_ptr<TPak> Pak;
+  TSetupInfoFile SetupInfo;
+  TCompLines CompLines;
+  TCommandList CommandList;
+  // The tables; which one is in use is the user's choice (UserChoices::Language).
+  TLanguages Languages;
+  std::vector<std::uint8_t> GroupFlags;
+
+  std::int64_t SpaceRequired = 0;
+  std::string SpaceRequiredText;
+
+  // The folders behind the path macros other than $INSTDIR, each with a trailing "\".
+  std::string ProgramFilesDir;
+  std::string StartMenuDir;
+  std::string CDDrive;     // "D:\" or empty
+  std::string DesktopDir;  // the user's desktop
+  std::string AppDataDir;  // the user's roaming application data
+
+  bool IsUninstaller() const { return SetupInfo.Mode == SetupMode::Uninstaller; }
+};
+
+}  // namespace zq

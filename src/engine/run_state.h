@@ -1,0 +1,32 @@
+// The run's own state: the worker's alone while a run is on (docs/architecture.md, "Threads
+// during a run"); the window's thread touches it only before it raises the run and after.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/registry.h"
+#include "script/comp_lines.h"
+#include "uninstall/uninstall_list.h"
+
+namespace zq {
+
+struct RunState {
+  // The run's copy of the compiled lines: a few commands store a decoded or expanded argument
+  // back into their line, which the loaded setup must not see.
+  TCompLines Lines;
+  // The line being run; -1 before the first. Jumps set it to the line before their target.
+  std::atomic<std::int32_t> CurrentLine{0};
+  // The script failed (the "failure" command, a file that could not be written, an archive
+  // update that rolled back): the run ends after its line, exit code 2.
+  std::atomic<bool> SetupAborted{false};
+  // The window is closing or unwinding: the run ends after its current line and a waiting
+  // "execute" stops waiting.
+  std::atomic<bool> Terminating{false};
+
+  TUninstallList UninstallList;
+  platform::Registry Registry;
+  std::int32_t ProgressPosition = 0;
+};
+
+}  // namespace zq
