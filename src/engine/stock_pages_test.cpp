@@ -64,8 +64,8 @@ void WalkStockPages(const std::string& folder, const std::string& table, std::ui
   const std::u16string install_dir = mode == 0 ? u"C:\\Games\\Demo Game" : u"C:\\Program Files\\Demo Game";
   bool folder_named = false;
   for (int step = 0; step < 8 && wizard.Pages().CurrentType() != ptFinish; ++step) {
-    if (wizard.Pages().CurrentType() == ptInstallDir) wizard.InstallDirEditTyped(install_dir);
-    wizard.NextButtonClick();
+    if (wizard.Pages().CurrentType() == ptInstallDir) wizard.InstallDirTyped(install_dir);
+    wizard.Next();
     if (wizard.Pages().CurrentType() != ptPatch) continue;
     for (const TControl* c : wizard.Pages().Page(wizard.Pages().Current()).Controls()) {
       folder_named |= c->Caption == install_dir;

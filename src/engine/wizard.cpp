@@ -139,7 +139,7 @@ void TWizard::SetPagesUp(TEntryFetcher fetch, bool list_optional) {
   }
   SetButtonTexts();
   pages_.ButtonsChanged();
-  SetupLanguages();
+  ShowLanguages();
 }
 
 void TWizard::RegisterNamedControls() {
@@ -168,7 +168,7 @@ void TWizard::AttachReportTargets() {
   ctx_.Services.Gauge = gauge_target_.get();
 }
 
-void TWizard::SetupLanguages() {
+void TWizard::ShowLanguages() {
   const TLanguages& langs = ctx_.Setup.Languages;
   TButtonState& button = pages_.Buttons().Language;
   const std::int32_t current = ctx_.Choices.Language;
@@ -183,17 +183,17 @@ void TWizard::SetupLanguages() {
   if (view_ != nullptr) view_->LanguageMenuChanged(menu_);
 }
 
-void TWizard::SetupCheckedLanguage() {
+void TWizard::CheckChosenLanguage() {
   for (TLanguageMenuItem& item : menu_) item.Checked = item.Tag == ctx_.Choices.Language;
   if (view_ != nullptr) view_->LanguageMenuChanged(menu_);
 }
 
-void TWizard::English1Click(int tag) {
+void TWizard::ChooseLanguage(int tag) {
   const TLanguages& langs = ctx_.Setup.Languages;
   if (tag < 0 || static_cast<std::size_t>(tag) >= langs.Items.size()) return;
   ctx_.Choices.Language = tag;
   pages_.Buttons().Language.Caption = langs.Items[static_cast<std::size_t>(tag)].LangName;
-  SetupCheckedLanguage();
+  CheckChosenLanguage();
   SetButtonTexts();
   pages_.ButtonsChanged();
   ShowPage(pages_.Current());
@@ -232,7 +232,7 @@ std::optional<TPageType> TWizard::CurrentType() const {
   return pages_.PageCount() > 0 ? pages_.CurrentType() : implicit_page_;
 }
 
-void TWizard::NextButtonClick() {
+void TWizard::Next() {
   ShowPage(pages_.Current() + 1);
   const auto type = pages_.CurrentType();
   if (!type) return;
@@ -242,7 +242,7 @@ void TWizard::NextButtonClick() {
         install_dir_visited_ = true;
         SetEditText(platform::AnsiToWide(ctx_.Choices.InstallDir));
       }
-      InstallDir_Edit_Change();
+      InstallDirChanged();
       break;
     case ptPatch:
       if (SpaceShort()) {
@@ -267,16 +267,16 @@ void TWizard::NextButtonClick() {
   }
 }
 
-void TWizard::BackButtonClick() {
+void TWizard::Back() {
   ShowPage(pages_.Current() - 1);
   RecheckNext();
 }
 
-void TWizard::CancelButtonClick() {
+void TWizard::Cancel() {
   if (view_ != nullptr) view_->CloseRequested();
 }
 
-bool TWizard::FormCloseQuery() {
+bool TWizard::MayClose() {
   if (working_) return false;
   if (pages_.PageCount() > 0 && !OnPage(ptFinish)) {
     const int answer = ctx_.Services.ShowMessageBox(ctx_.Text(TextId::QuitQuestion), ctx_.Text(TextId::QuitCaption),
@@ -305,7 +305,7 @@ TWizard::TWalkEnd TWizard::WalkUnattended() {
       return type == ptInstallDir ? TWalkEnd::UnusableDrive : type == ptPatch ? TWalkEnd::ShortSpace : TWalkEnd::Stuck;
     }
     const int before = pages_.Current();
-    NextButtonClick();
+    Next();
     if (pages_.Current() == before && CurrentType() != ptFinish) break;  // the last page
   }
   // Nobody is there to close the window early: passing every page is finishing.
@@ -357,16 +357,16 @@ void TWizard::SetEditText(const std::u16string& text) {
   if (install_dir_edit_ == nullptr || install_dir_edit_->Caption == text) return;
   install_dir_edit_->Caption = text;
   if (view_ != nullptr) view_->ControlChanged(*install_dir_edit_);
-  if (edit_hooked_) InstallDir_Edit_Change();
+  if (edit_hooked_) InstallDirChanged();
 }
 
-void TWizard::InstallDirEditTyped(const std::u16string& text) {
+void TWizard::InstallDirTyped(const std::u16string& text) {
   if (install_dir_edit_ == nullptr || install_dir_edit_->Caption == text) return;
   install_dir_edit_->Caption = text;
-  if (edit_hooked_) InstallDir_Edit_Change();
+  if (edit_hooked_) InstallDirChanged();
 }
 
-void TWizard::InstallDir_Edit_Change() {
+void TWizard::InstallDirChanged() {
   if (install_dir_edit_ == nullptr) return;
   const std::string text = platform::WideToAnsi(install_dir_edit_->Caption);
   TButtonState& next = pages_.Buttons().Next;
@@ -391,7 +391,7 @@ void TWizard::StoreInstallDir(const std::string& text) {
   ctx_.Choices.InstallDir = dir;
 }
 
-void TWizard::ShellTreeViewChange(const std::string& path) {
+void TWizard::TreeFolderChosen(const std::string& path) {
   if (install_dir_edit_ == nullptr || !OnPage(ptInstallDir)) return;
   if (!IsUnusableDrive(path)) SetEditText(platform::AnsiToWide(path));
 }

@@ -64,28 +64,28 @@ class TWizard {
   // an unattended walk passed every page; otherwise 1, closed early.
   int ExitCode() const;
 
-  void SetupLanguages();
-  void SetupCheckedLanguage();
+  void ShowLanguages();
+  void CheckChosenLanguage();
   // Any language menu item was chosen (its tag is the table index; the name is the first
   // item's): captions follow, typed texts stay.
-  void English1Click(int tag);
+  void ChooseLanguage(int tag);
 
-  void NextButtonClick();
-  void BackButtonClick();
-  void CancelButtonClick();
+  void Next();
+  void Back();
+  void Cancel();
   // False refuses the close: while working, or when the quit question (texts 27, 28) is
   // answered No on a page that is not a finish page.
-  bool FormCloseQuery();
+  bool MayClose();
   // What FormClose does after stopping the worker: the uninstaller on its finish page
   // starts the finaliser.
   bool ShouldStartFinaliser() const;
 
   // The user typed in the install-directory edit (an echo of the model's own text is
   // ignored, so a view may mirror the text back without a loop).
-  void InstallDirEditTyped(const std::u16string& text);
-  void InstallDir_Edit_Change();
+  void InstallDirTyped(const std::u16string& text);
+  void InstallDirChanged();
   // The folder tree's selection moved to `path`.
-  void ShellTreeViewChange(const std::string& path);
+  void TreeFolderChosen(const std::string& path);
   void SelectTreeFolder(const std::string& path, bool expand);
   void SetWorkingState(bool working);
 

@@ -25,20 +25,20 @@ TEST(WizardDrives, OpticalDriveDisablesNextUntilCorrected) {
   test::RecordingView view;
   TWizard w(f.ctx, &view);
   w.SetPagesUp(f.Fetch());
-  w.NextButtonClick();
+  w.Next();
   ASSERT_TRUE(w.Pages().Buttons().Next.Enabled);
   const std::size_t selections = view.tree_folders.size();
 
   f.ctx.Choices.SpaceAvailableText = "unchanged";
-  w.InstallDirEditTyped(u"R:\\Game");
+  w.InstallDirTyped(u"R:\\Game");
   EXPECT_FALSE(w.Pages().Buttons().Next.Enabled);
   EXPECT_EQ(f.ctx.Choices.SpaceAvailableText, "unchanged");
   EXPECT_EQ(view.tree_folders.size(), selections);  // the tree is not moved
   // A folder chosen in the tree on that drive is not taken either.
-  w.ShellTreeViewChange("R:\\");
+  w.TreeFolderChosen("R:\\");
   EXPECT_EQ(w.InstallDirEdit()->Caption, u"R:\\Game");
 
-  w.InstallDirEditTyped(platform::AnsiToWide(target / "Game"));
+  w.InstallDirTyped(platform::AnsiToWide(target / "Game"));
   EXPECT_TRUE(w.Pages().Buttons().Next.Enabled);
   EXPECT_NE(f.ctx.Choices.SpaceAvailableText, "unchanged");
   EXPECT_EQ(view.tree_folders.back(), std::make_pair(target.path() + "\\", true));

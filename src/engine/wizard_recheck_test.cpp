@@ -23,22 +23,22 @@ TEST(WizardRecheck, LanguageSwitchAndBackKeepNextOffWhereTheChecksSaySo) {
   test::RecordingView view;
   TWizard w(f.ctx, &view);
   w.SetPagesUp(f.Fetch());
-  w.NextButtonClick();  // the installation-directory page
-  w.InstallDirEditTyped(u"Q:\\Nowhere");  // a drive that does not exist
+  w.Next();  // the installation-directory page
+  w.InstallDirTyped(u"Q:\\Nowhere");  // a drive that does not exist
   ASSERT_FALSE(w.Pages().Buttons().Next.Enabled);
-  w.English1Click(1);
+  w.ChooseLanguage(1);
   EXPECT_FALSE(w.Pages().Buttons().Next.Enabled);
   EXPECT_EQ(w.Pages().Buttons().Next.Caption, u"Weiter >");
 
-  w.InstallDirEditTyped(platform::AnsiToWide(target.path()));
+  w.InstallDirTyped(platform::AnsiToWide(target.path()));
   ASSERT_TRUE(w.Pages().Buttons().Next.Enabled);
   f.ctx.SetupToLoad().SpaceRequired = f.ctx.Choices.SpaceAvailable + 1;
-  w.NextButtonClick();  // the confirmation page, with too little space
+  w.Next();  // the confirmation page, with too little space
   ASSERT_FALSE(w.Pages().Buttons().Next.Enabled);
-  w.English1Click(0);
+  w.ChooseLanguage(0);
   EXPECT_FALSE(w.Pages().Buttons().Next.Enabled);
   // Back to a page whose check passes: Next is on there.
-  w.BackButtonClick();
+  w.Back();
   EXPECT_TRUE(w.Pages().Buttons().Next.Enabled);
 }
 

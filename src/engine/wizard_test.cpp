@@ -78,11 +78,11 @@ TEST(Wizard, LanguageSwitchRecaptionsLabelsAndKeepsTypedText) {
   TWizard& w = f.Up();
   EXPECT_TRUE(f.Buttons().Language.Visible);
   EXPECT_EQ(f.Buttons().Language.Caption, u"English");
-  w.NextButtonClick();
-  w.NextButtonClick();
+  w.Next();
+  w.Next();
   ASSERT_EQ(f.Type(), ptInstallDir);
-  w.InstallDirEditTyped(platform::AnsiToWide(f.dir / "Typed"));
-  w.English1Click(1);
+  w.InstallDirTyped(platform::AnsiToWide(f.dir / "Typed"));
+  w.ChooseLanguage(1);
   EXPECT_EQ(f.Buttons().Language.Caption, u"Deutsch");
   EXPECT_EQ(f.Buttons().Back.Caption, u"< Zur\u00fcck");
   EXPECT_EQ(f.Buttons().Next.Caption, u"Weiter >");
@@ -92,7 +92,7 @@ TEST(Wizard, LanguageSwitchRecaptionsLabelsAndKeepsTypedText) {
   EXPECT_EQ(w.InstallDirEdit()->Caption, platform::AnsiToWide(f.dir / "Typed"));
   EXPECT_FALSE(w.LanguageMenu()[0].Checked);
   EXPECT_TRUE(f.view.menu[1].Checked);
-  w.English1Click(7);  // no such table
+  w.ChooseLanguage(7);  // no such table
   EXPECT_EQ(f.ctx.Choices.Language, 1);
   EXPECT_EQ(f.ctx.Setup.Languages.Current, 0);  // the loaded tables keep start-up's default
 }
@@ -101,9 +101,9 @@ TEST(Wizard, InstallDirFirstArrivalAndTyping) {
   Wizard f;
   TWizard& w = f.Up();
   // Typing before the page was reached does not change the install directory.
-  w.NextButtonClick();
+  w.Next();
   EXPECT_FALSE(w.InstallDirVisited());
-  w.NextButtonClick();
+  w.Next();
   EXPECT_TRUE(w.InstallDirVisited());
   EXPECT_EQ(f.ctx.Choices.InstallDir, f.dir / "Demo");
   EXPECT_TRUE(f.Buttons().Next.Enabled);
@@ -112,35 +112,35 @@ TEST(Wizard, InstallDirFirstArrivalAndTyping) {
 
   // An echo of the model's own text changes nothing; real typing is stored.
   const std::size_t selections = f.view.tree_folders.size();
-  w.InstallDirEditTyped(w.InstallDirEdit()->Caption);
+  w.InstallDirTyped(w.InstallDirEdit()->Caption);
   EXPECT_EQ(f.view.tree_folders.size(), selections);
   test::WriteAll(f.dir / "marker", "");
-  w.InstallDirEditTyped(platform::AnsiToWide(f.dir / "Other"));
+  w.InstallDirTyped(platform::AnsiToWide(f.dir / "Other"));
   EXPECT_EQ(f.ctx.Choices.InstallDir, f.dir / "Other");
 
   // A drive that does not exist disables Next and leaves the directory and tree alone.
-  w.InstallDirEditTyped(u"Q:\\Games");
+  w.InstallDirTyped(u"Q:\\Games");
   EXPECT_FALSE(f.Buttons().Next.Enabled);
   EXPECT_FALSE(f.view.buttons.Next.Enabled);
   EXPECT_EQ(f.ctx.Choices.InstallDir, f.dir / "Other");
   EXPECT_EQ(f.view.tree_folders.size(), selections + 1);
-  w.InstallDirEditTyped(platform::AnsiToWide(f.dir.path()));
+  w.InstallDirTyped(platform::AnsiToWide(f.dir.path()));
   EXPECT_TRUE(f.Buttons().Next.Enabled);
 
   // Back and forth again: not a first arrival, the typed directory stays.
-  w.BackButtonClick();
-  w.NextButtonClick();
+  w.Back();
+  w.Next();
   EXPECT_EQ(w.InstallDirEdit()->Caption, platform::AnsiToWide(f.dir.path()));
 }
 
 TEST(Wizard, FolderTreeChoiceFillsTheEdit) {
   Wizard f;
   TWizard& w = f.Up();
-  w.ShellTreeViewChange(f.dir / "Elsewhere");  // not on the page: ignored
+  w.TreeFolderChosen(f.dir / "Elsewhere");  // not on the page: ignored
   EXPECT_EQ(w.InstallDirEdit()->Caption, platform::AnsiToWide(f.dir / "Demo"));
-  w.NextButtonClick();
-  w.NextButtonClick();
-  w.ShellTreeViewChange(f.dir / "Elsewhere");
+  w.Next();
+  w.Next();
+  w.TreeFolderChosen(f.dir / "Elsewhere");
   EXPECT_EQ(w.InstallDirEdit()->Caption, platform::AnsiToWide(f.dir / "Elsewhere"));
   EXPECT_EQ(f.ctx.Choices.InstallDir, f.dir / "Elsewhere");
 }
@@ -158,18 +158,18 @@ TEST(Wizard, NearestExistingFolder) {
 TEST(Wizard, PatchPageChecksSpaceAndShowsIt) {
   Wizard f;
   TWizard& w = f.Up();
-  for (int i = 0; i < 3; ++i) w.NextButtonClick();
+  for (int i = 0; i < 3; ++i) w.Next();
   ASSERT_EQ(f.Type(), ptPatch);
   EXPECT_TRUE(f.Buttons().Next.Enabled);
   EXPECT_EQ(f.Buttons().Next.Caption, u"Install");
   EXPECT_EQ(w.SpaceLabel()->Caption, u"Space available " + platform::AnsiToWide(f.ctx.Choices.SpaceAvailableText));
 
   f.ctx.Choices.SpaceAvailable = 999;
-  w.BackButtonClick();
+  w.Back();
   f.ctx.Choices.SpaceAvailableText = "999 Bytes";  // as a directory change on the previous page would leave it
   f.ctx.Choices.SpaceAvailable = 999;
   w.Pages().ShowPage(2);
-  w.NextButtonClick();
+  w.Next();
   EXPECT_FALSE(f.Buttons().Next.Enabled);
   EXPECT_FALSE(f.view.buttons.Next.Enabled);
   EXPECT_EQ(w.SpaceLabel()->Caption, u"Space available 999 Bytes");
@@ -193,7 +193,7 @@ TEST(Wizard, FreeSpaceIsMeasuredOnceTheDirectoryIsExpanded) {
       EXPECT_EQ(w.WalkUnattended(), TWizard::TWalkEnd::Finished);
       EXPECT_EQ(f.Type(), ptFinish);
     } else {
-      w.NextButtonClick();
+      w.Next();
       ASSERT_EQ(f.Type(), ptPatch);
       EXPECT_TRUE(f.Buttons().Next.Enabled);
     }
@@ -270,7 +270,7 @@ TEST(Wizard, RunHandsOverAndLandsOnTheFinishPage) {
     EXPECT_EQ(f.ctx.Run.CurrentLine, -1);
     EXPECT_FALSE(f.Buttons().Next.Enabled);
     EXPECT_FALSE(f.Buttons().Cancel.Enabled);
-    EXPECT_FALSE(w.FormCloseQuery());  // refused without a question
+    EXPECT_FALSE(w.MayClose());  // refused without a question
     EXPECT_TRUE(f.boxes.shown.empty());
     EXPECT_EQ(w.StatusLabel()->Caption, u"Status: 0 of 0 files extracted");
     // The worker's reports reach the model through the window's thread.
@@ -280,7 +280,7 @@ TEST(Wizard, RunHandsOverAndLandsOnTheFinishPage) {
     });
     worker.join();
   };
-  for (int i = 0; i < 4; ++i) w.NextButtonClick();
+  for (int i = 0; i < 4; ++i) w.Next();
   EXPECT_TRUE(ran);
   EXPECT_EQ(f.Type(), ptFinish);
   EXPECT_FALSE(w.Working());
@@ -295,7 +295,7 @@ TEST(Wizard, RunHandsOverAndLandsOnTheFinishPage) {
   EXPECT_EQ(f.Buttons().Cancel.Caption, u"Finish");
   EXPECT_FALSE(f.Buttons().Next.Visible);
   EXPECT_EQ(f.view.close_requests, 0);
-  EXPECT_TRUE(w.FormCloseQuery());
+  EXPECT_TRUE(w.MayClose());
   EXPECT_TRUE(f.boxes.shown.empty());
   EXPECT_FALSE(w.ShouldStartFinaliser());
   EXPECT_EQ(w.ExitCode(), kExitInstalled);
@@ -307,9 +307,9 @@ TEST(Wizard, NextOnTheLastPageRepeatsItsAction) {
   Wizard f;
   f.entries["Pages.txt"] = "[Pages]\r\nwelcome.txt\r\nfinish.txt\r\n[PageTypes]\r\nWelcome\r\nFinish\r\n";
   TWizard& w = f.Up();
-  w.NextButtonClick();
+  w.Next();
   EXPECT_EQ(f.view.close_requests, 1);
-  w.NextButtonClick();
+  w.Next();
   EXPECT_EQ(f.view.close_requests, 2);
   EXPECT_EQ(w.Pages().Current(), 1);
 }
@@ -318,8 +318,8 @@ TEST(Wizard, RunFailureClearsWorking) {
   Wizard f;
   TWizard& w = f.Up();
   w.RunScript = [] { throw std::runtime_error("broken"); };
-  for (int i = 0; i < 3; ++i) w.NextButtonClick();
-  EXPECT_THROW(w.NextButtonClick(), std::runtime_error);
+  for (int i = 0; i < 3; ++i) w.Next();
+  EXPECT_THROW(w.Next(), std::runtime_error);
   EXPECT_FALSE(w.Working());
 }
 
@@ -327,15 +327,15 @@ TEST(Wizard, QuitQuestionAnsweredNoKeepsTheWindow) {
   Wizard f;
   TWizard& w = f.Up();
   f.boxes.answer = kIdNo;
-  w.CancelButtonClick();
+  w.Cancel();
   EXPECT_EQ(f.view.close_requests, 1);
-  EXPECT_FALSE(w.FormCloseQuery());
+  EXPECT_FALSE(w.MayClose());
   ASSERT_EQ(f.boxes.shown.size(), 1u);
   EXPECT_EQ(std::get<0>(f.boxes.shown[0]), u"Are you sure you want to quit the installation?");
   EXPECT_EQ(std::get<1>(f.boxes.shown[0]), u"Quit");
   EXPECT_EQ(std::get<2>(f.boxes.shown[0]) & 0xF, kMbYesNo);
   f.boxes.answer = kIdYes;
-  EXPECT_TRUE(w.FormCloseQuery());
+  EXPECT_TRUE(w.MayClose());
   EXPECT_EQ(w.ExitCode(), kExitCancelled);  // closed before the finish page
 }
 
@@ -347,11 +347,11 @@ TEST(Wizard, NoPagesAtAll) {
   EXPECT_EQ(w.InstallDirEdit(), nullptr);
   EXPECT_EQ(f.ctx.Services.StatusLabel, nullptr);
   f.boxes.shown.clear();
-  w.NextButtonClick();
-  w.BackButtonClick();
+  w.Next();
+  w.Back();
   EXPECT_EQ(f.view.close_requests, 0);
   f.boxes.answer = kIdNo;
-  EXPECT_TRUE(w.FormCloseQuery());
+  EXPECT_TRUE(w.MayClose());
   EXPECT_TRUE(f.boxes.shown.empty());
 }
 
@@ -370,9 +370,9 @@ TEST(Wizard, UninstallPageRunsTheRemovalAndMovesOn) {
     EXPECT_EQ(w.Gauge()->Gauge.Max(), 4);
     EXPECT_EQ(w.StatusLabel()->Caption, u"Status: 0 of 4 items remaining");
   };
-  w.NextButtonClick();
+  w.Next();
   EXPECT_EQ(f.Buttons().Next.Caption, u"Install");  // text 15 of the table in use
-  w.NextButtonClick();
+  w.Next();
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(f.Type(), ptFinish);
   EXPECT_FALSE(w.Working());

@@ -13,7 +13,7 @@ namespace zq {
 
 struct TLanguageMenuItem {
   std::u16string Caption;  // the table's language name
-  int Tag = 0;             // table index, given back to TWizard::English1Click
+  int Tag = 0;             // table index, given back to TWizard::ChooseLanguage
   bool Checked = false;
 };
 
@@ -28,7 +28,7 @@ class TWizardView : public TPageView {
   virtual void SelectTreeFolder(const TControl& /*tree*/, const std::string& /*folder*/, bool /*expand*/) {}
   // A run or an uninstall began (true) or ended (false).
   virtual void WorkingChanged(bool /*working*/) {}
-  // Cancel, or Next on a finish page: the window should close (after TWizard::FormCloseQuery).
+  // Cancel, or Next on a finish page: the window should close (after TWizard::MayClose).
   virtual void CloseRequested() {}
   // A control's text changed while the window's thread is busy (the uninstall): paint it now.
   virtual void RepaintNow(const TControl& /*control*/) {}

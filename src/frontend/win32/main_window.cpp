@@ -131,10 +131,10 @@ void TFrmMain::CreateWindows() {
   natives_ = std::make_unique<TNativeControls>(
       area_, TNativeControls::Events{
                  [this](TControl&, const std::u16string& text) {
-                   if (wizard_) wizard_->InstallDirEditTyped(text);
+                   if (wizard_) wizard_->InstallDirTyped(text);
                  },
                  [this](TControl&, const std::string& path) {
-                   if (wizard_) wizard_->ShellTreeViewChange(path);
+                   if (wizard_) wizard_->TreeFolderChosen(path);
                  }});
 }
 
@@ -262,7 +262,7 @@ void TFrmMain::ShowLanguageMenu() {
   const int id = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, r.left, r.bottom - 4, 0, window_,
                                 nullptr);
   DestroyMenu(menu);
-  if (id >= kMenuBase && wizard_) wizard_->English1Click(id - kMenuBase);
+  if (id >= kMenuBase && wizard_) wizard_->ChooseLanguage(id - kMenuBase);
 }
 
 LRESULT TFrmMain::HandleMain(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -277,9 +277,9 @@ LRESULT TFrmMain::HandleMain(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
           return 0;
         }
         case IDCANCEL: PressButton(cancel_); return 0;  // Escape
-        case kBackId: wizard_->BackButtonClick(); return 0;
-        case kNextId: wizard_->NextButtonClick(); return 0;
-        case kCancelId: wizard_->CancelButtonClick(); return 0;
+        case kBackId: wizard_->Back(); return 0;
+        case kNextId: wizard_->Next(); return 0;
+        case kCancelId: wizard_->Cancel(); return 0;
         case kLanguageId: ShowLanguageMenu(); return 0;
         default: break;
       }
@@ -301,7 +301,7 @@ LRESULT TFrmMain::HandleMain(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
       return result;
     }
     case WM_CLOSE:
-      if (wizard_ == nullptr || wizard_->FormCloseQuery()) {
+      if (wizard_ == nullptr || wizard_->MayClose()) {
         closed_ = true;
         ShowWindow(wnd, SW_HIDE);
         PostMessageW(wnd, WM_NULL, 0, 0);
