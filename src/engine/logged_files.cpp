@@ -3,12 +3,13 @@
 #include <vector>
 
 #include "base/path_text.h"
+#include "engine/run_journal.h"
 #include "uninstall/uninstall_list.h"
 #include "platform/files.h"
 
 namespace zq {
 
-void ForceDirectoriesLogged(TUninstallList& log, const std::string& path) {
+void ForceDirectoriesLogged(TUninstallList& log, const std::string& path, RunJournal* journal) {
   if (path.size() <= 3 || path[1] != ':' || path[2] != '\\') return;
   std::string prefix = path.substr(0, 3);
   std::size_t pos = 3;
@@ -17,13 +18,17 @@ void ForceDirectoriesLogged(TUninstallList& log, const std::string& path) {
     std::size_t next = end == std::string::npos ? path.size() : end + 1;
     prefix += path.substr(pos, next - pos);
     pos = next;
-    if (!platform::DirectoryExists(prefix) && platform::CreateDir(prefix)) log.AddDir(prefix);
+    if (platform::DirectoryExists(prefix)) continue;
+    // Written down first: a folder made by a run that is killed belongs to that run's undo.
+    if (journal != nullptr && !journal->Record({RunChange::Kind::FolderCreated, prefix})) return;
+    if (platform::CreateDir(prefix)) log.AddDir(prefix);
   }
 }
 
-bool WriteFileLogged(TUninstallList& log, const std::string& path, const void* data, std::size_t size) {
+bool WriteFileLogged(TUninstallList& log, const std::string& path, const void* data, std::size_t size,
+                     RunJournal* journal) {
   std::string dir = ExtractFileDir(path);
-  if (!dir.empty()) ForceDirectoriesLogged(log, dir);
+  if (!dir.empty()) ForceDirectoriesLogged(log, dir, journal);
   platform::File f;
   if (!f.Open(path, platform::OpenMode::Create)) return false;
   if (data == nullptr || size == 0) return true;

@@ -7,14 +7,17 @@
 
 namespace zq {
 
+class RunJournal;
 class TUninstallList;
 
 // Creates the missing directories of an absolute "X:\..." path one level at a time and
-// records each one created in the uninstall log. Other paths are ignored.
-void ForceDirectoriesLogged(TUninstallList& log, const std::string& path);
+// records each one created in the uninstall log (and, first, in the run's journal when one is
+// given). Other paths are ignored.
+void ForceDirectoriesLogged(TUninstallList& log, const std::string& path, RunJournal* journal = nullptr);
 // Creates the file's directories (logged), then the file with `size` bytes of `data` (empty
 // without data). The file itself is not recorded. False when the file cannot be written.
-bool WriteFileLogged(TUninstallList& log, const std::string& path, const void* data, std::size_t size);
+bool WriteFileLogged(TUninstallList& log, const std::string& path, const void* data, std::size_t size,
+                     RunJournal* journal = nullptr);
 // Deletes the directory with everything in it, deepest first. Always ends: what cannot be
 // deleted is left in place and the walk goes on. True when the directory is gone.
 bool RemoveTree(const std::string& dir);

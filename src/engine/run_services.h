@@ -34,8 +34,8 @@ struct RunServices {
   TTextTarget* DetailLabel = nullptr;
 
   TArchiveProcedures* Archives = nullptr;
-  // Run by the worker after the log is saved at the end of a run.
-  std::function<void(const RunScope&)> MakeUninstaller;
+  // Run by the worker after the log is saved at the end of a run; false fails the run.
+  std::function<bool(const RunScope&)> MakeUninstaller;
   std::function<void(const std::string& message, const std::string& stage)> FatalError;
 };
 

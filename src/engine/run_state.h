@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/run_journal.h"
 #include "platform/registry.h"
 #include "script/comp_lines.h"
 #include "uninstall/uninstall_list.h"
@@ -24,6 +25,9 @@ struct RunState {
   // "execute" stops waiting.
   std::atomic<bool> Terminating{false};
 
+  // Every change of the run, written down before it is made; active from the run's start to
+  // its commit or rollback.
+  RunJournal Journal;
   TUninstallList UninstallList;
   platform::Registry Registry;
   std::int32_t ProgressPosition = 0;

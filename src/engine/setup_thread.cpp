@@ -5,20 +5,81 @@
 
 #include "engine/front_end.h"
 #include "engine/logged_files.h"
+#include "engine/progress.h"
+#include "engine/run_changes.h"
 #include "engine/setup_context.h"
+#include "platform/files.h"
 #include "platform/shell_link.h"
+#include "platform/text.h"
 
 namespace zq {
 
+namespace {
+
+// A step of the run's end that could not be done fails the run as a failed write does.
+void FailRun(const RunScope& ctx, const std::string& message) {
+  ctx.Services.LogLine("Error: " + message);
+  ctx.Services.ShowMessageBox(platform::AnsiToWide(message), u"Error", kMbOk | kMbIconError);
+  SetDetailText(ctx.Services, ctx.Text(TextId::SetupFailed), true);
+  ctx.Run.SetupAborted = true;
+}
+
+// The installation folder, then the journal in it; the folders made for it are its first
+// records. False when the journal cannot be written: nothing may change without it.
+bool BeginRun(const RunScope& ctx) {
+  RunState& run = ctx.Run;
+  const std::string& dir = ctx.Choices.InstallDir;
+  std::vector<std::string> made;
+  for (std::size_t at = 3; dir.size() > 3 && dir[1] == ':' && at <= dir.size();) {
+    const std::size_t end = std::min(dir.find('\\', at), dir.size());
+    if (const std::string prefix = dir.substr(0, end); !platform::DirectoryExists(prefix)) made.push_back(prefix);
+    at = end + 1;
+  }
+  ForceDirectoriesLogged(run.UninstallList, dir);
+  const std::string journal = RunJournal::PathFor(dir, ctx.Setup.SetupInfo.LogPrefix);
+  bool ok = run.Journal.Begin(journal);
+  for (const std::string& folder : made) ok = ok && run.Journal.Record({RunChange::Kind::FolderCreated, folder});
+  if (!ok) {
+    for (auto f = made.rbegin(); f != made.rend(); ++f) platform::RemoveDir(*f);
+    if (run.Journal.Active()) run.Journal.Rollback(run.Registry, {});
+    FailRun(ctx, "Unable to write file \"" + journal + "\": the installation folder cannot be written.");
+    return false;
+  }
+  run.Journal.Sync();
+  return true;
+}
+
+// The uninstall log and the uninstaller, written and read back before anything is registered.
+void CloseRun(const RunScope& ctx) {
+  RunState& run = ctx.Run;
+  ForceDirectoriesLogged(run.UninstallList, ctx.Choices.InstallDir, &run.Journal);
+  if (ctx.Setup.SetupInfo.HasUninstaller != 1) return;
+  run.UninstallList.ReleaseIndexes();
+  const std::string& prefix = ctx.Setup.SetupInfo.LogPrefix;
+  const std::string log = TUninstallList::LogPath(ctx.Choices.InstallDir, prefix);
+  if (!PrepareFileWrite(run, log) || !run.UninstallList.Save(ctx.Choices.InstallDir, prefix)) {
+    FailRun(ctx, "Unable to write file \"" + log + "\": the uninstall log could not be saved.");
+    return;
+  }
+  if (ctx.Services.MakeUninstaller && !ctx.Services.MakeUninstaller(ctx)) {
+    FailRun(ctx, "Unable to write the uninstaller into \"" + ctx.Choices.InstallDir + "\".");
+  }
+}
+
+}  // namespace
+
 void RunScript(const RunScope& ctx) {
   platform::ComApartment com;  // shortcuts need COM on this thread
-  ctx.Run.Lines = ctx.Setup.CompLines;
-  const std::vector<TCompLine>& lines = ctx.Run.Lines.Lines;
+  RunState& run = ctx.Run;
+  run.Lines = ctx.Setup.CompLines;
+  RecoverInterruptedRun(ctx);
+  if (!BeginRun(ctx)) return;
+  const std::vector<TCompLine>& lines = run.Lines.Lines;
   const std::int64_t highest = static_cast<std::int64_t>(lines.size()) - 1;
   // Widened so that a jump to the largest line number cannot wrap around to the top.
-  for (std::int64_t next = std::int64_t{ctx.Run.CurrentLine} + 1; next <= highest;
-       next = std::int64_t{ctx.Run.CurrentLine} + 1) {
-    ctx.Run.CurrentLine = static_cast<std::int32_t>(next);
+  for (std::int64_t next = std::int64_t{run.CurrentLine} + 1; next <= highest;
+       next = std::int64_t{run.CurrentLine} + 1) {
+    run.CurrentLine = static_cast<std::int32_t>(next);
     const TCompLine& line = lines[static_cast<std::size_t>(next)];
     if (line.CommandIndex > 0) {
       if (TCommandClass* command = ctx.Setup.CommandList.At(line.CommandIndex)) {
@@ -26,13 +87,15 @@ void RunScript(const RunScope& ctx) {
       }
     }
     // A script that loops for ever would otherwise keep a closing window waiting for ever.
-    if (ctx.Run.SetupAborted || ctx.Run.Terminating) break;
+    if (run.SetupAborted || run.Terminating) break;
   }
-  ForceDirectoriesLogged(ctx.Run.UninstallList, ctx.Choices.InstallDir);
-  if (ctx.Setup.SetupInfo.HasUninstaller == 1) {
-    ctx.Run.UninstallList.ReleaseIndexes();
-    ctx.Run.UninstallList.Save(ctx.Choices.InstallDir, ctx.Setup.SetupInfo.LogPrefix);
-    if (ctx.Services.MakeUninstaller) ctx.Services.MakeUninstaller(ctx);
+  if (!run.SetupAborted && !run.Terminating) CloseRun(ctx);
+  // All or nothing: a run that failed or was stopped leaves the machine as it found it.
+  if (run.SetupAborted || run.Terminating) {
+    run.Journal.Rollback(run.Registry, [&ctx](const std::string& line) { ctx.Services.LogLine(line); });
+    ctx.Services.LogLine("the run was undone");
+  } else {
+    run.Journal.Commit([&ctx](const std::string& line) { ctx.Services.LogLine(line); });
   }
 }
 

@@ -32,7 +32,7 @@ TEST(SetupThread, StopEndsTheWaitOfAnExecuteAndTheRun) {
   EXPECT_FALSE(worker.Running());
   EXPECT_FALSE(platform::FileExists(dir / "ended.txt"));  // it stopped waiting before the program ended
   EXPECT_TRUE(status.captions.empty());                    // and ran no further line
-  EXPECT_TRUE(platform::DirectoryExists(ctx.Choices.InstallDir));  // the closing steps still ran
+  EXPECT_FALSE(platform::DirectoryExists(ctx.Choices.InstallDir));  // and was undone
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include "base/path_text.h"
 #include "base/size_text.h"
 #include "engine/progress.h"
+#include "engine/run_changes.h"
+#include "container/verify_all.h"
 #include "base/registry_roots.h"
 #include "engine/setup_context.h"
 #include "platform/files.h"
@@ -44,15 +46,23 @@ std::uint32_t InstalledSizeKb(const RunScope& ctx) {
 // The running program without its package. A signed setup's headers name its certificate
 // table, which the uninstaller does not carry: the copy claims no signature, so the system
 // takes it for the unsigned image it is.
-void WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
+// False, with a log line, when it could not be written whole; it is read back before it counts.
+bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
   TPak& pak = *ctx.Setup.Pak;
-  if (pak.Entries.empty()) return;
+  const std::string target = UninstallerPath(ctx);
+  auto fail = [&](const std::string& why) {
+    ctx.Services.LogLine("Error: could not write the uninstaller " + target + ": " + why);
+    return false;
+  };
+  if (pak.Entries.empty()) return fail("the setup has no package");
   const std::uint32_t program_size = pak.Entries.front().Offset;
   Bytes program(program_size);
   {
     platform::File self;
-    if (!self.Open(program_path, platform::OpenMode::ReadShared)) return;
-    if (self.Read(program.data(), program.size()) != program.size()) return;
+    if (!self.Open(program_path, platform::OpenMode::ReadShared) ||
+        self.Read(program.data(), program.size()) != program.size()) {
+      return fail("the running program cannot be read");
+    }
   }
   const std::size_t head = std::min<std::size_t>(program.size(), kPeHeadBytes);
   if (auto security = ReadPeSecurityDirectory(program.data(), head);
@@ -69,17 +79,19 @@ void WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
       ctx.Services.LogLine("the uninstaller keeps its own icon" + (problem.empty() ? "" : ": " + problem));
     }
   }
-  ForceDirectoriesLogged(ctx.Run.UninstallList, ctx.Choices.InstallDir);
-  const std::string target = UninstallerPath(ctx);
-  if (platform::FileExists(target)) platform::DeleteFileAt(target);
+  ForceDirectoriesLogged(ctx.Run.UninstallList, ctx.Choices.InstallDir, &ctx.Run.Journal);
+  // An earlier uninstaller is kept aside until the run commits; without a journal it goes.
+  if (!ctx.Run.Journal.Active() && platform::FileExists(target)) platform::DeleteFileAt(target);
+  if (!PrepareFileWrite(ctx.Run, target)) return fail("the uninstaller there is in use");
   {
     platform::File out;
-    if (!out.Open(target, platform::OpenMode::Create) || out.Write(program.data(), program.size()) != program.size()) {
-      ctx.Services.LogLine("could not write the uninstaller " + target);
-      return;
+    if (!out.Open(target, platform::OpenMode::Create) || out.Write(program.data(), program.size()) != program.size() ||
+        !out.Flush()) {
+      return fail(platform::LastFileFault() == platform::FileFault::DiskFull ? "the disk is full" : "it cannot be written");
     }
   }
   TPak out(target, TPak::OpenFlags::Append);
+  bool stored = out.IsOpen();
   for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
     const TPakEntry& e = pak.Entries[i];
     const std::string upper = Upper(e.Name);
@@ -90,18 +102,25 @@ void WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
     // compressing it again would give the same bytes at many times the cost.
     auto block = e.CompSize != 0 ? pak.ReadStored(i) : std::nullopt;
     if (block) {
-      out.StorePacked(index, TPackedBlock{std::move(*block), e.CompSize, e.OrigSize, e.CRC});
+      stored = out.StorePacked(index, TPackedBlock{std::move(*block), e.CompSize, e.OrigSize, e.CRC}) && stored;
       continue;
     }
     auto data = pak.Extract(i);
-    out.StoreBuffer(index, data ? data->data() : nullptr, data ? static_cast<std::uint32_t>(data->size()) : 0);
+    stored = data && out.StoreBuffer(index, data->data(), static_cast<std::uint32_t>(data->size())) && stored;
   }
   auto bytes = UninstallerRecord(ctx.Setup.SetupInfo, ctx.Choices).Serialize();
-  out.StoreBuffer(out.AddEntry(kSetupInfoEntry, "", 0), bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-  out.WriteDirectory();
+  stored = out.StoreBuffer(out.AddEntry(kSetupInfoEntry, "", 0), bytes.data(), static_cast<std::uint32_t>(bytes.size())) &&
+           out.WriteDirectory() && stored;
   out.Close();
+  if (!stored) return fail("the disk may be full");
+  // Read back as the uninstaller will read itself: a cut or damaged one must never be registered.
+  const TPak written(target, TPak::OpenFlags::Read);
+  if (!written.HasValidHeader()) return fail("it does not read back whole");
+  const VerifyResult check = VerifyAllEntries(written, [](std::size_t) {});
+  if (check.first_failure || check.could_not_read) return fail("it does not read back whole");
   platform::MarkRunnable(target);
   ctx.Services.LogLine("uninstaller " + target);
+  return true;
 }
 
 }  // namespace
@@ -142,10 +161,16 @@ void RegisterUninstallEntry(platform::Registry& reg, const std::string& key_name
   reg.CloseKey();
 }
 
-void MakeUninstaller(const RunScope& ctx, const std::string& program_path) {
-  WriteUninstaller(ctx, program_path);
+bool MakeUninstaller(const RunScope& ctx, const std::string& program_path) {
+  if (!WriteUninstaller(ctx, program_path)) return false;
   // Registered after the uninstaller is written, so that its size is counted.
-  RegisterUninstallEntry(ctx.Run.Registry, ctx.Setup.SetupInfo.ShortName, DescribeUninstallEntry(ctx, program_path));
+  const std::string& key_name = ctx.Setup.SetupInfo.ShortName;
+  if (!RecordRegistryValues(ctx.Run, platform::kHkeyLocalMachine, kUninstallKeyBase + key_name,
+                            {std::begin(kUninstallEntryValues), std::end(kUninstallEntryValues)})) {
+    return false;
+  }
+  RegisterUninstallEntry(ctx.Run.Registry, key_name, DescribeUninstallEntry(ctx, program_path));
+  return true;
 }
 
 std::u16string FormatProgressText(const RunScope& ctx, const std::u16string& name, std::int64_t k, std::int64_t n) {

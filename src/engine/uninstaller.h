@@ -53,7 +53,9 @@ void RegisterUninstallEntry(platform::Registry& reg, const std::string& key_name
 // "UNINSTALL_" entries under their plain names and a "SetupInfo" record with Mode 1; gives it
 // the "UNINSTALL_ICON.ICO" icon (all its images; else it keeps the setup's) and registers it. The running setup keeps its own Mode.
 // `program_path` is the running program (the stub is read from it).
-void MakeUninstaller(const RunScope& ctx, const std::string& program_path);
+// False, with a log line, when the uninstaller could not be written and read back whole; nothing
+// is registered then.
+bool MakeUninstaller(const RunScope& ctx, const std::string& program_path);
 
 // Language text ArchiveProgress (19) with <%ZQPNAME%>, <%FNUM%> and <%FTOTAL%> replaced.
 std::u16string FormatProgressText(const RunScope& ctx, const std::u16string& name, std::int64_t k, std::int64_t n);

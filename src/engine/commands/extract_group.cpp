@@ -7,6 +7,7 @@
 #include "engine/commands/entry_prefetch.h"
 #include "engine/logged_files.h"
 #include "engine/progress.h"
+#include "engine/run_changes.h"
 #include "engine/setup_context.h"
 #include "platform/file_names.h"
 #include "platform/files.h"
@@ -72,12 +73,17 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
     } else {
       show(name);
       ForgetArchiveJournal(ctx, target);
+      ForceDirectoriesLogged(ctx.Run.UninstallList, ExtractFileDir(target), &ctx.Run.Journal);
+      if (!PrepareFileWrite(ctx.Run, target)) {
+        // The file there could not be moved aside: another program holds it. It stays as it was.
+        platform::NoteFileFault(platform::FileFault::AccessDenied);
+        FailWrite(ctx, target, false);
+        return;
+      }
       bool written = false;
       if (size >= LargeEntryLimit) {
         // A copy that fails before it opens the target must not count as one that opened it.
         platform::NoteFileFault(platform::FileFault::Other);
-        // The in-memory path creates missing folders; a large entry in a subfolder needs them too.
-        ForceDirectoriesLogged(ctx.Run.UninstallList, ExtractFileDir(target));
         written = pak.CopyLargeEntry(target, name, size, index, show);
       } else {
         TEntryPrefetch::Result r = prefetch.Next();

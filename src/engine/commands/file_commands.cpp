@@ -11,6 +11,7 @@
 #include "engine/logged_files.h"
 #include "engine/macros.h"
 #include "engine/progress.h"
+#include "engine/run_changes.h"
 #include "engine/setup_context.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -77,11 +78,12 @@ class TCopyFileCommand : public TCommandClass {
     const LineArgs a = ArgsOf(ctx.Run, line);
     const std::string source = ExpandMacrosAnsi(ctx, SearchOpticalDrives(a[1]));
     const std::string target = ExpandMacrosAnsi(ctx, a[2]);
-    ForceDirectoriesLogged(ctx.Run.UninstallList, ExtractFileDir(target));
+    ForceDirectoriesLogged(ctx.Run.UninstallList, ExtractFileDir(target), &ctx.Run.Journal);
     SetStatusText(ctx.Services, TLanguages::ReplaceText(ctx.Text(TextId::CopyingFile), u"<%FILENAME%>",
                                                         platform::AnsiToWide(ExtractFileName(source))));
     ForgetArchiveJournal(ctx, target);
-    const bool copied = platform::CopyFileTo(source, target, false);
+    const bool copied = PrepareFileWrite(ctx.Run, target) && platform::CopyFileTo(source, target, false);
+    if (!copied) CancelFileWrite(ctx.Run, target);  // a failed copy leaves the old file in place
     ctx.Run.UninstallList.AddFile(target);
     ctx.Services.LogLine(std::string(copied ? "copied " : "could not copy ") + source + " to " + target);
   }
@@ -94,7 +96,7 @@ class TRenameCommand : public TCommandClass {
     LineArgs a = ArgsOf(ctx.Run, line);
     const std::string from = a.ExpandInPlace(ctx, 1);
     const std::string to = a.ExpandInPlace(ctx, 2);
-    if (!platform::FileExists(from) || !platform::RenameFile(from, to)) return;
+    if (!platform::FileExists(from) || !RenameRecorded(ctx.Run, from, to)) return;
     // A file the run installed keeps being the run's under its new name, so the uninstall
     // removes it instead of leaving it behind.
     ctx.Run.UninstallList.RenameFile(from, to);
@@ -107,7 +109,8 @@ class TDeleteCommand : public TCommandClass {
   using TCommandClass::TCommandClass;
   void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
     const std::string path = ArgsOf(ctx.Run, line).ExpandInPlace(ctx, 1);
-    if (platform::FileExists(path) && platform::DeleteFileAt(path)) ctx.Services.LogLine("deleted " + path);
+    // Kept aside until the run commits, so that a failed run can put it back.
+    if (platform::FileExists(path) && RemoveFileKept(ctx.Run, path)) ctx.Services.LogLine("deleted " + path);
   }
 };
 
@@ -117,7 +120,9 @@ class TRMDirCommand : public TCommandClass {
   void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
     const std::string path = ExpandMacrosAnsi(ctx, ArgsOf(ctx.Run, line)[1]);
     if (!platform::DirectoryExists(path)) return;
-    ctx.Services.LogLine(RemoveTree(path) ? "removed folder " + path : "could not remove all of " + path);
+    // Moved aside whole while the run may still be undone; a line run on its own removes it.
+    const bool removed = ctx.Run.Journal.Active() ? RemoveFolderKept(ctx.Run, path) : RemoveTree(path);
+    ctx.Services.LogLine(removed ? "removed folder " + path : "could not remove all of " + path);
   }
 };
 
@@ -126,7 +131,7 @@ class TCreateDirectoryCommand : public TCommandClass {
   using TCommandClass::TCommandClass;
   void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
     const std::string path = ExpandMacrosAnsi(ctx, ArgsOf(ctx.Run, line)[1]);
-    ForceDirectoriesLogged(ctx.Run.UninstallList, path);
+    ForceDirectoriesLogged(ctx.Run.UninstallList, path, &ctx.Run.Journal);
     ctx.Run.UninstallList.AddDir(path);
     ctx.Services.LogLine("folder " + path);
   }

@@ -2,6 +2,7 @@
 // "uninstalllogsave", "zqpupdate", "zqpofficial", "vfsupdate".
 #include "engine/commands/commands.h"
 #include "engine/macros.h"
+#include "engine/run_changes.h"
 #include "engine/setup_context.h"
 
 namespace zq {
@@ -32,7 +33,8 @@ class TUninstallLogSaveCommand : public TCommandClass {
   using TCommandClass::TCommandClass;
   void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
     const LogPlace log = DecodeLogPlace(ctx, ArgsOf(ctx.Run, line));
-    if (ctx.Run.UninstallList.Save(log.dir, log.prefix)) {
+    const std::string path = TUninstallList::LogPath(log.dir, log.prefix);
+    if (PrepareFileWrite(ctx.Run, path) && ctx.Run.UninstallList.Save(log.dir, log.prefix)) {
       ctx.Services.LogLine("saved uninstall log " + TUninstallList::LogPath(log.dir, log.prefix));
     }
   }

@@ -6,6 +6,7 @@
 #include "engine/logged_files.h"
 #include "engine/macros.h"
 #include "engine/progress.h"
+#include "engine/run_changes.h"
 #include "engine/setup_context.h"
 #include "platform/shell_link.h"
 #include "platform/text.h"
@@ -25,7 +26,9 @@ class TWriteRegStrCommand : public TCommandClass {
   void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
     const Args args = Decode(ArgsOf(ctx.Run, line));
     platform::Registry& reg = ctx.Run.Registry;
-    reg.SetRoot(RootCodeToKey(RootNameToCode(args.root)));
+    const std::uint32_t root = RootCodeToKey(RootNameToCode(args.root));
+    if (!RecordRegistryValues(ctx.Run, root, args.key, {args.name})) return;
+    reg.SetRoot(root);
     if (reg.OpenKey(args.key, true)) {
       const std::string expanded = ExpandMacrosAnsi(ctx, args.value);
       if (reg.WriteString(args.name, expanded)) {
@@ -63,8 +66,10 @@ class TWriteRegStr_URLCommand : public TCommandClass {
     const std::string icon_key = protocol + "\\DefaultIcon\\";
     const std::string command_key = protocol + "\\shell\\open\\command\\";
     platform::Registry& reg = ctx.Run.Registry;
-    reg.SetRoot(RootCodeToKey(2));
+    const std::uint32_t root = RootCodeToKey(2);
     auto write = [&](const std::string& key, const std::string& name, const std::string& value) {
+      if (!RecordRegistryValues(ctx.Run, root, key, {name})) return;
+      reg.SetRoot(root);
       if (reg.OpenKey(key, true)) reg.WriteString(name, value);
       reg.CloseKey();
     };
@@ -103,8 +108,9 @@ class TCreateShortCutCommand : public TCommandClass {
       const std::string icon = ExpandMacrosAnsi(ctx, *args.icon);
       if (icon != link.target) link.icon_file = icon;
     }
-    ForceDirectoriesLogged(ctx.Run.UninstallList, ExtractFileDir(link_file));
-    const bool saved = platform::CreateShellLink(link, link_file);
+    ForceDirectoriesLogged(ctx.Run.UninstallList, ExtractFileDir(link_file), &ctx.Run.Journal);
+    const bool saved = PrepareFileWrite(ctx.Run, link_file) && platform::CreateShellLink(link, link_file);
+    if (!saved) CancelFileWrite(ctx.Run, link_file);
     ctx.Run.UninstallList.AddFile(link_file);
     ctx.Services.LogLine(std::string(saved ? "shortcut " : "could not save shortcut ") + link_file + " -> " +
                          link.target);

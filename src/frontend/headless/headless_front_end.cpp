@@ -95,7 +95,7 @@ int THeadlessFrontEnd::RunWizard(SetupContext& ctx) {
   TWizard& wizard = *wizard_;
   worker_ = std::make_unique<TSetupThread>(ctx);
   wizard.RunScript = [this, &ctx] {
-    ctx.Services.MakeUninstaller = [this](const RunScope& c) { MakeUninstaller(c, program_path_); };
+    ctx.Services.MakeUninstaller = [this](const RunScope& c) { return MakeUninstaller(c, program_path_); };
     worker_->RunAndWait();
   };
   wizard.SetPagesUp({}, true);

@@ -163,7 +163,7 @@ int TFrmMain::RunWizard(SetupContext& ctx) {
 }
 
 void TFrmMain::RunScriptProtocol() {
-  ctx_.Services.MakeUninstaller = [this](const RunScope& c) { MakeUninstaller(c, program_path_); };
+  ctx_.Services.MakeUninstaller = [this](const RunScope& c) { return MakeUninstaller(c, program_path_); };
   // The window stays responsive: messages are handled (the worker's updates among them)
   // until the worker is done; it wakes this thread's message wait with a posted WM_NULL.
   const DWORD thread = GetCurrentThreadId();

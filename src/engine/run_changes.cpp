@@ -1,0 +1,112 @@
+#include "engine/run_changes.h"
+
+#include "engine/removal_guard.h"
+#include "engine/setup_context.h"
+#include "platform/files.h"
+#include "platform/registry.h"
+
+namespace zq {
+
+namespace {
+
+// The first key of `path` that does not exist yet, or empty when all do.
+std::string FirstMissingKey(platform::Registry& reg, const std::string& path) {
+  std::size_t at = 0;
+  while (at <= path.size()) {
+    const std::size_t end = path.find('\\', at);
+    const std::string prefix = path.substr(0, end == std::string::npos ? path.size() : end);
+    if (!prefix.empty() && !reg.KeyExists(prefix)) return prefix;
+    if (end == std::string::npos) break;
+    at = end + 1;
+  }
+  return {};
+}
+
+// Why a journal read back must not be applied: a path no installation may own.
+std::string ForeignPath(const LoadedSetup& setup, const JournalContents& contents) {
+  using Kind = RunChange::Kind;
+  for (const RunChange& c : contents.changes) {
+    if (c.kind == Kind::KeyCreated || c.kind == Kind::RegValue) continue;
+    const bool folder = c.kind == Kind::FolderCreated || c.kind == Kind::FolderRemoved;
+    for (const std::string* path : {&c.path, &c.aside}) {
+      if (path->empty()) continue;
+      if (const std::string refusal = RemovalRefusal(setup, *path, folder); !refusal.empty()) {
+        return *path + ": " + refusal;
+      }
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+void RecoverInterruptedRun(const RunScope& ctx) {
+  const std::string path = RunJournal::PathFor(ctx.Choices.InstallDir, ctx.Setup.SetupInfo.LogPrefix);
+  if (!platform::FileExists(path)) return;
+  std::string problem;
+  const auto contents = RunJournal::Load(path, &problem);
+  if (contents) problem = ForeignPath(ctx.Setup, *contents);
+  if (!problem.empty()) {
+    ctx.Services.LogLine("the journal of an interrupted run " + path + " is not applied: " + problem);
+    return;
+  }
+  ctx.Services.LogLine("finishing an interrupted run from its journal " + path);
+  RunJournal::Recover(*contents, path, ctx.Run.Registry,
+                      [&ctx](const std::string& line) { ctx.Services.LogLine("  " + line); });
+}
+
+bool PrepareFileWrite(RunState& run, const std::string& target) {
+  if (!run.Journal.Active()) return true;
+  if (!platform::FileExists(target)) return run.Journal.Record({RunChange::Kind::FileCreated, target});
+  const std::string aside = AsideName(target);
+  if (!run.Journal.Record({RunChange::Kind::FileReplaced, target, aside})) return false;
+  return platform::RenameFile(target, aside);
+}
+
+void CancelFileWrite(RunState& run, const std::string& target) {
+  const auto& changes = run.Journal.Changes();
+  if (changes.empty() || changes.back().path != target || changes.back().kind != RunChange::Kind::FileReplaced) return;
+  const std::string& aside = changes.back().aside;
+  if (platform::FileExists(aside) && !platform::FileExists(target)) platform::RenameFile(aside, target);
+}
+
+bool RemoveFileKept(RunState& run, const std::string& path) {
+  if (!run.Journal.Active()) return platform::DeleteFileAt(path);
+  const std::string aside = AsideName(path);
+  return run.Journal.Record({RunChange::Kind::FileRemoved, path, aside}) && platform::RenameFile(path, aside);
+}
+
+bool RemoveFolderKept(RunState& run, const std::string& path) {
+  const std::string aside = AsideName(path);
+  return run.Journal.Record({RunChange::Kind::FolderRemoved, path, aside}) && platform::RenameFile(path, aside);
+}
+
+bool RenameRecorded(RunState& run, const std::string& from, const std::string& to) {
+  return run.Journal.Record({RunChange::Kind::Renamed, from, to}) && platform::RenameFile(from, to);
+}
+
+bool RecordRegistryValues(RunState& run, std::uint32_t root, const std::string& key,
+                          const std::vector<std::string>& names) {
+  if (!run.Journal.Active()) return true;
+  platform::Registry reg;
+  reg.SetRoot(root);
+  if (const std::string missing = FirstMissingKey(reg, key); !missing.empty()) {
+    // The values of a key the run creates go with it.
+    return run.Journal.Record({RunChange::Kind::KeyCreated, missing, "", root});
+  }
+  if (!reg.OpenKey(key, false)) return true;
+  for (const std::string& name : names) {
+    RunChange c{RunChange::Kind::RegValue, key, name, root};
+    if (auto text = reg.ReadString(name)) {
+      c.old_type = 'S';
+      c.old_value = *text;
+    } else if (auto number = reg.ReadDword(name)) {
+      c.old_type = 'D';
+      c.old_value = std::to_string(*number);
+    }
+    if (!run.Journal.Record(c)) return false;
+  }
+  return true;
+}
+
+}  // namespace zq

@@ -1,0 +1,38 @@
+// The run's changes to the machine, each written down in the run's journal before it is made
+// and made so that it can be undone: a file that would be replaced or removed is moved aside
+// (kept until the run commits), a registry value's old content is written down first. Without
+// an active journal (a line run on its own) they act directly, as the commands always did.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zq {
+
+struct RunScope;
+struct RunState;
+
+// A journal that a killed run left in the installation folder is finished first: the run is
+// undone (or, when it had committed, its tidying done), with a log line for each step. A journal
+// that does not read back whole, or names a path no installation may own, is logged and left.
+void RecoverInterruptedRun(const RunScope& ctx);
+
+// Before a file is written at `target`: records it as created, or moves the file there aside
+// and records it as replaced. False when the journal cannot be written or the file there
+// cannot be moved (another program holds it); nothing is changed then.
+bool PrepareFileWrite(RunState& run, const std::string& target);
+// Puts back the file PrepareFileWrite moved aside when the write it prepared did not happen.
+void CancelFileWrite(RunState& run, const std::string& target);
+// "delete": the file is moved aside. False when it is not there or cannot be moved.
+bool RemoveFileKept(RunState& run, const std::string& path);
+// "rmdir": the folder is moved aside whole. False when it cannot be moved.
+bool RemoveFolderKept(RunState& run, const std::string& path);
+// "rename", recorded so that it can be renamed back.
+bool RenameRecorded(RunState& run, const std::string& from, const std::string& to);
+// Writes down what the values `names` of `key` under `root` hold now (and the first missing
+// key of its path), before they are written. False when the journal cannot be written.
+bool RecordRegistryValues(RunState& run, std::uint32_t root, const std::string& key,
+                          const std::vector<std::string>& names);
+
+}  // namespace zq

@@ -1,0 +1,169 @@
+// All or nothing: a run that fails is undone by itself, one that was killed by the next run.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "engine/commands/script_test_support.h"
+#include "engine/run_changes.h"
+#include "engine/run_journal.h"
+#include "engine/setup_thread.h"
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "support/sample_package.h"
+#include "support/temp_dir.h"
+
+namespace zq {
+namespace {
+
+// What a run may touch, read back: the files and folders under the test's folder (contents by
+// path) and the registry values of the test's key.
+using Snapshot = std::map<std::string, std::string>;
+
+Snapshot Take(const std::string& dir) {
+  Snapshot s;
+  std::vector<std::string> pending{dir};
+  while (!pending.empty()) {
+    const std::string here = pending.back();
+    pending.pop_back();
+    for (const auto& e : platform::ListDir(here).value_or(std::vector<platform::DirEntry>{})) {
+      const std::string path = here + "\\" + e.name;
+      if (e.is_directory && !e.is_link) {
+        s[path] = "<folder>";
+        pending.push_back(path);
+      } else {
+        s[path] = test::ReadAll(path);
+      }
+    }
+  }
+  platform::Registry reg;
+  reg.SetRoot(platform::kHkeyCurrentUser);
+  for (const char* key : {"Software\\zq all or nothing", "Software\\zq all or nothing\\new"}) {
+    if (!reg.OpenKey(key, false)) continue;
+    for (const std::string& name : reg.ValueNames()) s[std::string("reg:") + key + "\\" + name] = reg.ReadString(name).value_or("?");
+    reg.CloseKey();
+  }
+  return s;
+}
+
+class RunTransactionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string table = test::LanguageTable(u"English", "0409;", {{23, u"Setup failed to install."}});
+    ctx_.SetupToLoad().Languages.AddLanguage(table.data(), table.size());
+    ctx_.SetupToLoad().SetupInfo.HasUninstaller = 1;
+    ctx_.SetupToLoad().SetupInfo.LogPrefix = "demo_";
+    inst_ = dir_ / "Inst";
+    ctx_.Choices.InstallDir = inst_;
+    // An earlier installation the run upgrades.
+    ASSERT_TRUE(platform::CreateDir(inst_));
+    ASSERT_TRUE(platform::CreateDir(inst_ + "\\old"));
+    test::WriteAll(inst_ + "\\keep.txt", "old bytes");
+    test::WriteAll(inst_ + "\\gone.txt", "deleted by the run");
+    test::WriteAll(inst_ + "\\a.txt", "renamed by the run");
+    test::WriteAll(inst_ + "\\old\\inside.txt", "removed with its folder");
+    test::WriteAll(inst_ + "\\demo_install.log", "an older log");
+    test::WriteAll(dir_ / "new.txt", "new bytes");
+    platform::Registry reg;
+    reg.SetRoot(platform::kHkeyCurrentUser);
+    ASSERT_TRUE(reg.OpenKey("Software\\zq all or nothing", true));
+    ASSERT_TRUE(reg.WriteString("Version", "1.0"));
+    reg.CloseKey();
+  }
+
+  // Every kind of change a script makes, over the earlier installation.
+  std::vector<test::ScriptLine> Changes() const {
+    return {{"copyfile", {dir_ / "new.txt", "$INSTDIR\\keep.txt"}},
+            {"copyfile", {dir_ / "new.txt", "$INSTDIR\\sub\\deeper\\made.txt"}},
+            {"delete", {"$INSTDIR\\gone.txt"}},
+            {"rename", {"$INSTDIR\\a.txt", "$INSTDIR\\b.txt"}},
+            {"rmdir", {"$INSTDIR\\old"}},
+            {"createdirectory", {"$INSTDIR\\empty"}},
+            {"writeregstr", {"HKCU", "Software\\zq all or nothing", "Version", "2.0"}},
+            {"writeregstr", {"HKCU", "Software\\zq all or nothing\\new", "Added", "x"}}};
+  }
+
+  test::TempDir dir_;
+  std::string inst_;
+  SetupContext ctx_;
+};
+
+TEST_F(RunTransactionTest, AFailedRunLeavesTheMachineAsItWas) {
+  struct Case {
+    const char* name;
+    bool fail_in_script;  // the "failure" command after the changes; else the uninstaller fails
+  };
+  for (const Case c : {Case{"failure command", true}, Case{"uninstaller unwritable", false}}) {
+    const Snapshot before = Take(dir_.path());
+    std::vector<test::ScriptLine> script = Changes();
+    if (c.fail_in_script) script.push_back({"failure", {}});
+    test::LoadScript(ctx_, script);
+    ctx_.Run.SetupAborted = false;
+    ctx_.Services.MakeUninstaller = [&](const RunScope&) { return c.fail_in_script; };
+    RunScript(ctx_);
+    EXPECT_TRUE(ctx_.Run.SetupAborted) << c.name;
+    EXPECT_EQ(Take(dir_.path()), before) << c.name;
+  }
+}
+
+TEST_F(RunTransactionTest, ASucceededRunKeepsItsChangesAndNothingAside) {
+  test::LoadScript(ctx_, Changes());
+  ctx_.Services.MakeUninstaller = [](const RunScope&) { return true; };
+  RunScript(ctx_);
+  ASSERT_FALSE(ctx_.Run.SetupAborted);
+  const Snapshot after = Take(dir_.path());
+  EXPECT_EQ(after.at(inst_ + "\\keep.txt"), "new bytes");
+  EXPECT_EQ(after.at(inst_ + "\\b.txt"), "renamed by the run");
+  EXPECT_EQ(after.count(inst_ + "\\old"), 0u);
+  EXPECT_EQ(after.at("reg:Software\\zq all or nothing\\Version"), "2.0");
+  for (const auto& [path, bytes] : after) {
+    EXPECT_EQ(path.find(".zqold"), std::string::npos) << path;  // nothing kept aside is left
+  }
+  EXPECT_FALSE(platform::FileExists(RunJournal::PathFor(inst_, "demo_")));
+}
+
+// A run killed half-way leaves its journal; the next run of the product finishes it first.
+TEST_F(RunTransactionTest, TheNextRunUndoesAKilledOneUnlessItsJournalIsNotTrustworthy) {
+  struct Case {
+    const char* name;
+    std::function<void(std::string& journal)> damage;
+    bool undone;
+  };
+  const Case cases[] = {
+      {"intact", [](std::string&) {}, true},
+      {"last record cut by the kill", [](std::string& j) { j.resize(j.size() - 5); }, true},
+      {"a record changed", [](std::string& j) { j[j.find("keep.txt")] = 'K'; }, false},
+      {"a path outside the installation",
+       [](std::string& j) {
+         RunChange foreign{RunChange::Kind::FileCreated, "C:\\windows\\system.ini"};
+         j += RunJournal::Serialize(foreign);
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    const Snapshot before = Take(dir_.path());
+    const std::string journal = RunJournal::PathFor(inst_, "demo_");
+    {
+      SetupContext killed;
+      killed.SetupToLoad().SetupInfo.LogPrefix = "demo_";
+      killed.Choices.InstallDir = inst_;
+      test::LoadScript(killed, Changes());
+      ASSERT_TRUE(killed.Run.Journal.Begin(journal));
+      for (std::uint32_t i = 0; i < Changes().size(); ++i) test::RunLine(killed, i);
+      // Killed here: no commit, no undo; the journal stays as the system has it.
+    }
+    std::string bytes = test::ReadAll(journal);
+    c.damage(bytes);
+    test::WriteAll(journal, bytes);
+    const Snapshot killed_state = Take(dir_.path());
+    RecoverInterruptedRun(ctx_);
+    if (c.undone) {
+      EXPECT_EQ(Take(dir_.path()), before) << c.name;
+    } else {
+      EXPECT_EQ(Take(dir_.path()), killed_state) << c.name;  // not applied: left as it was found
+      EXPECT_TRUE(platform::FileExists(journal)) << c.name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zq
