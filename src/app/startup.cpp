@@ -9,6 +9,7 @@
 #include "container/verify_all.h"
 #include "base/path_text.h"
 #include "base/registry_roots.h"
+#include "engine/run_changes.h"
 #include "engine/setup_context.h"
 #include "base/macro_folders.h"
 #include "base/size_text.h"
@@ -130,8 +131,15 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
     throw Refusal(u"Error: Setup Information Missing. Setup is corrupt", u"Verification Error");
   }
   ctx.Choices.InstallDir = setup.SetupInfo.InstallDir;
+  setup.ProgramFilesDir = GetShellFolder(platform::kCsidlProgramFiles);
+  setup.StartMenuDir = GetShellFolder(platform::kCsidlPrograms);
+  setup.DesktopDir = GetShellFolder(platform::kCsidlDesktop);
+  setup.AppDataDir = GetShellFolder(platform::kCsidlAppData);
   setup.SpaceRequired = 0;
   if (setup.IsUninstaller()) {
+    // A run killed in this folder is finished before its log is read: an upgrade's is undone, so
+    // the log read is the one of the installation that stands.
+    RecoverInterruptedRun(ctx);
     const std::string log = TUninstallList::LogPath(ctx.Choices.InstallDir, setup.SetupInfo.LogPrefix);
     if (!platform::FileExists(log)) throw Refusal(u"Error: install log is missing", u"Setup Error");
     if (!ctx.Run.UninstallList.Load(ctx.Choices.InstallDir, setup.SetupInfo.LogPrefix)) {
@@ -150,10 +158,6 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
     setup.SpaceRequired = RequiredSpace(setup);
   }
   setup.SpaceRequiredText = SizeToText(setup.SpaceRequired);
-  setup.ProgramFilesDir = GetShellFolder(platform::kCsidlProgramFiles);
-  setup.StartMenuDir = GetShellFolder(platform::kCsidlPrograms);
-  setup.DesktopDir = GetShellFolder(platform::kCsidlDesktop);
-  setup.AppDataDir = GetShellFolder(platform::kCsidlAppData);
 
   if (!param_file_given && setup.SetupInfo.Mode == SetupMode::Setup) {
     const std::string running = ExtractFileName(env.program_path);
