@@ -2,7 +2,9 @@
 
 #include "engine/removal_guard.h"
 #include "engine/setup_context.h"
+#include "platform/file_holders.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "platform/registry.h"
 
 namespace zq {
@@ -61,6 +63,29 @@ bool PrepareFileWrite(RunState& run, const std::string& target) {
   const std::string aside = AsideName(target);
   if (!run.Journal.Record({RunChange::Kind::FileReplaced, target, aside})) return false;
   return platform::RenameFile(target, aside);
+}
+
+bool PrepareFileWriteOrAsk(const RunScope& ctx, const std::string& target) {
+  while (!PrepareFileWrite(ctx.Run, target)) {
+    const auto& changes = ctx.Run.Journal.Changes();
+    if (changes.empty() || changes.back().path != target) {
+      ctx.Services.LogLine("the run's journal cannot be written before " + target + " (the disk may be full)");
+      return false;
+    }
+    // Written down but not moved: a retry writes the record again, which undoes the same way.
+    const std::vector<std::string> holders = platform::ProgramsHolding(target);
+    std::string by = "another program";
+    for (std::size_t i = 0; i < holders.size(); ++i) {
+      by = (i == 0 ? "" : by + (i + 1 == holders.size() ? " and " : ", ")) + holders[i];
+    }
+    const std::string text = "The file \"" + target + "\" is in use by " + by + ".";
+    ctx.Services.LogLine("in use: " + target + " (held by " + by + ")");
+    const int answer = ctx.Services.ShowMessageBox(
+        platform::AnsiToWide(text + "\r\rClose it and choose Retry, or Cancel to undo the installation."), u"Setup",
+        kMbRetryCancel | kMbIconWarning);
+    if (answer != kIdRetry) return false;
+  }
+  return true;
 }
 
 void CancelFileWrite(RunState& run, const std::string& target) {

@@ -22,6 +22,11 @@ void RecoverInterruptedRun(const RunScope& ctx);
 // and records it as replaced. False when the journal cannot be written or the file there
 // cannot be moved (another program holds it); nothing is changed then.
 bool PrepareFileWrite(RunState& run, const std::string& target);
+// PrepareFileWrite for a run with a user: a file another program holds is named with the
+// programs that hold it ("another program" where the system cannot tell), and the user may close
+// them and retry (an unattended run takes Cancel). False when the file stays held or the journal
+// cannot be written; the log says which and names the file.
+bool PrepareFileWriteOrAsk(const RunScope& ctx, const std::string& target);
 // Puts back the file PrepareFileWrite moved aside when the write it prepared did not happen.
 void CancelFileWrite(RunState& run, const std::string& target);
 // "delete": the file is moved aside. False when it is not there or cannot be moved.

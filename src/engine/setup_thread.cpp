@@ -57,7 +57,7 @@ void CloseRun(const RunScope& ctx) {
   run.UninstallList.ReleaseIndexes();
   const std::string& prefix = ctx.Setup.SetupInfo.LogPrefix;
   const std::string log = TUninstallList::LogPath(ctx.Choices.InstallDir, prefix);
-  if (!PrepareFileWrite(run, log) || !run.UninstallList.Save(ctx.Choices.InstallDir, prefix)) {
+  if (!PrepareFileWriteOrAsk(ctx, log) || !run.UninstallList.Save(ctx.Choices.InstallDir, prefix)) {
     FailRun(ctx, "Unable to write file \"" + log + "\": the uninstall log could not be saved.");
     return;
   }

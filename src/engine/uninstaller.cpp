@@ -82,7 +82,7 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
   ForceDirectoriesLogged(ctx.Run.UninstallList, ctx.Choices.InstallDir, &ctx.Run.Journal);
   // An earlier uninstaller is kept aside until the run commits; without a journal it goes.
   if (!ctx.Run.Journal.Active() && platform::FileExists(target)) platform::DeleteFileAt(target);
-  if (!PrepareFileWrite(ctx.Run, target)) return fail("the uninstaller there is in use");
+  if (!PrepareFileWriteOrAsk(ctx, target)) return fail("the uninstaller there is in use");
   {
     platform::File out;
     if (!out.Open(target, platform::OpenMode::Create) || out.Write(program.data(), program.size()) != program.size() ||

@@ -62,6 +62,7 @@ enum class FileFault {
   TooLong,       // the path is longer than the system allows
   AccessDenied,  // no permission, read-only, or in use
   DiskFull,
+  InUse,         // another program holds it (noted by the engine, which asks the system)
   Missing,       // the folder (or drive) it goes in does not exist
   Other,
 };

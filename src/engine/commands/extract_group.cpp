@@ -24,6 +24,7 @@ std::string FaultText(platform::FileFault fault) {
     case FileFault::TooLong: return "the path is longer than Windows allows";
     case FileFault::AccessDenied: return "access is denied (the file may be read-only or in use)";
     case FileFault::DiskFull: return "the disk is full";
+    case FileFault::InUse: return "another program is using it";
     case FileFault::Missing: return "its folder could not be created";
     case FileFault::Other: return "the system refused to write it";
     case FileFault::None: break;
@@ -74,9 +75,9 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
       show(name);
       ForgetArchiveJournal(ctx, target);
       ForceDirectoriesLogged(ctx.Run.UninstallList, ExtractFileDir(target), &ctx.Run.Journal);
-      if (!PrepareFileWrite(ctx.Run, target)) {
+      if (!PrepareFileWriteOrAsk(ctx, target)) {
         // The file there could not be moved aside: another program holds it. It stays as it was.
-        platform::NoteFileFault(platform::FileFault::AccessDenied);
+        platform::NoteFileFault(platform::FileFault::InUse);
         FailWrite(ctx, target, false);
         return;
       }

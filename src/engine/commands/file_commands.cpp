@@ -82,7 +82,7 @@ class TCopyFileCommand : public TCommandClass {
     SetStatusText(ctx.Services, TLanguages::ReplaceText(ctx.Text(TextId::CopyingFile), u"<%FILENAME%>",
                                                         platform::AnsiToWide(ExtractFileName(source))));
     ForgetArchiveJournal(ctx, target);
-    const bool copied = PrepareFileWrite(ctx.Run, target) && platform::CopyFileTo(source, target, false);
+    const bool copied = PrepareFileWriteOrAsk(ctx, target) && platform::CopyFileTo(source, target, false);
     if (!copied) CancelFileWrite(ctx.Run, target);  // a failed copy leaves the old file in place
     ctx.Run.UninstallList.AddFile(target);
     ctx.Services.LogLine(std::string(copied ? "copied " : "could not copy ") + source + " to " + target);
