@@ -40,7 +40,7 @@ std::u16string W(const std::string& s) { return platform::AnsiToWide(s); }
 
 std::int64_t RequiredSpace(const SetupContext& ctx) {
   std::uint32_t total = 0;  // 32 bits, as the figure has always been kept
-  for (const TPakEntry& e : ctx.Pak->Entries) {
+  for (const TPakEntry& e : ctx.Pak->Entries()) {
     if (e.Group == 0 || e.Group >= ctx.GroupFlags.size()) continue;
     total += ctx.GroupFlags[e.Group] == 0 ? e.OrigSize : e.StoredSize();
   }
@@ -49,8 +49,8 @@ std::int64_t RequiredSpace(const SetupContext& ctx) {
 
 void LoadLanguages(SetupContext& ctx, std::uint16_t lang_id) {
   TPak& pak = *ctx.Pak;
-  for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
-    const TPakEntry& e = pak.Entries[i];
+  for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
+    const TPakEntry& e = pak.Entries()[i];
     const std::string head = e.Name.substr(0, std::string_view(kLanguagePrefix).size());
     if (e.Group != 0 || platform::AnsiUpperCase(head) != kLanguagePrefix) continue;
     auto data = pak.Extract(i);
@@ -90,13 +90,12 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
     container = *options.container;
     param_file_given = true;
   }
-  ctx.Pak = std::make_unique<TPak>(container, TPak::OpenFlags::Read);
-  ctx.Pak->Messages = &fe;
+  ctx.Pak = std::make_unique<TPak>(container, &fe);
   if (!ctx.Pak->HasValidHeader()) {
     if (!ctx.Pak->DirectoryProblem().empty()) ctx.LogLine("damaged package: " + ctx.Pak->DirectoryProblem());
     throw Refusal(u"Invalid Setup Header. No Contents or Corrupted Contents.", u"Error");
   }
-  const std::size_t count = ctx.Pak->Entries.size();
+  const std::size_t count = ctx.Pak->Entries().size();
   fe.VerifyBegin(count);
   VerifyResult verified;
   try {
@@ -111,13 +110,12 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
   if (verified.first_failure || verified.could_not_read) {
     const std::size_t i = verified.first_failure.value_or(0);
     throw Refusal(u"Error: Verification Failed. Setup is corrupt.\rID: " + W(std::to_string(i)) + u" Filename: " +
-                      W(i < count ? ctx.Pak->Entries[i].Name : ""),
+                      W(i < count ? ctx.Pak->Entries()[i].Name : ""),
                   u"Verification Error");
   }
   ctx.CDDrive = FindCDDrive();
 
-  std::uint32_t size = 0;
-  auto info = ctx.Pak->ExtractByName(kSetupInfoEntry, 0, size);
+  auto info = ctx.Pak->ExtractByName(kSetupInfoEntry, 0);
   if (std::string problem; !info || !ctx.SetupInfo.LoadFromBuffer(info->data(), info->size(), &problem)) {
     if (!problem.empty()) ctx.LogLine("damaged setup record: " + problem);
     throw Refusal(u"Error: Setup Information Missing. Setup is corrupt", u"Verification Error");
@@ -130,7 +128,7 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
       throw Refusal(u"Error: install log is missing", u"Setup Error");
     }
   } else if (ctx.SetupInfo.Mode == 0) {
-    auto lines = ctx.Pak->ExtractByName(kCompiledLinesEntry, 0, size);
+    auto lines = ctx.Pak->ExtractByName(kCompiledLinesEntry, 0);
     if (!lines) throw Refusal(u"Error: Compiled Lines Missing. Setup is corrupt", u"Verification Error");
     std::string problem;
     if (!ctx.CompLines.LoadFromBuffer(lines->data(), lines->size(), &problem)) {

@@ -254,10 +254,10 @@ bool TPakSystem::AddMember(const std::string& name, std::uint32_t orig_size, con
   return true;
 }
 
-bool TPakSystem::AddMember(TPak& pak, std::size_t index) {
+bool TPakSystem::AddMember(const TPak& pak, std::size_t index) {
   auto data = pak.Extract(index);
   if (!data) return false;  // the container has reported the damaged entry already
-  return AddMember(pak.Entries[index].Name, pak.Entries[index].OrigSize, *data);
+  return AddMember(pak.Entries()[index].Name, pak.Entries()[index].OrigSize, *data);
 }
 
 void TPakSystem::DuplicateMember(const std::string& existing, const std::string& name) {

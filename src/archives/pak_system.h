@@ -81,7 +81,7 @@ class TPakSystem {
   // Adds or replaces a member; false when it was skipped (unchanged, or not a canonical wave).
   // Throws TArchiveFailure on a short write.
   bool AddMember(const std::string& name, std::uint32_t orig_size, const Bytes& data);
-  bool AddMember(TPak& pak, std::size_t index);
+  bool AddMember(const TPak& pak, std::size_t index);
   // A second name for an existing member's data (the duplicate-entry rules).
   void DuplicateMember(const std::string& existing, const std::string& name);
   // Directory and trailers written behind the members, the file cut there, flushed, the

@@ -126,13 +126,13 @@ void TArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& pack
     pak_.BeginUpdate();
     std::uint32_t written = 0;
     ShowArchiveText(19, package, &pak_counters_);
-    ctx_.Pak->ForEachInGroup(group, [&](std::size_t index) {
+    for (const std::size_t index : ctx_.Pak->IndexesInGroup(group)) {
       const bool move = pak_counters_.Advance();
       ShowArchiveText(19, package, &pak_counters_);
       if (pak_.AddMember(*ctx_.Pak, index)) ++written;
       StepProgress(ctx_, move);
       ++pak_counters_.Done;
-    });
+    }
     ShowArchiveText(20, package, nullptr);
     FinishPackage(package, "zqpupdate");
     ctx_.LogLine("  " + std::to_string(written) + " of " + std::to_string(pak_counters_.Total) + " members written");
@@ -198,14 +198,14 @@ void TArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive,
     vfs_name_ = archive;
     vfs_counters_ = Counters{0, total, 0};
     ShowArchiveText(19, vfs_name_, &vfs_counters_);
-    ctx_.Pak->ForEachInGroup(group, [&](std::size_t index) {
+    for (const std::size_t index : ctx_.Pak->IndexesInGroup(group)) {
       const bool move = vfs_counters_.Advance();
       ShowArchiveText(19, vfs_name_, &vfs_counters_);
       if (auto data = ctx_.Pak->Extract(index))
-        vfs_->Tree->AddFile(ctx_.Pak->Entries[index].Name, data->data(), static_cast<std::uint32_t>(data->size()));
+        vfs_->Tree->AddFile(ctx_.Pak->Entries()[index].Name, data->data(), static_cast<std::uint32_t>(data->size()));
       StepProgress(ctx_, move);
       ++vfs_counters_.Done;
-    });
+    }
     ctx_.LogLine("vfsupdate " + path + ": " + std::to_string(total) + " files stored");
   } catch (const TArchiveFailure& e) {
     FailVFS(e.what());

@@ -66,7 +66,7 @@ class UpdaterTest : public ::testing::Test {
                                     {"Data\\Maps\\m1.txt", 2, std::string(5000, 'm')},
                                     {"Data\\a.txt", 2, "replaced a"},
                                     {"top.txt", 3, "top"}}));
-    ctx.Pak = std::make_unique<TPak>(dir / "setup.exe", TPak::OpenFlags::Read);
+    ctx.Pak = std::make_unique<TPak>(dir / "setup.exe");
     ctx.SetupInfo.InstallDir = "C:\\Game";
     ctx.StatusLabel = &status;
     ctx.DetailLabel = &detail;
@@ -208,7 +208,7 @@ TEST(InstallOverArchiveTest, AFileInstalledOverAnArchiveTakesItsJournalAway) {
   SetupContext ctx;
   std::vector<std::string> log;
   ctx.RunLog = [&](const std::string& line) { log.push_back(line); };
-  ctx.Pak = std::make_unique<TPak>(dir / "setup.exe", TPak::OpenFlags::Read);
+  ctx.Pak = std::make_unique<TPak>(dir / "setup.exe");
   const std::string install = dir / "Game";
   ASSERT_TRUE(platform::CreateDir(install) && platform::CreateDir(install + "\\data"));
   const std::string kept = install + "\\music.vfs";  // not installed over: its journal stays

@@ -5,6 +5,7 @@
 
 #include "container/entry_names.h"
 #include "container/pak.h"
+#include "container/pak_writer.h"
 #include "container/pe_image.h"
 #include "container/program_resources.h"
 #include "engine/logged_files.h"
@@ -46,8 +47,8 @@ std::uint32_t InstalledSizeKb(const SetupContext& ctx) {
 // takes it for the unsigned image it is.
 void WriteUninstaller(SetupContext& ctx, const std::string& program_path) {
   TPak& pak = *ctx.Pak;
-  if (pak.Entries.empty()) return;
-  const std::uint32_t program_size = pak.Entries.front().Offset;
+  if (pak.Entries().empty()) return;
+  const std::uint32_t program_size = pak.Entries().front().Offset;
   Bytes program(program_size);
   {
     platform::File self;
@@ -60,8 +61,8 @@ void WriteUninstaller(SetupContext& ctx, const std::string& program_path) {
     ClearPeSecurityDirectory(program.data(), head);
   }
   // The script's own uninstaller icon replaces the setup's, which the copy carries otherwise.
-  for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
-    const TPakEntry& e = pak.Entries[i];
+  for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
+    const TPakEntry& e = pak.Entries()[i];
     if (e.Group != 0 || Upper(e.Name) != kUninstallIconEntry) continue;
     auto icon = pak.Extract(i);
     std::string problem;
@@ -79,9 +80,9 @@ void WriteUninstaller(SetupContext& ctx, const std::string& program_path) {
       return;
     }
   }
-  TPak out(target, TPak::OpenFlags::Append);
-  for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
-    const TPakEntry& e = pak.Entries[i];
+  TPakWriter out(target, TPakWriter::Mode::Append);
+  for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
+    const TPakEntry& e = pak.Entries()[i];
     const std::string upper = Upper(e.Name);
     if (e.Group != 0 || upper.rfind(kUninstallPrefix, 0) != 0 || upper == kUninstallIconEntry) continue;
     const std::string name = e.Name.substr(std::string_view(kUninstallPrefix).size());
@@ -224,8 +225,7 @@ void Uninstall(SetupContext& ctx) {
 }
 
 bool StartFinaliser(SetupContext& ctx, const std::string& program_path) {
-  std::uint32_t size = 0;
-  auto data = ctx.Pak ? ctx.Pak->ExtractByName(kFinaliserEntry, 0, size) : std::nullopt;
+  auto data = ctx.Pak ? ctx.Pak->ExtractByName(kFinaliserEntry, 0) : std::nullopt;
   if (!data) {
     // An empty stand-in could not run and would only be left behind in the temporary folder.
     ctx.LogLine("no finaliser in the package: the uninstaller file stays");
