@@ -7,8 +7,8 @@
 
 #include "base/byte_io.h"
 #include "container/package_digest.h"
-#include "container/pak_writer.h"
 #include "container/pak_string.h"
+#include "container/pak_writer.h"
 #include "engine/setup_context.h"
 #include "support/sample_package.h"
 #include "support/temp_dir.h"
