@@ -42,7 +42,7 @@ class VfsTest : public ::testing::Test {
   const TVFSEntry& At(const std::string& p) {
     std::int32_t n = vfs->Tree->FindPath(p);
     EXPECT_NE(n, -1) << p;
-    return *vfs->Tree->Nodes.at(static_cast<std::size_t>(n)).Entry;
+    return *vfs->Tree->Node(n).Entry;
   }
   std::uint32_t UsedBlocks() const {
     std::uint32_t used = 0;
@@ -92,7 +92,7 @@ TEST_F(VfsTest, DirectoriesAreCreatedAndPathsWithoutDotGoToTheRoot) {
   vfs->Tree->AddFile("Data\\Maps\\x.txt", x.data(), 10);
   vfs->Tree->AddFile("Data\\Readme", x.data(), 10);
   EXPECT_EQ(At("Data\\Maps").Flags, kVfsDirectory);
-  EXPECT_EQ(vfs->Tree->Nodes[static_cast<std::size_t>(vfs->Tree->FindPath("Data\\Maps"))].Parent, vfs->Tree->FindPath("Data"));
+  EXPECT_EQ(vfs->Tree->Node(vfs->Tree->FindPath("Data\\Maps")).Parent, vfs->Tree->FindPath("Data"));
   EXPECT_EQ(vfs->Tree->FindPath("Data\\Readme"), -1);
   EXPECT_NE(vfs->Tree->FindPath("Readme"), -1);
   Save();

@@ -194,9 +194,8 @@ TEST_F(UpdaterTest, VfsStaysOpenUntilClosedThenSavedOnce) {
   TVFSFile vfs(fs);
   vfs.Open(vfs_path, true);
   ASSERT_NE(vfs.Tree->FindPath("Data\\Maps\\m1.txt"), -1);
-  EXPECT_EQ(vfs.ReadFileData(*vfs.Tree->Nodes[static_cast<std::size_t>(vfs.Tree->FindPath("top.txt"))].Entry).Data,
-            (Bytes{'t', 'o', 'p'}));
-  EXPECT_EQ(vfs.Tree->Nodes[static_cast<std::size_t>(vfs.Tree->FindPath("Data\\a.txt"))].Entry->StoredSize, 10u);
+  EXPECT_EQ(vfs.ReadFileData(*vfs.Tree->Node(vfs.Tree->FindPath("top.txt")).Entry).Data, (Bytes{'t', 'o', 'p'}));
+  EXPECT_EQ(vfs.Tree->Node(vfs.Tree->FindPath("Data\\a.txt")).Entry->StoredSize, 10u);
 }
 
 // An archive installed afresh over one whose update was interrupted: the old update's journal

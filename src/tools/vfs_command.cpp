@@ -126,8 +126,8 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     err << "zq: " << e.what() << "\n";
     return kExitFailed;
   }
-  const auto& nodes = vfs.Tree->Nodes;
-  const auto entries = std::count_if(nodes.begin(), nodes.end(), [](const TTreeFileInfo& n) { return n.Index != -1; });
+  const std::vector<std::int32_t> live = vfs.Tree->LiveNodes();
+  const auto entries = live.size();
   if (verb == "recover") {
     out << path << ": " << entries << " entries\n";
     return kExitOk;
@@ -136,8 +136,8 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     const bool json = parsed->Has("--json");
     if (json) out << "[";
     bool first = true;
-    for (const auto& n : nodes) {
-      if (n.Index == -1) continue;
+    for (const std::int32_t i : live) {
+      const TTreeFileInfo& n = vfs.Tree->Node(i);
       const TVFSEntry& e = *n.Entry;
       if (json) {
         out << (first ? "\n  " : ",\n  ") << "{\"path\": " << JsonString(AnsiToUtf8(n.Path)) << ", \"flags\": " << e.Flags
@@ -168,8 +168,8 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     problem("header counts " + std::to_string(vfs.Header.BlocksInUse) + " blocks in use, the table " + std::to_string(used));
   std::set<std::uint32_t> owned;
   const std::string dir = parsed->Value("-o").value_or(".");
-  for (const auto& n : nodes) {
-    if (n.Index == -1) continue;
+  for (const std::int32_t i : live) {
+    const TTreeFileInfo& n = vfs.Tree->Node(i);
     const TVFSEntry& e = *n.Entry;
     const std::uint64_t want = e.StoredSize == 0 ? 1 : (std::uint64_t{e.StoredSize} + vfs.Header.BlockSize - 1) / vfs.Header.BlockSize;
     std::uint64_t length = 0;

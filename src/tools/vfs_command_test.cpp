@@ -43,8 +43,7 @@ class VfsCommandTest : public ::testing::Test {
     vfs.Tree->AddFile("Levels\\start.lvl", text_.data(), static_cast<std::uint32_t>(text_.size()));
     vfs.Tree->AddFile("Levels\\Deep\\noise.bin", noise_.data(), static_cast<std::uint32_t>(noise_.size()));
     vfs.Tree->AddFile("top.txt", text_.data(), 10);
-    for (const auto& n : vfs.Tree->Nodes)
-      if (n.Index != -1) entries_[n.Path] = *n.Entry;
+    for (const std::int32_t n : vfs.Tree->LiveNodes()) entries_[vfs.Tree->Node(n).Path] = *vfs.Tree->Node(n).Entry;
     vfs.SaveHeader(false);
     vfs.Close();
   }
