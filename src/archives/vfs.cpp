@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <stdexcept>
 
 #include "archives/pak_system.h"
@@ -20,6 +21,32 @@ namespace {
 [[noreturn]] void InternalCheck(const std::string& what) { throw std::logic_error("VFS_Unit: " + what); }
 
 constexpr std::size_t kDigestPiece = 0x40000;
+
+// A file's bytes as they were added: its chain read, compressed chunks inflated. Nothing, with
+// `problem` said, when they cannot be had.
+std::optional<Bytes> ReadFileBack(TVFSFile& vfs, const TVFSEntry& e, std::string& problem) {
+  Bytes stored = vfs.ReadFileData(e).Data;
+  if (stored.size() != e.StoredSize) {
+    problem = "its chain is shorter than its stored size";
+    return std::nullopt;
+  }
+  if ((e.Flags & kVfsCompressed) == 0) return stored;
+  Bytes out;
+  for (std::size_t at = 0; at < stored.size();) {
+    if (at + 4 > stored.size()) break;
+    const std::uint32_t len = GetU32(&stored[at]);
+    if (len > stored.size() - at - 4) break;
+    auto piece = Inflate(&stored[at + 4], len, kVfsChunk, kVfsChunk);
+    if (piece.status != InflateResult::Status::Complete) break;
+    out.insert(out.end(), piece.data.begin(), piece.data.end());
+    at += 4 + len;
+  }
+  if (out.size() != e.UnpackedSize) {
+    problem = "its chunks do not inflate to its unpacked size";
+    return std::nullopt;
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -369,6 +396,70 @@ bool TVFSFile::Abandon() {
   file_.reset();
   Tree.reset();
   return path_.empty() || TJournal::Recover(fs_, path_).Usable();
+}
+
+std::uint32_t TVFSFile::CountUsedBlocks() const {
+  return static_cast<std::uint32_t>(
+      std::count_if(Table.begin(), Table.end(), [](const TAllocation& a) { return a.Next != 0; }));
+}
+
+std::vector<ArchiveProblem> TVFSFile::Check(const SoundMember& sound) {
+  std::vector<ArchiveProblem> problems;
+  auto problem = [&](const std::string& name, std::string what) { problems.push_back({name, std::move(what)}); };
+  const std::uint32_t count = Header.BlockCount;
+  const std::uint32_t used = CountUsedBlocks();
+  for (std::uint32_t b = 0; b < count; ++b) {
+    const TAllocation& a = Table[b];
+    if (a.Next != 0 && a.Next != kVfsChainEnd && a.Next > count)
+      problem("", "block " + std::to_string(b + 1) + " points past the table");
+    if ((a.Next != 0) != (a.Marker == 1) || a.Marker > 1)
+      problem("", "block " + std::to_string(b + 1) + " has a wrong in-use marker");
+  }
+  if (used != Header.BlocksInUse)
+    problem("", "header counts " + std::to_string(Header.BlocksInUse) + " blocks in use, the table " + std::to_string(used));
+  std::set<std::uint32_t> owned;
+  for (const std::int32_t n : Tree->LiveNodes()) {
+    const TTreeFileInfo& node = Tree->Node(n);
+    const TVFSEntry& e = *node.Entry;
+    const std::uint64_t want =
+        e.StoredSize == 0 ? 1 : (std::uint64_t{e.StoredSize} + Header.BlockSize - 1) / Header.BlockSize;
+    std::uint64_t length = 0;
+    std::uint32_t b = e.FirstBlock;
+    while (b != kVfsChainEnd && length <= count) {
+      if (b == 0 || b > count || Table[b - 1].Next == 0) {
+        problem(node.Path, "chain runs into a free or missing block");
+        break;
+      }
+      if (!owned.insert(b).second) {
+        problem(node.Path, "block " + std::to_string(b) + " belongs to two chains");
+        break;
+      }
+      ++length;
+      b = Table[b - 1].Next;
+    }
+    if (length != want)
+      problem(node.Path, "chain of " + std::to_string(length) + " blocks, " + std::to_string(want) + " expected");
+    if ((e.Flags & kVfsDirectory) && e.StoredSize % kVfsEntrySize != 0)
+      problem(node.Path, "directory size not a multiple of 88");
+    if (e.Flags & kVfsFile) {
+      std::string why;
+      auto data = ReadFileBack(*this, e, why);
+      if (!data) problem(node.Path, why);
+      else if (sound) sound(node.Path, *data);
+    }
+  }
+  if (owned.size() != used) problem("", std::to_string(used - owned.size()) + " blocks in use belong to no file");
+  return problems;
+}
+
+std::vector<ArchiveProblem> TVFSFile::CheckDigests() {
+  std::vector<ArchiveProblem> problems;
+  auto digest = ComputeDigest();
+  if (!digest || *digest != Header.Digest) problems.push_back({"", "the MD5 digest in the header does not match"});
+  const std::string ht = HashFilePath(path_);
+  auto actual = fs_.Exists(ht) ? ReadAll(fs_, ht) : std::optional<Bytes>(Bytes{});
+  if (!actual || *actual != Tree->HashTableBytes()) problems.push_back({"", ht + " does not match the archive's files"});
+  return problems;
 }
 
 // ---- TVFSTree ----

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archives/archive_io.h"
+#include "archives/archive_problem.h"
 #include "archives/journal.h"
 #include "codec/zlib_codec.h"
 
@@ -139,6 +140,17 @@ class TVFSFile {
   void ClearRootSlot(std::uint32_t slot);
   std::optional<std::array<std::uint8_t, 16>> ComputeDigest();
   static std::string HashFilePath(const std::string& archive_path);
+
+  // Checks the archive as opened (in hash mode, the whole tree): table links and in-use markers,
+  // the header's count of blocks in use, every entry's chain (a free or missing block, a block of
+  // two chains, its length), directory sizes, each file's data (compressed chunks inflated) and
+  // blocks in use that no entry owns. `sound` (may be empty) is given each file that reads back
+  // whole.
+  std::vector<ArchiveProblem> Check(const SoundMember& sound = {});
+  // The header's MD5 digest against the archive, and the hash file beside it against the tree.
+  std::vector<ArchiveProblem> CheckDigests();
+  // Blocks the allocation table marks in use (the header keeps a count of its own).
+  std::uint32_t CountUsedBlocks() const;
 
   bool IsOpen() const { return file_ != nullptr; }
   const std::string& Path() const { return path_; }

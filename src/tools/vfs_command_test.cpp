@@ -219,6 +219,28 @@ TEST_F(VfsCommandTest, AJournalBesideTheArchiveIsReportedAndRecoverJudgesIt) {
   }
 }
 
+// Extraction keeps zq extract's rule for names: a path that would leave the folder is refused
+// and named, the others are written.
+TEST_F(VfsCommandTest, ExtractRefusesPathsThatWouldLeaveTheFolder) {
+  {
+    TVFSFile vfs;
+    vfs.Open(archive_, true);
+    vfs.BeginUpdate();
+    vfs.Tree->AddFile("..\\up.txt", text_.data(), 10);
+    vfs.Tree->AddFile("two..dots.txt", text_.data(), 10);
+    vfs.SaveHeader(false);
+    vfs.Close();
+  }
+  const std::string out = dir_ / "deep\\out";
+  ZqRun r = Zq({"vfs", "extract", archive_, "-o", out});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("zq: refused file \"..\\up.txt\": its name would leave the target folder"), std::string::npos)
+      << r.err;
+  EXPECT_FALSE(platform::FileExists(dir_ / "deep\\up.txt"));
+  EXPECT_EQ(test::ReadAll(out + "\\two..dots.txt"), Str(text_).substr(0, 10));
+  EXPECT_EQ(test::ReadAll(out + "\\Levels\\start.lvl"), Str(text_));
+}
+
 TEST_F(VfsCommandTest, CreateWritesAnEmptyArchiveOfTheGivenShape) {
   const std::string fresh = dir_ / "fresh.vfs";
   ASSERT_EQ(Zq({"vfs", "create", fresh, "--block-size", "256", "--blocks", "10", "--roots", "3"}).code, 0);
