@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <stdexcept>
 
 #include "archives/memory_file_system.h"
 #include "base/byte_io.h"
@@ -179,6 +181,43 @@ TEST_F(UpdaterTest, OfficialFlagTextsAndConfirmationWord) {
   const Bytes before = fs.Files[pak_path];
   updater.SetPackageOfficial("data\\game.zqp", "confirmed", "1");
   EXPECT_EQ(fs.Files[pak_path], before);
+}
+
+// Whatever escapes an update (here an error the archives know nothing of) rolls the archive back
+// on its way up, and the run's own failure handling stays out of it.
+TEST_F(UpdaterTest, AnErrorOfAnyKindRollsTheArchiveBackOnItsWayUp) {
+  const auto initial = fs.Files;
+  bool armed = false;  // the next flush throws
+  fs.OnFlush = [&](const std::string&) {
+    if (!armed) return;
+    armed = false;
+    throw std::runtime_error("not an archive failure");
+  };
+  const struct {
+    const char* what;
+    std::function<void(TArchiveUpdater&, bool&)> op;
+  } cases[] = {
+      {"zqpupdate", [](TArchiveUpdater& u, bool& arm) { arm = true, u.UpdatePackage(1, "data\\game.zqp", "pw"); }},
+      {"zqpofficial",
+       [](TArchiveUpdater& u, bool& arm) { arm = true, u.SetPackageOfficial("data\\game.zqp", "confirm", "1"); }},
+      {"duplicateentry",
+       [](TArchiveUpdater& u, bool& arm) { arm = true, u.DuplicateMember("data\\game.zqp", "readme.txt", "copy.txt"); }},
+      {"vfsupdate", [](TArchiveUpdater& u, bool& arm) { arm = true, u.UpdateVFS(2, "world.vfs", true); }},
+      {"saving an archive left open",
+       [](TArchiveUpdater& u, bool& arm) {
+         u.UpdateVFS(2, "world.vfs", false);
+         arm = true;
+         u.CloseVFS();
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TArchiveUpdater updater(ctx, fs);
+    EXPECT_THROW(c.op(updater, armed), std::runtime_error);
+    EXPECT_FALSE(updater.VFSOpen());
+    EXPECT_TRUE(fs.Files == initial) << "a journal left behind, or a byte changed";
+    EXPECT_FALSE(ctx.SetupAborted);
+  }
 }
 
 TEST_F(UpdaterTest, VfsStaysOpenUntilClosedThenSavedOnce) {
