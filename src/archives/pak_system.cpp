@@ -23,7 +23,8 @@ bool IsPasswordChar(std::uint8_t c) {
 }
 
 // A member's bytes as they were added; nothing, with `problem` said, when they cannot be had.
-std::optional<Bytes> ReadMember(TArchiveIO& file, std::uint64_t file_size, const TPakDirEntry& r, std::string& problem) {
+std::optional<Bytes> ReadMember(TArchiveIO& file, std::uint64_t file_size, const TPakDirEntry& r,
+                                std::string& problem) {
   if (r.Marker != 0x0A0D) problem = "bad record marker";
   else if (std::uint64_t{r.Offset} + r.StoredSize > file_size) problem = "stored bytes past the data";
   else if (r.Kind != kPakKindWave && r.Kind != kPakKindZlib) problem = "unknown kind " + std::to_string(r.Kind);

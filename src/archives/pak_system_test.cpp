@@ -166,12 +166,14 @@ TEST_F(PakSystemTest, CheckPakMembersNamesEachDamagedMemberAndHandsOnTheRest) {
     const char* problem;                    // "": none
   } cases[] = {
       {"intact", [](TPakTail&) {}, ""},
-      {"a second record of one name", [](TPakTail& t) { t.Records[1].Name = "A.TXT"; }, "a second record of the same name"},
+      {"a second record of one name", [](TPakTail& t) { t.Records[1].Name = "A.TXT"; },
+       "a second record of the same name"},
       {"marker", [](TPakTail& t) { t.Records[1].Marker = 0; }, "bad record marker"},
       {"kind", [](TPakTail& t) { t.Records[1].Kind = 7; }, "unknown kind 7"},
       {"past the file", [](TPakTail& t) { t.Records[1].Offset = 1u << 20; }, "stored bytes past the data"},
       {"unpacked size", [](TPakTail& t) { ++t.Records[1].UnpackedSize; }, "does not inflate to its unpacked size"},
-      {"over the directory", [](TPakTail& t) { t.DataEnd = t.Records[1].Offset; }, "stored bytes overlap the directory"},
+      {"over the directory", [](TPakTail& t) { t.DataEnd = t.Records[1].Offset; },
+       "stored bytes overlap the directory"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -416,7 +416,8 @@ std::vector<ArchiveProblem> TVFSFile::Check(const SoundMember& sound) {
       problem("", "block " + std::to_string(b + 1) + " has a wrong in-use marker");
   }
   if (used != Header.BlocksInUse)
-    problem("", "header counts " + std::to_string(Header.BlocksInUse) + " blocks in use, the table " + std::to_string(used));
+    problem("", "header counts " + std::to_string(Header.BlocksInUse) + " blocks in use, the table " +
+                    std::to_string(used));
   std::set<std::uint32_t> owned;
   for (const std::int32_t n : Tree->LiveNodes()) {
     const TTreeFileInfo& node = Tree->Node(n);
@@ -458,7 +459,9 @@ std::vector<ArchiveProblem> TVFSFile::CheckDigests() {
   if (!digest || *digest != Header.Digest) problems.push_back({"", "the MD5 digest in the header does not match"});
   const std::string ht = HashFilePath(path_);
   auto actual = fs_.Exists(ht) ? ReadAll(fs_, ht) : std::optional<Bytes>(Bytes{});
-  if (!actual || *actual != Tree->HashTableBytes()) problems.push_back({"", ht + " does not match the archive's files"});
+  if (!actual || *actual != Tree->HashTableBytes()) {
+    problems.push_back({"", ht + " does not match the archive's files"});
+  }
   return problems;
 }
 
@@ -504,7 +507,8 @@ void TVFSTree::LoadSubdirectories(std::int32_t first) {
   const std::uint64_t most_nodes =
       file_.Header.RootCount + std::uint64_t{file_.Header.BlockSize} * file_.Header.BlockCount / kVfsEntrySize;
   for (std::size_t i = static_cast<std::size_t>(std::max(first, 0)); i < nodes_.size(); ++i) {
-    if (nodes_[i].Index == -1 || (nodes_[i].Entry->Flags & kVfsDirectory) == 0 || nodes_[i].Entry->StoredSize == 0) continue;
+    if (nodes_[i].Index == -1 || (nodes_[i].Entry->Flags & kVfsDirectory) == 0 || nodes_[i].Entry->StoredSize == 0)
+      continue;
     // A directory stored in its own ancestor's chain holds itself again and again without end.
     for (std::int32_t a = nodes_[i].Parent; a != -1; a = nodes_[static_cast<std::size_t>(a)].Parent) {
       if (nodes_[static_cast<std::size_t>(a)].Entry->FirstBlock == nodes_[i].Entry->FirstBlock)

@@ -217,8 +217,9 @@ TEST_F(VfsTest, CheckPassesASoundArchiveAndNamesDamage) {
   vfs->Open(path, true);
   const auto problems = vfs->Check();
   auto found = [&](const std::string& name, const std::string& what) {
-    return std::any_of(problems.begin(), problems.end(),
-                       [&](const ArchiveProblem& p) { return p.name == name && p.what.find(what) != std::string::npos; });
+    return std::any_of(problems.begin(), problems.end(), [&](const ArchiveProblem& p) {
+      return p.name == name && p.what.find(what) != std::string::npos;
+    });
   };
   EXPECT_TRUE(found("Data\\a.txt", "chain runs into a free or missing block"));
   EXPECT_TRUE(found("", "header counts"));

@@ -49,9 +49,7 @@ TPakWriter::TPakWriter(const std::string& file_name, Mode mode) {
         Header_.DataStart = static_cast<std::uint32_t>(Handle_.Position().value_or(0));
       }
       break;
-    case Mode::Create:
-      Handle_.Open(file_name, platform::OpenMode::Create);
-      break;
+    case Mode::Create: Handle_.Open(file_name, platform::OpenMode::Create); break;
   }
 }
 

@@ -157,7 +157,8 @@ void TArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& pack
   GuardedPackage(package, [&](UpdateGuard& update) {
     TExtraInfo& extra = pak_.ExtraInfo;
     if (extra.Password.empty()) extra.HasPassword = false;
-    if (extra.HasPassword && password != extra.Password) return update.Fail("Error Incorrect Password\rFile: " + package);
+    if (extra.HasPassword && password != extra.Password)
+      return update.Fail("Error Incorrect Password\rFile: " + package);
     if (!extra.HasPassword) {
       // A longer one would be written where no reader finds it again.
       if (password.size() > kPakMaxPassword) {

@@ -197,12 +197,26 @@ TEST_F(UpdaterTest, AnErrorOfAnyKindRollsTheArchiveBackOnItsWayUp) {
     const char* what;
     std::function<void(TArchiveUpdater&, bool&)> op;
   } cases[] = {
-      {"zqpupdate", [](TArchiveUpdater& u, bool& arm) { arm = true, u.UpdatePackage(1, "data\\game.zqp", "pw"); }},
+      {"zqpupdate",
+       [](TArchiveUpdater& u, bool& arm) {
+         arm = true;
+         u.UpdatePackage(1, "data\\game.zqp", "pw");
+       }},
       {"zqpofficial",
-       [](TArchiveUpdater& u, bool& arm) { arm = true, u.SetPackageOfficial("data\\game.zqp", "confirm", "1"); }},
+       [](TArchiveUpdater& u, bool& arm) {
+         arm = true;
+         u.SetPackageOfficial("data\\game.zqp", "confirm", "1");
+       }},
       {"duplicateentry",
-       [](TArchiveUpdater& u, bool& arm) { arm = true, u.DuplicateMember("data\\game.zqp", "readme.txt", "copy.txt"); }},
-      {"vfsupdate", [](TArchiveUpdater& u, bool& arm) { arm = true, u.UpdateVFS(2, "world.vfs", true); }},
+       [](TArchiveUpdater& u, bool& arm) {
+         arm = true;
+         u.DuplicateMember("data\\game.zqp", "readme.txt", "copy.txt");
+       }},
+      {"vfsupdate",
+       [](TArchiveUpdater& u, bool& arm) {
+         arm = true;
+         u.UpdateVFS(2, "world.vfs", true);
+       }},
       {"saving an archive left open",
        [](TArchiveUpdater& u, bool& arm) {
          u.UpdateVFS(2, "world.vfs", false);

@@ -75,8 +75,8 @@ int CreatePackage(const Args& args, const std::string& path, std::ostream& err) 
 void ListPackage(const TPakTail& tail, bool json, std::ostream& out) {
   if (json) {
     out << "{\"password\": " << (tail.ExtraInfo.HasPassword ? "true" : "false")
-        << ", \"official\": " << (tail.ExtraInfo.Official ? "true" : "false") << ", \"trailer\": " << tail.TrailerVersion
-        << ", \"members\": [";
+        << ", \"official\": " << (tail.ExtraInfo.Official ? "true" : "false")
+        << ", \"trailer\": " << tail.TrailerVersion << ", \"members\": [";
     for (std::size_t i = 0; i < tail.Records.size(); ++i) {
       const auto& r = tail.Records[i];
       out << (i ? ",\n  " : "\n  ") << "{\"name\": " << JsonString(AnsiToUtf8(r.Name)) << ", \"kind\": " << int(r.Kind)
@@ -86,11 +86,12 @@ void ListPackage(const TPakTail& tail, bool json, std::ostream& out) {
     out << "]}\n";
     return;
   }
-  out << "trailer version " << tail.TrailerVersion << ", " << (tail.ExtraInfo.HasPassword ? "password set" : "no password")
-      << ", " << (tail.ExtraInfo.Official ? "official" : "not official") << "\n";
+  out << "trailer version " << tail.TrailerVersion << ", "
+      << (tail.ExtraInfo.HasPassword ? "password set" : "no password") << ", "
+      << (tail.ExtraInfo.Official ? "official" : "not official") << "\n";
   for (const auto& r : tail.Records)
-    out << (r.Kind == kPakKindWave ? "wave " : "zlib ") << r.StoredSize << "\t" << r.UnpackedSize << "\t" << Hex8(r.Offset)
-        << "\t" << TerminalText(r.Name) << "\n";
+    out << (r.Kind == kPakKindWave ? "wave " : "zlib ") << r.StoredSize << "\t" << r.UnpackedSize << "\t"
+        << Hex8(r.Offset) << "\t" << TerminalText(r.Name) << "\n";
 }
 }  // namespace
 

@@ -236,8 +236,8 @@ TEST_F(PakCommandTest, ExtractRefusesNamesThatWouldLeaveTheFolder) {
   const struct {
     const char* name;
     bool written;
-  } cases[] = {{"..\\up.txt", false}, {"c:\\drive.txt", false}, {"a\\..\\..\\deep.txt", false},
-               {"\\rooted.txt", false}, {"two..dots.txt", true}, {"sub\\plain.txt", true}};
+  } cases[] = {{"..\\up.txt", false},   {"c:\\drive.txt", false}, {"a\\..\\..\\deep.txt", false},
+               {"\\rooted.txt", false}, {"two..dots.txt", true},  {"sub\\plain.txt", true}};
   {
     TPakSystem pak;
     ASSERT_EQ(pak.OpenArchive(package), TPakSystem::OpenResult::Ok);

@@ -77,12 +77,14 @@ void ListArchive(const TVFSTree& tree, bool json, std::ostream& out) {
     const TTreeFileInfo& node = tree.Node(n);
     const TVFSEntry& e = *node.Entry;
     if (json) {
-      out << (first ? "\n  " : ",\n  ") << "{\"path\": " << JsonString(AnsiToUtf8(node.Path)) << ", \"flags\": " << e.Flags
-          << ", \"stored\": " << e.StoredSize << ", \"unpacked\": " << e.UnpackedSize << ", \"first_block\": " << e.FirstBlock
-          << "}";
+      out << (first ? "\n  " : ",\n  ") << "{\"path\": " << JsonString(AnsiToUtf8(node.Path))
+          << ", \"flags\": " << e.Flags << ", \"stored\": " << e.StoredSize << ", \"unpacked\": " << e.UnpackedSize
+          << ", \"first_block\": " << e.FirstBlock << "}";
     } else {
-      out << ((e.Flags & kVfsDirectory) ? "dir  " : (e.Flags & kVfsCompressed) ? "zlib " : "file ") << e.StoredSize << "\t"
-          << e.UnpackedSize << "\t" << e.FirstBlock << "\t" << TerminalText(node.Path) << "\n";
+      out << ((e.Flags & kVfsDirectory)    ? "dir  "
+              : (e.Flags & kVfsCompressed) ? "zlib "
+                                           : "file ")
+          << e.StoredSize << "\t" << e.UnpackedSize << "\t" << e.FirstBlock << "\t" << TerminalText(node.Path) << "\n";
     }
     first = false;
   }
