@@ -41,7 +41,7 @@ std::u16string W(const std::string& s) { return platform::AnsiToWide(s); }
 
 std::int64_t RequiredSpace(const LoadedSetup& setup) {
   std::uint32_t total = 0;  // 32 bits, as the figure has always been kept
-  for (const TPakEntry& e : setup.Pak->Entries) {
+  for (const TPakEntry& e : setup.Pak->Entries()) {
     if (e.Group == 0 || e.Group >= setup.GroupFlags.size()) continue;
     total += setup.GroupFlags[e.Group] == 0 ? e.OrigSize : e.StoredSize();
   }
@@ -51,8 +51,8 @@ std::int64_t RequiredSpace(const LoadedSetup& setup) {
 void LoadLanguages(SetupContext& ctx, std::uint16_t lang_id) {
   LoadedSetup& setup = ctx.SetupToLoad();
   TPak& pak = *setup.Pak;
-  for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
-    const TPakEntry& e = pak.Entries[i];
+  for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
+    const TPakEntry& e = pak.Entries()[i];
     const std::string head = e.Name.substr(0, std::string_view(kLanguagePrefix).size());
     if (e.Group != 0 || platform::AnsiUpperCase(head) != kLanguagePrefix) continue;
     auto data = pak.Extract(i);
@@ -98,13 +98,12 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
     container = *options.container;
     param_file_given = true;
   }
-  setup.Pak = std::make_unique<TPak>(container, TPak::OpenFlags::Read);
-  setup.Pak->Messages = &fe;
+  setup.Pak = std::make_unique<TPak>(container, &fe);
   if (!setup.Pak->HasValidHeader()) {
     if (!setup.Pak->DirectoryProblem().empty()) ctx.Services.LogLine("damaged package: " + setup.Pak->DirectoryProblem());
     throw Refusal(u"Invalid Setup Header. No Contents or Corrupted Contents.", u"Error");
   }
-  const std::size_t count = setup.Pak->Entries.size();
+  const std::size_t count = setup.Pak->Entries().size();
   fe.VerifyBegin(count);
   VerifyResult verified;
   try {
@@ -119,13 +118,12 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
   if (verified.first_failure || verified.could_not_read) {
     const std::size_t i = verified.first_failure.value_or(0);
     throw Refusal(u"Error: Verification Failed. Setup is corrupt.\rID: " + W(std::to_string(i)) + u" Filename: " +
-                      W(i < count ? setup.Pak->Entries[i].Name : ""),
+                      W(i < count ? setup.Pak->Entries()[i].Name : ""),
                   u"Verification Error");
   }
   setup.CDDrive = FindCDDrive();
 
-  std::uint32_t size = 0;
-  auto info = setup.Pak->ExtractByName(kSetupInfoEntry, 0, size);
+  auto info = setup.Pak->ExtractByName(kSetupInfoEntry, 0);
   if (std::string problem; !info || !setup.SetupInfo.LoadFromBuffer(info->data(), info->size(), &problem)) {
     if (!problem.empty()) ctx.Services.LogLine("damaged setup record: " + problem);
     throw Refusal(u"Error: Setup Information Missing. Setup is corrupt", u"Verification Error");
@@ -146,7 +144,7 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
       throw Refusal(u"Error: install log is missing", u"Setup Error");
     }
   } else if (setup.SetupInfo.Mode == SetupMode::Setup) {
-    auto lines = setup.Pak->ExtractByName(kCompiledLinesEntry, 0, size);
+    auto lines = setup.Pak->ExtractByName(kCompiledLinesEntry, 0);
     if (!lines) throw Refusal(u"Error: Compiled Lines Missing. Setup is corrupt", u"Verification Error");
     std::string problem;
     if (!setup.CompLines.LoadFromBuffer(lines->data(), lines->size(), &problem)) {

@@ -95,10 +95,12 @@ TEST_F(StartupDamageTest, EveryDamageIsRefusedByStartUpAndByVerify) {
   Build();
   ASSERT_EQ(Run(), kExitInstalled);
   ASSERT_EQ(Verify(), 0);
-  TPak layout(path_, TPak::OpenFlags::Read);
-  ASSERT_TRUE(layout.HasDigest());
-  const std::size_t data_start = layout.Header.DataStart, dir_offset = layout.Header.DirOffset;
-  layout.Close();
+  std::size_t data_start = 0, dir_offset = 0;
+  {
+    TPak layout(path_);
+    ASSERT_TRUE(layout.HasDigest());
+    data_start = layout.Header().DataStart, dir_offset = layout.Header().DirOffset;
+  }
   std::vector<std::pair<std::string, std::string>> copies;  // what was done, the damaged file
   for (std::size_t pos = data_start; pos < good_.size(); pos += pos < dir_offset ? 5 : 1) {
     for (unsigned char mask : {0x01, 0x80, 0xFF}) {

@@ -113,10 +113,8 @@ TEST_F(StartupTest, EveryRefusalHasItsMessageAndCaption) {
   auto entries = Entries();
   std::string path = Write(entries);
   {
-    TPak pak(path, TPak::OpenFlags::Read);
     std::string all = test::ReadAll(path);
-    all[pak.Entries[4].Offset] ^= 1;  // readme.txt
-    pak.Close();
+    all[TPak(path).Entries()[4].Offset] ^= 1;  // readme.txt
     test::WriteAll(path, all);
   }
   EXPECT_EQ(Refusal(path), (std::pair<std::u16string, std::u16string>{
@@ -255,17 +253,16 @@ TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {
   // The uninstaller: the same program part, the UNINSTALL_ entries under plain names, Mode 1.
   const std::string uninstaller = inst + "\\Uninstall.exe";
   {
-    TPak pak(uninstaller, TPak::OpenFlags::Read);
+    TPak pak(uninstaller);
     ASSERT_TRUE(pak.HasValidHeader());
-    EXPECT_EQ(pak.Header.DataStart, 300u);
+    EXPECT_EQ(pak.Header().DataStart, 300u);
     EXPECT_EQ(test::ReadAll(uninstaller).substr(0, 300), test::FakeProgram(300));
     std::vector<std::string> names;
-    for (const auto& e : pak.Entries) names.push_back(e.Name);
+    for (const auto& e : pak.Entries()) names.push_back(e.Name);
     EXPECT_EQ(names, (std::vector<std::string>{"LANGUAGE-English", "SetupInfo"}));
-    std::uint32_t size = 0;
-    auto record = pak.ExtractByName("SetupInfo", 0, size);
+    auto record = pak.ExtractByName("SetupInfo", 0);
     TSetupInfoFile info;
-    ASSERT_TRUE(info.LoadFromBuffer(record->data(), size));
+    ASSERT_TRUE(info.LoadFromBuffer(record->data(), record->size()));
     EXPECT_EQ(info.Mode, SetupMode::Uninstaller);
     EXPECT_EQ(info.InstallDir, inst);
   }

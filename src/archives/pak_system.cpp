@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <set>
 
 #include "archives/cipher.h"
 #include "archives/wave_container.h"
@@ -19,6 +20,32 @@ namespace {
 
 bool IsPasswordChar(std::uint8_t c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// A member's bytes as they were added; nothing, with `problem` said, when they cannot be had.
+std::optional<Bytes> ReadMember(TArchiveIO& file, std::uint64_t file_size, const TPakDirEntry& r,
+                                std::string& problem) {
+  if (r.Marker != 0x0A0D) problem = "bad record marker";
+  else if (std::uint64_t{r.Offset} + r.StoredSize > file_size) problem = "stored bytes past the data";
+  else if (r.Kind != kPakKindWave && r.Kind != kPakKindZlib) problem = "unknown kind " + std::to_string(r.Kind);
+  if (!problem.empty()) return std::nullopt;
+  Bytes stored(r.StoredSize);
+  if (file.ReadAt(r.Offset, stored.data(), stored.size()) != stored.size()) {
+    problem = "stored bytes past the data";
+    return std::nullopt;
+  }
+  if (r.Kind == kPakKindWave) return DecodeWaveContainer(stored, problem);
+  Bytes stream = UnmaskZlib(std::move(stored));
+  // The output starts at the size the record gives, but no larger than the stream can inflate
+  // to (as for the directory), so a damaged size is not allocated up front.
+  const std::size_t expected = static_cast<std::size_t>(
+      std::min<std::uint64_t>(r.UnpackedSize, std::uint64_t{r.StoredSize} * 1100 + 1024));
+  auto data = Inflate(stream.data(), stream.size(), expected, std::size_t{r.UnpackedSize} + 1);
+  if (data.status != InflateResult::Status::Complete || data.data.size() != r.UnpackedSize) {
+    problem = "does not inflate to its unpacked size";
+    return std::nullopt;
+  }
+  return data.data;
 }
 
 bool IsWaveName(const std::string& name) {
@@ -141,6 +168,24 @@ TPakTail ReadPakTail(TArchiveIO& file, const std::string& path) {
   return tail;
 }
 
+std::vector<ArchiveProblem> CheckPakMembers(TArchiveIO& file, const TPakTail& tail, const SoundMember& sound) {
+  std::vector<ArchiveProblem> problems;
+  std::set<std::string> names;
+  const std::uint64_t file_size = file.Size().value_or(0);
+  for (const auto& r : tail.Records) {
+    std::string problem;
+    if (!names.insert(AsciiLowerCase(r.Name)).second) problem = "a second record of the same name";
+    auto data = problem.empty() ? ReadMember(file, file_size, r, problem) : std::nullopt;
+    if (data && std::uint64_t{r.Offset} + r.StoredSize > tail.DataEnd) problem = "stored bytes overlap the directory";
+    if (!problem.empty() || !data) {
+      problems.push_back({r.Name, problem});
+    } else if (sound) {
+      sound(r.Name, *data);
+    }
+  }
+  return problems;
+}
+
 Bytes PakDirectoryBytes(const std::vector<TPakDirEntry>& records, const TExtraInfo& extra) {
   Bytes directory;
   directory.reserve(records.size() * kPakRecordSize);
@@ -254,10 +299,10 @@ bool TPakSystem::AddMember(const std::string& name, std::uint32_t orig_size, con
   return true;
 }
 
-bool TPakSystem::AddMember(TPak& pak, std::size_t index) {
+bool TPakSystem::AddMember(const TPak& pak, std::size_t index) {
   auto data = pak.Extract(index);
   if (!data) return false;  // the container has reported the damaged entry already
-  return AddMember(pak.Entries[index].Name, pak.Entries[index].OrigSize, *data);
+  return AddMember(pak.Entries()[index].Name, pak.Entries()[index].OrigSize, *data);
 }
 
 void TPakSystem::DuplicateMember(const std::string& existing, const std::string& name) {

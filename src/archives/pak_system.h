@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "archives/archive_io.h"
+#include "archives/archive_problem.h"
 #include "archives/journal.h"
 #include "codec/zlib_codec.h"
 
@@ -54,6 +55,11 @@ struct TPakTail {
 
 // Reads trailers and directory; throws TArchiveFailure with the corrupted-header message.
 TPakTail ReadPakTail(TArchiveIO& file, const std::string& path);
+// Reads every member of the package back from `file` (its tail read by ReadPakTail): a second
+// record of one name, a bad marker or kind, stored bytes past the file or over the directory, a
+// member that does not inflate (a wave member: decode) to its unpacked size. `sound` (may be
+// empty) is given each member that reads back whole, a wave member as PCM WAV.
+std::vector<ArchiveProblem> CheckPakMembers(TArchiveIO& file, const TPakTail& tail, const SoundMember& sound = {});
 // A record as its 152 bytes, and back.
 void PutPakRecord(Bytes& out, const TPakDirEntry& record);
 TPakDirEntry GetPakRecord(const std::uint8_t* p);
@@ -81,7 +87,7 @@ class TPakSystem {
   // Adds or replaces a member; false when it was skipped (unchanged, or not a canonical wave).
   // Throws TArchiveFailure on a short write.
   bool AddMember(const std::string& name, std::uint32_t orig_size, const Bytes& data);
-  bool AddMember(TPak& pak, std::size_t index);
+  bool AddMember(const TPak& pak, std::size_t index);
   // A second name for an existing member's data (the duplicate-entry rules).
   void DuplicateMember(const std::string& existing, const std::string& name);
   // Directory and trailers written behind the members, the file cut there, flushed, the

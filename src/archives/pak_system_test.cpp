@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "archives/memory_file_system.h"
 #include "base/byte_io.h"
 
@@ -150,6 +152,47 @@ TEST_F(PakSystemTest, WaveMembersAndSkippedWaves) {
   pak.WritePackageDirectory();
   Open();
   EXPECT_TRUE(pak.Records().empty());
+}
+
+// Each damage a record can carry is named against its member; the sound members reach the
+// visitor whole.
+TEST_F(PakSystemTest, CheckPakMembersNamesEachDamagedMemberAndHandsOnTheRest) {
+  fs.Files[path] = MakePackage({{"a.txt", "alpha"}, {"b.txt", "beta"}}, {});
+  auto file = fs.Open(path, false);
+  const TPakTail sound = ReadPakTail(*file, path);
+  const struct {
+    const char* what;
+    std::function<void(TPakTail&)> damage;  // to the second member
+    const char* problem;                    // "": none
+  } cases[] = {
+      {"intact", [](TPakTail&) {}, ""},
+      {"a second record of one name", [](TPakTail& t) { t.Records[1].Name = "A.TXT"; },
+       "a second record of the same name"},
+      {"marker", [](TPakTail& t) { t.Records[1].Marker = 0; }, "bad record marker"},
+      {"kind", [](TPakTail& t) { t.Records[1].Kind = 7; }, "unknown kind 7"},
+      {"past the file", [](TPakTail& t) { t.Records[1].Offset = 1u << 20; }, "stored bytes past the data"},
+      {"unpacked size", [](TPakTail& t) { ++t.Records[1].UnpackedSize; }, "does not inflate to its unpacked size"},
+      {"over the directory", [](TPakTail& t) { t.DataEnd = t.Records[1].Offset; },
+       "stored bytes overlap the directory"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TPakTail tail = sound;
+    c.damage(tail);
+    std::vector<std::string> read;
+    const auto problems = CheckPakMembers(*file, tail, [&](const std::string& name, const Bytes& data) {
+      read.push_back(name + "=" + std::string(data.begin(), data.end()));
+    });
+    if (*c.problem == '\0') {
+      EXPECT_TRUE(problems.empty());
+      EXPECT_EQ(read, (std::vector<std::string>{"a.txt=alpha", "b.txt=beta"}));
+      continue;
+    }
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].name, tail.Records[1].Name);
+    EXPECT_EQ(problems[0].what, c.problem);
+    EXPECT_EQ(read, std::vector<std::string>{"a.txt=alpha"});
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <stdexcept>
 
 #include "archives/pak_system.h"
@@ -20,6 +21,32 @@ namespace {
 [[noreturn]] void InternalCheck(const std::string& what) { throw std::logic_error("VFS_Unit: " + what); }
 
 constexpr std::size_t kDigestPiece = 0x40000;
+
+// A file's bytes as they were added: its chain read, compressed chunks inflated. Nothing, with
+// `problem` said, when they cannot be had.
+std::optional<Bytes> ReadFileBack(TVFSFile& vfs, const TVFSEntry& e, std::string& problem) {
+  Bytes stored = vfs.ReadFileData(e).Data;
+  if (stored.size() != e.StoredSize) {
+    problem = "its chain is shorter than its stored size";
+    return std::nullopt;
+  }
+  if ((e.Flags & kVfsCompressed) == 0) return stored;
+  Bytes out;
+  for (std::size_t at = 0; at < stored.size();) {
+    if (at + 4 > stored.size()) break;
+    const std::uint32_t len = GetU32(&stored[at]);
+    if (len > stored.size() - at - 4) break;
+    auto piece = Inflate(&stored[at + 4], len, kVfsChunk, kVfsChunk);
+    if (piece.status != InflateResult::Status::Complete) break;
+    out.insert(out.end(), piece.data.begin(), piece.data.end());
+    at += 4 + len;
+  }
+  if (out.size() != e.UnpackedSize) {
+    problem = "its chunks do not inflate to its unpacked size";
+    return std::nullopt;
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -371,23 +398,90 @@ bool TVFSFile::Abandon() {
   return path_.empty() || TJournal::Recover(fs_, path_).Usable();
 }
 
+std::uint32_t TVFSFile::CountUsedBlocks() const {
+  return static_cast<std::uint32_t>(
+      std::count_if(Table.begin(), Table.end(), [](const TAllocation& a) { return a.Next != 0; }));
+}
+
+std::vector<ArchiveProblem> TVFSFile::Check(const SoundMember& sound) {
+  std::vector<ArchiveProblem> problems;
+  auto problem = [&](const std::string& name, std::string what) { problems.push_back({name, std::move(what)}); };
+  const std::uint32_t count = Header.BlockCount;
+  const std::uint32_t used = CountUsedBlocks();
+  for (std::uint32_t b = 0; b < count; ++b) {
+    const TAllocation& a = Table[b];
+    if (a.Next != 0 && a.Next != kVfsChainEnd && a.Next > count)
+      problem("", "block " + std::to_string(b + 1) + " points past the table");
+    if ((a.Next != 0) != (a.Marker == 1) || a.Marker > 1)
+      problem("", "block " + std::to_string(b + 1) + " has a wrong in-use marker");
+  }
+  if (used != Header.BlocksInUse)
+    problem("", "header counts " + std::to_string(Header.BlocksInUse) + " blocks in use, the table " +
+                    std::to_string(used));
+  std::set<std::uint32_t> owned;
+  for (const std::int32_t n : Tree->LiveNodes()) {
+    const TTreeFileInfo& node = Tree->Node(n);
+    const TVFSEntry& e = *node.Entry;
+    const std::uint64_t want =
+        e.StoredSize == 0 ? 1 : (std::uint64_t{e.StoredSize} + Header.BlockSize - 1) / Header.BlockSize;
+    std::uint64_t length = 0;
+    std::uint32_t b = e.FirstBlock;
+    while (b != kVfsChainEnd && length <= count) {
+      if (b == 0 || b > count || Table[b - 1].Next == 0) {
+        problem(node.Path, "chain runs into a free or missing block");
+        break;
+      }
+      if (!owned.insert(b).second) {
+        problem(node.Path, "block " + std::to_string(b) + " belongs to two chains");
+        break;
+      }
+      ++length;
+      b = Table[b - 1].Next;
+    }
+    if (length != want)
+      problem(node.Path, "chain of " + std::to_string(length) + " blocks, " + std::to_string(want) + " expected");
+    if ((e.Flags & kVfsDirectory) && e.StoredSize % kVfsEntrySize != 0)
+      problem(node.Path, "directory size not a multiple of 88");
+    if (e.Flags & kVfsFile) {
+      std::string why;
+      auto data = ReadFileBack(*this, e, why);
+      if (!data) problem(node.Path, why);
+      else if (sound) sound(node.Path, *data);
+    }
+  }
+  if (owned.size() != used) problem("", std::to_string(used - owned.size()) + " blocks in use belong to no file");
+  return problems;
+}
+
+std::vector<ArchiveProblem> TVFSFile::CheckDigests() {
+  std::vector<ArchiveProblem> problems;
+  auto digest = ComputeDigest();
+  if (!digest || *digest != Header.Digest) problems.push_back({"", "the MD5 digest in the header does not match"});
+  const std::string ht = HashFilePath(path_);
+  auto actual = fs_.Exists(ht) ? ReadAll(fs_, ht) : std::optional<Bytes>(Bytes{});
+  if (!actual || *actual != Tree->HashTableBytes()) {
+    problems.push_back({"", ht + " does not match the archive's files"});
+  }
+  return problems;
+}
+
 // ---- TVFSTree ----
 
 std::int32_t TVFSTree::NewNode() {
-  for (std::size_t i = 0; i < Nodes.size(); ++i)
-    if (Nodes[i].Index == -1) {
-      Nodes[i] = TTreeFileInfo{};
-      Nodes[i].Index = static_cast<std::int32_t>(i);
-      return Nodes[i].Index;
+  for (std::size_t i = 0; i < nodes_.size(); ++i)
+    if (nodes_[i].Index == -1) {
+      nodes_[i] = TTreeFileInfo{};
+      nodes_[i].Index = static_cast<std::int32_t>(i);
+      return nodes_[i].Index;
     }
-  Nodes.emplace_back();
-  Nodes.back().Index = static_cast<std::int32_t>(Nodes.size() - 1);
-  return Nodes.back().Index;
+  nodes_.emplace_back();
+  nodes_.back().Index = static_cast<std::int32_t>(nodes_.size() - 1);
+  return nodes_.back().Index;
 }
 
 std::int32_t TVFSTree::AddRootNode(std::uint32_t slot) {
   const std::int32_t n = NewNode();
-  auto& node = Nodes[static_cast<std::size_t>(n)];
+  auto& node = nodes_[static_cast<std::size_t>(n)];
   node.Entry = &file_.RootTable[slot];
   node.RootSlot = slot;
   node.Path = node.Entry->Name;
@@ -400,43 +494,49 @@ std::int32_t TVFSTree::FindPath(const std::string& path) const {
   return it == by_path_.end() ? -1 : it->second;
 }
 
+std::vector<std::int32_t> TVFSTree::LiveNodes() const {
+  std::vector<std::int32_t> live;
+  for (const auto& node : nodes_)
+    if (node.Index != -1) live.push_back(node.Index);
+  return live;
+}
+
 void TVFSTree::LoadSubdirectories(std::int32_t first) {
   // A sound archive stores every entry once in its blocks; a damaged one whose directories
   // share chains could make a tree of any size from a few blocks, so it is refused beyond that.
   const std::uint64_t most_nodes =
       file_.Header.RootCount + std::uint64_t{file_.Header.BlockSize} * file_.Header.BlockCount / kVfsEntrySize;
-  for (std::size_t i = static_cast<std::size_t>(std::max(first, 0)); i < Nodes.size(); ++i) {
-    if (Nodes[i].Index == -1 || (Nodes[i].Entry->Flags & kVfsDirectory) == 0 || Nodes[i].Entry->StoredSize == 0) continue;
+  for (std::size_t i = static_cast<std::size_t>(std::max(first, 0)); i < nodes_.size(); ++i) {
+    if (nodes_[i].Index == -1 || (nodes_[i].Entry->Flags & kVfsDirectory) == 0 || nodes_[i].Entry->StoredSize == 0)
+      continue;
     // A directory stored in its own ancestor's chain holds itself again and again without end.
-    for (std::int32_t a = Nodes[i].Parent; a != -1; a = Nodes[static_cast<std::size_t>(a)].Parent) {
-      if (Nodes[static_cast<std::size_t>(a)].Entry->FirstBlock == Nodes[i].Entry->FirstBlock)
-        Damaged(file_.Path(), "directory " + Nodes[i].Path + " contains itself");
+    for (std::int32_t a = nodes_[i].Parent; a != -1; a = nodes_[static_cast<std::size_t>(a)].Parent) {
+      if (nodes_[static_cast<std::size_t>(a)].Entry->FirstBlock == nodes_[i].Entry->FirstBlock)
+        Damaged(file_.Path(), "directory " + nodes_[i].Path + " contains itself");
     }
-    TVFSFileBuffer content = file_.ReadFileData(*Nodes[i].Entry);
+    TVFSFileBuffer content = file_.ReadFileData(*nodes_[i].Entry);
     const std::size_t count = content.Size() / kVfsEntrySize;
-    if (Nodes.size() + count > most_nodes) Damaged(file_.Path(), "its directories hold more entries than its blocks");
+    if (nodes_.size() + count > most_nodes) Damaged(file_.Path(), "its directories hold more entries than its blocks");
     for (std::size_t e = 0; e < count; ++e) {
       const std::int32_t child = NewNode();
-      auto& node = Nodes[static_cast<std::size_t>(child)];  // Nodes may have grown: index afresh
+      auto& node = nodes_[static_cast<std::size_t>(child)];  // nodes_ may have grown: index afresh
       node.Owned = std::make_unique<TVFSEntry>(GetVfsEntry(content.Data.data() + e * kVfsEntrySize));
       node.Entry = node.Owned.get();
       node.Parent = static_cast<std::int32_t>(i);
-      node.Path = Nodes[i].Path + "\\" + node.Entry->Name;
-      Nodes[i].Children.push_back(child);
+      node.Path = nodes_[i].Path + "\\" + node.Entry->Name;
+      nodes_[i].Children.push_back(child);
       by_path_[AsciiLowerCase(node.Path)] = child;
     }
   }
 }
 
 std::int32_t TVFSTree::FindChild(std::int32_t parent, const std::string& name) const {
-  const std::string path = parent == -1 ? name : Nodes[static_cast<std::size_t>(parent)].Path + "\\" + name;
+  const std::string path = parent == -1 ? name : nodes_[static_cast<std::size_t>(parent)].Path + "\\" + name;
   const std::int32_t n = FindPath(path);
-  return n != -1 && Nodes[static_cast<std::size_t>(n)].Parent == parent ? n : -1;
+  return n != -1 && nodes_[static_cast<std::size_t>(n)].Parent == parent ? n : -1;
 }
 
-std::int32_t TVFSTree::CreateNewFileDir(std::int32_t parent, const std::string& name, std::uint32_t date,
-                                        std::uint32_t unpacked, std::uint32_t stored, std::uint32_t first_block,
-                                        bool write_now, std::uint32_t flags) {
+std::int32_t TVFSTree::NewEntryNode(std::int32_t parent, const std::string& name, std::uint32_t flags) {
   std::int32_t n;
   if (parent == -1) {
     auto slot = std::find_if(file_.RootTable.begin(), file_.RootTable.end(), [](const TVFSEntry& e) { return e.Name.empty(); });
@@ -447,29 +547,27 @@ std::int32_t TVFSTree::CreateNewFileDir(std::int32_t parent, const std::string& 
     n = AddRootNode(static_cast<std::uint32_t>(slot - file_.RootTable.begin()));
   } else {
     n = NewNode();
-    auto& node = Nodes[static_cast<std::size_t>(n)];
+    auto& node = nodes_[static_cast<std::size_t>(n)];
     node.Owned = std::make_unique<TVFSEntry>();
     node.Owned->Name = name.substr(0, kVfsNameSize);
     node.Entry = node.Owned.get();
     node.Parent = parent;
-    node.Path = Nodes[static_cast<std::size_t>(parent)].Path + "\\" + node.Entry->Name;
-    auto& children = Nodes[static_cast<std::size_t>(parent)].Children;
+    node.Path = nodes_[static_cast<std::size_t>(parent)].Path + "\\" + node.Entry->Name;
+    auto& children = nodes_[static_cast<std::size_t>(parent)].Children;
     auto free_slot = std::find(children.begin(), children.end(), -1);
     if (free_slot != children.end()) *free_slot = n;
     else children.push_back(n);
     by_path_[AsciiLowerCase(node.Path)] = n;
   }
-  TVFSEntry& e = *Nodes[static_cast<std::size_t>(n)].Entry;
-  e.Flags = flags;
-  e.FirstBlock = first_block;
-  e.StoredSize = stored;
-  e.UnpackedSize = unpacked;
-  e.Date = date;
-  if (write_now) {
-    file_.WriteFile(e, nullptr, 0);
-    if (parent == -1) file_.WriteRootSlot(Nodes[static_cast<std::size_t>(n)].RootSlot);
-    else UpdateParentDirectory(n);
-  }
+  nodes_[static_cast<std::size_t>(n)].Entry->Flags = flags;
+  return n;
+}
+
+std::int32_t TVFSTree::AddDirectory(std::int32_t parent, const std::string& name) {
+  const std::int32_t n = NewEntryNode(parent, name, kVfsDirectory);
+  file_.WriteFile(*nodes_[static_cast<std::size_t>(n)].Entry, nullptr, 0);
+  if (parent == -1) file_.WriteRootSlot(nodes_[static_cast<std::size_t>(n)].RootSlot);
+  else UpdateParentDirectory(n);
   return n;
 }
 
@@ -489,15 +587,15 @@ std::optional<Bytes> TVFSTree::InternalCompressFile(const std::uint8_t* data, st
 }
 
 void TVFSTree::DeleteNode(std::int32_t n) {
-  auto& node = Nodes[static_cast<std::size_t>(n)];
+  auto& node = nodes_[static_cast<std::size_t>(n)];
   for (std::size_t c = 0; c < node.Children.size(); ++c) {
-    const std::int32_t child = Nodes[static_cast<std::size_t>(n)].Children[c];
+    const std::int32_t child = nodes_[static_cast<std::size_t>(n)].Children[c];
     if (child != -1) DeleteNode(child);
   }
-  auto& self = Nodes[static_cast<std::size_t>(n)];
+  auto& self = nodes_[static_cast<std::size_t>(n)];
   file_.FreeChain(*self.Entry);
   if (self.Parent != -1) {
-    auto& siblings = Nodes[static_cast<std::size_t>(self.Parent)].Children;
+    auto& siblings = nodes_[static_cast<std::size_t>(self.Parent)].Children;
     std::replace(siblings.begin(), siblings.end(), n, -1);
   } else {
     file_.ClearRootSlot(self.RootSlot);
@@ -513,15 +611,15 @@ void TVFSTree::DeletePath(const std::string& path) {
 
 Bytes TVFSTree::DirectoryContent(std::int32_t node) const {
   Bytes content;
-  for (std::int32_t child : Nodes[static_cast<std::size_t>(node)].Children)
-    if (child != -1) PutVfsEntry(content, *Nodes[static_cast<std::size_t>(child)].Entry);
+  for (std::int32_t child : nodes_[static_cast<std::size_t>(node)].Children)
+    if (child != -1) PutVfsEntry(content, *nodes_[static_cast<std::size_t>(child)].Entry);
   return content;
 }
 
 void TVFSTree::UpdateParentDirectory(std::int32_t node) {
-  const std::int32_t p = Nodes[static_cast<std::size_t>(node)].Parent;
+  const std::int32_t p = nodes_[static_cast<std::size_t>(node)].Parent;
   if (p == -1) return;
-  auto& parent = Nodes[static_cast<std::size_t>(p)];
+  auto& parent = nodes_[static_cast<std::size_t>(p)];
   const Bytes content = DirectoryContent(p);
   const auto size = static_cast<std::uint32_t>(content.size());
   if (parent.Entry->StoredSize == size) {
@@ -543,7 +641,7 @@ std::int32_t TVFSTree::EnsureDirectories(std::int32_t from, const std::string& r
     const std::string part = relative.substr(at, sep - at);
     if (!part.empty()) {
       std::int32_t child = FindChild(current, part);
-      if (child == -1) child = CreateNewFileDir(current, part, 0, 0, 0, 0, true, kVfsDirectory);
+      if (child == -1) child = AddDirectory(current, part);
       current = child;
     }
     at = sep + 1;
@@ -561,7 +659,7 @@ std::int32_t TVFSTree::AddFile(const std::string& path, const std::uint8_t* data
     std::int32_t found = -1;
     while (!probe.empty()) {
       const std::int32_t n = FindPath(probe);
-      if (n != -1 && (Nodes[static_cast<std::size_t>(n)].Entry->Flags & kVfsDirectory) != 0) {
+      if (n != -1 && (nodes_[static_cast<std::size_t>(n)].Entry->Flags & kVfsDirectory) != 0) {
         found = n;
         break;
       }
@@ -571,15 +669,15 @@ std::int32_t TVFSTree::AddFile(const std::string& path, const std::uint8_t* data
     if (found == -1) {
       parent = EnsureDirectories(-1, dir);
     } else {
-      const std::string& found_path = Nodes[static_cast<std::size_t>(found)].Path;
+      const std::string& found_path = nodes_[static_cast<std::size_t>(found)].Path;
       parent = AsciiLowerCase(found_path) == AsciiLowerCase(dir) ? found : EnsureDirectories(found, dir.substr(found_path.size() + 1));
     }
   }
   const auto last = path.rfind('\\');
   const std::string name = last == std::string::npos ? path : path.substr(last + 1);
-  DeletePath(parent == -1 ? name : Nodes[static_cast<std::size_t>(parent)].Path + "\\" + name);
-  const std::int32_t n = CreateNewFileDir(parent, name, 0, 0, 0, 0, false, kVfsFile);
-  TVFSEntry& e = *Nodes[static_cast<std::size_t>(n)].Entry;
+  DeletePath(parent == -1 ? name : nodes_[static_cast<std::size_t>(parent)].Path + "\\" + name);
+  const std::int32_t n = NewEntryNode(parent, name, kVfsFile);
+  TVFSEntry& e = *nodes_[static_cast<std::size_t>(n)].Entry;
   e.StoredSize = size;
   e.Date = DosDateToday();
   e.UnpackedSize = size;
@@ -591,7 +689,7 @@ std::int32_t TVFSTree::AddFile(const std::string& path, const std::uint8_t* data
     e.UnpackedSize = 0;
     file_.WriteFile(e, size == 0 ? nullptr : data, size);
   }
-  if (parent == -1) file_.WriteRootSlot(Nodes[static_cast<std::size_t>(n)].RootSlot);
+  if (parent == -1) file_.WriteRootSlot(nodes_[static_cast<std::size_t>(n)].RootSlot);
   else UpdateParentDirectory(n);
   return n;
 }
@@ -602,7 +700,7 @@ Bytes TVFSTree::HashTableBytes() const {
     std::uint8_t Unique;
   };
   std::vector<Record> records;
-  for (const auto& node : Nodes) {
+  for (const auto& node : nodes_) {
     if (node.Index == -1 || (node.Entry->Flags & kVfsFile) == 0) continue;
     Record r{VfsPathHash(node.Path, node.Entry->Name), node.Entry->Flags, node.Entry->StoredSize, node.Entry->UnpackedSize,
              node.Entry->FirstBlock, 1};

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archives/archive_io.h"
+#include "archives/archive_problem.h"
 #include "archives/journal.h"
 #include "codec/zlib_codec.h"
 
@@ -80,21 +81,28 @@ class TVFSTree {
  public:
   explicit TVFSTree(TVFSFile& file) : file_(file) {}
   std::int32_t AddFile(const std::string& path, const std::uint8_t* data, std::uint32_t size);
-  std::int32_t CreateNewFileDir(std::int32_t parent, const std::string& name, std::uint32_t date,
-                                std::uint32_t unpacked, std::uint32_t stored, std::uint32_t first_block, bool write_now,
-                                std::uint32_t flags);
-  static std::optional<Bytes> InternalCompressFile(const std::uint8_t* data, std::uint32_t size);
   void DeletePath(const std::string& path);
-  void UpdateParentDirectory(std::int32_t node);
-  void LoadSubdirectories(std::int32_t first);
   // The hash file's bytes for the tree as it stands; empty when it has no files.
   Bytes HashTableBytes() const;
+  // The node of a path (any case); -1 when there is none.
   std::int32_t FindPath(const std::string& path) const;
-  std::int32_t AddRootNode(std::uint32_t slot);
-
-  std::vector<TTreeFileInfo> Nodes;
+  // A node FindPath or LiveNodes named; throws std::out_of_range for any other number.
+  const TTreeFileInfo& Node(std::int32_t node) const { return nodes_.at(static_cast<std::size_t>(node)); }
+  // The nodes in use, in node order.
+  std::vector<std::int32_t> LiveNodes() const;
 
  private:
+  friend class TVFSFile;  // builds the tree when it opens
+
+  std::int32_t AddRootNode(std::uint32_t slot);
+  void LoadSubdirectories(std::int32_t first);
+  // A node for a new entry under `parent` (-1: a root slot), empty but for its name and flags;
+  // nothing is written.
+  std::int32_t NewEntryNode(std::int32_t parent, const std::string& name, std::uint32_t flags);
+  // A new empty directory, written at once: its block and its parent's listing.
+  std::int32_t AddDirectory(std::int32_t parent, const std::string& name);
+  static std::optional<Bytes> InternalCompressFile(const std::uint8_t* data, std::uint32_t size);
+  void UpdateParentDirectory(std::int32_t node);
   std::int32_t NewNode();
   void DeleteNode(std::int32_t node);
   std::int32_t FindChild(std::int32_t parent, const std::string& name) const;
@@ -102,6 +110,7 @@ class TVFSTree {
   Bytes DirectoryContent(std::int32_t node) const;
 
   TVFSFile& file_;
+  std::vector<TTreeFileInfo> nodes_;
   std::unordered_map<std::string, std::int32_t> by_path_;  // lower-case path -> live node
 };
 
@@ -131,6 +140,17 @@ class TVFSFile {
   void ClearRootSlot(std::uint32_t slot);
   std::optional<std::array<std::uint8_t, 16>> ComputeDigest();
   static std::string HashFilePath(const std::string& archive_path);
+
+  // Checks the archive as opened (in hash mode, the whole tree): table links and in-use markers,
+  // the header's count of blocks in use, every entry's chain (a free or missing block, a block of
+  // two chains, its length), directory sizes, each file's data (compressed chunks inflated) and
+  // blocks in use that no entry owns. `sound` (may be empty) is given each file that reads back
+  // whole.
+  std::vector<ArchiveProblem> Check(const SoundMember& sound = {});
+  // The header's MD5 digest against the archive, and the hash file beside it against the tree.
+  std::vector<ArchiveProblem> CheckDigests();
+  // Blocks the allocation table marks in use (the header keeps a count of its own).
+  std::uint32_t CountUsedBlocks() const;
 
   bool IsOpen() const { return file_ != nullptr; }
   const std::string& Path() const { return path_; }

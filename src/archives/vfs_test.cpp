@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+
 #include "archives/memory_file_system.h"
 #include "base/byte_io.h"
 #include "platform/md5.h"
@@ -42,7 +45,7 @@ class VfsTest : public ::testing::Test {
   const TVFSEntry& At(const std::string& p) {
     std::int32_t n = vfs->Tree->FindPath(p);
     EXPECT_NE(n, -1) << p;
-    return *vfs->Tree->Nodes.at(static_cast<std::size_t>(n)).Entry;
+    return *vfs->Tree->Node(n).Entry;
   }
   std::uint32_t UsedBlocks() const {
     std::uint32_t used = 0;
@@ -92,7 +95,7 @@ TEST_F(VfsTest, DirectoriesAreCreatedAndPathsWithoutDotGoToTheRoot) {
   vfs->Tree->AddFile("Data\\Maps\\x.txt", x.data(), 10);
   vfs->Tree->AddFile("Data\\Readme", x.data(), 10);
   EXPECT_EQ(At("Data\\Maps").Flags, kVfsDirectory);
-  EXPECT_EQ(vfs->Tree->Nodes[static_cast<std::size_t>(vfs->Tree->FindPath("Data\\Maps"))].Parent, vfs->Tree->FindPath("Data"));
+  EXPECT_EQ(vfs->Tree->Node(vfs->Tree->FindPath("Data\\Maps")).Parent, vfs->Tree->FindPath("Data"));
   EXPECT_EQ(vfs->Tree->FindPath("Data\\Readme"), -1);
   EXPECT_NE(vfs->Tree->FindPath("Readme"), -1);
   Save();
@@ -190,6 +193,38 @@ TEST_F(VfsTest, ADirectoryStoredInItsOwnAncestorsChainIsRefused) {
   } catch (const TArchiveFailure& e) {
     EXPECT_NE(std::string(e.what()).find("directory A\\B contains itself"), std::string::npos) << e.what();
   }
+}
+
+// A sound archive checks clean and hands on every file as it was added; a chain cut by a block
+// marked free is named against its file, and the header's count and digest no longer match.
+TEST_F(VfsTest, CheckPassesASoundArchiveAndNamesDamage) {
+  Open();
+  const Bytes text = Repeat(3000), noise = Noise(700);
+  vfs->Tree->AddFile("Data\\a.txt", text.data(), static_cast<std::uint32_t>(text.size()));
+  vfs->Tree->AddFile("b.bin", noise.data(), static_cast<std::uint32_t>(noise.size()));
+  Save();
+  vfs = std::make_unique<TVFSFile>(fs);
+  vfs->Open(path, true);
+  std::map<std::string, Bytes> read;
+  EXPECT_TRUE(vfs->Check([&](const std::string& name, const Bytes& data) { read[name] = data; }).empty());
+  EXPECT_TRUE(vfs->CheckDigests().empty());
+  EXPECT_EQ(read, (std::map<std::string, Bytes>{{"Data\\a.txt", text}, {"b.bin", noise}}));
+
+  const std::uint32_t block = At("Data\\a.txt").FirstBlock;
+  Bytes& file = fs.Files[path];
+  std::fill_n(file.begin() + static_cast<std::ptrdiff_t>(vfs->TableStart + 8 * (block - 1)), 8, 0);
+  vfs = std::make_unique<TVFSFile>(fs);
+  vfs->Open(path, true);
+  const auto problems = vfs->Check();
+  auto found = [&](const std::string& name, const std::string& what) {
+    return std::any_of(problems.begin(), problems.end(), [&](const ArchiveProblem& p) {
+      return p.name == name && p.what.find(what) != std::string::npos;
+    });
+  };
+  EXPECT_TRUE(found("Data\\a.txt", "chain runs into a free or missing block"));
+  EXPECT_TRUE(found("", "header counts"));
+  ASSERT_EQ(vfs->CheckDigests().size(), 1u);
+  EXPECT_EQ(vfs->CheckDigests()[0].what, "the MD5 digest in the header does not match");
 }
 
 }  // namespace

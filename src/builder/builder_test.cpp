@@ -13,6 +13,7 @@ using namespace std::string_literals;
 #include "builder/script_syntax.h"
 #include "builder/source_files.h"
 #include "container/pak.h"
+#include "container/pak_writer.h"
 #include "base/scrambler.h"
 #include "platform/files.h"
 #include "support/sample_package.h"
@@ -406,7 +407,7 @@ TEST_F(BuilderTest, ParallelPackingGivesTheSerialWritersBytes) {
 
   WriteAll(dir_ / "serial.exe", stub);
   {
-    TPak pak(dir_ / "serial.exe", TPak::OpenFlags::Append);
+    TPakWriter pak(dir_ / "serial.exe", TPakWriter::Mode::Append);
     for (const auto& e : entries) {
       std::size_t i = pak.AddEntry(e.name, e.source, e.group);
       ASSERT_TRUE(e.source.empty() ? pak.StoreBuffer(i, e.data.data(), static_cast<std::uint32_t>(e.data.size()))
@@ -415,12 +416,12 @@ TEST_F(BuilderTest, ParallelPackingGivesTheSerialWritersBytes) {
     ASSERT_TRUE(pak.WriteDirectory(true));
   }
   EXPECT_EQ(ReadAll(dir_ / "parallel.exe"), ReadAll(dir_ / "serial.exe"));
-  TPak check(dir_ / "parallel.exe", TPak::OpenFlags::Read);
+  TPak check(dir_ / "parallel.exe");
   EXPECT_TRUE(check.HasDigest());
-  ASSERT_EQ(check.Entries.size(), entries.size() + 1);
-  EXPECT_EQ(check.Entries[2].CompSize, 0u);  // raw when compression does not pay
+  ASSERT_EQ(check.Entries().size(), entries.size() + 1);
+  EXPECT_EQ(check.Entries()[2].CompSize, 0u);  // raw when compression does not pay
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (check.Entries[i].OrigSize) {
+    if (check.Entries()[i].OrigSize) {
       EXPECT_TRUE(check.VerifyEntry(i)) << i;
     }
   }
@@ -439,11 +440,10 @@ TEST_F(BuilderTest, BuildWritesTheSetupOnlyWhenItSucceeds) {
   EXPECT_EQ(ok.output, dir_ / "Demo.exe");
   EXPECT_EQ(ReadAll(ok.output).substr(0, 100), test::FakeProgram(100));
   {
-    TPak pak(ok.output, TPak::OpenFlags::Read);
+    TPak pak(ok.output);
     ASSERT_TRUE(pak.HasValidHeader());
-    EXPECT_EQ(pak.Entries.front().Offset, 100u);
-    std::uint32_t size = 0;
-    auto data = pak.ExtractByName("a.txt", 1, size);
+    EXPECT_EQ(pak.Entries().front().Offset, 100u);
+    auto data = pak.ExtractByName("a.txt", 1);
     ASSERT_TRUE(data);
     EXPECT_EQ(Text(*data), "payload");
   }
@@ -469,11 +469,10 @@ TEST_F(BuilderTest, BuildWritesTheSetupOnlyWhenItSucceeds) {
   EXPECT_FALSE(BuildSetup(options).ok);
   options.stub = dir_ / "engine.exe";
   ASSERT_TRUE(BuildSetup(options).ok);
-  TPak pak(dir_ / "other.exe", TPak::OpenFlags::Read);
-  std::uint32_t size = 0;
-  auto record = pak.ExtractByName("SetupInfo", 0, size);
+  TPak pak(dir_ / "other.exe");
+  auto record = pak.ExtractByName("SetupInfo", 0);
   TSetupInfoFile info;
-  ASSERT_TRUE(record && info.LoadFromBuffer(record->data(), size));
+  ASSERT_TRUE(record && info.LoadFromBuffer(record->data(), record->size()));
   EXPECT_EQ(info.SetupExeName, "other.exe");
 }
 

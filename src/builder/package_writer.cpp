@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "container/pak.h"
+#include "container/pak_writer.h"
 #include "container/pe_image.h"
 #include "container/pak_string.h"
 #include "platform/files.h"
@@ -133,7 +134,7 @@ class Pipeline {
 };
 
 std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& entries, const WriteOptions& options) {
-  TPak pak(temp, TPak::OpenFlags::Append);
+  TPakWriter pak(temp, TPakWriter::Mode::Append);
   if (!pak.IsOpen()) return "cannot open " + temp + " for writing";
   unsigned threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
   Pipeline pipeline(entries, threads);
@@ -186,7 +187,7 @@ std::string CopyStub(const std::string& stub, const std::string& temp, const Pro
 std::string WriteSetup(const std::string& output, const std::string& stub, const std::vector<PlannedEntry>& entries,
                        const WriteOptions& options) {
   if (!platform::FileExists(stub)) return "engine program \"" + stub + "\" not found";
-  if (TPak(stub, TPak::OpenFlags::Read).EndsWithPackageHeader()) {
+  if (TPak(stub).EndsWithPackageHeader()) {
     return "\"" + stub + "\" already carries a package; name the bare engine program";
   }
   const std::string temp = output + ".zqbuild-part";

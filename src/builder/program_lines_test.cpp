@@ -86,10 +86,9 @@ TEST_F(ProgramLinesTest, TheSetupCarriesTheResourcesAndStillItsPackage) {
   EXPECT_EQ(d.level, ExecutionLevel::User);
   EXPECT_TRUE(d.has_icon);
 
-  TPak pak(dir_ / "Out.exe", TPak::OpenFlags::Read);
+  TPak pak(dir_ / "Out.exe");
   ASSERT_TRUE(pak.HasValidHeader());
-  std::uint32_t size = 0;
-  auto lines = pak.ExtractByName("CompiledLines", 0, size);
+  auto lines = pak.ExtractByName("CompiledLines", 0);
   ASSERT_TRUE(lines.has_value());
   TCompLines compiled;
   ASSERT_TRUE(compiled.LoadFromBuffer(lines->data(), lines->size()));

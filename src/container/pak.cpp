@@ -17,7 +17,6 @@ namespace zq {
 
 namespace {
 
-constexpr char kMagic[4] = {'Z', 'Q', 'P', 'F'};
 // No real directory comes near this (65,535 records with long names are under 10 MiB); a
 // header that claims more is damaged, and reading it would only waste memory.
 constexpr std::uint64_t kMaxDirectoryBytes = 64ull << 20;
@@ -43,108 +42,65 @@ std::uint64_t FindPackageEnd(platform::File& handle, std::uint64_t file_size) {
   if (window < kPakHeaderSize || !handle.Seek(table - window) || handle.Read(tail, window) != window) return file_size;
   for (std::uint64_t padding = 0; padding <= window - kPakHeaderSize; ++padding) {
     if (padding > 0 && tail[window - padding] != 0) break;
-    if (std::memcmp(tail + window - padding - kPakHeaderSize, kMagic, 4) == 0) return table - padding;
+    if (std::memcmp(tail + window - padding - kPakHeaderSize, kPakMagic, 4) == 0) return table - padding;
   }
   return file_size;
 }
 
-// Level 7 packs this project's payloads (text, records, pictures) as small as level 9 at half
-// its time or less; the stream is the same kind either way.
-constexpr int kBlockLevel = 7;
-
-// Random or already compressed data never shrinks; a few samples at the fastest level tell it
-// at once, where compressing it whole costs about a second per 35 MB.
-bool LooksIncompressible(const std::uint8_t* data, std::uint32_t size) {
-  constexpr std::uint32_t kSample = 16384;
-  if (size < 16 * kSample) return false;
-  for (const std::uint32_t at : {0u, size / 2 - kSample / 2, size - kSample}) {
-    if (Compress(data + at, kSample, 1).size() < kSample - kSample / 64) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
-TPackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size) {
-  TPackedBlock out;
-  out.OrigSize = size;
-  if (size < LargeEntryLimit && !LooksIncompressible(data, size)) {
-    out.Block = Compress(data, size, kBlockLevel);
-    out.CompSize = static_cast<std::uint32_t>(out.Block.size());
-  }
-  if (out.CompSize == 0 || size < out.CompSize || size >= LargeEntryLimit) {
-    out.CompSize = 0;
-    out.Block.assign(data, data + size);
-  }
-  CalcCRC32(out.Block.data(), static_cast<std::uint32_t>(out.Block.size()), out.CRC);
-  return out;
-}
-
-TPak::TPak(const std::string& file_name, OpenFlags flags) : FilePath_(file_name) {
-  switch (flags) {
-    case OpenFlags::Read:
-      if (Handle.Open(file_name, platform::OpenMode::ReadShared)) ReadDirectory();
-      break;
-    case OpenFlags::Append:
-      if (Handle.Open(file_name, platform::OpenMode::ReadWrite) && Handle.SeekToEnd()) {
-        Header.DataStart = static_cast<std::uint32_t>(Handle.Position().value_or(0));
-      }
-      break;
-    case OpenFlags::Create:
-      Handle.Open(file_name, platform::OpenMode::Create);
-      break;
-  }
+TPak::TPak(const std::string& file_name, TMessageBoxes* messages) : FilePath_(file_name), Messages_(messages) {
+  if (Handle_.Open(file_name, platform::OpenMode::ReadShared)) ReadDirectory();
 }
 
 bool TPak::HasValidHeader() const { return EndsWithPackageHeader() && DirectoryProblem_.empty(); }
 
-bool TPak::EndsWithPackageHeader() const { return std::memcmp(Header.ID.data(), kMagic, 4) == 0; }
+bool TPak::EndsWithPackageHeader() const { return std::memcmp(Header_.ID.data(), kPakMagic, 4) == 0; }
 
 void TPak::ReadDirectory() {
-  Entries.clear();
-  FileSize_ = Handle.Size().value_or(0);
-  PackageEnd_ = FindPackageEnd(Handle, FileSize_);
+  Entries_.clear();
+  FileSize_ = Handle_.Size().value_or(0);
+  PackageEnd_ = FindPackageEnd(Handle_, FileSize_);
   std::uint8_t raw[kPakHeaderSize];
-  if (PackageEnd_ < kPakHeaderSize || !Handle.Seek(PackageEnd_ - kPakHeaderSize) ||
-      Handle.Read(raw, kPakHeaderSize) != kPakHeaderSize) {
+  if (PackageEnd_ < kPakHeaderSize || !Handle_.Seek(PackageEnd_ - kPakHeaderSize) ||
+      Handle_.Read(raw, kPakHeaderSize) != kPakHeaderSize) {
     return;
   }
-  std::memcpy(Header.ID.data(), raw, 4);
-  Header.Version = GetU16(raw + 4);
-  Header.FileCount = GetU16(raw + 6);
-  Header.DataStart = GetU32(raw + 8);
-  Header.DirOffset = GetU32(raw + 12);
-  if (std::memcmp(Header.ID.data(), kMagic, 4) != 0) return;
+  std::memcpy(Header_.ID.data(), raw, 4);
+  Header_.Version = GetU16(raw + 4);
+  Header_.FileCount = GetU16(raw + 6);
+  Header_.DataStart = GetU32(raw + 8);
+  Header_.DirOffset = GetU32(raw + 12);
+  if (std::memcmp(Header_.ID.data(), kPakMagic, 4) != 0) return;
 
   const std::uint64_t dir_end = PackageEnd_ - kPakHeaderSize;
-  if (Header.DirOffset > dir_end) {
-    DirectoryProblem_ = "the directory offset " + std::to_string(Header.DirOffset) +
+  if (Header_.DirOffset > dir_end) {
+    DirectoryProblem_ = "the directory offset " + std::to_string(Header_.DirOffset) +
                         " lies past the end of the file (" + std::to_string(PackageEnd_) + " bytes)";
     return;
   }
-  const std::uint64_t dir_bytes = dir_end - Header.DirOffset;
+  const std::uint64_t dir_bytes = dir_end - Header_.DirOffset;
   if (dir_bytes > kMaxDirectoryBytes) {
     DirectoryProblem_ = "the directory claims " + std::to_string(dir_bytes) + " bytes, more than any setup holds";
     return;
   }
-  if (std::uint64_t{Header.FileCount} * kRecordFixedBytes > dir_bytes) {
-    DirectoryProblem_ = std::to_string(Header.FileCount) + " directory records cannot fit in " +
+  if (std::uint64_t{Header_.FileCount} * kRecordFixedBytes > dir_bytes) {
+    DirectoryProblem_ = std::to_string(Header_.FileCount) + " directory records cannot fit in " +
                         std::to_string(dir_bytes) + " bytes";
     return;
   }
   Bytes dir(static_cast<std::size_t>(dir_bytes));
-  if (!Handle.Seek(Header.DirOffset) || Handle.Read(dir.data(), dir.size()) != dir.size()) {
+  if (!Handle_.Seek(Header_.DirOffset) || Handle_.Read(dir.data(), dir.size()) != dir.size()) {
     DirectoryProblem_ = "the directory cannot be read";
     return;
   }
-  TrailerSize = static_cast<std::int32_t>(PackageEnd_ - Header.DirOffset);
-  Entries.resize(Header.FileCount);
+  Entries_.resize(Header_.FileCount);
   std::size_t pos = 0;
-  for (std::size_t i = 0; i < Entries.size(); ++i) {
-    TPakEntry& e = Entries[i];
+  for (std::size_t i = 0; i < Entries_.size(); ++i) {
+    TPakEntry& e = Entries_[i];
     if (dir.size() - pos < 2 || dir.size() - pos - 2 < GetU16(&dir[pos]) + std::size_t{kRecordFixedBytes - 2}) {
       DirectoryProblem_ = "directory record " + std::to_string(i) + " runs past the end of the directory";
-      Entries.clear();
+      Entries_.clear();
       return;
     }
     std::size_t n = GetU16(&dir[pos]);
@@ -163,24 +119,24 @@ void TPak::ReadDirectory() {
     DirectoryProblem_ = LayoutProblem();
   }
   if (DirectoryProblem_.empty()) DirectoryProblem_ = DigestProblem(dir, raw);
-  if (!DirectoryProblem_.empty()) Entries.clear();
+  if (!DirectoryProblem_.empty()) Entries_.clear();
 }
 
 std::string TPak::LayoutProblem() const {
   // Every writer appends the blocks in directory order without gaps, from the data start to
   // the directory; anything else is a damaged offset, size or header field.
-  std::uint64_t expected = Header.DataStart;
-  for (std::size_t i = 0; i < Entries.size(); ++i) {
-    const TPakEntry& e = Entries[i];
+  std::uint64_t expected = Header_.DataStart;
+  for (std::size_t i = 0; i < Entries_.size(); ++i) {
+    const TPakEntry& e = Entries_[i];
     if (e.Offset != expected) {
       return "the block of entry " + std::to_string(i) + " lies at " + std::to_string(e.Offset) + ", not at " +
              std::to_string(expected) + " where the blocks before it end";
     }
     expected += e.StoredSize();
   }
-  if (expected != Header.DirOffset) {
+  if (expected != Header_.DirOffset) {
     return "the blocks end at " + std::to_string(expected) + ", not at the directory (" +
-           std::to_string(Header.DirOffset) + ")";
+           std::to_string(Header_.DirOffset) + ")";
   }
   return {};
 }
@@ -188,19 +144,19 @@ std::string TPak::LayoutProblem() const {
 std::string TPak::DigestProblem(Bytes& dir, const std::uint8_t* header) {
   // Either mark alone makes the digest expected, so one damaged byte cannot hide it: the last
   // record's name, or the magic of the block just before the directory.
-  const bool named = !Entries.empty() && Entries.back().Group == 0 && Entries.back().Name == kPackageDigestEntry;
+  const bool named = !Entries_.empty() && Entries_.back().Group == 0 && Entries_.back().Name == kPackageDigestEntry;
   PackageDigestBlock block{};
   bool marked = false;
-  if (Header.DirOffset >= std::uint64_t{Header.DataStart} + kPackageDigestBlockSize) {
-    if (!Handle.Seek(Header.DirOffset - kPackageDigestBlockSize) ||
-        Handle.Read(block.data(), block.size()) != block.size()) {
+  if (Header_.DirOffset >= std::uint64_t{Header_.DataStart} + kPackageDigestBlockSize) {
+    if (!Handle_.Seek(Header_.DirOffset - kPackageDigestBlockSize) ||
+        Handle_.Read(block.data(), block.size()) != block.size()) {
       return "the package digest cannot be read";
     }
     marked = std::memcmp(block.data(), kPackageDigestMagic, 4) == 0;
   }
   if (!named && !marked) return {};
   if (!named || !marked) return "the package digest or its record is damaged";
-  const TPakEntry& e = Entries.back();
+  const TPakEntry& e = Entries_.back();
   std::uint32_t crc = 0;
   CalcCRC32(block.data(), kPackageDigestBlockSize, crc);
   if (e.CRC != crc) return "the package digest does not match its record's CRC";
@@ -214,150 +170,9 @@ std::string TPak::DigestProblem(Bytes& dir, const std::uint8_t* header) {
   return {};
 }
 
-std::size_t TPak::AddEntry(const std::string& name, const std::string& source_file, std::uint16_t group) {
-  TPakEntry e;
-  e.Name = name;
-  e.FileName = source_file;
-  e.Group = group;
-  Entries.push_back(std::move(e));
-  return Entries.size() - 1;
-}
-
-std::optional<Bytes> TPak::PackBuffer(std::size_t index, const std::uint8_t* data, std::uint32_t size) {
-  if (index >= Entries.size()) return std::nullopt;
-  TPakEntry& e = Entries[index];
-  e.OrigSize = size;
-  if (data == nullptr && size > 0) return std::nullopt;
-  TPackedBlock packed = PackBlock(data, size);
-  e.CompSize = packed.CompSize;
-  e.CRC = packed.CRC;
-  return std::move(packed.Block);
-}
-
-std::optional<Bytes> TPak::LoadSource(std::size_t index) {
-  if (index >= Entries.size()) return std::nullopt;
-  TPakEntry& e = Entries[index];
-  auto raw = ReadWholeFile(e.FileName);
-  if (!raw) return std::nullopt;
-  e.OrigSize = static_cast<std::uint32_t>(raw->size());
-  if (e.OrigSize >= LargeEntryLimit) {
-    e.CompSize = 0;
-    e.CRC = 0;  // too large to check at start-up; such entries pass unchecked
-    return raw;
-  }
-  return PackBuffer(index, raw->data(), e.OrigSize);
-}
-
-bool TPak::WriteBlock(std::size_t index, const Bytes& block) {
-  TPakEntry& e = Entries[index];
-  if (!Handle.SeekToEnd()) return false;
-  auto pos = Handle.Position();
-  if (!pos) return false;
-  e.Offset = static_cast<std::uint32_t>(*pos - static_cast<std::uint64_t>(TrailerSize));
-  return Handle.Write(block.data(), block.size()) == block.size();
-}
-
-bool TPak::StoreBuffer(std::size_t index, const std::uint8_t* data, std::uint32_t size) {
-  auto block = PackBuffer(index, data, size);
-  return block && WriteBlock(index, *block);
-}
-
-bool TPak::StoreFile(std::size_t index) {
-  auto block = LoadSource(index);
-  return block && WriteBlock(index, *block);
-}
-
-bool TPak::StorePacked(std::size_t index, const TPackedBlock& packed) {
-  if (index >= Entries.size()) return false;
-  TPakEntry& e = Entries[index];
-  e.CompSize = packed.CompSize;
-  e.OrigSize = packed.OrigSize;
-  e.CRC = packed.CRC;
-  return WriteBlock(index, packed.Block);
-}
-
-bool TPak::StoreLargeFile(std::size_t index, std::string* problem) {
-  auto fail = [&](std::string why) {
-    if (problem != nullptr) *problem = std::move(why);
-    return false;
-  };
-  if (index >= Entries.size()) return fail("no entry " + std::to_string(index));
-  TPakEntry& e = Entries[index];
-  platform::File in;
-  if (!in.Open(e.FileName, platform::OpenMode::ReadShared)) return fail("cannot read " + e.FileName);
-  const auto pos = WriteOffset();
-  if (!pos) return fail("cannot write the package");
-  Bytes chunk(CopyChunkSize);
-  std::uint64_t total = 0;
-  std::uint32_t crc = 0;
-  for (;;) {
-    const std::size_t got = in.Read(chunk.data(), chunk.size());
-    if (got == 0) break;
-    if (Handle.Write(chunk.data(), got) != got) return fail("cannot write the package");
-    crc = Crc32(chunk.data(), got, crc);
-    total += got;
-  }
-  if (total > 0xFFFFFFFFull || *pos + total > 0xFFFFFFFFull) return fail("the package would be 4 GiB or larger");
-  e.Offset = static_cast<std::uint32_t>(*pos - static_cast<std::uint64_t>(TrailerSize));
-  e.CompSize = 0;
-  e.OrigSize = static_cast<std::uint32_t>(total);
-  e.CRC = crc;
-  return true;
-}
-
-std::optional<std::uint64_t> TPak::WriteOffset() {
-  if (!Handle.SeekToEnd()) return std::nullopt;
-  return Handle.Position();
-}
-
-bool TPak::WriteDirectory(bool add_digest) {
-  if (Entries.size() + (add_digest ? 1 : 0) > 0xFFFF || !Handle.SeekToEnd()) return false;
-  auto end = Handle.Position();
-  if (!end || *end + (add_digest ? kPackageDigestBlockSize : 0) > 0xFFFFFFFFull) return false;
-  if (add_digest) {
-    TPakEntry digest;
-    digest.Name = kPackageDigestEntry;
-    digest.Offset = static_cast<std::uint32_t>(*end - static_cast<std::uint64_t>(TrailerSize));
-    digest.OrigSize = kPackageDigestBlockSize;
-    Entries.push_back(std::move(digest));
-    *end += kPackageDigestBlockSize;
-  }
-  std::memcpy(Header.ID.data(), kMagic, 4);
-  Header.Version = 1;
-  Header.FileCount = static_cast<std::uint16_t>(Entries.size());
-  Header.DirOffset = static_cast<std::uint32_t>(*end);
-  Bytes out;
-  for (const TPakEntry& e : Entries) {
-    AppendPakString(out, e.Name);
-    PutU32(out, e.CRC);
-    PutU32(out, e.Offset);
-    PutU32(out, e.CompSize);
-    PutU32(out, e.OrigSize);
-    PutU16(out, e.Group);
-  }
-  const std::size_t dir_size = out.size();
-  out.insert(out.end(), Header.ID.begin(), Header.ID.end());
-  PutU16(out, Header.Version);
-  PutU16(out, Header.FileCount);
-  PutU32(out, Header.DataStart);
-  PutU32(out, Header.DirOffset);
-  if (add_digest) {
-    // Taken with the digest's own CRC at 0, then that CRC (of the block) goes in.
-    const auto block = MakePackageDigest(out.data(), dir_size, out.data() + dir_size);
-    if (!block) return false;
-    TPakEntry& digest = Entries.back();
-    CalcCRC32(block->data(), kPackageDigestBlockSize, digest.CRC);
-    SetU32(out.data() + dir_size - 18, digest.CRC);
-    out.insert(out.begin(), block->begin(), block->end());
-  }
-  return Handle.Write(out.data(), out.size()) == out.size() && Handle.Flush();
-}
-
-void TPak::Close() { Handle.Close(); }
-
 std::optional<Bytes> TPak::ReadStoredFrom(platform::File& handle, std::size_t index) const {
-  if (index >= Entries.size()) return std::nullopt;
-  const TPakEntry& e = Entries[index];
+  if (index >= Entries_.size()) return std::nullopt;
+  const TPakEntry& e = Entries_[index];
   const std::uint32_t len = e.StoredSize();
   // A block that would run past the file is damaged; refusing it up front also keeps a
   // damaged size from becoming a huge allocation.
@@ -370,10 +185,10 @@ std::optional<Bytes> TPak::ReadStoredFrom(platform::File& handle, std::size_t in
   return block;
 }
 
-std::optional<Bytes> TPak::ReadStored(std::size_t index) { return ReadStoredFrom(Handle, index); }
+std::optional<Bytes> TPak::ReadStored(std::size_t index) const { return ReadStoredFrom(Handle_, index); }
 
 std::optional<Bytes> TPak::Unpack(std::size_t index, Bytes block, std::uint64_t& decomp_size) const {
-  const TPakEntry& e = Entries[index];
+  const TPakEntry& e = Entries_[index];
   decomp_size = 0;
   if (e.OrigSize == 0) return std::nullopt;
   Bytes data;
@@ -395,7 +210,7 @@ std::optional<Bytes> TPak::Unpack(std::size_t index, Bytes block, std::uint64_t&
   return data;
 }
 
-std::optional<Bytes> TPak::Extract(std::size_t index) {
+std::optional<Bytes> TPak::Extract(std::size_t index) const {
   auto block = ReadStored(index);
   if (!block) return std::nullopt;
   std::uint64_t decomp_size = 0;
@@ -411,80 +226,46 @@ std::optional<Bytes> TPak::ExtractWith(platform::File& handle, std::size_t index
   return Unpack(index, std::move(*block), decomp_size);
 }
 
-void TPak::ReportUnpackFailure(std::size_t index, std::uint64_t decomp_size) const {
-  if (index >= Entries.size()) return;
-  const TPakEntry& e = Entries[index];
-  if (e.OrigSize == 0 || Messages == nullptr) return;
-  std::string text = e.Name + "\r\r" + "Error: DecompSize - " + std::to_string(decomp_size) + " OrigSize - " +
-                     std::to_string(e.OrigSize);
-  Messages->Show(platform::AnsiToWide(text), u"Error", kMbOk | kMbIconError);
+std::optional<Bytes> TPak::ExtractQuietly(std::size_t index, std::uint64_t& decomp_size) const {
+  return ExtractWith(Handle_, index, decomp_size);
 }
 
-std::optional<Bytes> TPak::ExtractByName(const std::string& name, std::uint16_t group, std::uint32_t& size) {
-  size = 0;
+void TPak::ReportUnpackFailure(std::size_t index, std::uint64_t decomp_size) const {
+  if (index >= Entries_.size()) return;
+  const TPakEntry& e = Entries_[index];
+  if (e.OrigSize == 0 || Messages_ == nullptr) return;
+  std::string text = e.Name + "\r\r" + "Error: DecompSize - " + std::to_string(decomp_size) + " OrigSize - " +
+                     std::to_string(e.OrigSize);
+  Messages_->Show(platform::AnsiToWide(text), u"Error", kMbOk | kMbIconError);
+}
+
+std::optional<Bytes> TPak::ExtractByName(const std::string& name, std::uint16_t group) const {
   const std::string wanted = platform::AnsiLowerCase(name);
-  for (std::size_t i = 0; i < Entries.size(); ++i) {
-    if (Entries[i].Group == group && platform::AnsiLowerCase(Entries[i].Name) == wanted) {
-      size = Entries[i].OrigSize;
-      return Extract(i);
-    }
+  for (std::size_t i = 0; i < Entries_.size(); ++i) {
+    if (Entries_[i].Group == group && platform::AnsiLowerCase(Entries_[i].Name) == wanted) return Extract(i);
   }
   return std::nullopt;
 }
 
-std::optional<Bytes> TPak::FindFirstInGroup(std::uint16_t group, std::uint32_t& size, bool extract,
-                                            std::string& name) {
-  Cursor = 0;
-  return FindNextInGroup(group, size, extract, name);
-}
-
-std::optional<Bytes> TPak::FindNextInGroup(std::uint16_t group, std::uint32_t& size, bool extract,
-                                           std::string& name) {
-  size = 0;
-  name.clear();
-  std::size_t index = 0;
-  if (!NextIndexInGroup(group, index)) return std::nullopt;
-  size = Entries[index].OrigSize;
-  name = Entries[index].Name;
-  return extract ? Extract(index) : std::nullopt;
-}
-
-bool TPak::FirstIndexInGroup(std::uint16_t group, std::size_t& index) {
-  Cursor = 0;
-  return NextIndexInGroup(group, index);
-}
-
-bool TPak::NextIndexInGroup(std::uint16_t group, std::size_t& index) {
-  for (std::size_t i = Cursor; i < Entries.size(); ++i) {
-    if (Entries[i].Group == group) {
-      index = i;
-      Cursor = static_cast<std::uint32_t>(i + 1);
-      return true;
-    }
+std::vector<std::size_t> TPak::IndexesInGroup(std::uint16_t group) const {
+  std::vector<std::size_t> indexes;
+  for (std::size_t i = 0; i < Entries_.size(); ++i) {
+    if (Entries_[i].Group == group) indexes.push_back(i);
   }
-  Cursor = static_cast<std::uint32_t>(Entries.size());
-  return false;
+  return indexes;
 }
 
-void TPak::ForEachInGroup(std::uint16_t group, const std::function<void(std::size_t)>& procedure) {
-  if (!procedure) return;
-  std::size_t index = 0;
-  for (bool found = FirstIndexInGroup(group, index); found; found = NextIndexInGroup(group, index)) {
-    procedure(index);
-  }
-}
-
-bool TPak::VerifyEntry(std::size_t index) { return VerifyEntryWith(Handle, index); }
+bool TPak::VerifyEntry(std::size_t index) const { return VerifyEntryWith(Handle_, index); }
 
 bool TPak::PassesUnchecked(std::size_t index) const {
-  if (index >= Entries.size()) return false;
-  const TPakEntry& e = Entries[index];
+  if (index >= Entries_.size()) return false;
+  const TPakEntry& e = Entries_[index];
   return e.CompSize == 0 && e.OrigSize >= LargeEntryLimit && e.CRC == 0 && !HasDigest_;
 }
 
 bool TPak::VerifyEntryWith(platform::File& handle, std::size_t index) const {
-  if (index >= Entries.size()) return false;
-  const TPakEntry& e = Entries[index];
+  if (index >= Entries_.size()) return false;
+  const TPakEntry& e = Entries_[index];
   if (PassesUnchecked(index)) return true;
   if (e.OrigSize >= LargeEntryLimit) {
     // Writers never compress data this large: a compressed one has a damaged size.
@@ -507,29 +288,29 @@ bool TPak::VerifyEntryWith(platform::File& handle, std::size_t index) const {
 
 std::size_t TPak::CountGroupedEntries() const {
   return static_cast<std::size_t>(
-      std::count_if(Entries.begin(), Entries.end(), [](const TPakEntry& e) { return e.Group != 0; }));
+      std::count_if(Entries_.begin(), Entries_.end(), [](const TPakEntry& e) { return e.Group != 0; }));
 }
 
 std::size_t TPak::CountInGroup(std::uint16_t group) const {
   return static_cast<std::size_t>(
-      std::count_if(Entries.begin(), Entries.end(), [group](const TPakEntry& e) { return e.Group == group; }));
+      std::count_if(Entries_.begin(), Entries_.end(), [group](const TPakEntry& e) { return e.Group == group; }));
 }
 
 bool TPak::CopyLargeEntry(const std::string& destination, const std::string& display_name, std::uint32_t size,
-                          std::size_t index, const std::function<void(const std::string&)>& progress) {
-  if (index >= Entries.size()) return false;
-  const TPakEntry& e = Entries[index];
+                          std::size_t index, const std::function<void(const std::string&)>& progress) const {
+  if (index >= Entries_.size()) return false;
+  const TPakEntry& e = Entries_[index];
   if (std::uint64_t{e.Offset} + size > PackageEnd_) return false;
   platform::File out;
   if (!out.Open(destination, platform::OpenMode::Create)) return false;
-  if (!Handle.Seek(e.Offset)) return false;
+  if (!Handle_.Seek(e.Offset)) return false;
   Bytes chunk;
   std::uint32_t done = 0;
   while (done < size) {
     std::uint32_t n = std::min(CopyChunkSize, size - done);
     if (progress) progress(display_name + " - " + SizeToText(done) + " / " + SizeToText(size));
     chunk.resize(n);
-    if (Handle.Read(chunk.data(), n) != n || out.Write(chunk.data(), n) != n) return false;
+    if (Handle_.Read(chunk.data(), n) != n || out.Write(chunk.data(), n) != n) return false;
     done += n;
   }
   return true;

@@ -11,17 +11,14 @@ namespace {
 
 // Opens the file and touches everything a reader can; returns the number of entries that pass.
 std::size_t ReadEverything(const std::string& path) {
-  TPak pak(path, TPak::OpenFlags::Read);
+  TPak pak(path);
   std::size_t passed = 0;
-  for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
+  for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
     passed += pak.VerifyEntry(i);
     pak.Extract(i);
   }
-  std::uint32_t size = 0;
-  pak.ExtractByName("SetupInfo", 0, size);
-  std::string name;
-  for (auto b = pak.FindFirstInGroup(1, size, true, name); !name.empty(); b = pak.FindNextInGroup(1, size, true, name)) {
-  }
+  pak.ExtractByName("SetupInfo", 0);
+  for (const std::size_t i : pak.IndexesInGroup(1)) pak.ExtractByName(pak.Entries()[i].Name, 1);
   return passed;
 }
 
@@ -49,10 +46,9 @@ TEST_F(PakDamageTest, EveryTruncation) {
 }
 
 TEST_F(PakDamageTest, EveryFlippedByte) {
-  TPak layout(path_, TPak::OpenFlags::Read);
-  const std::uint32_t data_start = layout.Header.DataStart;
-  const std::uint32_t dir_offset = layout.Header.DirOffset;
-  layout.Close();
+  const TPakHeader layout = TPak(path_).Header();
+  const std::uint32_t data_start = layout.DataStart;
+  const std::uint32_t dir_offset = layout.DirOffset;
   for (std::size_t pos = 0; pos < good_.size(); ++pos) {
     for (unsigned char mask : {0x01, 0x80, 0xFF}) {
       std::string bad = good_;

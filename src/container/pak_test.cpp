@@ -8,6 +8,7 @@
 #include "base/byte_io.h"
 #include "container/package_digest.h"
 #include "container/pak_string.h"
+#include "container/pak_writer.h"
 #include "engine/setup_context.h"
 #include "support/sample_package.h"
 #include "support/temp_dir.h"
@@ -53,24 +54,24 @@ TEST_F(PakTest, WrittenPackageReadsBackEntryForEntryWithoutGaps) {
                      {"empty.txt", 2, ""},
                      {"docs\\a.txt", 2, "other group"}},
                     1234);
-  TPak pak(path, TPak::OpenFlags::Read);
+  TPak pak(path);
   ASSERT_TRUE(pak.HasValidHeader());
-  ASSERT_EQ(pak.Entries.size(), 5u);
-  EXPECT_EQ(pak.Header.Version, 1);
-  EXPECT_EQ(pak.Header.DataStart, 1234u);
-  EXPECT_EQ(pak.Entries[0].Offset, 1234u);
-  for (std::size_t i = 1; i < pak.Entries.size(); ++i) {
-    EXPECT_EQ(pak.Entries[i].Offset, pak.Entries[i - 1].Offset + pak.Entries[i - 1].StoredSize()) << i;
+  ASSERT_EQ(pak.Entries().size(), 5u);
+  EXPECT_EQ(pak.Header().Version, 1);
+  EXPECT_EQ(pak.Header().DataStart, 1234u);
+  EXPECT_EQ(pak.Entries()[0].Offset, 1234u);
+  for (std::size_t i = 1; i < pak.Entries().size(); ++i) {
+    EXPECT_EQ(pak.Entries()[i].Offset, pak.Entries()[i - 1].Offset + pak.Entries()[i - 1].StoredSize()) << i;
   }
-  EXPECT_EQ(pak.Entries.back().Offset + pak.Entries.back().StoredSize(), pak.Header.DirOffset);
-  EXPECT_EQ(pak.TrailerSize, static_cast<std::int32_t>(pak.FileSize() - pak.Header.DirOffset));
+  EXPECT_EQ(pak.Entries().back().Offset + pak.Entries().back().StoredSize(), pak.Header().DirOffset);
+  EXPECT_EQ(pak.PackageEnd(), pak.FileSize());
 
   EXPECT_EQ(AsString(pak.Extract(1)), text);
-  EXPECT_GT(pak.Entries[1].CompSize, 0u);
-  EXPECT_LT(pak.Entries[1].CompSize, 100u);
+  EXPECT_GT(pak.Entries()[1].CompSize, 0u);
+  EXPECT_LT(pak.Entries()[1].CompSize, 100u);
   // Incompressible data is stored raw with the CRC over the raw bytes.
-  EXPECT_EQ(pak.Entries[2].CompSize, 0u);
-  EXPECT_EQ(pak.Entries[2].CRC, Crc32(reinterpret_cast<const std::uint8_t*>(noise.data()), noise.size()));
+  EXPECT_EQ(pak.Entries()[2].CompSize, 0u);
+  EXPECT_EQ(pak.Entries()[2].CRC, Crc32(reinterpret_cast<const std::uint8_t*>(noise.data()), noise.size()));
   EXPECT_EQ(AsString(pak.Extract(2)), noise);
   // An empty entry yields nothing and fails verification.
   EXPECT_FALSE(pak.Extract(3).has_value());
@@ -83,7 +84,7 @@ TEST_F(PakTest, WrittenPackageReadsBackEntryForEntryWithoutGaps) {
 // Any zlib reader takes the blocks: a deflate stream with a 32 KiB window and a sound header.
 TEST_F(PakTest, CompressedBlocksAreZlibStreams) {
   auto path = Write({{"a", 1, std::string(1000, 'x')}});
-  TPak pak(path, TPak::OpenFlags::Read);
+  TPak pak(path);
   auto stored = pak.ReadStored(0);
   ASSERT_TRUE(stored.has_value());
   EXPECT_EQ((*stored)[0], 0x78);
@@ -134,32 +135,19 @@ TEST(PackBlockTest, StoresWhatCannotShrinkRawAndCompressesTheRest) {
 
 TEST_F(PakTest, NameLookupIgnoresCaseButNeedsTheGroup) {
   auto path = Write({{"SetupInfo", 0, "zero"}, {"Data.bin", 1, "one"}, {"data.BIN", 2, "two"}});
-  TPak pak(path, TPak::OpenFlags::Read);
-  std::uint32_t size = 0;
-  EXPECT_EQ(AsString(pak.ExtractByName("setupinfo", 0, size)), "zero");
-  EXPECT_EQ(size, 4u);
-  EXPECT_FALSE(pak.ExtractByName("setupinfo", 1, size).has_value());
-  EXPECT_EQ(size, 0u);
-  EXPECT_EQ(AsString(pak.ExtractByName("DATA.bin", 1, size)), "one");
-  EXPECT_EQ(AsString(pak.ExtractByName("DATA.bin", 2, size)), "two");
+  TPak pak(path);
+  EXPECT_EQ(AsString(pak.ExtractByName("setupinfo", 0)), "zero");
+  EXPECT_FALSE(pak.ExtractByName("setupinfo", 1).has_value());
+  EXPECT_EQ(AsString(pak.ExtractByName("DATA.bin", 1)), "one");
+  EXPECT_EQ(AsString(pak.ExtractByName("DATA.bin", 2)), "two");
 }
 
 TEST_F(PakTest, GroupEnumerationAndCounts) {
   auto path = Write({{"a", 1, "1"}, {"b", 0, "0"}, {"c", 1, "11"}, {"d", 3, "3"}});
-  TPak pak(path, TPak::OpenFlags::Read);
-  std::uint32_t size = 0;
-  std::string name;
-  EXPECT_EQ(AsString(pak.FindFirstInGroup(1, size, true, name)), "1");
-  EXPECT_EQ(name, "a");
-  EXPECT_FALSE(pak.FindNextInGroup(1, size, false, name).has_value());
-  EXPECT_EQ(name, "c");
-  EXPECT_EQ(size, 2u);
-  pak.FindNextInGroup(1, size, true, name);
-  EXPECT_EQ(name, "");
-  EXPECT_EQ(size, 0u);
-  std::vector<std::size_t> seen;
-  pak.ForEachInGroup(1, [&](std::size_t i) { seen.push_back(i); });
-  EXPECT_EQ(seen, (std::vector<std::size_t>{0, 2}));
+  TPak pak(path);
+  EXPECT_EQ(pak.IndexesInGroup(1), (std::vector<std::size_t>{0, 2}));
+  EXPECT_EQ(pak.IndexesInGroup(0), (std::vector<std::size_t>{1}));
+  EXPECT_TRUE(pak.IndexesInGroup(2).empty());
   EXPECT_EQ(pak.CountGroupedEntries(), 3u);
   EXPECT_EQ(pak.CountInGroup(1), 2u);
   EXPECT_EQ(pak.CountInGroup(2), 0u);
@@ -168,19 +156,17 @@ TEST_F(PakTest, GroupEnumerationAndCounts) {
 TEST_F(PakTest, FileWithoutHeaderHasAnEmptyDirectory) {
   std::string path = dir_ / "plain.exe";
   test::WriteAll(path, test::FakeProgram(5000));
-  TPak pak(path, TPak::OpenFlags::Read);
+  TPak pak(path);
   EXPECT_FALSE(pak.HasValidHeader());
   EXPECT_FALSE(pak.EndsWithPackageHeader());
-  EXPECT_TRUE(pak.Entries.empty());
+  EXPECT_TRUE(pak.Entries().empty());
   EXPECT_TRUE(pak.DirectoryProblem().empty());
-  std::uint32_t size = 7;
-  EXPECT_FALSE(pak.ExtractByName("SetupInfo", 0, size).has_value());
-  EXPECT_EQ(size, 0u);
+  EXPECT_FALSE(pak.ExtractByName("SetupInfo", 0).has_value());
 
   test::WriteAll(path, "ZQP");  // shorter than a header
-  TPak tiny(path, TPak::OpenFlags::Read);
+  TPak tiny(path);
   EXPECT_FALSE(tiny.HasValidHeader());
-  TPak missing(dir_ / "missing.exe", TPak::OpenFlags::Read);
+  TPak missing(dir_ / "missing.exe");
   EXPECT_FALSE(missing.HasValidHeader());
 }
 
@@ -191,36 +177,35 @@ TEST_F(PakTest, DamagedDirectoriesAreRefusedWithAReason) {
   auto u32 = [](std::uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
 
   Patch(path, header + 12, u32(static_cast<std::uint32_t>(good.size() + 100)));  // directory past the end
-  EXPECT_FALSE(TPak(path, TPak::OpenFlags::Read).HasValidHeader());
-  EXPECT_NE(TPak(path, TPak::OpenFlags::Read).DirectoryProblem().find("past the end"), std::string::npos);
+  EXPECT_FALSE(TPak(path).HasValidHeader());
+  EXPECT_NE(TPak(path).DirectoryProblem().find("past the end"), std::string::npos);
 
   test::WriteAll(path, good);
   Patch(path, header + 6, std::string("\xFF\xFF", 2));  // absurd count
-  EXPECT_FALSE(TPak(path, TPak::OpenFlags::Read).HasValidHeader());
+  EXPECT_FALSE(TPak(path).HasValidHeader());
 
   test::WriteAll(path, good);
   // The first name's length runs the record past the directory's end.
   const std::uint32_t dir_offset = GetU32(reinterpret_cast<const std::uint8_t*>(good.data()) + header + 12);
   Patch(path, dir_offset, std::string("\xF0\x00", 2));
-  TPak damaged(path, TPak::OpenFlags::Read);
+  TPak damaged(path);
   EXPECT_FALSE(damaged.HasValidHeader());
   EXPECT_TRUE(damaged.EndsWithPackageHeader());  // still a program that carries a package
-  EXPECT_TRUE(damaged.Entries.empty());
+  EXPECT_TRUE(damaged.Entries().empty());
 
   test::WriteAll(path, good);
   Patch(path, header + 12, u32(0));  // a directory as large as the file
-  EXPECT_FALSE(TPak(path, TPak::OpenFlags::Read).HasValidHeader());
+  EXPECT_FALSE(TPak(path).HasValidHeader());
 }
 
 TEST_F(PakTest, DamagedBlocksFailVerificationAndExtraction) {
   auto path = Write({{"a", 1, std::string(3000, 'q')}, {"b", 1, "plain data"}});
-  TPak probe(path, TPak::OpenFlags::Read);
-  const std::uint32_t first = probe.Entries[0].Offset;
-  const std::uint32_t second = probe.Entries[1].Offset;
-  probe.Close();
+  const std::vector<TPakEntry> written = TPak(path).Entries();
+  const std::uint32_t first = written[0].Offset;
+  const std::uint32_t second = written[1].Offset;
   Patch(path, first + 5, "\x55");
   Patch(path, second, "P");
-  TPak pak(path, TPak::OpenFlags::Read);
+  TPak pak(path);
   EXPECT_FALSE(pak.VerifyEntry(0));
   EXPECT_FALSE(pak.Extract(0).has_value());
   EXPECT_FALSE(pak.VerifyEntry(1));
@@ -229,14 +214,11 @@ TEST_F(PakTest, DamagedBlocksFailVerificationAndExtraction) {
 
 TEST_F(PakTest, WrongOriginalSizeShowsTheSizeMessage) {
   auto path = Write({{"data.bin", 1, std::string(3000, 'q')}});
-  TPak probe(path, TPak::OpenFlags::Read);
-  const std::uint32_t dir = probe.Header.DirOffset;
-  probe.Close();
+  const std::uint32_t dir = TPak(path).Header().DirOffset;
   // OrigSize of the first record: 2 + name(8) + CRC, Offset, CompSize.
   Patch(path, dir + 2 + 8 + 12, std::string("\xD0\x07\x00\x00", 4));  // 2000
-  TPak pak(path, TPak::OpenFlags::Read);
   RecordingBoxes boxes;
-  pak.Messages = &boxes;
+  TPak pak(path, &boxes);
   EXPECT_FALSE(pak.VerifyEntry(0));
   EXPECT_TRUE(boxes.shown.empty());  // verification is silent
   EXPECT_FALSE(pak.Extract(0).has_value());
@@ -247,11 +229,9 @@ TEST_F(PakTest, WrongOriginalSizeShowsTheSizeMessage) {
 
 TEST_F(PakTest, BlockSizeBeyondTheFileIsRefusedWithoutReading) {
   auto path = Write({{"data.bin", 1, std::string(300, 'q')}});
-  TPak probe(path, TPak::OpenFlags::Read);
-  const std::uint32_t dir = probe.Header.DirOffset;
-  probe.Close();
+  const std::uint32_t dir = TPak(path).Header().DirOffset;
   Patch(path, dir + 2 + 8 + 8, std::string("\x00\x00\x00\x7F", 4));  // CompSize near 2 GiB
-  TPak pak(path, TPak::OpenFlags::Read);
+  TPak pak(path);
   EXPECT_FALSE(pak.ReadStored(0).has_value());
   EXPECT_FALSE(pak.VerifyEntry(0));
 }
@@ -262,18 +242,17 @@ TEST_F(PakTest, StoreFileReadsTheSourceAndAppendKeepsTheProgramPart) {
   std::string path = dir_ / "uninst.exe";
   test::WriteAll(path, test::FakeProgram(777));
   {
-    TPak writer(path, TPak::OpenFlags::Append);
-    EXPECT_EQ(writer.Header.DataStart, 777u);
+    TPakWriter writer(path, TPakWriter::Mode::Append);
+    EXPECT_EQ(writer.DataStart(), 777u);
     writer.StoreFile(writer.AddEntry("source.txt", src, 0));
-    std::size_t missing = writer.AddEntry("gone", dir_ / "no-such-file", 0);
-    EXPECT_FALSE(writer.StoreFile(missing));
-    writer.Entries.pop_back();
     ASSERT_TRUE(writer.WriteDirectory());
   }
+  TPakWriter scratch(dir_ / "scratch.exe", TPakWriter::Mode::Create);
+  EXPECT_FALSE(scratch.StoreFile(scratch.AddEntry("gone", dir_ / "no-such-file", 0)));
   EXPECT_EQ(test::ReadAll(path).substr(0, 777), test::FakeProgram(777));
-  TPak pak(path, TPak::OpenFlags::Read);
+  TPak pak(path);
   ASSERT_TRUE(pak.HasValidHeader());
-  EXPECT_EQ(pak.Entries[0].Offset, 777u);
+  EXPECT_EQ(pak.Entries()[0].Offset, 777u);
   EXPECT_EQ(AsString(pak.Extract(0)), std::string(4000, 'z'));
 }
 
@@ -283,19 +262,19 @@ TEST_F(PakTest, StoreLargeFileCopiesTheSourceRawWithItsCrc) {
   std::string path = dir_ / "setup.exe";
   test::WriteAll(path, test::FakeProgram(500));
   {
-    TPak writer(path, TPak::OpenFlags::Append);
+    TPakWriter writer(path, TPakWriter::Mode::Append);
     writer.StoreBuffer(writer.AddEntry("small", "", 0), reinterpret_cast<const std::uint8_t*>("abc"), 3);
     ASSERT_TRUE(writer.StoreLargeFile(writer.AddEntry("big.bin", dir_ / "big.bin", 1)));
-    std::string problem;
-    EXPECT_FALSE(writer.StoreLargeFile(writer.AddEntry("gone", dir_ / "no-such-file", 1), &problem));
-    EXPECT_EQ(problem, "cannot read " + (dir_ / "no-such-file"));
-    writer.Entries.pop_back();
     ASSERT_TRUE(writer.WriteDirectory());
   }
-  TPak pak(path, TPak::OpenFlags::Read);
+  TPakWriter scratch(dir_ / "scratch.exe", TPakWriter::Mode::Create);
+  std::string problem;
+  EXPECT_FALSE(scratch.StoreLargeFile(scratch.AddEntry("gone", dir_ / "no-such-file", 1), &problem));
+  EXPECT_EQ(problem, "cannot read " + (dir_ / "no-such-file"));
+  TPak pak(path);
   ASSERT_TRUE(pak.HasValidHeader());
-  const TPakEntry& big = pak.Entries.at(1);
-  EXPECT_EQ(big.Offset, pak.Entries[0].Offset + pak.Entries[0].StoredSize());
+  const TPakEntry& big = pak.Entries().at(1);
+  EXPECT_EQ(big.Offset, pak.Entries()[0].Offset + pak.Entries()[0].StoredSize());
   EXPECT_EQ(big.CompSize, 0u);
   EXPECT_EQ(big.CRC, Crc32(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()));
   EXPECT_EQ(big.OrigSize, content.size());
@@ -316,7 +295,7 @@ TEST_F(PakTest, LargeEntriesAreCheckedWhenTheyCarryACrc) {
   const std::string path = dir_ / "setup.exe";
   const auto write = [&](bool built) {
     test::WriteAll(path, test::FakeProgram(100));
-    TPak writer(path, TPak::OpenFlags::Append);
+    TPakWriter writer(path, TPakWriter::Mode::Append);
     writer.StoreBuffer(writer.AddEntry("small", "", 0), reinterpret_cast<const std::uint8_t*>("small text"), 10);
     const std::size_t big = writer.AddEntry("big.bin", source, 1);
     ASSERT_TRUE(built ? writer.StoreLargeFile(big) : writer.StoreFile(big));
@@ -329,22 +308,22 @@ TEST_F(PakTest, LargeEntriesAreCheckedWhenTheyCarryACrc) {
     bool passes, unread;
   } cases[] = {
       {"old package", false, [](std::string&, const TPak&) {}, true, true},
-      {"old package, a damaged byte", false, [](std::string& f, const TPak& p) { f[p.Entries[1].Offset + 9] ^= 1; },
+      {"old package, a damaged byte", false, [](std::string& f, const TPak& p) { f[p.Entries()[1].Offset + 9] ^= 1; },
        true, true},
       {"built package", true, [](std::string&, const TPak&) {}, true, false},
       {"built package, a damaged byte", true,
-       [](std::string& f, const TPak& p) { f[p.Entries[1].Offset + LargeEntryLimit - 3] ^= 1; }, false, false},
+       [](std::string& f, const TPak& p) { f[p.Entries()[1].Offset + LargeEntryLimit - 3] ^= 1; }, false, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     write(c.built);
     std::string file = test::ReadAll(path);
     {
-      TPak probe(path, TPak::OpenFlags::Read);
+      TPak probe(path);
       c.damage(file, probe);
     }
     test::WriteAll(path, file);
-    TPak pak(path, TPak::OpenFlags::Read);
+    TPak pak(path);
     ASSERT_TRUE(pak.HasValidHeader()) << pak.DirectoryProblem();
     EXPECT_EQ(pak.HasDigest(), c.built);
     EXPECT_EQ(pak.PassesUnchecked(1), c.unread);
@@ -352,13 +331,11 @@ TEST_F(PakTest, LargeEntriesAreCheckedWhenTheyCarryACrc) {
   }
   // A compressed entry of an old package claiming the limit as its size.
   auto small = Write({{"a.txt", 1, std::string(3000, 'a')}});
-  TPak probe(small, TPak::OpenFlags::Read);
-  const std::uint64_t orig_size_field = probe.Header.DirOffset + 2 + 5 + 12;
-  probe.Close();
+  const std::uint64_t orig_size_field = TPak(small).Header().DirOffset + 2 + 5 + 12;
   std::string limit(4, '\0');
   SetU32(reinterpret_cast<std::uint8_t*>(limit.data()), LargeEntryLimit);
   Patch(small, orig_size_field, limit);
-  TPak flipped(small, TPak::OpenFlags::Read);
+  TPak flipped(small);
   ASSERT_TRUE(flipped.HasValidHeader());
   EXPECT_FALSE(flipped.PassesUnchecked(0));
   EXPECT_FALSE(flipped.VerifyEntry(0));
@@ -379,25 +356,25 @@ TEST_F(PakTest, DirectoryThatBreaksTheWritersRulesIsDamaged) {
       {"sound, with digest", true, [](std::string&, const TPak&) {}, ""},
       {"data start moved", false, [](std::string& f, const TPak&) { f[f.size() - 8] ^= 1; }, "lies at"},
       {"a gap between blocks", false,
-       [](std::string& f, const TPak& p) { f[p.Header.DirOffset + 2 + 9 + 18 + 2 + 5 + 4] ^= 1; }, "lies at"},
+       [](std::string& f, const TPak& p) { f[p.Header().DirOffset + 2 + 9 + 18 + 2 + 5 + 4] ^= 1; }, "lies at"},
       {"a count that leaves bytes over", false, [](std::string& f, const TPak&) { f[f.size() - 10] ^= 2; },
        "bytes follow the last directory record"},
       {"a name changed, no digest", false,
-       [](std::string& f, const TPak& p) { f[p.Header.DirOffset + 2 + 9 + 18 + 2] ^= 1; }, ""},
+       [](std::string& f, const TPak& p) { f[p.Header().DirOffset + 2 + 9 + 18 + 2] ^= 1; }, ""},
       {"a name changed", true,
-       [](std::string& f, const TPak& p) { f[p.Header.DirOffset + 2 + 9 + 18 + 2] ^= 1; },
+       [](std::string& f, const TPak& p) { f[p.Header().DirOffset + 2 + 9 + 18 + 2] ^= 1; },
        "does not match the package digest"},
       {"a group changed", true,
-       [](std::string& f, const TPak& p) { f[p.Header.DirOffset + 2 + 9 + 18 + 2 + 5 + 16] ^= 1; },
+       [](std::string& f, const TPak& p) { f[p.Header().DirOffset + 2 + 9 + 18 + 2 + 5 + 16] ^= 1; },
        "does not match the package digest"},
       {"the version changed", true, [](std::string& f, const TPak&) { f[f.size() - 12] ^= 1; },
        "does not match the package digest"},
       {"the digest's name changed", true, [](std::string& f, const TPak&) { f[f.size() - 16 - 20] ^= 1; },
        "the package digest or its record is damaged"},
       {"the digest's magic changed", true,
-       [](std::string& f, const TPak& p) { f[p.Header.DirOffset - kPackageDigestBlockSize] ^= 1; },
+       [](std::string& f, const TPak& p) { f[p.Header().DirOffset - kPackageDigestBlockSize] ^= 1; },
        "the package digest or its record is damaged"},
-      {"the digest changed", true, [](std::string& f, const TPak& p) { f[p.Header.DirOffset - 1] ^= 1; },
+      {"the digest changed", true, [](std::string& f, const TPak& p) { f[p.Header().DirOffset - 1] ^= 1; },
        "does not match its record's CRC"},
   };
   for (const auto& c : cases) {
@@ -405,7 +382,7 @@ TEST_F(PakTest, DirectoryThatBreaksTheWritersRulesIsDamaged) {
     const std::string path = dir_ / "setup.exe";
     test::WriteAll(path, test::FakeProgram(300));
     {
-      TPak writer(path, TPak::OpenFlags::Append);
+      TPakWriter writer(path, TPakWriter::Mode::Append);
       for (const auto& e : entries) {
         writer.StoreBuffer(writer.AddEntry(e.name, "", e.group), reinterpret_cast<const std::uint8_t*>(e.data.data()),
                            static_cast<std::uint32_t>(e.data.size()));
@@ -414,16 +391,16 @@ TEST_F(PakTest, DirectoryThatBreaksTheWritersRulesIsDamaged) {
     }
     std::string file = test::ReadAll(path);
     {
-      TPak probe(path, TPak::OpenFlags::Read);
+      TPak probe(path);
       ASSERT_TRUE(probe.HasValidHeader()) << probe.DirectoryProblem();
       c.damage(file, probe);
     }
     test::WriteAll(path, file);
-    TPak pak(path, TPak::OpenFlags::Read);
+    TPak pak(path);
     EXPECT_EQ(pak.HasValidHeader(), *c.problem == '\0');
     EXPECT_NE(pak.DirectoryProblem().find(c.problem), std::string::npos) << pak.DirectoryProblem();
     if (*c.problem == '\0') {
-      EXPECT_EQ(pak.Entries.size(), entries.size() + c.digest);
+      EXPECT_EQ(pak.Entries().size(), entries.size() + c.digest);
     }
   }
 }
@@ -437,23 +414,31 @@ TEST_F(PakTest, SignedSetupReadsThePackageBeforeItsSignature) {
     SCOPED_TRACE(program);
     const std::string path = dir_ / "signed.exe";
     ASSERT_TRUE(test::WritePackage(path, test::PeProgram(program), entries));
-    TPak unsigned_pak(path, TPak::OpenFlags::Read);
-    ASSERT_TRUE(unsigned_pak.HasValidHeader());
-    EXPECT_EQ(unsigned_pak.PackageEnd(), unsigned_pak.FileSize());
-    unsigned_pak.Close();
+    std::uint64_t unsigned_size = 0, unsigned_trailer = 0;
+    TPakHeader unsigned_header;
+    std::vector<TPakEntry> unsigned_entries;
+    {
+      TPak unsigned_pak(path);
+      ASSERT_TRUE(unsigned_pak.HasValidHeader());
+      EXPECT_EQ(unsigned_pak.PackageEnd(), unsigned_pak.FileSize());
+      unsigned_size = unsigned_pak.FileSize();
+      unsigned_trailer = unsigned_pak.PackageEnd() - unsigned_pak.Header().DirOffset;
+      unsigned_header = unsigned_pak.Header();
+      unsigned_entries = unsigned_pak.Entries();
+    }
     test::AppendSignature(path, 1024 + 8 * (program % 3));
 
-    TPak pak(path, TPak::OpenFlags::Read);
+    TPak pak(path);
     ASSERT_TRUE(pak.HasValidHeader()) << pak.DirectoryProblem();
-    EXPECT_EQ(pak.PackageEnd(), unsigned_pak.FileSize());
+    EXPECT_EQ(pak.PackageEnd(), unsigned_size);
     EXPECT_GT(pak.FileSize(), pak.PackageEnd() + 1024);
     paddings.insert((pak.FileSize() - pak.PackageEnd()) % 8);
-    EXPECT_EQ(pak.Header.DataStart, program);
-    EXPECT_EQ(pak.Header.DirOffset, unsigned_pak.Header.DirOffset);
-    EXPECT_EQ(pak.TrailerSize, unsigned_pak.TrailerSize);
-    ASSERT_EQ(pak.Entries.size(), 2u);
+    EXPECT_EQ(pak.Header().DataStart, program);
+    EXPECT_EQ(pak.Header().DirOffset, unsigned_header.DirOffset);
+    EXPECT_EQ(pak.PackageEnd() - pak.Header().DirOffset, unsigned_trailer);
+    ASSERT_EQ(pak.Entries().size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {
-      EXPECT_EQ(pak.Entries[i].Offset, unsigned_pak.Entries[i].Offset);
+      EXPECT_EQ(pak.Entries()[i].Offset, unsigned_entries[i].Offset);
       EXPECT_EQ(AsString(pak.Extract(i)), entries[i].data);
     }
   }
@@ -489,7 +474,7 @@ TEST_F(PakTest, ASignatureThatIsNotBehindThePackageChangesNothing) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     c.make();
-    TPak pak(path, TPak::OpenFlags::Read);
+    TPak pak(path);
     EXPECT_EQ(pak.PackageEnd(), pak.FileSize());
     EXPECT_EQ(pak.HasValidHeader(), c.package);
     EXPECT_TRUE(pak.DirectoryProblem().empty());
@@ -500,13 +485,13 @@ TEST_F(PakTest, ASignatureThatIsNotBehindThePackageChangesNothing) {
 TEST_F(PakTest, CreatedContainerStartsAtZero) {
   std::string path = dir_ / "bare.pak";
   {
-    TPak writer(path, TPak::OpenFlags::Create);
+    TPakWriter writer(path, TPakWriter::Mode::Create);
     writer.StoreBuffer(writer.AddEntry("x", "", 0), reinterpret_cast<const std::uint8_t*>("abc"), 3);
     ASSERT_TRUE(writer.WriteDirectory());
   }
-  TPak pak(path, TPak::OpenFlags::Read);
-  EXPECT_EQ(pak.Header.DataStart, 0u);
-  EXPECT_EQ(pak.Entries[0].Offset, 0u);
+  TPak pak(path);
+  EXPECT_EQ(pak.Header().DataStart, 0u);
+  EXPECT_EQ(pak.Entries()[0].Offset, 0u);
   EXPECT_EQ(AsString(pak.Extract(0)), "abc");
 }
 

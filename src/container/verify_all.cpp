@@ -66,7 +66,7 @@ class Pool {
 
 VerifyResult VerifyAllEntries(const TPak& pak, const std::function<void(std::size_t)>& progress,
                               const VerifyOptions& options) {
-  const std::size_t count = pak.Entries.size();
+  const std::size_t count = pak.Entries().size();
   Shared shared;
   shared.outcomes.assign(count, Outcome::Pending);
   std::atomic<std::size_t> next{0};
@@ -84,7 +84,7 @@ VerifyResult VerifyAllEntries(const TPak& pak, const std::function<void(std::siz
         return;
       }
       for (std::size_t i = next++; i < count; i = next++) {
-        const TPakEntry& e = pak.Entries[i];
+        const TPakEntry& e = pak.Entries()[i];
         const std::uint64_t held = BytesHeld(e);
         {
           std::unique_lock<std::mutex> lock(shared.mutex);

@@ -33,7 +33,7 @@ class VerifyAllTest : public ::testing::Test {
 };
 
 TEST_F(VerifyAllTest, SixteenThreadsHoldNoMoreThanTheBound) {
-  TPak pak(path_, TPak::OpenFlags::Read);
+  TPak pak(path_);
   std::mutex mutex;
   std::uint64_t held = 0, peak = 0;
   unsigned running = 0, most_running = 0;
@@ -41,7 +41,7 @@ TEST_F(VerifyAllTest, SixteenThreadsHoldNoMoreThanTheBound) {
   options.threads = 16;
   options.bytes_in_flight = 8 << 20;
   options.check = [&](platform::File& handle, std::size_t i) {
-    const TPakEntry& e = pak.Entries[i];
+    const TPakEntry& e = pak.Entries()[i];
     const std::uint64_t bytes = std::uint64_t{e.StoredSize()} + (e.CompSize != 0 ? e.OrigSize : 0);
     {
       std::lock_guard<std::mutex> lock(mutex);
@@ -61,16 +61,16 @@ TEST_F(VerifyAllTest, SixteenThreadsHoldNoMoreThanTheBound) {
   EXPECT_FALSE(result.first_failure);
   EXPECT_FALSE(result.could_not_read);
   EXPECT_EQ(result.skipped, 1u);
-  EXPECT_EQ(reported.back(), pak.Entries.size());
+  EXPECT_EQ(reported.back(), pak.Entries().size());
   // The entry above the bound was checked, alone; all others within it, several at once.
-  const TPakEntry& big = pak.Entries[24];
+  const TPakEntry& big = pak.Entries()[24];
   EXPECT_GT(big.StoredSize(), options.bytes_in_flight);
   EXPECT_EQ(peak, big.StoredSize() + std::uint64_t{big.CompSize != 0 ? big.OrigSize : 0});
   EXPECT_GT(most_running, 1u);
 }
 
 TEST_F(VerifyAllTest, NoMemoryInOneThreadStopsTheOthersAndReachesTheCaller) {
-  TPak pak(path_, TPak::OpenFlags::Read);
+  TPak pak(path_);
   std::atomic<unsigned> checked{0};
   VerifyOptions options;
   options.threads = 16;

@@ -12,6 +12,8 @@ namespace zq {
 namespace {
 std::u16string W(const std::string& text) { return platform::AnsiToWide(text); }
 std::u16string Number(std::uint32_t n) { return W(std::to_string(n)); }
+constexpr const char* kNotRolledBack =
+    " (it could not be rolled back yet: its journal restores it when it is next opened)";
 }  // namespace
 
 void ForgetArchiveJournal(const RunScope& ctx, const std::string& path) {
@@ -60,17 +62,62 @@ void TArchiveUpdater::Fail(const std::string& message, const char* caption) {
   ctx_.Run.SetupAborted = true;
 }
 
-void TArchiveUpdater::FailPackage(const std::string& message) {
-  const bool restored = pak_.Abandon();
-  pak_.ReleaseDirectory();
-  Fail(message + (restored ? "" : " (it could not be rolled back yet: its journal restores it when it is next opened)"), "Error");
+// Rolls the update of one archive back when it goes out of scope uncommitted, whichever way that
+// happens: a refusal, a failure, an exception of any kind.
+class TArchiveUpdater::UpdateGuard {
+ public:
+  UpdateGuard(TArchiveUpdater& updater, Archive archive) : updater_(updater), archive_(archive) {}
+  UpdateGuard(const UpdateGuard&) = delete;
+  UpdateGuard& operator=(const UpdateGuard&) = delete;
+  ~UpdateGuard() {
+    if (!armed_) return;
+    try {
+      updater_.Abandon(archive_);
+    } catch (...) {
+      // The journal stays beside the archive; its next opening rolls the archive back.
+    }
+  }
+
+  // The update went through, or this step of one that stays open did, or nothing was opened.
+  void Commit() { armed_ = false; }
+
+  // Rolls the update back now and ends the run with `message`.
+  void Fail(const std::string& message) {
+    armed_ = false;
+    const bool restored = updater_.Abandon(archive_);
+    updater_.Fail(message + (restored ? "" : kNotRolledBack), archive_ == Archive::Package ? "Error" : "VFS Error");
+  }
+
+ private:
+  TArchiveUpdater& updater_;
+  const Archive archive_;
+  bool armed_ = true;
+};
+
+bool TArchiveUpdater::Abandon(Archive archive) {
+  if (archive == Archive::Package) {
+    pak_.ReleaseDirectory();
+    return pak_.Abandon();
+  }
+  const auto abandoned = std::move(vfs_);
+  vfs_name_.clear();
+  return abandoned == nullptr || abandoned->Abandon();
 }
 
-void TArchiveUpdater::FailVFS(const std::string& message) {
-  const bool restored = vfs_ == nullptr || vfs_->Abandon();
-  vfs_.reset();
-  vfs_name_.clear();
-  Fail(message + (restored ? "" : " (it could not be rolled back yet: its journal restores it when it is next opened)"), "VFS Error");
+void TArchiveUpdater::Guarded(Archive archive, const std::function<void(UpdateGuard&)>& step) {
+  UpdateGuard update(*this, archive);
+  try {
+    step(update);
+  } catch (const TArchiveFailure& e) {
+    update.Fail(e.what());
+  }
+}
+
+void TArchiveUpdater::GuardedPackage(const std::string& name, const std::function<void(UpdateGuard&)>& step) {
+  Guarded(Archive::Package, [&](UpdateGuard& update) {
+    if (!OpenPackage(name)) return update.Commit();  // given up: nothing was opened
+    step(update);
+  });
 }
 
 bool TArchiveUpdater::OpenPackage(const std::string& name) {
@@ -97,8 +144,9 @@ bool TArchiveUpdater::OpenPackage(const std::string& name) {
   }
 }
 
-void TArchiveUpdater::FinishPackage(const std::string& name, const char* command) {
+void TArchiveUpdater::FinishPackage(UpdateGuard& update, const std::string& name, const char* command) {
   pak_.WritePackageDirectory();
+  update.Commit();
   pak_.ReleaseDirectory();
   ctx_.Services.LogLine(std::string(command) + " " + FullPath(name));
 }
@@ -106,19 +154,16 @@ void TArchiveUpdater::FinishPackage(const std::string& name, const char* command
 void TArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& package, const std::string& password) {
   pak_counters_ = Counters{0, static_cast<std::uint32_t>(ctx_.Setup.Pak->CountInGroup(group)), 0};
   if (pak_counters_.Total < 1) return;
-  try {
-    if (!OpenPackage(package)) return;
+  GuardedPackage(package, [&](UpdateGuard& update) {
     TExtraInfo& extra = pak_.ExtraInfo;
     if (extra.Password.empty()) extra.HasPassword = false;
-    if (extra.HasPassword && password != extra.Password) {
-      FailPackage("Error Incorrect Password\rFile: " + package);
-      return;
-    }
+    if (extra.HasPassword && password != extra.Password)
+      return update.Fail("Error Incorrect Password\rFile: " + package);
     if (!extra.HasPassword) {
       // A longer one would be written where no reader finds it again.
       if (password.size() > kPakMaxPassword) {
-        FailPackage("The password for " + package + " is longer than " + std::to_string(kPakMaxPassword) + " characters.");
-        return;
+        return update.Fail("The password for " + package + " is longer than " + std::to_string(kPakMaxPassword) +
+                           " characters.");
       }
       extra.Password = password;
       extra.HasPassword = true;
@@ -126,26 +171,17 @@ void TArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& pack
     pak_.BeginUpdate();
     std::uint32_t written = 0;
     ShowArchiveText(TextId::ArchiveProgress, package, &pak_counters_);
-    ctx_.Setup.Pak->ForEachInGroup(group, [&](std::size_t index) {
+    for (const std::size_t index : ctx_.Setup.Pak->IndexesInGroup(group)) {
       const bool move = pak_counters_.Advance();
       ShowArchiveText(TextId::ArchiveProgress, package, &pak_counters_);
       if (pak_.AddMember(*ctx_.Setup.Pak, index)) ++written;
       StepProgress(ctx_, move);
       ++pak_counters_.Done;
-    });
-    ShowArchiveText(TextId::WritingArchiveHeader, package, nullptr);
-    FinishPackage(package, "zqpupdate");
-    ctx_.Services.LogLine("  " + std::to_string(written) + " of " + std::to_string(pak_counters_.Total) + " members written");
-  } catch (const TArchiveFailure& e) {
-    FailPackage(e.what());
-  } catch (...) {
-    pak_.ReleaseDirectory();
-    try {
-      pak_.Abandon();
-    } catch (...) {
     }
-    throw;
-  }
+    ShowArchiveText(TextId::WritingArchiveHeader, package, nullptr);
+    FinishPackage(update, package, "zqpupdate");
+    ctx_.Services.LogLine("  " + std::to_string(written) + " of " + std::to_string(pak_counters_.Total) + " members written");
+  });
 }
 
 void TArchiveUpdater::SetPackageOfficial(const std::string& package, const std::string& word, const std::string& flag) {
@@ -153,24 +189,18 @@ void TArchiveUpdater::SetPackageOfficial(const std::string& package, const std::
     ctx_.Services.LogLine("zqpofficial " + FullPath(package) + ": the confirmation word does not match; nothing done");
     return;
   }
-  try {
-    if (!OpenPackage(package)) return;
+  GuardedPackage(package, [&](UpdateGuard& update) {
     const std::string f = AsciiLowerCase(flag);
     pak_.ExtraInfo.Official = f == "t" || f == "true" || f == "1";
-    FinishPackage(package, pak_.ExtraInfo.Official ? "zqpofficial (set)" : "zqpofficial (cleared)");
-  } catch (const TArchiveFailure& e) {
-    FailPackage(e.what());
-  }
+    FinishPackage(update, package, pak_.ExtraInfo.Official ? "zqpofficial (set)" : "zqpofficial (cleared)");
+  });
 }
 
 void TArchiveUpdater::DuplicateMember(const std::string& package, const std::string& existing, const std::string& name) {
-  try {
-    if (!OpenPackage(package)) return;
+  GuardedPackage(package, [&](UpdateGuard& update) {
     pak_.DuplicateMember(existing, name);
-    FinishPackage(package, ("duplicateentry " + existing + " -> " + name + " in").c_str());
-  } catch (const TArchiveFailure& e) {
-    FailPackage(e.what());
-  }
+    FinishPackage(update, package, ("duplicateentry " + existing + " -> " + name + " in").c_str());
+  });
 }
 
 void TArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive, bool close) {
@@ -188,7 +218,7 @@ void TArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive,
   const bool aborted_before = ctx_.Run.SetupAborted;
   CloseVFS();
   if (!aborted_before && ctx_.Run.SetupAborted) return;  // the archive still open could not be saved
-  try {
+  Guarded(Archive::VFS, [&](UpdateGuard& update) {
     ShowArchiveText(TextId::LoadingArchive, archive, nullptr);
     if (!fs_.MakeWritable(path)) throw TArchiveFailure("Unable to modify \"" + path + "\" attributes");
     vfs_ = std::make_unique<TVFSFile>(fs_);
@@ -198,53 +228,40 @@ void TArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive,
     vfs_name_ = archive;
     vfs_counters_ = Counters{0, total, 0};
     ShowArchiveText(TextId::ArchiveProgress, vfs_name_, &vfs_counters_);
-    ctx_.Setup.Pak->ForEachInGroup(group, [&](std::size_t index) {
+    for (const std::size_t index : ctx_.Setup.Pak->IndexesInGroup(group)) {
       const bool move = vfs_counters_.Advance();
       ShowArchiveText(TextId::ArchiveProgress, vfs_name_, &vfs_counters_);
       if (auto data = ctx_.Setup.Pak->Extract(index))
-        vfs_->Tree->AddFile(ctx_.Setup.Pak->Entries[index].Name, data->data(), static_cast<std::uint32_t>(data->size()));
+        vfs_->Tree->AddFile(ctx_.Setup.Pak->Entries()[index].Name, data->data(), static_cast<std::uint32_t>(data->size()));
       StepProgress(ctx_, move);
       ++vfs_counters_.Done;
-    });
-    ctx_.Services.LogLine("vfsupdate " + path + ": " + std::to_string(total) + " files stored");
-  } catch (const TArchiveFailure& e) {
-    FailVFS(e.what());
-    return;
-  } catch (...) {
-    // Whatever escapes, the archive is rolled back and not used again.
-    auto abandoned = std::move(vfs_);
-    try {
-      if (abandoned) abandoned->Abandon();
-    } catch (...) {
     }
-    throw;
-  }
+    ctx_.Services.LogLine("vfsupdate " + path + ": " + std::to_string(total) + " files stored");
+    update.Commit();  // the archive stays open for the next vfsupdate or the close
+  });
   if (close) CloseVFS();
 }
 
 void TArchiveUpdater::SaveVFS() {
   if (!vfs_) return;
-  try {
+  Guarded(Archive::VFS, [&](UpdateGuard& update) {
     ShowArchiveText(TextId::WritingArchiveHeader, vfs_name_, nullptr);
     vfs_->SaveHeader(false);
-  } catch (const TArchiveFailure& e) {
-    FailVFS(e.what());
-  }
+    update.Commit();
+  });
 }
 
 void TArchiveUpdater::CloseVFS() {
   if (!vfs_) return;
   SaveVFS();
   if (!vfs_) return;  // saving failed and rolled back
-  try {
+  Guarded(Archive::VFS, [&](UpdateGuard& update) {
     vfs_->Close();
+    update.Commit();
     ctx_.Services.LogLine("saved " + FullPath(vfs_name_));
-  } catch (const TArchiveFailure& e) {
-    FailVFS(e.what());
-    return;
-  }
-  vfs_.reset();
-  vfs_name_.clear();
+    vfs_.reset();
+    vfs_name_.clear();
+  });
 }
 
 }  // namespace zq

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -41,6 +42,9 @@ class TArchiveUpdater : public TArchiveProcedures {
   bool VFSOpen() const { return vfs_ != nullptr; }
 
  private:
+  enum class Archive { Package, VFS };
+  class UpdateGuard;
+
   struct Counters {
     std::uint32_t Done = 0;
     std::uint32_t Total = 0;
@@ -50,11 +54,17 @@ class TArchiveUpdater : public TArchiveProcedures {
   };
 
   std::string FullPath(const std::string& name) const;
+  // Runs one step of an update of `archive` under a guard: unless the step commits, the archive
+  // is rolled back, and a TArchiveFailure the step throws also ends the run with its message.
+  void Guarded(Archive archive, const std::function<void(UpdateGuard&)>& step);
+  // Guarded, with the package opened first (asking to retry while it cannot be).
+  void GuardedPackage(const std::string& name, const std::function<void(UpdateGuard&)>& step);
   // Opens the package, asking to retry while it cannot be opened; false when given up.
   bool OpenPackage(const std::string& name);
-  void FinishPackage(const std::string& name, const char* command);
-  void FailPackage(const std::string& message);
-  void FailVFS(const std::string& message);
+  // Writes the directory, which commits the update, and lets the package go.
+  void FinishPackage(UpdateGuard& update, const std::string& name, const char* command);
+  // Rolls the update of `archive` back and lets the archive go; false when the rollback failed.
+  bool Abandon(Archive archive);
   // The message box, the log line, the error status and the aborted run of a failed update.
   void Fail(const std::string& message, const char* caption);
   void ShowArchiveText(TextId text_id, const std::string& name, const Counters* counters);

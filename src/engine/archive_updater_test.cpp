@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <stdexcept>
 
 #include "archives/memory_file_system.h"
 #include "base/byte_io.h"
@@ -66,7 +68,7 @@ class UpdaterTest : public ::testing::Test {
                                     {"Data\\Maps\\m1.txt", 2, std::string(5000, 'm')},
                                     {"Data\\a.txt", 2, "replaced a"},
                                     {"top.txt", 3, "top"}}));
-    ctx.SetupToLoad().Pak = std::make_unique<TPak>(dir / "setup.exe", TPak::OpenFlags::Read);
+    ctx.SetupToLoad().Pak = std::make_unique<TPak>(dir / "setup.exe");
     ctx.Choices.InstallDir = "C:\\Game";
     ctx.Services.StatusLabel = &status;
     ctx.Services.DetailLabel = &detail;
@@ -181,6 +183,57 @@ TEST_F(UpdaterTest, OfficialFlagTextsAndConfirmationWord) {
   EXPECT_EQ(fs.Files[pak_path], before);
 }
 
+// Whatever escapes an update (here an error the archives know nothing of) rolls the archive back
+// on its way up, and the run's own failure handling stays out of it.
+TEST_F(UpdaterTest, AnErrorOfAnyKindRollsTheArchiveBackOnItsWayUp) {
+  const auto initial = fs.Files;
+  bool armed = false;  // the next flush throws
+  fs.OnFlush = [&](const std::string&) {
+    if (!armed) return;
+    armed = false;
+    throw std::runtime_error("not an archive failure");
+  };
+  const struct {
+    const char* what;
+    std::function<void(TArchiveUpdater&, bool&)> op;
+  } cases[] = {
+      {"zqpupdate",
+       [](TArchiveUpdater& u, bool& arm) {
+         arm = true;
+         u.UpdatePackage(1, "data\\game.zqp", "pw");
+       }},
+      {"zqpofficial",
+       [](TArchiveUpdater& u, bool& arm) {
+         arm = true;
+         u.SetPackageOfficial("data\\game.zqp", "confirm", "1");
+       }},
+      {"duplicateentry",
+       [](TArchiveUpdater& u, bool& arm) {
+         arm = true;
+         u.DuplicateMember("data\\game.zqp", "readme.txt", "copy.txt");
+       }},
+      {"vfsupdate",
+       [](TArchiveUpdater& u, bool& arm) {
+         arm = true;
+         u.UpdateVFS(2, "world.vfs", true);
+       }},
+      {"saving an archive left open",
+       [](TArchiveUpdater& u, bool& arm) {
+         u.UpdateVFS(2, "world.vfs", false);
+         arm = true;
+         u.CloseVFS();
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TArchiveUpdater updater(ctx, fs);
+    EXPECT_THROW(c.op(updater, armed), std::runtime_error);
+    EXPECT_FALSE(updater.VFSOpen());
+    EXPECT_TRUE(fs.Files == initial) << "a journal left behind, or a byte changed";
+    EXPECT_FALSE(ctx.Run.SetupAborted);
+  }
+}
+
 TEST_F(UpdaterTest, VfsStaysOpenUntilClosedThenSavedOnce) {
   {
     TArchiveUpdater updater(ctx, fs);
@@ -194,9 +247,8 @@ TEST_F(UpdaterTest, VfsStaysOpenUntilClosedThenSavedOnce) {
   TVFSFile vfs(fs);
   vfs.Open(vfs_path, true);
   ASSERT_NE(vfs.Tree->FindPath("Data\\Maps\\m1.txt"), -1);
-  EXPECT_EQ(vfs.ReadFileData(*vfs.Tree->Nodes[static_cast<std::size_t>(vfs.Tree->FindPath("top.txt"))].Entry).Data,
-            (Bytes{'t', 'o', 'p'}));
-  EXPECT_EQ(vfs.Tree->Nodes[static_cast<std::size_t>(vfs.Tree->FindPath("Data\\a.txt"))].Entry->StoredSize, 10u);
+  EXPECT_EQ(vfs.ReadFileData(*vfs.Tree->Node(vfs.Tree->FindPath("top.txt")).Entry).Data, (Bytes{'t', 'o', 'p'}));
+  EXPECT_EQ(vfs.Tree->Node(vfs.Tree->FindPath("Data\\a.txt")).Entry->StoredSize, 10u);
 }
 
 // An archive installed afresh over one whose update was interrupted: the old update's journal
@@ -208,7 +260,7 @@ TEST(InstallOverArchiveTest, AFileInstalledOverAnArchiveTakesItsJournalAway) {
   SetupContext ctx;
   std::vector<std::string> log;
   ctx.Services.RunLog = [&](const std::string& line) { log.push_back(line); };
-  ctx.SetupToLoad().Pak = std::make_unique<TPak>(dir / "setup.exe", TPak::OpenFlags::Read);
+  ctx.SetupToLoad().Pak = std::make_unique<TPak>(dir / "setup.exe");
   const std::string install = dir / "Game";
   ASSERT_TRUE(platform::CreateDir(install) && platform::CreateDir(install + "\\data"));
   const std::string kept = install + "\\music.vfs";  // not installed over: its journal stays

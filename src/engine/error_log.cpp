@@ -112,7 +112,7 @@ std::string WriteErrorLog(SetupContext& ctx, const std::string& message, const s
   r.SetupExeName = ctx.Setup.SetupInfo.SetupExeName;
   // The error may come before the container was opened.
   if (ctx.Setup.Pak) {
-    const TPakHeader& h = ctx.Setup.Pak->Header;
+    const TPakHeader& h = ctx.Setup.Pak->Header();
     for (char c : h.ID) {
       if (c == '\0') break;
       r.PakID += c;

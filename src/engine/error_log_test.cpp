@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/system_info.h"
 #include "platform/text.h"
+#include "support/sample_package.h"
 #include "support/temp_dir.h"
 
 namespace zq {
@@ -188,10 +189,12 @@ TEST(WriteErrorLog, WritesShowsAndOpensTheReport) {
   SetupContext ctx;
   ctx.SetupToLoad().SetupInfo.SetupName = "Demo Game";
   ctx.SetupToLoad().SetupInfo.SetupExeName = "DemoSetup.exe";
-  ctx.SetupToLoad().Pak = std::make_unique<TPak>(dir / "pak.bin", TPak::OpenFlags::Create);
-  ctx.SetupToLoad().Pak->Header.ID = {'Z', 'Q', 'P', 'F'};
-  ctx.SetupToLoad().Pak->Header.Version = 3;
-  ctx.SetupToLoad().Pak->Header.FileCount = 17;
+  // A package of 17 entries whose header names version 3.
+  ASSERT_TRUE(test::WritePackage(dir / "pak.bin", test::FakeProgram(64), std::vector<test::SampleEntry>(17)));
+  std::string package = test::ReadAll(dir / "pak.bin");
+  package[package.size() - 12] = 3;
+  test::WriteAll(dir / "pak.bin", package);
+  ctx.SetupToLoad().Pak = std::make_unique<TPak>(dir / "pak.bin");
   RecordingBoxes boxes;
   ctx.Services.Messages = &boxes;
 

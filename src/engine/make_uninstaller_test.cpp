@@ -57,7 +57,7 @@ TEST_F(MakeUninstallerTest, SignedOrNotTheUninstallerIsAnUnsignedImageAndIsRegis
                                     {"payload.bin", 1, std::string(5000, 'p')}}));
     if (sign) test::AppendSignature(setup);
     SetupContext ctx;
-    ctx.SetupToLoad().Pak = std::make_unique<TPak>(setup, TPak::OpenFlags::Read);
+    ctx.SetupToLoad().Pak = std::make_unique<TPak>(setup);
     ASSERT_TRUE(ctx.SetupToLoad().Pak->HasValidHeader());
     ctx.SetupToLoad().SetupInfo.ShortName = "zqsetup-test Product";
     ctx.Choices.InstallDir = inst;
@@ -81,19 +81,19 @@ TEST_F(MakeUninstallerTest, SignedOrNotTheUninstallerIsAnUnsignedImageAndIsRegis
     }
     const std::string written = test::ReadAll(uninstaller);
     EXPECT_EQ(written.substr(0, 1000), expected_program);
-    TPak pak(uninstaller, TPak::OpenFlags::Read);
+    TPak pak(uninstaller);
     ASSERT_TRUE(pak.HasValidHeader());
     EXPECT_EQ(pak.PackageEnd(), pak.FileSize());
-    ASSERT_EQ(pak.Entries.size(), 3u);
+    ASSERT_EQ(pak.Entries().size(), 3u);
     // The uninstaller's entries are the setup's, stored (raw or compressed) the same way.
     for (std::size_t i = 0; i < 2; ++i) {
-      const TPakEntry& had = ctx.SetupToLoad().Pak->Entries[i + 1];
-      const TPakEntry& got = pak.Entries[i];
+      const TPakEntry& had = ctx.SetupToLoad().Pak->Entries()[i + 1];
+      const TPakEntry& got = pak.Entries()[i];
       EXPECT_EQ("UNINSTALL_" + got.Name, had.Name);
       EXPECT_EQ(std::tie(got.CRC, got.CompSize, got.OrigSize), std::tie(had.CRC, had.CompSize, had.OrigSize)) << got.Name;
       EXPECT_EQ(pak.Extract(i), ctx.SetupToLoad().Pak->Extract(i + 1)) << got.Name;
     }
-    EXPECT_NE(pak.Entries[1].CompSize, 0u);
+    EXPECT_NE(pak.Entries()[1].CompSize, 0u);
 
     const std::uint64_t bytes = 5000 + written.size() + test::ReadAll(TUninstallList::LogPath(inst, "p_")).size();
     const std::string quoted = "\"" + uninstaller + "\"";
@@ -169,7 +169,7 @@ TEST_F(MakeUninstallerTest, TheEntryAndTheUninstallerTakeTheSetupProgramsResourc
     if (own_icon) entries.push_back({kUninstallIconEntry, 0, std::string(own.begin(), own.end())});
     ASSERT_TRUE(test::WritePackage(setup, program, entries));
     SetupContext ctx;
-    ctx.SetupToLoad().Pak = std::make_unique<TPak>(setup, TPak::OpenFlags::Read);
+    ctx.SetupToLoad().Pak = std::make_unique<TPak>(setup);
     ctx.SetupToLoad().SetupInfo.ShortName = "zqsetup-test Product";
     ctx.Choices.InstallDir = inst;
     ctx.SetupToLoad().SetupInfo.UninstallExeName = "Uninstall.exe";

@@ -5,6 +5,7 @@
 
 #include "container/entry_names.h"
 #include "container/pak.h"
+#include "container/pak_writer.h"
 #include "container/pe_image.h"
 #include "container/program_resources.h"
 #include "engine/logged_files.h"
@@ -54,8 +55,8 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
     ctx.Services.LogLine("Error: could not write the uninstaller " + target + ": " + why);
     return false;
   };
-  if (pak.Entries.empty()) return fail("the setup has no package");
-  const std::uint32_t program_size = pak.Entries.front().Offset;
+  if (pak.Entries().empty()) return fail("the setup has no package");
+  const std::uint32_t program_size = pak.Entries().front().Offset;
   Bytes program(program_size);
   {
     platform::File self;
@@ -70,8 +71,8 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
     ClearPeSecurityDirectory(program.data(), head);
   }
   // The script's own uninstaller icon replaces the setup's, which the copy carries otherwise.
-  for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
-    const TPakEntry& e = pak.Entries[i];
+  for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
+    const TPakEntry& e = pak.Entries()[i];
     if (e.Group != 0 || Upper(e.Name) != kUninstallIconEntry) continue;
     auto icon = pak.Extract(i);
     std::string problem;
@@ -90,10 +91,10 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
       return fail(platform::LastFileFault() == platform::FileFault::DiskFull ? "the disk is full" : "it cannot be written");
     }
   }
-  TPak out(target, TPak::OpenFlags::Append);
+  TPakWriter out(target, TPakWriter::Mode::Append);
   bool stored = out.IsOpen();
-  for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
-    const TPakEntry& e = pak.Entries[i];
+  for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
+    const TPakEntry& e = pak.Entries()[i];
     const std::string upper = Upper(e.Name);
     if (e.Group != 0 || upper.rfind(kUninstallPrefix, 0) != 0 || upper == kUninstallIconEntry) continue;
     const std::string name = e.Name.substr(std::string_view(kUninstallPrefix).size());
@@ -114,7 +115,7 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
   out.Close();
   if (!stored) return fail("the disk may be full");
   // Read back as the uninstaller will read itself: a cut or damaged one must never be registered.
-  const TPak written(target, TPak::OpenFlags::Read);
+  const TPak written(target);
   if (!written.HasValidHeader()) return fail("it does not read back whole");
   const VerifyResult check = VerifyAllEntries(written, [](std::size_t) {});
   if (check.first_failure || check.could_not_read) return fail("it does not read back whole");
@@ -253,7 +254,7 @@ void Uninstall(const RunScope& ctx) {
 
 bool StartFinaliser(const RunScope& ctx, const std::string& program_path) {
   std::uint32_t size = 0;
-  auto data = ctx.Setup.Pak ? ctx.Setup.Pak->ExtractByName(kFinaliserEntry, 0, size) : std::nullopt;
+  auto data = ctx.Setup.Pak ? ctx.Setup.Pak->ExtractByName(kFinaliserEntry, 0) : std::nullopt;
   if (!data) {
     // An empty stand-in could not run and would only be left behind in the temporary folder.
     ctx.Services.LogLine("no finaliser in the package: the uninstaller file stays");

@@ -71,8 +71,7 @@ class TWizard::GaugeTarget : public TGaugeTarget {
 
 TEntryFetcher PakEntryFetcher(TPak& pak) {
   return [&pak](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
-    std::uint32_t size = 0;
-    auto data = pak.ExtractByName(name, 0, size);
+    auto data = pak.ExtractByName(name, 0);
     if (!data) return std::nullopt;
     return std::vector<std::uint8_t>(data->begin(), data->end());
   };

@@ -45,14 +45,14 @@ int RunExtract(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   }
 
   std::uint64_t total = 0;
-  for (const auto& e : pak->Entries) {
+  for (const auto& e : pak->Entries()) {
     if (!only_group || e.Group == *only_group) total += e.OrigSize;
   }
   ProgressBar bar("extracting", total);
   std::uint64_t done = 0;
   std::size_t written = 0, problems = 0;
-  for (std::size_t i = 0; i < pak->Entries.size(); ++i) {
-    const TPakEntry& e = pak->Entries[i];
+  for (std::size_t i = 0; i < pak->Entries().size(); ++i) {
+    const TPakEntry& e = pak->Entries()[i];
     if (only_group && e.Group != *only_group) continue;
     const std::string shown = TerminalText(e.Name);
     if (!IsSafeEntryName(e.Name)) {

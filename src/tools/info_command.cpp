@@ -26,8 +26,7 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   const Args& args = *parsed;
   auto pak = OpenSetup(args.Positionals()[0], err);
   if (!pak) return kExitFailed;
-  std::uint32_t size = 0;
-  auto buffer = pak->ExtractByName(kSetupInfoEntry, 0, size);
+  auto buffer = pak->ExtractByName(kSetupInfoEntry, 0);
   TSetupInfoFile info;
   if (!buffer) {
     err << "zq: the package has no readable \"SetupInfo\" entry in group 0\n";
@@ -63,17 +62,17 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     for (const auto& [name, value] : fields) out << "\n  \"" << name << "\": " << JsonString(AnsiToUtf8(value)) << ",";
     out << "\n  \"icon\": " << (program.has_icon ? "true" : "false") << ",";
     out << "\n  \"mode\": " << static_cast<int>(info.Mode) << ",\n  \"mode_name\": \"" << mode << "\",\n  \"has_uninstaller\": "
-        << int{info.HasUninstaller} << ",\n  \"entries\": " << pak->Entries.size() << ",\n  \"data_start\": "
-        << pak->Header.DataStart << ",\n  \"dir_offset\": " << pak->Header.DirOffset << "\n}\n";
+        << int{info.HasUninstaller} << ",\n  \"entries\": " << pak->Entries().size() << ",\n  \"data_start\": "
+        << pak->Header().DataStart << ",\n  \"dir_offset\": " << pak->Header().DirOffset << "\n}\n";
     return kExitOk;
   }
   for (const auto& [name, value] : fields) out << name << ": " << AnsiToUtf8(value) << "\n";
   out << "icon: " << (program.has_icon ? "yes" : "no") << "\n";
   out << "mode: " << static_cast<int>(info.Mode) << " (" << mode << ")\n"
       << "has_uninstaller: " << int{info.HasUninstaller} << "\n"
-      << "entries: " << pak->Entries.size() << " (" << pak->CountGroupedEntries() << " in payload groups)\n"
-      << "data_start: " << pak->Header.DataStart << "\n"
-      << "dir_offset: " << pak->Header.DirOffset << "\n";
+      << "entries: " << pak->Entries().size() << " (" << pak->CountGroupedEntries() << " in payload groups)\n"
+      << "data_start: " << pak->Header().DataStart << "\n"
+      << "dir_offset: " << pak->Header().DirOffset << "\n";
   return kExitOk;
 }
 

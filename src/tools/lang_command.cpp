@@ -58,7 +58,7 @@ int RunLang(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     err << "zq: " << path << ": no such file\n";
     return kExitFailed;
   }
-  TPak pak(path, TPak::OpenFlags::Read);
+  TPak pak(path);
   if (!pak.HasValidHeader()) {
     auto bytes = ReadWholeFile(path);
     if (!bytes) {
@@ -69,8 +69,8 @@ int RunLang(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   }
   bool ok = true;
   std::size_t found = 0;
-  for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
-    const TPakEntry& e = pak.Entries[i];
+  for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
+    const TPakEntry& e = pak.Entries()[i];
     if (e.Group != 0 || !(StartsWithNoCase(e.Name, kLanguagePrefix) ||
                           StartsWithNoCase(e.Name, std::string(kUninstallPrefix) + kLanguagePrefix))) {
       continue;

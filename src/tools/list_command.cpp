@@ -25,13 +25,13 @@ int RunList(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
 
   if (args.Has("--json")) {
     out << "[";
-    for (std::size_t i = 0; i < pak->Entries.size(); ++i) {
-      const TPakEntry& e = pak->Entries[i];
+    for (std::size_t i = 0; i < pak->Entries().size(); ++i) {
+      const TPakEntry& e = pak->Entries()[i];
       out << (i ? ",\n " : "\n ") << "{\"index\": " << i << ", \"name\": " << JsonString(AnsiToUtf8(e.Name))
           << ", \"group\": " << e.Group << ", \"crc\": " << e.CRC << ", \"offset\": " << e.Offset
           << ", \"comp_size\": " << e.CompSize << ", \"orig_size\": " << e.OrigSize << "}";
     }
-    out << (pak->Entries.empty() ? "]\n" : "\n]\n");
+    out << (pak->Entries().empty() ? "]\n" : "\n]\n");
     return kExitOk;
   }
   char line[128];
@@ -39,15 +39,15 @@ int RunList(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
                 "comp_size", "orig_size", "name");
   out << line;
   std::uint64_t stored = 0, original = 0;
-  for (std::size_t i = 0; i < pak->Entries.size(); ++i) {
-    const TPakEntry& e = pak->Entries[i];
+  for (std::size_t i = 0; i < pak->Entries().size(); ++i) {
+    const TPakEntry& e = pak->Entries()[i];
     std::snprintf(line, sizeof line, "%6zu %5u %s %10u %10u %10u  ", i, unsigned{e.Group}, Hex8(e.CRC).c_str(),
                   unsigned{e.Offset}, unsigned{e.CompSize}, unsigned{e.OrigSize});
     out << line << TerminalText(e.Name) << "\n";
     stored += e.StoredSize();
     original += e.OrigSize;
   }
-  out << pak->Entries.size() << " entries, " << original << " bytes, " << stored << " bytes stored\n";
+  out << pak->Entries().size() << " entries, " << original << " bytes, " << stored << " bytes stored\n";
   return kExitOk;
 }
 

@@ -9,7 +9,7 @@ std::unique_ptr<TPak> OpenSetup(const std::string& path, std::ostream& err) {
     err << "zq: " << path << ": no such file\n";
     return nullptr;
   }
-  auto pak = std::make_unique<TPak>(path, TPak::OpenFlags::Read);
+  auto pak = std::make_unique<TPak>(path);
   if (!pak->IsOpen()) {
     err << "zq: " << path << ": cannot be opened\n";
     return nullptr;

@@ -1,13 +1,10 @@
 // zq pak: list, extract, check and create game package archives, and roll back an interrupted update.
 #include <algorithm>
-#include <set>
 
 #include "archives/pak_system.h"
-#include "archives/wave_container.h"
-#include "base/byte_io.h"
-#include "base/path_text.h"
 #include "platform/files.h"
 #include "tools/archive_journal.h"
+#include "tools/archive_report.h"
 #include "tools/commands.h"
 #include "tools/tool_support.h"
 
@@ -60,24 +57,41 @@ std::optional<Bytes> ReadShared(const std::string& path) {
   return bytes;
 }
 
-std::optional<Bytes> Member(const Bytes& file, const TPakDirEntry& r, std::string& problem) {
-  if (r.Marker != 0x0A0D) problem = "bad record marker";
-  else if (std::uint64_t{r.Offset} + r.StoredSize > file.size()) problem = "stored bytes past the data";
-  else if (r.Kind != kPakKindWave && r.Kind != kPakKindZlib) problem = "unknown kind " + std::to_string(r.Kind);
-  if (!problem.empty()) return std::nullopt;
-  Bytes stored(file.begin() + r.Offset, file.begin() + r.Offset + r.StoredSize);
-  if (r.Kind == kPakKindWave) return DecodeWaveContainer(stored, problem);
-  Bytes stream = UnmaskZlib(std::move(stored));
-  // The output starts at the size the record gives, but no larger than the stream can inflate
-  // to (as for the directory), so a damaged size is not allocated up front.
-  const std::size_t expected = static_cast<std::size_t>(
-      std::min<std::uint64_t>(r.UnpackedSize, std::uint64_t{r.StoredSize} * 1100 + 1024));
-  auto data = Inflate(stream.data(), stream.size(), expected, std::size_t{r.UnpackedSize} + 1);
-  if (data.status != InflateResult::Status::Complete || data.data.size() != r.UnpackedSize) {
-    problem = "does not inflate to its unpacked size";
-    return std::nullopt;
+int CreatePackage(const Args& args, const std::string& path, std::ostream& err) {
+  TExtraInfo extra;
+  extra.Password = args.Value("--password").value_or("");
+  extra.HasPassword = !extra.Password.empty();
+  if (extra.Password.size() > kPakMaxPassword) {
+    err << "zq: a password longer than " << kPakMaxPassword << " characters could not be read back\n";
+    return kExitUsage;
   }
-  return data.data;
+  if (!WriteAll(SystemFileSystem(), path, PakDirectoryBytes({}, extra))) {
+    err << "zq: " << path << ": cannot be written\n";
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+void ListPackage(const TPakTail& tail, bool json, std::ostream& out) {
+  if (json) {
+    out << "{\"password\": " << (tail.ExtraInfo.HasPassword ? "true" : "false")
+        << ", \"official\": " << (tail.ExtraInfo.Official ? "true" : "false")
+        << ", \"trailer\": " << tail.TrailerVersion << ", \"members\": [";
+    for (std::size_t i = 0; i < tail.Records.size(); ++i) {
+      const auto& r = tail.Records[i];
+      out << (i ? ",\n  " : "\n  ") << "{\"name\": " << JsonString(AnsiToUtf8(r.Name)) << ", \"kind\": " << int(r.Kind)
+          << ", \"stored\": " << r.StoredSize << ", \"unpacked\": " << r.UnpackedSize << ", \"offset\": " << r.Offset
+          << ", \"date\": " << r.Date << "}";
+    }
+    out << "]}\n";
+    return;
+  }
+  out << "trailer version " << tail.TrailerVersion << ", "
+      << (tail.ExtraInfo.HasPassword ? "password set" : "no password") << ", "
+      << (tail.ExtraInfo.Official ? "official" : "not official") << "\n";
+  for (const auto& r : tail.Records)
+    out << (r.Kind == kPakKindWave ? "wave " : "zlib ") << r.StoredSize << "\t" << r.UnpackedSize << "\t"
+        << Hex8(r.Offset) << "\t" << TerminalText(r.Name) << "\n";
 }
 }  // namespace
 
@@ -88,26 +102,12 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   if (!parsed) return code;
   const std::string& verb = parsed->Positionals()[0];
   const std::string& path = parsed->Positionals()[1];
-  TArchiveFileSystem& fs = SystemFileSystem();
-  if (verb == "create") {
-    TExtraInfo extra;
-    extra.Password = parsed->Value("--password").value_or("");
-    extra.HasPassword = !extra.Password.empty();
-    if (extra.Password.size() > kPakMaxPassword) {
-      err << "zq: a password longer than " << kPakMaxPassword << " characters could not be read back\n";
-      return kExitUsage;
-    }
-    if (!WriteAll(fs, path, PakDirectoryBytes({}, extra))) {
-      err << "zq: " << path << ": cannot be written\n";
-      return kExitFailed;
-    }
-    return kExitOk;
-  }
+  if (verb == "create") return CreatePackage(*parsed, path, err);
   if (verb != "list" && verb != "extract" && verb != "check" && verb != "recover") {
     err << "zq: unknown pak command \"" << verb << "\"\nusage: " << kUsage << "\n";
     return kExitUsage;
   }
-  if (!fs.Exists(path)) {
+  if (!SystemFileSystem().Exists(path)) {
     err << "zq: " << path << ": cannot be read\n";
     return kExitFailed;
   }
@@ -119,7 +119,6 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     return kExitFailed;
   }
   PackageBytes file(std::move(*read));
-  const Bytes* bytes = &file.All();
   TPakTail tail;
   try {
     tail = ReadPakTail(file, path);
@@ -132,48 +131,17 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     return kExitOk;
   }
   if (verb == "list") {
-    if (parsed->Has("--json")) {
-      out << "{\"password\": " << (tail.ExtraInfo.HasPassword ? "true" : "false")
-          << ", \"official\": " << (tail.ExtraInfo.Official ? "true" : "false") << ", \"trailer\": " << tail.TrailerVersion
-          << ", \"members\": [";
-      for (std::size_t i = 0; i < tail.Records.size(); ++i) {
-        const auto& r = tail.Records[i];
-        out << (i ? ",\n  " : "\n  ") << "{\"name\": " << JsonString(AnsiToUtf8(r.Name)) << ", \"kind\": " << int(r.Kind)
-            << ", \"stored\": " << r.StoredSize << ", \"unpacked\": " << r.UnpackedSize << ", \"offset\": " << r.Offset
-            << ", \"date\": " << r.Date << "}";
-      }
-      out << "]}\n";
-      return problems == 0 ? kExitOk : kExitFailed;
-    }
-    out << "trailer version " << tail.TrailerVersion << ", " << (tail.ExtraInfo.HasPassword ? "password set" : "no password")
-        << ", " << (tail.ExtraInfo.Official ? "official" : "not official") << "\n";
-    for (const auto& r : tail.Records)
-      out << (r.Kind == kPakKindWave ? "wave " : "zlib ") << r.StoredSize << "\t" << r.UnpackedSize << "\t" << Hex8(r.Offset)
-          << "\t" << TerminalText(r.Name) << "\n";
+    ListPackage(tail, parsed->Has("--json"), out);
     return problems == 0 ? kExitOk : kExitFailed;
   }
-  std::set<std::string> names;
   const std::string dir = parsed->Value("-o").value_or(".");
-  for (const auto& r : tail.Records) {
-    std::string problem;
-    if (!names.insert(AsciiLowerCase(r.Name)).second) problem = "a second record of the same name";
-    auto data = problem.empty() ? Member(*bytes, r, problem) : std::nullopt;
-    if (data && std::uint64_t{r.Offset} + r.StoredSize > tail.DataEnd) problem = "stored bytes overlap the directory";
-    if (!problem.empty() || !data) {
-      err << path << ": " << TerminalText(r.Name) << ": " << problem << "\n";
-      ++problems;
-      continue;
-    }
-    if (verb == "extract") {
-      std::string target = JoinPath(dir, r.Name);
-      auto slash = target.find_last_of("/\\");
-      if (r.Name.find("..") != std::string::npos || (slash != std::string::npos && !MakeDirs(target.substr(0, slash))) ||
-          !WriteAll(fs, target, *data)) {
-        err << "zq: " << target << ": cannot be written\n";
-        ++problems;
-      }
-    }
-  }
+  const SoundMember extract = [&](const std::string& name, const Bytes& data) {
+    const MemberWrite written = WriteMember(dir, name, "member", data, err);
+    if (written == MemberWrite::Failed) err << "zq: " << JoinPath(dir, name) << ": cannot be written\n";
+    if (written != MemberWrite::Written) ++problems;
+  };
+  const auto found = CheckPakMembers(file, tail, verb == "extract" ? extract : SoundMember());
+  problems += ReportProblems(path, found, err);
   if (verb == "check") out << path << ": " << tail.Records.size() << " members, " << problems << " problems\n";
   return problems == 0 ? kExitOk : kExitFailed;
 }

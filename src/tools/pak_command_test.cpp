@@ -228,6 +228,36 @@ TEST_F(PakCommandTest, AJournalBesideThePackageIsReportedAndRecoverJudgesIt) {
   EXPECT_EQ(Zq({"pak", "recover", dir_ / "missing.zqp"}).code, 1);
 }
 
+// Extraction keeps zq extract's rule for names: one that would leave the folder is refused and
+// named, the others are written.
+TEST_F(PakCommandTest, ExtractRefusesNamesThatWouldLeaveTheFolder) {
+  const std::string package = dir_ / "names.zqp";
+  ASSERT_EQ(Zq({"pak", "create", package}).code, 0);
+  const struct {
+    const char* name;
+    bool written;
+  } cases[] = {{"..\\up.txt", false},   {"c:\\drive.txt", false}, {"a\\..\\..\\deep.txt", false},
+               {"\\rooted.txt", false}, {"two..dots.txt", true},  {"sub\\plain.txt", true}};
+  {
+    TPakSystem pak;
+    ASSERT_EQ(pak.OpenArchive(package), TPakSystem::OpenResult::Ok);
+    pak.BeginUpdate();
+    for (const auto& c : cases) ASSERT_TRUE(pak.AddMember(c.name, 5, Text(5)));
+    pak.WritePackageDirectory();
+  }
+  const std::string out = dir_ / "deep\\out";
+  ZqRun r = Zq({"pak", "extract", package, "-o", out});
+  EXPECT_EQ(r.code, 1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool refused = r.err.find(std::string("zq: refused member \"") + c.name + "\"") != std::string::npos;
+    EXPECT_EQ(refused, !c.written) << r.err;
+    EXPECT_EQ(platform::FileExists(out + "\\" + c.name), c.written);
+  }
+  EXPECT_FALSE(platform::FileExists(dir_ / "deep\\up.txt"));
+  EXPECT_FALSE(platform::FileExists(dir_ / "deep\\deep.txt"));
+}
+
 TEST_F(PakCommandTest, AReadOnlyPackageIsInspectedWithoutWriteAccess) {
   ASSERT_TRUE(platform::SetReadOnly(package_, true));
   ZqRun list = Zq({"pak", "list", package_});

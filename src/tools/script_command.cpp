@@ -33,8 +33,7 @@ int RunScript(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   const std::string& path = parsed->Positionals()[0];
   auto pak = OpenSetup(path, err);
   if (!pak) return kExitFailed;
-  std::uint32_t size = 0;
-  auto lines_bytes = pak->ExtractByName(kCompiledLinesEntry, 0, size);
+  auto lines_bytes = pak->ExtractByName(kCompiledLinesEntry, 0);
   if (!lines_bytes) {
     err << "zq: the package has no readable \"CompiledLines\" entry in group 0 (an uninstaller carries no script)\n";
     return kExitFailed;
@@ -46,7 +45,7 @@ int RunScript(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     return kExitFailed;
   }
   TSetupInfoFile info;
-  auto info_bytes = pak->ExtractByName(kSetupInfoEntry, 0, size);
+  auto info_bytes = pak->ExtractByName(kSetupInfoEntry, 0);
   if (!info_bytes || !info.LoadFromBuffer(info_bytes->data(), info_bytes->size())) {
     err << "zq: warning: no readable \"SetupInfo\"; definition lines are shown empty\n";
   }

@@ -27,14 +27,13 @@ constexpr const char* kHelp =
 
 // The records start-up reads, loaded as it loads them; empty when it would start.
 std::string RecordProblem(TPak& pak) {
-  std::uint32_t size = 0;
   std::string problem;
-  auto data = pak.ExtractByName(kSetupInfoEntry, 0, size);
+  auto data = pak.ExtractByName(kSetupInfoEntry, 0);
   if (!data) return std::string("no setup record (\"") + kSetupInfoEntry + "\")";
   TSetupInfoFile info;
   if (!info.LoadFromBuffer(data->data(), data->size(), &problem)) return "setup record: " + problem;
   if (info.Mode == SetupMode::Setup) {
-    auto lines = pak.ExtractByName(kCompiledLinesEntry, 0, size);
+    auto lines = pak.ExtractByName(kCompiledLinesEntry, 0);
     if (!lines) return std::string("no compiled script (\"") + kCompiledLinesEntry + "\")";
     TCompLines comp_lines;
     if (!comp_lines.LoadFromBuffer(lines->data(), lines->size(), &problem)) return "compiled script: " + problem;
@@ -43,8 +42,8 @@ std::string RecordProblem(TPak& pak) {
   }
   TLanguages languages;
   const std::size_t prefix = std::string_view(kLanguagePrefix).size();
-  for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
-    const TPakEntry& e = pak.Entries[i];
+  for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
+    const TPakEntry& e = pak.Entries()[i];
     if (e.Group != 0 || platform::AnsiUpperCase(e.Name.substr(0, prefix)) != kLanguagePrefix) continue;
     auto table = pak.Extract(i);
     if (table && !languages.AddLanguage(table->data(), table->size(), &problem)) {
@@ -55,8 +54,7 @@ std::string RecordProblem(TPak& pak) {
   const TLanguageStrings strings;
   problem =
       PageSetProblem(languages, strings, [&pak](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
-        std::uint32_t ignored = 0;
-        auto entry = pak.ExtractByName(name, 0, ignored);
+        auto entry = pak.ExtractByName(name, 0);
         if (!entry) return std::nullopt;
         return std::vector<std::uint8_t>(entry->begin(), entry->end());
       });
@@ -75,7 +73,7 @@ int RunVerify(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   auto pak = OpenSetup(args.Positionals()[0], err);
   if (!pak) return kExitFailed;
 
-  const std::size_t count = pak->Entries.size();
+  const std::size_t count = pak->Entries().size();
   VerifyResult result;
   {
     ProgressBar bar("verifying", count);
@@ -87,7 +85,7 @@ int RunVerify(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   }
   if (result.first_failure) {
     const std::size_t i = *result.first_failure;
-    out << "FAILED: entry " << i << " \"" << TerminalText(pak->Entries[i].Name) << "\" is damaged\n";
+    out << "FAILED: entry " << i << " \"" << TerminalText(pak->Entries()[i].Name) << "\" is damaged\n";
     return kExitFailed;
   }
   if (const std::string problem = RecordProblem(*pak); !problem.empty()) {

@@ -1,11 +1,8 @@
 // zq vfs: list, extract, check and create virtual file system archives, and roll back an
 // interrupted update.
-#include <algorithm>
-#include <set>
-
 #include "archives/vfs.h"
-#include "base/byte_io.h"
 #include "tools/archive_journal.h"
+#include "tools/archive_report.h"
 #include "tools/commands.h"
 #include "tools/tool_support.h"
 
@@ -28,30 +25,6 @@ constexpr const char* kHelp =
     "list, extract and check only read; a journal beside the archive is reported and makes\n"
     "them exit 1; with an interrupted update pending they read nothing (the archive is half\n"
     "written until it is rolled back).\n";
-
-std::optional<Bytes> FileData(TVFSFile& vfs, const TVFSEntry& e, std::string& problem) {
-  Bytes stored = vfs.ReadFileData(e).Data;
-  if (stored.size() != e.StoredSize) {
-    problem = "its chain is shorter than its stored size";
-    return std::nullopt;
-  }
-  if ((e.Flags & kVfsCompressed) == 0) return stored;
-  Bytes out;
-  for (std::size_t at = 0; at < stored.size();) {
-    if (at + 4 > stored.size()) break;
-    const std::uint32_t len = GetU32(&stored[at]);
-    if (len > stored.size() - at - 4) break;
-    auto piece = Inflate(&stored[at + 4], len, kVfsChunk, kVfsChunk);
-    if (piece.status != InflateResult::Status::Complete) break;
-    out.insert(out.end(), piece.data.begin(), piece.data.end());
-    at += 4 + len;
-  }
-  if (out.size() != e.UnpackedSize) {
-    problem = "its chunks do not inflate to its unpacked size";
-    return std::nullopt;
-  }
-  return out;
-}
 
 // Plain decimal that fits 32 bits; 0 for anything else (refused by the caller like a 0).
 std::uint32_t Number(const Args& args, const char* flag, std::uint32_t fallback) {
@@ -82,6 +55,41 @@ class ReadOnlyView : public TArchiveFileSystem {
 
 // The archive is built in memory and its positions must fit a 32-bit tool's reach.
 constexpr std::uint64_t kMaxCreatedSize = std::uint64_t{1} << 31;
+
+int CreateArchive(const Args& args, const std::string& path, std::ostream& err) {
+  const std::uint32_t bs = Number(args, "--block-size", 4096), blocks = Number(args, "--blocks", 256),
+                      roots = Number(args, "--roots", 64);
+  if (bs == 0 || blocks == 0 || roots == 0) {
+    err << "zq: block size, block count and root count must be whole numbers above 0\n";
+    return kExitUsage;
+  }
+  if ((std::uint64_t{bs} + 8) * blocks + std::uint64_t{kVfsEntrySize} * roots > kMaxCreatedSize) {
+    err << "zq: an archive of that shape would be larger than 2 GiB\n";
+    return kExitUsage;
+  }
+  return WriteAll(SystemFileSystem(), path, NewVfsArchive(bs, blocks, roots, "")) ? kExitOk : kExitFailed;
+}
+
+void ListArchive(const TVFSTree& tree, bool json, std::ostream& out) {
+  if (json) out << "[";
+  bool first = true;
+  for (const std::int32_t n : tree.LiveNodes()) {
+    const TTreeFileInfo& node = tree.Node(n);
+    const TVFSEntry& e = *node.Entry;
+    if (json) {
+      out << (first ? "\n  " : ",\n  ") << "{\"path\": " << JsonString(AnsiToUtf8(node.Path))
+          << ", \"flags\": " << e.Flags << ", \"stored\": " << e.StoredSize << ", \"unpacked\": " << e.UnpackedSize
+          << ", \"first_block\": " << e.FirstBlock << "}";
+    } else {
+      out << ((e.Flags & kVfsDirectory)    ? "dir  "
+              : (e.Flags & kVfsCompressed) ? "zlib "
+                                           : "file ")
+          << e.StoredSize << "\t" << e.UnpackedSize << "\t" << e.FirstBlock << "\t" << TerminalText(node.Path) << "\n";
+    }
+    first = false;
+  }
+  if (json) out << "]\n";
+}
 }  // namespace
 
 int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
@@ -92,24 +100,12 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   if (!parsed) return code;
   const std::string& verb = parsed->Positionals()[0];
   const std::string& path = parsed->Positionals()[1];
-  TArchiveFileSystem& fs = SystemFileSystem();
-  if (verb == "create") {
-    const std::uint32_t bs = Number(*parsed, "--block-size", 4096), blocks = Number(*parsed, "--blocks", 256),
-                        roots = Number(*parsed, "--roots", 64);
-    if (bs == 0 || blocks == 0 || roots == 0) {
-      err << "zq: block size, block count and root count must be whole numbers above 0\n";
-      return kExitUsage;
-    }
-    if ((std::uint64_t{bs} + 8) * blocks + std::uint64_t{kVfsEntrySize} * roots > kMaxCreatedSize) {
-      err << "zq: an archive of that shape would be larger than 2 GiB\n";
-      return kExitUsage;
-    }
-    return WriteAll(fs, path, NewVfsArchive(bs, blocks, roots, "")) ? kExitOk : kExitFailed;
-  }
+  if (verb == "create") return CreateArchive(*parsed, path, err);
   if (verb != "list" && verb != "extract" && verb != "check" && verb != "recover") {
     err << "zq: unknown vfs command \"" << verb << "\"\nusage: " << kUsage << "\n";
     return kExitUsage;
   }
+  TArchiveFileSystem& fs = SystemFileSystem();
   if (!fs.Exists(path)) {
     err << "zq: " << path << ": cannot be read\n";
     return kExitFailed;
@@ -126,91 +122,28 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     err << "zq: " << e.what() << "\n";
     return kExitFailed;
   }
-  const auto& nodes = vfs.Tree->Nodes;
-  const auto entries = std::count_if(nodes.begin(), nodes.end(), [](const TTreeFileInfo& n) { return n.Index != -1; });
   if (verb == "recover") {
-    out << path << ": " << entries << " entries\n";
+    out << path << ": " << vfs.Tree->LiveNodes().size() << " entries\n";
     return kExitOk;
   }
   if (verb == "list") {
-    const bool json = parsed->Has("--json");
-    if (json) out << "[";
-    bool first = true;
-    for (const auto& n : nodes) {
-      if (n.Index == -1) continue;
-      const TVFSEntry& e = *n.Entry;
-      if (json) {
-        out << (first ? "\n  " : ",\n  ") << "{\"path\": " << JsonString(AnsiToUtf8(n.Path)) << ", \"flags\": " << e.Flags
-            << ", \"stored\": " << e.StoredSize << ", \"unpacked\": " << e.UnpackedSize << ", \"first_block\": " << e.FirstBlock
-            << "}";
-      } else {
-        out << ((e.Flags & kVfsDirectory) ? "dir  " : (e.Flags & kVfsCompressed) ? "zlib " : "file ") << e.StoredSize << "\t"
-            << e.UnpackedSize << "\t" << e.FirstBlock << "\t" << TerminalText(n.Path) << "\n";
-      }
-      first = false;
-    }
-    if (json) out << "]\n";
+    ListArchive(*vfs.Tree, parsed->Has("--json"), out);
     return problems == 0 ? kExitOk : kExitFailed;
   }
-  auto problem = [&](const std::string& what) {
-    err << path << ": " << what << "\n";
-    ++problems;
-  };
-  const std::uint32_t count = vfs.Header.BlockCount;
-  std::uint32_t used = 0;
-  for (std::uint32_t b = 0; b < count; ++b) {
-    const auto& a = vfs.Table[b];
-    if (a.Next != 0) ++used;
-    if (a.Next != 0 && a.Next != kVfsChainEnd && a.Next > count) problem("block " + std::to_string(b + 1) + " points past the table");
-    if ((a.Next != 0) != (a.Marker == 1) || a.Marker > 1) problem("block " + std::to_string(b + 1) + " has a wrong in-use marker");
-  }
-  if (used != vfs.Header.BlocksInUse)
-    problem("header counts " + std::to_string(vfs.Header.BlocksInUse) + " blocks in use, the table " + std::to_string(used));
-  std::set<std::uint32_t> owned;
   const std::string dir = parsed->Value("-o").value_or(".");
-  for (const auto& n : nodes) {
-    if (n.Index == -1) continue;
-    const TVFSEntry& e = *n.Entry;
-    const std::uint64_t want = e.StoredSize == 0 ? 1 : (std::uint64_t{e.StoredSize} + vfs.Header.BlockSize - 1) / vfs.Header.BlockSize;
-    std::uint64_t length = 0;
-    std::uint32_t b = e.FirstBlock;
-    while (b != kVfsChainEnd && length <= count) {
-      if (b == 0 || b > count || vfs.Table[b - 1].Next == 0) {
-        problem(TerminalText(n.Path) + ": chain runs into a free or missing block");
-        break;
-      }
-      if (!owned.insert(b).second) {
-        problem(TerminalText(n.Path) + ": block " + std::to_string(b) + " belongs to two chains");
-        break;
-      }
-      ++length;
-      b = vfs.Table[b - 1].Next;
-    }
-    if (length != want) problem(TerminalText(n.Path) + ": chain of " + std::to_string(length) + " blocks, " + std::to_string(want) + " expected");
-    if ((e.Flags & kVfsDirectory) && e.StoredSize % kVfsEntrySize != 0) problem(TerminalText(n.Path) + ": directory size not a multiple of 88");
-    if (e.Flags & kVfsFile) {
-      std::string why;
-      auto data = FileData(vfs, e, why);
-      if (!data) problem(TerminalText(n.Path) + ": " + why);
-      else if (verb == "extract") {
-        std::string target = JoinPath(dir, n.Path);
-        auto slash = target.find_last_of("/\\");
-        if (n.Path.find("..") != std::string::npos || (slash != std::string::npos && !MakeDirs(target.substr(0, slash))) ||
-            !WriteAll(fs, target, *data))
-          problem(target + ": cannot be written");
-      }
-    }
-  }
-  if (owned.size() != used) problem(std::to_string(used - owned.size()) + " blocks in use belong to no file");
+  const SoundMember extract = [&](const std::string& name, const Bytes& data) {
+    const MemberWrite written = WriteMember(dir, name, "file", data, err);
+    if (written == MemberWrite::Failed) err << path << ": " << JoinPath(dir, name) << ": cannot be written\n";
+    if (written != MemberWrite::Written) ++problems;
+  };
+  auto found = vfs.Check(verb == "extract" ? extract : SoundMember());
   if (verb == "check") {
-    auto digest = vfs.ComputeDigest();
-    if (!digest || *digest != vfs.Header.Digest) problem("the MD5 digest in the header does not match");
-    const Bytes expected = vfs.Tree->HashTableBytes();
-    const std::string ht = TVFSFile::HashFilePath(path);
-    auto actual = fs.Exists(ht) ? ReadAll(fs, ht) : std::optional<Bytes>(Bytes{});
-    if (!actual || *actual != expected) problem(ht + " does not match the archive's files");
-    out << path << ": " << entries << " entries, " << used << " of " << count << " blocks in use, " << problems
-        << " problems\n";
+    for (auto& p : vfs.CheckDigests()) found.push_back(std::move(p));
+  }
+  problems += ReportProblems(path, found, err);
+  if (verb == "check") {
+    out << path << ": " << vfs.Tree->LiveNodes().size() << " entries, " << vfs.CountUsedBlocks() << " of "
+        << vfs.Header.BlockCount << " blocks in use, " << problems << " problems\n";
   }
   return problems == 0 ? kExitOk : kExitFailed;
 }

@@ -43,8 +43,7 @@ class VfsCommandTest : public ::testing::Test {
     vfs.Tree->AddFile("Levels\\start.lvl", text_.data(), static_cast<std::uint32_t>(text_.size()));
     vfs.Tree->AddFile("Levels\\Deep\\noise.bin", noise_.data(), static_cast<std::uint32_t>(noise_.size()));
     vfs.Tree->AddFile("top.txt", text_.data(), 10);
-    for (const auto& n : vfs.Tree->Nodes)
-      if (n.Index != -1) entries_[n.Path] = *n.Entry;
+    for (const std::int32_t n : vfs.Tree->LiveNodes()) entries_[vfs.Tree->Node(n).Path] = *vfs.Tree->Node(n).Entry;
     vfs.SaveHeader(false);
     vfs.Close();
   }
@@ -218,6 +217,28 @@ TEST_F(VfsCommandTest, AJournalBesideTheArchiveIsReportedAndRecoverJudgesIt) {
     EXPECT_FALSE(platform::FileExists(journal)) << c.what;
     EXPECT_EQ(Zq({"vfs", "check", archive_}).code, 0) << c.what;
   }
+}
+
+// Extraction keeps zq extract's rule for names: a path that would leave the folder is refused
+// and named, the others are written.
+TEST_F(VfsCommandTest, ExtractRefusesPathsThatWouldLeaveTheFolder) {
+  {
+    TVFSFile vfs;
+    vfs.Open(archive_, true);
+    vfs.BeginUpdate();
+    vfs.Tree->AddFile("..\\up.txt", text_.data(), 10);
+    vfs.Tree->AddFile("two..dots.txt", text_.data(), 10);
+    vfs.SaveHeader(false);
+    vfs.Close();
+  }
+  const std::string out = dir_ / "deep\\out";
+  ZqRun r = Zq({"vfs", "extract", archive_, "-o", out});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("zq: refused file \"..\\up.txt\": its name would leave the target folder"), std::string::npos)
+      << r.err;
+  EXPECT_FALSE(platform::FileExists(dir_ / "deep\\up.txt"));
+  EXPECT_EQ(test::ReadAll(out + "\\two..dots.txt"), Str(text_).substr(0, 10));
+  EXPECT_EQ(test::ReadAll(out + "\\Levels\\start.lvl"), Str(text_));
 }
 
 TEST_F(VfsCommandTest, CreateWritesAnEmptyArchiveOfTheGivenShape) {

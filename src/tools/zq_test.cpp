@@ -41,8 +41,8 @@ class ZqTest : public ::testing::Test {
   void FlipByteOfEntry(std::size_t index) {
     std::uint32_t offset;
     {
-      TPak pak(setup_, TPak::OpenFlags::Read);
-      offset = pak.Entries[index].Offset;
+      TPak pak(setup_);
+      offset = pak.Entries()[index].Offset;
     }
     std::string all = test::ReadAll(setup_);
     all[offset + 3] ^= 0x01;

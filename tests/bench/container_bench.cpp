@@ -68,7 +68,7 @@ const std::string& BenchPackage() {
 
 void BM_VerifyPackage(benchmark::State& state) {
   const unsigned threads = static_cast<unsigned>(state.range(0));
-  zq::TPak pak(BenchPackage(), zq::TPak::OpenFlags::Read);
+  zq::TPak pak(BenchPackage());
   for (auto _ : state) {
     std::atomic<std::size_t> next{0};
     std::atomic<int> failures{0};
@@ -77,7 +77,7 @@ void BM_VerifyPackage(benchmark::State& state) {
       pool.emplace_back([&] {
         zq::platform::File handle;
         handle.Open(pak.FilePath(), zq::platform::OpenMode::ReadShared);
-        for (std::size_t i = next++; i < pak.Entries.size(); i = next++) failures += !pak.VerifyEntryWith(handle, i);
+        for (std::size_t i = next++; i < pak.Entries().size(); i = next++) failures += !pak.VerifyEntryWith(handle, i);
       });
     }
     for (auto& t : pool) t.join();

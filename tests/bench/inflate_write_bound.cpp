@@ -16,8 +16,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: inflate_write_bound SETUP OUTDIR\n");
     return 2;
   }
-  zq::TPak pak(argv[1], zq::TPak::OpenFlags::Read);
-  if (!pak.HasValidHeader()) {
+  zq::TPak pak(argv[1]);
+  zq::platform::File file;  // the stored blocks are read raw, without the reader's CRC check
+  if (!pak.HasValidHeader() || !file.Open(argv[1], zq::platform::OpenMode::ReadShared)) {
     std::fprintf(stderr, "%s: no package\n", argv[1]);
     return 1;
   }
@@ -25,14 +26,14 @@ int main(int argc, char** argv) {
   libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
   std::vector<unsigned char> stored, data;
   std::uint64_t bytes = 0;
-  for (const zq::TPakEntry& e : pak.Entries) {
+  for (const zq::TPakEntry& e : pak.Entries()) {
     if (e.Group == 0) continue;  // the setup's own records, not payload
     std::string relative = e.Name;
     for (char& c : relative) c = c == '\\' ? '/' : c;
     const std::filesystem::path target = out / relative;
     std::filesystem::create_directories(target.parent_path());
     stored.resize(e.StoredSize());
-    if (!pak.Handle.Seek(e.Offset) || pak.Handle.Read(stored.data(), stored.size()) != stored.size()) return 1;
+    if (!file.Seek(e.Offset) || file.Read(stored.data(), stored.size()) != stored.size()) return 1;
     const unsigned char* bytes_out = stored.data();
     if (e.CompSize != 0) {
       data.resize(e.OrigSize);

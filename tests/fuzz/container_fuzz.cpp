@@ -10,18 +10,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // TPak reads a file; the scratch file is rewritten for every input.
   const std::string path = zq::fuzz::ScratchFile("package.exe", data, size);
-  zq::TPak pak(path, zq::TPak::OpenFlags::Read);
+  zq::TPak pak(path);
   if (!pak.HasValidHeader()) return 0;
-  for (std::size_t i = 0; i < pak.Entries.size(); ++i) {
+  for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
     pak.VerifyEntry(i);
     pak.Extract(i);
   }
-  std::uint32_t size_out = 0;
-  std::string name;
-  for (auto entry = pak.FindFirstInGroup(0, size_out, true, name); !name.empty();
-       entry = pak.FindNextInGroup(0, size_out, true, name)) {
-    pak.ExtractByName(name, 0, size_out);
-  }
+  for (const std::size_t i : pak.IndexesInGroup(0)) pak.ExtractByName(pak.Entries()[i].Name, 0);
   pak.CountGroupedEntries();
   return 0;
 }

@@ -30,9 +30,7 @@ void Update(zq::test::MemoryFileSystem& fs) {
   zq::TVFSFile vfs(fs);
   try {
     vfs.Open(kPath, true);
-    for (const auto& node : vfs.Tree->Nodes) {
-      if (node.Index != -1) vfs.ReadFileData(*node.Entry);
-    }
+    for (const std::int32_t node : vfs.Tree->LiveNodes()) vfs.ReadFileData(*vfs.Tree->Node(node).Entry);
     const std::uint8_t text[] = "levels\n";
     vfs.Tree->AddFile("Levels\\Intro\\notes.txt", text, sizeof text);
     vfs.SaveHeader(false);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "container/pak.h"
+#include "container/pak_writer.h"
 #include "support/temp_dir.h"
 
 namespace zq::test {
@@ -50,8 +50,8 @@ void AppendSignature(const std::string& path, std::size_t table_size) {
 
 bool WritePackage(const std::string& path, const std::string& program, const std::vector<SampleEntry>& entries) {
   WriteAll(path, program);
-  TPak pak(path, TPak::OpenFlags::Append);
-  if (!pak.Handle.IsOpen()) return false;
+  TPakWriter pak(path, TPakWriter::Mode::Append);
+  if (!pak.IsOpen()) return false;
   for (const auto& e : entries) {
     std::size_t i = pak.AddEntry(e.name, "", e.group);
     if (!pak.StoreBuffer(i, reinterpret_cast<const std::uint8_t*>(e.data.data()),

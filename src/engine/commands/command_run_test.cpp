@@ -56,7 +56,7 @@ class CommandTest : public ::testing::Test {
   void OpenPayload(const std::vector<test::SampleEntry>& entries) {
     std::string path = dir_ / "setup.exe";
     ASSERT_TRUE(test::WritePackage(path, test::FakeProgram(64), entries));
-    ctx_.SetupToLoad().Pak = std::make_unique<TPak>(path, TPak::OpenFlags::Read);
+    ctx_.SetupToLoad().Pak = std::make_unique<TPak>(path);
   }
   test::TempDir dir_;
   SetupContext ctx_;

@@ -26,7 +26,7 @@ void TEntryPrefetch::Work() {
   try {
     for (std::size_t i = 0; i < order_.size(); ++i) {
       const std::size_t index = order_[i];
-      const std::size_t size = index < pak_.Entries.size() ? pak_.Entries[index].OrigSize : 0;
+      const std::size_t size = index < pak_.Entries().size() ? pak_.Entries()[index].OrigSize : 0;
       {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [&] {
@@ -57,7 +57,7 @@ TEntryPrefetch::Result TEntryPrefetch::Next() {
   const std::size_t index = order_[taken_++];
   if (!worker_.joinable()) {
     Result r;
-    r.data = pak_.ExtractWith(pak_.Handle, index, r.decomp_size);
+    r.data = pak_.ExtractQuietly(index, r.decomp_size);
     return r;
   }
   std::unique_lock<std::mutex> lock(mutex_);

@@ -55,19 +55,16 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
   auto show = [&ctx, &status](const std::string& file_text) {
     SetStatusText(ctx.Services, TLanguages::ReplaceText(status, u"<%FILENAME%>", platform::AnsiToWide(file_text)));
   };
-  std::vector<std::size_t> entries;
+  const std::vector<std::size_t> entries = pak.IndexesInGroup(group);
   std::vector<std::size_t> inflated;  // those the prefetch inflates ahead, in the same order
-  std::size_t next = 0;
-  for (bool found = pak.FirstIndexInGroup(group, next); found; found = pak.NextIndexInGroup(group, next)) {
-    const std::size_t index = next;
-    entries.push_back(index);
-    const TPakEntry& e = pak.Entries[index];
+  for (const std::size_t index : entries) {
+    const TPakEntry& e = pak.Entries()[index];
     if (e.OrigSize < LargeEntryLimit && IsSafeEntryName(e.Name)) inflated.push_back(index);
   }
   TEntryPrefetch prefetch(pak, std::move(inflated));
   for (const std::size_t index : entries) {
-    const std::uint32_t size = pak.Entries[index].OrigSize;
-    const std::string& name = pak.Entries[index].Name;
+    const std::uint32_t size = pak.Entries()[index].OrigSize;
+    const std::string& name = pak.Entries()[index].Name;
     const std::string target = directory + "\\" + name;
     if (!IsSafeEntryName(name)) {
       ctx.Services.LogLine("refused entry \"" + name + "\": its name would leave " + directory);

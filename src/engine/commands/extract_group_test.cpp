@@ -8,6 +8,7 @@
 #endif
 
 #include "container/pak.h"
+#include "container/pak_writer.h"
 #include "engine/commands/entry_prefetch.h"
 #include "engine/commands/extract_group.h"
 #include "engine/setup_context.h"
@@ -50,7 +51,7 @@ class ExtractGroupTest : public ::testing::Test {
   TPak& Open(const std::vector<test::SampleEntry>& entries) {
     std::string path = dir_ / "setup.exe";
     EXPECT_TRUE(test::WritePackage(path, test::FakeProgram(100), entries));
-    ctx_.SetupToLoad().Pak = std::make_unique<TPak>(path, TPak::OpenFlags::Read);
+    ctx_.SetupToLoad().Pak = std::make_unique<TPak>(path);
     return *ctx_.SetupToLoad().Pak;
   }
   test::TempDir dir_;
@@ -138,7 +139,7 @@ TEST_F(ExtractGroupTest, AFileThatCannotBeWrittenEndsTheRunUnrecorded) {
     const std::string path = dir / "setup.exe";
     ASSERT_TRUE(test::WritePackage(path, test::FakeProgram(100),
                                    {{"first.txt", 1, "1"}, {c.name, 1, std::string(5000, 'z')}, {"last.txt", 1, "3"}}));
-    TPak pak(path, TPak::OpenFlags::Read);
+    TPak pak(path);
     ExtractGroup(ctx, pak, target, 1);
 
     const std::string message = "Unable to write file \"" + target + "\\" + c.name + "\": " + c.reason + ".";
@@ -157,7 +158,7 @@ TEST_F(ExtractGroupTest, AFileThatCannotBeWrittenEndsTheRunUnrecorded) {
 // run fails like an unwritable file, instead of leaving an empty file that passes for installed.
 TEST_F(ExtractGroupTest, AnEntryUnreadableAtExtractionEndsTheRunUnrecorded) {
   TPak& probe = Open({{"good.txt", 1, "good"}, {"bad.bin", 1, std::string(2000, 'b')}, {"last.txt", 1, "3"}});
-  const std::uint32_t offset = probe.Entries[1].Offset;
+  const std::uint32_t offset = probe.Entries()[1].Offset;
   const std::string path = probe.FilePath();
   ctx_.SetupToLoad().Pak.reset();
   std::string all = test::ReadAll(path);
@@ -165,7 +166,7 @@ TEST_F(ExtractGroupTest, AnEntryUnreadableAtExtractionEndsTheRunUnrecorded) {
   test::WriteAll(path, all);
   std::vector<std::string> logged;
   ctx_.Services.RunLog = [&](const std::string& line) { logged.push_back(line); };
-  TPak pak(path, TPak::OpenFlags::Read);
+  TPak pak(path);
   ExtractGroup(ctx_, pak, target_, 1);
   EXPECT_TRUE(ctx_.Run.SetupAborted);
   EXPECT_EQ(test::ReadAll(target_ + "\\good.txt"), "good");
@@ -187,7 +188,7 @@ TEST_F(ExtractGroupTest, PrefetchKeepsOrderUnderAnyBound) {
   }
   TPak& pak = Open(entries);
   std::vector<std::size_t> order;
-  for (std::size_t i = 0; i < pak.Entries.size(); i += 2) order.push_back(i);  // every other one
+  for (std::size_t i = 0; i < pak.Entries().size(); i += 2) order.push_back(i);  // every other one
   for (std::size_t bound : {std::size_t{1}, std::size_t{1000}, kPrefetchBytes}) {
     SCOPED_TRACE(bound);
     TEntryPrefetch prefetch(pak, order, bound);
@@ -217,14 +218,14 @@ TEST_F(ExtractGroupTest, LargeEntriesPassUncheckedAndAreCopiedInChunks) {
   std::string path = dir_ / "setup.exe";
   test::WriteAll(path, test::FakeProgram(64));
   {
-    TPak writer(path, TPak::OpenFlags::Append);
+    TPakWriter writer(path, TPakWriter::Mode::Append);
     ASSERT_TRUE(writer.StoreFile(writer.AddEntry("media\\big.dat", source, 1)));
-    EXPECT_EQ(writer.Entries[0].CompSize, 0u);
-    EXPECT_EQ(writer.Entries[0].CRC, 0u);
+    EXPECT_EQ(writer.Entries()[0].CompSize, 0u);
+    EXPECT_EQ(writer.Entries()[0].CRC, 0u);
     ASSERT_TRUE(writer.WriteDirectory());
   }
-  TPak pak(path, TPak::OpenFlags::Read);
-  EXPECT_EQ(pak.Entries[0].OrigSize, size);
+  TPak pak(path);
+  EXPECT_EQ(pak.Entries()[0].OrigSize, size);
   EXPECT_TRUE(pak.VerifyEntry(0));
   ExtractGroup(ctx_, pak, target_, 1);
   EXPECT_EQ(platform::FileSize(target_ + "\\media\\big.dat"), std::optional<std::uint64_t>(size));

@@ -1,0 +1,71 @@
+// Writes a setup package (container/pak.h has its layout): entry blocks appended one by one,
+// then the directory and the header.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "codec/zlib_codec.h"
+#include "container/pak.h"
+#include "platform/files.h"
+
+namespace zq {
+
+// One entry's stored block: compressed unless that is larger than the data or the
+// data is 70 MiB or more; the CRC-32 is of the stored block.
+struct TPackedBlock {
+  Bytes Block;
+  std::uint32_t CompSize = 0;  // 0: stored raw
+  std::uint32_t OrigSize = 0;
+  std::uint32_t CRC = 0;
+};
+TPackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size);
+
+class TPakWriter {
+ public:
+  // Create makes a new file; Append opens an existing one (the program part) for writing
+  // behind its current end.
+  enum class Mode { Create, Append };
+
+  TPakWriter(const std::string& file_name, Mode mode);
+  TPakWriter(const TPakWriter&) = delete;
+  TPakWriter& operator=(const TPakWriter&) = delete;
+
+  bool IsOpen() const { return Handle_.IsOpen(); }
+  // Where the blocks begin: the program part's size (Append), 0 (Create).
+  std::uint32_t DataStart() const { return Header_.DataStart; }
+  // The entries added so far, with where and how their blocks were stored.
+  const std::vector<TPakEntry>& Entries() const { return Entries_; }
+
+  // `source_file` is what StoreFile and StoreLargeFile read; it is never stored.
+  std::size_t AddEntry(const std::string& name, const std::string& source_file, std::uint16_t group);
+  bool StoreBuffer(std::size_t index, const std::uint8_t* data, std::uint32_t size);
+  // False when the entry's source file cannot be read.
+  bool StoreFile(std::size_t index);
+  // Stores a block that is already packed (compressed in parallel by a writer of many entries).
+  bool StorePacked(std::size_t index, const TPackedBlock& packed);
+  // Copies the entry's source file raw behind the package in chunks, as StoreFile stores a
+  // large entry, but with the CRC of what it copied. False with `problem` when it cannot be
+  // read or written, or when the package would reach 4 GiB.
+  bool StoreLargeFile(std::size_t index, std::string* problem = nullptr);
+  // Where the next block goes: the file's end; nothing when that cannot be told.
+  std::optional<std::uint64_t> WriteOffset();
+  // With `add_digest`, the package digest (container/package_digest.h) becomes the last entry.
+  bool WriteDirectory(bool add_digest = false);
+  void Close();
+
+ private:
+  std::optional<Bytes> PackBuffer(std::size_t index, const std::uint8_t* data, std::uint32_t size);
+  // Nothing when the entry's source file cannot be read.
+  std::optional<Bytes> LoadSource(std::size_t index);
+  bool WriteBlock(std::size_t index, const Bytes& block);
+
+  platform::File Handle_;
+  std::vector<TPakEntry> Entries_;
+  std::vector<std::string> Sources_;  // one per entry
+  TPakHeader Header_;
+};
+
+}  // namespace zq
