@@ -126,7 +126,8 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
   if (ctx.SetupInfo.Mode == 1) {
     const std::string log = TUninstallList::LogPath(ctx.SetupInfo.InstallDir, ctx.SetupInfo.LogPrefix);
     if (!platform::FileExists(log)) throw Refusal(u"Error: install log is missing", u"Setup Error");
-    if (!ctx.UninstallList.Load(ctx.SetupInfo.InstallDir, ctx.SetupInfo.LogPrefix)) {
+    if (std::string problem; !ctx.UninstallList.Load(ctx.SetupInfo.InstallDir, ctx.SetupInfo.LogPrefix, &problem)) {
+      ctx.LogLine("damaged uninstall log " + log + ": " + problem);
       throw Refusal(u"Error: install log is missing", u"Setup Error");
     }
   } else if (ctx.SetupInfo.Mode == 0) {
