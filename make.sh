@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# One entry for everything: ./make.sh demo | test | build | host | win32 | fuzz | bench | clean
+# One entry for everything: ./make.sh demo | test | build | host | win32 | fuzz | bench | format | clean
 # On a fresh Debian 12 machine it first installs what the project needs (quietly, only what
 # is missing), then configures and builds.
 set -euo pipefail
@@ -8,7 +8,7 @@ ROOT=$(pwd)
 JOBS=${JOBS:-$(nproc)}
 
 HOST_PACKAGES=(cmake g++ make pkg-config libgtest-dev googletest libbenchmark-dev libsqlite3-dev libssl-dev zlib1g-dev
-               libdeflate-dev sqlite3 python3)
+               libdeflate-dev sqlite3 python3 clang-format-14)
 # dpkg-dev unpacks Debian's libdeflate source, which cmake/fetch_libdeflate.sh builds for mingw.
 WIN_PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev dpkg-dev
               wine wine32 xvfb xauth xdotool imagemagick osslsigncode openssl)
@@ -22,9 +22,10 @@ missing_packages() {
   done
 }
 
-ensure_deps() {
+ensure_deps() {  # [PACKAGE...], by default all the project needs
+  [ $# -eq 0 ] && set -- "${HOST_PACKAGES[@]}" "${WIN_PACKAGES[@]}"
   local missing
-  missing=$(missing_packages "${HOST_PACKAGES[@]}" "${WIN_PACKAGES[@]}")
+  missing=$(missing_packages "$@")
   [ -z "$missing" ] && return 0
   say "installing: $(echo $missing | tr '\n' ' ')"
   local sudo=""
@@ -149,6 +150,8 @@ usage: ./make.sh COMMAND
   bench [--runs N] [--payloads mixed,small1k,small50k] [--no-wine]
           build release trees and time zq build and silent installs against makensis
           and its setups (figures in docs/performance.md)
+  format  format every *.cpp and *.h of src/ and tests/ in place by .clang-format (the test
+          run fails on a file that is not)
   clean   remove the build trees
 USAGE
 }
@@ -162,6 +165,7 @@ case "$cmd" in
   win32) ensure_deps; build_preset win32 ;;
   fuzz) shift; exec tests/fuzz/run_fuzz.sh "$@" ;;
   bench) shift; ensure_deps; bench "$@" ;;
+  format) ensure_deps clang-format-14; tests/format/format.sh --in-place "$ROOT" ;;
   clean) rm -rf build ;;
   -h|--help|help) usage ;;
   *) usage >&2; exit 2 ;;

@@ -140,7 +140,8 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
     RecoverInterruptedRun(ctx);
     const std::string log = TUninstallList::LogPath(ctx.Choices.InstallDir, setup.SetupInfo.LogPrefix);
     if (!platform::FileExists(log)) throw Refusal(u"Error: install log is missing", u"Setup Error");
-    if (!ctx.Run.UninstallList.Load(ctx.Choices.InstallDir, setup.SetupInfo.LogPrefix)) {
+    if (std::string problem; !ctx.Run.UninstallList.Load(ctx.Choices.InstallDir, setup.SetupInfo.LogPrefix, &problem)) {
+      ctx.Services.LogLine("damaged uninstall log " + log + ": " + problem);
       throw Refusal(u"Error: install log is missing", u"Setup Error");
     }
   } else if (setup.SetupInfo.Mode == SetupMode::Setup) {

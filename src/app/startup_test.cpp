@@ -151,6 +151,36 @@ TEST_F(StartupTest, EveryRefusalHasItsMessageAndCaption) {
             (std::pair<std::u16string, std::u16string>{u"Setup Error", u"Error: install log is missing"}));
 }
 
+// A damaged uninstall log is refused as the uninstaller always has; the run log says what is
+// wrong with it.
+TEST_F(StartupTest, TheRunLogSaysWhatIsWrongWithADamagedUninstallLog) {
+  const struct {
+    std::string bytes;
+    const char* problem;
+  } cases[] = {
+      {std::string("\x01\0", 2), "the uninstall log ends before its three line counts"},
+      {std::string("\x01\0\0\0\0\0", 6), "the uninstall log ends inside file line 1 of 1"},
+  };
+  info_.Mode = SetupMode::Uninstaller;
+  info_.InstallDir = dir_ / "Installed";
+  ASSERT_TRUE(platform::CreateDir(info_.InstallDir));
+  const std::string log = TUninstallList::LogPath(info_.InstallDir, info_.LogPrefix);
+  const std::string setup = Write(Entries());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.problem);
+    test::WriteAll(log, c.bytes);
+    SetupContext ctx;
+    std::vector<std::string> lines;
+    ctx.Services.RunLog = [&lines](const std::string& line) { lines.push_back(line); };
+    RefusalRecorder fe;
+    EXPECT_EQ(Run(setup, {}, fe, ctx), kExitRefused);
+    EXPECT_EQ(fe.shown, (std::vector<std::pair<std::u16string, std::u16string>>{
+                            {u"Setup Error", u"Error: install log is missing"}}));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "damaged uninstall log " + log + ": " + c.problem), lines.end())
+        << ::testing::PrintToString(lines);
+  }
+}
+
 // The renamed-file refusal breaks its lines with a lone CR; the /LOG file keeps each line.
 TEST_F(StartupTest, TheLogKeepsTheLinesOfARefusal) {
   const std::string setup = Write(Entries(), "Renamed.exe");

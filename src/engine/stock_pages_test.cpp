@@ -9,7 +9,7 @@
 
 #include "engine/setup_context.h"
 #include "platform/text.h"
-#include "ui/page_test_support.h"
+#include "engine/page_test_support.h"
 #include "engine/uninstaller.h"
 #include "engine/wizard.h"
 #include "support/temp_dir.h"

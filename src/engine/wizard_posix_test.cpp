@@ -6,7 +6,7 @@
 #include "platform/host_prefix.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
-#include "ui/page_test_support.h"
+#include "engine/page_test_support.h"
 #include "engine/wizard.h"
 
 namespace zq {

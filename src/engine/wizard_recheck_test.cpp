@@ -4,7 +4,7 @@
 
 #include "platform/text.h"
 #include "support/temp_dir.h"
-#include "ui/page_test_support.h"
+#include "engine/page_test_support.h"
 #include "engine/wizard.h"
 
 namespace zq {

@@ -10,7 +10,7 @@
 #include "engine/progress.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
-#include "ui/page_test_support.h"
+#include "engine/page_test_support.h"
 
 namespace zq {
 namespace {

@@ -212,11 +212,15 @@ bool TUninstallList::LoadFromBuffer(const void* data, std::size_t size, std::str
   return true;
 }
 
-bool TUninstallList::Load(const std::string& directory, const std::string& prefix) {
+bool TUninstallList::Load(const std::string& directory, const std::string& prefix, std::string* problem) {
   const std::string path = LogPath(directory, prefix);
   if (!platform::FileExists(path)) return false;
   auto bytes = ReadWholeFile(path);
-  return bytes && LoadFromBuffer(bytes->data(), bytes->size());
+  if (!bytes) {
+    if (problem != nullptr) *problem = "the uninstall log cannot be read";
+    return false;
+  }
+  return LoadFromBuffer(bytes->data(), bytes->size(), problem);
 }
 
 }  // namespace zq

@@ -44,8 +44,9 @@ class TUninstallList {
   // Replaces the file. False when it could not be written in full (lists beyond 65,535 lines
   // or lines beyond 65,535 bytes cannot be represented and are refused, not cut).
   bool Save(const std::string& directory, const std::string& prefix) const;
-  // Loads the file when it exists. False (lists unchanged) when it is missing or damaged.
-  bool Load(const std::string& directory, const std::string& prefix);
+  // Loads the file when it exists. False (lists unchanged) when it is missing or damaged;
+  // `problem` says what is wrong with a file that is there (left as it was when it is missing).
+  bool Load(const std::string& directory, const std::string& prefix, std::string* problem = nullptr);
 
   std::vector<std::uint8_t> Serialize() const;
   // Replaces the lists with a log's. A log that ends early is refused whole: false, the lists

@@ -1,5 +1,5 @@
 // A package of page files in memory, a shared context with two language tables, and a view
-// that records what it is told, for the tests of this folder.
+// that records what it is told, for the tests of the engine and of the page model it builds.
 #pragma once
 
 #include <map>
@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "engine/setup_context.h"
+#include "engine/wizard_view.h"
 #include "ui/control_parser.h"
 #include "ui/test_tables.h"
-#include "engine/wizard_view.h"
 
 namespace zq::test {
 

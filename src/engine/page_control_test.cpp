@@ -1,9 +1,11 @@
+// The page list of ui/, built from the tables and message boxes of a SetupContext, hence among
+// the engine's tests.
 #include "ui/page_control.h"
 
 #include <gtest/gtest.h>
 
 #include "ui/page_error.h"
-#include "ui/page_test_support.h"
+#include "engine/page_test_support.h"
 
 namespace zq {
 namespace {

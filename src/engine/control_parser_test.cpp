@@ -1,10 +1,12 @@
+// The page model of ui/ (layouts and their controls), built from the tables and message boxes
+// of a SetupContext, hence among the engine's tests.
 #include "ui/control_parser.h"
 
 #include <gtest/gtest.h>
 
 #include "ui/page_control.h"
 #include "ui/page_error.h"
-#include "ui/page_test_support.h"
+#include "engine/page_test_support.h"
 
 namespace zq {
 namespace {
