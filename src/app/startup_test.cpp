@@ -35,7 +35,7 @@ TCompLine Line(const char* keyword, std::vector<std::string> args, std::uint32_t
 std::string Bytes(const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); }
 
 // Records the refusal boxes; the wizard itself is not reached in these tests.
-class RefusalRecorder : public TFrontEnd {
+class RefusalRecorder : public FrontEnd {
  public:
   int Show(const std::u16string& text, const std::u16string& caption, unsigned) override {
     shown.emplace_back(caption, text);
@@ -82,7 +82,7 @@ class StartupTest : public ::testing::Test {
     EXPECT_TRUE(test::WritePackage(path, test::FakeProgram(300), entries));
     return path;
   }
-  int Run(const std::string& program, std::vector<std::string> args, TFrontEnd& fe, SetupContext& ctx) {
+  int Run(const std::string& program, std::vector<std::string> args, FrontEnd& fe, SetupContext& ctx) {
     StartupEnvironment env;
     env.program_path = program;
     env.arguments = std::move(args);
@@ -190,7 +190,7 @@ TEST_F(StartupTest, TheLogKeepsTheLinesOfARefusal) {
     ASSERT_TRUE(log.Open(log_path));
     SetupContext ctx;
     ctx.Services.RunLog = [&log](const std::string& line) { log.Write(line); };
-    THeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), setup);
+    HeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), setup);
     ctx.Services.Messages = &fe;
     EXPECT_EQ(Run(setup, {"/S"}, fe, ctx), kExitRefused);
   }
@@ -255,7 +255,7 @@ TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {
   {
     SetupContext ctx;
     EngineOptions options = ParseEngineCommandLine({"/S"});
-    THeadlessFrontEnd fe(ctx, options, setup);
+    HeadlessFrontEnd fe(ctx, options, setup);
     ctx.Services.Messages = &fe;
     ASSERT_EQ(Run(setup, {"/S"}, fe, ctx), kExitInstalled) << (errors_.empty() ? "" : errors_[0]);
   }
@@ -299,7 +299,7 @@ TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {
   test::WriteAll(inst + "\\bin\\user-notes.txt", "mine");
   {
     SetupContext ctx;
-    THeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), uninstaller);
+    HeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), uninstaller);
     ctx.Services.Messages = &fe;
     ASSERT_EQ(Run(uninstaller, {"/S"}, fe, ctx), kExitInstalled);
   }
@@ -339,7 +339,7 @@ TEST_F(StartupTest, SilentRunMeasuresTheFreeSpaceOfTheDirectoryItInstallsInto) {
     const std::string target = dir_ / c.name;
     const std::vector<std::string> args = {"/S", "/D=" + target};
     SetupContext ctx;
-    THeadlessFrontEnd fe(ctx, ParseEngineCommandLine(args), setup);
+    HeadlessFrontEnd fe(ctx, ParseEngineCommandLine(args), setup);
     ctx.Services.Messages = &fe;
     EXPECT_EQ(Run(setup, args, fe, ctx), kExitInstalled);
     EXPECT_FALSE(ctx.Choices.SpaceAvailableText.empty());
@@ -370,12 +370,12 @@ TEST_F(StartupTest, FailureEndsWithExitCodeTwoAndShortSpaceIsRefused) {
   const std::string setup = Write(Entries());
   {
     SetupContext ctx;
-    THeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), setup);
+    HeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), setup);
     EXPECT_EQ(Run(setup, {"/S"}, fe, ctx), kExitScriptFailed);
   }
   {
     SetupContext ctx;
-    THeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S", "/D=Q:\\Nowhere"}), setup);
+    HeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S", "/D=Q:\\Nowhere"}), setup);
     EXPECT_EQ(Run(setup, {"/S", "/D=Q:\\Nowhere"}, fe, ctx), kExitRefused);  // no such drive
   }
 }

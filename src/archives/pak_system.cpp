@@ -16,14 +16,14 @@ namespace zq {
 
 namespace {
 
-[[noreturn]] void Corrupted(const std::string& path) { throw TArchiveFailure("File " + path + " has corrupted header."); }
+[[noreturn]] void Corrupted(const std::string& path) { throw ArchiveFailure("File " + path + " has corrupted header."); }
 
 bool IsPasswordChar(std::uint8_t c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 // A member's bytes as they were added; nothing, with `problem` said, when they cannot be had.
-std::optional<Bytes> ReadMember(TArchiveIO& file, std::uint64_t file_size, const TPakDirEntry& r,
+std::optional<Bytes> ReadMember(ArchiveIO& file, std::uint64_t file_size, const TPakDirEntry& r,
                                 std::string& problem) {
   if (r.Marker != 0x0A0D) problem = "bad record marker";
   else if (std::uint64_t{r.Offset} + r.StoredSize > file_size) problem = "stored bytes past the data";
@@ -106,8 +106,8 @@ Bytes UnmaskZlib(Bytes stored) {
   return stored;
 }
 
-TPakTail ReadPakTail(TArchiveIO& file, const std::string& path) {
-  TPakTail tail;
+PakTail ReadPakTail(ArchiveIO& file, const std::string& path) {
+  PakTail tail;
   auto size_or = file.Size();
   if (!size_or) Corrupted(path);
   const std::uint64_t end = *size_or;
@@ -168,7 +168,7 @@ TPakTail ReadPakTail(TArchiveIO& file, const std::string& path) {
   return tail;
 }
 
-std::vector<ArchiveProblem> CheckPakMembers(TArchiveIO& file, const TPakTail& tail, const SoundMember& sound) {
+std::vector<ArchiveProblem> CheckPakMembers(ArchiveIO& file, const PakTail& tail, const SoundMember& sound) {
   std::vector<ArchiveProblem> problems;
   std::set<std::string> names;
   const std::uint64_t file_size = file.Size().value_or(0);
@@ -230,12 +230,12 @@ TPakSystem::OpenResult TPakSystem::OpenArchive(const std::string& path) {
   JournalNote.clear();
   if (!fs_.Exists(path)) return OpenResult::NotFound;
   if (!fs_.MakeWritable(path)) return OpenResult::AttributesFailed;
-  const JournalRecovery recovery = TJournal::Recover(fs_, path);
+  const JournalRecovery recovery = ArchiveJournal::Recover(fs_, path);
   JournalNote = recovery.note;
-  if (!recovery.Usable()) throw TArchiveFailure("File " + recovery.note + ".");
+  if (!recovery.Usable()) throw ArchiveFailure("File " + recovery.note + ".");
   file_ = fs_.Open(path, false);
   if (!file_) return OpenResult::OpenFailed;
-  TPakTail tail = ReadPakTail(*file_, path);
+  PakTail tail = ReadPakTail(*file_, path);
   ExtraInfo = tail.ExtraInfo;
   DataEnd = WritePosition = tail.DataEnd;
   for (auto& r : tail.Records) Put(std::move(r));
@@ -243,10 +243,10 @@ TPakSystem::OpenResult TPakSystem::OpenArchive(const std::string& path) {
 }
 
 void TPakSystem::BeginUpdate() {
-  if (!file_) throw TArchiveFailure("Package " + path_ + " is not open.");
-  journal_ = std::make_unique<TJournal>(fs_, path_);
+  if (!file_) throw ArchiveFailure("Package " + path_ + " is not open.");
+  journal_ = std::make_unique<ArchiveJournal>(fs_, path_);
   journal_->Begin(*file_);
-  journaled_ = std::make_unique<TJournaledFile>(*file_, *journal_);
+  journaled_ = std::make_unique<JournaledFile>(*file_, *journal_);
 }
 
 void TPakSystem::Put(TPakDirEntry record) {
@@ -288,7 +288,7 @@ bool TPakSystem::AddMember(const std::string& name, std::uint32_t orig_size, con
       return false;
   }
   if (journaled_->WriteAt(WritePosition, stored.data(), stored.size()) != stored.size())
-    throw TArchiveFailure("Disk full, " + path_ + " is lost. Restore it from backup and try again. ");
+    throw ArchiveFailure("Disk full, " + path_ + " is lost. Restore it from backup and try again. ");
   record.Date = DosDateToday();
   record.StoredSize = static_cast<std::uint32_t>(stored.size());
   record.UnpackedSize = orig_size;
@@ -330,7 +330,7 @@ void TPakSystem::WritePackageDirectory() {
   const Bytes tail = PakDirectoryBytes(Records(), ExtraInfo);
   if (journaled_->WriteAt(WritePosition, tail.data(), tail.size()) != tail.size() ||
       !journaled_->Truncate(WritePosition + tail.size()))
-    throw TArchiveFailure("Disk full, " + path_ + " is lost. Restore it from backup and try again. ");
+    throw ArchiveFailure("Disk full, " + path_ + " is lost. Restore it from backup and try again. ");
   journal_->Commit(*file_);
   journaled_.reset();
   journal_.reset();
@@ -342,7 +342,7 @@ bool TPakSystem::Abandon() {
   if (journal_) journal_->Detach();
   journal_.reset();
   file_.reset();
-  return path_.empty() || TJournal::Recover(fs_, path_).Usable();
+  return path_.empty() || ArchiveJournal::Recover(fs_, path_).Usable();
 }
 
 void TPakSystem::ReleaseDirectory() {

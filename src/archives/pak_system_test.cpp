@@ -92,19 +92,19 @@ TEST_F(PakSystemTest, OfficialFlagAndLongestFindablePassword) {
   // One more character puts the trailer out of the reader's reach.
   pak.ExtraInfo.Password += "p";
   Rewrite();
-  EXPECT_THROW(pak.OpenArchive(path), TArchiveFailure);
+  EXPECT_THROW(pak.OpenArchive(path), ArchiveFailure);
 }
 
 TEST_F(PakSystemTest, DamagedTailsAreRefused) {
   Bytes good = MakePackage({{"a.txt", "alpha"}}, {});
   for (std::size_t cut = 0; cut < 24; ++cut) {
     fs.Files[path] = Bytes(good.begin(), good.end() - static_cast<std::ptrdiff_t>(cut + 1));
-    EXPECT_THROW(pak.OpenArchive(path), TArchiveFailure) << cut;
+    EXPECT_THROW(pak.OpenArchive(path), ArchiveFailure) << cut;
   }
   Bytes absurd = good;
   SetU32(absurd.data() + absurd.size() - 16, 0x7FFFFFFF);  // uncompressed size
   fs.Files[path] = absurd;
-  EXPECT_THROW(pak.OpenArchive(path), TArchiveFailure);
+  EXPECT_THROW(pak.OpenArchive(path), ArchiveFailure);
 }
 
 TEST_F(PakSystemTest, UnchangedMembersAreSkippedAndReplacedNamesKeepTheirCase) {
@@ -159,25 +159,25 @@ TEST_F(PakSystemTest, WaveMembersAndSkippedWaves) {
 TEST_F(PakSystemTest, CheckPakMembersNamesEachDamagedMemberAndHandsOnTheRest) {
   fs.Files[path] = MakePackage({{"a.txt", "alpha"}, {"b.txt", "beta"}}, {});
   auto file = fs.Open(path, false);
-  const TPakTail sound = ReadPakTail(*file, path);
+  const PakTail sound = ReadPakTail(*file, path);
   const struct {
     const char* what;
-    std::function<void(TPakTail&)> damage;  // to the second member
+    std::function<void(PakTail&)> damage;  // to the second member
     const char* problem;                    // "": none
   } cases[] = {
-      {"intact", [](TPakTail&) {}, ""},
-      {"a second record of one name", [](TPakTail& t) { t.Records[1].Name = "A.TXT"; },
+      {"intact", [](PakTail&) {}, ""},
+      {"a second record of one name", [](PakTail& t) { t.Records[1].Name = "A.TXT"; },
        "a second record of the same name"},
-      {"marker", [](TPakTail& t) { t.Records[1].Marker = 0; }, "bad record marker"},
-      {"kind", [](TPakTail& t) { t.Records[1].Kind = 7; }, "unknown kind 7"},
-      {"past the file", [](TPakTail& t) { t.Records[1].Offset = 1u << 20; }, "stored bytes past the data"},
-      {"unpacked size", [](TPakTail& t) { ++t.Records[1].UnpackedSize; }, "does not inflate to its unpacked size"},
-      {"over the directory", [](TPakTail& t) { t.DataEnd = t.Records[1].Offset; },
+      {"marker", [](PakTail& t) { t.Records[1].Marker = 0; }, "bad record marker"},
+      {"kind", [](PakTail& t) { t.Records[1].Kind = 7; }, "unknown kind 7"},
+      {"past the file", [](PakTail& t) { t.Records[1].Offset = 1u << 20; }, "stored bytes past the data"},
+      {"unpacked size", [](PakTail& t) { ++t.Records[1].UnpackedSize; }, "does not inflate to its unpacked size"},
+      {"over the directory", [](PakTail& t) { t.DataEnd = t.Records[1].Offset; },
        "stored bytes overlap the directory"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    TPakTail tail = sound;
+    PakTail tail = sound;
     c.damage(tail);
     std::vector<std::string> read;
     const auto problems = CheckPakMembers(*file, tail, [&](const std::string& name, const Bytes& data) {

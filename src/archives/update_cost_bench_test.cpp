@@ -81,10 +81,10 @@ TEST(DISABLED_UpdateCost, OneMemberIntoAPackage) {
       ASSERT_EQ(pak.OpenArchive(path), TPakSystem::OpenResult::Ok);
       pak.BeginUpdate();
       ASSERT_TRUE(pak.AddMember("new\\added" + std::to_string(run) + ".bin", static_cast<std::uint32_t>(member.size()), member));
-      if (auto j = platform::FileSize(TJournal::PathFor(path))) journal_peak = std::max<std::uint64_t>(journal_peak, *j);
+      if (auto j = platform::FileSize(ArchiveJournal::PathFor(path))) journal_peak = std::max<std::uint64_t>(journal_peak, *j);
       pak.WritePackageDirectory();
     });
-    ASSERT_FALSE(platform::FileExists(TJournal::PathFor(path)));
+    ASSERT_FALSE(platform::FileExists(ArchiveJournal::PathFor(path)));
     std::printf("%10u %8u %12.1f %14llu\n", mb, mb, ms, static_cast<unsigned long long>(journal_peak));
     platform::DeleteFileAt(path);
   }
@@ -128,7 +128,7 @@ TEST(DISABLED_UpdateCost, OneFileIntoAVfsArchive) {
       vfs.Open(path, false);
       ASSERT_TRUE(vfs.ComputeDigest().has_value());
     });
-    ASSERT_FALSE(platform::FileExists(TJournal::PathFor(path)));
+    ASSERT_FALSE(platform::FileExists(ArchiveJournal::PathFor(path)));
     std::printf("%10u %12.1f %12.1f %12.1f\n", mb, ms, digest_ms, open_ms);
     platform::DeleteFileAt(path);
   }

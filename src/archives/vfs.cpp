@@ -15,7 +15,7 @@ namespace zq {
 namespace {
 
 [[noreturn]] void Damaged(const std::string& path, const std::string& why) {
-  throw TArchiveFailure("VFS archive " + path + " is damaged: " + why);
+  throw ArchiveFailure("VFS archive " + path + " is damaged: " + why);
 }
 
 [[noreturn]] void InternalCheck(const std::string& what) { throw std::logic_error("VFS_Unit: " + what); }
@@ -129,7 +129,7 @@ std::size_t TVFSFileBuffer::ReadChars(std::string& text, std::size_t count) {
 
 // ---- TVFSFile ----
 
-TVFSFile::TVFSFile(TArchiveFileSystem& fs) : fs_(fs) {}
+TVFSFile::TVFSFile(ArchiveFileSystem& fs) : fs_(fs) {}
 
 TVFSFile::~TVFSFile() {
   try {
@@ -153,11 +153,11 @@ void TVFSFile::ReadAt(std::uint64_t position, void* data, std::size_t size) {
 void TVFSFile::Open(const std::string& path, bool hash_mode) {
   path_ = path;
   HashMode = hash_mode;
-  const JournalRecovery recovery = TJournal::Recover(fs_, path);
+  const JournalRecovery recovery = ArchiveJournal::Recover(fs_, path);
   JournalNote = recovery.note;
-  if (!recovery.Usable()) throw TArchiveFailure("VFS archive " + recovery.note + ".");
+  if (!recovery.Usable()) throw ArchiveFailure("VFS archive " + recovery.note + ".");
   file_ = fs_.Open(path, false);
-  if (!file_) throw TArchiveFailure("Unable to open VFS archive " + path + ", file may be in use or drive is write protected.");
+  if (!file_) throw ArchiveFailure("Unable to open VFS archive " + path + ", file may be in use or drive is write protected.");
   const std::uint64_t size = file_->Size().value_or(0);
   std::uint8_t head[48];
   ReadAt(0, head, sizeof head);
@@ -203,18 +203,18 @@ void TVFSFile::Open(const std::string& path, bool hash_mode) {
 }
 
 void TVFSFile::BeginUpdate() {
-  if (!file_) throw TArchiveFailure("VFS archive " + path_ + " is not open.");
-  journal_ = std::make_unique<TJournal>(fs_, path_);
+  if (!file_) throw ArchiveFailure("VFS archive " + path_ + " is not open.");
+  journal_ = std::make_unique<ArchiveJournal>(fs_, path_);
   journal_->Begin(*file_);
-  journaled_ = std::make_unique<TJournaledFile>(*file_, *journal_);
+  journaled_ = std::make_unique<JournaledFile>(*file_, *journal_);
 }
 
 void TVFSFile::Write(std::uint64_t position, const void* data, std::size_t size) {
   if (!journaled_) BeginUpdate();
-  if (journaled_->WriteAt(position, data, size) != size) throw TArchiveFailure("Unable to write " + path_ + ": disk full or write error.");
+  if (journaled_->WriteAt(position, data, size) != size) throw ArchiveFailure("Unable to write " + path_ + ": disk full or write error.");
 }
 
-void TVFSFile::WriteTableEntry(std::uint32_t block, TAllocation value) {
+void TVFSFile::WriteTableEntry(std::uint32_t block, Allocation value) {
   Bytes b;
   PutU32(b, value.Marker);
   PutU32(b, value.Next);
@@ -272,7 +272,7 @@ void TVFSFile::WriteFile(TVFSEntry& entry, const std::uint8_t* data, std::uint32
     if (Table[i].Next == 0) ++free_blocks;
   // The table is fixed: running out is refused before a single block of the file is written.
   if (free_blocks < needed)
-    throw TArchiveFailure("No free block left in VFS archive " + path_ + " for " + std::to_string(size) + " bytes.");
+    throw ArchiveFailure("No free block left in VFS archive " + path_ + " for " + std::to_string(size) + " bytes.");
   std::uint32_t current = static_cast<std::uint32_t>(FindFreeBlock(false) + 1);
   entry.FirstBlock = current;
   entry.StoredSize = size;
@@ -336,7 +336,7 @@ std::optional<std::array<std::uint8_t, 16>> TVFSFile::ComputeDigest() {
   Bytes piece(static_cast<std::size_t>(std::min<std::uint64_t>(kDigestPiece, size > 44 ? size - 44 : 0)));
   for (std::uint64_t at = 44; at < size;) {
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kDigestPiece, size - at));
-    if (file_->ReadAt(at, piece.data(), n) != n) throw TArchiveFailure("Unable to read " + path_ + " for its digest.");
+    if (file_->ReadAt(at, piece.data(), n) != n) throw ArchiveFailure("Unable to read " + path_ + " for its digest.");
     if (!md5.Update(piece.data(), n)) InternalCheck("MD5 Error");
     at += n;
   }
@@ -367,13 +367,13 @@ void TVFSFile::SaveHeader(bool skip_digest) {
   if (HashMode) {
     journal_->KeepSideFile(ht);
     Bytes table = Tree->HashTableBytes();
-    if (fs_.Exists(ht) && !fs_.Remove(ht)) throw TArchiveFailure("Unable to replace " + ht + ".");
-    if (!table.empty() && !WriteAll(fs_, ht, table)) throw TArchiveFailure("Unable to write " + ht + ".");
+    if (fs_.Exists(ht) && !fs_.Remove(ht)) throw ArchiveFailure("Unable to replace " + ht + ".");
+    if (!table.empty() && !WriteAll(fs_, ht, table)) throw ArchiveFailure("Unable to write " + ht + ".");
   } else if (HashLoaded) {
     journal_->KeepSideFile(ht);
-    if (fs_.Exists(ht) && !fs_.Remove(ht)) throw TArchiveFailure("Unable to replace " + ht + ".");
+    if (fs_.Exists(ht) && !fs_.Remove(ht)) throw ArchiveFailure("Unable to replace " + ht + ".");
     if (HashFile.size() > 4 && GetU32(HashFile.data()) > 0 && !WriteAll(fs_, ht, HashFile))
-      throw TArchiveFailure("Unable to write " + ht + ".");
+      throw ArchiveFailure("Unable to write " + ht + ".");
   }
 }
 
@@ -395,12 +395,12 @@ bool TVFSFile::Abandon() {
   journal_.reset();
   file_.reset();
   Tree.reset();
-  return path_.empty() || TJournal::Recover(fs_, path_).Usable();
+  return path_.empty() || ArchiveJournal::Recover(fs_, path_).Usable();
 }
 
 std::uint32_t TVFSFile::CountUsedBlocks() const {
   return static_cast<std::uint32_t>(
-      std::count_if(Table.begin(), Table.end(), [](const TAllocation& a) { return a.Next != 0; }));
+      std::count_if(Table.begin(), Table.end(), [](const Allocation& a) { return a.Next != 0; }));
 }
 
 std::vector<ArchiveProblem> TVFSFile::Check(const SoundMember& sound) {
@@ -409,7 +409,7 @@ std::vector<ArchiveProblem> TVFSFile::Check(const SoundMember& sound) {
   const std::uint32_t count = Header.BlockCount;
   const std::uint32_t used = CountUsedBlocks();
   for (std::uint32_t b = 0; b < count; ++b) {
-    const TAllocation& a = Table[b];
+    const Allocation& a = Table[b];
     if (a.Next != 0 && a.Next != kVfsChainEnd && a.Next > count)
       problem("", "block " + std::to_string(b + 1) + " points past the table");
     if ((a.Next != 0) != (a.Marker == 1) || a.Marker > 1)
@@ -541,7 +541,7 @@ std::int32_t TVFSTree::NewEntryNode(std::int32_t parent, const std::string& name
   if (parent == -1) {
     auto slot = std::find_if(file_.RootTable.begin(), file_.RootTable.end(), [](const TVFSEntry& e) { return e.Name.empty(); });
     if (slot == file_.RootTable.end())
-      throw TArchiveFailure("CreateNewFileDir: ROOT Result = Cardinal(-1): no free root entry in VFS archive " + file_.Path());
+      throw ArchiveFailure("CreateNewFileDir: ROOT Result = Cardinal(-1): no free root entry in VFS archive " + file_.Path());
     *slot = TVFSEntry{};
     slot->Name = name.substr(0, kVfsNameSize);
     n = AddRootNode(static_cast<std::uint32_t>(slot - file_.RootTable.begin()));

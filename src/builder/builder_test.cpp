@@ -407,7 +407,7 @@ TEST_F(BuilderTest, ParallelPackingGivesTheSerialWritersBytes) {
 
   WriteAll(dir_ / "serial.exe", stub);
   {
-    TPakWriter pak(dir_ / "serial.exe", TPakWriter::Mode::Append);
+    PakWriter pak(dir_ / "serial.exe", PakWriter::Mode::Append);
     for (const auto& e : entries) {
       std::size_t i = pak.AddEntry(e.name, e.source, e.group);
       ASSERT_TRUE(e.source.empty() ? pak.StoreBuffer(i, e.data.data(), static_cast<std::uint32_t>(e.data.size()))

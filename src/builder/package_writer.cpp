@@ -25,7 +25,7 @@ constexpr std::uint64_t kAheadBudget = 256ull << 20;
 struct Slot {
   bool ready = false;
   bool large = false;  // copied from its source in chunks by the writer
-  TPackedBlock packed;
+  PackedBlock packed;
   std::string error;
 };
 
@@ -134,7 +134,7 @@ class Pipeline {
 };
 
 std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& entries, const WriteOptions& options) {
-  TPakWriter pak(temp, TPakWriter::Mode::Append);
+  PakWriter pak(temp, PakWriter::Mode::Append);
   if (!pak.IsOpen()) return "cannot open " + temp + " for writing";
   unsigned threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
   Pipeline pipeline(entries, threads);

@@ -49,7 +49,7 @@ std::uint64_t FindPackageEnd(platform::File& handle, std::uint64_t file_size) {
 
 }  // namespace
 
-TPak::TPak(const std::string& file_name, TMessageBoxes* messages) : FilePath_(file_name), Messages_(messages) {
+TPak::TPak(const std::string& file_name, MessageBoxes* messages) : FilePath_(file_name), Messages_(messages) {
   if (Handle_.Open(file_name, platform::OpenMode::ReadShared)) ReadDirectory();
 }
 

@@ -16,7 +16,7 @@
 
 namespace zq {
 
-class TMessageBoxes;
+class MessageBoxes;
 
 struct TPakEntry {
   std::string Name;
@@ -30,7 +30,7 @@ struct TPakEntry {
   std::uint32_t StoredSize() const { return CompSize == 0 && OrigSize > 0 ? OrigSize : CompSize; }
 };
 
-struct TPakHeader {
+struct PakHeader {
   std::array<char, 4> ID{};
   std::uint16_t Version = 0;
   std::uint16_t FileCount = 0;
@@ -52,7 +52,7 @@ class TPak {
  public:
   // Opens shared and reads the directory. `messages` receives the "Error" box of a size
   // mismatch (Extract); none: not shown.
-  explicit TPak(const std::string& file_name, TMessageBoxes* messages = nullptr);
+  explicit TPak(const std::string& file_name, MessageBoxes* messages = nullptr);
   TPak(const TPak&) = delete;
   TPak& operator=(const TPak&) = delete;
 
@@ -65,7 +65,7 @@ class TPak {
   // stored in order from the data start to the directory without gaps, a digest that does not
   // match), empty when it was read or is simply absent.
   const std::string& DirectoryProblem() const { return DirectoryProblem_; }
-  const TPakHeader& Header() const { return Header_; }
+  const PakHeader& Header() const { return Header_; }
   // Empty when the directory is absent or was refused.
   const std::vector<TPakEntry>& Entries() const { return Entries_; }
 
@@ -116,11 +116,11 @@ class TPak {
   std::optional<Bytes> Unpack(std::size_t index, Bytes block, std::uint64_t& decomp_size) const;
 
   std::string FilePath_;
-  TMessageBoxes* Messages_ = nullptr;
+  MessageBoxes* Messages_ = nullptr;
   // Reads seek: a const reader still moves the position of its own handle.
   mutable platform::File Handle_;
   std::vector<TPakEntry> Entries_;
-  TPakHeader Header_;
+  PakHeader Header_;
   std::uint64_t FileSize_ = 0;
   std::uint64_t PackageEnd_ = 0;
   std::string DirectoryProblem_;

@@ -46,7 +46,7 @@ TEST_F(PakDamageTest, EveryTruncation) {
 }
 
 TEST_F(PakDamageTest, EveryFlippedByte) {
-  const TPakHeader layout = TPak(path_).Header();
+  const PakHeader layout = TPak(path_).Header();
   const std::uint32_t data_start = layout.DataStart;
   const std::uint32_t dir_offset = layout.DirOffset;
   for (std::size_t pos = 0; pos < good_.size(); ++pos) {

@@ -20,7 +20,7 @@ using test::SampleEntry;
 
 std::string AsString(const std::optional<Bytes>& b) { return b ? std::string(b->begin(), b->end()) : "<none>"; }
 
-class RecordingBoxes : public TMessageBoxes {
+class RecordingBoxes : public MessageBoxes {
  public:
   int Show(const std::u16string& text, const std::u16string& caption, unsigned) override {
     shown.emplace_back(caption, text);
@@ -117,7 +117,7 @@ TEST(PackBlockTest, StoresWhatCannotShrinkRawAndCompressesTheRest) {
                         {"empty", Bytes{}, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const TPackedBlock packed = PackBlock(c.data.data(), static_cast<std::uint32_t>(c.data.size()));
+    const PackedBlock packed = PackBlock(c.data.data(), static_cast<std::uint32_t>(c.data.size()));
     EXPECT_EQ(packed.OrigSize, c.data.size());
     EXPECT_EQ(packed.CRC, Crc32(packed.Block.data(), packed.Block.size()));
     if (!c.compressed) {
@@ -242,12 +242,12 @@ TEST_F(PakTest, StoreFileReadsTheSourceAndAppendKeepsTheProgramPart) {
   std::string path = dir_ / "uninst.exe";
   test::WriteAll(path, test::FakeProgram(777));
   {
-    TPakWriter writer(path, TPakWriter::Mode::Append);
+    PakWriter writer(path, PakWriter::Mode::Append);
     EXPECT_EQ(writer.DataStart(), 777u);
     writer.StoreFile(writer.AddEntry("source.txt", src, 0));
     ASSERT_TRUE(writer.WriteDirectory());
   }
-  TPakWriter scratch(dir_ / "scratch.exe", TPakWriter::Mode::Create);
+  PakWriter scratch(dir_ / "scratch.exe", PakWriter::Mode::Create);
   EXPECT_FALSE(scratch.StoreFile(scratch.AddEntry("gone", dir_ / "no-such-file", 0)));
   EXPECT_EQ(test::ReadAll(path).substr(0, 777), test::FakeProgram(777));
   TPak pak(path);
@@ -262,12 +262,12 @@ TEST_F(PakTest, StoreLargeFileCopiesTheSourceRawWithItsCrc) {
   std::string path = dir_ / "setup.exe";
   test::WriteAll(path, test::FakeProgram(500));
   {
-    TPakWriter writer(path, TPakWriter::Mode::Append);
+    PakWriter writer(path, PakWriter::Mode::Append);
     writer.StoreBuffer(writer.AddEntry("small", "", 0), reinterpret_cast<const std::uint8_t*>("abc"), 3);
     ASSERT_TRUE(writer.StoreLargeFile(writer.AddEntry("big.bin", dir_ / "big.bin", 1)));
     ASSERT_TRUE(writer.WriteDirectory());
   }
-  TPakWriter scratch(dir_ / "scratch.exe", TPakWriter::Mode::Create);
+  PakWriter scratch(dir_ / "scratch.exe", PakWriter::Mode::Create);
   std::string problem;
   EXPECT_FALSE(scratch.StoreLargeFile(scratch.AddEntry("gone", dir_ / "no-such-file", 1), &problem));
   EXPECT_EQ(problem, "cannot read " + (dir_ / "no-such-file"));
@@ -295,7 +295,7 @@ TEST_F(PakTest, LargeEntriesAreCheckedWhenTheyCarryACrc) {
   const std::string path = dir_ / "setup.exe";
   const auto write = [&](bool built) {
     test::WriteAll(path, test::FakeProgram(100));
-    TPakWriter writer(path, TPakWriter::Mode::Append);
+    PakWriter writer(path, PakWriter::Mode::Append);
     writer.StoreBuffer(writer.AddEntry("small", "", 0), reinterpret_cast<const std::uint8_t*>("small text"), 10);
     const std::size_t big = writer.AddEntry("big.bin", source, 1);
     ASSERT_TRUE(built ? writer.StoreLargeFile(big) : writer.StoreFile(big));
@@ -382,7 +382,7 @@ TEST_F(PakTest, DirectoryThatBreaksTheWritersRulesIsDamaged) {
     const std::string path = dir_ / "setup.exe";
     test::WriteAll(path, test::FakeProgram(300));
     {
-      TPakWriter writer(path, TPakWriter::Mode::Append);
+      PakWriter writer(path, PakWriter::Mode::Append);
       for (const auto& e : entries) {
         writer.StoreBuffer(writer.AddEntry(e.name, "", e.group), reinterpret_cast<const std::uint8_t*>(e.data.data()),
                            static_cast<std::uint32_t>(e.data.size()));
@@ -415,7 +415,7 @@ TEST_F(PakTest, SignedSetupReadsThePackageBeforeItsSignature) {
     const std::string path = dir_ / "signed.exe";
     ASSERT_TRUE(test::WritePackage(path, test::PeProgram(program), entries));
     std::uint64_t unsigned_size = 0, unsigned_trailer = 0;
-    TPakHeader unsigned_header;
+    PakHeader unsigned_header;
     std::vector<TPakEntry> unsigned_entries;
     {
       TPak unsigned_pak(path);
@@ -485,7 +485,7 @@ TEST_F(PakTest, ASignatureThatIsNotBehindThePackageChangesNothing) {
 TEST_F(PakTest, CreatedContainerStartsAtZero) {
   std::string path = dir_ / "bare.pak";
   {
-    TPakWriter writer(path, TPakWriter::Mode::Create);
+    PakWriter writer(path, PakWriter::Mode::Create);
     writer.StoreBuffer(writer.AddEntry("x", "", 0), reinterpret_cast<const std::uint8_t*>("abc"), 3);
     ASSERT_TRUE(writer.WriteDirectory());
   }

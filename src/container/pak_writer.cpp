@@ -27,8 +27,8 @@ bool LooksIncompressible(const std::uint8_t* data, std::uint32_t size) {
 
 }  // namespace
 
-TPackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size) {
-  TPackedBlock out;
+PackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size) {
+  PackedBlock out;
   out.OrigSize = size;
   if (size < LargeEntryLimit && !LooksIncompressible(data, size)) {
     out.Block = Compress(data, size, kBlockLevel);
@@ -42,7 +42,7 @@ TPackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size) {
   return out;
 }
 
-TPakWriter::TPakWriter(const std::string& file_name, Mode mode) {
+PakWriter::PakWriter(const std::string& file_name, Mode mode) {
   switch (mode) {
     case Mode::Append:
       if (Handle_.Open(file_name, platform::OpenMode::ReadWrite) && Handle_.SeekToEnd()) {
@@ -53,7 +53,7 @@ TPakWriter::TPakWriter(const std::string& file_name, Mode mode) {
   }
 }
 
-std::size_t TPakWriter::AddEntry(const std::string& name, const std::string& source_file, std::uint16_t group) {
+std::size_t PakWriter::AddEntry(const std::string& name, const std::string& source_file, std::uint16_t group) {
   TPakEntry e;
   e.Name = name;
   e.Group = group;
@@ -62,18 +62,18 @@ std::size_t TPakWriter::AddEntry(const std::string& name, const std::string& sou
   return Entries_.size() - 1;
 }
 
-std::optional<Bytes> TPakWriter::PackBuffer(std::size_t index, const std::uint8_t* data, std::uint32_t size) {
+std::optional<Bytes> PakWriter::PackBuffer(std::size_t index, const std::uint8_t* data, std::uint32_t size) {
   if (index >= Entries_.size()) return std::nullopt;
   TPakEntry& e = Entries_[index];
   e.OrigSize = size;
   if (data == nullptr && size > 0) return std::nullopt;
-  TPackedBlock packed = PackBlock(data, size);
+  PackedBlock packed = PackBlock(data, size);
   e.CompSize = packed.CompSize;
   e.CRC = packed.CRC;
   return std::move(packed.Block);
 }
 
-std::optional<Bytes> TPakWriter::LoadSource(std::size_t index) {
+std::optional<Bytes> PakWriter::LoadSource(std::size_t index) {
   if (index >= Entries_.size()) return std::nullopt;
   TPakEntry& e = Entries_[index];
   auto raw = ReadWholeFile(Sources_[index]);
@@ -87,7 +87,7 @@ std::optional<Bytes> TPakWriter::LoadSource(std::size_t index) {
   return PackBuffer(index, raw->data(), e.OrigSize);
 }
 
-bool TPakWriter::WriteBlock(std::size_t index, const Bytes& block) {
+bool PakWriter::WriteBlock(std::size_t index, const Bytes& block) {
   TPakEntry& e = Entries_[index];
   if (!Handle_.SeekToEnd()) return false;
   auto pos = Handle_.Position();
@@ -96,17 +96,17 @@ bool TPakWriter::WriteBlock(std::size_t index, const Bytes& block) {
   return Handle_.Write(block.data(), block.size()) == block.size();
 }
 
-bool TPakWriter::StoreBuffer(std::size_t index, const std::uint8_t* data, std::uint32_t size) {
+bool PakWriter::StoreBuffer(std::size_t index, const std::uint8_t* data, std::uint32_t size) {
   auto block = PackBuffer(index, data, size);
   return block && WriteBlock(index, *block);
 }
 
-bool TPakWriter::StoreFile(std::size_t index) {
+bool PakWriter::StoreFile(std::size_t index) {
   auto block = LoadSource(index);
   return block && WriteBlock(index, *block);
 }
 
-bool TPakWriter::StorePacked(std::size_t index, const TPackedBlock& packed) {
+bool PakWriter::StorePacked(std::size_t index, const PackedBlock& packed) {
   if (index >= Entries_.size()) return false;
   TPakEntry& e = Entries_[index];
   e.CompSize = packed.CompSize;
@@ -115,7 +115,7 @@ bool TPakWriter::StorePacked(std::size_t index, const TPackedBlock& packed) {
   return WriteBlock(index, packed.Block);
 }
 
-bool TPakWriter::StoreLargeFile(std::size_t index, std::string* problem) {
+bool PakWriter::StoreLargeFile(std::size_t index, std::string* problem) {
   auto fail = [&](std::string why) {
     if (problem != nullptr) *problem = std::move(why);
     return false;
@@ -144,12 +144,12 @@ bool TPakWriter::StoreLargeFile(std::size_t index, std::string* problem) {
   return true;
 }
 
-std::optional<std::uint64_t> TPakWriter::WriteOffset() {
+std::optional<std::uint64_t> PakWriter::WriteOffset() {
   if (!Handle_.SeekToEnd()) return std::nullopt;
   return Handle_.Position();
 }
 
-bool TPakWriter::WriteDirectory(bool add_digest) {
+bool PakWriter::WriteDirectory(bool add_digest) {
   if (Entries_.size() + (add_digest ? 1 : 0) > 0xFFFF || !Handle_.SeekToEnd()) return false;
   auto end = Handle_.Position();
   if (!end || *end + (add_digest ? kPackageDigestBlockSize : 0) > 0xFFFFFFFFull) return false;
@@ -192,6 +192,6 @@ bool TPakWriter::WriteDirectory(bool add_digest) {
   return Handle_.Write(out.data(), out.size()) == out.size() && Handle_.Flush();
 }
 
-void TPakWriter::Close() { Handle_.Close(); }
+void PakWriter::Close() { Handle_.Close(); }
 
 }  // namespace zq

@@ -15,23 +15,23 @@ namespace zq {
 
 // One entry's stored block: compressed unless that is larger than the data or the
 // data is 70 MiB or more; the CRC-32 is of the stored block.
-struct TPackedBlock {
+struct PackedBlock {
   Bytes Block;
   std::uint32_t CompSize = 0;  // 0: stored raw
   std::uint32_t OrigSize = 0;
   std::uint32_t CRC = 0;
 };
-TPackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size);
+PackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size);
 
-class TPakWriter {
+class PakWriter {
  public:
   // Create makes a new file; Append opens an existing one (the program part) for writing
   // behind its current end.
   enum class Mode { Create, Append };
 
-  TPakWriter(const std::string& file_name, Mode mode);
-  TPakWriter(const TPakWriter&) = delete;
-  TPakWriter& operator=(const TPakWriter&) = delete;
+  PakWriter(const std::string& file_name, Mode mode);
+  PakWriter(const PakWriter&) = delete;
+  PakWriter& operator=(const PakWriter&) = delete;
 
   bool IsOpen() const { return Handle_.IsOpen(); }
   // Where the blocks begin: the program part's size (Append), 0 (Create).
@@ -45,7 +45,7 @@ class TPakWriter {
   // False when the entry's source file cannot be read.
   bool StoreFile(std::size_t index);
   // Stores a block that is already packed (compressed in parallel by a writer of many entries).
-  bool StorePacked(std::size_t index, const TPackedBlock& packed);
+  bool StorePacked(std::size_t index, const PackedBlock& packed);
   // Copies the entry's source file raw behind the package in chunks, as StoreFile stores a
   // large entry, but with the CRC of what it copied. False with `problem` when it cannot be
   // read or written, or when the package would reach 4 GiB.
@@ -65,7 +65,7 @@ class TPakWriter {
   platform::File Handle_;
   std::vector<TPakEntry> Entries_;
   std::vector<std::string> Sources_;  // one per entry
-  TPakHeader Header_;
+  PakHeader Header_;
 };
 
 }  // namespace zq

@@ -9,7 +9,7 @@ namespace zq {
 
 namespace {
 
-bool IsNT(const TOSFacts& f) { return f.Version.PlatformId == platform::kPlatformNT; }
+bool IsNT(const OSFacts& f) { return f.Version.PlatformId == platform::kPlatformNT; }
 
 bool EqualsUpperCase(const std::string& text, const char* expected) { return platform::AnsiUpperCase(text) == expected; }
 
@@ -53,10 +53,10 @@ std::string WorkstationEdition(int product, const platform::OSVersionData& v) {
 
 }  // namespace
 
-TOSFacts QueryOSFacts() { return OSFactsFor(platform::QueryOSVersion()); }
+OSFacts QueryOSFacts() { return OSFactsFor(platform::QueryOSVersion()); }
 
-TOSFacts OSFactsFor(const platform::OSVersionData& version) {
-  TOSFacts facts;
+OSFacts OSFactsFor(const platform::OSVersionData& version) {
+  OSFacts facts;
   facts.Version = version;
   if (!IsNT(facts)) return facts;
   const bool need_product_options = !facts.Version.ExtendedInfo;
@@ -72,7 +72,7 @@ TOSFacts OSFactsFor(const platform::OSVersionData& version) {
   return facts;
 }
 
-int OSProduct(const TOSFacts& facts) {
+int OSProduct(const OSFacts& facts) {
   const auto& v = facts.Version;
   if (v.PlatformId == platform::kPlatformWindows9x && v.Major == 4) {
     if (v.Minor == 0) return kOSWin95;
@@ -95,7 +95,7 @@ const char* OSProductName(int product) {
   return product >= 0 && product <= kOSWinVista ? kNames[product] : kNames[0];
 }
 
-int OSProductType(const TOSFacts& facts) {
+int OSProductType(const OSFacts& facts) {
   if (!IsNT(facts)) return kPTNotApplicable;
   if (facts.Version.ExtendedInfo) {
     switch (facts.Version.ProductType) {
@@ -120,7 +120,7 @@ const char* OSProductTypeName(int product_type) {
 
 bool IsServerProductType(int product_type) { return product_type >= kPTServer && product_type <= kPTAdvancedServer; }
 
-std::string OSEdition(const TOSFacts& facts) {
+std::string OSEdition(const OSFacts& facts) {
   if (!IsNT(facts)) return {};
   const auto& v = facts.Version;
   const int type = OSProductType(facts);
@@ -138,7 +138,7 @@ std::string OSEdition(const TOSFacts& facts) {
   return IsServerProductType(type) ? ServerEdition(product, v.SuiteMask) : WorkstationEdition(product, v);
 }
 
-std::string OSServicePack(const TOSFacts& facts) {
+std::string OSServicePack(const OSFacts& facts) {
   const auto& v = facts.Version;
   const int product = OSProduct(facts);
   if (v.PlatformId == platform::kPlatformWindows9x) {
@@ -156,8 +156,8 @@ std::string OSServicePack(const TOSFacts& facts) {
   return {};
 }
 
-const TOSFacts& TOSInfo::Facts() {
-  static const TOSFacts facts = QueryOSFacts();
+const OSFacts& TOSInfo::Facts() {
+  static const OSFacts facts = QueryOSFacts();
   return facts;
 }
 

@@ -17,7 +17,7 @@ constexpr const char* kNotRolledBack =
 }  // namespace
 
 void ForgetArchiveJournal(const RunScope& ctx, const std::string& path) {
-  const std::string journal = TJournal::PathFor(path);
+  const std::string journal = ArchiveJournal::PathFor(path);
   // A device name ("CON.zqj") exists for Windows without being a file; no journal has such a name.
   if (platform::RefusedForCreation(journal, false) != platform::FileFault::None || !platform::FileExists(journal)) {
     return;
@@ -26,16 +26,16 @@ void ForgetArchiveJournal(const RunScope& ctx, const std::string& path) {
               ", an unfinished update's journal of the file installed over it");
 }
 
-bool TArchiveUpdater::Counters::Advance() {
+bool ArchiveUpdater::Counters::Advance() {
   const auto percent = static_cast<std::int32_t>(static_cast<double>(Done) / Total * 100.0);
   if (percent <= LastPercent) return false;
   LastPercent = percent;
   return true;
 }
 
-TArchiveUpdater::TArchiveUpdater(const RunScope& ctx, TArchiveFileSystem& fs) : ctx_(ctx), fs_(fs), pak_(fs) {}
+ArchiveUpdater::ArchiveUpdater(const RunScope& ctx, ArchiveFileSystem& fs) : ctx_(ctx), fs_(fs), pak_(fs) {}
 
-TArchiveUpdater::~TArchiveUpdater() {
+ArchiveUpdater::~ArchiveUpdater() {
   try {
     CloseVFS();
   } catch (...) {
@@ -43,9 +43,9 @@ TArchiveUpdater::~TArchiveUpdater() {
   }
 }
 
-std::string TArchiveUpdater::FullPath(const std::string& name) const { return ctx_.Choices.InstallDir + "\\" + name; }
+std::string ArchiveUpdater::FullPath(const std::string& name) const { return ctx_.Choices.InstallDir + "\\" + name; }
 
-void TArchiveUpdater::ShowArchiveText(TextId text_id, const std::string& name, const Counters* counters) {
+void ArchiveUpdater::ShowArchiveText(TextId text_id, const std::string& name, const Counters* counters) {
   std::u16string text = TLanguages::ReplaceText(ctx_.Text(text_id), u"<%ZQPNAME%>", W(name));
   if (counters != nullptr) {
     text = TLanguages::ReplaceText(text, u"<%FNUM%>", Number(counters->Done));
@@ -55,7 +55,7 @@ void TArchiveUpdater::ShowArchiveText(TextId text_id, const std::string& name, c
   if (ctx_.Services.StatusLabel != nullptr) ctx_.Services.StatusLabel->RepaintParent();
 }
 
-void TArchiveUpdater::Fail(const std::string& message, const char* caption) {
+void ArchiveUpdater::Fail(const std::string& message, const char* caption) {
   ctx_.Services.LogLine(std::string(caption) + ": " + message);
   ctx_.Services.ShowMessageBox(W(message), W(caption), kMbOk | kMbIconError);
   SetDetailText(ctx_.Services, ctx_.Text(TextId::SetupFailed), true);
@@ -64,9 +64,9 @@ void TArchiveUpdater::Fail(const std::string& message, const char* caption) {
 
 // Rolls the update of one archive back when it goes out of scope uncommitted, whichever way that
 // happens: a refusal, a failure, an exception of any kind.
-class TArchiveUpdater::UpdateGuard {
+class ArchiveUpdater::UpdateGuard {
  public:
-  UpdateGuard(TArchiveUpdater& updater, Archive archive) : updater_(updater), archive_(archive) {}
+  UpdateGuard(ArchiveUpdater& updater, Archive archive) : updater_(updater), archive_(archive) {}
   UpdateGuard(const UpdateGuard&) = delete;
   UpdateGuard& operator=(const UpdateGuard&) = delete;
   ~UpdateGuard() {
@@ -89,12 +89,12 @@ class TArchiveUpdater::UpdateGuard {
   }
 
  private:
-  TArchiveUpdater& updater_;
+  ArchiveUpdater& updater_;
   const Archive archive_;
   bool armed_ = true;
 };
 
-bool TArchiveUpdater::Abandon(Archive archive) {
+bool ArchiveUpdater::Abandon(Archive archive) {
   if (archive == Archive::Package) {
     pak_.ReleaseDirectory();
     return pak_.Abandon();
@@ -104,23 +104,23 @@ bool TArchiveUpdater::Abandon(Archive archive) {
   return abandoned == nullptr || abandoned->Abandon();
 }
 
-void TArchiveUpdater::Guarded(Archive archive, const std::function<void(UpdateGuard&)>& step) {
+void ArchiveUpdater::Guarded(Archive archive, const std::function<void(UpdateGuard&)>& step) {
   UpdateGuard update(*this, archive);
   try {
     step(update);
-  } catch (const TArchiveFailure& e) {
+  } catch (const ArchiveFailure& e) {
     update.Fail(e.what());
   }
 }
 
-void TArchiveUpdater::GuardedPackage(const std::string& name, const std::function<void(UpdateGuard&)>& step) {
+void ArchiveUpdater::GuardedPackage(const std::string& name, const std::function<void(UpdateGuard&)>& step) {
   Guarded(Archive::Package, [&](UpdateGuard& update) {
     if (!OpenPackage(name)) return update.Commit();  // given up: nothing was opened
     step(update);
   });
 }
 
-bool TArchiveUpdater::OpenPackage(const std::string& name) {
+bool ArchiveUpdater::OpenPackage(const std::string& name) {
   const std::string path = FullPath(name);
   pak_.PackageName = name;
   for (;;) {
@@ -144,14 +144,14 @@ bool TArchiveUpdater::OpenPackage(const std::string& name) {
   }
 }
 
-void TArchiveUpdater::FinishPackage(UpdateGuard& update, const std::string& name, const char* command) {
+void ArchiveUpdater::FinishPackage(UpdateGuard& update, const std::string& name, const char* command) {
   pak_.WritePackageDirectory();
   update.Commit();
   pak_.ReleaseDirectory();
   ctx_.Services.LogLine(std::string(command) + " " + FullPath(name));
 }
 
-void TArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& package, const std::string& password) {
+void ArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& package, const std::string& password) {
   pak_counters_ = Counters{0, static_cast<std::uint32_t>(ctx_.Setup.Pak->CountInGroup(group)), 0};
   if (pak_counters_.Total < 1) return;
   GuardedPackage(package, [&](UpdateGuard& update) {
@@ -184,7 +184,7 @@ void TArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& pack
   });
 }
 
-void TArchiveUpdater::SetPackageOfficial(const std::string& package, const std::string& word, const std::string& flag) {
+void ArchiveUpdater::SetPackageOfficial(const std::string& package, const std::string& word, const std::string& flag) {
   if (AsciiLowerCase(word) != kOfficialWord) {
     ctx_.Services.LogLine("zqpofficial " + FullPath(package) + ": the confirmation word does not match; nothing done");
     return;
@@ -196,14 +196,14 @@ void TArchiveUpdater::SetPackageOfficial(const std::string& package, const std::
   });
 }
 
-void TArchiveUpdater::DuplicateMember(const std::string& package, const std::string& existing, const std::string& name) {
+void ArchiveUpdater::DuplicateMember(const std::string& package, const std::string& existing, const std::string& name) {
   GuardedPackage(package, [&](UpdateGuard& update) {
     pak_.DuplicateMember(existing, name);
     FinishPackage(update, package, ("duplicateentry " + existing + " -> " + name + " in").c_str());
   });
 }
 
-void TArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive, bool close) {
+void ArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive, bool close) {
   const auto total = static_cast<std::uint32_t>(ctx_.Setup.Pak->CountInGroup(group));
   if (total == 0) return;
   const std::string path = FullPath(archive);
@@ -220,7 +220,7 @@ void TArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive,
   if (!aborted_before && ctx_.Run.SetupAborted) return;  // the archive still open could not be saved
   Guarded(Archive::VFS, [&](UpdateGuard& update) {
     ShowArchiveText(TextId::LoadingArchive, archive, nullptr);
-    if (!fs_.MakeWritable(path)) throw TArchiveFailure("Unable to modify \"" + path + "\" attributes");
+    if (!fs_.MakeWritable(path)) throw ArchiveFailure("Unable to modify \"" + path + "\" attributes");
     vfs_ = std::make_unique<TVFSFile>(fs_);
     vfs_->Open(path, true);
     if (!vfs_->JournalNote.empty()) ctx_.Services.LogLine(vfs_->JournalNote);
@@ -242,7 +242,7 @@ void TArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive,
   if (close) CloseVFS();
 }
 
-void TArchiveUpdater::SaveVFS() {
+void ArchiveUpdater::SaveVFS() {
   if (!vfs_) return;
   Guarded(Archive::VFS, [&](UpdateGuard& update) {
     ShowArchiveText(TextId::WritingArchiveHeader, vfs_name_, nullptr);
@@ -251,7 +251,7 @@ void TArchiveUpdater::SaveVFS() {
   });
 }
 
-void TArchiveUpdater::CloseVFS() {
+void ArchiveUpdater::CloseVFS() {
   if (!vfs_) return;
   SaveVFS();
   if (!vfs_) return;  // saving failed and rolled back

@@ -52,7 +52,7 @@ std::string MaskedParams(const std::vector<std::string>& params) {
   return out;
 }
 
-std::string ErrorReportText(const TErrorReport& r) {
+std::string ErrorReportText(const ErrorReport& r) {
   std::string out;
   Heading(out, "General Info");
   Value(out, "Setup Name", r.SetupName);
@@ -106,13 +106,13 @@ std::u16string ErrorReportBoxText(const std::string& stage, const std::string& m
 }
 
 std::string WriteErrorLog(SetupContext& ctx, const std::string& message, const std::string& stage,
-                          const std::vector<std::string>& params, const TErrorLogSystem& system) {
-  TErrorReport r;
+                          const std::vector<std::string>& params, const ErrorLogSystem& system) {
+  ErrorReport r;
   r.SetupName = ctx.Setup.SetupInfo.SetupName;
   r.SetupExeName = ctx.Setup.SetupInfo.SetupExeName;
   // The error may come before the container was opened.
   if (ctx.Setup.Pak) {
-    const TPakHeader& h = ctx.Setup.Pak->Header();
+    const PakHeader& h = ctx.Setup.Pak->Header();
     for (char c : h.ID) {
       if (c == '\0') break;
       r.PakID += c;

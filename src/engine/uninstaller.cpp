@@ -91,7 +91,7 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
       return fail(platform::LastFileFault() == platform::FileFault::DiskFull ? "the disk is full" : "it cannot be written");
     }
   }
-  TPakWriter out(target, TPakWriter::Mode::Append);
+  PakWriter out(target, PakWriter::Mode::Append);
   bool stored = out.IsOpen();
   for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
     const TPakEntry& e = pak.Entries()[i];
@@ -103,7 +103,7 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
     // compressing it again would give the same bytes at many times the cost.
     auto block = e.CompSize != 0 ? pak.ReadStored(i) : std::nullopt;
     if (block) {
-      stored = out.StorePacked(index, TPackedBlock{std::move(*block), e.CompSize, e.OrigSize, e.CRC}) && stored;
+      stored = out.StorePacked(index, PackedBlock{std::move(*block), e.CompSize, e.OrigSize, e.CRC}) && stored;
       continue;
     }
     auto data = pak.Extract(i);

@@ -21,7 +21,7 @@ TEST(WizardRecheck, LanguageSwitchAndBackKeepNextOffWhereTheChecksSaySo) {
   test::TempDir target;
   f.ctx.Choices.InstallDir = target.path();
   test::RecordingView view;
-  TWizard w(f.ctx, &view);
+  Wizard w(f.ctx, &view);
   w.SetPagesUp(f.Fetch());
   w.Next();  // the installation-directory page
   w.InstallDirTyped(u"Q:\\Nowhere");  // a drive that does not exist

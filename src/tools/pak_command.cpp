@@ -28,7 +28,7 @@ constexpr const char* kHelp =
 
 // The package read once, shared: an inspector needs no write access and keeps no second handle
 // (on Windows a second open of a file held for writing fails).
-class PackageBytes : public TArchiveIO {
+class PackageBytes : public ArchiveIO {
  public:
   explicit PackageBytes(Bytes bytes) : bytes_(std::move(bytes)) {}
   std::size_t ReadAt(std::uint64_t position, void* buffer, std::size_t count) override {
@@ -72,7 +72,7 @@ int CreatePackage(const Args& args, const std::string& path, std::ostream& err) 
   return kExitOk;
 }
 
-void ListPackage(const TPakTail& tail, bool json, std::ostream& out) {
+void ListPackage(const PakTail& tail, bool json, std::ostream& out) {
   if (json) {
     out << "{\"password\": " << (tail.ExtraInfo.HasPassword ? "true" : "false")
         << ", \"official\": " << (tail.ExtraInfo.Official ? "true" : "false")
@@ -119,10 +119,10 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     return kExitFailed;
   }
   PackageBytes file(std::move(*read));
-  TPakTail tail;
+  PakTail tail;
   try {
     tail = ReadPakTail(file, path);
-  } catch (const TArchiveFailure& e) {
+  } catch (const ArchiveFailure& e) {
     err << "zq: " << e.what() << "\n";
     return kExitFailed;
   }

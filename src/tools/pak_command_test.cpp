@@ -173,7 +173,7 @@ void InterruptUpdate(const std::string& path) {
 
 TEST_F(PakCommandTest, AJournalBesideThePackageIsReportedAndRecoverJudgesIt) {
   const std::string intact = test::ReadAll(package_);
-  const std::string journal = TJournal::PathFor(package_);
+  const std::string journal = ArchiveJournal::PathFor(package_);
   ASSERT_EQ(Zq({"pak", "create", dir_ / "fresh.zqp"}).code, 0);
   const std::string fresh = test::ReadAll(dir_ / "fresh.zqp");
   struct Case {

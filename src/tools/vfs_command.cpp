@@ -37,10 +37,10 @@ std::uint32_t Number(const Args& args, const char* flag, std::uint32_t fallback)
 
 // The archive as an inspector sees it: read only, without the journal beside it, which opening
 // would otherwise act on.
-class ReadOnlyView : public TArchiveFileSystem {
+class ReadOnlyView : public ArchiveFileSystem {
  public:
-  explicit ReadOnlyView(TArchiveFileSystem& fs) : fs_(fs) {}
-  std::unique_ptr<TArchiveIO> Open(const std::string& path, bool create) override {
+  explicit ReadOnlyView(ArchiveFileSystem& fs) : fs_(fs) {}
+  std::unique_ptr<ArchiveIO> Open(const std::string& path, bool create) override {
     return create ? nullptr : fs_.OpenForReading(path);
   }
   bool Exists(const std::string& path) override {
@@ -50,7 +50,7 @@ class ReadOnlyView : public TArchiveFileSystem {
   bool MakeWritable(const std::string&) override { return false; }
 
  private:
-  TArchiveFileSystem& fs_;
+  ArchiveFileSystem& fs_;
 };
 
 // The archive is built in memory and its positions must fit a 32-bit tool's reach.
@@ -105,7 +105,7 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     err << "zq: unknown vfs command \"" << verb << "\"\nusage: " << kUsage << "\n";
     return kExitUsage;
   }
-  TArchiveFileSystem& fs = SystemFileSystem();
+  ArchiveFileSystem& fs = SystemFileSystem();
   if (!fs.Exists(path)) {
     err << "zq: " << path << ": cannot be read\n";
     return kExitFailed;
@@ -118,7 +118,7 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   TVFSFile vfs(verb == "recover" ? fs : view);
   try {
     vfs.Open(path, true);
-  } catch (const TArchiveFailure& e) {
+  } catch (const ArchiveFailure& e) {
     err << "zq: " << e.what() << "\n";
     return kExitFailed;
   }

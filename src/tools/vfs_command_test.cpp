@@ -159,7 +159,7 @@ void InterruptUpdate(const std::string& path) {
 TEST_F(VfsCommandTest, AJournalBesideTheArchiveIsReportedAndRecoverJudgesIt) {
   const std::string ht = dir_ / "world.ht";
   const std::string intact = test::ReadAll(archive_), intact_ht = test::ReadAll(ht);
-  const std::string journal = TJournal::PathFor(archive_);
+  const std::string journal = ArchiveJournal::PathFor(archive_);
   ASSERT_EQ(Zq({"vfs", "create", dir_ / "fresh.vfs", "--block-size", "512", "--blocks", "64", "--roots", "4"}).code, 0);
   {
     TVFSFile vfs;

@@ -7,9 +7,9 @@
 
 namespace zq {
 
-TSEPageControl::TSEPageControl(TPageEnvironment env) : env_(std::move(env)) {}
+TSEPageControl::TSEPageControl(PageEnvironment env) : env_(std::move(env)) {}
 
-std::optional<TPageType> TSEPageControl::CurrentType() const {
+std::optional<PageKind> TSEPageControl::CurrentType() const {
   if (current_ < 0 || current_ >= PageCount()) return std::nullopt;
   return pages_[static_cast<std::size_t>(current_)]->PageType;
 }
@@ -21,10 +21,10 @@ void TSEPageControl::LoadPages(const std::string& entry_name) {
     return;
   }
   ForEachPageListLine(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()),
-                      [&](const TPageListLine& line) { ActOnLine(line, entry_name); });
+                      [&](const PageListLine& line) { ActOnLine(line, entry_name); });
 }
 
-void TSEPageControl::ActOnLine(const TPageListLine& line, const std::string& file) {
+void TSEPageControl::ActOnLine(const PageListLine& line, const std::string& file) {
   const std::string& text = line.Text;
   if (line.Section == "pages") {
     AddPage(text);

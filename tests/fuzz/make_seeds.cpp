@@ -162,7 +162,7 @@ void PakSeeds() {
     pak.WritePackageDirectory();
   } catch (const zq::test::SimulatedCrash&) {
   }
-  const std::string journal = zq::TJournal::PathFor(path);
+  const std::string journal = zq::ArchiveJournal::PathFor(path);
   if (mem.Files.count(journal) != 0) Seed("pak_archive", "seed-journal", WithSide(mem.Files[journal], mem.Files[path]));
 }
 

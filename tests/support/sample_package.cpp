@@ -50,7 +50,7 @@ void AppendSignature(const std::string& path, std::size_t table_size) {
 
 bool WritePackage(const std::string& path, const std::string& program, const std::vector<SampleEntry>& entries) {
   WriteAll(path, program);
-  TPakWriter pak(path, TPakWriter::Mode::Append);
+  PakWriter pak(path, PakWriter::Mode::Append);
   if (!pak.IsOpen()) return false;
   for (const auto& e : entries) {
     std::size_t i = pak.AddEntry(e.name, "", e.group);

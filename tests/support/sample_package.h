@@ -1,5 +1,5 @@
 // Writes setup packages for tests and the demo: a stand-in program part, then entries
-// written through TPakWriter exactly as the engine's own writer stores them.
+// written through PakWriter exactly as the engine's own writer stores them.
 #pragma once
 
 #include <cstdint>

@@ -246,7 +246,7 @@ TEST_F(CommandTest, UninstallLogSaveAndLoad) {
   EXPECT_EQ(ctx_.Run.UninstallList.Files, std::vector<std::string>{"$INSTDIR\\kept.txt"});
 }
 
-class RecordingArchives : public TArchiveProcedures {
+class RecordingArchives : public ArchiveProcedures {
  public:
   void UpdatePackage(std::uint16_t g, const std::string& p, const std::string& pw) override {
     calls.push_back("update " + std::to_string(g) + " " + p + " " + pw);

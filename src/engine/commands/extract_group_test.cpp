@@ -20,7 +20,7 @@
 namespace zq {
 namespace {
 
-class Recorder : public TTextTarget, public TGaugeTarget {
+class Recorder : public TextTarget, public GaugeTarget {
  public:
   void SetCaption(const std::u16string& text) override { captions.push_back(text); }
   void SetPosition(std::int32_t p) override { positions.push_back(p); }
@@ -28,7 +28,7 @@ class Recorder : public TTextTarget, public TGaugeTarget {
   std::vector<std::int32_t> positions;
 };
 
-class BoxRecorder : public TMessageBoxes {
+class BoxRecorder : public MessageBoxes {
  public:
   int Show(const std::u16string& text, const std::u16string& caption, unsigned) override {
     boxes.push_back(caption + u": " + text);
@@ -191,15 +191,15 @@ TEST_F(ExtractGroupTest, PrefetchKeepsOrderUnderAnyBound) {
   for (std::size_t i = 0; i < pak.Entries().size(); i += 2) order.push_back(i);  // every other one
   for (std::size_t bound : {std::size_t{1}, std::size_t{1000}, kPrefetchBytes}) {
     SCOPED_TRACE(bound);
-    TEntryPrefetch prefetch(pak, order, bound);
+    EntryPrefetch prefetch(pak, order, bound);
     for (std::size_t i : order) {
-      TEntryPrefetch::Result r = prefetch.Next();
+      EntryPrefetch::Result r = prefetch.Next();
       ASSERT_TRUE(r.data);
       EXPECT_EQ(std::string(r.data->begin(), r.data->end()), entries[i].data);
     }
     EXPECT_FALSE(prefetch.Next().data);
   }
-  TEntryPrefetch abandoned(pak, order, 1);
+  EntryPrefetch abandoned(pak, order, 1);
   EXPECT_TRUE(abandoned.Next().data);
 }
 
@@ -218,7 +218,7 @@ TEST_F(ExtractGroupTest, LargeEntriesPassUncheckedAndAreCopiedInChunks) {
   std::string path = dir_ / "setup.exe";
   test::WriteAll(path, test::FakeProgram(64));
   {
-    TPakWriter writer(path, TPakWriter::Mode::Append);
+    PakWriter writer(path, PakWriter::Mode::Append);
     ASSERT_TRUE(writer.StoreFile(writer.AddEntry("media\\big.dat", source, 1)));
     EXPECT_EQ(writer.Entries()[0].CompSize, 0u);
     EXPECT_EQ(writer.Entries()[0].CRC, 0u);

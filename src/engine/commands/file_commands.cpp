@@ -168,7 +168,7 @@ class TDuplicateEntryCommand : public TCommandClass {
 
   void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
     const Args args = Decode(ArgsOf(ctx.Run, line));
-    if (TArchiveProcedures* archives = ArchivesFor(ctx, "duplicateentry")) {
+    if (ArchiveProcedures* archives = ArchivesFor(ctx, "duplicateentry")) {
       archives->DuplicateMember(args.package, args.existing, args.name);
     }
   }

@@ -29,9 +29,9 @@ std::string LowerExtension(const std::string& name) {
 
 }  // namespace
 
-std::unique_ptr<TPicture> TPicture::Load(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+std::unique_ptr<Picture> Picture::Load(const std::string& name, const std::vector<std::uint8_t>& bytes) {
   if (bytes.empty()) return nullptr;
-  std::unique_ptr<TPicture> pic(new TPicture());
+  std::unique_ptr<Picture> pic(new Picture());
   const std::string ext = LowerExtension(name);
   if (ext == ".emf" || ext == ".wmf") {
     if (ext == ".emf") {
@@ -86,12 +86,12 @@ std::unique_ptr<TPicture> TPicture::Load(const std::string& name, const std::vec
   return pic;
 }
 
-TPicture::~TPicture() {
+Picture::~Picture() {
   if (bitmap_) DeleteObject(bitmap_);
   if (metafile_) DeleteEnhMetaFile(metafile_);
 }
 
-void TPicture::Draw(HDC dc, int x, int y, int w, int h, bool transparent) const {
+void Picture::Draw(HDC dc, int x, int y, int w, int h, bool transparent) const {
   if (metafile_) {
     RECT r{x, y, x + w, y + h};
     PlayEnhMetaFile(dc, metafile_, &r);
@@ -110,7 +110,7 @@ void TPicture::Draw(HDC dc, int x, int y, int w, int h, bool transparent) const 
   DeleteDC(mem);
 }
 
-void TPicture::Paint(HDC dc, int w, int h, bool stretch, bool center, bool tile, bool transparent) const {
+void Picture::Paint(HDC dc, int w, int h, bool stretch, bool center, bool tile, bool transparent) const {
   if (stretch) {
     Draw(dc, 0, 0, w, h, transparent);
   } else if (tile) {

@@ -71,7 +71,7 @@ class PictureTest : public ::testing::Test {
   void TearDown() override { CoUninitialize(); }
   // Paints into a w x h bitmap over white and returns its pixels (0x00RRGGBB).
   // Paints into a w x h bitmap over white.
-  static std::vector<std::uint32_t> Render(const TPicture& pic, int w, int h, bool stretch, bool center, bool tile) {
+  static std::vector<std::uint32_t> Render(const Picture& pic, int w, int h, bool stretch, bool center, bool tile) {
     return RenderPixels(w, h, [&](HDC dc) {
       RECT all{0, 0, w, h};
       FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
@@ -85,7 +85,7 @@ class PictureTest : public ::testing::Test {
 
 TEST_F(PictureTest, JpegAndBitmapDecodeToTheirGradient) {
   for (auto bytes : {Bytes(kJpeg, sizeof kJpeg), Bytes(kBitmap, sizeof kBitmap)}) {
-    auto pic = TPicture::Load("side.picture", bytes);
+    auto pic = Picture::Load("side.picture", bytes);
     ASSERT_NE(pic, nullptr);
     EXPECT_EQ(pic->Width(), 8);
     EXPECT_EQ(pic->Height(), 6);
@@ -98,7 +98,7 @@ TEST_F(PictureTest, JpegAndBitmapDecodeToTheirGradient) {
 }
 
 TEST_F(PictureTest, IconDecodesAndTilesCentresAndStretches) {
-  auto pic = TPicture::Load("logo.ico", SquareIcon(0x008000));
+  auto pic = Picture::Load("logo.ico", SquareIcon(0x008000));
   ASSERT_NE(pic, nullptr);
   EXPECT_EQ(pic->Width(), 16);
   auto green = [](std::uint32_t p) { return Green(p) > 100 && Red(p) < 60 && Blue(p) < 60; };
@@ -124,14 +124,14 @@ TEST_F(PictureTest, MetafilePlaysAndGarbageIsRefused) {
   std::vector<std::uint8_t> bytes(GetEnhMetaFileBits(emf, 0, nullptr));
   GetEnhMetaFileBits(emf, static_cast<UINT>(bytes.size()), bytes.data());
   DeleteEnhMetaFile(emf);
-  auto pic = TPicture::Load("chart.EMF", bytes);
+  auto pic = Picture::Load("chart.EMF", bytes);
   ASSERT_NE(pic, nullptr);
   auto px = Render(*pic, 20, 20, true, false, false);
   EXPECT_GT(Blue(px[10 * 20 + 10]), 200);
   EXPECT_LT(Red(px[10 * 20 + 10]), 50);
 
-  EXPECT_EQ(TPicture::Load("x.jpg", {1, 2, 3, 4, 5}), nullptr);
-  EXPECT_EQ(TPicture::Load("x.bmp", {}), nullptr);
+  EXPECT_EQ(Picture::Load("x.jpg", {1, 2, 3, 4, 5}), nullptr);
+  EXPECT_EQ(Picture::Load("x.bmp", {}), nullptr);
 }
 
 }  // namespace
