@@ -100,7 +100,8 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
   }
   setup.Pak = std::make_unique<TPak>(container, &fe);
   if (!setup.Pak->HasValidHeader()) {
-    if (!setup.Pak->DirectoryProblem().empty()) ctx.Services.LogLine("damaged package: " + setup.Pak->DirectoryProblem());
+    if (!setup.Pak->DirectoryProblem().empty())
+      ctx.Services.LogLine("damaged package: " + setup.Pak->DirectoryProblem());
     throw Refusal(u"Invalid Setup Header. No Contents or Corrupted Contents.", u"Error");
   }
   const std::size_t count = setup.Pak->Entries().size();

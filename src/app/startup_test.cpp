@@ -86,7 +86,9 @@ class StartupTest : public ::testing::Test {
     StartupEnvironment env;
     env.program_path = program;
     env.arguments = std::move(args);
-    env.report_error = [this](SetupContext&, const std::string& m, const std::string& s) { errors_.push_back(s + ": " + m); };
+    env.report_error = [this](SetupContext&, const std::string& m, const std::string& s) {
+      errors_.push_back(s + ": " + m);
+    };
     return RunEngine(ctx, fe, env);
   }
   // Runs and returns the one refusal box.
@@ -107,8 +109,8 @@ class StartupTest : public ::testing::Test {
 TEST_F(StartupTest, EveryRefusalHasItsMessageAndCaption) {
   std::string plain = dir_ / "DemoSetup.exe";
   test::WriteAll(plain, test::FakeProgram(500));
-  EXPECT_EQ(Refusal(plain),
-            (std::pair<std::u16string, std::u16string>{u"Error", u"Invalid Setup Header. No Contents or Corrupted Contents."}));
+  EXPECT_EQ(Refusal(plain), (std::pair<std::u16string, std::u16string>{
+                                u"Error", u"Invalid Setup Header. No Contents or Corrupted Contents."}));
 
   auto entries = Entries();
   std::string path = Write(entries);
@@ -117,12 +119,14 @@ TEST_F(StartupTest, EveryRefusalHasItsMessageAndCaption) {
     all[TPak(path).Entries()[4].Offset] ^= 1;  // readme.txt
     test::WriteAll(path, all);
   }
-  EXPECT_EQ(Refusal(path), (std::pair<std::u16string, std::u16string>{
-                               u"Verification Error", u"Error: Verification Failed. Setup is corrupt.\rID: 4 Filename: readme.txt"}));
+  EXPECT_EQ(Refusal(path),
+            (std::pair<std::u16string, std::u16string>{
+                u"Verification Error", u"Error: Verification Failed. Setup is corrupt.\rID: 4 Filename: readme.txt"}));
 
   entries.erase(entries.begin());  // no SetupInfo
-  EXPECT_EQ(Refusal(Write(entries)), (std::pair<std::u16string, std::u16string>{
-                                         u"Verification Error", u"Error: Setup Information Missing. Setup is corrupt"}));
+  EXPECT_EQ(Refusal(Write(entries)),
+            (std::pair<std::u16string, std::u16string>{u"Verification Error",
+                                                       u"Error: Setup Information Missing. Setup is corrupt"}));
   entries = Entries();
   entries.erase(entries.begin() + 1);  // no CompiledLines
   EXPECT_EQ(Refusal(Write(entries)), (std::pair<std::u16string, std::u16string>{
@@ -132,9 +136,10 @@ TEST_F(StartupTest, EveryRefusalHasItsMessageAndCaption) {
   EXPECT_EQ(Refusal(Write(entries)), (std::pair<std::u16string, std::u16string>{
                                          u"Verification Error", u"Error: Compiled Lines Damaged. Setup is corrupt"}));
 
-  EXPECT_EQ(Refusal(Write(Entries(), "Renamed.exe")),
-            (std::pair<std::u16string, std::u16string>{
-                u"Error", u"Error: Setup`s filename has been renamed\r\rExpected: \rDemoSetup.exe\r\rFound: \rRenamed.exe"}));
+  EXPECT_EQ(
+      Refusal(Write(Entries(), "Renamed.exe")),
+      (std::pair<std::u16string, std::u16string>{
+          u"Error", u"Error: Setup`s filename has been renamed\r\rExpected: \rDemoSetup.exe\r\rFound: \rRenamed.exe"}));
   // Browser copy numbers are no rename.
   {
     SetupContext ctx;

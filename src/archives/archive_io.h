@@ -40,7 +40,10 @@ class ArchiveFileSystem {
   virtual bool Exists(const std::string& path) = 0;
   virtual bool Remove(const std::string& path) = 0;
   // Clears a read-only attribute; false when that fails.
-  virtual bool MakeWritable(const std::string& path) { (void)path; return true; }
+  virtual bool MakeWritable(const std::string& path) {
+    (void)path;
+    return true;
+  }
 };
 
 // The platform's files.

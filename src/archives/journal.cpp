@@ -168,7 +168,8 @@ Examined ExamineJournal(ArchiveFileSystem& fs, const std::string& archive_path) 
 }
 }  // namespace
 
-ArchiveJournal::ArchiveJournal(ArchiveFileSystem& fs, std::string archive_path) : fs_(fs), archive_path_(std::move(archive_path)) {}
+ArchiveJournal::ArchiveJournal(ArchiveFileSystem& fs, std::string archive_path)
+    : fs_(fs), archive_path_(std::move(archive_path)) {}
 
 std::string ArchiveJournal::PathFor(const std::string& archive_path) { return archive_path + ".zqj"; }
 

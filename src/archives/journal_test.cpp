@@ -63,14 +63,30 @@ TEST(JournalTest, DamagedJournalsNeverGrowTheArchiveNorWriteElsewhere) {
     Bytes archive;  // afterwards
   };
   const Case cases[] = {
-      {"a sound journal: the kept bytes back, the tail cut", {'a', 'x', 'y', 'd'}, 4, {{1, {'x', 'y'}, ""}},
-       Outcome::RolledBack, {'a', 'x', 'y', 'd'}},
-      {"a range past the original size ends the journal there", {'a', 'x', 'c', 'd'}, 4,
-       {{1, {'x'}, ""}, {0xFC00000000, {'z'}, ""}}, Outcome::RolledBack, {'a', 'x', 'c', 'd'}},
-      {"a companion named outside the archive's folder ends the journal there", {'x', 'b', 'c', 'd'}, 4,
-       {{0, {'x'}, ""}, {0, {'h', 't'}, "..\\evil.ht"}}, Outcome::RolledBack, {'x', 'b', 'c', 'd'}},
-      {"an original size beyond the archive and every range is not this archive's", {'a', 'x'}, 0xFC00000000,
-       {{1, {'x'}, ""}}, Outcome::Rejected, {'a', 'b', 'c', 'd', 'e', 'f'}},
+      {"a sound journal: the kept bytes back, the tail cut",
+       {'a', 'x', 'y', 'd'},
+       4,
+       {{1, {'x', 'y'}, ""}},
+       Outcome::RolledBack,
+       {'a', 'x', 'y', 'd'}},
+      {"a range past the original size ends the journal there",
+       {'a', 'x', 'c', 'd'},
+       4,
+       {{1, {'x'}, ""}, {0xFC00000000, {'z'}, ""}},
+       Outcome::RolledBack,
+       {'a', 'x', 'c', 'd'}},
+      {"a companion named outside the archive's folder ends the journal there",
+       {'x', 'b', 'c', 'd'},
+       4,
+       {{0, {'x'}, ""}, {0, {'h', 't'}, "..\\evil.ht"}},
+       Outcome::RolledBack,
+       {'x', 'b', 'c', 'd'}},
+      {"an original size beyond the archive and every range is not this archive's",
+       {'a', 'x'},
+       0xFC00000000,
+       {{1, {'x'}, ""}},
+       Outcome::Rejected,
+       {'a', 'b', 'c', 'd', 'e', 'f'}},
   };
   for (const Case& c : cases) {
     test::MemoryFileSystem fs;
@@ -140,20 +156,23 @@ TEST(JournalTest, OnlyTheArchivesOwnJournalIsApplied) {
          Interrupt(fs, path, v10);
          fs.Files[path][100] ^= 1;
        },
-       Outcome::Rejected, {}},
+       Outcome::Rejected,
+       {}},
       {"an older journal, which names no archive",
        [&](test::MemoryFileSystem& fs) {
          Interrupt(fs, path, v10);
          std::copy_n("ZQJ1", 4, fs.Files[ArchiveJournal::PathFor(path)].begin());
        },
-       Outcome::Rejected, {}},
+       Outcome::Rejected,
+       {}},
   };
   for (const Case& c : cases) {
     test::MemoryFileSystem fs;
     c.make(fs);
     const Bytes before = fs.Files[path];
     const JournalFinding finding = ArchiveJournal::Examine(fs, path);
-    EXPECT_EQ(finding.kind, c.outcome == Outcome::RolledBack ? JournalFinding::Kind::Pending : JournalFinding::Kind::Foreign)
+    EXPECT_EQ(finding.kind,
+              c.outcome == Outcome::RolledBack ? JournalFinding::Kind::Pending : JournalFinding::Kind::Foreign)
         << c.what;
     EXPECT_EQ(fs.Files[path], before) << c.what << ": examining wrote";
     const JournalRecovery recovery = ArchiveJournal::Recover(fs, path);

@@ -21,8 +21,8 @@ class MemoryFileSystem : public ArchiveFileSystem {
   enum class Fault { Fail, Crash };
 
   std::map<std::string, Bytes> Files;
-  std::size_t Changes = 0;    // changes made so far
-  std::size_t FaultAt = 0;    // 1-based change that faults; 0: none
+  std::size_t Changes = 0;  // changes made so far
+  std::size_t FaultAt = 0;  // 1-based change that faults; 0: none
   Fault Kind = Fault::Crash;
   bool Crashed = false;
   // Called after every successful flush with the path flushed.

@@ -16,15 +16,16 @@ namespace zq {
 
 namespace {
 
-[[noreturn]] void Corrupted(const std::string& path) { throw ArchiveFailure("File " + path + " has corrupted header."); }
+[[noreturn]] void Corrupted(const std::string& path) {
+  throw ArchiveFailure("File " + path + " has corrupted header.");
+}
 
 bool IsPasswordChar(std::uint8_t c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 // A member's bytes as they were added; nothing, with `problem` said, when they cannot be had.
-std::optional<Bytes> ReadMember(ArchiveIO& file, std::uint64_t file_size, const TPakDirEntry& r,
-                                std::string& problem) {
+std::optional<Bytes> ReadMember(ArchiveIO& file, std::uint64_t file_size, const TPakDirEntry& r, std::string& problem) {
   if (r.Marker != 0x0A0D) problem = "bad record marker";
   else if (std::uint64_t{r.Offset} + r.StoredSize > file_size) problem = "stored bytes past the data";
   else if (r.Kind != kPakKindWave && r.Kind != kPakKindZlib) problem = "unknown kind " + std::to_string(r.Kind);
@@ -38,8 +39,8 @@ std::optional<Bytes> ReadMember(ArchiveIO& file, std::uint64_t file_size, const 
   Bytes stream = UnmaskZlib(std::move(stored));
   // The output starts at the size the record gives, but no larger than the stream can inflate
   // to (as for the directory), so a damaged size is not allocated up front.
-  const std::size_t expected = static_cast<std::size_t>(
-      std::min<std::uint64_t>(r.UnpackedSize, std::uint64_t{r.StoredSize} * 1100 + 1024));
+  const std::size_t expected =
+      static_cast<std::size_t>(std::min<std::uint64_t>(r.UnpackedSize, std::uint64_t{r.StoredSize} * 1100 + 1024));
   auto data = Inflate(stream.data(), stream.size(), expected, std::size_t{r.UnpackedSize} + 1);
   if (data.status != InflateResult::Status::Complete || data.data.size() != r.UnpackedSize) {
     problem = "does not inflate to its unpacked size";
@@ -62,7 +63,8 @@ bool IsWaveName(const std::string& name) {
 std::uint32_t DosDateToday() {
   std::time_t now = std::time(nullptr);
   std::tm local = *std::localtime(&now);
-  std::uint32_t date = static_cast<std::uint32_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+  std::uint32_t date =
+      static_cast<std::uint32_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
   return date << 16;
 }
 
@@ -279,9 +281,9 @@ bool TPakSystem::AddMember(const std::string& name, std::uint32_t orig_size, con
     stored = MaskedZlib(data);
     record.Kind = kPakKindZlib;
   }
-  if (const TPakDirEntry* old = Find(name);
-      old != nullptr && old->StoredSize == stored.size() && old->UnpackedSize == orig_size &&
-      std::uint64_t{old->Offset} + old->StoredSize <= DataEnd) {
+  if (const TPakDirEntry* old = Find(name); old != nullptr && old->StoredSize == stored.size() &&
+                                            old->UnpackedSize == orig_size &&
+                                            std::uint64_t{old->Offset} + old->StoredSize <= DataEnd) {
     Bytes previous(old->StoredSize);
     if (file_->ReadAt(old->Offset, previous.data(), previous.size()) == previous.size() &&
         Crc32(previous.data(), previous.size()) == Crc32(stored.data(), stored.size()))

@@ -133,7 +133,7 @@ TEST_F(PakSystemTest, DuplicateRules) {
   fs.Files[path] = MakePackage({{"a.txt", "alpha"}, {"c.txt", "other"}}, {});
   Open();
   pak.DuplicateMember("A.TXT", "Copy\\A2.TXT");
-  pak.DuplicateMember("a.txt", "c.txt");      // refers to other data: unchanged
+  pak.DuplicateMember("a.txt", "c.txt");        // refers to other data: unchanged
   pak.DuplicateMember("missing.txt", "x.txt");  // nothing
   const TPakDirEntry* copy = pak.Find("copy\\a2.txt");
   ASSERT_NE(copy, nullptr);
@@ -163,7 +163,7 @@ TEST_F(PakSystemTest, CheckPakMembersNamesEachDamagedMemberAndHandsOnTheRest) {
   const struct {
     const char* what;
     std::function<void(PakTail&)> damage;  // to the second member
-    const char* problem;                    // "": none
+    const char* problem;                   // "": none
   } cases[] = {
       {"intact", [](PakTail&) {}, ""},
       {"a second record of one name", [](PakTail& t) { t.Records[1].Name = "A.TXT"; },
@@ -172,8 +172,7 @@ TEST_F(PakSystemTest, CheckPakMembersNamesEachDamagedMemberAndHandsOnTheRest) {
       {"kind", [](PakTail& t) { t.Records[1].Kind = 7; }, "unknown kind 7"},
       {"past the file", [](PakTail& t) { t.Records[1].Offset = 1u << 20; }, "stored bytes past the data"},
       {"unpacked size", [](PakTail& t) { ++t.Records[1].UnpackedSize; }, "does not inflate to its unpacked size"},
-      {"over the directory", [](PakTail& t) { t.DataEnd = t.Records[1].Offset; },
-       "stored bytes overlap the directory"},
+      {"over the directory", [](PakTail& t) { t.DataEnd = t.Records[1].Offset; }, "stored bytes overlap the directory"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

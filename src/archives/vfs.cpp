@@ -157,7 +157,8 @@ void TVFSFile::Open(const std::string& path, bool hash_mode) {
   JournalNote = recovery.note;
   if (!recovery.Usable()) throw ArchiveFailure("VFS archive " + recovery.note + ".");
   file_ = fs_.Open(path, false);
-  if (!file_) throw ArchiveFailure("Unable to open VFS archive " + path + ", file may be in use or drive is write protected.");
+  if (!file_)
+    throw ArchiveFailure("Unable to open VFS archive " + path + ", file may be in use or drive is write protected.");
   const std::uint64_t size = file_->Size().value_or(0);
   std::uint8_t head[48];
   ReadAt(0, head, sizeof head);
@@ -211,7 +212,8 @@ void TVFSFile::BeginUpdate() {
 
 void TVFSFile::Write(std::uint64_t position, const void* data, std::size_t size) {
   if (!journaled_) BeginUpdate();
-  if (journaled_->WriteAt(position, data, size) != size) throw ArchiveFailure("Unable to write " + path_ + ": disk full or write error.");
+  if (journaled_->WriteAt(position, data, size) != size)
+    throw ArchiveFailure("Unable to write " + path_ + ": disk full or write error.");
 }
 
 void TVFSFile::WriteTableEntry(std::uint32_t block, Allocation value) {
@@ -253,7 +255,8 @@ TVFSFileBuffer TVFSFile::ReadFileData(const TVFSEntry& entry) {
       break;
     }
     const std::size_t n = std::min<std::size_t>(data.size() - done, Header.BlockSize);
-    if (file_->ReadAt(DataStart + std::uint64_t{block - 1} * Header.BlockSize, data.data() + done, n) != n) ReadFailed = true;
+    if (file_->ReadAt(DataStart + std::uint64_t{block - 1} * Header.BlockSize, data.data() + done, n) != n)
+      ReadFailed = true;
     done += n;
     block = Table[block - 1].Next;
   }
@@ -305,9 +308,8 @@ void TVFSFile::RewriteFile(TVFSEntry& entry, const std::uint8_t* data, std::uint
 
 void TVFSFile::FreeChain(const TVFSEntry& entry) {
   std::uint32_t block = entry.FirstBlock;
-  for (std::uint32_t steps = 0; block != 0 && block != kVfsChainEnd && block <= Header.BlockCount &&
-                                steps < Header.BlockCount;
-       ++steps) {
+  for (std::uint32_t steps = 0;
+       block != 0 && block != kVfsChainEnd && block <= Header.BlockCount && steps < Header.BlockCount; ++steps) {
     const std::uint32_t next = Table[block - 1].Next;
     if (next == 0) break;  // already free: a damaged chain is not followed further
     WriteTableEntry(block, {0, 0});
@@ -539,9 +541,11 @@ std::int32_t TVFSTree::FindChild(std::int32_t parent, const std::string& name) c
 std::int32_t TVFSTree::NewEntryNode(std::int32_t parent, const std::string& name, std::uint32_t flags) {
   std::int32_t n;
   if (parent == -1) {
-    auto slot = std::find_if(file_.RootTable.begin(), file_.RootTable.end(), [](const TVFSEntry& e) { return e.Name.empty(); });
+    auto slot =
+        std::find_if(file_.RootTable.begin(), file_.RootTable.end(), [](const TVFSEntry& e) { return e.Name.empty(); });
     if (slot == file_.RootTable.end())
-      throw ArchiveFailure("CreateNewFileDir: ROOT Result = Cardinal(-1): no free root entry in VFS archive " + file_.Path());
+      throw ArchiveFailure("CreateNewFileDir: ROOT Result = Cardinal(-1): no free root entry in VFS archive " +
+                           file_.Path());
     *slot = TVFSEntry{};
     slot->Name = name.substr(0, kVfsNameSize);
     n = AddRootNode(static_cast<std::uint32_t>(slot - file_.RootTable.begin()));
@@ -651,7 +655,8 @@ std::int32_t TVFSTree::EnsureDirectories(std::int32_t from, const std::string& r
 
 std::int32_t TVFSTree::AddFile(const std::string& path, const std::uint8_t* data, std::uint32_t size) {
   std::string dir;
-  if (path.find('.') != std::string::npos && path.find('\\') != std::string::npos) dir = path.substr(0, path.rfind('\\'));
+  if (path.find('.') != std::string::npos && path.find('\\') != std::string::npos)
+    dir = path.substr(0, path.rfind('\\'));
   std::int32_t parent = -1;
   if (!dir.empty()) {
     std::string probe = dir;
@@ -670,7 +675,9 @@ std::int32_t TVFSTree::AddFile(const std::string& path, const std::uint8_t* data
       parent = EnsureDirectories(-1, dir);
     } else {
       const std::string& found_path = nodes_[static_cast<std::size_t>(found)].Path;
-      parent = AsciiLowerCase(found_path) == AsciiLowerCase(dir) ? found : EnsureDirectories(found, dir.substr(found_path.size() + 1));
+      parent = AsciiLowerCase(found_path) == AsciiLowerCase(dir)
+                   ? found
+                   : EnsureDirectories(found, dir.substr(found_path.size() + 1));
     }
   }
   const auto last = path.rfind('\\');
@@ -702,9 +709,14 @@ Bytes TVFSTree::HashTableBytes() const {
   std::vector<Record> records;
   for (const auto& node : nodes_) {
     if (node.Index == -1 || (node.Entry->Flags & kVfsFile) == 0) continue;
-    Record r{VfsPathHash(node.Path, node.Entry->Name), node.Entry->Flags, node.Entry->StoredSize, node.Entry->UnpackedSize,
-             node.Entry->FirstBlock, 1};
-    auto at = std::lower_bound(records.begin(), records.end(), r.Hash, [](const Record& a, std::uint32_t h) { return a.Hash < h; });
+    Record r{VfsPathHash(node.Path, node.Entry->Name),
+             node.Entry->Flags,
+             node.Entry->StoredSize,
+             node.Entry->UnpackedSize,
+             node.Entry->FirstBlock,
+             1};
+    auto at = std::lower_bound(records.begin(), records.end(), r.Hash,
+                               [](const Record& a, std::uint32_t h) { return a.Hash < h; });
     if (at != records.end() && at->Hash == r.Hash) at->Unique = 0;  // the first keeps the slot
     else records.insert(at, r);
   }

@@ -11,12 +11,12 @@ namespace zq {
 namespace {
 
 constexpr std::int32_t kStepTable[89] = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,    25,    28,
-    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,    88,    97,    107,   118,
-    130,   143,   157,   173,   190,   209,   230,   253,   279,   307,   337,   371,   408,   449,   494,
-    544,   598,   658,   724,   796,   876,   963,   1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,
-    2272,  2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,
-    9493,  10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+    7,    8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,    25,   28,
+    31,   34,    37,    41,    45,    50,    55,    60,    66,    73,    80,    88,    97,    107,  118,
+    130,  143,   157,   173,   190,   209,   230,   253,   279,   307,   337,   371,   408,   449,  494,
+    544,  598,   658,   724,   796,   876,   963,   1060,  1166,  1282,  1411,  1552,  1707,  1878, 2066,
+    2272, 2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845, 8630,
+    9493, 10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 constexpr std::int32_t kIndexTable[16] = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
 
 void Advance(AdpcmState& state, std::int32_t delta, std::uint8_t code) {
@@ -32,7 +32,8 @@ void PutI32(std::uint8_t* p, std::int32_t v) { SetU32(p, static_cast<std::uint32
 std::int32_t GetI32(const std::uint8_t* p) { return static_cast<std::int32_t>(GetU32(p)); }
 
 // Codes of `count` samples taken `stride` samples apart, two per byte, high nibble first.
-void EncodeRun(AdpcmState& state, const std::uint8_t* samples, std::size_t count, std::size_t stride, std::uint8_t* out) {
+void EncodeRun(AdpcmState& state, const std::uint8_t* samples, std::size_t count, std::size_t stride,
+               std::uint8_t* out) {
   for (std::size_t i = 0; i < count; ++i) {
     std::uint8_t code = EncodeAdpcmSample(state, SampleAt(samples + 2 * stride * i));
     if (i % 2 == 0) out[i / 2] = static_cast<std::uint8_t>(code << 4);

@@ -135,8 +135,8 @@ std::string WithoutChangeLogPages(std::string_view list) {
 
 // Builds the pages as the engine does, against a page area without a window; the engine
 // ends the setup on what it throws, so each throw is an error here.
-void BuildPagesAsTheEngine(const std::vector<PlannedEntry>& entries, const std::string& prefix,
-                           const std::string& base, Diagnostics& diags) {
+void BuildPagesAsTheEngine(const std::vector<PlannedEntry>& entries, const std::string& prefix, const std::string& base,
+                           Diagnostics& diags) {
   TLanguages languages;  // no current table: tags are still read, and their texts are "NOT FOUND"
   languages.Current = -1;
   TLanguageStrings strings;

@@ -85,8 +85,8 @@ void TPak::ReadDirectory() {
     return;
   }
   if (std::uint64_t{Header_.FileCount} * kRecordFixedBytes > dir_bytes) {
-    DirectoryProblem_ = std::to_string(Header_.FileCount) + " directory records cannot fit in " +
-                        std::to_string(dir_bytes) + " bytes";
+    DirectoryProblem_ =
+        std::to_string(Header_.FileCount) + " directory records cannot fit in " + std::to_string(dir_bytes) + " bytes";
     return;
   }
   Bytes dir(static_cast<std::size_t>(dir_bytes));

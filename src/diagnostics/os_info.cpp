@@ -11,7 +11,9 @@ namespace {
 
 bool IsNT(const OSFacts& f) { return f.Version.PlatformId == platform::kPlatformNT; }
 
-bool EqualsUpperCase(const std::string& text, const char* expected) { return platform::AnsiUpperCase(text) == expected; }
+bool EqualsUpperCase(const std::string& text, const char* expected) {
+  return platform::AnsiUpperCase(text) == expected;
+}
 
 bool StartsWithUpper(const std::string& text, char letter) {
   return !text.empty() && platform::AnsiUpperCase(text.substr(0, 1))[0] == letter;
@@ -19,8 +21,7 @@ bool StartsWithUpper(const std::string& text, char letter) {
 
 std::string ServerEdition(int product, std::uint16_t suite) {
   switch (product) {
-    case kOSWinNT4:
-      return (suite & 0x0002) ? "Server 4.0, Enterprise Edition" : "Server 4.0";
+    case kOSWinNT4: return (suite & 0x0002) ? "Server 4.0, Enterprise Edition" : "Server 4.0";
     case kOSWin2000:
       if (suite & 0x0080) return "Datacenter Server";
       if (suite & 0x0002) return "Advanced Server";
@@ -30,24 +31,20 @@ std::string ServerEdition(int product, std::uint16_t suite) {
       if (suite & 0x0002) return "Enterprise Edition";
       if (suite & 0x0400) return "Web Edition";
       return "Standard Edition";
-    default:
-      return {};
+    default: return {};
   }
 }
 
 std::string WorkstationEdition(int product, const platform::OSVersionData& v) {
   switch (product) {
-    case kOSWinNT4:
-      return "Workstation 4.0";
-    case kOSWin2000:
-      return "Professional";
+    case kOSWinNT4: return "Workstation 4.0";
+    case kOSWin2000: return "Professional";
     case kOSWinXP:
       if (v.MediaCenter) return "Media Center Edition";
       if (v.TabletPC) return "Tablet PC Edition";
       if (v.SuiteMask & 0x0200) return "Home Edition";
       return "Professional";
-    default:
-      return {};
+    default: return {};
   }
 }
 
@@ -60,7 +57,8 @@ OSFacts OSFactsFor(const platform::OSVersionData& version) {
   facts.Version = version;
   if (!IsNT(facts)) return facts;
   const bool need_product_options = !facts.Version.ExtendedInfo;
-  const bool need_hotfix = OSProduct(facts) == kOSWinNT4 && EqualsUpperCase(facts.Version.ServicePackText, "SERVICE PACK 6");
+  const bool need_hotfix = OSProduct(facts) == kOSWinNT4 &&
+                           EqualsUpperCase(facts.Version.ServicePackText, "SERVICE PACK 6");
   if (!need_product_options && !need_hotfix) return facts;
   platform::Registry registry;
   registry.SetRoot(platform::kHkeyLocalMachine);
@@ -68,7 +66,8 @@ OSFacts OSFactsFor(const platform::OSVersionData& version) {
     facts.ProductOptionsType = registry.ReadString("ProductType");
     registry.CloseKey();
   }
-  if (need_hotfix) facts.HasHotfixQ246009 = registry.KeyExists("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009");
+  if (need_hotfix)
+    facts.HasHotfixQ246009 = registry.KeyExists("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009");
   return facts;
 }
 
@@ -90,8 +89,9 @@ int OSProduct(const OSFacts& facts) {
 }
 
 const char* OSProductName(int product) {
-  static const char* const kNames[] = {"Unknown OS", "Windows 95",   "Windows 98",         "Windows Me",   "Windows NT4",
-                                       "Windows 2000", "Windows XP", "Windows Server2003", "Windows Vista"};
+  static const char* const kNames[] = {"Unknown OS", "Windows 95",         "Windows 98",
+                                       "Windows Me", "Windows NT4",        "Windows 2000",
+                                       "Windows XP", "Windows Server2003", "Windows Vista"};
   return product >= 0 && product <= kOSWinVista ? kNames[product] : kNames[0];
 }
 
@@ -113,8 +113,8 @@ int OSProductType(const OSFacts& facts) {
 }
 
 const char* OSProductTypeName(int product_type) {
-  static const char* const kNames[] = {"NA", "Unknown", "NT Workstation", "NTServer", "NT Domain Controller",
-                                       "NT Advanced Server"};
+  static const char* const kNames[] = {
+      "NA", "Unknown", "NT Workstation", "NTServer", "NT Domain Controller", "NT Advanced Server"};
   return product_type >= 0 && product_type <= kPTAdvancedServer ? kNames[product_type] : kNames[1];
 }
 
@@ -125,8 +125,8 @@ std::string OSEdition(const OSFacts& facts) {
   const auto& v = facts.Version;
   const int type = OSProductType(facts);
   if (!v.ExtendedInfo) {
-    const char* name = type == kPTWorkstation ? "WorkStation"
-                       : type == kPTServer     ? "Server"
+    const char* name = type == kPTWorkstation      ? "WorkStation"
+                       : type == kPTServer         ? "Server"
                        : type == kPTAdvancedServer ? "Advanced Server"
                                                    : nullptr;
     if (name == nullptr) return {};

@@ -23,7 +23,7 @@ void ForgetArchiveJournal(const RunScope& ctx, const std::string& path) {
     return;
   }
   ctx.Services.LogLine((platform::DeleteFileAt(journal) ? "removed " : "could not remove ") + journal +
-              ", an unfinished update's journal of the file installed over it");
+                       ", an unfinished update's journal of the file installed over it");
 }
 
 bool ArchiveUpdater::Counters::Advance() {
@@ -180,7 +180,8 @@ void ArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& packa
     }
     ShowArchiveText(TextId::WritingArchiveHeader, package, nullptr);
     FinishPackage(update, package, "zqpupdate");
-    ctx_.Services.LogLine("  " + std::to_string(written) + " of " + std::to_string(pak_counters_.Total) + " members written");
+    ctx_.Services.LogLine("  " + std::to_string(written) + " of " + std::to_string(pak_counters_.Total) +
+                          " members written");
   });
 }
 
@@ -232,7 +233,8 @@ void ArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive, 
       const bool move = vfs_counters_.Advance();
       ShowArchiveText(TextId::ArchiveProgress, vfs_name_, &vfs_counters_);
       if (auto data = ctx_.Setup.Pak->Extract(index))
-        vfs_->Tree->AddFile(ctx_.Setup.Pak->Entries()[index].Name, data->data(), static_cast<std::uint32_t>(data->size()));
+        vfs_->Tree->AddFile(ctx_.Setup.Pak->Entries()[index].Name, data->data(),
+                            static_cast<std::uint32_t>(data->size()));
       StepProgress(ctx_, move);
       ++vfs_counters_.Done;
     }

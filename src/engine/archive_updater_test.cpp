@@ -107,7 +107,7 @@ TEST_F(UpdaterTest, PackageUpdateTextsGaugeAndPassword) {
     updater.UpdatePackage(1, "data\\game.zqp", "s3cret");
   }
   EXPECT_FALSE(ctx.Run.SetupAborted);
-  EXPECT_EQ(status.shown.front(), "NOT FOUND 19");  // no language table loaded
+  EXPECT_EQ(status.shown.front(), "NOT FOUND 19");                // no language table loaded
   EXPECT_EQ(gauge.positions, (std::vector<std::int32_t>{2, 3}));  // 0 %, 33 %, 66 %: moved twice
   PakTail tail = Tail();
   EXPECT_EQ(tail.ExtraInfo.Password, "s3cret");

@@ -172,7 +172,8 @@ TEST(Layout, BadNumbersNamesAndTagsEndStartUp) {
   ExpectPageError("[Title]\r\nType=TLabel\r\n[TITLE]\r\nType=TPanel\r\n", "already exists", 3);
   ExpectPageError("[a]\r\nType=TLabel\r\ncaption=<LANG5\r\n", "bad language tag", 3);
   // The same checks do not touch blocks that build nothing, nor empty names.
-  OnePage ok("[1st]\r\nType=TNothing\r\n[]\r\nType=TLabel\r\n[]\r\nType=TLabel\r\n[a]\r\nType=TImage\r\nfontsize=x\r\n");
+  OnePage ok(
+      "[1st]\r\nType=TNothing\r\n[]\r\nType=TLabel\r\n[]\r\nType=TLabel\r\n[a]\r\nType=TImage\r\nfontsize=x\r\n");
   EXPECT_NO_THROW(ok.Load());
   EXPECT_EQ(ok.pages->Area().Controls.size(), 3u);
 }

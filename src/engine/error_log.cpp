@@ -101,8 +101,8 @@ std::string WriteErrorLogFile(const std::string& folder, const std::string& text
 }
 
 std::u16string ErrorReportBoxText(const std::string& stage, const std::string& message, const std::string& path) {
-  return platform::AnsiToWide(ErrorType(stage) + " Error: " + message + "\r\r" + "Error Log Created. Please Include \"" +
-                              path + "\" with your bug report");
+  return platform::AnsiToWide(ErrorType(stage) + " Error: " + message + "\r\r" +
+                              "Error Log Created. Please Include \"" + path + "\" with your bug report");
 }
 
 std::string WriteErrorLog(SetupContext& ctx, const std::string& message, const std::string& stage,
@@ -134,10 +134,8 @@ std::string WriteErrorLog(SetupContext& ctx, const std::string& message, const s
   const std::string path =
       WriteErrorLogFile(system.Folder.empty() ? platform::TempDir() : system.Folder, ErrorReportText(r));
   ctx.Services.ShowMessageBox(ErrorReportBoxText(stage, message, path), u"Error Report", kMbOk | kMbIconError);
-  if (system.OpenFile)
-    system.OpenFile(path);
-  else
-    platform::OpenWithDefaultHandler(path);
+  if (system.OpenFile) system.OpenFile(path);
+  else platform::OpenWithDefaultHandler(path);
   return path;
 }
 

@@ -127,7 +127,7 @@ TEST(MaskedParams, JoinSwitchHidesTheTwoArgumentsAfterIt) {
 TEST(MaskedParams, Cases) {
   EXPECT_EQ(MaskedParams({}), "");
   EXPECT_EQ(MaskedParams({"/J", "u", "h"}), "/j X X.X.X.X");
-  EXPECT_EQ(MaskedParams({"/J"}), "/j X X.X.X.X");            // nothing to hide after it
+  EXPECT_EQ(MaskedParams({"/J"}), "/j X X.X.X.X");  // nothing to hide after it
   EXPECT_EQ(MaskedParams({"x", "/j", "u"}), "x /j X X.X.X.X");
   EXPECT_EQ(MaskedParams({"/j", "/j", "u", "v"}), "/j X X.X.X.X v");  // the hidden "/j" is no switch
   EXPECT_EQ(MaskedParams({"/jx", "-j", "j"}), "/jx -j j");

@@ -43,7 +43,8 @@ struct Pages : PageFiles {
 };
 
 TEST(PageList, TypesInAnyCaseAndSettings) {
-  Pages f({"WELCOME", "changeLog", "InstallDir", "bogus"}, "[Settings]\r\ncolour=65280\r\nFontColour $0000FF\r\nother 1\r\n");
+  Pages f({"WELCOME", "changeLog", "InstallDir", "bogus"},
+          "[Settings]\r\ncolour=65280\r\nFontColour $0000FF\r\nother 1\r\n");
   TSEPageControl& p = f.Load();
   ASSERT_EQ(p.PageCount(), 4);
   EXPECT_EQ(p.Page(1).PageType, ptChangeLog);

@@ -80,8 +80,8 @@ struct PageFiles {
   EntryFetcher Fetch() {
     return [this](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
       for (const auto& [key, value] : entries) {
-        if (key.size() == name.size() &&
-            std::equal(key.begin(), key.end(), name.begin(), [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
+        if (key.size() == name.size() && std::equal(key.begin(), key.end(), name.begin(),
+                                                    [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
           return std::vector<std::uint8_t>(value.begin(), value.end());
       }
       return std::nullopt;
@@ -89,10 +89,10 @@ struct PageFiles {
   }
   PageEnvironment Environment(PageView* view = nullptr) {
     return PageEnvironment{&ctx.SetupToLoad().Languages, &ctx.LanguageStrings, Fetch(),
-                            [this](const std::u16string& t, const std::u16string& c, unsigned f) {
-                              return ctx.Services.ShowMessageBox(t, c, f);
-                            },
-                            view};
+                           [this](const std::u16string& t, const std::u16string& c, unsigned f) {
+                             return ctx.Services.ShowMessageBox(t, c, f);
+                           },
+                           view};
   }
 
   std::map<std::string, std::string> entries;

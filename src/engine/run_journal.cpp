@@ -86,7 +86,8 @@ void UndoOne(const RunChange& c, platform::Registry& reg, const RunLogFn& log) {
       break;
     case Kind::FolderRemoved:
       if (platform::DirectoryExists(c.aside) && !platform::DirectoryExists(c.path)) {
-        log((platform::RenameFile(c.aside, c.path) ? "undone: restored folder " : "could not restore folder ") + c.path);
+        log((platform::RenameFile(c.aside, c.path) ? "undone: restored folder " : "could not restore folder ") +
+            c.path);
       }
       break;
     case Kind::Renamed:
@@ -227,7 +228,8 @@ void RunJournal::Recover(const JournalContents& contents, const std::string& jou
   for (auto c = changes.rbegin(); c != changes.rend(); ++c) UndoOne(*c, registry, say);
   platform::DeleteFileAt(journal);
   for (auto c = changes.rbegin(); c != changes.rend(); ++c) {
-    if (c->kind == RunChange::Kind::FolderCreated && platform::DirectoryExists(c->path) && platform::RemoveDir(c->path)) {
+    if (c->kind == RunChange::Kind::FolderCreated && platform::DirectoryExists(c->path) &&
+        platform::RemoveDir(c->path)) {
       say("undone: removed folder " + c->path);
     }
   }

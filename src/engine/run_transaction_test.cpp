@@ -39,7 +39,8 @@ Snapshot Take(const std::string& dir) {
   reg.SetRoot(platform::kHkeyCurrentUser);
   for (const char* key : {"Software\\zq all or nothing", "Software\\zq all or nothing\\new"}) {
     if (!reg.OpenKey(key, false)) continue;
-    for (const std::string& name : reg.ValueNames()) s[std::string("reg:") + key + "\\" + name] = reg.ReadString(name).value_or("?");
+    for (const std::string& name : reg.ValueNames())
+      s[std::string("reg:") + key + "\\" + name] = reg.ReadString(name).value_or("?");
     reg.CloseKey();
   }
   return s;

@@ -88,7 +88,8 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
     platform::File out;
     if (!out.Open(target, platform::OpenMode::Create) || out.Write(program.data(), program.size()) != program.size() ||
         !out.Flush()) {
-      return fail(platform::LastFileFault() == platform::FileFault::DiskFull ? "the disk is full" : "it cannot be written");
+      return fail(platform::LastFileFault() == platform::FileFault::DiskFull ? "the disk is full"
+                                                                             : "it cannot be written");
     }
   }
   PakWriter out(target, PakWriter::Mode::Append);
@@ -110,8 +111,9 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
     stored = data && out.StoreBuffer(index, data->data(), static_cast<std::uint32_t>(data->size())) && stored;
   }
   auto bytes = UninstallerRecord(ctx.Setup.SetupInfo, ctx.Choices).Serialize();
-  stored = out.StoreBuffer(out.AddEntry(kSetupInfoEntry, "", 0), bytes.data(), static_cast<std::uint32_t>(bytes.size())) &&
-           out.WriteDirectory() && stored;
+  stored =
+      out.StoreBuffer(out.AddEntry(kSetupInfoEntry, "", 0), bytes.data(), static_cast<std::uint32_t>(bytes.size())) &&
+      out.WriteDirectory() && stored;
   out.Close();
   if (!stored) return fail("the disk may be full");
   // Read back as the uninstaller will read itself: a cut or damaged one must never be registered.
@@ -208,7 +210,8 @@ void Uninstall(const RunScope& ctx) {
   const std::int64_t f = static_cast<std::int64_t>(log.Files.size());
   const std::int64_t d = static_cast<std::int64_t>(log.Dirs.size());
   const std::int64_t r = static_cast<std::int64_t>(log.RegValues.size());
-  SetStatusText(ctx.Services, u"Status: 0 of " + platform::AnsiToWide(CountText(f + d + r, "item", "items")) + u" remaining");
+  SetStatusText(ctx.Services,
+                u"Status: 0 of " + platform::AnsiToWide(CountText(f + d + r, "item", "items")) + u" remaining");
   ctx.Run.ProgressPosition = 0;
   if (ctx.Services.Gauge) ctx.Services.Gauge->SetPosition(0);
   auto report = [&ctx](const std::u16string& name, std::int64_t k, std::int64_t n, std::int64_t position) {

@@ -100,11 +100,14 @@ bool IsUnusableDrive(const std::string& path) {
 
 Wizard::Wizard(SetupContext& ctx, WizardView* view)
     : ctx_(ctx), view_(view),
-      pages_(PageEnvironment{&ctx.Setup.Languages, &ctx.LanguageStrings, {},
-                              [&ctx](const std::u16string& text, const std::u16string& caption, unsigned flags) {
-                                return ctx.Services.ShowMessageBox(text, caption, flags);
-                              },
-                              view, &ctx.Choices.Language}) {}
+      pages_(PageEnvironment{&ctx.Setup.Languages,
+                             &ctx.LanguageStrings,
+                             {},
+                             [&ctx](const std::u16string& text, const std::u16string& caption, unsigned flags) {
+                               return ctx.Services.ShowMessageBox(text, caption, flags);
+                             },
+                             view,
+                             &ctx.Choices.Language}) {}
 
 Wizard::~Wizard() {
   // The context outlives the wizard; it must not keep targets into a freed model.
@@ -116,7 +119,7 @@ Wizard::~Wizard() {
 void Wizard::SetPagesUp(EntryFetcher fetch, bool list_optional) {
   const TSetupInfoFile& info = ctx_.Setup.SetupInfo;
   title_ = ctx_.Setup.IsUninstaller() ? platform::AnsiToWide(info.ShortName) + u" " + ctx_.Text(TextId::UninstallTitle)
-                          : platform::AnsiToWide(info.SetupName);
+                                      : platform::AnsiToWide(info.SetupName);
   if (view_ != nullptr) view_->TitleChanged(title_, title_);
 
   if (!fetch && ctx_.Setup.Pak) fetch = PakEntryFetcher(*ctx_.Setup.Pak);
@@ -250,19 +253,15 @@ void Wizard::Next() {
       }
       // Its texts may name the folder (<%INSTALLDIR%>) chosen since the page was built.
       pages_.Page(pages_.Current()).RefreshCaptions();
-      if (space_label_ != nullptr) SetCaption(space_label_, pages_.Environment().ExpandCaption(LangTag(TextId::SpaceAvailable)));
+      if (space_label_ != nullptr)
+        SetCaption(space_label_, pages_.Environment().ExpandCaption(LangTag(TextId::SpaceAvailable)));
       break;
-    case ptPatching:
-      Run();
-      break;
+    case ptPatching: Run(); break;
     case ptFinish:
       if (view_ != nullptr) view_->CloseRequested();
       break;
-    case ptUninstall:
-      DoUninstall();
-      break;
-    default:
-      break;
+    case ptUninstall: DoUninstall(); break;
+    default: break;
   }
 }
 
@@ -279,7 +278,7 @@ bool Wizard::MayClose() {
   if (working_) return false;
   if (pages_.PageCount() > 0 && !OnPage(ptFinish)) {
     const int answer = ctx_.Services.ShowMessageBox(ctx_.Text(TextId::QuitQuestion), ctx_.Text(TextId::QuitCaption),
-                                           kMbYesNo | kMbIconQuestion);
+                                                    kMbYesNo | kMbIconQuestion);
     if (answer == kIdNo) return false;
   }
   return true;
@@ -317,7 +316,7 @@ Wizard::WalkEnd Wizard::WalkImplicitPages() {
   static constexpr PageKind kInstall[] = {ptInstallDir, ptPatch, ptPatching, ptFinish};
   static constexpr PageKind kUninstall[] = {ptUninstall, ptFinish};
   const auto sequence = ctx_.Setup.IsUninstaller() ? std::span<const PageKind>(kUninstall)
-                                                 : std::span<const PageKind>(kInstall);
+                                                   : std::span<const PageKind>(kInstall);
   for (const PageKind type : sequence) {
     implicit_page_ = type;
     switch (type) {
@@ -328,14 +327,9 @@ Wizard::WalkEnd Wizard::WalkImplicitPages() {
       case ptPatch:
         if (SpaceShort()) return WalkEnd::ShortSpace;
         break;
-      case ptPatching:
-        Run();
-        break;
-      case ptUninstall:
-        DoUninstall();
-        break;
-      default:
-        break;
+      case ptPatching: Run(); break;
+      case ptUninstall: DoUninstall(); break;
+      default: break;
     }
   }
   finished_ = true;
@@ -427,9 +421,9 @@ void Wizard::Run() {
   try {
     SetWorkingState(true);
     const std::size_t n = ctx_.Setup.Pak ? ctx_.Setup.Pak->CountGroupedEntries() : 0;
-    SetCaption(status_label_,
-               u"Status: 0 of " + platform::AnsiToWide(CountText(static_cast<std::int64_t>(n), "file", "files")) +
-                   u" extracted");
+    SetCaption(status_label_, u"Status: 0 of " +
+                                  platform::AnsiToWide(CountText(static_cast<std::int64_t>(n), "file", "files")) +
+                                  u" extracted");
     StartGauge(static_cast<std::int32_t>(n));
     ctx_.Run.UninstallList.AddDir(ctx_.Choices.InstallDir);
     ctx_.Run.CurrentLine = -1;

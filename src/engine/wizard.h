@@ -132,9 +132,9 @@ class Wizard {
   std::vector<LanguageMenuItem> menu_;
   bool install_dir_visited_ = false;
   bool working_ = false;
-  bool finished_ = false;                   // see ExitCode
+  bool finished_ = false;                  // see ExitCode
   std::optional<PageKind> implicit_page_;  // a walk without pages: the page it is on
-  bool edit_hooked_ = false;  // the edit's change event, set after its first text
+  bool edit_hooked_ = false;               // the edit's change event, set after its first text
   Control* status_label_ = nullptr;
   Control* gauge_ = nullptr;
   Control* detail_label_ = nullptr;

@@ -13,7 +13,8 @@ namespace {
 TEST(WizardRecheck, LanguageSwitchAndBackKeepNextOffWhereTheChecksSaySo) {
   test::PageFiles f;
   f.AddLanguage(u"Deutsch\r\n0407;\r\n13 Weiter >\r\n");
-  f.entries["Pages.txt"] = "[Pages]\r\na.txt\r\nb.txt\r\nc.txt\r\nd.txt\r\n[PageTypes]\r\nWelcome\r\nInstallDir\r\nPatch\r\nFinish\r\n";
+  f.entries["Pages.txt"] =
+      "[Pages]\r\na.txt\r\nb.txt\r\nc.txt\r\nd.txt\r\n[PageTypes]\r\nWelcome\r\nInstallDir\r\nPatch\r\nFinish\r\n";
   f.entries["a.txt"] = "";
   f.entries["b.txt"] = "[installdir_edit]\r\nType=TEdit\r\n";
   f.entries["c.txt"] = "";
@@ -23,7 +24,7 @@ TEST(WizardRecheck, LanguageSwitchAndBackKeepNextOffWhereTheChecksSaySo) {
   test::RecordingView view;
   Wizard w(f.ctx, &view);
   w.SetPagesUp(f.Fetch());
-  w.Next();  // the installation-directory page
+  w.Next();                           // the installation-directory page
   w.InstallDirTyped(u"Q:\\Nowhere");  // a drive that does not exist
   ASSERT_FALSE(w.Pages().Buttons().Next.Enabled);
   w.ChooseLanguage(1);

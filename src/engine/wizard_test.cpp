@@ -17,16 +17,18 @@ namespace {
 
 // The stock install sequence with the named controls, and a side label on every page.
 struct WizardFixture : test::PageFiles {
-  explicit WizardFixture(const std::string& types = "Welcome\r\nChangeLog\r\nInstallDir\r\nPatch\r\nPatching\r\nFinish\r\nMainLayout\r\n") {
-    entries["Pages.txt"] = "[Pages]\r\nwelcome.txt\r\nlog.txt\r\ndir.txt\r\npatch.txt\r\nwork.txt\r\nfinish.txt\r\nmain.txt\r\n"
-                           "[PageTypes]\r\n" + types;
+  explicit WizardFixture(const std::string& types =
+                             "Welcome\r\nChangeLog\r\nInstallDir\r\nPatch\r\nPatching\r\nFinish\r\nMainLayout\r\n") {
+    entries["Pages.txt"] =
+        "[Pages]\r\nwelcome.txt\r\nlog.txt\r\ndir.txt\r\npatch.txt\r\nwork.txt\r\nfinish.txt\r\nmain.txt\r\n"
+        "[PageTypes]\r\n" +
+        types;
     entries["welcome.txt"] = "[title]\r\nType=TLabel\r\ncaption=<LANG1>\r\n";
     entries["log.txt"] = "";
     entries["dir.txt"] =
         "[installdir_edit]\r\nType=TEdit\r\ntext=\r\n[INSTALLDIR_SHELLTREEVIEW]\r\nType=TShellTreeView\r\n";
     entries["patch.txt"] = "[spaceavalible]\r\nType=TLabel\r\ncaption=<LANG7>\r\n";
-    entries["work.txt"] =
-        "[patching_statuslabel]\r\nType=TLabel\r\n[patching_progressbar]\r\nType=TProgressBar\r\n";
+    entries["work.txt"] = "[patching_statuslabel]\r\nType=TLabel\r\n[patching_progressbar]\r\nType=TProgressBar\r\n";
     entries["finish.txt"] = "[finishtext]\r\nType=TLabel\r\ncaption=Done\r\n";
     entries["main.txt"] = "[side]\r\nType=TLabel\r\ncaption=<LANG14>\r\n";
     ctx.Choices.InstallDir = dir / "Demo";
@@ -212,7 +214,7 @@ TEST(Wizard, UnattendedWalkEndsWhereNextStaysOff) {
     const char* name;
     const char* pages;  // the page list; null: the stock sequence; empty: none at all
     std::uint8_t mode;
-    const char* dir;    // empty: a folder of the test, given with a trailing backslash
+    const char* dir;  // empty: a folder of the test, given with a trailing backslash
     std::int64_t required;
     End end;
     int runs;

@@ -94,8 +94,12 @@ void ListArchive(const TVFSTree& tree, bool json, std::ostream& out) {
 
 int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   int code = kExitOk;
-  const CommandSpec spec{kUsage, kHelp, {"--json", "-o", "--block-size", "--blocks", "--roots"},
-                         {"-o", "--block-size", "--blocks", "--roots"}, 2, 2};
+  const CommandSpec spec{kUsage,
+                         kHelp,
+                         {"--json", "-o", "--block-size", "--blocks", "--roots"},
+                         {"-o", "--block-size", "--blocks", "--roots"},
+                         2,
+                         2};
   auto parsed = ParseCommand(spec, argv, out, err, code);
   if (!parsed) return code;
   const std::string& verb = parsed->Positionals()[0];

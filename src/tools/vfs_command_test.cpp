@@ -113,7 +113,8 @@ TEST_F(VfsCommandTest, CheckPassesAnIntactArchiveAndFailsEachKindOfDamage) {
   test::WriteAll(archive_, changed);
   ZqRun chain = Zq({"vfs", "check", archive_});
   EXPECT_EQ(chain.code, 1);
-  EXPECT_NE(chain.err.find("Levels\\start.lvl: chain runs into a free or missing block"), std::string::npos) << chain.err;
+  EXPECT_NE(chain.err.find("Levels\\start.lvl: chain runs into a free or missing block"), std::string::npos)
+      << chain.err;
   test::WriteAll(archive_, intact);
 
   // The hash file out of step with the archive.
@@ -152,7 +153,8 @@ void InterruptUpdate(const std::string& path) {
   mem.FaultAt = counted.Changes - 1;  // the last change is the journal's removal; before it, the hash file's bytes
   try {
     update(mem);
-  } catch (const test::SimulatedCrash&) {}
+  } catch (const test::SimulatedCrash&) {
+  }
   for (const auto& [name, bytes] : mem.Files) test::WriteAll(name, Str(bytes));
 }
 

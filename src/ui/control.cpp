@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-
 namespace zq {
 
 namespace {
@@ -13,11 +12,16 @@ struct TypeWord {
   ControlType type;
 };
 constexpr TypeWord kTypeWords[] = {
-    {"tlabel", ControlType::Label},       {"tedit", ControlType::Edit},
-    {"tshelltreeview", ControlType::ShellTreeView}, {"tbutton", ControlType::Button},
-    {"timage", ControlType::Image},       {"tpanel", ControlType::Panel},
-    {"tbevel", ControlType::Bevel},       {"tmemo", ControlType::Memo},
-    {"trichedit", ControlType::RichEdit}, {"tprogressbar", ControlType::ProgressBar},
+    {"tlabel", ControlType::Label},
+    {"tedit", ControlType::Edit},
+    {"tshelltreeview", ControlType::ShellTreeView},
+    {"tbutton", ControlType::Button},
+    {"timage", ControlType::Image},
+    {"tpanel", ControlType::Panel},
+    {"tbevel", ControlType::Bevel},
+    {"tmemo", ControlType::Memo},
+    {"trichedit", ControlType::RichEdit},
+    {"tprogressbar", ControlType::ProgressBar},
 };
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
@@ -82,16 +86,46 @@ void PageArea::SendToBack(const std::vector<Control*>& controls) {
 
 void ApplyDefaultSize(Control& c) {
   switch (c.Type) {
-    case ControlType::Label: c.Width = 65; c.Height = 13; c.AutoSize = true; break;
-    case ControlType::Edit: c.Width = 121; c.Height = 21; c.AutoSize = true; break;
-    case ControlType::ShellTreeView: c.Width = 121; c.Height = 97; break;
-    case ControlType::Button: c.Width = 75; c.Height = 25; break;
-    case ControlType::Image: c.Width = 105; c.Height = 105; break;
-    case ControlType::Panel: c.Width = 185; c.Height = 41; break;
-    case ControlType::Bevel: c.Width = 50; c.Height = 50; break;
+    case ControlType::Label:
+      c.Width = 65;
+      c.Height = 13;
+      c.AutoSize = true;
+      break;
+    case ControlType::Edit:
+      c.Width = 121;
+      c.Height = 21;
+      c.AutoSize = true;
+      break;
+    case ControlType::ShellTreeView:
+      c.Width = 121;
+      c.Height = 97;
+      break;
+    case ControlType::Button:
+      c.Width = 75;
+      c.Height = 25;
+      break;
+    case ControlType::Image:
+      c.Width = 105;
+      c.Height = 105;
+      break;
+    case ControlType::Panel:
+      c.Width = 185;
+      c.Height = 41;
+      break;
+    case ControlType::Bevel:
+      c.Width = 50;
+      c.Height = 50;
+      break;
     case ControlType::Memo:
-    case ControlType::RichEdit: c.Width = 185; c.Height = 89; c.Border = true; break;
-    case ControlType::ProgressBar: c.Width = TGradGauge::kInitialWidth; c.Height = TGradGauge::kInitialHeight; break;
+    case ControlType::RichEdit:
+      c.Width = 185;
+      c.Height = 89;
+      c.Border = true;
+      break;
+    case ControlType::ProgressBar:
+      c.Width = TGradGauge::kInitialWidth;
+      c.Height = TGradGauge::kInitialHeight;
+      break;
   }
 }
 

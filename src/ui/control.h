@@ -22,8 +22,8 @@ const char* ControlTypeWord(ControlType type);
 // The window's font; a control keeps it (ParentFont) until a layout gives it a font colour.
 struct ControlFont {
   std::string Face = "MS Shell Dlg 2";
-  std::int32_t Size = 8;        // points
-  std::uint32_t Colour = 0;     // 0x00BBGGRR
+  std::int32_t Size = 8;     // points
+  std::uint32_t Colour = 0;  // 0x00BBGGRR
   bool Bold = false;
   bool ParentFont = true;
 };
@@ -37,9 +37,9 @@ struct Control {
   bool AutoSize = false;  // labels and edits start with it on
   bool WordWrap = false;
   bool Transparent = false;
-  bool Border = false;    // memos and rich edits start with it on
+  bool Border = false;  // memos and rich edits start with it on
   bool Stretch = false;
-  bool Tile = false;      // only set while a picture is loaded
+  bool Tile = false;  // only set while a picture is loaded
   bool Center = false;
   bool Enabled = true;
   bool Visible = true;

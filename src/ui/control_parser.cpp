@@ -11,10 +11,7 @@ namespace zq {
 
 namespace {
 
-
-std::string Quoted(const std::string& s) {
-  return "\"" + (s.size() > 60 ? s.substr(0, 60) + "..." : s) + "\"";
-}
+std::string Quoted(const std::string& s) { return "\"" + (s.size() > 60 ? s.substr(0, 60) + "..." : s) + "\""; }
 
 bool IsFontKey(const std::string& key) {
   return key == "fontface" || key == "fontsize" || key == "fontcolour" || key == "fontbold";
@@ -98,11 +95,8 @@ void TControlParser::BuildControl(const LayoutBlock& block) {
     case ControlType::Label:
     case ControlType::Edit:
     case ControlType::Panel:
-    case ControlType::Button:
-      control.Caption = platform::AnsiToWide(name);
-      break;
-    default:
-      break;
+    case ControlType::Button: control.Caption = platform::AnsiToWide(name); break;
+    default: break;
   }
   RegisterControl(control);
   for (const LayoutProperty& property : block.Properties) {
@@ -191,8 +185,7 @@ void TControlParser::SetProperty(const std::string& raw_key, const std::string& 
         control.Gauge.SetColor2(colour);
       } else if (key == "backcolour") control.Gauge.Backcolor = static_cast<std::uint32_t>(integer());
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

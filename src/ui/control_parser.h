@@ -26,9 +26,9 @@ using MessageBoxFn = std::function<int(const std::u16string&, const std::u16stri
 struct PageEnvironment {
   const TLanguages* Languages = nullptr;
   const TLanguageStrings* Strings = nullptr;
-  EntryFetcher Fetch;          // empty: every entry is missing
-  MessageBoxFn MessageBox;     // empty: not shown
-  PageView* View = nullptr;    // may be null
+  EntryFetcher Fetch;        // empty: every entry is missing
+  MessageBoxFn MessageBox;   // empty: not shown
+  PageView* View = nullptr;  // may be null
   // The table in use, owned by whoever lets the user choose it; null: Languages->Current.
   const std::int32_t* Language = nullptr;
 
@@ -75,8 +75,8 @@ class TControlParser {
   PageArea& parent_;
   const PageEnvironment& env_;
   int page_index_;
-  std::string file_;         // the layout being read, for error messages
-  std::size_t line_ = 0;     // the line being applied, for error messages
+  std::string file_;      // the layout being read, for error messages
+  std::size_t line_ = 0;  // the line being applied, for error messages
   std::vector<Control*> controls_;
 };
 

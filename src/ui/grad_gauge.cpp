@@ -82,7 +82,8 @@ void TGradGauge::UpdateCaption() {
 }
 
 int TGradGauge::BarPercent() const {
-  return static_cast<int>(RoundEven((static_cast<double>(progress_) - min_) / (static_cast<double>(max_) - min_) * 100));
+  return static_cast<int>(
+      RoundEven((static_cast<double>(progress_) - min_) / (static_cast<double>(max_) - min_) * 100));
 }
 
 int TGradGauge::FillWidth(int width) const { return (width - 3) * BarPercent() / 100; }

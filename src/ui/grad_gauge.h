@@ -59,9 +59,7 @@ class TGradGauge {
 
   // The 256 bands of a gradient `height` rows high from `c1` (top) to `c2` (bottom).
   static std::array<GradientBand, 256> GradientBands(std::uint32_t c1, std::uint32_t c2, int height);
-  std::array<GradientBand, 256> GradientBands() const {
-    return GradientBands(color1_, color2_, kGradientHeight);
-  }
+  std::array<GradientBand, 256> GradientBands() const { return GradientBands(color1_, color2_, kGradientHeight); }
 
  private:
   void UpdateCaption();

@@ -13,8 +13,8 @@
 namespace zq {
 
 struct LayoutProperty {
-  std::string Key;    // as written, before the first "="; empty for a line without one
-  std::string Value;  // after the first "=", or the whole line without one
+  std::string Key;         // as written, before the first "="; empty for a line without one
+  std::string Value;       // after the first "=", or the whole line without one
   std::size_t Number = 0;  // 1-based line number in the file
 };
 

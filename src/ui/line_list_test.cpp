@@ -65,13 +65,12 @@ TEST(PageList, LinesCarryTheirSectionPlaceAndLineNumber) {
   };
   std::vector<Seen> seen;
   ForEachPageListLine("stray\r\nnext\r\n[Pages]\r\n welcome.txt\r\n\r\nfinish.txt\r\n[PAGETYPES]\r\nWelcome\r\n[]\r\nx",
-                      [&](const PageListLine& l) { seen.push_back({l.Section, l.Index, l.Text, l.Number}); });
+                      [&](const PageListLine& l) {
+                        seen.push_back({l.Section, l.Index, l.Text, l.Number});
+                      });
   const std::vector<Seen> expected = {
       {"tra", 1, "next", 2},  // lines before the first head are headed by their first line
-      {"pages", 1, "welcome.txt", 4},
-      {"pages", 2, "finish.txt", 6},
-      {"pagetypes", 1, "Welcome", 8},
-      {"", 1, "x", 10},
+      {"pages", 1, "welcome.txt", 4}, {"pages", 2, "finish.txt", 6}, {"pagetypes", 1, "Welcome", 8}, {"", 1, "x", 10},
   };
   EXPECT_EQ(seen, expected);
   EXPECT_EQ(PageTypeFromWord("MainLayout"), ptMainLayout);

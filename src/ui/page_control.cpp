@@ -65,7 +65,8 @@ void TSEPageControl::ShowPage(int index) {
   const TLanguages* lang = env_.Languages;
   const std::int32_t table = env_.LanguageIndex();
   auto text = [lang, table](TextId id) {
-    return lang != nullptr ? lang->GetText(id, table) : u"NOT FOUND " + platform::AnsiToWide(std::to_string(Number(id)));
+    return lang != nullptr ? lang->GetText(id, table)
+                           : u"NOT FOUND " + platform::AnsiToWide(std::to_string(Number(id)));
   };
   buttons_.Back.Visible = true;
   buttons_.Next.Enabled = true;
@@ -73,9 +74,7 @@ void TSEPageControl::ShowPage(int index) {
   if (index == 0) buttons_.Back.Visible = false;
   buttons_.Next.Caption = text(TextId::NextButton);
   switch (pages_[static_cast<std::size_t>(index)]->PageType) {
-    case ptPatch:
-      buttons_.Next.Caption = text(TextId::InstallButton);
-      break;
+    case ptPatch: buttons_.Next.Caption = text(TextId::InstallButton); break;
     case ptPatching:
     case ptUninstall:
       buttons_.Back.Visible = false;
@@ -88,8 +87,7 @@ void TSEPageControl::ShowPage(int index) {
       buttons_.Back.Visible = false;
       buttons_.Next.Visible = false;
       break;
-    default:
-      break;
+    default: break;
   }
   ButtonsChanged();
   for (int i = 0; i < PageCount(); ++i) {

@@ -27,8 +27,8 @@ std::optional<PageKind> PageTypeFromWord(std::string_view word);
 
 // A line of the page list below its section's head.
 struct PageListLine {
-  std::string Section;     // the head without its brackets, in lower case: "pages", "pagetypes", ...
-  std::size_t Index = 0;   // 1-based place below the head
+  std::string Section;    // the head without its brackets, in lower case: "pages", "pagetypes", ...
+  std::size_t Index = 0;  // 1-based place below the head
   std::string Text;
   std::size_t Number = 0;  // 1-based line number in the file
 };

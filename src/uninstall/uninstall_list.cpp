@@ -30,7 +30,7 @@ void TUninstallList::FoldedIndex::Sync(const std::vector<std::string>& list) {
 }
 
 std::ptrdiff_t TUninstallList::FoldedIndex::Find(const std::vector<std::string>& list, const std::string& line,
-                                                  std::size_t* count) {
+                                                 std::size_t* count) {
   Sync(list);
   const std::string key = AsciiLowerCase(line);
   auto it = at_.find(key);
@@ -53,7 +53,7 @@ void TUninstallList::FoldedIndex::Appended(const std::vector<std::string>& list)
 }
 
 void TUninstallList::FoldedIndex::Replaced(const std::vector<std::string>& list, std::size_t at,
-                                            const std::string& old_line) {
+                                           const std::string& old_line) {
   const std::string old_key = AsciiLowerCase(old_line);
   std::string new_key = AsciiLowerCase(list[at]);
   if (old_key == new_key) return;
@@ -98,8 +98,8 @@ bool TUninstallList::RenameFile(const std::string& from, const std::string& to) 
   // A case-only rename matches its own line; only another line for the new name makes this
   // one redundant.
   std::size_t matching = 0;
-  const bool elsewhere =
-      files_index_.Find(Files, new_line, &matching) >= 0 && (matching > 1 || !SameTextAscii(old_line, new_line));
+  const bool elsewhere = files_index_.Find(Files, new_line, &matching) >= 0 &&
+                         (matching > 1 || !SameTextAscii(old_line, new_line));
   if (elsewhere) {
     Files.erase(Files.begin() + old_at);
     files_index_.Invalidate();
@@ -200,8 +200,8 @@ bool TUninstallList::LoadFromBuffer(const void* data, std::size_t size, std::str
     for (std::uint32_t i = 0; i < count; ++i) {
       auto line = in.ReadString();
       if (!line) {
-        return fail("the uninstall log ends inside " + std::string(what) + " line " + std::to_string(i + 1) +
-                    " of " + std::to_string(count));
+        return fail("the uninstall log ends inside " + std::string(what) + " line " + std::to_string(i + 1) + " of " +
+                    std::to_string(count));
       }
       list->push_back(UnscrambleLine(kUninstallLogKey, *line));
     }

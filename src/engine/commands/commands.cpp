@@ -56,7 +56,8 @@ std::unique_ptr<TCommandClass> MakeCommand(const CommandInfo& info) {
 }
 
 ArchiveProcedures* ArchivesFor(const RunScope& ctx, const char* keyword) {
-  if (ctx.Services.Archives == nullptr) ctx.Services.LogLine(std::string(keyword) + " passed over: archive updates are not available");
+  if (ctx.Services.Archives == nullptr)
+    ctx.Services.LogLine(std::string(keyword) + " passed over: archive updates are not available");
   return ctx.Services.Archives;
 }
 

@@ -93,7 +93,8 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
           return;
         } else {
           platform::NoteFileFault(platform::FileFault::Other);
-          written = WriteFileLogged(ctx.Run.UninstallList, target, r.data ? r.data->data() : nullptr, r.data ? r.data->size() : 0);
+          written = WriteFileLogged(ctx.Run.UninstallList, target, r.data ? r.data->data() : nullptr,
+                                    r.data ? r.data->size() : 0);
         }
       }
       if (!written) {

@@ -72,8 +72,7 @@ TEST_F(ExtractGroupTest, WritesTheGroupRecordsFilesAndCreatedFolders) {
   ASSERT_EQ(ctx_.Run.UninstallList.Dirs.size(), 3u);
   EXPECT_EQ(ctx_.Run.UninstallList.Dirs[0], target_);
   EXPECT_EQ(ctx_.Run.UninstallList.Dirs[2], target_ + "\\sub\\deep");
-  EXPECT_EQ(rec_.captions,
-            (std::vector<std::u16string>{u"Extracting readme.txt", u"Extracting sub\\deep\\data.bin"}));
+  EXPECT_EQ(rec_.captions, (std::vector<std::u16string>{u"Extracting readme.txt", u"Extracting sub\\deep\\data.bin"}));
   EXPECT_EQ(rec_.positions, (std::vector<std::int32_t>{1, 2}));
 }
 

@@ -61,7 +61,8 @@ class TZQPOfficialCommand : public TCommandClass {
     const std::string word = a.DecodeSecretInPlace();
     const std::string& package = a[1];
     const std::string& flag = a[3];
-    if (ArchiveProcedures* archives = ArchivesFor(ctx, "zqpofficial")) archives->SetPackageOfficial(package, word, flag);
+    if (ArchiveProcedures* archives = ArchivesFor(ctx, "zqpofficial"))
+      archives->SetPackageOfficial(package, word, flag);
   }
 };
 

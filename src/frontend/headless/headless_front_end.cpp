@@ -43,20 +43,24 @@ int HeadlessFrontEnd::Show(const std::u16string& text, const std::u16string& cap
   const int answer = DefaultMessageBoxAnswer(flags);
   // The log keeps the text's line breaks; the one-line report on stderr does not.
   ctx_.Services.LogLine("message box \"" + OneLine(Narrow(caption)) + "\": " + Narrow(text) + " -> " +
-               (answer == kIdOk ? "OK" : answer == kIdYes ? "Yes" : answer == kIdNo ? "No" : "Cancel"));
+                        (answer == kIdOk    ? "OK"
+                         : answer == kIdYes ? "Yes"
+                         : answer == kIdNo  ? "No"
+                                            : "Cancel"));
   if ((flags & 0xF0) == kMbIconError) {
     std::lock_guard<std::mutex> lock(mutex_);
     // Most error texts already begin with "Error:"; the caption is not said twice.
     const std::string head = OneLine(Narrow(caption));
     const std::string body = OneLine(Narrow(text));
     const bool said = body.compare(0, head.size() + 1, head + ":") == 0;
-    std::fprintf(stderr, "%s%s%s%s\n", terminal_ ? "\r" : "", said ? "" : head.c_str(), said ? "" : ": ",
-                 body.c_str());
+    std::fprintf(stderr, "%s%s%s%s\n", terminal_ ? "\r" : "", said ? "" : head.c_str(), said ? "" : ": ", body.c_str());
   }
   return answer;
 }
 
-void HeadlessFrontEnd::VerifyBegin(std::size_t count) { ctx_.Services.LogLine("verifying " + std::to_string(count) + " entries"); }
+void HeadlessFrontEnd::VerifyBegin(std::size_t count) {
+  ctx_.Services.LogLine("verifying " + std::to_string(count) + " entries");
+}
 
 void HeadlessFrontEnd::VerifyEnd() { ctx_.Services.LogLine("verification done"); }
 
@@ -101,12 +105,11 @@ int HeadlessFrontEnd::RunWizard(SetupContext& ctx) {
   wizard.SetPagesUp({}, true);
   const bool uninstaller = ctx.Setup.IsUninstaller();
   ctx.Services.LogLine(std::string(uninstaller ? "uninstalling " : "installing ") + ctx.Setup.SetupInfo.SetupName +
-              (uninstaller ? " from " : " into ") + ctx.Choices.InstallDir);
+                       (uninstaller ? " from " : " into ") + ctx.Choices.InstallDir);
   const Wizard::WalkEnd end = wizard.WalkUnattended();
   worker_.reset();
   switch (end) {
-    case Wizard::WalkEnd::Finished:
-      break;
+    case Wizard::WalkEnd::Finished: break;
     case Wizard::WalkEnd::UnusableDrive:
       Show(platform::AnsiToWide("The folder " + ctx.Choices.InstallDir +
                                 " is not on a drive that can take an installation."),
@@ -114,7 +117,8 @@ int HeadlessFrontEnd::RunWizard(SetupContext& ctx) {
       return kExitRefused;
     case Wizard::WalkEnd::ShortSpace:
       Show(platform::AnsiToWide("Not enough free space for " + ctx.Setup.SetupInfo.SetupName + ": " +
-                                ctx.Setup.SpaceRequiredText + " needed, " + ctx.Choices.SpaceAvailableText + " available."),
+                                ctx.Setup.SpaceRequiredText + " needed, " + ctx.Choices.SpaceAvailableText +
+                                " available."),
            u"Setup", kMbOk | kMbIconError);
       return kExitRefused;
     case Wizard::WalkEnd::Stuck:

@@ -67,9 +67,8 @@ TFrmMain::~TFrmMain() {
 
 int TFrmMain::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) {
   int answer = kIdCancel;
-  dispatcher_->Invoke([&] {
-    answer = MessageBoxW(window_, W(text).c_str(), W(caption).c_str(), flags | MB_SETFOREGROUND);
-  });
+  dispatcher_->Invoke(
+      [&] { answer = MessageBoxW(window_, W(text).c_str(), W(caption).c_str(), flags | MB_SETFOREGROUND); });
   ctx_.Services.LogLine("message box \"" + platform::WideToAnsi(caption) + "\" -> " + std::to_string(answer));
   return answer;
 }
@@ -128,14 +127,13 @@ void TFrmMain::CreateWindows() {
   next_ = button(kNextId, L"Next >", 416, 73);
   cancel_ = button(kCancelId, L"Cancel", 496, 75);
   language_ = button(kLanguageId, L"English \x25BE", 8, 89);
-  natives_ = std::make_unique<NativeControls>(
-      area_, NativeControls::Events{
-                 [this](Control&, const std::u16string& text) {
-                   if (wizard_) wizard_->InstallDirTyped(text);
-                 },
-                 [this](Control&, const std::string& path) {
-                   if (wizard_) wizard_->TreeFolderChosen(path);
-                 }});
+  natives_ =
+      std::make_unique<NativeControls>(area_, NativeControls::Events{[this](Control&, const std::u16string& text) {
+                                                                       if (wizard_) wizard_->InstallDirTyped(text);
+                                                                     },
+                                                                     [this](Control&, const std::string& path) {
+                                                                       if (wizard_) wizard_->TreeFolderChosen(path);
+                                                                     }});
 }
 
 int TFrmMain::RunWizard(SetupContext& ctx) {
@@ -259,8 +257,8 @@ void TFrmMain::ShowLanguageMenu() {
   }
   RECT r;
   GetWindowRect(language_, &r);
-  const int id = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, r.left, r.bottom - 4, 0, window_,
-                                nullptr);
+  const int id =
+      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, r.left, r.bottom - 4, 0, window_, nullptr);
   DestroyMenu(menu);
   if (id >= kMenuBase && wizard_) wizard_->ChooseLanguage(id - kMenuBase);
 }
@@ -307,8 +305,7 @@ LRESULT TFrmMain::HandleMain(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         PostMessageW(wnd, WM_NULL, 0, 0);
       }
       return 0;
-    default:
-      break;
+    default: break;
   }
   return DefWindowProcW(wnd, msg, wp, lp);
 }

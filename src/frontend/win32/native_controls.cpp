@@ -172,7 +172,8 @@ HFONT NativeControls::FontFor(const ControlFont& font) {
   const int height = -MulDiv(font.Size, GetDeviceCaps(dc, LOGPIXELSY), 72);
   ReleaseDC(nullptr, dc);
   HFONT f = CreateFontW(height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, W(font.Face).c_str());
+                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
+                        W(font.Face).c_str());
   fonts_[key] = f;
   return f;
 }
@@ -184,9 +185,7 @@ void NativeControls::Add(Control& c) {
   DWORD ex = 0;
   const wchar_t* cls = L"STATIC";
   switch (c.Type) {
-    case ControlType::Label:
-      style |= SS_NOPREFIX | SS_NOTIFY | (c.WordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
-      break;
+    case ControlType::Label: style |= SS_NOPREFIX | SS_NOTIFY | (c.WordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP); break;
     case ControlType::Edit:
       cls = L"EDIT";
       style |= WS_TABSTOP | ES_AUTOHSCROLL;
@@ -196,12 +195,8 @@ void NativeControls::Add(Control& c) {
       cls = L"BUTTON";
       style |= WS_TABSTOP | BS_PUSHBUTTON;
       break;
-    case ControlType::Panel:
-      style |= SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX;
-      break;
-    case ControlType::Bevel:
-      style |= SS_ETCHEDFRAME;
-      break;
+    case ControlType::Panel: style |= SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX; break;
+    case ControlType::Bevel: style |= SS_ETCHEDFRAME; break;
     case ControlType::Memo:
       cls = L"EDIT";
       style |= ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL;
@@ -210,12 +205,8 @@ void NativeControls::Add(Control& c) {
       cls = L"RICHEDIT50W";
       style |= ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_HSCROLL | ES_AUTOVSCROLL;
       break;
-    case ControlType::Image:
-      cls = kPictureClass;
-      break;
-    case ControlType::ProgressBar:
-      cls = kGaugeClass;
-      break;
+    case ControlType::Image: cls = kPictureClass; break;
+    case ControlType::ProgressBar: cls = kGaugeClass; break;
     case ControlType::ShellTreeView:
       cls = WC_TREEVIEWW;
       style |= WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS;
@@ -348,8 +339,7 @@ bool NativeControls::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
       }
       return false;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 

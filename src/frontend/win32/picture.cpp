@@ -38,9 +38,11 @@ std::unique_ptr<Picture> Picture::Load(const std::string& name, const std::vecto
       pic->metafile_ = SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data());
     } else {
       // A placeable metafile starts with a 22-byte header that the converter does not take.
-      const bool placeable = bytes.size() > 22 && bytes[0] == 0xD7 && bytes[1] == 0xCD && bytes[2] == 0xC6 && bytes[3] == 0x9A;
+      const bool placeable = bytes.size() > 22 && bytes[0] == 0xD7 && bytes[1] == 0xCD && bytes[2] == 0xC6 &&
+                             bytes[3] == 0x9A;
       const std::size_t skip = placeable ? 22 : 0;
-      pic->metafile_ = SetWinMetaFileBits(static_cast<UINT>(bytes.size() - skip), bytes.data() + skip, nullptr, nullptr);
+      pic->metafile_ =
+          SetWinMetaFileBits(static_cast<UINT>(bytes.size() - skip), bytes.data() + skip, nullptr, nullptr);
     }
     if (pic->metafile_ == nullptr) return nullptr;
     ENHMETAHEADER header{};
@@ -77,8 +79,7 @@ std::unique_ptr<Picture> Picture::Load(const std::string& name, const std::vecto
   bi.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
   pic->bitmap_ = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (pic->bitmap_ == nullptr ||
-      FAILED(converter->CopyPixels(nullptr, w * 4, w * h * 4, static_cast<BYTE*>(bits)))) {
+  if (pic->bitmap_ == nullptr || FAILED(converter->CopyPixels(nullptr, w * 4, w * h * 4, static_cast<BYTE*>(bits)))) {
     return nullptr;
   }
   pic->width_ = static_cast<int>(w);

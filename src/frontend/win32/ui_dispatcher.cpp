@@ -25,7 +25,8 @@ UiDispatcher::UiDispatcher() : thread_id_(GetCurrentThreadId()) {
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = kClassName;
   RegisterClassW(&wc);  // a second registration fails harmlessly
-  window_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
+  window_ =
+      CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 UiDispatcher::~UiDispatcher() {
