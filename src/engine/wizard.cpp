@@ -6,6 +6,7 @@
 #include "container/pak.h"
 #include "engine/front_end.h"
 #include "engine/macros.h"
+#include "engine/removal_guard.h"
 #include "base/path_text.h"
 #include "base/size_text.h"
 #include "engine/setup_context.h"
@@ -215,7 +216,7 @@ void Wizard::RecheckNext() {
   // installation-directory page or too little space on the confirmation page must keep it off.
   ButtonState& next = pages_.Buttons().Next;
   const bool unusable_drive = OnPage(ptInstallDir) && install_dir_edit_ != nullptr &&
-                              IsUnusableDrive(platform::WideToAnsi(install_dir_edit_->Caption));
+                              CannotTake(platform::WideToAnsi(install_dir_edit_->Caption));
   const bool short_space = OnPage(ptPatch) && SpaceShort();
   if (next.Enabled && (unusable_drive || short_space)) {
     next.Enabled = false;
@@ -224,6 +225,13 @@ void Wizard::RecheckNext() {
 }
 
 bool Wizard::SpaceShort() const { return ctx_.Choices.SpaceAvailable < ctx_.Setup.SpaceRequired; }
+
+std::string Wizard::FolderRefusal(const std::string& path) const {
+  if (IsUnusableDrive(path)) return "it is not on a drive that can take an installation";
+  // What the uninstaller would refuse to remove must not be installed into: nothing could
+  // remove it again.
+  return RemovalRefusal(ctx_.Setup, path, true);
+}
 
 void Wizard::ShowPage(int index) {
   pages_.ShowPage(index);
@@ -321,7 +329,7 @@ Wizard::WalkEnd Wizard::WalkImplicitPages() {
     implicit_page_ = type;
     switch (type) {
       case ptInstallDir:  // as a page whose edit holds the directory
-        if (IsUnusableDrive(ctx_.Choices.InstallDir)) return WalkEnd::UnusableDrive;
+        if (CannotTake(ctx_.Choices.InstallDir)) return WalkEnd::UnusableDrive;
         StoreInstallDir(ctx_.Choices.InstallDir);
         break;
       case ptPatch:
@@ -363,7 +371,7 @@ void Wizard::InstallDirChanged() {
   if (install_dir_edit_ == nullptr) return;
   const std::string text = platform::WideToAnsi(install_dir_edit_->Caption);
   ButtonState& next = pages_.Buttons().Next;
-  if (OnPage(ptInstallDir) && IsUnusableDrive(text)) {
+  if (OnPage(ptInstallDir) && CannotTake(text)) {
     next.Enabled = false;
     pages_.ButtonsChanged();
     return;

@@ -89,6 +89,11 @@ class Wizard {
   void SelectTreeFolder(const std::string& path, bool expand);
   void SetWorkingState(bool working);
 
+  // Why the folder cannot take the installation (an unusable drive, or a folder the uninstaller
+  // would refuse to remove from), empty when it can.
+  std::string FolderRefusal(const std::string& path) const;
+  bool CannotTake(const std::string& path) const { return !FolderRefusal(path).empty(); }
+
   bool Working() const { return working_; }
   bool InstallDirVisited() const { return install_dir_visited_; }
   const std::u16string& Title() const { return title_; }

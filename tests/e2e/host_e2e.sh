@@ -84,6 +84,12 @@ for switch in /VERYSILENT /quiet -s "/D=Relative\\Folder"; do
   code=0; (cd "$WORK" && ./DemoSetup.exe /S "$switch") >/dev/null 2>&1 || code=$?
   check "$switch is refused with exit code 3" test "$code" = 3
 done
+# A folder the uninstaller would refuse to empty is refused before anything is written.
+for folder in 'Z:\zq-e2e-refused' 'C:\'; do
+  code=0; (cd "$WORK" && ./DemoSetup.exe /S "/D=$folder") >/dev/null 2>&1 || code=$?
+  check "/D=$folder is refused with exit code 3" test "$code" = 3
+done
+check "nothing was written on the host's own drive" test ! -e /zq-e2e-refused
 check "/? shows the usage" bash -c "cd '$WORK' && ./DemoSetup.exe '/?' | grep -q 'exit codes'"
 (cd "$WORK" && ./DemoSetup.exe /S /D=C:\\Other Place\\Demo Product)
 OTHER="$ZQ_PREFIX/drive_c/Other Place/Demo Product"

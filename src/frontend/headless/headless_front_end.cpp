@@ -111,9 +111,16 @@ int HeadlessFrontEnd::RunWizard(SetupContext& ctx) {
   switch (end) {
     case Wizard::WalkEnd::Finished: break;
     case Wizard::WalkEnd::UnusableDrive:
-      Show(platform::AnsiToWide("The folder " + ctx.Choices.InstallDir +
-                                " is not on a drive that can take an installation."),
-           u"Setup", kMbOk | kMbIconError);
+      if (IsUnusableDrive(ctx.Choices.InstallDir)) {
+        Show(platform::AnsiToWide("The folder " + ctx.Choices.InstallDir +
+                                  " is not on a drive that can take an installation."),
+             u"Setup", kMbOk | kMbIconError);
+      } else {
+        Show(platform::AnsiToWide("The folder " + ctx.Choices.InstallDir + " cannot take an installation (" +
+                                  wizard.FolderRefusal(ctx.Choices.InstallDir) +
+                                  "): its uninstaller could not remove it."),
+             u"Setup", kMbOk | kMbIconError);
+      }
       return kExitRefused;
     case Wizard::WalkEnd::ShortSpace:
       Show(platform::AnsiToWide("Not enough free space for " + ctx.Setup.SetupInfo.SetupName + ": " +
