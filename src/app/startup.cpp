@@ -39,11 +39,22 @@ struct Reported {};
 
 std::u16string W(const std::string& s) { return platform::AnsiToWide(s); }
 
+// What the run holds at its peak: every file rounded up to a whole cluster (4 KiB, the cluster of
+// the volumes installations go to), the uninstaller and the uninstall log; what it replaces is
+// kept until the end, so it frees nothing before then. 64 bits: a payload may pass 4 GiB.
 std::int64_t RequiredSpace(const LoadedSetup& setup) {
-  std::uint32_t total = 0;  // 32 bits, as the figure has always been kept
+  constexpr std::int64_t kCluster = 4096;
+  auto whole_clusters = [](std::int64_t bytes) { return (bytes + kCluster - 1) / kCluster * kCluster; };
+  std::int64_t total = 0, log = 0, uninstaller = 0;
   for (const TPakEntry& e : setup.Pak->Entries()) {
+    if (e.Group == 0 && platform::AnsiUpperCase(e.Name).rfind(kUninstallPrefix, 0) == 0) uninstaller += e.StoredSize();
     if (e.Group == 0 || e.Group >= setup.GroupFlags.size()) continue;
-    total += setup.GroupFlags[e.Group] == 0 ? e.OrigSize : e.StoredSize();
+    total += whole_clusters(setup.GroupFlags[e.Group] == 0 ? e.OrigSize : e.StoredSize());
+    log += static_cast<std::int64_t>(e.Name.size()) + 16;  // its line: "$INSTDIR\", the name, a count
+  }
+  if (setup.SetupInfo.HasUninstaller == 1 && !setup.Pak->Entries().empty()) {
+    uninstaller += setup.Pak->Entries().front().Offset;  // the program part the uninstaller copies
+    total += whole_clusters(uninstaller) + whole_clusters(log);
   }
   return total;
 }
