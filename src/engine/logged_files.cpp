@@ -29,6 +29,10 @@ bool WriteFileLogged(TUninstallList& log, const std::string& path, const void* d
                      RunJournal* journal) {
   std::string dir = ExtractFileDir(path);
   if (!dir.empty()) ForceDirectoriesLogged(log, dir, journal);
+  return WriteWholeFile(path, data, size);
+}
+
+bool WriteWholeFile(const std::string& path, const void* data, std::size_t size) {
   platform::File f;
   if (!f.Open(path, platform::OpenMode::Create)) return false;
   if (data == nullptr || size == 0) return true;

@@ -16,6 +16,8 @@ class TUninstallList;
 void ForceDirectoriesLogged(TUninstallList& log, const std::string& path, RunJournal* journal = nullptr);
 // Creates the file's directories (logged), then the file with `size` bytes of `data` (empty
 // without data). The file itself is not recorded. False when the file cannot be written.
+// The file at `path` (its folder exists) with `size` bytes of `data`; false when it cannot be written.
+bool WriteWholeFile(const std::string& path, const void* data, std::size_t size);
 bool WriteFileLogged(TUninstallList& log, const std::string& path, const void* data, std::size_t size,
                      RunJournal* journal = nullptr);
 // Deletes the directory with everything in it, deepest first. Always ends: what cannot be

@@ -57,16 +57,46 @@ void RecoverInterruptedRun(const RunScope& ctx) {
                       [&ctx](const std::string& line) { ctx.Services.LogLine("  " + line); });
 }
 
-bool PrepareFileWrite(RunState& run, const std::string& target) {
-  if (!run.Journal.Active()) return true;
-  if (!platform::FileExists(target)) return run.Journal.Record({RunChange::Kind::FileCreated, target});
-  const std::string aside = AsideName(target);
-  if (!run.Journal.Record({RunChange::Kind::FileReplaced, target, aside})) return false;
-  return platform::RenameFile(target, aside);
+std::unordered_set<std::string>& FolderListing::NamesOf(const std::string& folder) {
+  auto [at, fresh] = folders_.try_emplace(folder);
+  if (fresh) {
+    for (const auto& e : platform::ListDir(folder).value_or(std::vector<platform::DirEntry>{})) {
+      at->second.insert(platform::AnsiLowerCase(e.name));
+    }
+  }
+  return at->second;
 }
 
-bool PrepareFileWriteOrAsk(const RunScope& ctx, const std::string& target) {
-  while (!PrepareFileWrite(ctx.Run, target)) {
+bool FolderListing::Exists(const std::string& path) {
+  const std::size_t cut = path.rfind('\\');
+  if (cut == std::string::npos) return platform::FileExists(path) || platform::DirectoryExists(path);
+  return NamesOf(path.substr(0, cut)).count(platform::AnsiLowerCase(path.substr(cut + 1))) != 0;
+}
+
+void FolderListing::Added(const std::string& path) {
+  const std::size_t cut = path.rfind('\\');
+  if (cut != std::string::npos) NamesOf(path.substr(0, cut)).insert(platform::AnsiLowerCase(path.substr(cut + 1)));
+}
+
+bool PrepareFileWrite(RunState& run, const std::string& target, FolderListing* listing) {
+  if (!run.Journal.Active() || run.Journal.InCreatedFolder(target)) return true;
+  auto exists = [listing](const std::string& path) {
+    return listing != nullptr ? listing->Exists(path) : platform::FileExists(path) || platform::DirectoryExists(path);
+  };
+  if (!exists(target)) {
+    if (listing != nullptr) listing->Added(target);
+    return run.Journal.Record({RunChange::Kind::FileCreated, target});
+  }
+  std::string aside = target + ".zqold";
+  for (int i = 1; exists(aside); ++i) aside = target + ".zqold" + std::to_string(i);
+  if (!run.Journal.Record({RunChange::Kind::FileReplaced, target, aside})) return false;
+  if (!platform::RenameFile(target, aside)) return false;
+  if (listing != nullptr) listing->Added(aside);
+  return true;
+}
+
+bool PrepareFileWriteOrAsk(const RunScope& ctx, const std::string& target, FolderListing* listing) {
+  while (!PrepareFileWrite(ctx.Run, target, listing)) {
     const auto& changes = ctx.Run.Journal.Changes();
     if (changes.empty() || changes.back().path != target) {
       ctx.Services.LogLine("the run's journal cannot be written before " + target + " (the disk may be full)");

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace zq {
@@ -18,15 +20,29 @@ struct RunState;
 // that does not read back whole, or names a path no installation may own, is logged and left.
 void RecoverInterruptedRun(const RunScope& ctx);
 
+// The names in the folders one group's extraction writes to, each folder listed once: asking the
+// file system about every file of an upgrade costs as much as writing it. Only for a span in
+// which nothing but the caller changes those folders.
+class FolderListing {
+ public:
+  bool Exists(const std::string& path);
+  void Added(const std::string& path);
+
+ private:
+  std::unordered_set<std::string>& NamesOf(const std::string& folder);
+  std::unordered_map<std::string, std::unordered_set<std::string>> folders_;  // names folded to lower case
+};
+
 // Before a file is written at `target`: records it as created, or moves the file there aside
 // and records it as replaced. False when the journal cannot be written or the file there
-// cannot be moved (another program holds it); nothing is changed then.
-bool PrepareFileWrite(RunState& run, const std::string& target);
+// cannot be moved (another program holds it); nothing is changed then. `listing`, when given,
+// answers which files exist.
+bool PrepareFileWrite(RunState& run, const std::string& target, FolderListing* listing = nullptr);
 // PrepareFileWrite for a run with a user: a file another program holds is named with the
 // programs that hold it ("another program" where the system cannot tell), and the user may close
 // them and retry (an unattended run takes Cancel). False when the file stays held or the journal
 // cannot be written; the log says which and names the file.
-bool PrepareFileWriteOrAsk(const RunScope& ctx, const std::string& target);
+bool PrepareFileWriteOrAsk(const RunScope& ctx, const std::string& target, FolderListing* listing = nullptr);
 // Puts back the file PrepareFileWrite moved aside when the write it prepared did not happen.
 void CancelFileWrite(RunState& run, const std::string& target);
 // "delete": the file is moved aside. False when it is not there or cannot be moved.

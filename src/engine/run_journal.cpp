@@ -114,7 +114,7 @@ void UndoOne(const RunChange& c, platform::Registry& reg, const RunLogFn& log) {
 void Tidy(const std::vector<RunChange>& changes) {
   for (const RunChange& c : changes) {
     if (c.kind == RunChange::Kind::FileReplaced || c.kind == RunChange::Kind::FileRemoved) {
-      if (platform::FileExists(c.aside)) platform::DeleteFileAt(c.aside);
+      platform::DeleteFileAt(c.aside);  // one that is gone already fails harmlessly
     } else if (c.kind == RunChange::Kind::FolderRemoved) {
       RemoveTree(c.aside);
     }
@@ -146,6 +146,7 @@ std::string RunJournal::Serialize(const RunChange& c) {
 bool RunJournal::Begin(const std::string& path) {
   path_ = path;
   changes_.clear();
+  created_folders_.clear();
   unsynced_ = 0;
   if (!file_.Open(path, platform::OpenMode::Create)) return false;
   file_.Flush();
@@ -157,8 +158,14 @@ bool RunJournal::Record(const RunChange& change) {
   const std::string line = Serialize(change);
   if (file_.Write(line.data(), line.size()) != line.size()) return false;
   changes_.push_back(change);
+  if (change.kind == RunChange::Kind::FolderCreated) created_folders_.insert(change.path);
   if (++unsynced_ >= kSyncEvery) Sync();
   return true;
+}
+
+bool RunJournal::InCreatedFolder(const std::string& path) const {
+  const std::size_t cut = path.rfind('\\');
+  return cut != std::string::npos && created_folders_.count(path.substr(0, cut)) != 0;
 }
 
 void RunJournal::Sync() {
@@ -228,8 +235,7 @@ void RunJournal::Recover(const JournalContents& contents, const std::string& jou
   for (auto c = changes.rbegin(); c != changes.rend(); ++c) UndoOne(*c, registry, say);
   platform::DeleteFileAt(journal);
   for (auto c = changes.rbegin(); c != changes.rend(); ++c) {
-    if (c->kind == RunChange::Kind::FolderCreated && platform::DirectoryExists(c->path) &&
-        platform::RemoveDir(c->path)) {
+    if (c->kind == RunChange::Kind::FolderCreated && platform::DirectoryExists(c->path) && RemoveTree(c->path)) {
       say("undone: removed folder " + c->path);
     }
   }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/files.h"
@@ -20,7 +21,7 @@ class Registry;
 
 struct RunChange {
   enum class Kind : char {
-    FolderCreated = 'D',
+    FolderCreated = 'D',  // with everything the run puts in it: undone as a whole
     FileCreated = 'C',
     FileReplaced = 'R',   // `aside` holds the old file
     FileRemoved = 'X',    // `aside` holds it
@@ -63,6 +64,9 @@ class RunJournal {
   bool Active() const { return file_.IsOpen(); }
   const std::string& Path() const { return path_; }
   const std::vector<RunChange>& Changes() const { return changes_; }
+  // Whether `path` lies directly in a folder this run created: everything in such a folder is
+  // the run's and goes with it, so its files need no record of their own.
+  bool InCreatedFolder(const std::string& path) const;
 
   // Writes the change down and hands it to the system before it is made; false when it could
   // not be written, and then the change must not be made. Without a journal every change passes.
@@ -81,7 +85,8 @@ class RunJournal {
   static std::optional<JournalContents> Load(const std::string& path, std::string* problem);
   // Finishes what a journal read back says: a committed run's tidying, or else every change
   // undone, newest first; then `journal` (the file it was read from) is deleted, and the folders
-  // the run created are removed last, since the journal may lie in one of them.
+  // the run created are removed last, with everything in them (never through a link), since the
+  // journal may lie in one of them.
   static void Recover(const JournalContents& contents, const std::string& journal, platform::Registry& registry,
                       const RunLogFn& log);
 
@@ -92,6 +97,7 @@ class RunJournal {
   platform::File file_;
   std::vector<RunChange> changes_;
   std::size_t unsynced_ = 0;
+  std::unordered_set<std::string> created_folders_;
 };
 
 // Where a file about to be replaced or removed is kept until the run ends: beside it, under a

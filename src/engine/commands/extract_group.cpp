@@ -61,6 +61,7 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
     const TPakEntry& e = pak.Entries()[index];
     if (e.OrigSize < LargeEntryLimit && IsSafeEntryName(e.Name)) inflated.push_back(index);
   }
+  FolderListing listing;  // nothing but this extraction writes to its folders meanwhile
   EntryPrefetch prefetch(pak, std::move(inflated));
   for (const std::size_t index : entries) {
     const std::uint32_t size = pak.Entries()[index].OrigSize;
@@ -72,7 +73,7 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
       show(name);
       ForgetArchiveJournal(ctx, target);
       ForceDirectoriesLogged(ctx.Run.UninstallList, ExtractFileDir(target), &ctx.Run.Journal);
-      if (!PrepareFileWriteOrAsk(ctx, target)) {
+      if (!PrepareFileWriteOrAsk(ctx, target, &listing)) {
         // The file there could not be moved aside: another program holds it. It stays as it was.
         platform::NoteFileFault(platform::FileFault::InUse);
         FailWrite(ctx, target, false);
@@ -93,8 +94,7 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
           return;
         } else {
           platform::NoteFileFault(platform::FileFault::Other);
-          written = WriteFileLogged(ctx.Run.UninstallList, target, r.data ? r.data->data() : nullptr,
-                                    r.data ? r.data->size() : 0);
+          written = WriteWholeFile(target, r.data ? r.data->data() : nullptr, r.data ? r.data->size() : 0);
         }
       }
       if (!written) {
