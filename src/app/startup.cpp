@@ -97,7 +97,9 @@ void HoldProductRunLock(SetupContext& ctx) {
   const TSetupInfoFile& info = ctx.Setup.SetupInfo;
   const std::string& product = info.ShortName.empty() ? info.SetupName : info.ShortName;
   const platform::RunLock lock = platform::HoldRunLock(product);
-  if (lock == platform::RunLock::Unavailable) ctx.Services.LogLine("the run lock could not be made; going on without it");
+  if (lock == platform::RunLock::Unavailable) {
+    ctx.Services.LogLine("the run lock could not be made; going on without it");
+  }
   if (lock == platform::RunLock::Busy) {
     throw Refusal(u"Another setup or uninstall of " + W(product) + u" is running.\rTry again when it has ended.",
                   u"Setup", kExitAnotherRun);
