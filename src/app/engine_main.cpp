@@ -33,7 +33,8 @@ std::optional<int> HelpOrRefusal(SetupContext& ctx, const EngineOptions& options
   text += EngineUsage();
   std::fputs(text.c_str(), options.problems.empty() ? stdout : stderr);
   for (const std::string& problem : options.problems) ctx.Services.LogLine("command line: " + problem);
-  ctx.Services.ShowMessageBox(platform::AnsiToWide(text), u"Setup", options.problems.empty() ? kMbOk : kMbOk | kMbIconError);
+  ctx.Services.ShowMessageBox(platform::AnsiToWide(text), u"Setup",
+                              options.problems.empty() ? kMbOk : kMbOk | kMbIconError);
   return options.problems.empty() ? kExitInstalled : kExitRefused;
 }
 
@@ -43,7 +44,7 @@ int EngineMain(const std::vector<std::string>& args) {
   SetupContext ctx;
   // The archive updates of the script; an archive still open at the end is saved when this
   // goes, before the exit code is taken.
-  TArchiveUpdater archives(ctx);
+  ArchiveUpdater archives(ctx);
   ctx.Services.Archives = &archives;
   const EngineOptions options = ParseEngineCommandLine(args);
   RunLog log;
@@ -72,9 +73,9 @@ int EngineMain(const std::vector<std::string>& args) {
   };
 #ifdef _WIN32
   // Without /S a setup shows its windows: the verification window, then the wizard.
-  std::unique_ptr<TFrontEnd> front_end;
+  std::unique_ptr<FrontEnd> front_end;
   if (options.silent) {
-    front_end = std::make_unique<THeadlessFrontEnd>(ctx, options, env.program_path);
+    front_end = std::make_unique<HeadlessFrontEnd>(ctx, options, env.program_path);
   } else {
     front_end = std::make_unique<TFrmMain>(ctx, options, env.program_path);
   }
@@ -82,7 +83,7 @@ int EngineMain(const std::vector<std::string>& args) {
   const std::optional<int> early = HelpOrRefusal(ctx, options);
   const int code = early ? *early : RunEngine(ctx, *front_end, env);
 #else
-  THeadlessFrontEnd front_end(ctx, options, env.program_path);
+  HeadlessFrontEnd front_end(ctx, options, env.program_path);
   ctx.Services.Messages = &front_end;
   const std::optional<int> early = HelpOrRefusal(ctx, options);
   const int code = early ? *early : RunEngine(ctx, front_end, env);

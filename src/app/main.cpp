@@ -24,7 +24,8 @@ void TakeRawInstallDir(std::vector<std::string>& args) {
     if (zq::AsciiUpperCase(args[i]).rfind("/D=", 0) != 0) continue;
     std::string folder = raw.substr(at + 4);
     while (!folder.empty() && (folder.back() == ' ' || folder.back() == '\t')) folder.pop_back();
-    if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"') folder = folder.substr(1, folder.size() - 2);
+    if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"')
+      folder = folder.substr(1, folder.size() - 2);
     args.resize(i);
     args.push_back("/D=" + folder);
     return;

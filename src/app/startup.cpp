@@ -72,7 +72,7 @@ void LoadLanguages(SetupContext& ctx, std::uint16_t lang_id) {
 // The folder of an earlier installation, when the setup names a registry value holding it,
 // overrides the record's; either way it is the user's to change from here on.
 void ResolveInstallDir(SetupContext& ctx) {
-  const TInstallDirRegKey& key = ctx.Setup.SetupInfo.InstallDirRegKey;
+  const RegKeyRef& key = ctx.Setup.SetupInfo.InstallDirRegKey;
   if (!key.Key.empty()) {
     platform::Registry reg;
     reg.SetRoot(RootCodeToKey(key.HKEY));
@@ -107,7 +107,7 @@ void HoldProductRunLock(SetupContext& ctx) {
 }
 
 // Steps 4 to 16 of start-up; a refusal ends them.
-void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env, const EngineOptions& options) {
+void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, const EngineOptions& options) {
   LoadedSetup& setup = ctx.SetupToLoad();
   bool param_file_given = false;
   std::string container = env.program_path;
@@ -118,7 +118,8 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
   setup.Pak = std::make_unique<TPak>(container, TPak::OpenFlags::Read);
   setup.Pak->Messages = &fe;
   if (!setup.Pak->HasValidHeader()) {
-    if (!setup.Pak->DirectoryProblem().empty()) ctx.Services.LogLine("damaged package: " + setup.Pak->DirectoryProblem());
+    if (!setup.Pak->DirectoryProblem().empty())
+      ctx.Services.LogLine("damaged package: " + setup.Pak->DirectoryProblem());
     throw Refusal(u"Invalid Setup Header. No Contents or Corrupted Contents.", u"Error");
   }
   const std::size_t count = setup.Pak->Entries.size();
@@ -196,7 +197,7 @@ void PrepareRun(SetupContext& ctx, TFrontEnd& fe, const StartupEnvironment& env,
 
 }  // namespace
 
-int RunEngine(SetupContext& ctx, TFrontEnd& front_end, const StartupEnvironment& env) {
+int RunEngine(SetupContext& ctx, FrontEnd& front_end, const StartupEnvironment& env) {
   const EngineOptions options = ParseEngineCommandLine(env.arguments);
   for (const auto& p : options.problems) ctx.Services.LogLine("command line: " + p);
   try {

@@ -11,7 +11,7 @@
 namespace zq {
 
 class SetupContext;
-class TFrontEnd;
+class FrontEnd;
 
 struct StartupEnvironment {
   std::string program_path;            // the running program, as the engine names it
@@ -21,6 +21,6 @@ struct StartupEnvironment {
 };
 
 // Runs the whole engine; returns the exit code (EngineExit).
-int RunEngine(SetupContext& ctx, TFrontEnd& front_end, const StartupEnvironment& env);
+int RunEngine(SetupContext& ctx, FrontEnd& front_end, const StartupEnvironment& env);
 
 }  // namespace zq

@@ -22,7 +22,7 @@
 namespace zq {
 namespace {
 
-class CountingFrontEnd : public TFrontEnd {
+class CountingFrontEnd : public FrontEnd {
  public:
   int Show(const std::u16string& text, const std::u16string&, unsigned) override {
     boxes.push_back(text);
@@ -180,7 +180,7 @@ TEST_F(StartupDamageTest, AnExceptionEndsInTheErrorReport) {
   env.program_path = path_;
   env.arguments = {"/S", "/j", "user", "1.2.3.4"};
   env.report_error = [&](SetupContext& c, const std::string& message, const std::string& stage) {
-    TErrorLogSystem system;
+    ErrorLogSystem system;
     system.Folder = dir_.path() + "\\";
     system.CpuSpeedMhz = [] { return 1234u; };
     system.OpenFile = [](const std::string&) {};

@@ -35,7 +35,7 @@ TCompLine Line(const char* keyword, std::vector<std::string> args, std::uint32_t
 std::string Bytes(const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); }
 
 // Records the refusal boxes; the wizard itself is not reached in these tests.
-class RefusalRecorder : public TFrontEnd {
+class RefusalRecorder : public FrontEnd {
  public:
   int Show(const std::u16string& text, const std::u16string& caption, unsigned) override {
     shown.emplace_back(caption, text);
@@ -82,11 +82,13 @@ class StartupTest : public ::testing::Test {
     EXPECT_TRUE(test::WritePackage(path, test::FakeProgram(300), entries));
     return path;
   }
-  int Run(const std::string& program, std::vector<std::string> args, TFrontEnd& fe, SetupContext& ctx) {
+  int Run(const std::string& program, std::vector<std::string> args, FrontEnd& fe, SetupContext& ctx) {
     StartupEnvironment env;
     env.program_path = program;
     env.arguments = std::move(args);
-    env.report_error = [this](SetupContext&, const std::string& m, const std::string& s) { errors_.push_back(s + ": " + m); };
+    env.report_error = [this](SetupContext&, const std::string& m, const std::string& s) {
+      errors_.push_back(s + ": " + m);
+    };
     return RunEngine(ctx, fe, env);
   }
   // Runs and returns the one refusal box.
@@ -107,8 +109,8 @@ class StartupTest : public ::testing::Test {
 TEST_F(StartupTest, EveryRefusalHasItsMessageAndCaption) {
   std::string plain = dir_ / "DemoSetup.exe";
   test::WriteAll(plain, test::FakeProgram(500));
-  EXPECT_EQ(Refusal(plain),
-            (std::pair<std::u16string, std::u16string>{u"Error", u"Invalid Setup Header. No Contents or Corrupted Contents."}));
+  EXPECT_EQ(Refusal(plain), (std::pair<std::u16string, std::u16string>{
+                                u"Error", u"Invalid Setup Header. No Contents or Corrupted Contents."}));
 
   auto entries = Entries();
   std::string path = Write(entries);
@@ -119,12 +121,14 @@ TEST_F(StartupTest, EveryRefusalHasItsMessageAndCaption) {
     pak.Close();
     test::WriteAll(path, all);
   }
-  EXPECT_EQ(Refusal(path), (std::pair<std::u16string, std::u16string>{
-                               u"Verification Error", u"Error: Verification Failed. Setup is corrupt.\rID: 4 Filename: readme.txt"}));
+  EXPECT_EQ(Refusal(path),
+            (std::pair<std::u16string, std::u16string>{
+                u"Verification Error", u"Error: Verification Failed. Setup is corrupt.\rID: 4 Filename: readme.txt"}));
 
   entries.erase(entries.begin());  // no SetupInfo
-  EXPECT_EQ(Refusal(Write(entries)), (std::pair<std::u16string, std::u16string>{
-                                         u"Verification Error", u"Error: Setup Information Missing. Setup is corrupt"}));
+  EXPECT_EQ(Refusal(Write(entries)),
+            (std::pair<std::u16string, std::u16string>{u"Verification Error",
+                                                       u"Error: Setup Information Missing. Setup is corrupt"}));
   entries = Entries();
   entries.erase(entries.begin() + 1);  // no CompiledLines
   EXPECT_EQ(Refusal(Write(entries)), (std::pair<std::u16string, std::u16string>{
@@ -134,9 +138,10 @@ TEST_F(StartupTest, EveryRefusalHasItsMessageAndCaption) {
   EXPECT_EQ(Refusal(Write(entries)), (std::pair<std::u16string, std::u16string>{
                                          u"Verification Error", u"Error: Compiled Lines Damaged. Setup is corrupt"}));
 
-  EXPECT_EQ(Refusal(Write(Entries(), "Renamed.exe")),
-            (std::pair<std::u16string, std::u16string>{
-                u"Error", u"Error: Setup`s filename has been renamed\r\rExpected: \rDemoSetup.exe\r\rFound: \rRenamed.exe"}));
+  EXPECT_EQ(
+      Refusal(Write(Entries(), "Renamed.exe")),
+      (std::pair<std::u16string, std::u16string>{
+          u"Error", u"Error: Setup`s filename has been renamed\r\rExpected: \rDemoSetup.exe\r\rFound: \rRenamed.exe"}));
   // Browser copy numbers are no rename.
   {
     SetupContext ctx;
@@ -162,7 +167,7 @@ TEST_F(StartupTest, TheLogKeepsTheLinesOfARefusal) {
     ASSERT_TRUE(log.Open(log_path));
     SetupContext ctx;
     ctx.Services.RunLog = [&log](const std::string& line) { log.Write(line); };
-    THeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), setup);
+    HeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), setup);
     ctx.Services.Messages = &fe;
     EXPECT_EQ(Run(setup, {"/S"}, fe, ctx), kExitRefused);
   }
@@ -227,7 +232,7 @@ TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {
   {
     SetupContext ctx;
     EngineOptions options = ParseEngineCommandLine({"/S"});
-    THeadlessFrontEnd fe(ctx, options, setup);
+    HeadlessFrontEnd fe(ctx, options, setup);
     ctx.Services.Messages = &fe;
     ASSERT_EQ(Run(setup, {"/S"}, fe, ctx), kExitInstalled) << (errors_.empty() ? "" : errors_[0]);
   }
@@ -272,7 +277,7 @@ TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {
   test::WriteAll(inst + "\\bin\\user-notes.txt", "mine");
   {
     SetupContext ctx;
-    THeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), uninstaller);
+    HeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), uninstaller);
     ctx.Services.Messages = &fe;
     ASSERT_EQ(Run(uninstaller, {"/S"}, fe, ctx), kExitInstalled);
   }
@@ -312,7 +317,7 @@ TEST_F(StartupTest, SilentRunMeasuresTheFreeSpaceOfTheDirectoryItInstallsInto) {
     const std::string target = dir_ / c.name;
     const std::vector<std::string> args = {"/S", "/D=" + target};
     SetupContext ctx;
-    THeadlessFrontEnd fe(ctx, ParseEngineCommandLine(args), setup);
+    HeadlessFrontEnd fe(ctx, ParseEngineCommandLine(args), setup);
     ctx.Services.Messages = &fe;
     EXPECT_EQ(Run(setup, args, fe, ctx), kExitInstalled);
     EXPECT_FALSE(ctx.Choices.SpaceAvailableText.empty());
@@ -343,12 +348,12 @@ TEST_F(StartupTest, FailureEndsWithExitCodeTwoAndShortSpaceIsRefused) {
   const std::string setup = Write(Entries());
   {
     SetupContext ctx;
-    THeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), setup);
+    HeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), setup);
     EXPECT_EQ(Run(setup, {"/S"}, fe, ctx), kExitScriptFailed);
   }
   {
     SetupContext ctx;
-    THeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S", "/D=Q:\\Nowhere"}), setup);
+    HeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S", "/D=Q:\\Nowhere"}), setup);
     EXPECT_EQ(Run(setup, {"/S", "/D=Q:\\Nowhere"}, fe, ctx), kExitRefused);  // no such drive
   }
 }

@@ -6,7 +6,7 @@ namespace zq {
 
 namespace {
 
-class SystemFile : public TArchiveIO {
+class SystemFile : public ArchiveIO {
  public:
   explicit SystemFile(platform::File file) : file_(std::move(file)) {}
   std::size_t ReadAt(std::uint64_t position, void* buffer, std::size_t count) override {
@@ -23,14 +23,14 @@ class SystemFile : public TArchiveIO {
   platform::File file_;
 };
 
-class SystemFiles : public TArchiveFileSystem {
+class SystemFiles : public ArchiveFileSystem {
  public:
-  std::unique_ptr<TArchiveIO> Open(const std::string& path, bool create) override {
+  std::unique_ptr<ArchiveIO> Open(const std::string& path, bool create) override {
     platform::File file;
     if (!file.Open(path, create ? platform::OpenMode::Create : platform::OpenMode::ReadWrite)) return nullptr;
     return std::make_unique<SystemFile>(std::move(file));
   }
-  std::unique_ptr<TArchiveIO> OpenForReading(const std::string& path) override {
+  std::unique_ptr<ArchiveIO> OpenForReading(const std::string& path) override {
     platform::File file;
     if (!file.Open(path, platform::OpenMode::ReadShared)) return nullptr;
     return std::make_unique<SystemFile>(std::move(file));
@@ -42,12 +42,12 @@ class SystemFiles : public TArchiveFileSystem {
 
 }  // namespace
 
-TArchiveFileSystem& SystemFileSystem() {
+ArchiveFileSystem& SystemFileSystem() {
   static SystemFiles files;
   return files;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadAll(TArchiveFileSystem& fs, const std::string& path) {
+std::optional<std::vector<std::uint8_t>> ReadAll(ArchiveFileSystem& fs, const std::string& path) {
   auto file = fs.Open(path, false);
   if (!file) return std::nullopt;
   auto size = file->Size();
@@ -57,7 +57,7 @@ std::optional<std::vector<std::uint8_t>> ReadAll(TArchiveFileSystem& fs, const s
   return bytes;
 }
 
-bool WriteAll(TArchiveFileSystem& fs, const std::string& path, const std::vector<std::uint8_t>& bytes) {
+bool WriteAll(ArchiveFileSystem& fs, const std::string& path, const std::vector<std::uint8_t>& bytes) {
   auto file = fs.Open(path, true);
   return file && file->WriteAt(0, bytes.data(), bytes.size()) == bytes.size() && file->Flush();
 }

@@ -10,9 +10,7 @@
 #endif
 
 namespace zq {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 // printf rounds correctly on both builds and takes only the point from the locale, which is
 // put back to '.' here; mingw's std::to_chars for long double also prints the locale's point.

@@ -101,7 +101,7 @@ Parsed Parse(const std::vector<std::uint8_t>& j) {
 
 // The archive's bytes at [position, position + count) as they were when the journal began: what
 // it holds now, under the ranges kept (the earliest record of a byte holds its oldest value).
-std::vector<std::uint8_t> BytesBefore(TArchiveIO& archive, std::uint64_t size, const Parsed& p, std::uint64_t position,
+std::vector<std::uint8_t> BytesBefore(ArchiveIO& archive, std::uint64_t size, const Parsed& p, std::uint64_t position,
                                       std::uint32_t count) {
   std::vector<std::uint8_t> bytes(count, 0);
   if (position < size)
@@ -117,7 +117,7 @@ std::vector<std::uint8_t> BytesBefore(TArchiveIO& archive, std::uint64_t size, c
 }
 
 // Why the journal was not written for this archive; empty when it was.
-std::string Mismatch(const Parsed& p, TArchiveIO& archive) {
+std::string Mismatch(const Parsed& p, ArchiveIO& archive) {
   const auto size = archive.Size();
   if (!size) return "the archive's size cannot be read";
   // The archive never shrinks below its original size without that tail being kept first.
@@ -141,10 +141,10 @@ struct Examined {
   Parsed parsed;
 };
 
-Examined ExamineJournal(TArchiveFileSystem& fs, const std::string& archive_path) {
+Examined ExamineJournal(ArchiveFileSystem& fs, const std::string& archive_path) {
   Examined e;
   using Kind = JournalFinding::Kind;
-  const std::string journal_path = TJournal::PathFor(archive_path);
+  const std::string journal_path = ArchiveJournal::PathFor(archive_path);
   if (!fs.Exists(journal_path)) return e;
   auto journal = ReadAll(fs, journal_path);
   if (!journal) {
@@ -168,22 +168,23 @@ Examined ExamineJournal(TArchiveFileSystem& fs, const std::string& archive_path)
 }
 }  // namespace
 
-TJournal::TJournal(TArchiveFileSystem& fs, std::string archive_path) : fs_(fs), archive_path_(std::move(archive_path)) {}
+ArchiveJournal::ArchiveJournal(ArchiveFileSystem& fs, std::string archive_path)
+    : fs_(fs), archive_path_(std::move(archive_path)) {}
 
-std::string TJournal::PathFor(const std::string& archive_path) { return archive_path + ".zqj"; }
+std::string ArchiveJournal::PathFor(const std::string& archive_path) { return archive_path + ".zqj"; }
 
-void TJournal::Begin(TArchiveIO& archive) {
+void ArchiveJournal::Begin(ArchiveIO& archive) {
   auto size = archive.Size();
-  if (!size) throw TArchiveFailure("cannot read the size of " + archive_path_);
+  if (!size) throw ArchiveFailure("cannot read the size of " + archive_path_);
   original_size_ = *size;
   kept_.clear();
   kept_files_.clear();
   const auto span = static_cast<std::uint32_t>(std::min<std::uint64_t>(kIdentitySpan, original_size_));
   std::vector<std::uint8_t> head(span), tail(span);
   if (archive.ReadAt(0, head.data(), span) != span || archive.ReadAt(original_size_ - span, tail.data(), span) != span)
-    throw TArchiveFailure("cannot read " + archive_path_);
+    throw ArchiveFailure("cannot read " + archive_path_);
   journal_ = fs_.Open(PathFor(archive_path_), true);
-  if (!journal_) throw TArchiveFailure("cannot create the journal " + PathFor(archive_path_));
+  if (!journal_) throw ArchiveFailure("cannot create the journal " + PathFor(archive_path_));
   journal_size_ = 0;
   std::vector<std::uint8_t> header(kMagic, kMagic + 4);
   PutU64(header, original_size_);
@@ -194,14 +195,14 @@ void TJournal::Begin(TArchiveIO& archive) {
   Append(header);
 }
 
-void TJournal::Append(const std::vector<std::uint8_t>& record) {
+void ArchiveJournal::Append(const std::vector<std::uint8_t>& record) {
   if (journal_->WriteAt(journal_size_, record.data(), record.size()) != record.size() || !journal_->Flush())
-    throw TArchiveFailure("cannot write the journal " + PathFor(archive_path_));
+    throw ArchiveFailure("cannot write the journal " + PathFor(archive_path_));
   journal_size_ += record.size();
 }
 
-void TJournal::KeepRange(TArchiveIO& archive, std::uint64_t position, std::uint64_t count) {
-  if (!journal_) throw TArchiveFailure("archive written outside an update");
+void ArchiveJournal::KeepRange(ArchiveIO& archive, std::uint64_t position, std::uint64_t count) {
+  if (!journal_) throw ArchiveFailure("archive written outside an update");
   std::uint64_t end = std::min(position + count, original_size_);
   std::uint64_t at = position;
   while (at < end) {
@@ -221,7 +222,7 @@ void TJournal::KeepRange(TArchiveIO& archive, std::uint64_t position, std::uint6
     std::size_t data_at = record.size();
     record.resize(data_at + (stop - at));
     if (archive.ReadAt(at, record.data() + data_at, stop - at) != stop - at)
-      throw TArchiveFailure("cannot read " + archive_path_);
+      throw ArchiveFailure("cannot read " + archive_path_);
     PutCrc(record);
     Append(record);
     // Merge with neighbours so lookups stay short.
@@ -240,12 +241,12 @@ void TJournal::KeepRange(TArchiveIO& archive, std::uint64_t position, std::uint6
   }
 }
 
-void TJournal::KeepSideFile(const std::string& path) {
-  if (!journal_) throw TArchiveFailure("archive written outside an update");
+void ArchiveJournal::KeepSideFile(const std::string& path) {
+  if (!journal_) throw ArchiveFailure("archive written outside an update");
   const std::string folder = FolderOf(archive_path_);
   const std::string name = path.substr(std::min(folder.size(), path.size()));
   if (path.compare(0, folder.size(), folder) != 0 || !IsPlainName(name))
-    throw TArchiveFailure(path + " does not lie beside " + archive_path_);
+    throw ArchiveFailure(path + " does not lie beside " + archive_path_);
   if (!kept_files_.insert(name).second) return;
   std::vector<std::uint8_t> record{'S'};
   PutU16(record, static_cast<std::uint16_t>(name.size()));
@@ -253,7 +254,7 @@ void TJournal::KeepSideFile(const std::string& path) {
   std::optional<std::vector<std::uint8_t>> old;
   if (fs_.Exists(path)) {
     old = ReadAll(fs_, path);
-    if (!old) throw TArchiveFailure("cannot read " + path);
+    if (!old) throw ArchiveFailure("cannot read " + path);
   }
   record.push_back(old ? 1 : 0);
   PutU32(record, old ? static_cast<std::uint32_t>(old->size()) : 0);
@@ -262,17 +263,17 @@ void TJournal::KeepSideFile(const std::string& path) {
   Append(record);
 }
 
-void TJournal::Commit(TArchiveIO& archive) {
-  if (!archive.Flush()) throw TArchiveFailure("cannot flush " + archive_path_);
+void ArchiveJournal::Commit(ArchiveIO& archive) {
+  if (!archive.Flush()) throw ArchiveFailure("cannot flush " + archive_path_);
   journal_.reset();
-  if (!fs_.Remove(PathFor(archive_path_))) throw TArchiveFailure("cannot remove the journal " + PathFor(archive_path_));
+  if (!fs_.Remove(PathFor(archive_path_))) throw ArchiveFailure("cannot remove the journal " + PathFor(archive_path_));
 }
 
-JournalFinding TJournal::Examine(TArchiveFileSystem& fs, const std::string& archive_path) {
+JournalFinding ArchiveJournal::Examine(ArchiveFileSystem& fs, const std::string& archive_path) {
   return ExamineJournal(fs, archive_path).finding;
 }
 
-JournalRecovery TJournal::Recover(TArchiveFileSystem& fs, const std::string& archive_path) {
+JournalRecovery ArchiveJournal::Recover(ArchiveFileSystem& fs, const std::string& archive_path) {
   using Kind = JournalFinding::Kind;
   using Outcome = JournalRecovery::Outcome;
   const std::string journal_path = PathFor(archive_path);
@@ -310,12 +311,12 @@ JournalRecovery TJournal::Recover(TArchiveFileSystem& fs, const std::string& arc
   return {Outcome::RolledBack, "rolled " + archive_path + " back to where it was before an interrupted update"};
 }
 
-std::size_t TJournaledFile::WriteAt(std::uint64_t position, const void* buffer, std::size_t count) {
+std::size_t JournaledFile::WriteAt(std::uint64_t position, const void* buffer, std::size_t count) {
   journal_.KeepRange(inner_, position, count);
   return inner_.WriteAt(position, buffer, count);
 }
 
-bool TJournaledFile::Truncate(std::uint64_t size) {
+bool JournaledFile::Truncate(std::uint64_t size) {
   auto current = inner_.Size();
   if (!current) return false;
   if (*current > size) journal_.KeepRange(inner_, size, *current - size);

@@ -51,37 +51,37 @@ struct JournalRecovery {
   bool Usable() const { return outcome != Outcome::Failed; }
 };
 
-class TJournal {
+class ArchiveJournal {
  public:
-  TJournal(TArchiveFileSystem& fs, std::string archive_path);
+  ArchiveJournal(ArchiveFileSystem& fs, std::string archive_path);
 
   static std::string PathFor(const std::string& archive_path);
-  static JournalFinding Examine(TArchiveFileSystem& fs, const std::string& archive_path);
+  static JournalFinding Examine(ArchiveFileSystem& fs, const std::string& archive_path);
   // Rolls back an interrupted update when the journal beside the archive is its own; removes a
   // journal that is not. The archive is checked against the journal's identity before a byte
   // of it is written.
-  static JournalRecovery Recover(TArchiveFileSystem& fs, const std::string& archive_path);
+  static JournalRecovery Recover(ArchiveFileSystem& fs, const std::string& archive_path);
 
-  // Starts the journal; a rollback restores the archive's present size. Throws TArchiveFailure.
-  void Begin(TArchiveIO& archive);
+  // Starts the journal; a rollback restores the archive's present size. Throws ArchiveFailure.
+  void Begin(ArchiveIO& archive);
   bool Active() const { return journal_ != nullptr; }
   // Keeps what the archive holds at [position, position + count) within its original size,
   // except ranges kept already.
-  void KeepRange(TArchiveIO& archive, std::uint64_t position, std::uint64_t count);
+  void KeepRange(ArchiveIO& archive, std::uint64_t position, std::uint64_t count);
   // Keeps a companion file in the archive's folder (or that it did not exist) before its first
-  // change. Throws TArchiveFailure for a file elsewhere.
+  // change. Throws ArchiveFailure for a file elsewhere.
   void KeepSideFile(const std::string& path);
   // The archive (and companions written through WriteAll) is complete: flush, drop the journal.
-  void Commit(TArchiveIO& archive);
+  void Commit(ArchiveIO& archive);
   // Forgets the journal without touching it (after a failed update, before Recover).
   void Detach() { journal_.reset(); }
 
  private:
   void Append(const std::vector<std::uint8_t>& record);
 
-  TArchiveFileSystem& fs_;
+  ArchiveFileSystem& fs_;
   std::string archive_path_;
-  std::unique_ptr<TArchiveIO> journal_;
+  std::unique_ptr<ArchiveIO> journal_;
   std::uint64_t journal_size_ = 0;
   std::uint64_t original_size_ = 0;
   std::map<std::uint64_t, std::uint64_t> kept_;  // start -> end, merged
@@ -89,9 +89,9 @@ class TJournal {
 };
 
 // The archive as an update writes it: every write and cut is kept in the journal first.
-class TJournaledFile : public TArchiveIO {
+class JournaledFile : public ArchiveIO {
  public:
-  TJournaledFile(TArchiveIO& inner, TJournal& journal) : inner_(inner), journal_(journal) {}
+  JournaledFile(ArchiveIO& inner, ArchiveJournal& journal) : inner_(inner), journal_(journal) {}
   std::size_t ReadAt(std::uint64_t position, void* buffer, std::size_t count) override {
     return inner_.ReadAt(position, buffer, count);
   }
@@ -101,8 +101,8 @@ class TJournaledFile : public TArchiveIO {
   bool Flush() override { return inner_.Flush(); }
 
  private:
-  TArchiveIO& inner_;
-  TJournal& journal_;
+  ArchiveIO& inner_;
+  ArchiveJournal& journal_;
 };
 
 }  // namespace zq

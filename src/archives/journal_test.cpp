@@ -25,7 +25,7 @@ struct Record {
   Bytes old;
   std::string side;  // a companion's name instead of a range
 };
-Bytes Journal(const Bytes& original, std::uint64_t original_size, const std::vector<Record>& records) {
+Bytes JournalBytes(const Bytes& original, std::uint64_t original_size, const std::vector<Record>& records) {
   const std::size_t span = std::min<std::size_t>(original.size(), 64 * 1024);
   Bytes j = {'Z', 'Q', 'J', '2'};
   PutU64(j, original_size);
@@ -63,22 +63,38 @@ TEST(JournalTest, DamagedJournalsNeverGrowTheArchiveNorWriteElsewhere) {
     Bytes archive;  // afterwards
   };
   const Case cases[] = {
-      {"a sound journal: the kept bytes back, the tail cut", {'a', 'x', 'y', 'd'}, 4, {{1, {'x', 'y'}, ""}},
-       Outcome::RolledBack, {'a', 'x', 'y', 'd'}},
-      {"a range past the original size ends the journal there", {'a', 'x', 'c', 'd'}, 4,
-       {{1, {'x'}, ""}, {0xFC00000000, {'z'}, ""}}, Outcome::RolledBack, {'a', 'x', 'c', 'd'}},
-      {"a companion named outside the archive's folder ends the journal there", {'x', 'b', 'c', 'd'}, 4,
-       {{0, {'x'}, ""}, {0, {'h', 't'}, "..\\evil.ht"}}, Outcome::RolledBack, {'x', 'b', 'c', 'd'}},
-      {"an original size beyond the archive and every range is not this archive's", {'a', 'x'}, 0xFC00000000,
-       {{1, {'x'}, ""}}, Outcome::Rejected, {'a', 'b', 'c', 'd', 'e', 'f'}},
+      {"a sound journal: the kept bytes back, the tail cut",
+       {'a', 'x', 'y', 'd'},
+       4,
+       {{1, {'x', 'y'}, ""}},
+       Outcome::RolledBack,
+       {'a', 'x', 'y', 'd'}},
+      {"a range past the original size ends the journal there",
+       {'a', 'x', 'c', 'd'},
+       4,
+       {{1, {'x'}, ""}, {0xFC00000000, {'z'}, ""}},
+       Outcome::RolledBack,
+       {'a', 'x', 'c', 'd'}},
+      {"a companion named outside the archive's folder ends the journal there",
+       {'x', 'b', 'c', 'd'},
+       4,
+       {{0, {'x'}, ""}, {0, {'h', 't'}, "..\\evil.ht"}},
+       Outcome::RolledBack,
+       {'x', 'b', 'c', 'd'}},
+      {"an original size beyond the archive and every range is not this archive's",
+       {'a', 'x'},
+       0xFC00000000,
+       {{1, {'x'}, ""}},
+       Outcome::Rejected,
+       {'a', 'b', 'c', 'd', 'e', 'f'}},
   };
   for (const Case& c : cases) {
     test::MemoryFileSystem fs;
     fs.Files["data\\game.zqp"] = {'a', 'b', 'c', 'd', 'e', 'f'};
-    fs.Files[TJournal::PathFor("data\\game.zqp")] = Journal(c.original, c.original_size, c.records);
-    EXPECT_EQ(TJournal::Recover(fs, "data\\game.zqp").outcome, c.outcome) << c.what;
+    fs.Files[ArchiveJournal::PathFor("data\\game.zqp")] = JournalBytes(c.original, c.original_size, c.records);
+    EXPECT_EQ(ArchiveJournal::Recover(fs, "data\\game.zqp").outcome, c.outcome) << c.what;
     EXPECT_EQ(fs.Files["data\\game.zqp"], c.archive) << c.what;
-    EXPECT_FALSE(fs.Exists(TJournal::PathFor("data\\game.zqp"))) << c.what;
+    EXPECT_FALSE(fs.Exists(ArchiveJournal::PathFor("data\\game.zqp"))) << c.what;
     EXPECT_EQ(fs.Files.size(), 1u) << c.what;
   }
 }
@@ -86,10 +102,10 @@ TEST(JournalTest, DamagedJournalsNeverGrowTheArchiveNorWriteElsewhere) {
 // An update interrupted after it wrote over the archive's tail and grew it, as a crash leaves it.
 void Interrupt(test::MemoryFileSystem& fs, const std::string& path, const Bytes& original) {
   fs.Files[path] = original;
-  TJournal journal(fs, path);
+  ArchiveJournal journal(fs, path);
   auto io = fs.Open(path, false);
   journal.Begin(*io);
-  TJournaledFile file(*io, journal);
+  JournaledFile file(*io, journal);
   const Bytes update = Noise(3000, 7);
   file.WriteAt(original.size() - 1000, update.data(), update.size());
   file.WriteAt(10, update.data(), 20);
@@ -117,8 +133,8 @@ TEST(JournalTest, OnlyTheArchivesOwnJournalIsApplied) {
       {"a journal of another archive of the same name beside an untouched one",
        [&](test::MemoryFileSystem& fs) {
          Interrupt(fs, "D:\\Other\\data\\game.zqp", Noise(150000, 3));
-         fs.Files[TJournal::PathFor(path)] = fs.Files[TJournal::PathFor("D:\\Other\\data\\game.zqp")];
-         fs.Files.erase(TJournal::PathFor("D:\\Other\\data\\game.zqp"));
+         fs.Files[ArchiveJournal::PathFor(path)] = fs.Files[ArchiveJournal::PathFor("D:\\Other\\data\\game.zqp")];
+         fs.Files.erase(ArchiveJournal::PathFor("D:\\Other\\data\\game.zqp"));
          fs.Files.erase("D:\\Other\\data\\game.zqp");
          fs.Files[path] = v10;
        },
@@ -140,26 +156,29 @@ TEST(JournalTest, OnlyTheArchivesOwnJournalIsApplied) {
          Interrupt(fs, path, v10);
          fs.Files[path][100] ^= 1;
        },
-       Outcome::Rejected, {}},
+       Outcome::Rejected,
+       {}},
       {"an older journal, which names no archive",
        [&](test::MemoryFileSystem& fs) {
          Interrupt(fs, path, v10);
-         std::copy_n("ZQJ1", 4, fs.Files[TJournal::PathFor(path)].begin());
+         std::copy_n("ZQJ1", 4, fs.Files[ArchiveJournal::PathFor(path)].begin());
        },
-       Outcome::Rejected, {}},
+       Outcome::Rejected,
+       {}},
   };
   for (const Case& c : cases) {
     test::MemoryFileSystem fs;
     c.make(fs);
     const Bytes before = fs.Files[path];
-    const JournalFinding finding = TJournal::Examine(fs, path);
-    EXPECT_EQ(finding.kind, c.outcome == Outcome::RolledBack ? JournalFinding::Kind::Pending : JournalFinding::Kind::Foreign)
+    const JournalFinding finding = ArchiveJournal::Examine(fs, path);
+    EXPECT_EQ(finding.kind,
+              c.outcome == Outcome::RolledBack ? JournalFinding::Kind::Pending : JournalFinding::Kind::Foreign)
         << c.what;
     EXPECT_EQ(fs.Files[path], before) << c.what << ": examining wrote";
-    const JournalRecovery recovery = TJournal::Recover(fs, path);
+    const JournalRecovery recovery = ArchiveJournal::Recover(fs, path);
     EXPECT_EQ(recovery.outcome, c.outcome) << c.what;
     EXPECT_EQ(fs.Files[path], c.archive.empty() ? before : c.archive) << c.what;
-    EXPECT_FALSE(fs.Exists(TJournal::PathFor(path))) << c.what;
+    EXPECT_FALSE(fs.Exists(ArchiveJournal::PathFor(path))) << c.what;
     if (c.outcome == Outcome::Rejected) {
       EXPECT_NE(recovery.note.find(finding.reason), std::string::npos) << recovery.note;
       EXPECT_NE(recovery.note.find("left as it is"), std::string::npos) << recovery.note;

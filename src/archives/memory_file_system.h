@@ -16,19 +16,19 @@ namespace zq::test {
 
 struct SimulatedCrash {};
 
-class MemoryFileSystem : public TArchiveFileSystem {
+class MemoryFileSystem : public ArchiveFileSystem {
  public:
   enum class Fault { Fail, Crash };
 
   std::map<std::string, Bytes> Files;
-  std::size_t Changes = 0;    // changes made so far
-  std::size_t FaultAt = 0;    // 1-based change that faults; 0: none
+  std::size_t Changes = 0;  // changes made so far
+  std::size_t FaultAt = 0;  // 1-based change that faults; 0: none
   Fault Kind = Fault::Crash;
   bool Crashed = false;
   // Called after every successful flush with the path flushed.
   std::function<void(const std::string&)> OnFlush;
 
-  std::unique_ptr<TArchiveIO> Open(const std::string& path, bool create) override;
+  std::unique_ptr<ArchiveIO> Open(const std::string& path, bool create) override;
   bool Exists(const std::string& path) override { return Files.count(path) != 0; }
   bool Remove(const std::string& path) override {
     if (!Change()) return false;
@@ -48,7 +48,7 @@ class MemoryFileSystem : public TArchiveFileSystem {
   }
 };
 
-class MemoryFile : public TArchiveIO {
+class MemoryFile : public ArchiveIO {
  public:
   MemoryFile(MemoryFileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
   std::size_t ReadAt(std::uint64_t position, void* buffer, std::size_t count) override {
@@ -83,7 +83,7 @@ class MemoryFile : public TArchiveIO {
   std::string path_;
 };
 
-inline std::unique_ptr<TArchiveIO> MemoryFileSystem::Open(const std::string& path, bool create) {
+inline std::unique_ptr<ArchiveIO> MemoryFileSystem::Open(const std::string& path, bool create) {
   if (Crashed) throw SimulatedCrash{};
   if (create) {
     if (!Change()) return nullptr;

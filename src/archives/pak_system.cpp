@@ -15,7 +15,9 @@ namespace zq {
 
 namespace {
 
-[[noreturn]] void Corrupted(const std::string& path) { throw TArchiveFailure("File " + path + " has corrupted header."); }
+[[noreturn]] void Corrupted(const std::string& path) {
+  throw ArchiveFailure("File " + path + " has corrupted header.");
+}
 
 bool IsPasswordChar(std::uint8_t c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -35,7 +37,8 @@ bool IsWaveName(const std::string& name) {
 std::uint32_t DosDateToday() {
   std::time_t now = std::time(nullptr);
   std::tm local = *std::localtime(&now);
-  std::uint32_t date = static_cast<std::uint32_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+  std::uint32_t date =
+      static_cast<std::uint32_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
   return date << 16;
 }
 
@@ -79,8 +82,8 @@ Bytes UnmaskZlib(Bytes stored) {
   return stored;
 }
 
-TPakTail ReadPakTail(TArchiveIO& file, const std::string& path) {
-  TPakTail tail;
+PakTail ReadPakTail(ArchiveIO& file, const std::string& path) {
+  PakTail tail;
   auto size_or = file.Size();
   if (!size_or) Corrupted(path);
   const std::uint64_t end = *size_or;
@@ -185,12 +188,12 @@ TPakSystem::OpenResult TPakSystem::OpenArchive(const std::string& path) {
   JournalNote.clear();
   if (!fs_.Exists(path)) return OpenResult::NotFound;
   if (!fs_.MakeWritable(path)) return OpenResult::AttributesFailed;
-  const JournalRecovery recovery = TJournal::Recover(fs_, path);
+  const JournalRecovery recovery = ArchiveJournal::Recover(fs_, path);
   JournalNote = recovery.note;
-  if (!recovery.Usable()) throw TArchiveFailure("File " + recovery.note + ".");
+  if (!recovery.Usable()) throw ArchiveFailure("File " + recovery.note + ".");
   file_ = fs_.Open(path, false);
   if (!file_) return OpenResult::OpenFailed;
-  TPakTail tail = ReadPakTail(*file_, path);
+  PakTail tail = ReadPakTail(*file_, path);
   ExtraInfo = tail.ExtraInfo;
   DataEnd = WritePosition = tail.DataEnd;
   for (auto& r : tail.Records) Put(std::move(r));
@@ -198,10 +201,10 @@ TPakSystem::OpenResult TPakSystem::OpenArchive(const std::string& path) {
 }
 
 void TPakSystem::BeginUpdate() {
-  if (!file_) throw TArchiveFailure("Package " + path_ + " is not open.");
-  journal_ = std::make_unique<TJournal>(fs_, path_);
+  if (!file_) throw ArchiveFailure("Package " + path_ + " is not open.");
+  journal_ = std::make_unique<ArchiveJournal>(fs_, path_);
   journal_->Begin(*file_);
-  journaled_ = std::make_unique<TJournaledFile>(*file_, *journal_);
+  journaled_ = std::make_unique<JournaledFile>(*file_, *journal_);
 }
 
 void TPakSystem::Put(TPakDirEntry record) {
@@ -234,16 +237,16 @@ bool TPakSystem::AddMember(const std::string& name, std::uint32_t orig_size, con
     stored = MaskedZlib(data);
     record.Kind = kPakKindZlib;
   }
-  if (const TPakDirEntry* old = Find(name);
-      old != nullptr && old->StoredSize == stored.size() && old->UnpackedSize == orig_size &&
-      std::uint64_t{old->Offset} + old->StoredSize <= DataEnd) {
+  if (const TPakDirEntry* old = Find(name); old != nullptr && old->StoredSize == stored.size() &&
+                                            old->UnpackedSize == orig_size &&
+                                            std::uint64_t{old->Offset} + old->StoredSize <= DataEnd) {
     Bytes previous(old->StoredSize);
     if (file_->ReadAt(old->Offset, previous.data(), previous.size()) == previous.size() &&
         Crc32(previous.data(), previous.size()) == Crc32(stored.data(), stored.size()))
       return false;
   }
   if (journaled_->WriteAt(WritePosition, stored.data(), stored.size()) != stored.size())
-    throw TArchiveFailure("Disk full, " + path_ + " is lost. Restore it from backup and try again. ");
+    throw ArchiveFailure("Disk full, " + path_ + " is lost. Restore it from backup and try again. ");
   record.Date = DosDateToday();
   record.StoredSize = static_cast<std::uint32_t>(stored.size());
   record.UnpackedSize = orig_size;
@@ -285,7 +288,7 @@ void TPakSystem::WritePackageDirectory() {
   const Bytes tail = PakDirectoryBytes(Records(), ExtraInfo);
   if (journaled_->WriteAt(WritePosition, tail.data(), tail.size()) != tail.size() ||
       !journaled_->Truncate(WritePosition + tail.size()))
-    throw TArchiveFailure("Disk full, " + path_ + " is lost. Restore it from backup and try again. ");
+    throw ArchiveFailure("Disk full, " + path_ + " is lost. Restore it from backup and try again. ");
   journal_->Commit(*file_);
   journaled_.reset();
   journal_.reset();
@@ -297,7 +300,7 @@ bool TPakSystem::Abandon() {
   if (journal_) journal_->Detach();
   journal_.reset();
   file_.reset();
-  return path_.empty() || TJournal::Recover(fs_, path_).Usable();
+  return path_.empty() || ArchiveJournal::Recover(fs_, path_).Usable();
 }
 
 void TPakSystem::ReleaseDirectory() {

@@ -44,7 +44,7 @@ struct TExtraInfo {
 };
 
 // The parsed tail of a package; the tools read packages through it as well.
-struct TPakTail {
+struct PakTail {
   TExtraInfo ExtraInfo;
   int TrailerVersion = 0;  // 0 none, 2, 3
   std::uint64_t TrailerLength = 0;
@@ -52,8 +52,8 @@ struct TPakTail {
   std::vector<TPakDirEntry> Records;
 };
 
-// Reads trailers and directory; throws TArchiveFailure with the corrupted-header message.
-TPakTail ReadPakTail(TArchiveIO& file, const std::string& path);
+// Reads trailers and directory; throws ArchiveFailure with the corrupted-header message.
+PakTail ReadPakTail(ArchiveIO& file, const std::string& path);
 // A record as its 152 bytes, and back.
 void PutPakRecord(Bytes& out, const TPakDirEntry& record);
 TPakDirEntry GetPakRecord(const std::uint8_t* p);
@@ -67,25 +67,25 @@ Bytes PakDirectoryBytes(const std::vector<TPakDirEntry>& records, const TExtraIn
 
 class TPakSystem {
  public:
-  explicit TPakSystem(TArchiveFileSystem& fs = SystemFileSystem()) : fs_(fs) {}
+  explicit TPakSystem(ArchiveFileSystem& fs = SystemFileSystem()) : fs_(fs) {}
   ~TPakSystem();
 
   enum class OpenResult { Ok, NotFound, AttributesFailed, OpenFailed };
   // Rolls back an interrupted update (or removes a journal that is not the package's), opens
   // the package and reads its trailers and directory.
   // Nothing is written yet: a package that is only looked at stays byte for byte as it was.
-  // Throws TArchiveFailure for a damaged package or a rollback that cannot be completed.
+  // Throws ArchiveFailure for a damaged package or a rollback that cannot be completed.
   OpenResult OpenArchive(const std::string& path);
-  // From here on every change is journaled. Throws TArchiveFailure.
+  // From here on every change is journaled. Throws ArchiveFailure.
   void BeginUpdate();
   // Adds or replaces a member; false when it was skipped (unchanged, or not a canonical wave).
-  // Throws TArchiveFailure on a short write.
+  // Throws ArchiveFailure on a short write.
   bool AddMember(const std::string& name, std::uint32_t orig_size, const Bytes& data);
   bool AddMember(TPak& pak, std::size_t index);
   // A second name for an existing member's data (the duplicate-entry rules).
   void DuplicateMember(const std::string& existing, const std::string& name);
   // Directory and trailers written behind the members, the file cut there, flushed, the
-  // journal dropped and the file closed. Throws TArchiveFailure (the caller then Abandons).
+  // journal dropped and the file closed. Throws ArchiveFailure (the caller then Abandons).
   void WritePackageDirectory();
   // Ends a failed update: the file is closed and rolled back. False when the rollback failed.
   bool Abandon();
@@ -104,11 +104,11 @@ class TPakSystem {
  private:
   void Put(TPakDirEntry record);
 
-  TArchiveFileSystem& fs_;
+  ArchiveFileSystem& fs_;
   std::string path_;
-  std::unique_ptr<TArchiveIO> file_;
-  std::unique_ptr<TJournal> journal_;
-  std::unique_ptr<TJournaledFile> journaled_;
+  std::unique_ptr<ArchiveIO> file_;
+  std::unique_ptr<ArchiveJournal> journal_;
+  std::unique_ptr<JournaledFile> journaled_;
   std::list<TPakDirEntry> list_;
   std::unordered_map<std::string, std::list<TPakDirEntry>::iterator> index_;
 };

@@ -90,19 +90,19 @@ TEST_F(PakSystemTest, OfficialFlagAndLongestFindablePassword) {
   // One more character puts the trailer out of the reader's reach.
   pak.ExtraInfo.Password += "p";
   Rewrite();
-  EXPECT_THROW(pak.OpenArchive(path), TArchiveFailure);
+  EXPECT_THROW(pak.OpenArchive(path), ArchiveFailure);
 }
 
 TEST_F(PakSystemTest, DamagedTailsAreRefused) {
   Bytes good = MakePackage({{"a.txt", "alpha"}}, {});
   for (std::size_t cut = 0; cut < 24; ++cut) {
     fs.Files[path] = Bytes(good.begin(), good.end() - static_cast<std::ptrdiff_t>(cut + 1));
-    EXPECT_THROW(pak.OpenArchive(path), TArchiveFailure) << cut;
+    EXPECT_THROW(pak.OpenArchive(path), ArchiveFailure) << cut;
   }
   Bytes absurd = good;
   SetU32(absurd.data() + absurd.size() - 16, 0x7FFFFFFF);  // uncompressed size
   fs.Files[path] = absurd;
-  EXPECT_THROW(pak.OpenArchive(path), TArchiveFailure);
+  EXPECT_THROW(pak.OpenArchive(path), ArchiveFailure);
 }
 
 TEST_F(PakSystemTest, UnchangedMembersAreSkippedAndReplacedNamesKeepTheirCase) {
@@ -131,7 +131,7 @@ TEST_F(PakSystemTest, DuplicateRules) {
   fs.Files[path] = MakePackage({{"a.txt", "alpha"}, {"c.txt", "other"}}, {});
   Open();
   pak.DuplicateMember("A.TXT", "Copy\\A2.TXT");
-  pak.DuplicateMember("a.txt", "c.txt");      // refers to other data: unchanged
+  pak.DuplicateMember("a.txt", "c.txt");        // refers to other data: unchanged
   pak.DuplicateMember("missing.txt", "x.txt");  // nothing
   const TPakDirEntry* copy = pak.Find("copy\\a2.txt");
   ASSERT_NE(copy, nullptr);

@@ -80,11 +80,13 @@ TEST(DISABLED_UpdateCost, OneMemberIntoAPackage) {
       TPakSystem pak;
       ASSERT_EQ(pak.OpenArchive(path), TPakSystem::OpenResult::Ok);
       pak.BeginUpdate();
-      ASSERT_TRUE(pak.AddMember("new\\added" + std::to_string(run) + ".bin", static_cast<std::uint32_t>(member.size()), member));
-      if (auto j = platform::FileSize(TJournal::PathFor(path))) journal_peak = std::max<std::uint64_t>(journal_peak, *j);
+      ASSERT_TRUE(pak.AddMember("new\\added" + std::to_string(run) + ".bin", static_cast<std::uint32_t>(member.size()),
+                                member));
+      if (auto j = platform::FileSize(ArchiveJournal::PathFor(path)))
+        journal_peak = std::max<std::uint64_t>(journal_peak, *j);
       pak.WritePackageDirectory();
     });
-    ASSERT_FALSE(platform::FileExists(TJournal::PathFor(path)));
+    ASSERT_FALSE(platform::FileExists(ArchiveJournal::PathFor(path)));
     std::printf("%10u %8u %12.1f %14llu\n", mb, mb, ms, static_cast<unsigned long long>(journal_peak));
     platform::DeleteFileAt(path);
   }
@@ -97,7 +99,8 @@ TEST(DISABLED_UpdateCost, OneFileIntoAVfsArchive) {
     for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<std::uint8_t>("level castle dragon\r\n"[i % 21]);
     return b;
   }();
-  std::printf("vfs: one 256 KiB file added to a 4 KiB-block archive holding 200 files (open, add, digest, .ht, commit)\n");
+  std::printf(
+      "vfs: one 256 KiB file added to a 4 KiB-block archive holding 200 files (open, add, digest, .ht, commit)\n");
   std::printf("%10s %12s %12s %12s\n", "size MiB", "median ms", "of it MD5", "open ms");
   for (std::uint32_t mb : SizesMb()) {
     const std::string path = dir / ("v" + std::to_string(mb) + ".vfs");
@@ -119,7 +122,8 @@ TEST(DISABLED_UpdateCost, OneFileIntoAVfsArchive) {
       vfs.Open(path, true);
       open_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
       vfs.BeginUpdate();
-      vfs.Tree->AddFile("new\\added" + std::to_string(run) + ".txt", text.data(), static_cast<std::uint32_t>(text.size()));
+      vfs.Tree->AddFile("new\\added" + std::to_string(run) + ".txt", text.data(),
+                        static_cast<std::uint32_t>(text.size()));
       vfs.SaveHeader(false);
       vfs.Close();
     });
@@ -128,7 +132,7 @@ TEST(DISABLED_UpdateCost, OneFileIntoAVfsArchive) {
       vfs.Open(path, false);
       ASSERT_TRUE(vfs.ComputeDigest().has_value());
     });
-    ASSERT_FALSE(platform::FileExists(TJournal::PathFor(path)));
+    ASSERT_FALSE(platform::FileExists(ArchiveJournal::PathFor(path)));
     std::printf("%10u %12.1f %12.1f %12.1f\n", mb, ms, digest_ms, open_ms);
     platform::DeleteFileAt(path);
   }

@@ -14,7 +14,7 @@ namespace zq {
 namespace {
 
 [[noreturn]] void Damaged(const std::string& path, const std::string& why) {
-  throw TArchiveFailure("VFS archive " + path + " is damaged: " + why);
+  throw ArchiveFailure("VFS archive " + path + " is damaged: " + why);
 }
 
 [[noreturn]] void InternalCheck(const std::string& what) { throw std::logic_error("VFS_Unit: " + what); }
@@ -102,7 +102,7 @@ std::size_t TVFSFileBuffer::ReadChars(std::string& text, std::size_t count) {
 
 // ---- TVFSFile ----
 
-TVFSFile::TVFSFile(TArchiveFileSystem& fs) : fs_(fs) {}
+TVFSFile::TVFSFile(ArchiveFileSystem& fs) : fs_(fs) {}
 
 TVFSFile::~TVFSFile() {
   try {
@@ -126,11 +126,12 @@ void TVFSFile::ReadAt(std::uint64_t position, void* data, std::size_t size) {
 void TVFSFile::Open(const std::string& path, bool hash_mode) {
   path_ = path;
   HashMode = hash_mode;
-  const JournalRecovery recovery = TJournal::Recover(fs_, path);
+  const JournalRecovery recovery = ArchiveJournal::Recover(fs_, path);
   JournalNote = recovery.note;
-  if (!recovery.Usable()) throw TArchiveFailure("VFS archive " + recovery.note + ".");
+  if (!recovery.Usable()) throw ArchiveFailure("VFS archive " + recovery.note + ".");
   file_ = fs_.Open(path, false);
-  if (!file_) throw TArchiveFailure("Unable to open VFS archive " + path + ", file may be in use or drive is write protected.");
+  if (!file_)
+    throw ArchiveFailure("Unable to open VFS archive " + path + ", file may be in use or drive is write protected.");
   const std::uint64_t size = file_->Size().value_or(0);
   std::uint8_t head[48];
   ReadAt(0, head, sizeof head);
@@ -176,18 +177,19 @@ void TVFSFile::Open(const std::string& path, bool hash_mode) {
 }
 
 void TVFSFile::BeginUpdate() {
-  if (!file_) throw TArchiveFailure("VFS archive " + path_ + " is not open.");
-  journal_ = std::make_unique<TJournal>(fs_, path_);
+  if (!file_) throw ArchiveFailure("VFS archive " + path_ + " is not open.");
+  journal_ = std::make_unique<ArchiveJournal>(fs_, path_);
   journal_->Begin(*file_);
-  journaled_ = std::make_unique<TJournaledFile>(*file_, *journal_);
+  journaled_ = std::make_unique<JournaledFile>(*file_, *journal_);
 }
 
 void TVFSFile::Write(std::uint64_t position, const void* data, std::size_t size) {
   if (!journaled_) BeginUpdate();
-  if (journaled_->WriteAt(position, data, size) != size) throw TArchiveFailure("Unable to write " + path_ + ": disk full or write error.");
+  if (journaled_->WriteAt(position, data, size) != size)
+    throw ArchiveFailure("Unable to write " + path_ + ": disk full or write error.");
 }
 
-void TVFSFile::WriteTableEntry(std::uint32_t block, TAllocation value) {
+void TVFSFile::WriteTableEntry(std::uint32_t block, Allocation value) {
   Bytes b;
   PutU32(b, value.Marker);
   PutU32(b, value.Next);
@@ -226,7 +228,8 @@ TVFSFileBuffer TVFSFile::ReadFileData(const TVFSEntry& entry) {
       break;
     }
     const std::size_t n = std::min<std::size_t>(data.size() - done, Header.BlockSize);
-    if (file_->ReadAt(DataStart + std::uint64_t{block - 1} * Header.BlockSize, data.data() + done, n) != n) ReadFailed = true;
+    if (file_->ReadAt(DataStart + std::uint64_t{block - 1} * Header.BlockSize, data.data() + done, n) != n)
+      ReadFailed = true;
     done += n;
     block = Table[block - 1].Next;
   }
@@ -245,7 +248,7 @@ void TVFSFile::WriteFile(TVFSEntry& entry, const std::uint8_t* data, std::uint32
     if (Table[i].Next == 0) ++free_blocks;
   // The table is fixed: running out is refused before a single block of the file is written.
   if (free_blocks < needed)
-    throw TArchiveFailure("No free block left in VFS archive " + path_ + " for " + std::to_string(size) + " bytes.");
+    throw ArchiveFailure("No free block left in VFS archive " + path_ + " for " + std::to_string(size) + " bytes.");
   std::uint32_t current = static_cast<std::uint32_t>(FindFreeBlock(false) + 1);
   entry.FirstBlock = current;
   entry.StoredSize = size;
@@ -278,9 +281,8 @@ void TVFSFile::RewriteFile(TVFSEntry& entry, const std::uint8_t* data, std::uint
 
 void TVFSFile::FreeChain(const TVFSEntry& entry) {
   std::uint32_t block = entry.FirstBlock;
-  for (std::uint32_t steps = 0; block != 0 && block != kVfsChainEnd && block <= Header.BlockCount &&
-                                steps < Header.BlockCount;
-       ++steps) {
+  for (std::uint32_t steps = 0;
+       block != 0 && block != kVfsChainEnd && block <= Header.BlockCount && steps < Header.BlockCount; ++steps) {
     const std::uint32_t next = Table[block - 1].Next;
     if (next == 0) break;  // already free: a damaged chain is not followed further
     WriteTableEntry(block, {0, 0});
@@ -309,7 +311,7 @@ std::optional<std::array<std::uint8_t, 16>> TVFSFile::ComputeDigest() {
   Bytes piece(static_cast<std::size_t>(std::min<std::uint64_t>(kDigestPiece, size > 44 ? size - 44 : 0)));
   for (std::uint64_t at = 44; at < size;) {
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kDigestPiece, size - at));
-    if (file_->ReadAt(at, piece.data(), n) != n) throw TArchiveFailure("Unable to read " + path_ + " for its digest.");
+    if (file_->ReadAt(at, piece.data(), n) != n) throw ArchiveFailure("Unable to read " + path_ + " for its digest.");
     if (!md5.Update(piece.data(), n)) InternalCheck("MD5 Error");
     at += n;
   }
@@ -340,13 +342,13 @@ void TVFSFile::SaveHeader(bool skip_digest) {
   if (HashMode) {
     journal_->KeepSideFile(ht);
     Bytes table = Tree->HashTableBytes();
-    if (fs_.Exists(ht) && !fs_.Remove(ht)) throw TArchiveFailure("Unable to replace " + ht + ".");
-    if (!table.empty() && !WriteAll(fs_, ht, table)) throw TArchiveFailure("Unable to write " + ht + ".");
+    if (fs_.Exists(ht) && !fs_.Remove(ht)) throw ArchiveFailure("Unable to replace " + ht + ".");
+    if (!table.empty() && !WriteAll(fs_, ht, table)) throw ArchiveFailure("Unable to write " + ht + ".");
   } else if (HashLoaded) {
     journal_->KeepSideFile(ht);
-    if (fs_.Exists(ht) && !fs_.Remove(ht)) throw TArchiveFailure("Unable to replace " + ht + ".");
+    if (fs_.Exists(ht) && !fs_.Remove(ht)) throw ArchiveFailure("Unable to replace " + ht + ".");
     if (HashFile.size() > 4 && GetU32(HashFile.data()) > 0 && !WriteAll(fs_, ht, HashFile))
-      throw TArchiveFailure("Unable to write " + ht + ".");
+      throw ArchiveFailure("Unable to write " + ht + ".");
   }
 }
 
@@ -368,7 +370,7 @@ bool TVFSFile::Abandon() {
   journal_.reset();
   file_.reset();
   Tree.reset();
-  return path_.empty() || TJournal::Recover(fs_, path_).Usable();
+  return path_.empty() || ArchiveJournal::Recover(fs_, path_).Usable();
 }
 
 // ---- TVFSTree ----
@@ -406,7 +408,8 @@ void TVFSTree::LoadSubdirectories(std::int32_t first) {
   const std::uint64_t most_nodes =
       file_.Header.RootCount + std::uint64_t{file_.Header.BlockSize} * file_.Header.BlockCount / kVfsEntrySize;
   for (std::size_t i = static_cast<std::size_t>(std::max(first, 0)); i < Nodes.size(); ++i) {
-    if (Nodes[i].Index == -1 || (Nodes[i].Entry->Flags & kVfsDirectory) == 0 || Nodes[i].Entry->StoredSize == 0) continue;
+    if (Nodes[i].Index == -1 || (Nodes[i].Entry->Flags & kVfsDirectory) == 0 || Nodes[i].Entry->StoredSize == 0)
+      continue;
     // A directory stored in its own ancestor's chain holds itself again and again without end.
     for (std::int32_t a = Nodes[i].Parent; a != -1; a = Nodes[static_cast<std::size_t>(a)].Parent) {
       if (Nodes[static_cast<std::size_t>(a)].Entry->FirstBlock == Nodes[i].Entry->FirstBlock)
@@ -439,9 +442,11 @@ std::int32_t TVFSTree::CreateNewFileDir(std::int32_t parent, const std::string& 
                                         bool write_now, std::uint32_t flags) {
   std::int32_t n;
   if (parent == -1) {
-    auto slot = std::find_if(file_.RootTable.begin(), file_.RootTable.end(), [](const TVFSEntry& e) { return e.Name.empty(); });
+    auto slot =
+        std::find_if(file_.RootTable.begin(), file_.RootTable.end(), [](const TVFSEntry& e) { return e.Name.empty(); });
     if (slot == file_.RootTable.end())
-      throw TArchiveFailure("CreateNewFileDir: ROOT Result = Cardinal(-1): no free root entry in VFS archive " + file_.Path());
+      throw ArchiveFailure("CreateNewFileDir: ROOT Result = Cardinal(-1): no free root entry in VFS archive " +
+                           file_.Path());
     *slot = TVFSEntry{};
     slot->Name = name.substr(0, kVfsNameSize);
     n = AddRootNode(static_cast<std::uint32_t>(slot - file_.RootTable.begin()));
@@ -553,7 +558,8 @@ std::int32_t TVFSTree::EnsureDirectories(std::int32_t from, const std::string& r
 
 std::int32_t TVFSTree::AddFile(const std::string& path, const std::uint8_t* data, std::uint32_t size) {
   std::string dir;
-  if (path.find('.') != std::string::npos && path.find('\\') != std::string::npos) dir = path.substr(0, path.rfind('\\'));
+  if (path.find('.') != std::string::npos && path.find('\\') != std::string::npos)
+    dir = path.substr(0, path.rfind('\\'));
   std::int32_t parent = -1;
   if (!dir.empty()) {
     std::string probe = dir;
@@ -572,7 +578,9 @@ std::int32_t TVFSTree::AddFile(const std::string& path, const std::uint8_t* data
       parent = EnsureDirectories(-1, dir);
     } else {
       const std::string& found_path = Nodes[static_cast<std::size_t>(found)].Path;
-      parent = AsciiLowerCase(found_path) == AsciiLowerCase(dir) ? found : EnsureDirectories(found, dir.substr(found_path.size() + 1));
+      parent = AsciiLowerCase(found_path) == AsciiLowerCase(dir)
+                   ? found
+                   : EnsureDirectories(found, dir.substr(found_path.size() + 1));
     }
   }
   const auto last = path.rfind('\\');
@@ -604,9 +612,14 @@ Bytes TVFSTree::HashTableBytes() const {
   std::vector<Record> records;
   for (const auto& node : Nodes) {
     if (node.Index == -1 || (node.Entry->Flags & kVfsFile) == 0) continue;
-    Record r{VfsPathHash(node.Path, node.Entry->Name), node.Entry->Flags, node.Entry->StoredSize, node.Entry->UnpackedSize,
-             node.Entry->FirstBlock, 1};
-    auto at = std::lower_bound(records.begin(), records.end(), r.Hash, [](const Record& a, std::uint32_t h) { return a.Hash < h; });
+    Record r{VfsPathHash(node.Path, node.Entry->Name),
+             node.Entry->Flags,
+             node.Entry->StoredSize,
+             node.Entry->UnpackedSize,
+             node.Entry->FirstBlock,
+             1};
+    auto at = std::lower_bound(records.begin(), records.end(), r.Hash,
+                               [](const Record& a, std::uint32_t h) { return a.Hash < h; });
     if (at != records.end() && at->Hash == r.Hash) at->Unique = 0;  // the first keeps the slot
     else records.insert(at, r);
   }

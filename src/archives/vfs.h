@@ -58,7 +58,7 @@ struct TTreeFileInfo {
   std::unique_ptr<TVFSEntry> Owned;  // non-root nodes own their entry
 };
 
-struct TAllocation {
+struct Allocation {
   std::uint32_t Marker = 0;
   std::uint32_t Next = 0;
 };
@@ -107,14 +107,14 @@ class TVFSTree {
 
 class TVFSFile {
  public:
-  explicit TVFSFile(TArchiveFileSystem& fs = SystemFileSystem());
+  explicit TVFSFile(ArchiveFileSystem& fs = SystemFileSystem());
   ~TVFSFile();
 
   // Rolls back an interrupted update (or removes a journal that is not the archive's), then
-  // reads header, tables and (hash mode) the whole tree. Throws TArchiveFailure when the archive
+  // reads header, tables and (hash mode) the whole tree. Throws ArchiveFailure when the archive
   // cannot be opened or is damaged.
   void Open(const std::string& path, bool hash_mode);
-  // From here on every change is journaled. Throws TArchiveFailure.
+  // From here on every change is journaled. Throws ArchiveFailure.
   void BeginUpdate();
   void SaveHeader(bool skip_digest);
   // Completes the update (flushed, journal dropped) and releases everything.
@@ -141,7 +141,7 @@ class TVFSFile {
   std::uint64_t DataStart = 0, TableStart = 0, RootStart = 0;
   TVFSHeader Header;
   std::vector<TVFSEntry> RootTable;
-  std::vector<TAllocation> Table;
+  std::vector<Allocation> Table;
   std::unique_ptr<TVFSTree> Tree;
   Bytes HashFile;  // the loaded hash file, outside hash mode
   bool HashLoaded = false;
@@ -149,15 +149,15 @@ class TVFSFile {
 
  private:
   void Write(std::uint64_t position, const void* data, std::size_t size);
-  void WriteTableEntry(std::uint32_t block, TAllocation value);
+  void WriteTableEntry(std::uint32_t block, Allocation value);
   void WriteBlock(std::uint32_t block, const std::uint8_t* data, std::uint32_t size);
   void ReadAt(std::uint64_t position, void* data, std::size_t size);
 
-  TArchiveFileSystem& fs_;
+  ArchiveFileSystem& fs_;
   std::string path_;
-  std::unique_ptr<TArchiveIO> file_;
-  std::unique_ptr<TJournal> journal_;
-  std::unique_ptr<TJournaledFile> journaled_;
+  std::unique_ptr<ArchiveIO> file_;
+  std::unique_ptr<ArchiveJournal> journal_;
+  std::unique_ptr<JournaledFile> journaled_;
   std::uint32_t free_hint_ = 0;  // no free block lies below it
 };
 

@@ -92,7 +92,8 @@ TEST_F(VfsTest, DirectoriesAreCreatedAndPathsWithoutDotGoToTheRoot) {
   vfs->Tree->AddFile("Data\\Maps\\x.txt", x.data(), 10);
   vfs->Tree->AddFile("Data\\Readme", x.data(), 10);
   EXPECT_EQ(At("Data\\Maps").Flags, kVfsDirectory);
-  EXPECT_EQ(vfs->Tree->Nodes[static_cast<std::size_t>(vfs->Tree->FindPath("Data\\Maps"))].Parent, vfs->Tree->FindPath("Data"));
+  EXPECT_EQ(vfs->Tree->Nodes[static_cast<std::size_t>(vfs->Tree->FindPath("Data\\Maps"))].Parent,
+            vfs->Tree->FindPath("Data"));
   EXPECT_EQ(vfs->Tree->FindPath("Data\\Readme"), -1);
   EXPECT_NE(vfs->Tree->FindPath("Readme"), -1);
   Save();
@@ -157,21 +158,21 @@ TEST_F(VfsTest, NoFreeBlockFailsBeforeWriting) {
   Open();
   Bytes noise = Noise(512 * 70);
   const Bytes before = fs.Files[path];
-  EXPECT_THROW(vfs->Tree->AddFile("huge.bin", noise.data(), static_cast<std::uint32_t>(noise.size())), TArchiveFailure);
+  EXPECT_THROW(vfs->Tree->AddFile("huge.bin", noise.data(), static_cast<std::uint32_t>(noise.size())), ArchiveFailure);
   EXPECT_TRUE(vfs->Abandon());
   EXPECT_EQ(fs.Files[path], before);
-  EXPECT_FALSE(fs.Exists(TJournal::PathFor(path)));
+  EXPECT_FALSE(fs.Exists(ArchiveJournal::PathFor(path)));
 }
 
 TEST_F(VfsTest, DamagedHeadersAreRefused) {
   Bytes good = fs.Files[path];
   SetU32(&fs.Files[path][44], 100);
-  EXPECT_THROW(TVFSFile(fs).Open(path, true), TArchiveFailure);
+  EXPECT_THROW(TVFSFile(fs).Open(path, true), ArchiveFailure);
   fs.Files[path] = Bytes(good.begin(), good.end() - 1);
-  EXPECT_THROW(TVFSFile(fs).Open(path, true), TArchiveFailure);
+  EXPECT_THROW(TVFSFile(fs).Open(path, true), ArchiveFailure);
   fs.Files[path] = good;
   SetU32(&fs.Files[path][8], 0x10000000);  // block count past the file
-  EXPECT_THROW(TVFSFile(fs).Open(path, true), TArchiveFailure);
+  EXPECT_THROW(TVFSFile(fs).Open(path, true), ArchiveFailure);
 }
 
 TEST_F(VfsTest, ADirectoryStoredInItsOwnAncestorsChainIsRefused) {
@@ -187,7 +188,7 @@ TEST_F(VfsTest, ADirectoryStoredInItsOwnAncestorsChainIsRefused) {
   try {
     TVFSFile(fs).Open(path, true);
     ADD_FAILURE() << "opened";
-  } catch (const TArchiveFailure& e) {
+  } catch (const ArchiveFailure& e) {
     EXPECT_NE(std::string(e.what()).find("directory A\\B contains itself"), std::string::npos) << e.what();
   }
 }

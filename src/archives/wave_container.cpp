@@ -11,15 +11,15 @@ namespace zq {
 namespace {
 
 constexpr std::int32_t kStepTable[89] = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,    25,    28,
-    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,    88,    97,    107,   118,
-    130,   143,   157,   173,   190,   209,   230,   253,   279,   307,   337,   371,   408,   449,   494,
-    544,   598,   658,   724,   796,   876,   963,   1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,
-    2272,  2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,
-    9493,  10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+    7,    8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,    25,   28,
+    31,   34,    37,    41,    45,    50,    55,    60,    66,    73,    80,    88,    97,    107,  118,
+    130,  143,   157,   173,   190,   209,   230,   253,   279,   307,   337,   371,   408,   449,  494,
+    544,  598,   658,   724,   796,   876,   963,   1060,  1166,  1282,  1411,  1552,  1707,  1878, 2066,
+    2272, 2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845, 8630,
+    9493, 10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 constexpr std::int32_t kIndexTable[16] = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
 
-void Advance(TAdpcmState& state, std::int32_t delta, std::uint8_t code) {
+void Advance(AdpcmState& state, std::int32_t delta, std::uint8_t code) {
   std::int32_t p = state.Predicted;
   p = (code & 8) ? p - delta : p + delta;
   state.Predicted = static_cast<std::int16_t>(std::clamp(p, -32768, 32767));
@@ -32,7 +32,8 @@ void PutI32(std::uint8_t* p, std::int32_t v) { SetU32(p, static_cast<std::uint32
 std::int32_t GetI32(const std::uint8_t* p) { return static_cast<std::int32_t>(GetU32(p)); }
 
 // Codes of `count` samples taken `stride` samples apart, two per byte, high nibble first.
-void EncodeRun(TAdpcmState& state, const std::uint8_t* samples, std::size_t count, std::size_t stride, std::uint8_t* out) {
+void EncodeRun(AdpcmState& state, const std::uint8_t* samples, std::size_t count, std::size_t stride,
+               std::uint8_t* out) {
   for (std::size_t i = 0; i < count; ++i) {
     std::uint8_t code = EncodeAdpcmSample(state, SampleAt(samples + 2 * stride * i));
     if (i % 2 == 0) out[i / 2] = static_cast<std::uint8_t>(code << 4);
@@ -40,7 +41,7 @@ void EncodeRun(TAdpcmState& state, const std::uint8_t* samples, std::size_t coun
   }
 }
 
-void DecodeRun(TAdpcmState& state, const std::uint8_t* codes, std::size_t count, std::size_t stride, std::uint8_t* out) {
+void DecodeRun(AdpcmState& state, const std::uint8_t* codes, std::size_t count, std::size_t stride, std::uint8_t* out) {
   for (std::size_t i = 0; i < count; ++i) {
     std::uint8_t code = (i % 2 == 0) ? codes[i / 2] >> 4 : codes[i / 2] & 0x0F;
     std::int16_t s = DecodeAdpcmSample(state, code);
@@ -50,7 +51,7 @@ void DecodeRun(TAdpcmState& state, const std::uint8_t* codes, std::size_t count,
   }
 }
 
-void PutState(std::uint8_t* p, const TAdpcmState& left, const TAdpcmState& right) {
+void PutState(std::uint8_t* p, const AdpcmState& left, const AdpcmState& right) {
   p[0] = static_cast<std::uint8_t>(left.Predicted);
   p[1] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(left.Predicted) >> 8);
   p[2] = left.StepIndex;
@@ -71,7 +72,7 @@ bool IsCanonical(const Bytes& s) {
 
 }  // namespace
 
-std::uint8_t EncodeAdpcmSample(TAdpcmState& state, std::int16_t sample) {
+std::uint8_t EncodeAdpcmSample(AdpcmState& state, std::int16_t sample) {
   std::int32_t step = kStepTable[state.StepIndex];
   std::int32_t diff = sample - state.Predicted;
   std::uint8_t sign = 0;
@@ -102,7 +103,7 @@ std::uint8_t EncodeAdpcmSample(TAdpcmState& state, std::int16_t sample) {
   return code;
 }
 
-std::int16_t DecodeAdpcmSample(TAdpcmState& state, std::uint8_t code) {
+std::int16_t DecodeAdpcmSample(AdpcmState& state, std::uint8_t code) {
   std::int32_t step = kStepTable[state.StepIndex];
   std::int32_t delta = step >> 3;
   if (code & 4) delta += step;
@@ -172,7 +173,7 @@ std::optional<Bytes> BuildWaveContainer(const std::string& name, const Bytes& so
   if (!packed) {
     std::memcpy(h + kWaveContainerHead, s + kWaveHeaderSize, data_size);
   } else {
-    TAdpcmState left, right;
+    AdpcmState left, right;
     for (std::uint32_t b = 0; b < blocks; ++b) {
       const std::uint32_t n = std::min(kAdpcmInputBlock, data_size - kAdpcmInputBlock * b);
       const std::uint8_t* in = s + kWaveHeaderSize + std::size_t{kAdpcmInputBlock} * b;
@@ -225,7 +226,7 @@ std::optional<Bytes> DecodeWaveContainer(const Bytes& stored, std::string& probl
     return std::nullopt;
   }
   out.resize(kWaveHeaderSize + data_size);
-  TAdpcmState left, right;
+  AdpcmState left, right;
   for (std::uint32_t b = 0; b < blocks; ++b) {
     const std::uint32_t n = std::min(kAdpcmInputBlock, data_size - kAdpcmInputBlock * b);
     const std::uint8_t* codes = h + kWaveContainerHead + std::size_t{518} * b;

@@ -14,15 +14,15 @@ inline constexpr std::size_t kWaveHeaderSize = 44;
 inline constexpr std::size_t kWaveContainerHead = 58;
 inline constexpr std::uint32_t kAdpcmInputBlock = 2048;
 
-struct TAdpcmState {
+struct AdpcmState {
   std::int16_t Predicted = 0;
   std::uint8_t StepIndex = 0;
 };
 
 // Encodes one sample into a 4-bit code, advancing the state.
-std::uint8_t EncodeAdpcmSample(TAdpcmState& state, std::int16_t sample);
+std::uint8_t EncodeAdpcmSample(AdpcmState& state, std::int16_t sample);
 // The inverse: the sample a code stands for, advancing the state the same way.
-std::int16_t DecodeAdpcmSample(TAdpcmState& state, std::uint8_t code);
+std::int16_t DecodeAdpcmSample(AdpcmState& state, std::uint8_t code);
 
 // The stored bytes of a ".WAV" member named `name`; nullopt when the source is not the
 // canonical 44-byte layout (the member is then skipped).

@@ -79,8 +79,10 @@ TEST(WaveContainer, StereoRoundsToEightAndSplitsChannels) {
 }
 
 TEST(WaveContainer, PcmKeptForEffectsEightBitAndLoops) {
-  for (const auto& [name, wave] : std::vector<std::pair<std::string, Bytes>>{
-           {"x\\Effects\\a.wav", Wave(1, 16, 400)}, {"a.wav", Wave(1, 8, 400)}, {"a.wav", Wave(1, 16, 400, Cue({10, 5}))}}) {
+  for (const auto& [name, wave] :
+       std::vector<std::pair<std::string, Bytes>>{{"x\\Effects\\a.wav", Wave(1, 16, 400)},
+                                                  {"a.wav", Wave(1, 8, 400)},
+                                                  {"a.wav", Wave(1, 16, 400, Cue({10, 5}))}}) {
     auto c = BuildWaveContainer(name, wave);
     ASSERT_TRUE(c);
     EXPECT_EQ((*c)[44], 0) << name;

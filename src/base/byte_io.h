@@ -19,7 +19,9 @@ inline void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
 inline void PutU64(std::vector<std::uint8_t>& out, std::uint64_t v) {
   for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
-inline void PutText(std::vector<std::uint8_t>& out, const std::string& text) { out.insert(out.end(), text.begin(), text.end()); }
+inline void PutText(std::vector<std::uint8_t>& out, const std::string& text) {
+  out.insert(out.end(), text.begin(), text.end());
+}
 
 inline std::uint16_t GetU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 inline std::uint32_t GetU32(const std::uint8_t* p) {

@@ -117,8 +117,8 @@ std::string RemoveCopyNumbers(const std::string& name, char open, char close) {
     }
     std::string inside = rest.substr(0, c);
     // A copy number as browsers write it: 1, 2, ... 12, with or without a blank before it.
-    const bool copy_number =
-        inside.empty() || (inside[0] != '0' && inside.find_first_not_of("0123456789") == std::string::npos);
+    const bool copy_number = inside.empty() ||
+                             (inside[0] != '0' && inside.find_first_not_of("0123456789") == std::string::npos);
     if (copy_number) {
       if (!result.empty() && result.back() == ' ') result.pop_back();
     } else {

@@ -14,8 +14,8 @@ std::atomic<unsigned> g_serial{0};
 PrivateTempFolder::PrivateTempFolder(bool keep) : keep_(keep) {
   const std::string base = platform::TempDir();
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    const std::string candidate = base + "zqsetup-" + std::to_string(platform::TickCountMs()) + "-" +
-                                  std::to_string(g_serial++);
+    const std::string candidate =
+        base + "zqsetup-" + std::to_string(platform::TickCountMs()) + "-" + std::to_string(g_serial++);
     if (platform::CreateDir(candidate)) {
       path_ = candidate;
       return;

@@ -31,7 +31,6 @@ std::string DecodePass(const std::string& key, const std::string& text, bool rev
   return out;
 }
 
-
 std::string ScrambleLine(std::string_view key, const std::string& text) {
   return EncodePass(std::string(key), text, false);
 }

@@ -15,7 +15,6 @@ std::string EncodePass(const std::string& key, const std::string& text, bool rev
 // Undoes EncodePass with the same key and flag.
 std::string DecodePass(const std::string& key, const std::string& text, bool reverse);
 
-
 std::string ScrambleLine(std::string_view key, const std::string& text);
 std::string UnscrambleLine(std::string_view key, const std::string& text);
 

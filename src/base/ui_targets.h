@@ -7,17 +7,17 @@
 
 namespace zq {
 
-class TTextTarget {
+class TextTarget {
  public:
-  virtual ~TTextTarget() = default;
+  virtual ~TextTarget() = default;
   virtual void SetCaption(const std::u16string& text) = 0;
   // Paints the owner at once, for texts set while the window's thread is busy.
   virtual void RepaintParent() {}
 };
 
-class TGaugeTarget {
+class GaugeTarget {
  public:
-  virtual ~TGaugeTarget() = default;
+  virtual ~GaugeTarget() = default;
   virtual void SetPosition(std::int32_t position) = 0;
 };
 
@@ -39,9 +39,9 @@ enum : int { kIdOk = 1, kIdCancel = 2, kIdRetry = 4, kIdYes = 6, kIdNo = 7 };
 // can never loop on a retry.
 int DefaultMessageBoxAnswer(unsigned flags);
 
-class TMessageBoxes {
+class MessageBoxes {
  public:
-  virtual ~TMessageBoxes() = default;
+  virtual ~MessageBoxes() = default;
   // Modal; returns the answer (kIdOk, kIdYes, ...).
   virtual int Show(const std::u16string& text, const std::u16string& caption, unsigned flags) = 0;
 };

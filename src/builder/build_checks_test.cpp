@@ -55,21 +55,29 @@ TEST_F(BuildChecksTest, EachMistakeIsReportedAtItsPlace) {
     std::string expected;  // the one diagnostic, as its text ends
   } cases[] = {
       // Layouts the engine's page parser rejects.
-      {"pages pg", {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TLabel\r\n[a]\r\nType=TEdit\r\n"}},
+      {"pages pg",
+       {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TLabel\r\n[a]\r\nType=TEdit\r\n"}},
        "page.txt:3: error: a control named \"a\" already exists"},
-      {"pages pg", {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TLabel\r\nwidth=1x0\r\n"}},
+      {"pages pg",
+       {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TLabel\r\nwidth=1x0\r\n"}},
        "page.txt:3: error: \"1x0\" is not an integer (width)"},
-      {"pages pg", {{"pg\\Pages.txt", pages + "[Settings]\r\ncolour $GG\r\n"}, {"pg\\page.txt", "[a]\r\nType=TLabel\r\n"}},
+      {"pages pg",
+       {{"pg\\Pages.txt", pages + "[Settings]\r\ncolour $GG\r\n"}, {"pg\\page.txt", "[a]\r\nType=TLabel\r\n"}},
        "Pages.txt:6: error: \"colour $GG\" does not give a colour"},
-      {"pages pg", {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TLabel\r\ncaption=<LANGG21>\r\n"}},
+      {"pages pg",
+       {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TLabel\r\ncaption=<LANGG21>\r\n"}},
        "page.txt:3: error: bad language tag: language tag \"<LANGG21>\" does not hold an integer"},
-      {"pages pg", {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TKnob\r\n"}},
+      {"pages pg",
+       {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TKnob\r\n"}},
        "page.txt:2: warning: unknown control type \"TKnob\": the setup leaves the control out"},
-      {"pages pg", {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TImage\r\nfile=side.bmp\r\n"}},
+      {"pages pg",
+       {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TImage\r\nfile=side.bmp\r\n"}},
        "page.txt:3: error: picture \"side.bmp\" not found"},
-      {"pages pg", {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TRichEdit\r\nfile=notes.rtf\r\n"}},
+      {"pages pg",
+       {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TRichEdit\r\nfile=notes.rtf\r\n"}},
        "page.txt:3: error: rich-text file \"notes.rtf\" not found"},
-      {"pages pg", {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TRichEdit\r\nfile=<%CHANGELOG%>\r\n"}},
+      {"pages pg",
+       {{"pg\\Pages.txt", pages}, {"pg\\page.txt", "[a]\r\nType=TRichEdit\r\nfile=<%CHANGELOG%>\r\n"}},
        "page.txt:3: warning: the page shows the change log but the script has no changelog"},
       // Language tags of the lines that expand them.
       {"message \"<LANGG21>\"", {}, "setup.zqs:2: error: bad language tag: language tag \"<LANGG21>\" does not hold"},
@@ -77,14 +85,16 @@ TEST_F(BuildChecksTest, EachMistakeIsReportedAtItsPlace) {
       {"message \"<LANG 5>\"", {}, "setup.zqs:2: error: bad language tag: language tag \"<LANG 5>\" does not hold"},
       {"message <LANG21", {}, "setup.zqs:2: error: bad language tag: language tag \"<LANG21\" has no closing \">\""},
       // Registry roots and macros.
-      {"writeregstr HKXX Software\\Demo v x", {},
+      {"writeregstr HKXX Software\\Demo v x",
+       {},
        "setup.zqs:2: error: registry root \"HKXX\" is not one of HKLM, HKCU, HKCR, HKU, HKCC"},
       {"installdirregkey HKEY_CURRENT_USER k v", {}, "setup.zqs:2: error: registry root \"HKEY_CURRENT_USER\""},
       {"file payload sub HKCX k v x 1", {}, "setup.zqs:2: error: registry root \"HKCX\""},
       {"createdirectory $INSTDR\\saves", {}, "setup.zqs:2: warning: \"$INSTDR\" is not a known macro"},
       // The uninstall log of an earlier installation.
       {logged, {}, "setup.zqs: warning: no uninstalllogload of the installation folder"},
-      {logged + "file payload\nuninstalllogload $INSTDIR\\", {},
+      {logged + "file payload\nuninstalllogload $INSTDIR\\",
+       {},
        "setup.zqs:5: warning: uninstalllogload replaces what the lines before it recorded for the uninstaller (line 4)"},
   };
   for (const auto& c : cases) {
@@ -129,7 +139,10 @@ TEST_F(BuildChecksTest, TheStockChangeLogPageIsLeftOutWithoutAChangelog) {
 // where its name says it would; the build still succeeds (the host's own tests make such setups).
 TEST_F(BuildChecksTest, AWindowsNameOnAnotherSystemsEngineIsAWarning) {
   test::WriteAll(dir_ / "setup.zqs", "language English\n");
-  for (const auto& [stub_bytes, warned] : {std::pair<std::string, bool>{"\x7f" "ELF....", true}, {"MZ......", false}}) {
+  for (const auto& [stub_bytes, warned] : {std::pair<std::string, bool>{"\x7f"
+                                                                        "ELF....",
+                                                                        true},
+                                           {"MZ......", false}}) {
     test::WriteAll(dir_ / "stub", stub_bytes);
     BuildOptions options;
     options.script = dir_ / "setup.zqs";

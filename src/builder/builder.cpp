@@ -51,8 +51,9 @@ BuildResult BuildSetup(const BuildOptions& options) {
     char head[2] = {};
     platform::File in;
     if (in.Open(stub, platform::OpenMode::ReadShared) && (in.Read(head, 2) != 2 || head[0] != 'M' || head[1] != 'Z')) {
-      diags.Warning(stub, 0, "the engine program is not a Windows program, but the output \"" + out_name +
-                                 "\" is named like one: it does not start on Windows");
+      diags.Warning(stub, 0,
+                    "the engine program is not a Windows program, but the output \"" + out_name +
+                        "\" is named like one: it does not start on Windows");
     }
   }
   if (!diags.HasErrors()) {

@@ -124,7 +124,7 @@ TEST_F(BuilderTest, StoresLinesLabelsAndDefinitions) {
   EXPECT_EQ(l[1].Args, std::vector<std::string>{"Top"});
   EXPECT_EQ(l[2].CommandIndex, 1);
   EXPECT_EQ(l[2].LineNumber, 2u);
-  EXPECT_EQ(l[2].Args[0], "5");  // goto: the first "end" label
+  EXPECT_EQ(l[2].Args[0], "5");                                                    // goto: the first "end" label
   EXPECT_EQ(l[3].Args, (std::vector<std::string>{"$INSTDIR\\a.txt", "8", "-1"}));  // the last one; 0 -> -1
   EXPECT_EQ(l[4].Args, (std::vector<std::string>{"Sure?", "Title", "1", "8"}));
   EXPECT_EQ(l[6].Args, (std::vector<std::string>{"data", "1"}));
@@ -212,12 +212,10 @@ TEST_F(BuilderTest, PacksLanguageTablesAndWarnsOfMissingOnes) {
   platform::CreateDir(dir_ / "stock\\uninstall");
   WriteAll(dir_ / "stock\\uninstall\\English.wri", test::LanguageTable(u"English", "0409;", {{15, u"Uninstall"}}));
   WriteAll(dir_ / "Broken.wri", "\xFF\xFEx\0"s);
-  auto r = Compile(
-      "language Custom\nlanguage English\nuninstalllanguage English\nlanguage Klingon\nlanguage Broken\n");
+  auto r = Compile("language Custom\nlanguage English\nuninstalllanguage English\nlanguage Klingon\nlanguage Broken\n");
   EXPECT_EQ(ReadAll(Find(r, "LANGUAGE-Custom", 0)->source), ReadAll(dir_ / "Custom.wri"));
   EXPECT_EQ(ReadAll(Find(r, "LANGUAGE-English", 0)->source), ReadAll(dir_ / "stock\\English.wri"));
-  EXPECT_EQ(ReadAll(Find(r, "UNINSTALL_LANGUAGE-English", 0)->source),
-            ReadAll(dir_ / "stock\\uninstall\\English.wri"));
+  EXPECT_EQ(ReadAll(Find(r, "UNINSTALL_LANGUAGE-English", 0)->source), ReadAll(dir_ / "stock\\uninstall\\English.wri"));
   EXPECT_EQ(Find(r, "LANGUAGE-Klingon", 0), nullptr);
   EXPECT_TRUE(Contains(Warnings(r), "setup.zqs:4: warning: language table \"Klingon.wri\" not found"));
   EXPECT_TRUE(Contains(Errors(r), "setup.zqs:5: error:"));
@@ -266,7 +264,9 @@ TEST_F(BuilderTest, ReportsEachErrorAtItsLine) {
       "goto nowhere\n"
       "file missing_folder\n"
       "file deep\n"
-      "message \"" + std::string(70000, 'x') + "\"\n"
+      "message \"" +
+      std::string(70000, 'x') +
+      "\"\n"
       "message \"unterminated\n");
   auto errors = Errors(r);
   EXPECT_TRUE(Contains(errors, "setup.zqs:2: error: unknown command \"frobnicate\""));
@@ -297,8 +297,12 @@ TEST_F(BuilderTest, ControlCharactersInArgumentsAreRefusedAtTheirLine) {
       {"message \"ring \a\"", "argument 1 holds the control character 0x07"},
       {"writeregstr HKCU Key \"Na\x1b[2Jme\" v", "argument 3 holds the control character 0x1B"},
       {"message \"del \x7f\"", "argument 1 holds the control character 0x7F"},
-      {"mess\x01" "age x", "the command name holds the control character 0x01"},
-      {":la\x02" "bel", "the label holds the control character 0x02"},
+      {"mess\x01"
+       "age x",
+       "the command name holds the control character 0x01"},
+      {":la\x02"
+       "bel",
+       "the label holds the control character 0x02"},
   };
   for (const auto& c : cases) {
     const auto errors = Errors(Compile("language English\n" + c.line + "\n"));
@@ -329,7 +333,8 @@ TEST_F(BuilderTest, WarnsOfWhatIsSurelyUnintended) {
 
 TEST_F(BuilderTest, PacksPagesAndTheFilesTheyName) {
   MakeFile("pg\\layout\\Pages.txt", "[Pages]\nwelcome.txt\nfinish.txt\n[PageTypes]\nWelcome\nFinish\n");
-  MakeFile("pg\\layout\\welcome.txt", "[Side]\nType=TImage\nfile=side.jpg\n[Log]\nType=TRichEdit\nfile=<%CHANGELOG%>\n");
+  MakeFile("pg\\layout\\welcome.txt",
+           "[Side]\nType=TImage\nfile=side.jpg\n[Log]\nType=TRichEdit\nfile=<%CHANGELOG%>\n");
   MakeFile("pg\\layout\\Finish.TXT", "[Notes]\nType=TRichEdit\nfile=notes.rtf\n[Side2]\nType=TImage\nfile=side.jpg\n");
   MakeFile("pg\\layout\\side.jpg", "JPEG");
   MakeFile("pg\\layout\\notes.rtf", "{\\rtf1}");
@@ -341,12 +346,13 @@ TEST_F(BuilderTest, PacksPagesAndTheFilesTheyName) {
   ASSERT_TRUE(Errors(r).empty()) << Errors(r)[0];
   std::vector<std::string> names;
   for (const auto& e : r.entries) names.push_back(e.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"SetupInfo", "CompiledLines", "LANGUAGE-English", "Pages.txt",
-                                             "welcome.txt", "side.jpg", "finish.txt", "notes.rtf",
-                                             "UNINSTALL_Pages.txt", "UNINSTALL_bye.txt",
-                                             "UNINSTALL_FINALISE.EXE", "UNINSTALL_ICON.ICO"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"SetupInfo", "CompiledLines", "LANGUAGE-English", "Pages.txt", "welcome.txt",
+                                      "side.jpg", "finish.txt", "notes.rtf", "UNINSTALL_Pages.txt", "UNINSTALL_bye.txt",
+                                      "UNINSTALL_FINALISE.EXE", "UNINSTALL_ICON.ICO"}));
   // The engine breaks lines only at CR.
-  EXPECT_EQ(Text(Find(r, "Pages.txt", 0)->data), "[Pages]\r\nwelcome.txt\r\nfinish.txt\r\n[PageTypes]\r\nWelcome\r\nFinish\r\n");
+  EXPECT_EQ(Text(Find(r, "Pages.txt", 0)->data),
+            "[Pages]\r\nwelcome.txt\r\nfinish.txt\r\n[PageTypes]\r\nWelcome\r\nFinish\r\n");
   EXPECT_EQ(r.info.HasUninstaller, 1);
 
   MakeFile("bad\\Pages.txt", "[Pages]\r\nnothere.txt\r\n");

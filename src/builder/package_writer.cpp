@@ -24,7 +24,7 @@ constexpr std::uint64_t kAheadBudget = 256ull << 20;
 struct Slot {
   bool ready = false;
   bool large = false;  // copied from its source in chunks by the writer
-  TPackedBlock packed;
+  PackedBlock packed;
   std::string error;
 };
 

@@ -62,15 +62,15 @@ class Collector {
     if (!bytes) return;
     const std::string file = Join(base_, name);
     UnknownTypes(AsText(*bytes), file);
-    ForEachLayoutBlock(AsText(*bytes), [&](const TLayoutBlock& block) {
-      for (const TLayoutProperty& p : block.Properties) {
+    ForEachLayoutBlock(AsText(*bytes), [&](const LayoutBlock& block) {
+      for (const LayoutProperty& p : block.Properties) {
         if (AsciiLowerCase(p.Key) != "file") continue;
         const auto number = static_cast<std::uint32_t>(p.Number);
-        if (block.Type == TControlType::Image) {
+        if (block.Type == ControlType::Image) {
           Add(p.Value, false, file, number, "picture");
-        } else if (block.Type == TControlType::RichEdit && p.Value.find("<%") == std::string::npos) {
+        } else if (block.Type == ControlType::RichEdit && p.Value.find("<%") == std::string::npos) {
           Add(p.Value, false, file, number, "rich-text file");
-        } else if (block.Type == TControlType::RichEdit && !has_changelog_) {
+        } else if (block.Type == ControlType::RichEdit && !has_changelog_) {
           // A placeholder (the change log) names an entry packed by its own command.
           diags_.Warning(file, number,
                          "the page shows the change log but the script has no changelog: the setup shows "
@@ -111,7 +111,7 @@ std::string WithoutChangeLogPages(std::string_view list) {
   std::vector<std::size_t> page_lines, type_lines;
   std::vector<std::size_t> drop;
   std::vector<std::pair<std::size_t, std::size_t>> types;  // index, line
-  ForEachPageListLine(list, [&](const TPageListLine& l) {
+  ForEachPageListLine(list, [&](const PageListLine& l) {
     if (l.Section == "pages") page_lines.push_back(l.Number);
     if (l.Section == "pagetypes" && PageTypeFromWord(l.Text) == ptChangeLog) types.emplace_back(l.Index, l.Number);
   });
@@ -135,8 +135,8 @@ std::string WithoutChangeLogPages(std::string_view list) {
 
 // Builds the pages as the engine does, against a page area without a window; the engine
 // ends the setup on what it throws, so each throw is an error here.
-void BuildPagesAsTheEngine(const std::vector<PlannedEntry>& entries, const std::string& prefix,
-                           const std::string& base, Diagnostics& diags) {
+void BuildPagesAsTheEngine(const std::vector<PlannedEntry>& entries, const std::string& prefix, const std::string& base,
+                           Diagnostics& diags) {
   TLanguages languages;  // no current table: tags are still read, and their texts are "NOT FOUND"
   languages.Current = -1;
   TLanguageStrings strings;
@@ -149,7 +149,7 @@ void BuildPagesAsTheEngine(const std::vector<PlannedEntry>& entries, const std::
     }
     return std::nullopt;
   };
-  TSEPageControl pages(TPageEnvironment{&languages, &strings, fetch, {}, nullptr});
+  TSEPageControl pages(PageEnvironment{&languages, &strings, fetch, {}, nullptr});
   try {
     pages.LoadPages(kPageListEntry);
   } catch (const PageError& e) {
@@ -196,7 +196,7 @@ std::vector<PlannedEntry> CollectPageFiles(const std::string& folder, const std:
   }
 
   std::size_t pages = 0;
-  ForEachPageListLine(AsText(*list), [&](const TPageListLine& l) {
+  ForEachPageListLine(AsText(*list), [&](const PageListLine& l) {
     const auto number = static_cast<std::uint32_t>(l.Number);
     if (l.Section == "pages") {
       ++pages;

@@ -40,9 +40,7 @@ struct Pending {
 
 std::string Lower(const std::string& s) { return platform::AnsiLowerCase(s); }
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
-std::string Plural(std::size_t n, const char* word) {
-  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
-}
+std::string Plural(std::size_t n, const char* word) { return std::to_string(n) + " " + word + (n == 1 ? "" : "s"); }
 
 // The argument counts a source line may give, in words ("1, 2 or 7").
 std::string SourceCounts(const CommandInfo& command) {
@@ -127,8 +125,9 @@ CompileResult Compiler::Run(std::string text) {
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
   ReadLines(text);
   if (lines_.size() > kMaxCount) {
-    diags().Error(script_, 0, "the script has " + std::to_string(lines_.size()) +
-                                  " lines with commands or labels; at most 65535 fit");
+    diags().Error(
+        script_, 0,
+        "the script has " + std::to_string(lines_.size()) + " lines with commands or labels; at most 65535 fit");
   }
   Definitions();
   result_.program.name = result_.info.SetupName;
@@ -413,7 +412,7 @@ std::optional<std::vector<SourceFile>> Compiler::SourceFiles(const Pending& p) {
 }
 
 void Compiler::Groups() {
-  std::map<std::string, std::size_t> archive_owner;  // lower-case target -> group index (0-based)
+  std::map<std::string, std::size_t> archive_owner;                       // lower-case target -> group index (0-based)
   std::vector<std::unordered_map<std::string, std::size_t>> group_index;  // per group: lower-case name -> position
   for (Pending& p : lines_) {
     if (p.is_label) continue;
@@ -434,7 +433,8 @@ void Compiler::Groups() {
     p.args.push_back(std::to_string(own + 1));
     auto files = SourceFiles(p);
     if (!files) continue;
-    if (files->empty()) diags().Warning(script_, p.source_line, "\"" + p.args[0] + "\" holds no files: the group is empty");
+    if (files->empty())
+      diags().Warning(script_, p.source_line, "\"" + p.args[0] + "\" holds no files: the group is empty");
     std::size_t target = own;
     if (kind == GroupKind::Archive) {
       const std::string key = Lower(p.args[static_cast<std::size_t>(p.command.archive_arg - 1)]);
@@ -542,7 +542,8 @@ void Compiler::SetupFiles() {
   auto pages = [&](const std::string& folder, const char* prefix, std::uint32_t line, PageSetFacts facts = {}) {
     auto path = find_pages(folder);
     if (!path) {
-      diags().Error(script_, line, "pages folder \"" + folder + "\" not found beside the script or among the stock pages");
+      diags().Error(script_, line,
+                    "pages folder \"" + folder + "\" not found beside the script or among the stock pages");
       return std::optional<std::string>();
     }
     for (auto& e : CollectPageFiles(*path, prefix, script_, line, diags(), facts)) AddSetupFile(std::move(e), line);
@@ -572,8 +573,8 @@ void Compiler::SetupFiles() {
                    const std::string& fallback) {
     if (!given.empty()) {
       if (!info.HasUninstaller) {
-        diags().Warning("", 0, std::string("the script makes no uninstaller (no uninstallpages); the ") + what +
-                                   " is not packed");
+        diags().Warning(
+            "", 0, std::string("the script makes no uninstaller (no uninstallpages); the ") + what + " is not packed");
       } else if (!platform::FileExists(given)) {
         diags().Error("", 0, std::string(what) + " \"" + given + "\" not found");
       } else {
@@ -624,7 +625,8 @@ void Compiler::Assemble() {
     for (auto& e : g) entries.push_back(std::move(e));
   }
   if (entries.size() > kMaxCount) {
-    diags().Error(script_, 0, "the package would hold " + std::to_string(entries.size()) + " entries; at most 65535 fit");
+    diags().Error(script_, 0,
+                  "the package would hold " + std::to_string(entries.size()) + " entries; at most 65535 fit");
   }
 }
 

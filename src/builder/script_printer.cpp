@@ -63,8 +63,8 @@ std::string PrintScript(const TCompLines& compiled, const TSetupInfoFile& info) 
   for (std::size_t d = slots; d < defs.size(); ++d) {
     out += "; set without a line of its own: " + defs[d] + "\n";
   }
-  if (info.UninstallExeName != (info.LogPrefix.empty() ? std::string(kDefaultUninstallExeName)
-                                                       : info.LogPrefix + "Uninstall.exe")) {
+  if (info.UninstallExeName !=
+      (info.LogPrefix.empty() ? std::string(kDefaultUninstallExeName) : info.LogPrefix + "Uninstall.exe")) {
     out += "; uninstaller file name: " + info.UninstallExeName + "\n";
   }
 

@@ -27,9 +27,7 @@ std::vector<std::string> SplitComponents(const std::string& relative) {
 }
 
 std::optional<std::string> FindNoCase(const std::string& dir, const std::string& relative, bool want_dir) {
-  auto exists = [&](const std::string& p) {
-    return want_dir ? platform::DirectoryExists(p) : platform::FileExists(p);
-  };
+  auto exists = [&](const std::string& p) { return want_dir ? platform::DirectoryExists(p) : platform::FileExists(p); };
   std::string exact = Join(dir, relative);
   if (exists(exact)) return exact;
   if (IsAbsolute(relative)) return std::nullopt;

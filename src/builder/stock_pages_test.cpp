@@ -19,8 +19,8 @@ class StockPagesTest : public ::testing::Test {
     test::WriteAll(dir_ / "English.wri", test::LanguageTable(u"English", "0409;", {{13, u"Next >"}}));
     for (const char* set : {"stock\\install", "stock\\uninstall", "own"}) {
       test::WriteAll(dir_ / (std::string(set) + "\\Pages.txt"), "[Pages]\r\npage.txt\r\n[PageTypes]\r\nWelcome\r\n");
-      test::WriteAll(dir_ / (std::string(set) + "\\page.txt"), std::string("[") + (set[0] == 'o' ? "own" : "stock") +
-                                                                 "_label]\r\nType=TLabel\r\ncaption=x\r\n");
+      test::WriteAll(dir_ / (std::string(set) + "\\page.txt"),
+                     std::string("[") + (set[0] == 'o' ? "own" : "stock") + "_label]\r\nType=TLabel\r\ncaption=x\r\n");
     }
   }
   CompileResult Compile(const std::string& source) {

@@ -28,8 +28,7 @@ struct InflateResult {
 
 // Inflates one zlib stream. The output starts at `expected_size` and grows as needed, never
 // beyond `max_size`, so a damaged block can neither over-allocate nor run forever.
-InflateResult Inflate(const std::uint8_t* data, std::size_t size, std::size_t expected_size,
-                      std::size_t max_size);
+InflateResult Inflate(const std::uint8_t* data, std::size_t size, std::size_t expected_size, std::size_t max_size);
 
 // The conventional CRC-32 (reflected 0xEDB88320, init and final xor 0xFFFFFFFF), continued
 // from `crc` (0 to start).

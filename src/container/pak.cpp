@@ -65,8 +65,8 @@ bool LooksIncompressible(const std::uint8_t* data, std::uint32_t size) {
 
 }  // namespace
 
-TPackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size) {
-  TPackedBlock out;
+PackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size) {
+  PackedBlock out;
   out.OrigSize = size;
   if (size < LargeEntryLimit && !LooksIncompressible(data, size)) {
     out.Block = Compress(data, size, kBlockLevel);
@@ -90,9 +90,7 @@ TPak::TPak(const std::string& file_name, OpenFlags flags) : FilePath_(file_name)
         Header.DataStart = static_cast<std::uint32_t>(Handle.Position().value_or(0));
       }
       break;
-    case OpenFlags::Create:
-      Handle.Open(file_name, platform::OpenMode::Create);
-      break;
+    case OpenFlags::Create: Handle.Open(file_name, platform::OpenMode::Create); break;
   }
 }
 
@@ -128,8 +126,8 @@ void TPak::ReadDirectory() {
     return;
   }
   if (std::uint64_t{Header.FileCount} * kRecordFixedBytes > dir_bytes) {
-    DirectoryProblem_ = std::to_string(Header.FileCount) + " directory records cannot fit in " +
-                        std::to_string(dir_bytes) + " bytes";
+    DirectoryProblem_ =
+        std::to_string(Header.FileCount) + " directory records cannot fit in " + std::to_string(dir_bytes) + " bytes";
     return;
   }
   Bytes dir(static_cast<std::size_t>(dir_bytes));
@@ -228,7 +226,7 @@ std::optional<Bytes> TPak::PackBuffer(std::size_t index, const std::uint8_t* dat
   TPakEntry& e = Entries[index];
   e.OrigSize = size;
   if (data == nullptr && size > 0) return std::nullopt;
-  TPackedBlock packed = PackBlock(data, size);
+  PackedBlock packed = PackBlock(data, size);
   e.CompSize = packed.CompSize;
   e.CRC = packed.CRC;
   return std::move(packed.Block);
@@ -267,7 +265,7 @@ bool TPak::StoreFile(std::size_t index) {
   return block && WriteBlock(index, *block);
 }
 
-bool TPak::StorePacked(std::size_t index, const TPackedBlock& packed) {
+bool TPak::StorePacked(std::size_t index, const PackedBlock& packed) {
   if (index >= Entries.size()) return false;
   TPakEntry& e = Entries[index];
   e.CompSize = packed.CompSize;
@@ -432,14 +430,12 @@ std::optional<Bytes> TPak::ExtractByName(const std::string& name, std::uint16_t 
   return std::nullopt;
 }
 
-std::optional<Bytes> TPak::FindFirstInGroup(std::uint16_t group, std::uint32_t& size, bool extract,
-                                            std::string& name) {
+std::optional<Bytes> TPak::FindFirstInGroup(std::uint16_t group, std::uint32_t& size, bool extract, std::string& name) {
   Cursor = 0;
   return FindNextInGroup(group, size, extract, name);
 }
 
-std::optional<Bytes> TPak::FindNextInGroup(std::uint16_t group, std::uint32_t& size, bool extract,
-                                           std::string& name) {
+std::optional<Bytes> TPak::FindNextInGroup(std::uint16_t group, std::uint32_t& size, bool extract, std::string& name) {
   size = 0;
   name.clear();
   std::size_t index = 0;

@@ -16,7 +16,7 @@
 
 namespace zq {
 
-class TMessageBoxes;
+class MessageBoxes;
 
 struct TPakEntry {
   std::string Name;
@@ -31,7 +31,7 @@ struct TPakEntry {
   std::uint32_t StoredSize() const { return CompSize == 0 && OrigSize > 0 ? OrigSize : CompSize; }
 };
 
-struct TPakHeader {
+struct PakHeader {
   std::array<char, 4> ID{};
   std::uint16_t Version = 0;
   std::uint16_t FileCount = 0;
@@ -47,13 +47,13 @@ inline constexpr std::uint32_t kLargeVerifyChunk = 4u << 20;
 
 // One entry's stored block: compressed at level 9 unless that is larger than the data or the
 // data is 70 MiB or more; the CRC-32 is of the stored block.
-struct TPackedBlock {
+struct PackedBlock {
   Bytes Block;
   std::uint32_t CompSize = 0;  // 0: stored raw
   std::uint32_t OrigSize = 0;
   std::uint32_t CRC = 0;
 };
-TPackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size);
+PackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size);
 
 class TPak {
  public:
@@ -83,7 +83,7 @@ class TPak {
   bool StoreBuffer(std::size_t index, const std::uint8_t* data, std::uint32_t size);
   bool StoreFile(std::size_t index);
   // Stores a block that is already packed (compressed in parallel by a writer of many entries).
-  bool StorePacked(std::size_t index, const TPackedBlock& packed);
+  bool StorePacked(std::size_t index, const PackedBlock& packed);
   // Copies the entry's source file raw behind the package in chunks, as LoadSource stores a
   // large entry, but with the CRC of what it copied. False with `problem` when it cannot be
   // read or written, or when the package would reach 4 GiB.
@@ -131,13 +131,13 @@ class TPak {
   std::uint64_t PackageEnd() const { return PackageEnd_; }
 
   // Where the "Error" box of a size mismatch goes; none: not shown.
-  TMessageBoxes* Messages = nullptr;
+  MessageBoxes* Messages = nullptr;
 
   std::int32_t TrailerSize = 0;
   std::uint32_t Cursor = 0;
   platform::File Handle;
   std::vector<TPakEntry> Entries;
-  TPakHeader Header;
+  PakHeader Header;
 
  private:
   void ReadDirectory();

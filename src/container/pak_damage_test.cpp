@@ -20,7 +20,8 @@ std::size_t ReadEverything(const std::string& path) {
   std::uint32_t size = 0;
   pak.ExtractByName("SetupInfo", 0, size);
   std::string name;
-  for (auto b = pak.FindFirstInGroup(1, size, true, name); !name.empty(); b = pak.FindNextInGroup(1, size, true, name)) {
+  for (auto b = pak.FindFirstInGroup(1, size, true, name); !name.empty();
+       b = pak.FindNextInGroup(1, size, true, name)) {
   }
   return passed;
 }

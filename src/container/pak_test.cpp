@@ -19,7 +19,7 @@ using test::SampleEntry;
 
 std::string AsString(const std::optional<Bytes>& b) { return b ? std::string(b->begin(), b->end()) : "<none>"; }
 
-class RecordingBoxes : public TMessageBoxes {
+class RecordingBoxes : public MessageBoxes {
  public:
   int Show(const std::u16string& text, const std::u16string& caption, unsigned) override {
     shown.emplace_back(caption, text);
@@ -116,7 +116,7 @@ TEST(PackBlockTest, StoresWhatCannotShrinkRawAndCompressesTheRest) {
                         {"empty", Bytes{}, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const TPackedBlock packed = PackBlock(c.data.data(), static_cast<std::uint32_t>(c.data.size()));
+    const PackedBlock packed = PackBlock(c.data.data(), static_cast<std::uint32_t>(c.data.size()));
     EXPECT_EQ(packed.OrigSize, c.data.size());
     EXPECT_EQ(packed.CRC, Crc32(packed.Block.data(), packed.Block.size()));
     if (!c.compressed) {
@@ -384,8 +384,7 @@ TEST_F(PakTest, DirectoryThatBreaksTheWritersRulesIsDamaged) {
        "bytes follow the last directory record"},
       {"a name changed, no digest", false,
        [](std::string& f, const TPak& p) { f[p.Header.DirOffset + 2 + 9 + 18 + 2] ^= 1; }, ""},
-      {"a name changed", true,
-       [](std::string& f, const TPak& p) { f[p.Header.DirOffset + 2 + 9 + 18 + 2] ^= 1; },
+      {"a name changed", true, [](std::string& f, const TPak& p) { f[p.Header.DirOffset + 2 + 9 + 18 + 2] ^= 1; },
        "does not match the package digest"},
       {"a group changed", true,
        [](std::string& f, const TPak& p) { f[p.Header.DirOffset + 2 + 9 + 18 + 2 + 5 + 16] ^= 1; },

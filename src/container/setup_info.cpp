@@ -50,8 +50,8 @@ bool TSetupInfoFile::LoadFromBuffer(const void* data, std::size_t size, std::str
 
 std::vector<std::uint8_t> TSetupInfoFile::Serialize() const {
   std::vector<std::uint8_t> out;
-  for (const std::string* s : {&SetupName, &ShortName, &SetupExeName, &UninstallExeName, &LogPrefix, &InstallDir,
-                               &Changelog}) {
+  for (const std::string* s :
+       {&SetupName, &ShortName, &SetupExeName, &UninstallExeName, &LogPrefix, &InstallDir, &Changelog}) {
     AppendPakString(out, *s);
   }
   PutU8(out, InstallDirRegKey.HKEY);

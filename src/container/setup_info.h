@@ -9,7 +9,7 @@
 
 namespace zq {
 
-struct TInstallDirRegKey {
+struct RegKeyRef {
   std::uint8_t HKEY = 0;  // root code 0..4
   std::string Path;
   std::string Key;  // empty: no registry lookup
@@ -28,7 +28,7 @@ class TSetupInfoFile {
   std::string LogPrefix;
   std::string InstallDir;
   std::string Changelog;
-  TInstallDirRegKey InstallDirRegKey;
+  RegKeyRef InstallDirRegKey;
   std::string Pages;
   std::string UninstallPages;
   SetupMode Mode = SetupMode::Setup;

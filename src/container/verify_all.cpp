@@ -127,9 +127,8 @@ VerifyResult VerifyAllEntries(const TPak& pak, const std::function<void(std::siz
     std::unique_lock<std::mutex> lock(shared.mutex);
     std::size_t reported = 0;
     for (;;) {
-      shared.changed.wait(lock, [&] {
-        return shared.done != reported || shared.done == count || shared.open_failed || shared.error;
-      });
+      shared.changed.wait(
+          lock, [&] { return shared.done != reported || shared.done == count || shared.open_failed || shared.error; });
       if (shared.error || shared.open_failed) break;
       if (progress && shared.done != reported) {
         reported = shared.done;

@@ -57,7 +57,8 @@ TEST_F(VerifyAllTest, SixteenThreadsHoldNoMoreThanTheBound) {
     return ok;
   };
   std::vector<std::size_t> reported;
-  const VerifyResult result = VerifyAllEntries(pak, [&](std::size_t done) { reported.push_back(done); }, options);
+  const VerifyResult result = VerifyAllEntries(
+      pak, [&](std::size_t done) { reported.push_back(done); }, options);
   EXPECT_FALSE(result.first_failure);
   EXPECT_FALSE(result.could_not_read);
   EXPECT_EQ(result.skipped, 1u);
@@ -84,7 +85,9 @@ TEST_F(VerifyAllTest, NoMemoryInOneThreadStopsTheOthersAndReachesTheCaller) {
   EXPECT_LT(checked.load(), 25u);
   // A report that throws on the calling thread leaves no thread behind either.
   options.check = nullptr;
-  EXPECT_THROW(VerifyAllEntries(pak, [](std::size_t) { throw std::bad_alloc(); }, options), std::bad_alloc);
+  EXPECT_THROW(VerifyAllEntries(
+                   pak, [](std::size_t) { throw std::bad_alloc(); }, options),
+               std::bad_alloc);
 }
 
 }  // namespace

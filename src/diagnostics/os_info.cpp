@@ -9,9 +9,11 @@ namespace zq {
 
 namespace {
 
-bool IsNT(const TOSFacts& f) { return f.Version.PlatformId == platform::kPlatformNT; }
+bool IsNT(const OSFacts& f) { return f.Version.PlatformId == platform::kPlatformNT; }
 
-bool EqualsUpperCase(const std::string& text, const char* expected) { return platform::AnsiUpperCase(text) == expected; }
+bool EqualsUpperCase(const std::string& text, const char* expected) {
+  return platform::AnsiUpperCase(text) == expected;
+}
 
 bool StartsWithUpper(const std::string& text, char letter) {
   return !text.empty() && platform::AnsiUpperCase(text.substr(0, 1))[0] == letter;
@@ -19,8 +21,7 @@ bool StartsWithUpper(const std::string& text, char letter) {
 
 std::string ServerEdition(int product, std::uint16_t suite) {
   switch (product) {
-    case kOSWinNT4:
-      return (suite & 0x0002) ? "Server 4.0, Enterprise Edition" : "Server 4.0";
+    case kOSWinNT4: return (suite & 0x0002) ? "Server 4.0, Enterprise Edition" : "Server 4.0";
     case kOSWin2000:
       if (suite & 0x0080) return "Datacenter Server";
       if (suite & 0x0002) return "Advanced Server";
@@ -30,37 +31,34 @@ std::string ServerEdition(int product, std::uint16_t suite) {
       if (suite & 0x0002) return "Enterprise Edition";
       if (suite & 0x0400) return "Web Edition";
       return "Standard Edition";
-    default:
-      return {};
+    default: return {};
   }
 }
 
 std::string WorkstationEdition(int product, const platform::OSVersionData& v) {
   switch (product) {
-    case kOSWinNT4:
-      return "Workstation 4.0";
-    case kOSWin2000:
-      return "Professional";
+    case kOSWinNT4: return "Workstation 4.0";
+    case kOSWin2000: return "Professional";
     case kOSWinXP:
       if (v.MediaCenter) return "Media Center Edition";
       if (v.TabletPC) return "Tablet PC Edition";
       if (v.SuiteMask & 0x0200) return "Home Edition";
       return "Professional";
-    default:
-      return {};
+    default: return {};
   }
 }
 
 }  // namespace
 
-TOSFacts QueryOSFacts() { return OSFactsFor(platform::QueryOSVersion()); }
+OSFacts QueryOSFacts() { return OSFactsFor(platform::QueryOSVersion()); }
 
-TOSFacts OSFactsFor(const platform::OSVersionData& version) {
-  TOSFacts facts;
+OSFacts OSFactsFor(const platform::OSVersionData& version) {
+  OSFacts facts;
   facts.Version = version;
   if (!IsNT(facts)) return facts;
   const bool need_product_options = !facts.Version.ExtendedInfo;
-  const bool need_hotfix = OSProduct(facts) == kOSWinNT4 && EqualsUpperCase(facts.Version.ServicePackText, "SERVICE PACK 6");
+  const bool need_hotfix = OSProduct(facts) == kOSWinNT4 &&
+                           EqualsUpperCase(facts.Version.ServicePackText, "SERVICE PACK 6");
   if (!need_product_options && !need_hotfix) return facts;
   platform::Registry registry;
   registry.SetRoot(platform::kHkeyLocalMachine);
@@ -68,11 +66,12 @@ TOSFacts OSFactsFor(const platform::OSVersionData& version) {
     facts.ProductOptionsType = registry.ReadString("ProductType");
     registry.CloseKey();
   }
-  if (need_hotfix) facts.HasHotfixQ246009 = registry.KeyExists("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009");
+  if (need_hotfix)
+    facts.HasHotfixQ246009 = registry.KeyExists("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009");
   return facts;
 }
 
-int OSProduct(const TOSFacts& facts) {
+int OSProduct(const OSFacts& facts) {
   const auto& v = facts.Version;
   if (v.PlatformId == platform::kPlatformWindows9x && v.Major == 4) {
     if (v.Minor == 0) return kOSWin95;
@@ -90,12 +89,13 @@ int OSProduct(const TOSFacts& facts) {
 }
 
 const char* OSProductName(int product) {
-  static const char* const kNames[] = {"Unknown OS", "Windows 95",   "Windows 98",         "Windows Me",   "Windows NT4",
-                                       "Windows 2000", "Windows XP", "Windows Server2003", "Windows Vista"};
+  static const char* const kNames[] = {"Unknown OS", "Windows 95",         "Windows 98",
+                                       "Windows Me", "Windows NT4",        "Windows 2000",
+                                       "Windows XP", "Windows Server2003", "Windows Vista"};
   return product >= 0 && product <= kOSWinVista ? kNames[product] : kNames[0];
 }
 
-int OSProductType(const TOSFacts& facts) {
+int OSProductType(const OSFacts& facts) {
   if (!IsNT(facts)) return kPTNotApplicable;
   if (facts.Version.ExtendedInfo) {
     switch (facts.Version.ProductType) {
@@ -113,20 +113,20 @@ int OSProductType(const TOSFacts& facts) {
 }
 
 const char* OSProductTypeName(int product_type) {
-  static const char* const kNames[] = {"NA", "Unknown", "NT Workstation", "NTServer", "NT Domain Controller",
-                                       "NT Advanced Server"};
+  static const char* const kNames[] = {
+      "NA", "Unknown", "NT Workstation", "NTServer", "NT Domain Controller", "NT Advanced Server"};
   return product_type >= 0 && product_type <= kPTAdvancedServer ? kNames[product_type] : kNames[1];
 }
 
 bool IsServerProductType(int product_type) { return product_type >= kPTServer && product_type <= kPTAdvancedServer; }
 
-std::string OSEdition(const TOSFacts& facts) {
+std::string OSEdition(const OSFacts& facts) {
   if (!IsNT(facts)) return {};
   const auto& v = facts.Version;
   const int type = OSProductType(facts);
   if (!v.ExtendedInfo) {
-    const char* name = type == kPTWorkstation ? "WorkStation"
-                       : type == kPTServer     ? "Server"
+    const char* name = type == kPTWorkstation      ? "WorkStation"
+                       : type == kPTServer         ? "Server"
                        : type == kPTAdvancedServer ? "Advanced Server"
                                                    : nullptr;
     if (name == nullptr) return {};
@@ -138,7 +138,7 @@ std::string OSEdition(const TOSFacts& facts) {
   return IsServerProductType(type) ? ServerEdition(product, v.SuiteMask) : WorkstationEdition(product, v);
 }
 
-std::string OSServicePack(const TOSFacts& facts) {
+std::string OSServicePack(const OSFacts& facts) {
   const auto& v = facts.Version;
   const int product = OSProduct(facts);
   if (v.PlatformId == platform::kPlatformWindows9x) {
@@ -156,8 +156,8 @@ std::string OSServicePack(const TOSFacts& facts) {
   return {};
 }
 
-const TOSFacts& TOSInfo::Facts() {
-  static const TOSFacts facts = QueryOSFacts();
+const OSFacts& TOSInfo::Facts() {
+  static const OSFacts facts = QueryOSFacts();
   return facts;
 }
 

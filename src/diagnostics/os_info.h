@@ -35,7 +35,7 @@ enum : int {
 
 // Everything the tables look at: the system's answers and the two registry facts that
 // decide when the extended query is missing or for NT 4.0's service pack.
-struct TOSFacts {
+struct OSFacts {
   platform::OSVersionData Version;
   // "ProductType" of HKLM "SYSTEM\CurrentControlSet\Control\ProductOptions"; nullopt when unreadable.
   std::optional<std::string> ProductOptionsType;
@@ -43,17 +43,17 @@ struct TOSFacts {
 };
 
 // Asks the system, and the registry only for what the tables will need.
-TOSFacts QueryOSFacts();
+OSFacts QueryOSFacts();
 // The registry's part for given version data.
-TOSFacts OSFactsFor(const platform::OSVersionData& version);
+OSFacts OSFactsFor(const platform::OSVersionData& version);
 
-int OSProduct(const TOSFacts& facts);
+int OSProduct(const OSFacts& facts);
 const char* OSProductName(int product);
-int OSProductType(const TOSFacts& facts);
+int OSProductType(const OSFacts& facts);
 const char* OSProductTypeName(int product_type);
 bool IsServerProductType(int product_type);
-std::string OSEdition(const TOSFacts& facts);
-std::string OSServicePack(const TOSFacts& facts);
+std::string OSEdition(const OSFacts& facts);
+std::string OSServicePack(const OSFacts& facts);
 
 // The running system's description, queried once on first use.
 class TOSInfo {
@@ -70,7 +70,7 @@ class TOSInfo {
   static std::uint32_t BuildNumber();
 
  private:
-  static const TOSFacts& Facts();
+  static const OSFacts& Facts();
 };
 
 }  // namespace zq

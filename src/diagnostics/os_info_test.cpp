@@ -11,8 +11,8 @@ using platform::kPlatformNT;
 using platform::kPlatformWin32s;
 using platform::kPlatformWindows9x;
 
-TOSFacts Make(std::uint32_t platform_id, std::uint32_t major, std::uint32_t minor, std::string csd = {}) {
-  TOSFacts f;
+OSFacts Make(std::uint32_t platform_id, std::uint32_t major, std::uint32_t minor, std::string csd = {}) {
+  OSFacts f;
   f.Version.PlatformId = platform_id;
   f.Version.Major = major;
   f.Version.Minor = minor;
@@ -21,16 +21,16 @@ TOSFacts Make(std::uint32_t platform_id, std::uint32_t major, std::uint32_t mino
 }
 
 // NT with the extended query answered.
-TOSFacts NT(std::uint32_t major, std::uint32_t minor, std::uint8_t raw_type, std::uint16_t suite = 0) {
-  TOSFacts f = Make(kPlatformNT, major, minor);
+OSFacts NT(std::uint32_t major, std::uint32_t minor, std::uint8_t raw_type, std::uint16_t suite = 0) {
+  OSFacts f = Make(kPlatformNT, major, minor);
   f.Version.ExtendedInfo = true;
   f.Version.ProductType = raw_type;
   f.Version.SuiteMask = suite;
   return f;
 }
 
-TOSFacts OldNT(std::uint32_t major, std::uint32_t minor, std::optional<std::string> product_options) {
-  TOSFacts f = Make(kPlatformNT, major, minor);
+OSFacts OldNT(std::uint32_t major, std::uint32_t minor, std::optional<std::string> product_options) {
+  OSFacts f = Make(kPlatformNT, major, minor);
   f.ProductOptionsType = std::move(product_options);
   return f;
 }
@@ -76,7 +76,7 @@ TEST(OSInfo, ProductTypeFromExtendedQuery) {
   EXPECT_EQ(OSProductType(NT(5, 1, 0)), kPTUnknown);
   EXPECT_EQ(OSProductType(NT(5, 1, 4)), kPTUnknown);
   // The registry is not asked when the extended query answered.
-  TOSFacts f = NT(5, 1, 1);
+  OSFacts f = NT(5, 1, 1);
   f.ProductOptionsType = "LANMANNT";
   EXPECT_EQ(OSProductType(f), kPTWorkstation);
 }
@@ -92,7 +92,7 @@ TEST(OSInfo, ProductTypeFromRegistryWithoutExtendedQuery) {
 }
 
 TEST(OSInfo, ProductTypeIsNotApplicableOutsideNT) {
-  TOSFacts f = Make(kPlatformWindows9x, 4, 10);
+  OSFacts f = Make(kPlatformWindows9x, 4, 10);
   f.Version.ExtendedInfo = true;
   f.Version.ProductType = 3;
   f.ProductOptionsType = "LANMANNT";
@@ -155,21 +155,21 @@ TEST(OSInfo, WorkstationEditions) {
   // An unknown raw type is no server, so it takes the workstation table.
   EXPECT_EQ(OSEdition(NT(5, 1, 7)), "Professional");
 
-  TOSFacts media = NT(5, 1, 1, 0x0200);
+  OSFacts media = NT(5, 1, 1, 0x0200);
   media.Version.MediaCenter = true;
   media.Version.TabletPC = true;
   EXPECT_EQ(OSEdition(media), "Media Center Edition");
-  TOSFacts tablet = NT(5, 1, 1, 0x0200);
+  OSFacts tablet = NT(5, 1, 1, 0x0200);
   tablet.Version.TabletPC = true;
   EXPECT_EQ(OSEdition(tablet), "Tablet PC Edition");
   // The metrics matter only for XP.
-  TOSFacts media2000 = NT(5, 0, 1);
+  OSFacts media2000 = NT(5, 0, 1);
   media2000.Version.MediaCenter = true;
   EXPECT_EQ(OSEdition(media2000), "Professional");
 }
 
 TEST(OSInfo, EditionIsEmptyOutsideNT) {
-  TOSFacts f = Make(kPlatformWindows9x, 4, 10);
+  OSFacts f = Make(kPlatformWindows9x, 4, 10);
   f.Version.ExtendedInfo = true;
   f.Version.ProductType = 1;
   EXPECT_EQ(OSEdition(f), "");
@@ -189,16 +189,16 @@ TEST(OSInfo, ServicePackOn9x) {
 }
 
 TEST(OSInfo, ServicePackOnNT) {
-  TOSFacts nt4 = Make(kPlatformNT, 4, 0, "service pack 6");
+  OSFacts nt4 = Make(kPlatformNT, 4, 0, "service pack 6");
   EXPECT_EQ(OSServicePack(nt4), "service pack 6");
   nt4.HasHotfixQ246009 = true;
   EXPECT_EQ(OSServicePack(nt4), "Service Pack 6a");
 
-  TOSFacts sp5 = Make(kPlatformNT, 4, 0, "Service Pack 5");
+  OSFacts sp5 = Make(kPlatformNT, 4, 0, "Service Pack 5");
   sp5.HasHotfixQ246009 = true;
   EXPECT_EQ(OSServicePack(sp5), "Service Pack 5");
 
-  TOSFacts xp = Make(kPlatformNT, 5, 1, "Service Pack 6");
+  OSFacts xp = Make(kPlatformNT, 5, 1, "Service Pack 6");
   xp.HasHotfixQ246009 = true;
   EXPECT_EQ(OSServicePack(xp), "Service Pack 6");
 
@@ -207,7 +207,7 @@ TEST(OSInfo, ServicePackOnNT) {
 }
 
 TEST(OSInfo, RunningSystemAgreesWithItsTables) {
-  const TOSFacts facts = QueryOSFacts();
+  const OSFacts facts = QueryOSFacts();
   EXPECT_EQ(TOSInfo::Product(), OSProduct(facts));
   EXPECT_EQ(TOSInfo::ProductType(), OSProductType(facts));
   EXPECT_EQ(TOSInfo::IsServer(), IsServerProductType(OSProductType(facts)));
@@ -238,7 +238,7 @@ TEST(OSInfo, RegistryIsAskedOnlyWhenTheTablesNeedIt) {
   ASSERT_TRUE(reg.OpenKey("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009", true));
   reg.CloseKey();
 #endif
-  TOSFacts old_nt4 = OSFactsFor(Make(kPlatformNT, 4, 0, "Service Pack 6").Version);
+  OSFacts old_nt4 = OSFactsFor(Make(kPlatformNT, 4, 0, "Service Pack 6").Version);
   ASSERT_TRUE(old_nt4.ProductOptionsType.has_value());
 #ifndef _WIN32
   EXPECT_EQ(OSProductType(old_nt4), kPTServer);
@@ -247,11 +247,11 @@ TEST(OSInfo, RegistryIsAskedOnlyWhenTheTablesNeedIt) {
   EXPECT_EQ(OSServicePack(old_nt4), "Service Pack 6a");
 #endif
 
-  const TOSFacts sp5 = OSFactsFor(Make(kPlatformNT, 4, 0, "Service Pack 5").Version);
+  const OSFacts sp5 = OSFactsFor(Make(kPlatformNT, 4, 0, "Service Pack 5").Version);
   EXPECT_FALSE(sp5.HasHotfixQ246009);
-  const TOSFacts extended = OSFactsFor(NT(5, 1, 1).Version);
+  const OSFacts extended = OSFactsFor(NT(5, 1, 1).Version);
   EXPECT_FALSE(extended.ProductOptionsType.has_value());
-  const TOSFacts win98 = OSFactsFor(Make(kPlatformWindows9x, 4, 10, "A").Version);
+  const OSFacts win98 = OSFactsFor(Make(kPlatformWindows9x, 4, 10, "A").Version);
   EXPECT_FALSE(win98.ProductOptionsType.has_value());
   EXPECT_FALSE(win98.HasHotfixQ246009);
 }

@@ -7,9 +7,9 @@
 
 namespace zq {
 
-class TArchiveProcedures {
+class ArchiveProcedures {
  public:
-  virtual ~TArchiveProcedures() = default;
+  virtual ~ArchiveProcedures() = default;
   virtual void UpdatePackage(std::uint16_t group, const std::string& package, const std::string& password) = 0;
   virtual void SetPackageOfficial(const std::string& package, const std::string& word, const std::string& flag) = 0;
   virtual void DuplicateMember(const std::string& package, const std::string& existing, const std::string& name) = 0;

@@ -15,25 +15,25 @@ std::u16string Number(std::uint32_t n) { return W(std::to_string(n)); }
 }  // namespace
 
 void ForgetArchiveJournal(const RunScope& ctx, const std::string& path) {
-  const std::string journal = TJournal::PathFor(path);
+  const std::string journal = ArchiveJournal::PathFor(path);
   // A device name ("CON.zqj") exists for Windows without being a file; no journal has such a name.
   if (platform::RefusedForCreation(journal, false) != platform::FileFault::None || !platform::FileExists(journal)) {
     return;
   }
   ctx.Services.LogLine((platform::DeleteFileAt(journal) ? "removed " : "could not remove ") + journal +
-              ", an unfinished update's journal of the file installed over it");
+                       ", an unfinished update's journal of the file installed over it");
 }
 
-bool TArchiveUpdater::Counters::Advance() {
+bool ArchiveUpdater::Counters::Advance() {
   const auto percent = static_cast<std::int32_t>(static_cast<double>(Done) / Total * 100.0);
   if (percent <= LastPercent) return false;
   LastPercent = percent;
   return true;
 }
 
-TArchiveUpdater::TArchiveUpdater(const RunScope& ctx, TArchiveFileSystem& fs) : ctx_(ctx), fs_(fs), pak_(fs) {}
+ArchiveUpdater::ArchiveUpdater(const RunScope& ctx, ArchiveFileSystem& fs) : ctx_(ctx), fs_(fs), pak_(fs) {}
 
-TArchiveUpdater::~TArchiveUpdater() {
+ArchiveUpdater::~ArchiveUpdater() {
   try {
     CloseVFS();
   } catch (...) {
@@ -41,9 +41,9 @@ TArchiveUpdater::~TArchiveUpdater() {
   }
 }
 
-std::string TArchiveUpdater::FullPath(const std::string& name) const { return ctx_.Choices.InstallDir + "\\" + name; }
+std::string ArchiveUpdater::FullPath(const std::string& name) const { return ctx_.Choices.InstallDir + "\\" + name; }
 
-void TArchiveUpdater::ShowArchiveText(TextId text_id, const std::string& name, const Counters* counters) {
+void ArchiveUpdater::ShowArchiveText(TextId text_id, const std::string& name, const Counters* counters) {
   std::u16string text = TLanguages::ReplaceText(ctx_.Text(text_id), u"<%ZQPNAME%>", W(name));
   if (counters != nullptr) {
     text = TLanguages::ReplaceText(text, u"<%FNUM%>", Number(counters->Done));
@@ -53,27 +53,29 @@ void TArchiveUpdater::ShowArchiveText(TextId text_id, const std::string& name, c
   if (ctx_.Services.StatusLabel != nullptr) ctx_.Services.StatusLabel->RepaintParent();
 }
 
-void TArchiveUpdater::Fail(const std::string& message, const char* caption) {
+void ArchiveUpdater::Fail(const std::string& message, const char* caption) {
   ctx_.Services.LogLine(std::string(caption) + ": " + message);
   ctx_.Services.ShowMessageBox(W(message), W(caption), kMbOk | kMbIconError);
   SetDetailText(ctx_.Services, ctx_.Text(TextId::SetupFailed), true);
   ctx_.Run.SetupAborted = true;
 }
 
-void TArchiveUpdater::FailPackage(const std::string& message) {
+void ArchiveUpdater::FailPackage(const std::string& message) {
   const bool restored = pak_.Abandon();
   pak_.ReleaseDirectory();
-  Fail(message + (restored ? "" : " (it could not be rolled back yet: its journal restores it when it is next opened)"), "Error");
+  Fail(message + (restored ? "" : " (it could not be rolled back yet: its journal restores it when it is next opened)"),
+       "Error");
 }
 
-void TArchiveUpdater::FailVFS(const std::string& message) {
+void ArchiveUpdater::FailVFS(const std::string& message) {
   const bool restored = vfs_ == nullptr || vfs_->Abandon();
   vfs_.reset();
   vfs_name_.clear();
-  Fail(message + (restored ? "" : " (it could not be rolled back yet: its journal restores it when it is next opened)"), "VFS Error");
+  Fail(message + (restored ? "" : " (it could not be rolled back yet: its journal restores it when it is next opened)"),
+       "VFS Error");
 }
 
-bool TArchiveUpdater::OpenPackage(const std::string& name) {
+bool ArchiveUpdater::OpenPackage(const std::string& name) {
   const std::string path = FullPath(name);
   pak_.PackageName = name;
   for (;;) {
@@ -97,13 +99,13 @@ bool TArchiveUpdater::OpenPackage(const std::string& name) {
   }
 }
 
-void TArchiveUpdater::FinishPackage(const std::string& name, const char* command) {
+void ArchiveUpdater::FinishPackage(const std::string& name, const char* command) {
   pak_.WritePackageDirectory();
   pak_.ReleaseDirectory();
   ctx_.Services.LogLine(std::string(command) + " " + FullPath(name));
 }
 
-void TArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& package, const std::string& password) {
+void ArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& package, const std::string& password) {
   pak_counters_ = Counters{0, static_cast<std::uint32_t>(ctx_.Setup.Pak->CountInGroup(group)), 0};
   if (pak_counters_.Total < 1) return;
   try {
@@ -117,7 +119,8 @@ void TArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& pack
     if (!extra.HasPassword) {
       // A longer one would be written where no reader finds it again.
       if (password.size() > kPakMaxPassword) {
-        FailPackage("The password for " + package + " is longer than " + std::to_string(kPakMaxPassword) + " characters.");
+        FailPackage("The password for " + package + " is longer than " + std::to_string(kPakMaxPassword) +
+                    " characters.");
         return;
       }
       extra.Password = password;
@@ -135,8 +138,9 @@ void TArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& pack
     });
     ShowArchiveText(TextId::WritingArchiveHeader, package, nullptr);
     FinishPackage(package, "zqpupdate");
-    ctx_.Services.LogLine("  " + std::to_string(written) + " of " + std::to_string(pak_counters_.Total) + " members written");
-  } catch (const TArchiveFailure& e) {
+    ctx_.Services.LogLine("  " + std::to_string(written) + " of " + std::to_string(pak_counters_.Total) +
+                          " members written");
+  } catch (const ArchiveFailure& e) {
     FailPackage(e.what());
   } catch (...) {
     pak_.ReleaseDirectory();
@@ -148,7 +152,7 @@ void TArchiveUpdater::UpdatePackage(std::uint16_t group, const std::string& pack
   }
 }
 
-void TArchiveUpdater::SetPackageOfficial(const std::string& package, const std::string& word, const std::string& flag) {
+void ArchiveUpdater::SetPackageOfficial(const std::string& package, const std::string& word, const std::string& flag) {
   if (AsciiLowerCase(word) != kOfficialWord) {
     ctx_.Services.LogLine("zqpofficial " + FullPath(package) + ": the confirmation word does not match; nothing done");
     return;
@@ -158,22 +162,22 @@ void TArchiveUpdater::SetPackageOfficial(const std::string& package, const std::
     const std::string f = AsciiLowerCase(flag);
     pak_.ExtraInfo.Official = f == "t" || f == "true" || f == "1";
     FinishPackage(package, pak_.ExtraInfo.Official ? "zqpofficial (set)" : "zqpofficial (cleared)");
-  } catch (const TArchiveFailure& e) {
+  } catch (const ArchiveFailure& e) {
     FailPackage(e.what());
   }
 }
 
-void TArchiveUpdater::DuplicateMember(const std::string& package, const std::string& existing, const std::string& name) {
+void ArchiveUpdater::DuplicateMember(const std::string& package, const std::string& existing, const std::string& name) {
   try {
     if (!OpenPackage(package)) return;
     pak_.DuplicateMember(existing, name);
     FinishPackage(package, ("duplicateentry " + existing + " -> " + name + " in").c_str());
-  } catch (const TArchiveFailure& e) {
+  } catch (const ArchiveFailure& e) {
     FailPackage(e.what());
   }
 }
 
-void TArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive, bool close) {
+void ArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive, bool close) {
   const auto total = static_cast<std::uint32_t>(ctx_.Setup.Pak->CountInGroup(group));
   if (total == 0) return;
   const std::string path = FullPath(archive);
@@ -190,7 +194,7 @@ void TArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive,
   if (!aborted_before && ctx_.Run.SetupAborted) return;  // the archive still open could not be saved
   try {
     ShowArchiveText(TextId::LoadingArchive, archive, nullptr);
-    if (!fs_.MakeWritable(path)) throw TArchiveFailure("Unable to modify \"" + path + "\" attributes");
+    if (!fs_.MakeWritable(path)) throw ArchiveFailure("Unable to modify \"" + path + "\" attributes");
     vfs_ = std::make_unique<TVFSFile>(fs_);
     vfs_->Open(path, true);
     if (!vfs_->JournalNote.empty()) ctx_.Services.LogLine(vfs_->JournalNote);
@@ -202,12 +206,13 @@ void TArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive,
       const bool move = vfs_counters_.Advance();
       ShowArchiveText(TextId::ArchiveProgress, vfs_name_, &vfs_counters_);
       if (auto data = ctx_.Setup.Pak->Extract(index))
-        vfs_->Tree->AddFile(ctx_.Setup.Pak->Entries[index].Name, data->data(), static_cast<std::uint32_t>(data->size()));
+        vfs_->Tree->AddFile(ctx_.Setup.Pak->Entries[index].Name, data->data(),
+                            static_cast<std::uint32_t>(data->size()));
       StepProgress(ctx_, move);
       ++vfs_counters_.Done;
     });
     ctx_.Services.LogLine("vfsupdate " + path + ": " + std::to_string(total) + " files stored");
-  } catch (const TArchiveFailure& e) {
+  } catch (const ArchiveFailure& e) {
     FailVFS(e.what());
     return;
   } catch (...) {
@@ -222,24 +227,24 @@ void TArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive,
   if (close) CloseVFS();
 }
 
-void TArchiveUpdater::SaveVFS() {
+void ArchiveUpdater::SaveVFS() {
   if (!vfs_) return;
   try {
     ShowArchiveText(TextId::WritingArchiveHeader, vfs_name_, nullptr);
     vfs_->SaveHeader(false);
-  } catch (const TArchiveFailure& e) {
+  } catch (const ArchiveFailure& e) {
     FailVFS(e.what());
   }
 }
 
-void TArchiveUpdater::CloseVFS() {
+void ArchiveUpdater::CloseVFS() {
   if (!vfs_) return;
   SaveVFS();
   if (!vfs_) return;  // saving failed and rolled back
   try {
     vfs_->Close();
     ctx_.Services.LogLine("saved " + FullPath(vfs_name_));
-  } catch (const TArchiveFailure& e) {
+  } catch (const ArchiveFailure& e) {
     FailVFS(e.what());
     return;
   }

@@ -25,11 +25,11 @@ inline constexpr const char* kOfficialWord = "confirm";
 // the old one. Removes such a journal and logs it.
 void ForgetArchiveJournal(const RunScope& ctx, const std::string& path);
 
-class TArchiveUpdater : public TArchiveProcedures {
+class ArchiveUpdater : public ArchiveProcedures {
  public:
-  explicit TArchiveUpdater(const RunScope& ctx, TArchiveFileSystem& fs = SystemFileSystem());
+  explicit ArchiveUpdater(const RunScope& ctx, ArchiveFileSystem& fs = SystemFileSystem());
   // A VFS archive still open when the run ends is saved and closed, not left with a stale digest.
-  ~TArchiveUpdater() override;
+  ~ArchiveUpdater() override;
 
   void UpdatePackage(std::uint16_t group, const std::string& package, const std::string& password) override;
   void SetPackageOfficial(const std::string& package, const std::string& word, const std::string& flag) override;
@@ -60,7 +60,7 @@ class TArchiveUpdater : public TArchiveProcedures {
   void ShowArchiveText(TextId text_id, const std::string& name, const Counters* counters);
 
   RunScope ctx_;
-  TArchiveFileSystem& fs_;
+  ArchiveFileSystem& fs_;
   TPakSystem pak_;
   Counters pak_counters_;
   std::unique_ptr<TVFSFile> vfs_;

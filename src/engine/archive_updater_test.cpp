@@ -39,11 +39,11 @@ std::string WaveText(std::uint32_t data_size) {
   return std::string(w.begin(), w.end());
 }
 
-struct Texts : TTextTarget {
+struct Texts : TextTarget {
   std::vector<std::string> shown;
   void SetCaption(const std::u16string& text) override { shown.push_back(platform::WideToUtf8(text)); }
 };
-struct Gauge : TGaugeTarget {
+struct Gauge : GaugeTarget {
   std::vector<std::int32_t> positions;
   void SetPosition(std::int32_t p) override { positions.push_back(p); }
 };
@@ -93,7 +93,7 @@ class UpdaterTest : public ::testing::Test {
     vfs.Close();
   }
 
-  TPakTail Tail() {
+  PakTail Tail() {
     auto io = fs.Open(pak_path, false);
     return ReadPakTail(*io, pak_path);
   }
@@ -101,23 +101,23 @@ class UpdaterTest : public ::testing::Test {
 
 TEST_F(UpdaterTest, PackageUpdateTextsGaugeAndPassword) {
   {
-    TArchiveUpdater updater(ctx, fs);
+    ArchiveUpdater updater(ctx, fs);
     updater.UpdatePackage(1, "data\\game.zqp", "s3cret");
   }
   EXPECT_FALSE(ctx.Run.SetupAborted);
-  EXPECT_EQ(status.shown.front(), "NOT FOUND 19");  // no language table loaded
+  EXPECT_EQ(status.shown.front(), "NOT FOUND 19");                // no language table loaded
   EXPECT_EQ(gauge.positions, (std::vector<std::int32_t>{2, 3}));  // 0 %, 33 %, 66 %: moved twice
-  TPakTail tail = Tail();
+  PakTail tail = Tail();
   EXPECT_EQ(tail.ExtraInfo.Password, "s3cret");
   ASSERT_EQ(tail.Records.size(), 3u);
   EXPECT_EQ(tail.Records[0].Name, "README.TXT");  // replaced: the stored case is kept
   EXPECT_EQ(tail.Records[1].Name, "Sound\\hit.wav");
   EXPECT_EQ(tail.Records[1].Kind, kPakKindWave);
-  EXPECT_FALSE(fs.Exists(TJournal::PathFor(pak_path)));
+  EXPECT_FALSE(fs.Exists(ArchiveJournal::PathFor(pak_path)));
 
   // The wrong password leaves every byte as it was and aborts the run.
   const Bytes before = fs.Files[pak_path];
-  TArchiveUpdater updater(ctx, fs);
+  ArchiveUpdater updater(ctx, fs);
   updater.UpdatePackage(1, "data\\game.zqp", "S3CRET");
   EXPECT_EQ(fs.Files[pak_path], before);
   EXPECT_TRUE(ctx.Run.SetupAborted);
@@ -130,24 +130,24 @@ TEST_F(UpdaterTest, AForeignJournalIsLoggedAndTheUpdateGoesOn) {
   std::vector<std::string> log;
   ctx.Services.RunLog = [&](const std::string& line) { log.push_back(line); };
   for (const std::string& archive : {pak_path, vfs_path})
-    fs.Files[TJournal::PathFor(archive)] = {'Z', 'Q', 'J', '1', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    fs.Files[ArchiveJournal::PathFor(archive)] = {'Z', 'Q', 'J', '1', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   {
-    TArchiveUpdater updater(ctx, fs);
+    ArchiveUpdater updater(ctx, fs);
     updater.UpdatePackage(1, "data\\game.zqp", "pw");
     updater.UpdateVFS(2, "world.vfs", true);
   }
   ASSERT_FALSE(ctx.Run.SetupAborted);
   EXPECT_EQ(Tail().Records.size(), 3u);
   for (const std::string& archive : {pak_path, vfs_path}) {
-    EXPECT_FALSE(fs.Exists(TJournal::PathFor(archive))) << archive;
-    const std::string said = "removed " + TJournal::PathFor(archive) + " without applying it";
+    EXPECT_FALSE(fs.Exists(ArchiveJournal::PathFor(archive))) << archive;
+    const std::string said = "removed " + ArchiveJournal::PathFor(archive) + " without applying it";
     EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(said, 0) == 0; }))
         << said;
   }
 }
 
 TEST_F(UpdaterTest, EmptyGroupsTouchNothing) {
-  TArchiveUpdater updater(ctx, fs);
+  ArchiveUpdater updater(ctx, fs);
   fs.FaultAt = 1;  // any change at all would crash
   updater.UpdatePackage(9, "data\\game.zqp", "x");
   updater.UpdateVFS(9, "world.vfs", true);
@@ -157,7 +157,7 @@ TEST_F(UpdaterTest, EmptyGroupsTouchNothing) {
 
 TEST_F(UpdaterTest, RefusalsAbortTheRunAndChangeNothing) {
   const Bytes before = fs.Files[pak_path];
-  TArchiveUpdater updater(ctx, fs);
+  ArchiveUpdater updater(ctx, fs);
   updater.UpdatePackage(1, "data\\game.zqp", std::string(kPakMaxPassword + 1, 'x'));
   EXPECT_EQ(fs.Files[pak_path], before);
   EXPECT_TRUE(ctx.Run.SetupAborted);
@@ -170,7 +170,7 @@ TEST_F(UpdaterTest, RefusalsAbortTheRunAndChangeNothing) {
 }
 
 TEST_F(UpdaterTest, OfficialFlagTextsAndConfirmationWord) {
-  TArchiveUpdater updater(ctx, fs);
+  ArchiveUpdater updater(ctx, fs);
   for (const auto& [flag, official] : std::vector<std::pair<std::string, bool>>{
            {"TRUE", true}, {"yes", false}, {"T", true}, {"0", false}, {"1", true}, {"", false}}) {
     updater.SetPackageOfficial("data\\game.zqp", "Confirm", flag);
@@ -183,14 +183,14 @@ TEST_F(UpdaterTest, OfficialFlagTextsAndConfirmationWord) {
 
 TEST_F(UpdaterTest, VfsStaysOpenUntilClosedThenSavedOnce) {
   {
-    TArchiveUpdater updater(ctx, fs);
+    ArchiveUpdater updater(ctx, fs);
     updater.UpdateVFS(2, "world.vfs", false);
     EXPECT_TRUE(updater.VFSOpen());
-    EXPECT_TRUE(fs.Exists(TJournal::PathFor(vfs_path)));
+    EXPECT_TRUE(fs.Exists(ArchiveJournal::PathFor(vfs_path)));
     updater.UpdateVFS(3, "world.vfs", true);
     EXPECT_FALSE(updater.VFSOpen());
   }
-  EXPECT_FALSE(fs.Exists(TJournal::PathFor(vfs_path)));
+  EXPECT_FALSE(fs.Exists(ArchiveJournal::PathFor(vfs_path)));
   TVFSFile vfs(fs);
   vfs.Open(vfs_path, true);
   ASSERT_NE(vfs.Tree->FindPath("Data\\Maps\\m1.txt"), -1);
@@ -214,15 +214,15 @@ TEST(InstallOverArchiveTest, AFileInstalledOverAnArchiveTakesItsJournalAway) {
   const std::string kept = install + "\\music.vfs";  // not installed over: its journal stays
   for (const std::string& archive : {install + "\\data\\game.zqp", install + "\\world.vfs", kept}) {
     test::WriteAll(archive, "the old archive, half updated");
-    test::WriteAll(TJournal::PathFor(archive), "ZQJ2 an unfinished update");
+    test::WriteAll(ArchiveJournal::PathFor(archive), "ZQJ2 an unfinished update");
   }
   ExtractGroup(ctx, *ctx.SetupToLoad().Pak, install, 1);
   ASSERT_FALSE(ctx.Run.SetupAborted);
   EXPECT_EQ(test::ReadAll(install + "\\data\\game.zqp"), "the new package");
-  EXPECT_FALSE(platform::FileExists(TJournal::PathFor(install + "\\data\\game.zqp")));
-  EXPECT_FALSE(platform::FileExists(TJournal::PathFor(install + "\\world.vfs")));
-  EXPECT_TRUE(platform::FileExists(TJournal::PathFor(kept)));
-  const std::string removed = "removed " + TJournal::PathFor(install + "\\world.vfs");
+  EXPECT_FALSE(platform::FileExists(ArchiveJournal::PathFor(install + "\\data\\game.zqp")));
+  EXPECT_FALSE(platform::FileExists(ArchiveJournal::PathFor(install + "\\world.vfs")));
+  EXPECT_TRUE(platform::FileExists(ArchiveJournal::PathFor(kept)));
+  const std::string removed = "removed " + ArchiveJournal::PathFor(install + "\\world.vfs");
   EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(removed, 0) == 0; }));
 }
 
@@ -236,7 +236,7 @@ struct State {
 // The package's meaning, apart from the freshly drawn cipher seeds of its trailer.
 std::string PackageMeaning(MemoryFileSystem& fs, const std::string& path) {
   auto io = fs.Open(path, false);
-  TPakTail tail = ReadPakTail(*io, path);
+  PakTail tail = ReadPakTail(*io, path);
   std::string m(reinterpret_cast<const char*>(fs.Files[path].data()), tail.DataEnd);
   for (const auto& r : tail.Records) {
     Bytes b;
@@ -248,7 +248,7 @@ std::string PackageMeaning(MemoryFileSystem& fs, const std::string& path) {
 
 class AllOrNothingTest : public UpdaterTest {
  protected:
-  using Operation = std::function<void(TArchiveUpdater&)>;
+  using Operation = std::function<void(ArchiveUpdater&)>;
 
   std::string Meaning(MemoryFileSystem& f) {
     std::string m = PackageMeaning(f, pak_path);
@@ -276,7 +276,7 @@ class AllOrNothingTest : public UpdaterTest {
     const auto initial = fs.Files;
     const std::string old_meaning = Meaning(fs);
     {
-      TArchiveUpdater updater(ctx, fs);
+      ArchiveUpdater updater(ctx, fs);
       op(updater);
     }
     ASSERT_FALSE(ctx.Run.SetupAborted);
@@ -291,7 +291,7 @@ class AllOrNothingTest : public UpdaterTest {
       fs.Crashed = false;
       ctx.Run.SetupAborted = false;
       try {
-        TArchiveUpdater updater(ctx, fs);
+        ArchiveUpdater updater(ctx, fs);
         op(updater);
       } catch (const test::SimulatedCrash&) {
       }
@@ -301,8 +301,8 @@ class AllOrNothingTest : public UpdaterTest {
       // Reopening: the journal, if any, is rolled back.
       const std::string folder = moved_to.empty() ? "C:\\Game\\" : moved_to;
       MoveFolder(fs, "C:\\Game\\", folder);
-      ASSERT_TRUE(RolledBackOrClean(TJournal::Recover(fs, folder + "data\\game.zqp"))) << n;
-      ASSERT_TRUE(RolledBackOrClean(TJournal::Recover(fs, folder + "world.vfs"))) << n;
+      ASSERT_TRUE(RolledBackOrClean(ArchiveJournal::Recover(fs, folder + "data\\game.zqp"))) << n;
+      ASSERT_TRUE(RolledBackOrClean(ArchiveJournal::Recover(fs, folder + "world.vfs"))) << n;
       MoveFolder(fs, folder, "C:\\Game\\");
       const std::string now = Meaning(fs);
       if (now == old_meaning) ++olds;
@@ -320,26 +320,26 @@ class AllOrNothingTest : public UpdaterTest {
 
 TEST_F(AllOrNothingTest, PackageUpdate) {
   for (auto kind : {MemoryFileSystem::Fault::Crash, MemoryFileSystem::Fault::Fail})
-    Check([](TArchiveUpdater& u) { u.UpdatePackage(1, "data\\game.zqp", "pw"); }, kind);
+    Check([](ArchiveUpdater& u) { u.UpdatePackage(1, "data\\game.zqp", "pw"); }, kind);
 }
 
 TEST_F(AllOrNothingTest, OfficialAndDuplicate) {
   for (auto kind : {MemoryFileSystem::Fault::Crash, MemoryFileSystem::Fault::Fail}) {
-    Check([](TArchiveUpdater& u) { u.SetPackageOfficial("data\\game.zqp", "confirm", "1"); }, kind);
-    Check([](TArchiveUpdater& u) { u.DuplicateMember("data\\game.zqp", "readme.txt", "Copy.txt"); }, kind);
+    Check([](ArchiveUpdater& u) { u.SetPackageOfficial("data\\game.zqp", "confirm", "1"); }, kind);
+    Check([](ArchiveUpdater& u) { u.DuplicateMember("data\\game.zqp", "readme.txt", "Copy.txt"); }, kind);
   }
 }
 
 TEST_F(AllOrNothingTest, VfsUpdate) {
   for (auto kind : {MemoryFileSystem::Fault::Crash, MemoryFileSystem::Fault::Fail})
-    Check([](TArchiveUpdater& u) { u.UpdateVFS(2, "world.vfs", true); }, kind);
+    Check([](ArchiveUpdater& u) { u.UpdateVFS(2, "world.vfs", true); }, kind);
 }
 
 // The journal names the hash file by its place beside the archive, so an update interrupted in
 // one folder is rolled back in the folder it was moved to.
 TEST_F(AllOrNothingTest, InterruptedThenMovedStillRecovers) {
-  Check([](TArchiveUpdater& u) { u.UpdateVFS(2, "world.vfs", true); }, MemoryFileSystem::Fault::Crash, "D:\\Moved\\");
-  Check([](TArchiveUpdater& u) { u.UpdatePackage(1, "data\\game.zqp", "pw"); }, MemoryFileSystem::Fault::Crash,
+  Check([](ArchiveUpdater& u) { u.UpdateVFS(2, "world.vfs", true); }, MemoryFileSystem::Fault::Crash, "D:\\Moved\\");
+  Check([](ArchiveUpdater& u) { u.UpdatePackage(1, "data\\game.zqp", "pw"); }, MemoryFileSystem::Fault::Crash,
         "D:\\Moved\\");
 }
 
@@ -358,7 +358,7 @@ TEST_F(AllOrNothingTest, TornJournalAtEveryFlushPoint) {
     flushed[path] = fs.Files[path].size();
   };
   {
-    TArchiveUpdater updater(ctx, fs);
+    ArchiveUpdater updater(ctx, fs);
     updater.UpdatePackage(1, "data\\game.zqp", "pw");
     updater.UpdateVFS(2, "world.vfs", true);
   }
@@ -375,7 +375,7 @@ TEST_F(AllOrNothingTest, TornJournalAtEveryFlushPoint) {
         crashed.Files = snap.files;
         crashed.Files[path].resize(cut);
         const std::string archive = path.substr(0, path.size() - 4);
-        ASSERT_TRUE(RolledBackOrClean(TJournal::Recover(crashed, archive)));
+        ASSERT_TRUE(RolledBackOrClean(ArchiveJournal::Recover(crashed, archive)));
         for (const auto& [p, b] : initial)
           if (p == archive || p == TVFSFile::HashFilePath(archive)) {
             EXPECT_EQ(crashed.Files[p], b) << p << " cut " << cut;

@@ -77,7 +77,8 @@ EngineOptions ParseEngineCommandLine(const std::vector<std::string>& args) {
     } else if (TakeValue(arg, upper, "/LANG", value)) {
       char* end = nullptr;
       unsigned long id = std::strtoul(value.c_str(), &end, 16);
-      if (value.empty() || *end != '\0' || id > 0xFFFF) o.problems.push_back("/LANG= needs a hexadecimal language identifier, not \"" + value + "\"");
+      if (value.empty() || *end != '\0' || id > 0xFFFF)
+        o.problems.push_back("/LANG= needs a hexadecimal language identifier, not \"" + value + "\"");
       else o.language = static_cast<std::uint16_t>(id);
     } else if (TakeValue(arg, upper, "/LOG", value)) {
       if (value.empty()) o.problems.push_back("/LOG= needs a file");

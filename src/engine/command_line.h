@@ -11,13 +11,13 @@
 namespace zq {
 
 struct EngineOptions {
-  bool silent = false;                      // /S
-  std::optional<std::string> install_dir;   // /D=dir
-  std::optional<std::uint16_t> language;    // /LANG=xxxx (hexadecimal)
-  std::optional<std::string> log_file;      // /LOG=file
-  std::optional<std::string> container;     // the first argument that is not a switch
-  bool help = false;                        // /? or /HELP
-  std::vector<std::string> problems;        // switches that could not be read: a refusal
+  bool silent = false;                     // /S
+  std::optional<std::string> install_dir;  // /D=dir
+  std::optional<std::uint16_t> language;   // /LANG=xxxx (hexadecimal)
+  std::optional<std::string> log_file;     // /LOG=file
+  std::optional<std::string> container;    // the first argument that is not a switch
+  bool help = false;                       // /? or /HELP
+  std::vector<std::string> problems;       // switches that could not be read: a refusal
 };
 
 EngineOptions ParseEngineCommandLine(const std::vector<std::string>& args);

@@ -52,7 +52,7 @@ std::string MaskedParams(const std::vector<std::string>& params) {
   return out;
 }
 
-std::string ErrorReportText(const TErrorReport& r) {
+std::string ErrorReportText(const ErrorReport& r) {
   std::string out;
   Heading(out, "General Info");
   Value(out, "Setup Name", r.SetupName);
@@ -101,18 +101,18 @@ std::string WriteErrorLogFile(const std::string& folder, const std::string& text
 }
 
 std::u16string ErrorReportBoxText(const std::string& stage, const std::string& message, const std::string& path) {
-  return platform::AnsiToWide(ErrorType(stage) + " Error: " + message + "\r\r" + "Error Log Created. Please Include \"" +
-                              path + "\" with your bug report");
+  return platform::AnsiToWide(ErrorType(stage) + " Error: " + message + "\r\r" +
+                              "Error Log Created. Please Include \"" + path + "\" with your bug report");
 }
 
 std::string WriteErrorLog(SetupContext& ctx, const std::string& message, const std::string& stage,
-                          const std::vector<std::string>& params, const TErrorLogSystem& system) {
-  TErrorReport r;
+                          const std::vector<std::string>& params, const ErrorLogSystem& system) {
+  ErrorReport r;
   r.SetupName = ctx.Setup.SetupInfo.SetupName;
   r.SetupExeName = ctx.Setup.SetupInfo.SetupExeName;
   // The error may come before the container was opened.
   if (ctx.Setup.Pak) {
-    const TPakHeader& h = ctx.Setup.Pak->Header;
+    const PakHeader& h = ctx.Setup.Pak->Header;
     for (char c : h.ID) {
       if (c == '\0') break;
       r.PakID += c;
@@ -134,10 +134,8 @@ std::string WriteErrorLog(SetupContext& ctx, const std::string& message, const s
   const std::string path =
       WriteErrorLogFile(system.Folder.empty() ? platform::TempDir() : system.Folder, ErrorReportText(r));
   ctx.Services.ShowMessageBox(ErrorReportBoxText(stage, message, path), u"Error Report", kMbOk | kMbIconError);
-  if (system.OpenFile)
-    system.OpenFile(path);
-  else
-    platform::OpenWithDefaultHandler(path);
+  if (system.OpenFile) system.OpenFile(path);
+  else platform::OpenWithDefaultHandler(path);
   return path;
 }
 

@@ -13,7 +13,7 @@ namespace zq {
 class SetupContext;
 
 // Everything the report shows, gathered beforehand so that the text is a pure function of it.
-struct TErrorReport {
+struct ErrorReport {
   std::string SetupName;
   std::string SetupExeName;
   std::string PakID;  // the container's four ID characters; empty without a container
@@ -36,7 +36,7 @@ std::string ErrorType(const std::string& stage);
 // The arguments joined by spaces, with "/J" and the two arguments after it masked.
 std::string MaskedParams(const std::vector<std::string>& params);
 // The report's text, lines ending in CR LF.
-std::string ErrorReportText(const TErrorReport& report);
+std::string ErrorReportText(const ErrorReport& report);
 // The first "ErrorLogNNNN.TXT" in `folder` (with or without a trailing backslash) that does not exist.
 std::string NextErrorLogPath(const std::string& folder);
 // Writes `text` to the next free report file and returns its path; std::ios_base::failure
@@ -47,7 +47,7 @@ std::u16string ErrorReportBoxText(const std::string& stage, const std::string& m
 
 // What WriteErrorLog takes from the system, replaceable for tests; an empty member keeps
 // the system's own.
-struct TErrorLogSystem {
+struct ErrorLogSystem {
   std::string Folder;                                     // platform::TempDir()
   std::function<std::uint32_t()> CpuSpeedMhz;             // MeasureCpuSpeedMhz, about a second
   std::function<void(const std::string& path)> OpenFile;  // platform::OpenWithDefaultHandler
@@ -57,6 +57,6 @@ struct TErrorLogSystem {
 // shows the "Error Report" box through the context, then opens the report. Returns its path.
 // A file error propagates as std::ios_base::failure.
 std::string WriteErrorLog(SetupContext& ctx, const std::string& message, const std::string& stage,
-                          const std::vector<std::string>& params, const TErrorLogSystem& system = {});
+                          const std::vector<std::string>& params, const ErrorLogSystem& system = {});
 
 }  // namespace zq

@@ -24,8 +24,8 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-TErrorReport Sample() {
-  TErrorReport r;
+ErrorReport Sample() {
+  ErrorReport r;
   r.SetupName = "Demo Game 1.0";
   r.SetupExeName = "DemoSetup.exe";
   r.PakID = "ZQPF";
@@ -89,7 +89,7 @@ TEST(ErrorReportText, NameColumnIsTwentyTwoWide) {
 }
 
 TEST(ErrorReportText, MemoryIsWholeMebibytesPlusOne) {
-  TErrorReport r = Sample();
+  ErrorReport r = Sample();
   r.PhysicalMemory = 512ull * 1024 * 1024;
   EXPECT_NE(ErrorReportText(r).find("Physical Memory        : 513MB\r\n"), std::string::npos);
   r.PhysicalMemory = 0;
@@ -99,7 +99,7 @@ TEST(ErrorReportText, MemoryIsWholeMebibytesPlusOne) {
 }
 
 TEST(ErrorReportText, EmptyStageIsUnknown) {
-  TErrorReport r = Sample();
+  ErrorReport r = Sample();
   r.Stage.clear();
   EXPECT_NE(ErrorReportText(r).find("\r\nErrorType              : Unknown\r\n"), std::string::npos);
   EXPECT_EQ(ErrorType(""), "Unknown");
@@ -107,7 +107,7 @@ TEST(ErrorReportText, EmptyStageIsUnknown) {
 }
 
 TEST(ErrorReportText, NoArguments) {
-  TErrorReport r = Sample();
+  ErrorReport r = Sample();
   r.Params.clear();
   const std::string text = ErrorReportText(r);
   EXPECT_NE(text.find("\r\nParams                 : \r\nParamCount             : 0\r\n"), std::string::npos);
@@ -116,7 +116,7 @@ TEST(ErrorReportText, NoArguments) {
 TEST(MaskedParams, JoinSwitchHidesTheTwoArgumentsAfterIt) {
   const std::vector<std::string> args = {"a", "/j", "user", "1.2.3.4", "b"};
   EXPECT_EQ(MaskedParams(args), "a /j X X.X.X.X b");
-  TErrorReport r = Sample();
+  ErrorReport r = Sample();
   r.Params = args;
   const std::string text = ErrorReportText(r);
   EXPECT_NE(text.find("Params                 : a /j X X.X.X.X b\r\nParamCount             : 5\r\n"),
@@ -126,7 +126,7 @@ TEST(MaskedParams, JoinSwitchHidesTheTwoArgumentsAfterIt) {
 TEST(MaskedParams, Cases) {
   EXPECT_EQ(MaskedParams({}), "");
   EXPECT_EQ(MaskedParams({"/J", "u", "h"}), "/j X X.X.X.X");
-  EXPECT_EQ(MaskedParams({"/J"}), "/j X X.X.X.X");            // nothing to hide after it
+  EXPECT_EQ(MaskedParams({"/J"}), "/j X X.X.X.X");  // nothing to hide after it
   EXPECT_EQ(MaskedParams({"x", "/j", "u"}), "x /j X X.X.X.X");
   EXPECT_EQ(MaskedParams({"/j", "/j", "u", "v"}), "/j X X.X.X.X v");  // the hidden "/j" is no switch
   EXPECT_EQ(MaskedParams({"/jx", "-j", "j"}), "/jx -j j");
@@ -167,7 +167,7 @@ TEST(ErrorReportBox, Text) {
   EXPECT_EQ(unknown.rfind(u"Unknown Error: Boom\r\r", 0), 0u);
 }
 
-class RecordingBoxes : public TMessageBoxes {
+class RecordingBoxes : public MessageBoxes {
  public:
   int Show(const std::u16string& text, const std::u16string& caption, unsigned flags) override {
     events.push_back("box");
@@ -196,7 +196,7 @@ TEST(WriteErrorLog, WritesShowsAndOpensTheReport) {
   ctx.Services.Messages = &boxes;
 
   std::string opened;
-  TErrorLogSystem system;
+  ErrorLogSystem system;
   system.Folder = dir.path();
   system.CpuSpeedMhz = [] { return 1234u; };
   system.OpenFile = [&](const std::string& path) {
@@ -212,7 +212,7 @@ TEST(WriteErrorLog, WritesShowsAndOpensTheReport) {
   EXPECT_EQ(boxes.text, ErrorReportBoxText("", "Boom", path));
   EXPECT_EQ(boxes.flags & 0xF, static_cast<unsigned>(kMbOk));
 
-  TErrorReport expected;
+  ErrorReport expected;
   expected.SetupName = "Demo Game";
   expected.SetupExeName = "DemoSetup.exe";
   expected.PakID = "ZQPF";
@@ -239,7 +239,7 @@ TEST(WriteErrorLog, WritesShowsAndOpensTheReport) {
 TEST(WriteErrorLog, WithoutContainerThePakValuesAreEmpty) {
   test::TempDir dir;
   SetupContext ctx;
-  TErrorLogSystem system;
+  ErrorLogSystem system;
   system.Folder = dir.path();
   system.CpuSpeedMhz = [] { return 1u; };
   system.OpenFile = [](const std::string&) {};

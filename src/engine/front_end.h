@@ -22,15 +22,15 @@ enum EngineExit : int {
 };
 
 // The small window that counts up while start-up verifies the package.
-class TVerifyView {
+class VerifyView {
  public:
-  virtual ~TVerifyView() = default;
+  virtual ~VerifyView() = default;
   virtual void Begin(std::size_t count) = 0;
   virtual void Progress(std::size_t done, std::size_t count) = 0;
   virtual void End() = 0;
 };
 
-class TFrontEnd : public TMessageBoxes {
+class FrontEnd : public MessageBoxes {
  public:
   virtual void VerifyBegin(std::size_t /*count*/) {}
   virtual void VerifyProgress(std::size_t /*done*/, std::size_t /*count*/) {}

@@ -20,7 +20,8 @@ TEST(ForceDirectoriesLogged, RecordsOnlyTheFoldersItCreates) {
   ForceDirectoriesLogged(ctx.Run.UninstallList, a + "\\B\\C");
   EXPECT_EQ(ctx.Run.UninstallList.Dirs.size(), 2u);
   // Relative, rooted-only and UNC paths are not handled.
-  for (const char* ignored : {"rel\\x", "C:\\", "\\\\server\\share\\x", "C:"}) ForceDirectoriesLogged(ctx.Run.UninstallList, ignored);
+  for (const char* ignored : {"rel\\x", "C:\\", "\\\\server\\share\\x", "C:"})
+    ForceDirectoriesLogged(ctx.Run.UninstallList, ignored);
   EXPECT_EQ(ctx.Run.UninstallList.Dirs.size(), 2u);
 }
 

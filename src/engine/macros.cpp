@@ -51,8 +51,8 @@ std::u16string ExpandMacros(const MacroValues& values, const std::u16string& tex
   std::u16string expanded;
   for (std::size_t i = 0; i < text.size();) {
     const auto macro = text[i] != u'$' ? std::end(macros)
-                                        : std::find_if(std::begin(macros), std::end(macros),
-                                                       [&](const auto& m) { return MacroAt(text, i, m.first); });
+                                       : std::find_if(std::begin(macros), std::end(macros),
+                                                      [&](const auto& m) { return MacroAt(text, i, m.first); });
     if (macro == std::end(macros)) {
       expanded += text[i++];
     } else {
@@ -80,7 +80,7 @@ std::u16string CollapseMacros(const MacroValues& values, const std::u16string& t
   // unresolved ("\" alone) would take every separator. $APPDATA holds the Start menu, so it
   // comes after it.
   const std::pair<const std::string*, const char16_t*> folders[] = {{&values.Setup.DesktopDir, u"$DESKTOP\\"},
-                                                                   {&values.Setup.AppDataDir, u"$APPDATA\\"}};
+                                                                    {&values.Setup.AppDataDir, u"$APPDATA\\"}};
   for (const auto& [value, macro] : folders) {
     if (value->size() > 1) collapse(*value, macro);
   }

@@ -90,7 +90,8 @@ TEST_F(MakeUninstallerTest, SignedOrNotTheUninstallerIsAnUnsignedImageAndIsRegis
       const TPakEntry& had = ctx.SetupToLoad().Pak->Entries[i + 1];
       const TPakEntry& got = pak.Entries[i];
       EXPECT_EQ("UNINSTALL_" + got.Name, had.Name);
-      EXPECT_EQ(std::tie(got.CRC, got.CompSize, got.OrigSize), std::tie(had.CRC, had.CompSize, had.OrigSize)) << got.Name;
+      EXPECT_EQ(std::tie(got.CRC, got.CompSize, got.OrigSize), std::tie(had.CRC, had.CompSize, had.OrigSize))
+          << got.Name;
       EXPECT_EQ(pak.Extract(i), ctx.SetupToLoad().Pak->Extract(i + 1)) << got.Name;
     }
     EXPECT_NE(pak.Entries[1].CompSize, 0u);
@@ -181,8 +182,9 @@ TEST_F(MakeUninstallerTest, TheEntryAndTheUninstallerTakeTheSetupProgramsResourc
         shown.push_back(value);
       }
     }
-    EXPECT_EQ(shown, (std::vector<std::pair<std::string, std::string>>{
-                         {"DisplayName", "zqsetup-test Product 3.0"}, {"DisplayVersion", "3.0"}, {"Publisher", "Example Works"}}));
+    EXPECT_EQ(shown, (std::vector<std::pair<std::string, std::string>>{{"DisplayName", "zqsetup-test Product 3.0"},
+                                                                       {"DisplayVersion", "3.0"},
+                                                                       {"Publisher", "Example Works"}}));
     const std::string uninstaller = inst + "\\Uninstall.exe";
     const auto expected = own_icon ? decltype(icons(setup)){{1, std::vector<std::uint8_t>(96, 48)}} : icons(setup);
     EXPECT_EQ(icons(uninstaller), expected);

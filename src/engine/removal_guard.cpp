@@ -80,7 +80,8 @@ std::string RemovalRefusal(const LoadedSetup& setup, const std::string& path, bo
   for (const int csidl : {platform::kCsidlDesktop, platform::kCsidlAppData, platform::kCsidlPrograms}) {
     if (const auto folder = Folder(csidl); folder && split->Is(*folder)) return "a folder of the user's own";
   }
-  for (const std::optional<SplitPath>& programs : {Split(setup.ProgramFilesDir), Folder(platform::kCsidlProgramFiles)}) {
+  for (const std::optional<SplitPath>& programs :
+       {Split(setup.ProgramFilesDir), Folder(platform::kCsidlProgramFiles)}) {
     if (programs && split->Is(*programs)) return "the program files folder";
   }
   if (!platform::IsOnMachineDisk(path)) return "not on the machine's own disks";

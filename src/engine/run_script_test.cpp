@@ -33,7 +33,8 @@ class RunScriptTest : public ::testing::Test {
 };
 
 TEST_F(RunScriptTest, GotoContinuesAfterItsTarget) {
-  LoadScript(ctx_, {{"message", {"a"}}, {"goto", {"3"}}, {"message", {"skipped"}}, {":", {"here"}}, {"message", {"b"}}});
+  LoadScript(ctx_,
+             {{"message", {"a"}}, {"goto", {"3"}}, {"message", {"skipped"}}, {":", {"here"}}, {"message", {"b"}}});
   RunScript(ctx_);
   EXPECT_EQ(Ran(), (std::vector<std::u16string>{u"a", u"b"}));
 }

@@ -22,18 +22,18 @@ struct RunServices {
     if (RunLog) RunLog(line);
   }
 
-  TMessageBoxes* Messages = nullptr;  // none: every box takes its default answer
+  MessageBoxes* Messages = nullptr;  // none: every box takes its default answer
   // Shows a message box through the front end; without one the default answer is taken
   // (OK, Yes, and Cancel for a retry question so that an unattended run cannot loop).
   int ShowMessageBox(const std::u16string& text, const std::u16string& caption, unsigned flags) const {
     return Messages != nullptr ? Messages->Show(text, caption, flags) : DefaultMessageBoxAnswer(flags);
   }
 
-  TTextTarget* StatusLabel = nullptr;
-  TGaugeTarget* Gauge = nullptr;
-  TTextTarget* DetailLabel = nullptr;
+  TextTarget* StatusLabel = nullptr;
+  GaugeTarget* Gauge = nullptr;
+  TextTarget* DetailLabel = nullptr;
 
-  TArchiveProcedures* Archives = nullptr;
+  ArchiveProcedures* Archives = nullptr;
   // Run by the worker after the log is saved at the end of a run.
   std::function<void(const RunScope&)> MakeUninstaller;
   std::function<void(const std::string& message, const std::string& stage)> FatalError;

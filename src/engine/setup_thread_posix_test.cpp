@@ -19,7 +19,8 @@ TEST(SetupThread, StopEndsTheWaitOfAnExecuteAndTheRun) {
   ctx.Services.StatusLabel = &status;
   const std::string script = dir / "slow.sh";
   test::WriteAll(script, "#!/bin/sh\nexec 2>/dev/null\nsleep 2\necho done > \"$1\"\n");
-  const std::string params = "\"" + *platform::HostPath(script) + "\" \"" + *platform::HostPath(dir / "ended.txt") + "\"";
+  const std::string params =
+      "\"" + *platform::HostPath(script) + "\" \"" + *platform::HostPath(dir / "ended.txt") + "\"";
   test::LoadScript(ctx, {{"execute", {"Z:\\bin\\sh", params}}, {"message", {"after"}}});
   TSetupThread worker(ctx);
   ctx.Run.CurrentLine = -1;
@@ -30,8 +31,8 @@ TEST(SetupThread, StopEndsTheWaitOfAnExecuteAndTheRun) {
   worker.Join();
   EXPECT_TRUE(ctx.Run.Terminating);
   EXPECT_FALSE(worker.Running());
-  EXPECT_FALSE(platform::FileExists(dir / "ended.txt"));  // it stopped waiting before the program ended
-  EXPECT_TRUE(status.captions.empty());                    // and ran no further line
+  EXPECT_FALSE(platform::FileExists(dir / "ended.txt"));           // it stopped waiting before the program ended
+  EXPECT_TRUE(status.captions.empty());                            // and ran no further line
   EXPECT_TRUE(platform::DirectoryExists(ctx.Choices.InstallDir));  // the closing steps still ran
 }
 

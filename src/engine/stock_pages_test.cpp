@@ -42,7 +42,7 @@ void WalkStockPages(const std::string& folder, const std::string& table, std::ui
   ctx.SetupToLoad().SetupInfo.Changelog = "changes.rtf";
   ctx.SetupToLoad().SetupInfo.Mode = static_cast<SetupMode>(mode);
   ctx.Choices.InstallDir = "C:\\Program Files\\Demo Game";
-  TWizard wizard(ctx, nullptr);
+  Wizard wizard(ctx, nullptr);
   wizard.SetPagesUp([&](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
     if (name == "changes.rtf") return std::vector<std::uint8_t>{'{', '\\', 'r', 't', 'f', '1', '}'};
     auto text = Slurp(dir / name);
@@ -67,7 +67,7 @@ void WalkStockPages(const std::string& folder, const std::string& table, std::ui
     if (wizard.Pages().CurrentType() == ptInstallDir) wizard.InstallDirEditTyped(install_dir);
     wizard.NextButtonClick();
     if (wizard.Pages().CurrentType() != ptPatch) continue;
-    for (const TControl* c : wizard.Pages().Page(wizard.Pages().Current()).Controls()) {
+    for (const Control* c : wizard.Pages().Page(wizard.Pages().Current()).Controls()) {
       folder_named |= c->Caption == install_dir;
     }
   }
@@ -79,7 +79,7 @@ void WalkStockPages(const std::string& folder, const std::string& table, std::ui
     EXPECT_EQ(caption.find("<%"), std::string::npos) << control->Name << ": " << caption;
     EXPECT_LE(control->Left + control->Width, 578) << control->Name;
     EXPECT_LE(control->Top + control->Height, 375) << control->Name;
-    if (control->Type != TControlType::Image) continue;
+    if (control->Type != ControlType::Image) continue;
     EXPECT_TRUE(control->PictureLoaded()) << control->Name;
     // The side picture fills the page's height, and is drawn that high, so nothing is stretched.
     EXPECT_EQ(control->Top, 0) << control->Name;
@@ -147,7 +147,7 @@ TEST(StockPages, UninstallProgressNamesEachKindOfItem) {
     ctx.Run.UninstallList.Files = {dir / "gone.txt"};
     ctx.Run.UninstallList.Dirs = {dir / "gone"};
     ctx.Run.UninstallList.RegValues = {"\"HKCU\" \"Software\\zqsetup-test\\Gone\" \"v\" \"x\""};
-    struct Recorder : TTextTarget {
+    struct Recorder : TextTarget {
       void SetCaption(const std::u16string& text) override { texts.push_back(text); }
       std::vector<std::u16string> texts;
     } status;

@@ -90,7 +90,7 @@ void WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
     // compressing it again would give the same bytes at many times the cost.
     auto block = e.CompSize != 0 ? pak.ReadStored(i) : std::nullopt;
     if (block) {
-      out.StorePacked(index, TPackedBlock{std::move(*block), e.CompSize, e.OrigSize, e.CRC});
+      out.StorePacked(index, PackedBlock{std::move(*block), e.CompSize, e.OrigSize, e.CRC});
       continue;
     }
     auto data = pak.Extract(i);
@@ -182,7 +182,8 @@ void Uninstall(const RunScope& ctx) {
   const std::int64_t f = static_cast<std::int64_t>(log.Files.size());
   const std::int64_t d = static_cast<std::int64_t>(log.Dirs.size());
   const std::int64_t r = static_cast<std::int64_t>(log.RegValues.size());
-  SetStatusText(ctx.Services, u"Status: 0 of " + platform::AnsiToWide(CountText(f + d + r, "item", "items")) + u" remaining");
+  SetStatusText(ctx.Services,
+                u"Status: 0 of " + platform::AnsiToWide(CountText(f + d + r, "item", "items")) + u" remaining");
   ctx.Run.ProgressPosition = 0;
   if (ctx.Services.Gauge) ctx.Services.Gauge->SetPosition(0);
   auto report = [&ctx](const std::u16string& name, std::int64_t k, std::int64_t n, std::int64_t position) {

@@ -51,8 +51,8 @@ void RegisterUninstallEntry(platform::Registry& reg, const std::string& key_name
 // Writes InstallDir\UninstallExeName: this program without its package (and, when it was signed,
 // without the claim of a signature in its headers), then a package of the
 // "UNINSTALL_" entries under their plain names and a "SetupInfo" record with Mode 1; gives it
-// the "UNINSTALL_ICON.ICO" icon (all its images; else it keeps the setup's) and registers it. The running setup keeps its own Mode.
-// `program_path` is the running program (the stub is read from it).
+// the "UNINSTALL_ICON.ICO" icon (all its images; else it keeps the setup's) and registers it. The running setup keeps
+// its own Mode. `program_path` is the running program (the stub is read from it).
 void MakeUninstaller(const RunScope& ctx, const std::string& program_path);
 
 // Language text ArchiveProgress (19) with <%ZQPNAME%>, <%FNUM%> and <%FTOTAL%> replaced.

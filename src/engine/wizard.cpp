@@ -32,9 +32,9 @@ bool EqualNoCase(const std::string& a, const char* b) {
 
 // The registered controls as the shared context's report targets. Updates made on the
 // worker reach the model and the view on the window's thread, in order.
-class TWizard::TextTarget : public TTextTarget {
+class Wizard::ControlText : public TextTarget {
  public:
-  TextTarget(TControl& control, TWizardView* view) : control_(control), view_(view) {}
+  ControlText(Control& control, WizardView* view) : control_(control), view_(view) {}
   void SetCaption(const std::u16string& text) override {
     auto update = [&] {
       if (control_.Caption == text) return;
@@ -49,13 +49,13 @@ class TWizard::TextTarget : public TTextTarget {
   }
 
  private:
-  TControl& control_;
-  TWizardView* view_;
+  Control& control_;
+  WizardView* view_;
 };
 
-class TWizard::GaugeTarget : public TGaugeTarget {
+class Wizard::ControlGauge : public GaugeTarget {
  public:
-  GaugeTarget(TControl& control, TWizardView* view) : control_(control), view_(view) {}
+  ControlGauge(Control& control, WizardView* view) : control_(control), view_(view) {}
   void SetPosition(std::int32_t position) override {
     auto update = [&] {
       if (control_.Gauge.SetProgress(position) && view_ != nullptr) view_->ControlChanged(control_);
@@ -65,11 +65,11 @@ class TWizard::GaugeTarget : public TGaugeTarget {
   }
 
  private:
-  TControl& control_;
-  TWizardView* view_;
+  Control& control_;
+  WizardView* view_;
 };
 
-TEntryFetcher PakEntryFetcher(TPak& pak) {
+EntryFetcher PakEntryFetcher(TPak& pak) {
   return [&pak](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
     std::uint32_t size = 0;
     auto data = pak.ExtractByName(name, 0, size);
@@ -99,25 +99,28 @@ bool IsUnusableDrive(const std::string& path) {
          type == DriveType::RamDisk;
 }
 
-TWizard::TWizard(SetupContext& ctx, TWizardView* view)
+Wizard::Wizard(SetupContext& ctx, WizardView* view)
     : ctx_(ctx), view_(view),
-      pages_(TPageEnvironment{&ctx.Setup.Languages, &ctx.LanguageStrings, {},
-                              [&ctx](const std::u16string& text, const std::u16string& caption, unsigned flags) {
-                                return ctx.Services.ShowMessageBox(text, caption, flags);
-                              },
-                              view, &ctx.Choices.Language}) {}
+      pages_(PageEnvironment{&ctx.Setup.Languages,
+                             &ctx.LanguageStrings,
+                             {},
+                             [&ctx](const std::u16string& text, const std::u16string& caption, unsigned flags) {
+                               return ctx.Services.ShowMessageBox(text, caption, flags);
+                             },
+                             view,
+                             &ctx.Choices.Language}) {}
 
-TWizard::~TWizard() {
+Wizard::~Wizard() {
   // The context outlives the wizard; it must not keep targets into a freed model.
   if (ctx_.Services.StatusLabel == status_target_.get()) ctx_.Services.StatusLabel = nullptr;
   if (ctx_.Services.DetailLabel == detail_target_.get()) ctx_.Services.DetailLabel = nullptr;
   if (ctx_.Services.Gauge == gauge_target_.get()) ctx_.Services.Gauge = nullptr;
 }
 
-void TWizard::SetPagesUp(TEntryFetcher fetch, bool list_optional) {
+void Wizard::SetPagesUp(EntryFetcher fetch, bool list_optional) {
   const TSetupInfoFile& info = ctx_.Setup.SetupInfo;
   title_ = ctx_.Setup.IsUninstaller() ? platform::AnsiToWide(info.ShortName) + u" " + ctx_.Text(TextId::UninstallTitle)
-                          : platform::AnsiToWide(info.SetupName);
+                                      : platform::AnsiToWide(info.SetupName);
   if (view_ != nullptr) view_->TitleChanged(title_, title_);
 
   if (!fetch && ctx_.Setup.Pak) fetch = PakEntryFetcher(*ctx_.Setup.Pak);
@@ -142,10 +145,10 @@ void TWizard::SetPagesUp(TEntryFetcher fetch, bool list_optional) {
   SetupLanguages();
 }
 
-void TWizard::RegisterNamedControls() {
+void Wizard::RegisterNamedControls() {
   status_label_ = gauge_ = detail_label_ = install_dir_edit_ = folder_tree_ = space_label_ = nullptr;
   for (int i = 0; i < pages_.PageCount(); ++i) {
-    for (TControl* c : pages_.Page(i).Controls()) {
+    for (Control* c : pages_.Page(i).Controls()) {
       if (EqualNoCase(c->Name, "patching_statuslabel")) status_label_ = c;
       else if (EqualNoCase(c->Name, "patching_progressbar")) gauge_ = c;
       else if (EqualNoCase(c->Name, "finishtext")) detail_label_ = c;
@@ -157,20 +160,20 @@ void TWizard::RegisterNamedControls() {
   AttachReportTargets();
 }
 
-void TWizard::AttachReportTargets() {
-  status_target_ = status_label_ ? std::make_unique<TextTarget>(*status_label_, view_) : nullptr;
-  detail_target_ = detail_label_ ? std::make_unique<TextTarget>(*detail_label_, view_) : nullptr;
+void Wizard::AttachReportTargets() {
+  status_target_ = status_label_ ? std::make_unique<ControlText>(*status_label_, view_) : nullptr;
+  detail_target_ = detail_label_ ? std::make_unique<ControlText>(*detail_label_, view_) : nullptr;
   // Only a gauge control can show progress; a control of another type under that name is passed over.
-  const bool gauge_ok = gauge_ != nullptr && gauge_->Type == TControlType::ProgressBar;
-  gauge_target_ = gauge_ok ? std::make_unique<GaugeTarget>(*gauge_, view_) : nullptr;
+  const bool gauge_ok = gauge_ != nullptr && gauge_->Type == ControlType::ProgressBar;
+  gauge_target_ = gauge_ok ? std::make_unique<ControlGauge>(*gauge_, view_) : nullptr;
   ctx_.Services.StatusLabel = status_target_.get();
   ctx_.Services.DetailLabel = detail_target_.get();
   ctx_.Services.Gauge = gauge_target_.get();
 }
 
-void TWizard::SetupLanguages() {
+void Wizard::SetupLanguages() {
   const TLanguages& langs = ctx_.Setup.Languages;
-  TButtonState& button = pages_.Buttons().Language;
+  ButtonState& button = pages_.Buttons().Language;
   const std::int32_t current = ctx_.Choices.Language;
   const bool valid = current >= 0 && static_cast<std::size_t>(current) < langs.Items.size();
   if (valid) button.Caption = langs.Items[static_cast<std::size_t>(current)].LangName;
@@ -183,12 +186,12 @@ void TWizard::SetupLanguages() {
   if (view_ != nullptr) view_->LanguageMenuChanged(menu_);
 }
 
-void TWizard::SetupCheckedLanguage() {
-  for (TLanguageMenuItem& item : menu_) item.Checked = item.Tag == ctx_.Choices.Language;
+void Wizard::SetupCheckedLanguage() {
+  for (LanguageMenuItem& item : menu_) item.Checked = item.Tag == ctx_.Choices.Language;
   if (view_ != nullptr) view_->LanguageMenuChanged(menu_);
 }
 
-void TWizard::English1Click(int tag) {
+void Wizard::English1Click(int tag) {
   const TLanguages& langs = ctx_.Setup.Languages;
   if (tag < 0 || static_cast<std::size_t>(tag) >= langs.Items.size()) return;
   ctx_.Choices.Language = tag;
@@ -201,17 +204,17 @@ void TWizard::English1Click(int tag) {
   pages_.RefreshCaptions();
 }
 
-void TWizard::SetButtonTexts() {
-  TWizardButtons& b = pages_.Buttons();
+void Wizard::SetButtonTexts() {
+  WizardButtons& b = pages_.Buttons();
   b.Back.Caption = ctx_.Text(TextId::BackButton);
   b.Next.Caption = ctx_.Text(TextId::NextButton);
   b.Cancel.Caption = ctx_.Text(TextId::CancelButton);
 }
 
-void TWizard::RecheckNext() {
+void Wizard::RecheckNext() {
   // Showing a page again enables Next by its type alone; an unusable drive on the
   // installation-directory page or too little space on the confirmation page must keep it off.
-  TButtonState& next = pages_.Buttons().Next;
+  ButtonState& next = pages_.Buttons().Next;
   const bool unusable_drive = OnPage(ptInstallDir) && install_dir_edit_ != nullptr &&
                               IsUnusableDrive(platform::WideToAnsi(install_dir_edit_->Caption));
   const bool short_space = OnPage(ptPatch) && SpaceShort();
@@ -221,18 +224,18 @@ void TWizard::RecheckNext() {
   }
 }
 
-bool TWizard::SpaceShort() const { return ctx_.Choices.SpaceAvailable < ctx_.Setup.SpaceRequired; }
+bool Wizard::SpaceShort() const { return ctx_.Choices.SpaceAvailable < ctx_.Setup.SpaceRequired; }
 
-void TWizard::ShowPage(int index) {
+void Wizard::ShowPage(int index) {
   pages_.ShowPage(index);
   if (OnPage(ptFinish)) finished_ = true;
 }
 
-std::optional<TPageType> TWizard::CurrentType() const {
+std::optional<PageKind> Wizard::CurrentType() const {
   return pages_.PageCount() > 0 ? pages_.CurrentType() : implicit_page_;
 }
 
-void TWizard::NextButtonClick() {
+void Wizard::NextButtonClick() {
   ShowPage(pages_.Current() + 1);
   const auto type = pages_.CurrentType();
   if (!type) return;
@@ -251,58 +254,54 @@ void TWizard::NextButtonClick() {
       }
       // Its texts may name the folder (<%INSTALLDIR%>) chosen since the page was built.
       pages_.Page(pages_.Current()).RefreshCaptions();
-      if (space_label_ != nullptr) SetCaption(space_label_, pages_.Environment().ExpandCaption(LangTag(TextId::SpaceAvailable)));
+      if (space_label_ != nullptr)
+        SetCaption(space_label_, pages_.Environment().ExpandCaption(LangTag(TextId::SpaceAvailable)));
       break;
-    case ptPatching:
-      Run();
-      break;
+    case ptPatching: Run(); break;
     case ptFinish:
       if (view_ != nullptr) view_->CloseRequested();
       break;
-    case ptUninstall:
-      DoUninstall();
-      break;
-    default:
-      break;
+    case ptUninstall: DoUninstall(); break;
+    default: break;
   }
 }
 
-void TWizard::BackButtonClick() {
+void Wizard::BackButtonClick() {
   ShowPage(pages_.Current() - 1);
   RecheckNext();
 }
 
-void TWizard::CancelButtonClick() {
+void Wizard::CancelButtonClick() {
   if (view_ != nullptr) view_->CloseRequested();
 }
 
-bool TWizard::FormCloseQuery() {
+bool Wizard::FormCloseQuery() {
   if (working_) return false;
   if (pages_.PageCount() > 0 && !OnPage(ptFinish)) {
     const int answer = ctx_.Services.ShowMessageBox(ctx_.Text(TextId::QuitQuestion), ctx_.Text(TextId::QuitCaption),
-                                           kMbYesNo | kMbIconQuestion);
+                                                    kMbYesNo | kMbIconQuestion);
     if (answer == kIdNo) return false;
   }
   return true;
 }
 
-bool TWizard::ShouldStartFinaliser() const { return OnPage(ptFinish) && ctx_.Setup.IsUninstaller(); }
+bool Wizard::ShouldStartFinaliser() const { return OnPage(ptFinish) && ctx_.Setup.IsUninstaller(); }
 
-int TWizard::ExitCode() const {
+int Wizard::ExitCode() const {
   if (ctx_.Run.SetupAborted) return kExitScriptFailed;
   return finished_ || OnPage(ptFinish) ? kExitInstalled : kExitCancelled;
 }
 
-TWizard::TWalkEnd TWizard::WalkUnattended() {
+Wizard::WalkEnd Wizard::WalkUnattended() {
   if (pages_.PageCount() == 0) return WalkImplicitPages();
   // Every page is visited at most once on the way forward; the bound only guards a page set
   // whose Next never moves on.
   for (int step = 0; step <= pages_.PageCount(); ++step) {
     const auto type = CurrentType();
     if (type == ptFinish) break;
-    const TButtonState& next = pages_.Buttons().Next;
+    const ButtonState& next = pages_.Buttons().Next;
     if (!next.Enabled || !next.Visible) {
-      return type == ptInstallDir ? TWalkEnd::UnusableDrive : type == ptPatch ? TWalkEnd::ShortSpace : TWalkEnd::Stuck;
+      return type == ptInstallDir ? WalkEnd::UnusableDrive : type == ptPatch ? WalkEnd::ShortSpace : WalkEnd::Stuck;
     }
     const int before = pages_.Current();
     NextButtonClick();
@@ -310,66 +309,61 @@ TWizard::TWalkEnd TWizard::WalkUnattended() {
   }
   // Nobody is there to close the window early: passing every page is finishing.
   finished_ = true;
-  return TWalkEnd::Finished;
+  return WalkEnd::Finished;
 }
 
-TWizard::TWalkEnd TWizard::WalkImplicitPages() {
+Wizard::WalkEnd Wizard::WalkImplicitPages() {
   AddImplicitReportControls();
-  static constexpr TPageType kInstall[] = {ptInstallDir, ptPatch, ptPatching, ptFinish};
-  static constexpr TPageType kUninstall[] = {ptUninstall, ptFinish};
-  const auto sequence = ctx_.Setup.IsUninstaller() ? std::span<const TPageType>(kUninstall)
-                                                 : std::span<const TPageType>(kInstall);
-  for (const TPageType type : sequence) {
+  static constexpr PageKind kInstall[] = {ptInstallDir, ptPatch, ptPatching, ptFinish};
+  static constexpr PageKind kUninstall[] = {ptUninstall, ptFinish};
+  const auto sequence = ctx_.Setup.IsUninstaller() ? std::span<const PageKind>(kUninstall)
+                                                   : std::span<const PageKind>(kInstall);
+  for (const PageKind type : sequence) {
     implicit_page_ = type;
     switch (type) {
       case ptInstallDir:  // as a page whose edit holds the directory
-        if (IsUnusableDrive(ctx_.Choices.InstallDir)) return TWalkEnd::UnusableDrive;
+        if (IsUnusableDrive(ctx_.Choices.InstallDir)) return WalkEnd::UnusableDrive;
         StoreInstallDir(ctx_.Choices.InstallDir);
         break;
       case ptPatch:
-        if (SpaceShort()) return TWalkEnd::ShortSpace;
+        if (SpaceShort()) return WalkEnd::ShortSpace;
         break;
-      case ptPatching:
-        Run();
-        break;
-      case ptUninstall:
-        DoUninstall();
-        break;
-      default:
-        break;
+      case ptPatching: Run(); break;
+      case ptUninstall: DoUninstall(); break;
+      default: break;
     }
   }
   finished_ = true;
-  return TWalkEnd::Finished;
+  return WalkEnd::Finished;
 }
 
 // The report controls of the implicit progress and finish pages, so that a run without pages
 // reports as one with them.
-void TWizard::AddImplicitReportControls() {
-  TPageArea& area = pages_.Area();
-  status_label_ = &area.Create(TControlType::Label);
-  gauge_ = &area.Create(TControlType::ProgressBar);
-  detail_label_ = &area.Create(TControlType::Label);
+void Wizard::AddImplicitReportControls() {
+  PageArea& area = pages_.Area();
+  status_label_ = &area.Create(ControlType::Label);
+  gauge_ = &area.Create(ControlType::ProgressBar);
+  detail_label_ = &area.Create(ControlType::Label);
   AttachReportTargets();
 }
 
-void TWizard::SetEditText(const std::u16string& text) {
+void Wizard::SetEditText(const std::u16string& text) {
   if (install_dir_edit_ == nullptr || install_dir_edit_->Caption == text) return;
   install_dir_edit_->Caption = text;
   if (view_ != nullptr) view_->ControlChanged(*install_dir_edit_);
   if (edit_hooked_) InstallDir_Edit_Change();
 }
 
-void TWizard::InstallDirEditTyped(const std::u16string& text) {
+void Wizard::InstallDirEditTyped(const std::u16string& text) {
   if (install_dir_edit_ == nullptr || install_dir_edit_->Caption == text) return;
   install_dir_edit_->Caption = text;
   if (edit_hooked_) InstallDir_Edit_Change();
 }
 
-void TWizard::InstallDir_Edit_Change() {
+void Wizard::InstallDir_Edit_Change() {
   if (install_dir_edit_ == nullptr) return;
   const std::string text = platform::WideToAnsi(install_dir_edit_->Caption);
-  TButtonState& next = pages_.Buttons().Next;
+  ButtonState& next = pages_.Buttons().Next;
   if (OnPage(ptInstallDir) && IsUnusableDrive(text)) {
     next.Enabled = false;
     pages_.ButtonsChanged();
@@ -382,7 +376,7 @@ void TWizard::InstallDir_Edit_Change() {
   if (folder_tree_ != nullptr) SelectTreeFolder(text, true);
 }
 
-void TWizard::StoreInstallDir(const std::string& text) {
+void Wizard::StoreInstallDir(const std::string& text) {
   // Kept without a trailing backslash (a drive root keeps its own): the run adds one to
   // every path it builds, and a doubled separator would end up in recorded paths and in
   // registry values such as the uninstall command.
@@ -391,12 +385,12 @@ void TWizard::StoreInstallDir(const std::string& text) {
   ctx_.Choices.InstallDir = dir;
 }
 
-void TWizard::ShellTreeViewChange(const std::string& path) {
+void Wizard::ShellTreeViewChange(const std::string& path) {
   if (install_dir_edit_ == nullptr || !OnPage(ptInstallDir)) return;
   if (!IsUnusableDrive(path)) SetEditText(platform::AnsiToWide(path));
 }
 
-void TWizard::SelectTreeFolder(const std::string& path, bool expand) {
+void Wizard::SelectTreeFolder(const std::string& path, bool expand) {
   if (folder_tree_ == nullptr) return;
   const auto folder = NearestExistingFolder(path, [](const std::string& p) {
     // "C:" alone names the drive's current folder; the drive's root stands for it.
@@ -405,18 +399,18 @@ void TWizard::SelectTreeFolder(const std::string& path, bool expand) {
   if (folder && view_ != nullptr) view_->SelectTreeFolder(*folder_tree_, *folder, expand);
 }
 
-void TWizard::SetWorkingState(bool working) {
+void Wizard::SetWorkingState(bool working) {
   working_ = working;
   if (view_ != nullptr) view_->WorkingChanged(working);
 }
 
-void TWizard::SetCaption(TControl* control, const std::u16string& text) {
+void Wizard::SetCaption(Control* control, const std::u16string& text) {
   if (control == nullptr || control->Caption == text) return;
   control->Caption = text;
   if (view_ != nullptr) view_->ControlChanged(*control);
 }
 
-void TWizard::StartGauge(std::int32_t max) {
+void Wizard::StartGauge(std::int32_t max) {
   ctx_.Run.ProgressPosition = 0;
   if (gauge_target_ == nullptr) return;
   bool changed = gauge_->Gauge.SetProgress(0);
@@ -424,13 +418,13 @@ void TWizard::StartGauge(std::int32_t max) {
   if (changed && view_ != nullptr) view_->ControlChanged(*gauge_);
 }
 
-void TWizard::Run() {
+void Wizard::Run() {
   try {
     SetWorkingState(true);
     const std::size_t n = ctx_.Setup.Pak ? ctx_.Setup.Pak->CountGroupedEntries() : 0;
-    SetCaption(status_label_,
-               u"Status: 0 of " + platform::AnsiToWide(CountText(static_cast<std::int64_t>(n), "file", "files")) +
-                   u" extracted");
+    SetCaption(status_label_, u"Status: 0 of " +
+                                  platform::AnsiToWide(CountText(static_cast<std::int64_t>(n), "file", "files")) +
+                                  u" extracted");
     StartGauge(static_cast<std::int32_t>(n));
     ctx_.Run.UninstallList.AddDir(ctx_.Choices.InstallDir);
     ctx_.Run.CurrentLine = -1;
@@ -444,7 +438,7 @@ void TWizard::Run() {
   }
 }
 
-void TWizard::DoUninstall() {
+void Wizard::DoUninstall() {
   SetWorkingState(true);
   const TUninstallList& log = ctx_.Run.UninstallList;
   const std::int64_t total = static_cast<std::int64_t>(log.Files.size() + log.Dirs.size() + log.RegValues.size());

@@ -22,7 +22,7 @@ class SetupContext;
 class TPak;
 
 // Entries of the package, group 0.
-TEntryFetcher PakEntryFetcher(TPak& pak);
+EntryFetcher PakEntryFetcher(TPak& pak);
 
 // The folder the tree should select for `path`: the path itself or its nearest existing
 // ancestor, with a trailing backslash; nothing when not even the drive exists.
@@ -32,16 +32,16 @@ std::optional<std::string> NearestExistingFolder(const std::string& path,
 // A drive that cannot take an installation: unknown, no root directory, CD-ROM, RAM disk.
 bool IsUnusableDrive(const std::string& path);
 
-class TWizard {
+class Wizard {
  public:
   // How an unattended walk ended: at the end, or on a page that keeps Next off.
-  enum class TWalkEnd { Finished, UnusableDrive, ShortSpace, Stuck };
+  enum class WalkEnd { Finished, UnusableDrive, ShortSpace, Stuck };
 
   // The view may be null (nothing is shown); it must outlive the wizard.
-  TWizard(SetupContext& ctx, TWizardView* view);
-  ~TWizard();
-  TWizard(const TWizard&) = delete;
-  TWizard& operator=(const TWizard&) = delete;
+  Wizard(SetupContext& ctx, WizardView* view);
+  ~Wizard();
+  Wizard(const Wizard&) = delete;
+  Wizard& operator=(const Wizard&) = delete;
 
   // The window's side of a run: raise RunRequested on the worker and keep the window alive
   // until the worker lowers it. Set by the front end; unset, the run does nothing.
@@ -53,13 +53,13 @@ class TWizard {
   // button texts, language menu. `fetch` unset: entries of ctx.Setup.Pak. With `list_optional`
   // (an unattended run) a missing page list is no error: the setup walks its implicit pages.
   // Throws PageError for damaged pages.
-  void SetPagesUp(TEntryFetcher fetch = {}, bool list_optional = false);
+  void SetPagesUp(EntryFetcher fetch = {}, bool list_optional = false);
 
   // Next after Next, as a user who accepts every page would, to the finish page or the last
   // page; a page that keeps Next off ends the walk, and its type tells why. A setup without
   // pages walks those its mode implies: installdir, patch, patching, finish; or uninstall,
   // finish.
-  TWalkEnd WalkUnattended();
+  WalkEnd WalkUnattended();
   // Once the wizard is left: 2 when the script failed; 0 when the finish page was reached or
   // an unattended walk passed every page; otherwise 1, closed early.
   int ExitCode() const;
@@ -92,58 +92,58 @@ class TWizard {
   bool Working() const { return working_; }
   bool InstallDirVisited() const { return install_dir_visited_; }
   const std::u16string& Title() const { return title_; }
-  const std::vector<TLanguageMenuItem>& LanguageMenu() const { return menu_; }
+  const std::vector<LanguageMenuItem>& LanguageMenu() const { return menu_; }
   TSEPageControl& Pages() { return pages_; }
   const TSEPageControl& Pages() const { return pages_; }
 
   // The registered named controls (null when the layouts lack them).
-  TControl* StatusLabel() const { return status_label_; }
-  TControl* Gauge() const { return gauge_; }
-  TControl* DetailLabel() const { return detail_label_; }
-  TControl* InstallDirEdit() const { return install_dir_edit_; }
-  TControl* FolderTree() const { return folder_tree_; }
-  TControl* SpaceLabel() const { return space_label_; }
+  Control* StatusLabel() const { return status_label_; }
+  Control* Gauge() const { return gauge_; }
+  Control* DetailLabel() const { return detail_label_; }
+  Control* InstallDirEdit() const { return install_dir_edit_; }
+  Control* FolderTree() const { return folder_tree_; }
+  Control* SpaceLabel() const { return space_label_; }
 
  private:
-  class TextTarget;
-  class GaugeTarget;
+  class ControlText;
+  class ControlGauge;
 
   void SetButtonTexts();
   void RegisterNamedControls();
   void AttachReportTargets();
   void AddImplicitReportControls();
-  TWalkEnd WalkImplicitPages();
+  WalkEnd WalkImplicitPages();
   void ShowPage(int index);
   void RecheckNext();
   bool SpaceShort() const;
   void StoreInstallDir(const std::string& text);
   void SetEditText(const std::u16string& text);
-  void SetCaption(TControl* control, const std::u16string& text);
+  void SetCaption(Control* control, const std::u16string& text);
   void StartGauge(std::int32_t max);
   void Run();
   void DoUninstall();
-  std::optional<TPageType> CurrentType() const;
-  bool OnPage(TPageType type) const { return CurrentType() == type; }
+  std::optional<PageKind> CurrentType() const;
+  bool OnPage(PageKind type) const { return CurrentType() == type; }
 
   SetupContext& ctx_;
-  TWizardView* view_;
+  WizardView* view_;
   TSEPageControl pages_;
   std::u16string title_;
-  std::vector<TLanguageMenuItem> menu_;
+  std::vector<LanguageMenuItem> menu_;
   bool install_dir_visited_ = false;
   bool working_ = false;
-  bool finished_ = false;                   // see ExitCode
-  std::optional<TPageType> implicit_page_;  // a walk without pages: the page it is on
-  bool edit_hooked_ = false;  // the edit's change event, set after its first text
-  TControl* status_label_ = nullptr;
-  TControl* gauge_ = nullptr;
-  TControl* detail_label_ = nullptr;
-  TControl* install_dir_edit_ = nullptr;
-  TControl* folder_tree_ = nullptr;
-  TControl* space_label_ = nullptr;
-  std::unique_ptr<TextTarget> status_target_;
-  std::unique_ptr<TextTarget> detail_target_;
-  std::unique_ptr<GaugeTarget> gauge_target_;
+  bool finished_ = false;                  // see ExitCode
+  std::optional<PageKind> implicit_page_;  // a walk without pages: the page it is on
+  bool edit_hooked_ = false;               // the edit's change event, set after its first text
+  Control* status_label_ = nullptr;
+  Control* gauge_ = nullptr;
+  Control* detail_label_ = nullptr;
+  Control* install_dir_edit_ = nullptr;
+  Control* folder_tree_ = nullptr;
+  Control* space_label_ = nullptr;
+  std::unique_ptr<ControlText> status_target_;
+  std::unique_ptr<ControlText> detail_target_;
+  std::unique_ptr<ControlGauge> gauge_target_;
 };
 
 }  // namespace zq

@@ -23,7 +23,7 @@ TEST(WizardDrives, OpticalDriveDisablesNextUntilCorrected) {
   ASSERT_TRUE(platform::SetDriveType('R', platform::DriveType::CdRom));
   f.ctx.Choices.InstallDir = target.path();
   test::RecordingView view;
-  TWizard w(f.ctx, &view);
+  Wizard w(f.ctx, &view);
   w.SetPagesUp(f.Fetch());
   w.NextButtonClick();
   ASSERT_TRUE(w.Pages().Buttons().Next.Enabled);

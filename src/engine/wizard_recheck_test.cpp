@@ -13,7 +13,8 @@ namespace {
 TEST(WizardRecheck, LanguageSwitchAndBackKeepNextOffWhereTheChecksSaySo) {
   test::PageFiles f;
   f.AddLanguage(u"Deutsch\r\n0407;\r\n13 Weiter >\r\n");
-  f.entries["Pages.txt"] = "[Pages]\r\na.txt\r\nb.txt\r\nc.txt\r\nd.txt\r\n[PageTypes]\r\nWelcome\r\nInstallDir\r\nPatch\r\nFinish\r\n";
+  f.entries["Pages.txt"] =
+      "[Pages]\r\na.txt\r\nb.txt\r\nc.txt\r\nd.txt\r\n[PageTypes]\r\nWelcome\r\nInstallDir\r\nPatch\r\nFinish\r\n";
   f.entries["a.txt"] = "";
   f.entries["b.txt"] = "[installdir_edit]\r\nType=TEdit\r\n";
   f.entries["c.txt"] = "";
@@ -21,9 +22,9 @@ TEST(WizardRecheck, LanguageSwitchAndBackKeepNextOffWhereTheChecksSaySo) {
   test::TempDir target;
   f.ctx.Choices.InstallDir = target.path();
   test::RecordingView view;
-  TWizard w(f.ctx, &view);
+  Wizard w(f.ctx, &view);
   w.SetPagesUp(f.Fetch());
-  w.NextButtonClick();  // the installation-directory page
+  w.NextButtonClick();                    // the installation-directory page
   w.InstallDirEditTyped(u"Q:\\Nowhere");  // a drive that does not exist
   ASSERT_FALSE(w.Pages().Buttons().Next.Enabled);
   w.English1Click(1);

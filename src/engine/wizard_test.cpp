@@ -16,39 +16,41 @@ namespace zq {
 namespace {
 
 // The stock install sequence with the named controls, and a side label on every page.
-struct Wizard : test::PageFiles {
-  explicit Wizard(const std::string& types = "Welcome\r\nChangeLog\r\nInstallDir\r\nPatch\r\nPatching\r\nFinish\r\nMainLayout\r\n") {
-    entries["Pages.txt"] = "[Pages]\r\nwelcome.txt\r\nlog.txt\r\ndir.txt\r\npatch.txt\r\nwork.txt\r\nfinish.txt\r\nmain.txt\r\n"
-                           "[PageTypes]\r\n" + types;
+struct WizardFixture : test::PageFiles {
+  explicit WizardFixture(const std::string& types =
+                             "Welcome\r\nChangeLog\r\nInstallDir\r\nPatch\r\nPatching\r\nFinish\r\nMainLayout\r\n") {
+    entries["Pages.txt"] =
+        "[Pages]\r\nwelcome.txt\r\nlog.txt\r\ndir.txt\r\npatch.txt\r\nwork.txt\r\nfinish.txt\r\nmain.txt\r\n"
+        "[PageTypes]\r\n" +
+        types;
     entries["welcome.txt"] = "[title]\r\nType=TLabel\r\ncaption=<LANG1>\r\n";
     entries["log.txt"] = "";
     entries["dir.txt"] =
         "[installdir_edit]\r\nType=TEdit\r\ntext=\r\n[INSTALLDIR_SHELLTREEVIEW]\r\nType=TShellTreeView\r\n";
     entries["patch.txt"] = "[spaceavalible]\r\nType=TLabel\r\ncaption=<LANG7>\r\n";
-    entries["work.txt"] =
-        "[patching_statuslabel]\r\nType=TLabel\r\n[patching_progressbar]\r\nType=TProgressBar\r\n";
+    entries["work.txt"] = "[patching_statuslabel]\r\nType=TLabel\r\n[patching_progressbar]\r\nType=TProgressBar\r\n";
     entries["finish.txt"] = "[finishtext]\r\nType=TLabel\r\ncaption=Done\r\n";
     entries["main.txt"] = "[side]\r\nType=TLabel\r\ncaption=<LANG14>\r\n";
     ctx.Choices.InstallDir = dir / "Demo";
     ctx.SetupToLoad().SpaceRequired = 1000;
     ctx.Choices.SpaceAvailable = 5000;
   }
-  TWizard& Up() {
-    wizard = std::make_unique<TWizard>(ctx, &view);
+  Wizard& Up() {
+    wizard = std::make_unique<Wizard>(ctx, &view);
     wizard->SetPagesUp(Fetch());
     return *wizard;
   }
-  TPageType Type() const { return *wizard->Pages().CurrentType(); }
-  const TWizardButtons& Buttons() const { return wizard->Pages().Buttons(); }
+  PageKind Type() const { return *wizard->Pages().CurrentType(); }
+  const WizardButtons& Buttons() const { return wizard->Pages().Buttons(); }
 
   test::TempDir dir;
   test::RecordingView view;
-  std::unique_ptr<TWizard> wizard;
+  std::unique_ptr<Wizard> wizard;
 };
 
 TEST(Wizard, SetPagesUpRegistersControlsAndSetsTexts) {
-  Wizard f;
-  TWizard& w = f.Up();
+  WizardFixture f;
+  Wizard& w = f.Up();
   EXPECT_EQ(f.view.title, u"Demo Game");
   EXPECT_EQ(f.view.caption, u"Demo Game");
   ASSERT_NE(w.InstallDirEdit(), nullptr);
@@ -66,16 +68,16 @@ TEST(Wizard, SetPagesUpRegistersControlsAndSetsTexts) {
 }
 
 TEST(Wizard, UninstallerTitleUsesTheShortName) {
-  Wizard f;
+  WizardFixture f;
   f.ctx.SetupToLoad().SetupInfo.Mode = SetupMode::Uninstaller;
   f.Up();
   EXPECT_EQ(f.view.title, u"Demo Uninstallation");
 }
 
 TEST(Wizard, LanguageSwitchRecaptionsLabelsAndKeepsTypedText) {
-  Wizard f;
+  WizardFixture f;
   f.AddLanguage(test::kGermanTable);
-  TWizard& w = f.Up();
+  Wizard& w = f.Up();
   EXPECT_TRUE(f.Buttons().Language.Visible);
   EXPECT_EQ(f.Buttons().Language.Caption, u"English");
   w.NextButtonClick();
@@ -98,8 +100,8 @@ TEST(Wizard, LanguageSwitchRecaptionsLabelsAndKeepsTypedText) {
 }
 
 TEST(Wizard, InstallDirFirstArrivalAndTyping) {
-  Wizard f;
-  TWizard& w = f.Up();
+  WizardFixture f;
+  Wizard& w = f.Up();
   // Typing before the page was reached does not change the install directory.
   w.NextButtonClick();
   EXPECT_FALSE(w.InstallDirVisited());
@@ -134,8 +136,8 @@ TEST(Wizard, InstallDirFirstArrivalAndTyping) {
 }
 
 TEST(Wizard, FolderTreeChoiceFillsTheEdit) {
-  Wizard f;
-  TWizard& w = f.Up();
+  WizardFixture f;
+  Wizard& w = f.Up();
   w.ShellTreeViewChange(f.dir / "Elsewhere");  // not on the page: ignored
   EXPECT_EQ(w.InstallDirEdit()->Caption, platform::AnsiToWide(f.dir / "Demo"));
   w.NextButtonClick();
@@ -156,8 +158,8 @@ TEST(Wizard, NearestExistingFolder) {
 }
 
 TEST(Wizard, PatchPageChecksSpaceAndShowsIt) {
-  Wizard f;
-  TWizard& w = f.Up();
+  WizardFixture f;
+  Wizard& w = f.Up();
   for (int i = 0; i < 3; ++i) w.NextButtonClick();
   ASSERT_EQ(f.Type(), ptPatch);
   EXPECT_TRUE(f.Buttons().Next.Enabled);
@@ -180,17 +182,17 @@ TEST(Wizard, PatchPageChecksSpaceAndShowsIt) {
 TEST(Wizard, FreeSpaceIsMeasuredOnceTheDirectoryIsExpanded) {
   for (const bool silent : {false, true}) {
     SCOPED_TRACE(silent ? "silent" : "window");
-    Wizard f("Welcome\r\nPatch\r\nPatching\r\nFinish\r\n");
+    WizardFixture f("Welcome\r\nPatch\r\nPatching\r\nFinish\r\n");
     f.entries["Pages.txt"] =
         "[Pages]\r\nwelcome.txt\r\npatch.txt\r\nwork.txt\r\nfinish.txt\r\n[PageTypes]\r\nWelcome\r\nPatch\r\nPatching\r\nFinish\r\n";
     f.ctx.SetupToLoad().ProgramFilesDir = f.dir.path() + "\\";
     f.ctx.Choices.InstallDir = "$PROGRAMFILES\\Demo";
     f.ctx.Choices.SpaceAvailable = 0;
     f.ctx.Choices.SpaceAvailableText.clear();
-    TWizard& w = f.Up();
+    Wizard& w = f.Up();
     EXPECT_EQ(f.ctx.Choices.InstallDir, f.dir / "Demo");
     if (silent) {
-      EXPECT_EQ(w.WalkUnattended(), TWizard::TWalkEnd::Finished);
+      EXPECT_EQ(w.WalkUnattended(), Wizard::WalkEnd::Finished);
       EXPECT_EQ(f.Type(), ptFinish);
     } else {
       w.NextButtonClick();
@@ -206,13 +208,13 @@ TEST(Wizard, FreeSpaceIsMeasuredOnceTheDirectoryIsExpanded) {
 // The silent run's one entry point: the checks of the buttons, with pages or with the implicit
 // sequence of a setup that has none.
 TEST(Wizard, UnattendedWalkEndsWhereNextStaysOff) {
-  using End = TWizard::TWalkEnd;
+  using End = Wizard::WalkEnd;
   constexpr std::int64_t kMoreThanAnyDrive = std::numeric_limits<std::int64_t>::max();
   struct Case {
     const char* name;
     const char* pages;  // the page list; null: the stock sequence; empty: none at all
     std::uint8_t mode;
-    const char* dir;    // empty: a folder of the test, given with a trailing backslash
+    const char* dir;  // empty: a folder of the test, given with a trailing backslash
     std::int64_t required;
     End end;
     int runs;
@@ -230,14 +232,14 @@ TEST(Wizard, UnattendedWalkEndsWhereNextStaysOff) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Wizard f;
+    WizardFixture f;
     if (c.pages != nullptr && *c.pages == '\0') f.entries.clear();
     else if (c.pages != nullptr) f.entries["Pages.txt"] = c.pages;
     f.ctx.SetupToLoad().SetupInfo.Mode = static_cast<SetupMode>(c.mode);
     f.ctx.Choices.InstallDir = *c.dir != '\0' ? std::string(c.dir) : f.dir / "Demo\\";
     f.ctx.SetupToLoad().SpaceRequired = c.required;
-    f.wizard = std::make_unique<TWizard>(f.ctx, &f.view);
-    TWizard& w = *f.wizard;
+    f.wizard = std::make_unique<Wizard>(f.ctx, &f.view);
+    Wizard& w = *f.wizard;
     int runs = 0;
     w.RunScript = [&] { ++runs; };
     w.RunUninstall = [&] { ++runs; };
@@ -261,8 +263,8 @@ TEST(Wizard, UnattendedWalkEndsWhereNextStaysOff) {
 }
 
 TEST(Wizard, RunHandsOverAndLandsOnTheFinishPage) {
-  Wizard f;
-  TWizard& w = f.Up();
+  WizardFixture f;
+  Wizard& w = f.Up();
   bool ran = false;
   w.RunScript = [&] {
     ran = true;
@@ -304,9 +306,9 @@ TEST(Wizard, RunHandsOverAndLandsOnTheFinishPage) {
 }
 
 TEST(Wizard, NextOnTheLastPageRepeatsItsAction) {
-  Wizard f;
+  WizardFixture f;
   f.entries["Pages.txt"] = "[Pages]\r\nwelcome.txt\r\nfinish.txt\r\n[PageTypes]\r\nWelcome\r\nFinish\r\n";
-  TWizard& w = f.Up();
+  Wizard& w = f.Up();
   w.NextButtonClick();
   EXPECT_EQ(f.view.close_requests, 1);
   w.NextButtonClick();
@@ -315,8 +317,8 @@ TEST(Wizard, NextOnTheLastPageRepeatsItsAction) {
 }
 
 TEST(Wizard, RunFailureClearsWorking) {
-  Wizard f;
-  TWizard& w = f.Up();
+  WizardFixture f;
+  Wizard& w = f.Up();
   w.RunScript = [] { throw std::runtime_error("broken"); };
   for (int i = 0; i < 3; ++i) w.NextButtonClick();
   EXPECT_THROW(w.NextButtonClick(), std::runtime_error);
@@ -324,8 +326,8 @@ TEST(Wizard, RunFailureClearsWorking) {
 }
 
 TEST(Wizard, QuitQuestionAnsweredNoKeepsTheWindow) {
-  Wizard f;
-  TWizard& w = f.Up();
+  WizardFixture f;
+  Wizard& w = f.Up();
   f.boxes.answer = kIdNo;
   w.CancelButtonClick();
   EXPECT_EQ(f.view.close_requests, 1);
@@ -340,9 +342,9 @@ TEST(Wizard, QuitQuestionAnsweredNoKeepsTheWindow) {
 }
 
 TEST(Wizard, NoPagesAtAll) {
-  Wizard f;
+  WizardFixture f;
   f.entries.clear();
-  TWizard& w = f.Up();
+  Wizard& w = f.Up();
   EXPECT_EQ(w.Pages().PageCount(), 0);
   EXPECT_EQ(w.InstallDirEdit(), nullptr);
   EXPECT_EQ(f.ctx.Services.StatusLabel, nullptr);
@@ -356,13 +358,13 @@ TEST(Wizard, NoPagesAtAll) {
 }
 
 TEST(Wizard, UninstallPageRunsTheRemovalAndMovesOn) {
-  Wizard f("Welcome\r\nPatch\r\nUninstall\r\nFinish\r\n");
+  WizardFixture f("Welcome\r\nPatch\r\nUninstall\r\nFinish\r\n");
   f.entries["Pages.txt"] =
       "[Pages]\r\nwelcome.txt\r\npatch.txt\r\nwork.txt\r\nfinish.txt\r\n[PageTypes]\r\nWelcome\r\nPatch\r\nUninstall\r\nFinish\r\n";
   f.ctx.SetupToLoad().SetupInfo.Mode = SetupMode::Uninstaller;
   f.ctx.Run.UninstallList.Files = {"a", "b", "c"};
   f.ctx.Run.UninstallList.Dirs = {"d"};
-  TWizard& w = f.Up();
+  Wizard& w = f.Up();
   int calls = 0;
   w.RunUninstall = [&] {
     ++calls;

@@ -1,4 +1,4 @@
-// What a front end implements to mirror the wizard: the page events of TPageView, plus the
+// What a front end implements to mirror the wizard: the page events of PageView, plus the
 // window's own (title, language menu, folder tree, working state, closing, thread hand-over).
 #pragma once
 
@@ -11,27 +11,27 @@
 
 namespace zq {
 
-struct TLanguageMenuItem {
+struct LanguageMenuItem {
   std::u16string Caption;  // the table's language name
-  int Tag = 0;             // table index, given back to TWizard::English1Click
+  int Tag = 0;             // table index, given back to Wizard::English1Click
   bool Checked = false;
 };
 
-class TWizardView : public TPageView {
+class WizardView : public PageView {
  public:
   // The application title and the window caption (" " + title).
   virtual void TitleChanged(const std::u16string& /*title*/, const std::u16string& /*caption*/) {}
   virtual void PageAreaColourChanged(std::uint32_t /*colour*/) {}
-  virtual void LanguageMenuChanged(const std::vector<TLanguageMenuItem>& /*items*/) {}
+  virtual void LanguageMenuChanged(const std::vector<LanguageMenuItem>& /*items*/) {}
   // Select `folder` (an existing folder, with a trailing backslash) in the folder tree; with
   // `expand`, also open the nodes along its path.
-  virtual void SelectTreeFolder(const TControl& /*tree*/, const std::string& /*folder*/, bool /*expand*/) {}
+  virtual void SelectTreeFolder(const Control& /*tree*/, const std::string& /*folder*/, bool /*expand*/) {}
   // A run or an uninstall began (true) or ended (false).
   virtual void WorkingChanged(bool /*working*/) {}
-  // Cancel, or Next on a finish page: the window should close (after TWizard::FormCloseQuery).
+  // Cancel, or Next on a finish page: the window should close (after Wizard::FormCloseQuery).
   virtual void CloseRequested() {}
   // A control's text changed while the window's thread is busy (the uninstall): paint it now.
-  virtual void RepaintNow(const TControl& /*control*/) {}
+  virtual void RepaintNow(const Control& /*control*/) {}
   // Status texts and gauge steps of a run come from the worker thread: the view runs
   // `update` on the window's thread, in the order of the calls, and returns when it ran
   // (the update calls ControlChanged). The default runs it on the calling thread, which is

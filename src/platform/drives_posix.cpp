@@ -51,7 +51,7 @@ DriveType GetDriveType(const std::string& root) {
   if (st.Bind(1, std::toupper(static_cast<unsigned char>(*letter))).Step() != SQLITE_ROW) return DriveType::Fixed;
   const auto type = st.Int(0);
   return type >= 0 && type <= static_cast<std::int64_t>(DriveType::RamDisk) ? static_cast<DriveType>(type)
-                                                                              : DriveType::Unknown;
+                                                                            : DriveType::Unknown;
 }
 
 std::optional<std::int64_t> FreeBytes(int drive) {

@@ -62,28 +62,28 @@ enum class FileFault {
   TooLong,       // the path is longer than the system allows
   AccessDenied,  // no permission, read-only, or in use
   DiskFull,
-  Missing,       // the folder (or drive) it goes in does not exist
+  Missing,  // the folder (or drive) it goes in does not exist
   Other,
 };
 FileFault LastFileFault();
 
 struct DirEntry {
-  std::string name;  // no path, never "." or ".."
+  std::string name;           // no path, never "." or ".."
   bool is_directory = false;  // for a link: whether it leads to a directory
   // A symbolic link, junction or other reparse point. Tree walks must never descend
   // through one: it may lead anywhere, up to the root of the disk.
   bool is_link = false;
 };
 
-bool FileExists(const std::string& path);       // an existing file, not a directory
+bool FileExists(const std::string& path);  // an existing file, not a directory
 bool DirectoryExists(const std::string& path);
 // Whether the path itself is a symbolic link, junction or other reparse point, without following
 // it; false when nothing is there.
 bool IsLink(const std::string& path);
 std::optional<std::uint64_t> FileSize(const std::string& path);
-bool CreateDir(const std::string& path);        // one level; false when it exists or fails
-bool RemoveDir(const std::string& path);        // only an empty directory, or a link to one (the link)
-bool DeleteFileAt(const std::string& path);     // clears a read-only attribute first
+bool CreateDir(const std::string& path);     // one level; false when it exists or fails
+bool RemoveDir(const std::string& path);     // only an empty directory, or a link to one (the link)
+bool DeleteFileAt(const std::string& path);  // clears a read-only attribute first
 bool RenameFile(const std::string& from, const std::string& to);  // fails when `to` exists
 bool CopyFileTo(const std::string& from, const std::string& to, bool fail_if_exists);
 // Names the file or directory itself, whichever path reaches it (a mount, a second link): equal

@@ -311,12 +311,22 @@ TEST(Files, NamesWindowsRefusesAreNeverCreated) {
     std::string name;
     FileFault fault;
   } cases[] = {
-      {"a<b", FileFault::BadName},      {"a>b", FileFault::BadName},      {"a|b", FileFault::BadName},
-      {"a?b", FileFault::BadName},      {"a*b", FileFault::BadName},      {"a\"b", FileFault::BadName},
-      {"a:b", FileFault::BadName},      {"tab\tx", FileFault::BadName},   {"esc\x1bx", FileFault::BadName},
+      {"a<b", FileFault::BadName},
+      {"a>b", FileFault::BadName},
+      {"a|b", FileFault::BadName},
+      {"a?b", FileFault::BadName},
+      {"a*b", FileFault::BadName},
+      {"a\"b", FileFault::BadName},
+      {"a:b", FileFault::BadName},
+      {"tab\tx", FileFault::BadName},
+      {"esc\x1bx", FileFault::BadName},
       {std::string("nul\0x", 5), FileFault::BadName},
-      {"CON", FileFault::BadName},      {"nul.txt", FileFault::BadName},  {"Com1.txt", FileFault::BadName},
-      {"LPT9", FileFault::BadName},     {"aux .log", FileFault::BadName}, {"conin$", FileFault::BadName},
+      {"CON", FileFault::BadName},
+      {"nul.txt", FileFault::BadName},
+      {"Com1.txt", FileFault::BadName},
+      {"LPT9", FileFault::BadName},
+      {"aux .log", FileFault::BadName},
+      {"conin$", FileFault::BadName},
       {std::string(250, 'n'), FileFault::TooLong},
   };
   for (const auto& c : cases) {

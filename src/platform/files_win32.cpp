@@ -28,7 +28,8 @@ struct ModeFlags {
 ModeFlags FlagsFor(OpenMode mode) {
   constexpr DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
   switch (mode) {
-    case OpenMode::ReadShared: return {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING};
+    case OpenMode::ReadShared:
+      return {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING};
     case OpenMode::ReadExclusive: return {GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING};
     case OpenMode::ReadWrite: return {kReadWrite, FILE_SHARE_READ, OPEN_EXISTING};
     case OpenMode::Create: return {kReadWrite, FILE_SHARE_READ, CREATE_ALWAYS};
@@ -39,8 +40,7 @@ ModeFlags FlagsFor(OpenMode mode) {
 
 bool IsReadOnlyFile(const std::wstring& path) {
   DWORD attrs = GetFileAttributesW(path.c_str());
-  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY) &&
-         !(attrs & FILE_ATTRIBUTE_DIRECTORY);
+  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY) && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 FileFault FaultOf(DWORD error) {

@@ -32,8 +32,8 @@ int UserVersion(sqlite3* db) {
 std::unique_ptr<Db> Db::Open() {
   std::string file = ReadyPrefix() + "/system.db";
   sqlite3* raw = nullptr;
-  int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                           nullptr);
+  int rc =
+      sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
   std::unique_ptr<Db> db(new Db(raw, file));
   if (rc != SQLITE_OK) return nullptr;
   // Several processes may share a prefix: wait for each other instead of failing.
@@ -80,10 +80,8 @@ Stmt& Stmt::Bind(int index, std::int64_t value) {
 Stmt& Stmt::BindBlob(int index, const std::string& bytes) {
   // A null data pointer would bind SQL NULL; an empty name must stay an empty BLOB.
   if (stmt_ != nullptr) {
-    if (bytes.empty())
-      sqlite3_bind_zeroblob(stmt_, index, 0);
-    else
-      sqlite3_bind_blob(stmt_, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+    if (bytes.empty()) sqlite3_bind_zeroblob(stmt_, index, 0);
+    else sqlite3_bind_blob(stmt_, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
   }
   return *this;
 }

@@ -23,7 +23,7 @@ namespace {
 
 struct PrefixState {
   std::mutex mutex;
-  std::string dir;   // empty until chosen
+  std::string dir;  // empty until chosen
   std::string user;
   bool ready = false;
 };
@@ -429,9 +429,8 @@ bool SetDriveType(char letter, DriveType type) {
   host::Stmt st(*db,
                 "INSERT INTO drives(letter, type) VALUES(?1, ?2) "
                 "ON CONFLICT(letter) DO UPDATE SET type = excluded.type");
-  return st.ok() && st.Bind(1, std::toupper(static_cast<unsigned char>(letter)))
-                        .Bind(2, static_cast<std::int64_t>(type))
-                        .Run();
+  return st.ok() &&
+         st.Bind(1, std::toupper(static_cast<unsigned char>(letter))).Bind(2, static_cast<std::int64_t>(type)).Run();
 }
 
 }  // namespace zq::platform

@@ -26,15 +26,16 @@ Md5::~Md5() {
 bool Md5::Ok() const { return hash_ != nullptr; }
 
 bool Md5::Update(const void* data, std::size_t size) {
-  return hash_ != nullptr &&
-         CryptHashData(reinterpret_cast<HCRYPTHASH>(hash_), static_cast<const BYTE*>(data), static_cast<DWORD>(size), 0);
+  return hash_ != nullptr && CryptHashData(reinterpret_cast<HCRYPTHASH>(hash_), static_cast<const BYTE*>(data),
+                                           static_cast<DWORD>(size), 0);
 }
 
 std::optional<std::array<std::uint8_t, 16>> Md5::Finish() {
   if (hash_ == nullptr) return std::nullopt;
   std::array<std::uint8_t, 16> digest{};
   DWORD length = 16;
-  bool ok = CryptGetHashParam(reinterpret_cast<HCRYPTHASH>(hash_), HP_HASHVAL, digest.data(), &length, 0) && length == 16;
+  bool ok = CryptGetHashParam(reinterpret_cast<HCRYPTHASH>(hash_), HP_HASHVAL, digest.data(), &length, 0) &&
+            length == 16;
   CryptDestroyHash(reinterpret_cast<HCRYPTHASH>(hash_));
   hash_ = nullptr;
   if (!ok) return std::nullopt;

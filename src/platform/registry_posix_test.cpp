@@ -51,7 +51,7 @@ TEST(HostRegistry, DatabaseIsInThePrefixInWalMode) {
 TEST(HostRegistry, CaseFollowsTheCodePage) {
   Registry reg;
   ASSERT_TRUE(reg.OpenKey(kBase + "\\Caf\xC9", true));  // É
-  ASSERT_TRUE(reg.WriteString("\xC4rger", "x"));          // Ä
+  ASSERT_TRUE(reg.WriteString("\xC4rger", "x"));        // Ä
   Registry other;
   ASSERT_TRUE(other.OpenKey(kBase + "\\caf\xE9", false));
   EXPECT_EQ(other.ReadString("\xE4RGER"), "x");

@@ -61,10 +61,8 @@ bool Registry::OpenKey(const std::string& path, bool can_create) {
   const std::wstring sub = Wide(NormalizeKey(path));
   HKEY key = nullptr;
   LONG rc;
-  if (can_create)
-    rc = RegCreateKeyExW(root, sub.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
-  else
-    rc = RegOpenKeyExW(root, sub.c_str(), 0, KEY_READ | KEY_WRITE, &key);
+  if (can_create) rc = RegCreateKeyExW(root, sub.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
+  else rc = RegOpenKeyExW(root, sub.c_str(), 0, KEY_READ | KEY_WRITE, &key);
   // Without the right to write (HKLM for a standard user) the key can still be read.
   if (rc == ERROR_ACCESS_DENIED) rc = RegOpenKeyExW(root, sub.c_str(), 0, KEY_READ, &key);
   if (rc != ERROR_SUCCESS) return false;

@@ -13,7 +13,8 @@ bool WriteText(const std::wstring& path, const std::string& text) {
   HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
+  const bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                  written == text.size();
   CloseHandle(h);
   return ok;
 }
@@ -36,15 +37,18 @@ void DeleteSelfAndFolder() {
   const std::wstring script = folder + L"-cleanup.cmd";
   const std::string e = win32::Narrow(exe.c_str(), exe.size());
   const std::string d = win32::Narrow(folder.c_str(), folder.size());
-  const std::string text = "@echo off\r\nset n=0\r\n:retry\r\ndel /f /q \"" + e + "\" >nul 2>&1\r\nif not exist \"" + e +
-                           "\" goto gone\r\nset /a n=n+1\r\nif %n% geq 60 goto done\r\nping -n 2 127.0.0.1 >nul\r\ngoto retry\r\n"
-                           ":gone\r\nrmdir \"" + d + "\" >nul 2>&1\r\n:done\r\ndel /f /q \"%~f0\" >nul 2>&1\r\n";
+  const std::string text =
+      "@echo off\r\nset n=0\r\n:retry\r\ndel /f /q \"" + e + "\" >nul 2>&1\r\nif not exist \"" + e +
+      "\" goto gone\r\nset /a n=n+1\r\nif %n% geq 60 goto done\r\nping -n 2 127.0.0.1 >nul\r\ngoto retry\r\n"
+      ":gone\r\nrmdir \"" +
+      d + "\" >nul 2>&1\r\n:done\r\ndel /f /q \"%~f0\" >nul 2>&1\r\n";
   if (WriteText(script, text)) {
     std::wstring command = L"cmd.exe /d /q /c \"" + script + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
+                       &pi)) {
       CloseHandle(pi.hThread);
       CloseHandle(pi.hProcess);
       return;

@@ -11,7 +11,7 @@ struct ShellLink {
   std::string target;
   std::string arguments;
   std::string working_directory;
-  int show_command = 1;  // normal window
+  int show_command = 1;   // normal window
   std::string icon_file;  // empty: no icon location is set
   int icon_index = 0;
 };

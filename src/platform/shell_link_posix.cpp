@@ -11,8 +11,8 @@ constexpr const char* kHeader = "[zqsetup shell link]";
 
 bool CreateShellLink(const ShellLink& link, const std::string& link_file) {
   std::string text = std::string(kHeader) + "\nTarget=" + link.target + "\nArguments=" + link.arguments +
-                     "\nWorkingDirectory=" + link.working_directory + "\nShowCommand=" +
-                     std::to_string(link.show_command) + "\n";
+                     "\nWorkingDirectory=" + link.working_directory +
+                     "\nShowCommand=" + std::to_string(link.show_command) + "\n";
   if (!link.icon_file.empty()) text += "IconLocation=" + link.icon_file + "," + std::to_string(link.icon_index) + "\n";
   File f;
   return f.Open(link_file, OpenMode::Create) && f.Write(text.data(), text.size()) == text.size();

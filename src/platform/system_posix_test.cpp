@@ -22,10 +22,8 @@ class LocaleEnv : public ::testing::Test {
   }
   void TearDown() override {
     for (int i = 0; i < 3; ++i) {
-      if (saved_[i])
-        setenv(kNames[i], saved_[i]->c_str(), 1);
-      else
-        unsetenv(kNames[i]);
+      if (saved_[i]) setenv(kNames[i], saved_[i]->c_str(), 1);
+      else unsetenv(kNames[i]);
     }
   }
   std::optional<std::string> saved_[3];

@@ -26,8 +26,10 @@ char ToAnsi(char16_t u) {
 unsigned char Lower(unsigned char c) {
   if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
   switch (c) {
-    case 0x8A: case 0x8C: case 0x8E: return c + 0x10;  // Š Œ Ž
-    case 0x9F: return 0xFF;                             // Ÿ
+    case 0x8A:
+    case 0x8C:
+    case 0x8E: return c + 0x10;  // Š Œ Ž
+    case 0x9F: return 0xFF;      // Ÿ
     default: return c;
   }
 }
@@ -35,8 +37,10 @@ unsigned char Lower(unsigned char c) {
 unsigned char Upper(unsigned char c) {
   if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
   switch (c) {
-    case 0x9A: case 0x9C: case 0x9E: return c - 0x10;  // š œ ž
-    case 0xFF: return 0x9F;                             // ÿ
+    case 0x9A:
+    case 0x9C:
+    case 0x9E: return c - 0x10;  // š œ ž
+    case 0xFF: return 0x9F;      // ÿ
     default: return c;
   }
 }

@@ -50,8 +50,8 @@ TEST(Cp1252, CaseRules) {
   EXPECT_EQ(AnsiUpperCase("\xE0\xE9\xF6\xF8\xFE"), "\xC0\xC9\xD6\xD8\xDE");
   EXPECT_EQ(AnsiLowerCase("\x8A\x8C\x8E\x9F"), "\x9A\x9C\x9E\xFF");  // Š Œ Ž Ÿ
   EXPECT_EQ(AnsiUpperCase("\x9A\x9C\x9E\xFF"), "\x8A\x8C\x8E\x9F");
-  EXPECT_EQ(AnsiLowerCase("\xD7"), "\xD7");  // × is no letter
-  EXPECT_EQ(AnsiUpperCase("\xF7"), "\xF7");  // nor ÷
+  EXPECT_EQ(AnsiLowerCase("\xD7"), "\xD7");          // × is no letter
+  EXPECT_EQ(AnsiUpperCase("\xF7"), "\xF7");          // nor ÷
   EXPECT_EQ(AnsiUpperCase("\xDF\xB5"), "\xDF\xB5");  // ß and µ have no capital here
 }
 

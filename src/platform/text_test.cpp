@@ -33,12 +33,14 @@ TEST(Utf8, InvalidInputBecomesReplacementCharacters) {
   const std::u16string bad(1, char16_t(0xFFFD));
   EXPECT_EQ(Utf8ToWide("\x80"), bad);
   EXPECT_EQ(Utf8ToWide("\xFF"), bad);
-  EXPECT_EQ(Utf8ToWide("\xC0\xAF"), bad + bad);            // overlong "/"
-  EXPECT_EQ(Utf8ToWide("\xE0\x80\xAF"), bad + bad + bad);  // overlong, three bytes
-  EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), bad + bad + bad);  // encoded surrogate
+  EXPECT_EQ(Utf8ToWide("\xC0\xAF"), bad + bad);                      // overlong "/"
+  EXPECT_EQ(Utf8ToWide("\xE0\x80\xAF"), bad + bad + bad);            // overlong, three bytes
+  EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), bad + bad + bad);            // encoded surrogate
   EXPECT_EQ(Utf8ToWide("\xF4\x90\x80\x80"), bad + bad + bad + bad);  // above U+10FFFF
   // A truncated sequence is one replacement and the next character survives.
-  EXPECT_EQ(Utf8ToWide("\xE2\x82" "A"), bad + u"A");
+  EXPECT_EQ(Utf8ToWide("\xE2\x82"
+                       "A"),
+            bad + u"A");
   EXPECT_EQ(Utf8ToWide("x\xF0\x9F\x98"), u"x" + bad);
 }
 
@@ -72,9 +74,7 @@ TEST(Ansi, CaseChangesLettersOnly) {
   EXPECT_EQ(AnsiLowerCase(""), "");
 }
 
-TEST(Ansi, CharactersOutsideTheCodePageBecomeQuestionMarks) {
-  EXPECT_EQ(WideToAnsi(u"a\u4e2db"), "a?b");
-}
+TEST(Ansi, CharactersOutsideTheCodePageBecomeQuestionMarks) { EXPECT_EQ(WideToAnsi(u"a\u4e2db"), "a?b"); }
 
 }  // namespace
 }  // namespace zq::platform

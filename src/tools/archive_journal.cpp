@@ -3,8 +3,8 @@
 namespace zq::tool {
 
 JournalFinding ReportJournal(const std::string& path, const char* command, std::ostream& err) {
-  const JournalFinding finding = TJournal::Examine(SystemFileSystem(), path);
-  const std::string journal = TJournal::PathFor(path);
+  const JournalFinding finding = ArchiveJournal::Examine(SystemFileSystem(), path);
+  const std::string journal = ArchiveJournal::PathFor(path);
   const std::string recover = std::string("`zq ") + command + " recover " + path + "`";
   using Kind = JournalFinding::Kind;
   switch (finding.kind) {
@@ -27,7 +27,7 @@ JournalFinding ReportJournal(const std::string& path, const char* command, std::
 }
 
 bool RecoverJournal(const std::string& path, std::ostream& out, std::ostream& err) {
-  const JournalRecovery recovery = TJournal::Recover(SystemFileSystem(), path);
+  const JournalRecovery recovery = ArchiveJournal::Recover(SystemFileSystem(), path);
   using Outcome = JournalRecovery::Outcome;
   switch (recovery.outcome) {
     case Outcome::NoJournal: out << path << ": no journal beside it, nothing to roll back\n"; return true;

@@ -62,9 +62,10 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     out << "{";
     for (const auto& [name, value] : fields) out << "\n  \"" << name << "\": " << JsonString(AnsiToUtf8(value)) << ",";
     out << "\n  \"icon\": " << (program.has_icon ? "true" : "false") << ",";
-    out << "\n  \"mode\": " << static_cast<int>(info.Mode) << ",\n  \"mode_name\": \"" << mode << "\",\n  \"has_uninstaller\": "
-        << int{info.HasUninstaller} << ",\n  \"entries\": " << pak->Entries.size() << ",\n  \"data_start\": "
-        << pak->Header.DataStart << ",\n  \"dir_offset\": " << pak->Header.DirOffset << "\n}\n";
+    out << "\n  \"mode\": " << static_cast<int>(info.Mode) << ",\n  \"mode_name\": \"" << mode
+        << "\",\n  \"has_uninstaller\": " << int{info.HasUninstaller} << ",\n  \"entries\": " << pak->Entries.size()
+        << ",\n  \"data_start\": " << pak->Header.DataStart << ",\n  \"dir_offset\": " << pak->Header.DirOffset
+        << "\n}\n";
     return kExitOk;
   }
   for (const auto& [name, value] : fields) out << name << ": " << AnsiToUtf8(value) << "\n";

@@ -35,8 +35,8 @@ int RunList(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     return kExitOk;
   }
   char line[128];
-  std::snprintf(line, sizeof line, "%6s %5s %-8s %10s %10s %10s  %s\n", "index", "group", "crc", "offset",
-                "comp_size", "orig_size", "name");
+  std::snprintf(line, sizeof line, "%6s %5s %-8s %10s %10s %10s  %s\n", "index", "group", "crc", "offset", "comp_size",
+                "orig_size", "name");
   out << line;
   std::uint64_t stored = 0, original = 0;
   for (std::size_t i = 0; i < pak->Entries.size(); ++i) {

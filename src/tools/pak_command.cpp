@@ -31,7 +31,7 @@ constexpr const char* kHelp =
 
 // The package read once, shared: an inspector needs no write access and keeps no second handle
 // (on Windows a second open of a file held for writing fails).
-class PackageBytes : public TArchiveIO {
+class PackageBytes : public ArchiveIO {
  public:
   explicit PackageBytes(Bytes bytes) : bytes_(std::move(bytes)) {}
   std::size_t ReadAt(std::uint64_t position, void* buffer, std::size_t count) override {
@@ -70,8 +70,8 @@ std::optional<Bytes> Member(const Bytes& file, const TPakDirEntry& r, std::strin
   Bytes stream = UnmaskZlib(std::move(stored));
   // The output starts at the size the record gives, but no larger than the stream can inflate
   // to (as for the directory), so a damaged size is not allocated up front.
-  const std::size_t expected = static_cast<std::size_t>(
-      std::min<std::uint64_t>(r.UnpackedSize, std::uint64_t{r.StoredSize} * 1100 + 1024));
+  const std::size_t expected =
+      static_cast<std::size_t>(std::min<std::uint64_t>(r.UnpackedSize, std::uint64_t{r.StoredSize} * 1100 + 1024));
   auto data = Inflate(stream.data(), stream.size(), expected, std::size_t{r.UnpackedSize} + 1);
   if (data.status != InflateResult::Status::Complete || data.data.size() != r.UnpackedSize) {
     problem = "does not inflate to its unpacked size";
@@ -88,7 +88,7 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   if (!parsed) return code;
   const std::string& verb = parsed->Positionals()[0];
   const std::string& path = parsed->Positionals()[1];
-  TArchiveFileSystem& fs = SystemFileSystem();
+  ArchiveFileSystem& fs = SystemFileSystem();
   if (verb == "create") {
     TExtraInfo extra;
     extra.Password = parsed->Value("--password").value_or("");
@@ -120,10 +120,10 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   }
   PackageBytes file(std::move(*read));
   const Bytes* bytes = &file.All();
-  TPakTail tail;
+  PakTail tail;
   try {
     tail = ReadPakTail(file, path);
-  } catch (const TArchiveFailure& e) {
+  } catch (const ArchiveFailure& e) {
     err << "zq: " << e.what() << "\n";
     return kExitFailed;
   }
@@ -134,22 +134,23 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   if (verb == "list") {
     if (parsed->Has("--json")) {
       out << "{\"password\": " << (tail.ExtraInfo.HasPassword ? "true" : "false")
-          << ", \"official\": " << (tail.ExtraInfo.Official ? "true" : "false") << ", \"trailer\": " << tail.TrailerVersion
-          << ", \"members\": [";
+          << ", \"official\": " << (tail.ExtraInfo.Official ? "true" : "false")
+          << ", \"trailer\": " << tail.TrailerVersion << ", \"members\": [";
       for (std::size_t i = 0; i < tail.Records.size(); ++i) {
         const auto& r = tail.Records[i];
-        out << (i ? ",\n  " : "\n  ") << "{\"name\": " << JsonString(AnsiToUtf8(r.Name)) << ", \"kind\": " << int(r.Kind)
-            << ", \"stored\": " << r.StoredSize << ", \"unpacked\": " << r.UnpackedSize << ", \"offset\": " << r.Offset
-            << ", \"date\": " << r.Date << "}";
+        out << (i ? ",\n  " : "\n  ") << "{\"name\": " << JsonString(AnsiToUtf8(r.Name))
+            << ", \"kind\": " << int(r.Kind) << ", \"stored\": " << r.StoredSize << ", \"unpacked\": " << r.UnpackedSize
+            << ", \"offset\": " << r.Offset << ", \"date\": " << r.Date << "}";
       }
       out << "]}\n";
       return problems == 0 ? kExitOk : kExitFailed;
     }
-    out << "trailer version " << tail.TrailerVersion << ", " << (tail.ExtraInfo.HasPassword ? "password set" : "no password")
-        << ", " << (tail.ExtraInfo.Official ? "official" : "not official") << "\n";
+    out << "trailer version " << tail.TrailerVersion << ", "
+        << (tail.ExtraInfo.HasPassword ? "password set" : "no password") << ", "
+        << (tail.ExtraInfo.Official ? "official" : "not official") << "\n";
     for (const auto& r : tail.Records)
-      out << (r.Kind == kPakKindWave ? "wave " : "zlib ") << r.StoredSize << "\t" << r.UnpackedSize << "\t" << Hex8(r.Offset)
-          << "\t" << TerminalText(r.Name) << "\n";
+      out << (r.Kind == kPakKindWave ? "wave " : "zlib ") << r.StoredSize << "\t" << r.UnpackedSize << "\t"
+          << Hex8(r.Offset) << "\t" << TerminalText(r.Name) << "\n";
     return problems == 0 ? kExitOk : kExitFailed;
   }
   std::set<std::string> names;
@@ -167,8 +168,8 @@ int RunPak(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     if (verb == "extract") {
       std::string target = JoinPath(dir, r.Name);
       auto slash = target.find_last_of("/\\");
-      if (r.Name.find("..") != std::string::npos || (slash != std::string::npos && !MakeDirs(target.substr(0, slash))) ||
-          !WriteAll(fs, target, *data)) {
+      if (r.Name.find("..") != std::string::npos ||
+          (slash != std::string::npos && !MakeDirs(target.substr(0, slash))) || !WriteAll(fs, target, *data)) {
         err << "zq: " << target << ": cannot be written\n";
         ++problems;
       }

@@ -90,7 +90,8 @@ TEST_F(PakCommandTest, ListJsonCarriesTrailerFlagsAndEveryRecordField) {
     std::string escaped;
     for (char c : rec.Name) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
     want << "{\"name\": \"" << escaped << "\", \"kind\": " << int(rec.Kind) << ", \"stored\": " << rec.StoredSize
-         << ", \"unpacked\": " << rec.UnpackedSize << ", \"offset\": " << rec.Offset << ", \"date\": " << rec.Date << "}";
+         << ", \"unpacked\": " << rec.UnpackedSize << ", \"offset\": " << rec.Offset << ", \"date\": " << rec.Date
+         << "}";
     EXPECT_NE(r.out.find(want.str()), std::string::npos) << want.str() << "\n" << r.out;
   }
   EXPECT_EQ(Record("Docs\\Read Me.txt").Kind, kPakKindZlib);
@@ -167,13 +168,14 @@ void InterruptUpdate(const std::string& path) {
     pak.AddMember("maps\\one.txt", 20000, Text(20000));
     pak.AddMember("maps\\two.txt", 300, Text(300));
     pak.WritePackageDirectory();
-  } catch (const test::SimulatedCrash&) {}
+  } catch (const test::SimulatedCrash&) {
+  }
   for (const auto& [name, bytes] : mem.Files) test::WriteAll(name, std::string(bytes.begin(), bytes.end()));
 }
 
 TEST_F(PakCommandTest, AJournalBesideThePackageIsReportedAndRecoverJudgesIt) {
   const std::string intact = test::ReadAll(package_);
-  const std::string journal = TJournal::PathFor(package_);
+  const std::string journal = ArchiveJournal::PathFor(package_);
   ASSERT_EQ(Zq({"pak", "create", dir_ / "fresh.zqp"}).code, 0);
   const std::string fresh = test::ReadAll(dir_ / "fresh.zqp");
   struct Case {

@@ -77,7 +77,8 @@ std::optional<Args> ParseCommand(const CommandSpec& spec, const std::vector<std:
   }
   const auto& pos = args.Positionals();
   if (problem.empty() && pos.size() < spec.min_positionals) problem = "missing argument";
-  if (problem.empty() && pos.size() > spec.max_positionals) problem = "unexpected argument " + pos[spec.max_positionals];
+  if (problem.empty() && pos.size() > spec.max_positionals)
+    problem = "unexpected argument " + pos[spec.max_positionals];
   if (problem.empty()) return args;
   err << "zq: " << problem << "\nusage: " << spec.usage << "\n";
   exit_code = kExitUsage;
@@ -183,8 +184,8 @@ void ProgressBar::Update(std::uint64_t done) {
   last_percent_ = percent;
   int width = std::max(10, std::min(50, platform::TerminalColumns() - static_cast<int>(label_.size()) - 10));
   int filled = width * percent / 100;
-  std::cerr << "\r" << label_ << " [" << std::string(filled, '#') << std::string(width - filled, '.') << "] "
-            << percent << "%" << std::flush;
+  std::cerr << "\r" << label_ << " [" << std::string(filled, '#') << std::string(width - filled, '.') << "] " << percent
+            << "%" << std::flush;
 }
 
 void ProgressBar::Finish() {

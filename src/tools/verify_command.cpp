@@ -39,7 +39,8 @@ std::string RecordProblem(TPak& pak) {
     TCompLines comp_lines;
     if (!comp_lines.LoadFromBuffer(lines->data(), lines->size(), &problem)) return "compiled script: " + problem;
   } else if (info.Mode != SetupMode::Uninstaller) {
-    return "setup record: mode " + std::to_string(static_cast<int>(info.Mode)) + " is neither a setup (0) nor an uninstaller (1)";
+    return "setup record: mode " + std::to_string(static_cast<int>(info.Mode)) +
+           " is neither a setup (0) nor an uninstaller (1)";
   }
   TLanguages languages;
   const std::size_t prefix = std::string_view(kLanguagePrefix).size();

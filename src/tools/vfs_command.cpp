@@ -64,10 +64,10 @@ std::uint32_t Number(const Args& args, const char* flag, std::uint32_t fallback)
 
 // The archive as an inspector sees it: read only, without the journal beside it, which opening
 // would otherwise act on.
-class ReadOnlyView : public TArchiveFileSystem {
+class ReadOnlyView : public ArchiveFileSystem {
  public:
-  explicit ReadOnlyView(TArchiveFileSystem& fs) : fs_(fs) {}
-  std::unique_ptr<TArchiveIO> Open(const std::string& path, bool create) override {
+  explicit ReadOnlyView(ArchiveFileSystem& fs) : fs_(fs) {}
+  std::unique_ptr<ArchiveIO> Open(const std::string& path, bool create) override {
     return create ? nullptr : fs_.OpenForReading(path);
   }
   bool Exists(const std::string& path) override {
@@ -77,7 +77,7 @@ class ReadOnlyView : public TArchiveFileSystem {
   bool MakeWritable(const std::string&) override { return false; }
 
  private:
-  TArchiveFileSystem& fs_;
+  ArchiveFileSystem& fs_;
 };
 
 // The archive is built in memory and its positions must fit a 32-bit tool's reach.
@@ -86,13 +86,17 @@ constexpr std::uint64_t kMaxCreatedSize = std::uint64_t{1} << 31;
 
 int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   int code = kExitOk;
-  const CommandSpec spec{kUsage, kHelp, {"--json", "-o", "--block-size", "--blocks", "--roots"},
-                         {"-o", "--block-size", "--blocks", "--roots"}, 2, 2};
+  const CommandSpec spec{kUsage,
+                         kHelp,
+                         {"--json", "-o", "--block-size", "--blocks", "--roots"},
+                         {"-o", "--block-size", "--blocks", "--roots"},
+                         2,
+                         2};
   auto parsed = ParseCommand(spec, argv, out, err, code);
   if (!parsed) return code;
   const std::string& verb = parsed->Positionals()[0];
   const std::string& path = parsed->Positionals()[1];
-  TArchiveFileSystem& fs = SystemFileSystem();
+  ArchiveFileSystem& fs = SystemFileSystem();
   if (verb == "create") {
     const std::uint32_t bs = Number(*parsed, "--block-size", 4096), blocks = Number(*parsed, "--blocks", 256),
                         roots = Number(*parsed, "--roots", 64);
@@ -122,7 +126,7 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   TVFSFile vfs(verb == "recover" ? fs : view);
   try {
     vfs.Open(path, true);
-  } catch (const TArchiveFailure& e) {
+  } catch (const ArchiveFailure& e) {
     err << "zq: " << e.what() << "\n";
     return kExitFailed;
   }
@@ -140,12 +144,14 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
       if (n.Index == -1) continue;
       const TVFSEntry& e = *n.Entry;
       if (json) {
-        out << (first ? "\n  " : ",\n  ") << "{\"path\": " << JsonString(AnsiToUtf8(n.Path)) << ", \"flags\": " << e.Flags
-            << ", \"stored\": " << e.StoredSize << ", \"unpacked\": " << e.UnpackedSize << ", \"first_block\": " << e.FirstBlock
-            << "}";
+        out << (first ? "\n  " : ",\n  ") << "{\"path\": " << JsonString(AnsiToUtf8(n.Path))
+            << ", \"flags\": " << e.Flags << ", \"stored\": " << e.StoredSize << ", \"unpacked\": " << e.UnpackedSize
+            << ", \"first_block\": " << e.FirstBlock << "}";
       } else {
-        out << ((e.Flags & kVfsDirectory) ? "dir  " : (e.Flags & kVfsCompressed) ? "zlib " : "file ") << e.StoredSize << "\t"
-            << e.UnpackedSize << "\t" << e.FirstBlock << "\t" << TerminalText(n.Path) << "\n";
+        out << ((e.Flags & kVfsDirectory)    ? "dir  "
+                : (e.Flags & kVfsCompressed) ? "zlib "
+                                             : "file ")
+            << e.StoredSize << "\t" << e.UnpackedSize << "\t" << e.FirstBlock << "\t" << TerminalText(n.Path) << "\n";
       }
       first = false;
     }
@@ -161,17 +167,21 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   for (std::uint32_t b = 0; b < count; ++b) {
     const auto& a = vfs.Table[b];
     if (a.Next != 0) ++used;
-    if (a.Next != 0 && a.Next != kVfsChainEnd && a.Next > count) problem("block " + std::to_string(b + 1) + " points past the table");
-    if ((a.Next != 0) != (a.Marker == 1) || a.Marker > 1) problem("block " + std::to_string(b + 1) + " has a wrong in-use marker");
+    if (a.Next != 0 && a.Next != kVfsChainEnd && a.Next > count)
+      problem("block " + std::to_string(b + 1) + " points past the table");
+    if ((a.Next != 0) != (a.Marker == 1) || a.Marker > 1)
+      problem("block " + std::to_string(b + 1) + " has a wrong in-use marker");
   }
   if (used != vfs.Header.BlocksInUse)
-    problem("header counts " + std::to_string(vfs.Header.BlocksInUse) + " blocks in use, the table " + std::to_string(used));
+    problem("header counts " + std::to_string(vfs.Header.BlocksInUse) + " blocks in use, the table " +
+            std::to_string(used));
   std::set<std::uint32_t> owned;
   const std::string dir = parsed->Value("-o").value_or(".");
   for (const auto& n : nodes) {
     if (n.Index == -1) continue;
     const TVFSEntry& e = *n.Entry;
-    const std::uint64_t want = e.StoredSize == 0 ? 1 : (std::uint64_t{e.StoredSize} + vfs.Header.BlockSize - 1) / vfs.Header.BlockSize;
+    const std::uint64_t want =
+        e.StoredSize == 0 ? 1 : (std::uint64_t{e.StoredSize} + vfs.Header.BlockSize - 1) / vfs.Header.BlockSize;
     std::uint64_t length = 0;
     std::uint32_t b = e.FirstBlock;
     while (b != kVfsChainEnd && length <= count) {
@@ -186,8 +196,11 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
       ++length;
       b = vfs.Table[b - 1].Next;
     }
-    if (length != want) problem(TerminalText(n.Path) + ": chain of " + std::to_string(length) + " blocks, " + std::to_string(want) + " expected");
-    if ((e.Flags & kVfsDirectory) && e.StoredSize % kVfsEntrySize != 0) problem(TerminalText(n.Path) + ": directory size not a multiple of 88");
+    if (length != want)
+      problem(TerminalText(n.Path) + ": chain of " + std::to_string(length) + " blocks, " + std::to_string(want) +
+              " expected");
+    if ((e.Flags & kVfsDirectory) && e.StoredSize % kVfsEntrySize != 0)
+      problem(TerminalText(n.Path) + ": directory size not a multiple of 88");
     if (e.Flags & kVfsFile) {
       std::string why;
       auto data = FileData(vfs, e, why);
@@ -195,8 +208,8 @@ int RunVfs(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
       else if (verb == "extract") {
         std::string target = JoinPath(dir, n.Path);
         auto slash = target.find_last_of("/\\");
-        if (n.Path.find("..") != std::string::npos || (slash != std::string::npos && !MakeDirs(target.substr(0, slash))) ||
-            !WriteAll(fs, target, *data))
+        if (n.Path.find("..") != std::string::npos ||
+            (slash != std::string::npos && !MakeDirs(target.substr(0, slash))) || !WriteAll(fs, target, *data))
           problem(target + ": cannot be written");
       }
     }

@@ -114,7 +114,8 @@ TEST_F(VfsCommandTest, CheckPassesAnIntactArchiveAndFailsEachKindOfDamage) {
   test::WriteAll(archive_, changed);
   ZqRun chain = Zq({"vfs", "check", archive_});
   EXPECT_EQ(chain.code, 1);
-  EXPECT_NE(chain.err.find("Levels\\start.lvl: chain runs into a free or missing block"), std::string::npos) << chain.err;
+  EXPECT_NE(chain.err.find("Levels\\start.lvl: chain runs into a free or missing block"), std::string::npos)
+      << chain.err;
   test::WriteAll(archive_, intact);
 
   // The hash file out of step with the archive.
@@ -153,14 +154,15 @@ void InterruptUpdate(const std::string& path) {
   mem.FaultAt = counted.Changes - 1;  // the last change is the journal's removal; before it, the hash file's bytes
   try {
     update(mem);
-  } catch (const test::SimulatedCrash&) {}
+  } catch (const test::SimulatedCrash&) {
+  }
   for (const auto& [name, bytes] : mem.Files) test::WriteAll(name, Str(bytes));
 }
 
 TEST_F(VfsCommandTest, AJournalBesideTheArchiveIsReportedAndRecoverJudgesIt) {
   const std::string ht = dir_ / "world.ht";
   const std::string intact = test::ReadAll(archive_), intact_ht = test::ReadAll(ht);
-  const std::string journal = TJournal::PathFor(archive_);
+  const std::string journal = ArchiveJournal::PathFor(archive_);
   ASSERT_EQ(Zq({"vfs", "create", dir_ / "fresh.vfs", "--block-size", "512", "--blocks", "64", "--roots", "4"}).code, 0);
   {
     TVFSFile vfs;

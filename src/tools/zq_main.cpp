@@ -28,9 +28,8 @@ constexpr const char* kHelp =
 int RunZq(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   using Runner = int (*)(const CommandArgs&, std::ostream&, std::ostream&);
   static const std::map<std::string, Runner> kCommands = {
-      {"list", RunList}, {"verify", RunVerify}, {"extract", RunExtract},
-      {"info", RunInfo}, {"lang", RunLang},     {"log", RunLog},
-      {"build", RunBuild}, {"script", RunScript}, {"pak", RunPak}, {"vfs", RunVfs},
+      {"list", RunList}, {"verify", RunVerify}, {"extract", RunExtract}, {"info", RunInfo}, {"lang", RunLang},
+      {"log", RunLog},   {"build", RunBuild},   {"script", RunScript},   {"pak", RunPak},   {"vfs", RunVfs},
   };
   if (argv.empty()) {
     err << kHelp;

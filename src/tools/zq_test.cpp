@@ -60,8 +60,8 @@ TEST_F(ZqTest, ListShowsEveryRecordAndItsJsonCarriesTheFieldNames) {
   ZqRun json = Zq({"list", setup_, "--json"});
   ASSERT_EQ(json.code, 0) << json.err;
   EXPECT_EQ(json.out.front(), '[');
-  for (const char* field : {"\"index\": 4", "\"name\": \"docs\\\\a.txt\"", "\"group\": 2", "\"crc\": ",
-                            "\"offset\": 512", "\"comp_size\": 0", "\"orig_size\": 300"}) {
+  for (const char* field : {"\"index\": 4", "\"name\": \"docs\\\\a.txt\"", "\"group\": 2",
+                            "\"crc\": ", "\"offset\": 512", "\"comp_size\": 0", "\"orig_size\": 300"}) {
     EXPECT_NE(json.out.find(field), std::string::npos) << field;
   }
 }
@@ -92,8 +92,8 @@ TEST_F(ZqTest, ListingsShowControlCharactersInNamesEscaped) {
     vfs.SaveHeader(false);
     vfs.Close();
   }
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"list", setup}, {"pak", "list", package}, {"vfs", "list", archive}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"list", setup}, {"pak", "list", package}, {"vfs", "list", archive}}) {
     ZqRun run = Zq(args);
     ASSERT_EQ(run.code, 0) << args[0] << run.err;
     EXPECT_NE(run.out.find(shown), std::string::npos) << args[0] << ": " << run.out;
@@ -150,11 +150,9 @@ TEST_F(ZqTest, ExtractWritesGroupsApartAndKeepsExistingFiles) {
 
 TEST_F(ZqTest, ExtractRefusesNamesThatLeaveTheTarget) {
   const std::string evil = dir_ / "evil.exe";
-  ASSERT_TRUE(test::WritePackage(evil, test::FakeProgram(16),
-                                 {{"..\\escaped.txt", 1, "x"},
-                                  {"C:\\drive.txt", 1, "x"},
-                                  {"\\rooted.txt", 1, "x"},
-                                  {"ok\\fine.txt", 1, "fine"}}));
+  ASSERT_TRUE(test::WritePackage(
+      evil, test::FakeProgram(16),
+      {{"..\\escaped.txt", 1, "x"}, {"C:\\drive.txt", 1, "x"}, {"\\rooted.txt", 1, "x"}, {"ok\\fine.txt", 1, "fine"}}));
   const std::string out = dir_ / "target";
   ZqRun r = Zq({"extract", evil, "-o", out, "--group", "1"});
   EXPECT_EQ(r.code, 1);
@@ -196,13 +194,14 @@ TEST_F(ZqTest, InfoShowsTheRecordInTextAndJson) {
                                  {{"SetupInfo", 0, std::string(record.begin(), record.end())}}));
   text = Zq({"info", described});
   ASSERT_EQ(text.code, 0) << text.err;
-  for (const char* line : {"\nversion: 1.4\n", "\npublisher: Example Works\n", "\nexecution_level: highest\n", "\nicon: yes\n"}) {
+  for (const char* line :
+       {"\nversion: 1.4\n", "\npublisher: Example Works\n", "\nexecution_level: highest\n", "\nicon: yes\n"}) {
     EXPECT_NE(text.out.find(line), std::string::npos) << line << text.out;
   }
   json = Zq({"info", "--json", described});
   ASSERT_EQ(json.code, 0);
-  for (const char* field : {"\"version\": \"1.4\"", "\"publisher\": \"Example Works\"", "\"execution_level\": \"highest\"",
-                            "\"icon\": true"}) {
+  for (const char* field : {"\"version\": \"1.4\"", "\"publisher\": \"Example Works\"",
+                            "\"execution_level\": \"highest\"", "\"icon\": true"}) {
     EXPECT_NE(json.out.find(field), std::string::npos) << field << json.out;
   }
 }

@@ -3,21 +3,25 @@
 #include <algorithm>
 #include <cstring>
 
-
 namespace zq {
 
 namespace {
 
 struct TypeWord {
   const char* word;
-  TControlType type;
+  ControlType type;
 };
 constexpr TypeWord kTypeWords[] = {
-    {"tlabel", TControlType::Label},       {"tedit", TControlType::Edit},
-    {"tshelltreeview", TControlType::ShellTreeView}, {"tbutton", TControlType::Button},
-    {"timage", TControlType::Image},       {"tpanel", TControlType::Panel},
-    {"tbevel", TControlType::Bevel},       {"tmemo", TControlType::Memo},
-    {"trichedit", TControlType::RichEdit}, {"tprogressbar", TControlType::ProgressBar},
+    {"tlabel", ControlType::Label},
+    {"tedit", ControlType::Edit},
+    {"tshelltreeview", ControlType::ShellTreeView},
+    {"tbutton", ControlType::Button},
+    {"timage", ControlType::Image},
+    {"tpanel", ControlType::Panel},
+    {"tbevel", ControlType::Bevel},
+    {"tmemo", ControlType::Memo},
+    {"trichedit", ControlType::RichEdit},
+    {"tprogressbar", ControlType::ProgressBar},
 };
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
@@ -33,14 +37,14 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::optional<TControlType> ControlTypeFromWord(std::string_view word) {
+std::optional<ControlType> ControlTypeFromWord(std::string_view word) {
   for (const TypeWord& t : kTypeWords) {
     if (EqualNoCase(word, t.word)) return t.type;
   }
   return std::nullopt;
 }
 
-const char* ControlTypeWord(TControlType type) {
+const char* ControlTypeWord(ControlType type) {
   for (const TypeWord& t : kTypeWords) {
     if (t.type == type) return t.word;
   }
@@ -52,17 +56,17 @@ bool LooksLikeRichText(const std::vector<std::uint8_t>& bytes) {
   return bytes.size() >= 5 && std::memcmp(bytes.data(), kMark, 5) == 0;
 }
 
-TControl& TPageArea::Create(TControlType type) {
-  auto control = std::make_unique<TControl>();
+Control& PageArea::Create(ControlType type) {
+  auto control = std::make_unique<Control>();
   control->Type = type;
   ApplyDefaultSize(*control);
-  TControl& ref = *control;
+  Control& ref = *control;
   Controls.push_back(std::move(control));
   ZOrder.push_back(&ref);
   return ref;
 }
 
-TControl* TPageArea::FindByName(std::string_view name) const {
+Control* PageArea::FindByName(std::string_view name) const {
   if (name.empty()) return nullptr;
   for (const auto& c : Controls) {
     if (EqualNoCase(c->Name, name)) return c.get();
@@ -70,7 +74,7 @@ TControl* TPageArea::FindByName(std::string_view name) const {
   return nullptr;
 }
 
-void TPageArea::SendToBack(const std::vector<TControl*>& controls) {
+void PageArea::SendToBack(const std::vector<Control*>& controls) {
   // The last is sent back first, so the first ends up rearmost.
   for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
     auto pos = std::find(ZOrder.begin(), ZOrder.end(), *it);
@@ -80,18 +84,48 @@ void TPageArea::SendToBack(const std::vector<TControl*>& controls) {
   }
 }
 
-void ApplyDefaultSize(TControl& c) {
+void ApplyDefaultSize(Control& c) {
   switch (c.Type) {
-    case TControlType::Label: c.Width = 65; c.Height = 13; c.AutoSize = true; break;
-    case TControlType::Edit: c.Width = 121; c.Height = 21; c.AutoSize = true; break;
-    case TControlType::ShellTreeView: c.Width = 121; c.Height = 97; break;
-    case TControlType::Button: c.Width = 75; c.Height = 25; break;
-    case TControlType::Image: c.Width = 105; c.Height = 105; break;
-    case TControlType::Panel: c.Width = 185; c.Height = 41; break;
-    case TControlType::Bevel: c.Width = 50; c.Height = 50; break;
-    case TControlType::Memo:
-    case TControlType::RichEdit: c.Width = 185; c.Height = 89; c.Border = true; break;
-    case TControlType::ProgressBar: c.Width = TGradGauge::kInitialWidth; c.Height = TGradGauge::kInitialHeight; break;
+    case ControlType::Label:
+      c.Width = 65;
+      c.Height = 13;
+      c.AutoSize = true;
+      break;
+    case ControlType::Edit:
+      c.Width = 121;
+      c.Height = 21;
+      c.AutoSize = true;
+      break;
+    case ControlType::ShellTreeView:
+      c.Width = 121;
+      c.Height = 97;
+      break;
+    case ControlType::Button:
+      c.Width = 75;
+      c.Height = 25;
+      break;
+    case ControlType::Image:
+      c.Width = 105;
+      c.Height = 105;
+      break;
+    case ControlType::Panel:
+      c.Width = 185;
+      c.Height = 41;
+      break;
+    case ControlType::Bevel:
+      c.Width = 50;
+      c.Height = 50;
+      break;
+    case ControlType::Memo:
+    case ControlType::RichEdit:
+      c.Width = 185;
+      c.Height = 89;
+      c.Border = true;
+      break;
+    case ControlType::ProgressBar:
+      c.Width = TGradGauge::kInitialWidth;
+      c.Height = TGradGauge::kInitialHeight;
+      break;
   }
 }
 

@@ -13,33 +13,33 @@
 
 namespace zq {
 
-enum class TControlType { Label, Edit, ShellTreeView, Button, Image, Panel, Bevel, Memo, RichEdit, ProgressBar };
+enum class ControlType { Label, Edit, ShellTreeView, Button, Image, Panel, Bevel, Memo, RichEdit, ProgressBar };
 
 // "tlabel" ... "tprogressbar", any case; nothing for another word.
-std::optional<TControlType> ControlTypeFromWord(std::string_view word);
-const char* ControlTypeWord(TControlType type);
+std::optional<ControlType> ControlTypeFromWord(std::string_view word);
+const char* ControlTypeWord(ControlType type);
 
 // The window's font; a control keeps it (ParentFont) until a layout gives it a font colour.
-struct TControlFont {
+struct ControlFont {
   std::string Face = "MS Shell Dlg 2";
-  std::int32_t Size = 8;        // points
-  std::uint32_t Colour = 0;     // 0x00BBGGRR
+  std::int32_t Size = 8;     // points
+  std::uint32_t Colour = 0;  // 0x00BBGGRR
   bool Bold = false;
   bool ParentFont = true;
 };
 
-struct TControl {
-  TControlType Type = TControlType::Label;
+struct Control {
+  ControlType Type = ControlType::Label;
   std::string Name;  // as the layout wrote it; may be empty
   int Page = -1;     // index of the page it belongs to
   std::int32_t Left = 0, Top = 0, Width = 0, Height = 0;
-  TControlFont Font;
+  ControlFont Font;
   bool AutoSize = false;  // labels and edits start with it on
   bool WordWrap = false;
   bool Transparent = false;
-  bool Border = false;    // memos and rich edits start with it on
+  bool Border = false;  // memos and rich edits start with it on
   bool Stretch = false;
-  bool Tile = false;      // only set while a picture is loaded
+  bool Tile = false;  // only set while a picture is loaded
   bool Center = false;
   bool Enabled = true;
   bool Visible = true;
@@ -57,27 +57,27 @@ struct TControl {
   bool RichText = false;
   TGradGauge Gauge;  // progress bars only
 
-  bool IsLabel() const { return Type == TControlType::Label; }
-  bool PictureLoaded() const { return Type == TControlType::Image && !FileData.empty(); }
+  bool IsLabel() const { return Type == ControlType::Label; }
+  bool PictureLoaded() const { return Type == ControlType::Image && !FileData.empty(); }
 };
 
 // Rich text by its opening "{\rtf".
 bool LooksLikeRichText(const std::vector<std::uint8_t>& bytes);
 
 // The page area: owner and parent of every control of every page, with the stacking order.
-struct TPageArea {
-  std::vector<std::unique_ptr<TControl>> Controls;  // creation order; never removed
-  std::vector<TControl*> ZOrder;                    // back to front
+struct PageArea {
+  std::vector<std::unique_ptr<Control>> Controls;  // creation order; never removed
+  std::vector<Control*> ZOrder;                    // back to front
 
-  TControl& Create(TControlType type);
+  Control& Create(ControlType type);
   // Without regard to case; the first found, or null. Empty names are never found.
-  TControl* FindByName(std::string_view name) const;
+  Control* FindByName(std::string_view name) const;
   // Moves the controls behind all others, keeping their order among themselves.
-  void SendToBack(const std::vector<TControl*>& controls);
+  void SendToBack(const std::vector<Control*>& controls);
 };
 
 // Common sizes the framework gives a control before the layout sets any.
-void ApplyDefaultSize(TControl& control);
+void ApplyDefaultSize(Control& control);
 
 // Letters, digits and "_", not starting with a digit (ASCII letters).
 bool IsValidControlName(std::string_view name);

@@ -11,10 +11,7 @@ namespace zq {
 
 namespace {
 
-
-std::string Quoted(const std::string& s) {
-  return "\"" + (s.size() > 60 ? s.substr(0, 60) + "..." : s) + "\"";
-}
+std::string Quoted(const std::string& s) { return "\"" + (s.size() > 60 ? s.substr(0, 60) + "..." : s) + "\""; }
 
 bool IsFontKey(const std::string& key) {
   return key == "fontface" || key == "fontsize" || key == "fontcolour" || key == "fontbold";
@@ -22,19 +19,19 @@ bool IsFontKey(const std::string& key) {
 
 }  // namespace
 
-std::int32_t TPageEnvironment::LanguageIndex() const {
+std::int32_t PageEnvironment::LanguageIndex() const {
   if (Language != nullptr) return *Language;
   return Languages != nullptr ? Languages->Current : -1;
 }
 
-std::u16string TPageEnvironment::ExpandCaption(const std::u16string& text) const {
+std::u16string PageEnvironment::ExpandCaption(const std::u16string& text) const {
   static const TLanguages kNoLanguages;
   static const TLanguageStrings kNoStrings;
   return zq::ExpandCaption(Languages != nullptr ? *Languages : kNoLanguages, LanguageIndex(),
                            Strings != nullptr ? *Strings : kNoStrings, text);
 }
 
-int TPageEnvironment::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) const {
+int PageEnvironment::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) const {
   return MessageBox ? MessageBox(text, caption, flags) : DefaultMessageBoxAnswer(flags);
 }
 
@@ -70,7 +67,7 @@ std::optional<std::int32_t> ParsePageInt(std::string_view text) {
 
 bool ParsePageBool(std::string_view text) { return AsciiLowerCase(std::string(text)) == "true"; }
 
-TControlParser::TControlParser(TPageArea& parent, const TPageEnvironment& env, int page_index)
+TControlParser::TControlParser(PageArea& parent, const PageEnvironment& env, int page_index)
     : parent_(parent), env_(env), page_index_(page_index) {}
 
 void TControlParser::LoadLayout(const std::string& entry_name) {
@@ -81,31 +78,28 @@ void TControlParser::LoadLayout(const std::string& entry_name) {
     return;
   }
   ForEachLayoutBlock(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()),
-                     [this](const TLayoutBlock& block) { BuildControl(block); });
+                     [this](const LayoutBlock& block) { BuildControl(block); });
 }
 
-void TControlParser::BuildControl(const TLayoutBlock& block) {
+void TControlParser::BuildControl(const LayoutBlock& block) {
   const std::string& name = block.Name;
   if (!name.empty()) {
     if (!IsValidControlName(name)) throw PageError(file_, block.Number, "invalid control name " + Quoted(name));
     if (parent_.FindByName(name) != nullptr)
       throw PageError(file_, block.Number, "a control named " + Quoted(name) + " already exists");
   }
-  TControl& control = parent_.Create(block.Type);
+  Control& control = parent_.Create(block.Type);
   control.Name = name;
   control.Page = page_index_;
   switch (control.Type) {
-    case TControlType::Label:
-    case TControlType::Edit:
-    case TControlType::Panel:
-    case TControlType::Button:
-      control.Caption = platform::AnsiToWide(name);
-      break;
-    default:
-      break;
+    case ControlType::Label:
+    case ControlType::Edit:
+    case ControlType::Panel:
+    case ControlType::Button: control.Caption = platform::AnsiToWide(name); break;
+    default: break;
   }
   RegisterControl(control);
-  for (const TLayoutProperty& property : block.Properties) {
+  for (const LayoutProperty& property : block.Properties) {
     line_ = property.Number;
     SetProperty(property.Key, property.Value, control);
   }
@@ -113,7 +107,7 @@ void TControlParser::BuildControl(const TLayoutBlock& block) {
   if (env_.View != nullptr) env_.View->ControlAdded(control);
 }
 
-void TControlParser::SetProperty(const std::string& raw_key, const std::string& value, TControl& control) {
+void TControlParser::SetProperty(const std::string& raw_key, const std::string& value, Control& control) {
   const std::string key = AsciiLowerCase(raw_key);
   auto integer = [&]() {
     auto v = ParsePageInt(value);
@@ -135,9 +129,9 @@ void TControlParser::SetProperty(const std::string& raw_key, const std::string& 
   else if (key == "height") control.Height = integer();
   else if (key == "enabled") control.Enabled = ParsePageBool(value);
 
-  const TControlType type = control.Type;
-  const bool has_font = type == TControlType::Label || type == TControlType::Edit || type == TControlType::Panel ||
-                        type == TControlType::Memo || type == TControlType::RichEdit;
+  const ControlType type = control.Type;
+  const bool has_font = type == ControlType::Label || type == ControlType::Edit || type == ControlType::Panel ||
+                        type == ControlType::Memo || type == ControlType::RichEdit;
   if (has_font && IsFontKey(key)) {
     if (key == "fontface") control.Font.Face = value;
     else if (key == "fontsize") control.Font.Size = integer();
@@ -148,7 +142,7 @@ void TControlParser::SetProperty(const std::string& raw_key, const std::string& 
     return;
   }
   switch (type) {
-    case TControlType::Label:
+    case ControlType::Label:
       if (key == "caption") {
         control.CaptionSource = platform::AnsiToWide(value);
         control.Caption = caption(value);
@@ -156,47 +150,46 @@ void TControlParser::SetProperty(const std::string& raw_key, const std::string& 
       else if (key == "wordwrap") control.WordWrap = ParsePageBool(value);
       else if (key == "transparent") control.Transparent = ParsePageBool(value);
       break;
-    case TControlType::Edit:
+    case ControlType::Edit:
       if (key == "text") {
         control.CaptionSource = platform::AnsiToWide(value);
         control.Caption = caption(value);
       } else if (key == "autosize") control.AutoSize = ParsePageBool(value);
       break;
-    case TControlType::Panel:
+    case ControlType::Panel:
       if (key == "caption") {
         control.CaptionSource = platform::AnsiToWide(value);
         control.Caption = platform::AnsiToWide(platform::WideToAnsi(caption(value)));
       }
       break;
-    case TControlType::Memo:
-    case TControlType::RichEdit:
+    case ControlType::Memo:
+    case ControlType::RichEdit:
       if (key == "text") {
         control.Caption = TLanguages::ReplaceText(platform::AnsiToWide(value), u"<BR>", u"\r");
         control.FileData.clear();
         control.RichText = false;
       } else if (key == "border") control.Border = ParsePageBool(value);
-      else if (key == "file" && type == TControlType::RichEdit) LoadRichEdit(control, value);
+      else if (key == "file" && type == ControlType::RichEdit) LoadRichEdit(control, value);
       break;
-    case TControlType::Image:
+    case ControlType::Image:
       if (key == "file") LoadPicture(control, value);
       else if (key == "stretch") control.Stretch = ParsePageBool(value);
       else if (key == "center") control.Center = ParsePageBool(value);
       else if (key == "transparent") control.Transparent = ParsePageBool(value);
       else if (key == "tile" && ParsePageBool(value) && control.PictureLoaded()) control.Tile = true;
       break;
-    case TControlType::ProgressBar:
+    case ControlType::ProgressBar:
       if (key == "forecolour") {
         const auto colour = static_cast<std::uint32_t>(integer());
         control.Gauge.SetColor1(colour);
         control.Gauge.SetColor2(colour);
       } else if (key == "backcolour") control.Gauge.Backcolor = static_cast<std::uint32_t>(integer());
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
-void TControlParser::LoadRichEdit(TControl& control, const std::string& value) {
+void TControlParser::LoadRichEdit(Control& control, const std::string& value) {
   static const TLanguageStrings kNoStrings;
   const TLanguageStrings& strings = env_.Strings != nullptr ? *env_.Strings : kNoStrings;
   const std::string name = platform::WideToAnsi(strings.ExpandVariables(platform::AnsiToWide(value)));
@@ -216,7 +209,7 @@ void TControlParser::LoadRichEdit(TControl& control, const std::string& value) {
   }
 }
 
-void TControlParser::LoadPicture(TControl& control, const std::string& value) {
+void TControlParser::LoadPicture(Control& control, const std::string& value) {
   auto data = env_.Fetch ? env_.Fetch(value) : std::nullopt;
   if (!data) return;
   control.File = value;
@@ -224,10 +217,10 @@ void TControlParser::LoadPicture(TControl& control, const std::string& value) {
   control.Tile = false;  // a new picture replaces a tiled one
 }
 
-void TControlParser::RegisterControl(TControl& control) { controls_.push_back(&control); }
+void TControlParser::RegisterControl(Control& control) { controls_.push_back(&control); }
 
 void TControlParser::SetVisible(bool visible) {
-  for (TControl* c : controls_) {
+  for (Control* c : controls_) {
     if (c->Visible == visible) continue;
     c->Visible = visible;
     if (env_.View != nullptr) env_.View->ControlChanged(*c);
@@ -243,10 +236,10 @@ void TControlParser::SendAllToBack() {
 }
 
 void TControlParser::RefreshCaptions() {
-  for (TControl* c : controls_) {
-    if (c->Type != TControlType::Label && c->Type != TControlType::Panel) continue;
+  for (Control* c : controls_) {
+    if (c->Type != ControlType::Label && c->Type != ControlType::Panel) continue;
     std::u16string text = env_.ExpandCaption(c->CaptionSource);
-    if (c->Type == TControlType::Panel) text = platform::AnsiToWide(platform::WideToAnsi(text));
+    if (c->Type == ControlType::Panel) text = platform::AnsiToWide(platform::WideToAnsi(text));
     if (text == c->Caption) continue;
     c->Caption = std::move(text);
     if (env_.View != nullptr) env_.View->ControlChanged(*c);

@@ -18,17 +18,17 @@
 namespace zq {
 
 // A container entry by name (group 0); nothing when the package lacks it.
-using TEntryFetcher = std::function<std::optional<std::vector<std::uint8_t>>(const std::string& name)>;
+using EntryFetcher = std::function<std::optional<std::vector<std::uint8_t>>(const std::string& name)>;
 // A modal message box (text, caption, kMb... flags) returning the answer.
-using TMessageBoxFn = std::function<int(const std::u16string&, const std::u16string&, unsigned)>;
+using MessageBoxFn = std::function<int(const std::u16string&, const std::u16string&, unsigned)>;
 
 // What building pages needs from the rest of the program.
-struct TPageEnvironment {
+struct PageEnvironment {
   const TLanguages* Languages = nullptr;
   const TLanguageStrings* Strings = nullptr;
-  TEntryFetcher Fetch;          // empty: every entry is missing
-  TMessageBoxFn MessageBox;     // empty: not shown
-  TPageView* View = nullptr;    // may be null
+  EntryFetcher Fetch;        // empty: every entry is missing
+  MessageBoxFn MessageBox;   // empty: not shown
+  PageView* View = nullptr;  // may be null
   // The table in use, owned by whoever lets the user choose it; null: Languages->Current.
   const std::int32_t* Language = nullptr;
 
@@ -48,15 +48,15 @@ bool ParsePageBool(std::string_view text);
 // One page of the wizard: reads its layout file and owns the controls it creates.
 class TControlParser {
  public:
-  TControlParser(TPageArea& parent, const TPageEnvironment& env, int page_index);
+  TControlParser(PageArea& parent, const PageEnvironment& env, int page_index);
 
   // Reads and builds one layout file. A missing entry shows "Missing File" and leaves the
   // page empty. Throws PageError for bad names, numbers and tags.
   void LoadLayout(const std::string& entry_name);
   // One block; its line numbers go into error messages.
-  void BuildControl(const TLayoutBlock& block);
-  void SetProperty(const std::string& key, const std::string& value, TControl& control);
-  void RegisterControl(TControl& control);
+  void BuildControl(const LayoutBlock& block);
+  void SetProperty(const std::string& key, const std::string& value, Control& control);
+  void RegisterControl(Control& control);
 
   void ShowAll();
   void HideAll();
@@ -64,20 +64,20 @@ class TControlParser {
   // Labels and panels expanded again from their caption sources.
   void RefreshCaptions();
 
-  const std::vector<TControl*>& Controls() const { return controls_; }
-  TPageType PageType = ptWelcome;
+  const std::vector<Control*>& Controls() const { return controls_; }
+  PageKind PageType = ptWelcome;
 
  private:
   void SetVisible(bool visible);
-  void LoadRichEdit(TControl& control, const std::string& value);
-  void LoadPicture(TControl& control, const std::string& value);
+  void LoadRichEdit(Control& control, const std::string& value);
+  void LoadPicture(Control& control, const std::string& value);
 
-  TPageArea& parent_;
-  const TPageEnvironment& env_;
+  PageArea& parent_;
+  const PageEnvironment& env_;
   int page_index_;
-  std::string file_;         // the layout being read, for error messages
-  std::size_t line_ = 0;     // the line being applied, for error messages
-  std::vector<TControl*> controls_;
+  std::string file_;      // the layout being read, for error messages
+  std::size_t line_ = 0;  // the line being applied, for error messages
+  std::vector<Control*> controls_;
 };
 
 }  // namespace zq

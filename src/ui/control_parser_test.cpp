@@ -22,8 +22,8 @@ struct OnePage : PageFiles {
     pages->LoadPages("Pages.txt");
     return *pages;
   }
-  TControl& Control(const std::string& name) {
-    TControl* c = pages->Area().FindByName(name);
+  Control& Named(const std::string& name) {
+    Control* c = pages->Area().FindByName(name);
     if (c == nullptr) throw std::runtime_error("no control " + name);
     return *c;
   }
@@ -40,17 +40,17 @@ TEST(Layout, TypeLinesCommentsAndPropertyKeys) {
       "[fifth]\r\ntype TEdit\r\n"
       "[sixth]\r\nType=TBUTTON\r\nleft=3\r\nnonsense\r\nenabled=false\r\n");
   f.Load();
-  const TControl& first = f.Control("first");
-  EXPECT_EQ(first.Type, TControlType::Label);
+  const Control& first = f.Named("first");
+  EXPECT_EQ(first.Type, ControlType::Label);
   EXPECT_EQ(first.Left, 10);
   EXPECT_EQ(first.Top, 253);
   EXPECT_EQ(first.Width, 65);  // "width = 99" has spaces around its key: ignored
   EXPECT_EQ(first.Height, 20);
-  EXPECT_EQ(f.Control("second").Type, TControlType::Label);
+  EXPECT_EQ(f.Named("second").Type, ControlType::Label);
   // Unknown types, blocks without a type line and type lines without "=" build nothing.
   EXPECT_EQ(f.pages->Area().Controls.size(), 3u);
-  EXPECT_EQ(f.Control("sixth").Type, TControlType::Button);
-  EXPECT_FALSE(f.Control("sixth").Enabled);
+  EXPECT_EQ(f.Named("sixth").Type, ControlType::Button);
+  EXPECT_FALSE(f.Named("sixth").Enabled);
   EXPECT_EQ(f.view.added.size(), 3u);
 }
 
@@ -64,16 +64,16 @@ TEST(Layout, CaptionsExpandAndKeepTheirSource) {
       "[box]\r\nType=TPanel\r\ncaption=<LANG1>\r\n"
       "[tree]\r\nType=TShellTreeView\r\ncaption=x\r\n");
   f.Load();
-  EXPECT_EQ(f.Control("title").Caption, u"Welcome to Demo Game\rnow");
-  EXPECT_EQ(f.Control("title").CaptionSource, u"<LANG1><br>now");
-  EXPECT_EQ(f.Control("bare").Caption, u"bare");  // no caption: its own name
-  EXPECT_TRUE(f.Control("bare").CaptionSource.empty());
-  EXPECT_EQ(f.Control("dir").Caption, u"C:\\Demo");
-  EXPECT_EQ(f.Control("blank").Caption, u"");
-  EXPECT_EQ(f.Control("notes").Caption, u"a\rb <LANG1>");  // memos: line breaks only
-  EXPECT_TRUE(f.Control("notes").CaptionSource.empty());
-  EXPECT_EQ(f.Control("box").Caption, u"Welcome to Demo Game");
-  EXPECT_TRUE(f.Control("tree").Caption.empty());
+  EXPECT_EQ(f.Named("title").Caption, u"Welcome to Demo Game\rnow");
+  EXPECT_EQ(f.Named("title").CaptionSource, u"<LANG1><br>now");
+  EXPECT_EQ(f.Named("bare").Caption, u"bare");  // no caption: its own name
+  EXPECT_TRUE(f.Named("bare").CaptionSource.empty());
+  EXPECT_EQ(f.Named("dir").Caption, u"C:\\Demo");
+  EXPECT_EQ(f.Named("blank").Caption, u"");
+  EXPECT_EQ(f.Named("notes").Caption, u"a\rb <LANG1>");  // memos: line breaks only
+  EXPECT_TRUE(f.Named("notes").CaptionSource.empty());
+  EXPECT_EQ(f.Named("box").Caption, u"Welcome to Demo Game");
+  EXPECT_TRUE(f.Named("tree").Caption.empty());
 }
 
 TEST(Layout, FontsAndBooleans) {
@@ -82,20 +82,20 @@ TEST(Layout, FontsAndBooleans) {
       "[b]\r\nType=TLabel\r\nfontbold=true\r\nfontbold=yes\r\nfontcolour=255\r\ntransparent=True\r\n"
       "[c]\r\nType=TButton\r\nfontbold=true\r\n");
   f.Load();
-  const TControl& a = f.Control("a");
+  const Control& a = f.Named("a");
   EXPECT_EQ(a.Font.Face, "Tahoma");
   EXPECT_EQ(a.Font.Size, 12);
   EXPECT_TRUE(a.Font.Bold);
   EXPECT_TRUE(a.Font.ParentFont);
   EXPECT_TRUE(a.WordWrap);
   EXPECT_FALSE(a.AutoSize);
-  const TControl& b = f.Control("b");
+  const Control& b = f.Named("b");
   EXPECT_FALSE(b.Font.Bold);  // a later line overrides; "yes" is not true
   EXPECT_EQ(b.Font.Colour, 255u);
   EXPECT_FALSE(b.Font.ParentFont);
   EXPECT_TRUE(b.Transparent);
   EXPECT_TRUE(b.AutoSize);
-  EXPECT_FALSE(f.Control("c").Font.Bold);  // buttons take no font lines
+  EXPECT_FALSE(f.Named("c").Font.Bold);  // buttons take no font lines
 }
 
 TEST(Layout, PicturesTileOnlyAfterTheirFile) {
@@ -105,16 +105,16 @@ TEST(Layout, PicturesTileOnlyAfterTheirFile) {
       "[missing]\r\nType=TImage\r\nfile=none.jpg\r\ntile=true\r\n");
   f.entries["side.bmp"] = "BMxxxx";
   f.Load();
-  EXPECT_TRUE(f.Control("early").PictureLoaded());
-  EXPECT_FALSE(f.Control("early").Tile);
-  const TControl& late = f.Control("late");
+  EXPECT_TRUE(f.Named("early").PictureLoaded());
+  EXPECT_FALSE(f.Named("early").Tile);
+  const Control& late = f.Named("late");
   EXPECT_TRUE(late.Tile);
   EXPECT_TRUE(late.Stretch);
   EXPECT_TRUE(late.Center);
   EXPECT_EQ(late.File, "SIDE.BMP");
   EXPECT_EQ(late.FileData.size(), 6u);
-  EXPECT_FALSE(f.Control("missing").PictureLoaded());
-  EXPECT_FALSE(f.Control("missing").Tile);
+  EXPECT_FALSE(f.Named("missing").PictureLoaded());
+  EXPECT_FALSE(f.Named("missing").Tile);
   EXPECT_TRUE(f.boxes.shown.empty());  // a missing picture is silent
 }
 
@@ -127,13 +127,13 @@ TEST(Layout, RichEditsLoadTheirFileThroughPlaceholders) {
   f.entries["changes.rtf"] = "{\\rtf1 hello}";
   f.entries["notes.txt"] = "line one\r\nline two";
   f.Load();
-  const TControl& log = f.Control("log");
+  const Control& log = f.Named("log");
   EXPECT_TRUE(log.RichText);
   EXPECT_EQ(log.File, "changes.rtf");
   EXPECT_TRUE(log.Caption.empty());
   EXPECT_FALSE(log.Border);
-  EXPECT_EQ(f.Control("plain").Caption, u"line one\r\nline two");
-  EXPECT_FALSE(f.Control("plain").RichText);
+  EXPECT_EQ(f.Named("plain").Caption, u"line one\r\nline two");
+  EXPECT_FALSE(f.Named("plain").RichText);
   ASSERT_EQ(f.boxes.shown.size(), 1u);
   EXPECT_EQ(std::get<0>(f.boxes.shown[0]), u"Error: File \"lost.rtf\" Missing");
   EXPECT_EQ(std::get<1>(f.boxes.shown[0]), u"Rich Edit Error");
@@ -142,7 +142,7 @@ TEST(Layout, RichEditsLoadTheirFileThroughPlaceholders) {
 TEST(Layout, GaugeColours) {
   OnePage f("[bar]\r\nType=TProgressBar\r\nforecolour=$C06020\r\nbackcolour=15790320\r\n");
   f.Load();
-  const TGradGauge& g = f.Control("bar").Gauge;
+  const TGradGauge& g = f.Named("bar").Gauge;
   EXPECT_EQ(g.Color1(), 0xC06020u);
   EXPECT_TRUE(g.Solid());
   EXPECT_EQ(g.Backcolor, 15790320u);
@@ -170,7 +170,8 @@ TEST(Layout, BadNumbersNamesAndTagsEndStartUp) {
   ExpectPageError("[Title]\r\nType=TLabel\r\n[TITLE]\r\nType=TPanel\r\n", "already exists", 3);
   ExpectPageError("[a]\r\nType=TLabel\r\ncaption=<LANG5\r\n", "bad language tag", 3);
   // The same checks do not touch blocks that build nothing, nor empty names.
-  OnePage ok("[1st]\r\nType=TNothing\r\n[]\r\nType=TLabel\r\n[]\r\nType=TLabel\r\n[a]\r\nType=TImage\r\nfontsize=x\r\n");
+  OnePage ok(
+      "[1st]\r\nType=TNothing\r\n[]\r\nType=TLabel\r\n[]\r\nType=TLabel\r\n[a]\r\nType=TImage\r\nfontsize=x\r\n");
   EXPECT_NO_THROW(ok.Load());
   EXPECT_EQ(ok.pages->Area().Controls.size(), 3u);
 }

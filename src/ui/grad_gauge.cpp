@@ -82,13 +82,14 @@ void TGradGauge::UpdateCaption() {
 }
 
 int TGradGauge::BarPercent() const {
-  return static_cast<int>(RoundEven((static_cast<double>(progress_) - min_) / (static_cast<double>(max_) - min_) * 100));
+  return static_cast<int>(
+      RoundEven((static_cast<double>(progress_) - min_) / (static_cast<double>(max_) - min_) * 100));
 }
 
 int TGradGauge::FillWidth(int width) const { return (width - 3) * BarPercent() / 100; }
 
-std::array<TGradientBand, 256> TGradGauge::GradientBands(std::uint32_t c1, std::uint32_t c2, int height) {
-  std::array<TGradientBand, 256> bands{};
+std::array<GradientBand, 256> TGradGauge::GradientBands(std::uint32_t c1, std::uint32_t c2, int height) {
+  std::array<GradientBand, 256> bands{};
   auto component = [](std::uint32_t c, int shift) { return static_cast<int>((c >> shift) & 0xFF); };
   for (int i = 0; i < 256; ++i) {
     std::uint32_t colour = 0;

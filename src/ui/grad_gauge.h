@@ -10,7 +10,7 @@ namespace zq {
 enum class TggBorderStyle { ggSolid, ggRaised, ggLowered };
 
 // One horizontal band of the gradient bitmap: rows [Top, Bottom) in one colour (0x00BBGGRR).
-struct TGradientBand {
+struct GradientBand {
   int Top = 0;
   int Bottom = 0;
   std::uint32_t Colour = 0;
@@ -58,10 +58,8 @@ class TGradGauge {
   int FillWidth(int width) const;
 
   // The 256 bands of a gradient `height` rows high from `c1` (top) to `c2` (bottom).
-  static std::array<TGradientBand, 256> GradientBands(std::uint32_t c1, std::uint32_t c2, int height);
-  std::array<TGradientBand, 256> GradientBands() const {
-    return GradientBands(color1_, color2_, kGradientHeight);
-  }
+  static std::array<GradientBand, 256> GradientBands(std::uint32_t c1, std::uint32_t c2, int height);
+  std::array<GradientBand, 256> GradientBands() const { return GradientBands(color1_, color2_, kGradientHeight); }
 
  private:
   void UpdateCaption();

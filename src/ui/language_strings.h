@@ -8,7 +8,7 @@
 namespace zq {
 
 struct TLanguageString {
-  std::string Name;                      // lower-cased
+  std::string Name;                       // lower-cased
   const std::string* Variable = nullptr;  // lives elsewhere; read at each expansion
 };
 

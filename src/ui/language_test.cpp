@@ -30,13 +30,13 @@ std::string LoadError(std::u16string_view text) {
 }
 
 TEST(LanguageTest, StockTableHead) {
-  const TLanguage language =
-      Load(u"English\r\n0c09;2809;1009;2409;4009;1809;2009;4409;1409;3409;4809;1c09;2c09;0809;0409;3009;\r\n"
-           u"1 Welcome to <%SETUPTITLE%>\r\n");
+  const TLanguage language = Load(
+      u"English\r\n0c09;2809;1009;2409;4009;1809;2009;4409;1409;3409;4809;1c09;2c09;0809;0409;3009;\r\n"
+      u"1 Welcome to <%SETUPTITLE%>\r\n");
   EXPECT_EQ(language.LangName, u"English");
-  EXPECT_EQ(language.LangIds, (std::vector<std::uint16_t>{0x0c09, 0x2809, 0x1009, 0x2409, 0x4009, 0x1809, 0x2009,
-                                                          0x4409, 0x1409, 0x3409, 0x4809, 0x1c09, 0x2c09, 0x0809,
-                                                          0x0409, 0x3009}));
+  EXPECT_EQ(language.LangIds,
+            (std::vector<std::uint16_t>{0x0c09, 0x2809, 0x1009, 0x2409, 0x4009, 0x1809, 0x2009, 0x4409, 0x1409, 0x3409,
+                                        0x4809, 0x1c09, 0x2c09, 0x0809, 0x0409, 0x3009}));
   ASSERT_EQ(language.Strings.size(), 1u);
   EXPECT_EQ(language.Strings[0].Number, 1);
   EXPECT_EQ(language.Strings[0].Text, u"Welcome to <%SETUPTITLE%>");

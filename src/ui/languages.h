@@ -13,7 +13,7 @@ namespace zq {
 
 class TLanguages {
  public:
-  std::int32_t Current = -1;  // index into Items; set by start-up and the language menu
+  std::int32_t Current = -1;     // index into Items; set by start-up and the language menu
   std::vector<TLanguage> Items;  // load order
 
   // Loads a table and appends it. A table that does not load is not appended: false, and

@@ -122,8 +122,8 @@ TEST(LanguagesTest, ReplaceTextSelfReferenceTerminates) {
 }
 
 TEST(LanguagesTest, ExpandLangTags) {
-  const TLanguages languages = OneTable(
-      u"1 Hello <LANG2>\r2 World\r3 <LAN\r4 NG2>\r5 five\r7 Space available <%SPACEAVA%>\r");
+  const TLanguages languages =
+      OneTable(u"1 Hello <LANG2>\r2 World\r3 <LAN\r4 NG2>\r5 five\r7 Space available <%SPACEAVA%>\r");
   EXPECT_EQ(languages.ExpandLangTags(u"[<LANG5>]"), u"[five]");
   EXPECT_EQ(languages.ExpandLangTags(u"[<lang5>]"), u"[<lang5>]");
   EXPECT_EQ(languages.ExpandLangTags(u"<LANG7>"), u"Space available <%SPACEAVA%>");
@@ -141,8 +141,7 @@ TEST(LanguagesTest, ExpandLangTagsMalformed) {
   const TLanguages languages = OneTable(u"5 five\r6 <LANG\r");
   for (std::u16string_view bad : {u"<LANG5", u"<LANG>", u"<LANGx>", u"<LANG 5>", u"<LANG5 >", u"<LANG1.0>",
                                   u"<LANG99999999999>", u"<LANG5> then <LANG", u"<LANG6>"}) {
-    EXPECT_THROW(languages.ExpandLangTags(std::u16string(bad)), LanguageError)
-        << std::string(bad.begin(), bad.end());
+    EXPECT_THROW(languages.ExpandLangTags(std::u16string(bad)), LanguageError) << std::string(bad.begin(), bad.end());
   }
   const std::u16string long_tag = u"<LANG" + std::u16string(100000, u'1') + u">";
   EXPECT_THROW(languages.ExpandLangTags(long_tag), LanguageError);

@@ -4,7 +4,7 @@
 
 namespace zq {
 
-void ForEachLayoutBlock(std::string_view text, const std::function<void(const TLayoutBlock&)>& visit) {
+void ForEachLayoutBlock(std::string_view text, const std::function<void(const LayoutBlock&)>& visit) {
   TLineList lines;
   SplitLines(lines, text);
   ForEachSection(lines, [&](const TLineList& section, const std::vector<std::size_t>& numbers) {
@@ -13,7 +13,7 @@ void ForEachLayoutBlock(std::string_view text, const std::function<void(const TL
     if (eq == std::string::npos) return;
     const auto type = ControlTypeFromWord(type_line.substr(eq + 1));
     if (!type) return;
-    TLayoutBlock block;
+    LayoutBlock block;
     const std::string head = section.Get(0);
     block.Name = head.size() >= 2 ? head.substr(1, head.size() - 2) : std::string();
     block.Number = numbers[0];

@@ -65,13 +65,12 @@ TEST(PageList, LinesCarryTheirSectionPlaceAndLineNumber) {
   };
   std::vector<Seen> seen;
   ForEachPageListLine("stray\r\nnext\r\n[Pages]\r\n welcome.txt\r\n\r\nfinish.txt\r\n[PAGETYPES]\r\nWelcome\r\n[]\r\nx",
-                      [&](const TPageListLine& l) { seen.push_back({l.Section, l.Index, l.Text, l.Number}); });
+                      [&](const PageListLine& l) {
+                        seen.push_back({l.Section, l.Index, l.Text, l.Number});
+                      });
   const std::vector<Seen> expected = {
       {"tra", 1, "next", 2},  // lines before the first head are headed by their first line
-      {"pages", 1, "welcome.txt", 4},
-      {"pages", 2, "finish.txt", 6},
-      {"pagetypes", 1, "Welcome", 8},
-      {"", 1, "x", 10},
+      {"pages", 1, "welcome.txt", 4}, {"pages", 2, "finish.txt", 6}, {"pagetypes", 1, "Welcome", 8}, {"", 1, "x", 10},
   };
   EXPECT_EQ(seen, expected);
   EXPECT_EQ(PageTypeFromWord("MainLayout"), ptMainLayout);
@@ -80,24 +79,24 @@ TEST(PageList, LinesCarryTheirSectionPlaceAndLineNumber) {
 
 // The blocks a page builds controls from: known types only, properties split at the first "=".
 TEST(LayoutBlocks, KnownTypesWithTheirPropertiesAndLineNumbers) {
-  std::vector<TLayoutBlock> seen;
+  std::vector<LayoutBlock> seen;
   ForEachLayoutBlock(
       "[Logo]\r\nType=TImage\r\nFile=logo.bmp\r\nStretch\r\n\r\nCaption=a=b\r\n"
       "[Odd]\r\nType=TWidget\r\nFile=skip.bmp\r\n[NoType]\r\nFile=skip.bmp\r\n[Text]\r\nkind=trichedit",
-      [&](const TLayoutBlock& b) { seen.push_back(b); });
+      [&](const LayoutBlock& b) { seen.push_back(b); });
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[0].Name, "Logo");
   EXPECT_EQ(seen[0].Number, 1u);
-  EXPECT_EQ(seen[0].Type, TControlType::Image);
+  EXPECT_EQ(seen[0].Type, ControlType::Image);
   ASSERT_EQ(seen[0].Properties.size(), 3u);
   const std::tuple<std::string, std::string, std::size_t> properties[] = {
       {"File", "logo.bmp", 3}, {"", "Stretch", 4}, {"Caption", "a=b", 6}};
   for (std::size_t i = 0; i < 3; ++i) {
-    const TLayoutProperty& p = seen[0].Properties[i];
+    const LayoutProperty& p = seen[0].Properties[i];
     EXPECT_EQ(std::tie(p.Key, p.Value, p.Number), properties[i]) << i;
   }
   EXPECT_EQ(seen[1].Name, "Text");
-  EXPECT_EQ(seen[1].Type, TControlType::RichEdit);
+  EXPECT_EQ(seen[1].Type, ControlType::RichEdit);
   EXPECT_TRUE(seen[1].Properties.empty());
 }
 

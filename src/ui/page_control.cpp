@@ -7,9 +7,9 @@
 
 namespace zq {
 
-TSEPageControl::TSEPageControl(TPageEnvironment env) : env_(std::move(env)) {}
+TSEPageControl::TSEPageControl(PageEnvironment env) : env_(std::move(env)) {}
 
-std::optional<TPageType> TSEPageControl::CurrentType() const {
+std::optional<PageKind> TSEPageControl::CurrentType() const {
   if (current_ < 0 || current_ >= PageCount()) return std::nullopt;
   return pages_[static_cast<std::size_t>(current_)]->PageType;
 }
@@ -21,10 +21,10 @@ void TSEPageControl::LoadPages(const std::string& entry_name) {
     return;
   }
   ForEachPageListLine(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()),
-                      [&](const TPageListLine& line) { ActOnLine(line, entry_name); });
+                      [&](const PageListLine& line) { ActOnLine(line, entry_name); });
 }
 
-void TSEPageControl::ActOnLine(const TPageListLine& line, const std::string& file) {
+void TSEPageControl::ActOnLine(const PageListLine& line, const std::string& file) {
   const std::string& text = line.Text;
   if (line.Section == "pages") {
     AddPage(text);
@@ -65,7 +65,8 @@ void TSEPageControl::ShowPage(int index) {
   const TLanguages* lang = env_.Languages;
   const std::int32_t table = env_.LanguageIndex();
   auto text = [lang, table](TextId id) {
-    return lang != nullptr ? lang->GetText(id, table) : u"NOT FOUND " + platform::AnsiToWide(std::to_string(Number(id)));
+    return lang != nullptr ? lang->GetText(id, table)
+                           : u"NOT FOUND " + platform::AnsiToWide(std::to_string(Number(id)));
   };
   buttons_.Back.Visible = true;
   buttons_.Next.Enabled = true;
@@ -73,9 +74,7 @@ void TSEPageControl::ShowPage(int index) {
   if (index == 0) buttons_.Back.Visible = false;
   buttons_.Next.Caption = text(TextId::NextButton);
   switch (pages_[static_cast<std::size_t>(index)]->PageType) {
-    case ptPatch:
-      buttons_.Next.Caption = text(TextId::InstallButton);
-      break;
+    case ptPatch: buttons_.Next.Caption = text(TextId::InstallButton); break;
     case ptPatching:
     case ptUninstall:
       buttons_.Back.Visible = false;
@@ -88,8 +87,7 @@ void TSEPageControl::ShowPage(int index) {
       buttons_.Back.Visible = false;
       buttons_.Next.Visible = false;
       break;
-    default:
-      break;
+    default: break;
   }
   ButtonsChanged();
   for (int i = 0; i < PageCount(); ++i) {

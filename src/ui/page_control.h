@@ -15,7 +15,7 @@ namespace zq {
 class TSEPageControl {
  public:
   // The environment must outlive the page set; its Fetch is used while pages are loaded.
-  explicit TSEPageControl(TPageEnvironment env);
+  explicit TSEPageControl(PageEnvironment env);
   TSEPageControl(const TSEPageControl&) = delete;
   TSEPageControl& operator=(const TSEPageControl&) = delete;
 
@@ -35,26 +35,26 @@ class TSEPageControl {
   TControlParser& Page(int index) { return *pages_.at(static_cast<std::size_t>(index)); }
   const TControlParser& Page(int index) const { return *pages_.at(static_cast<std::size_t>(index)); }
   // The type of the current page; nothing without pages.
-  std::optional<TPageType> CurrentType() const;
+  std::optional<PageKind> CurrentType() const;
 
   std::uint32_t BackColour = 0xFFFFFF;
   std::uint32_t FontColour = 0x000000;  // read from the list; no control takes it
 
-  TPageArea& Area() { return area_; }
-  const TPageArea& Area() const { return area_; }
-  TWizardButtons& Buttons() { return buttons_; }
-  const TWizardButtons& Buttons() const { return buttons_; }
+  PageArea& Area() { return area_; }
+  const PageArea& Area() const { return area_; }
+  WizardButtons& Buttons() { return buttons_; }
+  const WizardButtons& Buttons() const { return buttons_; }
   // Tells the view after the buttons were changed directly.
   void ButtonsChanged();
-  TPageEnvironment& Environment() { return env_; }
+  PageEnvironment& Environment() { return env_; }
 
  private:
-  void ActOnLine(const TPageListLine& line, const std::string& file);
+  void ActOnLine(const PageListLine& line, const std::string& file);
 
-  TPageEnvironment env_;
-  TPageArea area_;
+  PageEnvironment env_;
+  PageArea area_;
   std::vector<std::unique_ptr<TControlParser>> pages_;
-  TWizardButtons buttons_;
+  WizardButtons buttons_;
   int current_ = 0;
 };
 

@@ -41,7 +41,8 @@ struct Pages : PageFiles {
 };
 
 TEST(PageList, TypesInAnyCaseAndSettings) {
-  Pages f({"WELCOME", "changeLog", "InstallDir", "bogus"}, "[Settings]\r\ncolour=65280\r\nFontColour $0000FF\r\nother 1\r\n");
+  Pages f({"WELCOME", "changeLog", "InstallDir", "bogus"},
+          "[Settings]\r\ncolour=65280\r\nFontColour $0000FF\r\nother 1\r\n");
   TSEPageControl& p = f.Load();
   ASSERT_EQ(p.PageCount(), 4);
   EXPECT_EQ(p.Page(1).PageType, ptChangeLog);
@@ -118,7 +119,7 @@ TEST(PageList, MainLayoutStaysBehindEveryPage) {
 TEST(PageList, ButtonsFollowThePageType) {
   Pages f({"Welcome", "ChangeLog", "InstallDir", "Patch", "Patching", "Finish"});
   TSEPageControl& p = f.Load();
-  const TWizardButtons& b = p.Buttons();
+  const WizardButtons& b = p.Buttons();
   EXPECT_FALSE(b.Back.Visible);
   EXPECT_EQ(b.Next.Caption, u"Next >");
   p.ShowPage(2);
@@ -154,7 +155,7 @@ TEST(PageList, RefreshCaptionsFollowsTheLanguageButKeepsEdits) {
       "[dir]\r\nType=TEdit\r\ntext=<LANG1>\r\n[box]\r\nType=TPanel\r\ncaption=<LANG12>\r\n";
   f.AddLanguage(test::kGermanTable);
   TSEPageControl& p = f.Load();
-  TControl& dir = *p.Area().FindByName("dir");
+  Control& dir = *p.Area().FindByName("dir");
   dir.Caption = u"D:\\Games";
   f.ctx.SetupToLoad().Languages.Current = 1;
   p.RefreshCaptions();

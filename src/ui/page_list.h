@@ -11,7 +11,7 @@
 
 namespace zq {
 
-enum TPageType : std::uint8_t {
+enum PageKind : std::uint8_t {
   ptWelcome = 0,
   ptChangeLog = 1,
   ptInstallDir = 2,
@@ -23,18 +23,18 @@ enum TPageType : std::uint8_t {
 };
 
 // "welcome" ... "uninstall", any case; nothing for another word.
-std::optional<TPageType> PageTypeFromWord(std::string_view word);
+std::optional<PageKind> PageTypeFromWord(std::string_view word);
 
 // A line of the page list below its section's head.
-struct TPageListLine {
-  std::string Section;     // the head without its brackets, in lower case: "pages", "pagetypes", ...
-  std::size_t Index = 0;   // 1-based place below the head
+struct PageListLine {
+  std::string Section;    // the head without its brackets, in lower case: "pages", "pagetypes", ...
+  std::size_t Index = 0;  // 1-based place below the head
   std::string Text;
   std::size_t Number = 0;  // 1-based line number in the file
 };
 
 // Visits the page list's lines in file order, grouped as ForEachSection groups them (lines
 // before the first "[" line form a section headed by their first line).
-void ForEachPageListLine(std::string_view text, const std::function<void(const TPageListLine&)>& visit);
+void ForEachPageListLine(std::string_view text, const std::function<void(const PageListLine&)>& visit);
 
 }  // namespace zq

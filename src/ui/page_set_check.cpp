@@ -7,9 +7,9 @@
 
 namespace zq {
 
-std::string PageSetProblem(const TLanguages& languages, const TLanguageStrings& strings, const TEntryFetcher& fetch) {
+std::string PageSetProblem(const TLanguages& languages, const TLanguageStrings& strings, const EntryFetcher& fetch) {
   if (!fetch || !fetch(kPageListEntry)) return {};
-  TSEPageControl pages(TPageEnvironment{&languages, &strings, fetch, {}, nullptr});
+  TSEPageControl pages(PageEnvironment{&languages, &strings, fetch, {}, nullptr});
   try {
     pages.LoadPages(kPageListEntry);
   } catch (const PageError& e) {

@@ -10,6 +10,6 @@ namespace zq {
 
 // Empty when the pages build (or there is no page list, which the wizard handles itself);
 // else what the page list or a layout does wrong ("Pages.txt, line 3: ...").
-std::string PageSetProblem(const TLanguages& languages, const TLanguageStrings& strings, const TEntryFetcher& fetch);
+std::string PageSetProblem(const TLanguages& languages, const TLanguageStrings& strings, const EntryFetcher& fetch);
 
 }  // namespace zq

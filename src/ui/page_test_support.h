@@ -22,7 +22,7 @@ inline const char16_t kGermanTable[] =
     u"Deutsch\r\n0407;\r\n1 Willkommen bei <%SETUPTITLE%>\r\n7 Frei: <%SPACEAVA%>\r\n12 < Zur\u00fcck\r\n"
     u"13 Weiter >\r\n14 Abbrechen\r\n15 Installieren\r\n16 Fertigstellen\r\n";
 
-class RecordingBoxes : public TMessageBoxes {
+class RecordingBoxes : public MessageBoxes {
  public:
   int Show(const std::u16string& text, const std::u16string& caption, unsigned flags) override {
     shown.emplace_back(text, caption, flags);
@@ -32,16 +32,16 @@ class RecordingBoxes : public TMessageBoxes {
   std::vector<std::tuple<std::u16string, std::u16string, unsigned>> shown;
 };
 
-class RecordingView : public TWizardView {
+class RecordingView : public WizardView {
  public:
-  void ControlAdded(TControl& c) override { added.push_back(&c); }
-  void ControlChanged(const TControl& c) override { changed.push_back(&c); }
+  void ControlAdded(Control& c) override { added.push_back(&c); }
+  void ControlChanged(const Control& c) override { changed.push_back(&c); }
   void ZOrderChanged() override { ++zorder_changes; }
-  void ButtonsChanged(const TWizardButtons& b) override { buttons = b; }
+  void ButtonsChanged(const WizardButtons& b) override { buttons = b; }
   void PageShown(int index) override { shown_pages.push_back(index); }
   void TitleChanged(const std::u16string& t, const std::u16string& c) override { title = t, caption = c; }
-  void LanguageMenuChanged(const std::vector<TLanguageMenuItem>& items) override { menu = items; }
-  void SelectTreeFolder(const TControl&, const std::string& folder, bool expand) override {
+  void LanguageMenuChanged(const std::vector<LanguageMenuItem>& items) override { menu = items; }
+  void SelectTreeFolder(const Control&, const std::string& folder, bool expand) override {
     tree_folders.emplace_back(folder, expand);
   }
   void WorkingChanged(bool w) override { working.push_back(w); }
@@ -51,13 +51,13 @@ class RecordingView : public TWizardView {
     update();
   }
 
-  std::vector<TControl*> added;
-  std::vector<const TControl*> changed;
+  std::vector<Control*> added;
+  std::vector<const Control*> changed;
   int zorder_changes = 0;
-  TWizardButtons buttons;
+  WizardButtons buttons;
   std::vector<int> shown_pages;
   std::u16string title, caption;
-  std::vector<TLanguageMenuItem> menu;
+  std::vector<LanguageMenuItem> menu;
   std::vector<std::pair<std::string, bool>> tree_folders;
   std::vector<bool> working;
   int close_requests = 0;
@@ -77,22 +77,22 @@ struct PageFiles {
     ctx.SetupToLoad().Languages.AddLanguage(bytes.data(), bytes.size());
   }
   // Entry names compare without regard to case, as in a package.
-  TEntryFetcher Fetch() {
+  EntryFetcher Fetch() {
     return [this](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
       for (const auto& [key, value] : entries) {
-        if (key.size() == name.size() &&
-            std::equal(key.begin(), key.end(), name.begin(), [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
+        if (key.size() == name.size() && std::equal(key.begin(), key.end(), name.begin(),
+                                                    [](char a, char b) { return std::tolower(a) == std::tolower(b); }))
           return std::vector<std::uint8_t>(value.begin(), value.end());
       }
       return std::nullopt;
     };
   }
-  TPageEnvironment Environment(TPageView* view = nullptr) {
-    return TPageEnvironment{&ctx.SetupToLoad().Languages, &ctx.LanguageStrings, Fetch(),
-                            [this](const std::u16string& t, const std::u16string& c, unsigned f) {
-                              return ctx.Services.ShowMessageBox(t, c, f);
-                            },
-                            view};
+  PageEnvironment Environment(PageView* view = nullptr) {
+    return PageEnvironment{&ctx.SetupToLoad().Languages, &ctx.LanguageStrings, Fetch(),
+                           [this](const std::u16string& t, const std::u16string& c, unsigned f) {
+                             return ctx.Services.ShowMessageBox(t, c, f);
+                           },
+                           view};
   }
 
   std::map<std::string, std::string> entries;

@@ -11,7 +11,7 @@
 
 namespace zq {
 
-void TUninstallList::TFoldedIndex::Sync(const std::vector<std::string>& list) {
+void TUninstallList::FoldedIndex::Sync(const std::vector<std::string>& list) {
   // Size and storage catch appends and assignments; the two ends catch most lists rewritten in
   // the same storage (a stale hit is caught again by Find).
   auto known = [&](const std::string& line) { return at_.count(AsciiLowerCase(line)) != 0; };
@@ -22,15 +22,15 @@ void TUninstallList::TFoldedIndex::Sync(const std::vector<std::string>& list) {
   at_.reserve(list.size());
   // The first of equal lines wins, as a scan from the front would find it.
   for (std::size_t i = 0; i < list.size(); ++i) {
-    auto [it, fresh] = at_.try_emplace(AsciiLowerCase(list[i]), TSpot{i, 1});
+    auto [it, fresh] = at_.try_emplace(AsciiLowerCase(list[i]), Spot{i, 1});
     if (!fresh) ++it->second.count;
   }
   size_ = list.size();
   data_ = list.data();
 }
 
-std::ptrdiff_t TUninstallList::TFoldedIndex::Find(const std::vector<std::string>& list, const std::string& line,
-                                                  std::size_t* count) {
+std::ptrdiff_t TUninstallList::FoldedIndex::Find(const std::vector<std::string>& list, const std::string& line,
+                                                 std::size_t* count) {
   Sync(list);
   const std::string key = AsciiLowerCase(line);
   auto it = at_.find(key);
@@ -44,16 +44,16 @@ std::ptrdiff_t TUninstallList::TFoldedIndex::Find(const std::vector<std::string>
   return it == at_.end() ? -1 : static_cast<std::ptrdiff_t>(it->second.first);
 }
 
-void TUninstallList::TFoldedIndex::Appended(const std::vector<std::string>& list) {
+void TUninstallList::FoldedIndex::Appended(const std::vector<std::string>& list) {
   if (size_ + 1 != list.size()) return Invalidate();
-  auto [it, fresh] = at_.try_emplace(AsciiLowerCase(list.back()), TSpot{list.size() - 1, 1});
+  auto [it, fresh] = at_.try_emplace(AsciiLowerCase(list.back()), Spot{list.size() - 1, 1});
   if (!fresh) ++it->second.count;
   size_ = list.size();
   data_ = list.data();
 }
 
-void TUninstallList::TFoldedIndex::Replaced(const std::vector<std::string>& list, std::size_t at,
-                                            const std::string& old_line) {
+void TUninstallList::FoldedIndex::Replaced(const std::vector<std::string>& list, std::size_t at,
+                                           const std::string& old_line) {
   const std::string old_key = AsciiLowerCase(old_line);
   std::string new_key = AsciiLowerCase(list[at]);
   if (old_key == new_key) return;
@@ -64,10 +64,10 @@ void TUninstallList::TFoldedIndex::Replaced(const std::vector<std::string>& list
     return Invalidate();
   }
   at_.erase(it);
-  at_.emplace(std::move(new_key), TSpot{at, 1});
+  at_.emplace(std::move(new_key), Spot{at, 1});
 }
 
-void TUninstallList::AddUnique(std::vector<std::string>& list, TFoldedIndex& index, const std::string& line) {
+void TUninstallList::AddUnique(std::vector<std::string>& list, FoldedIndex& index, const std::string& line) {
   if (index.Find(list, line) >= 0) return;
   list.push_back(line);
   index.Appended(list);
@@ -98,8 +98,8 @@ bool TUninstallList::RenameFile(const std::string& from, const std::string& to) 
   // A case-only rename matches its own line; only another line for the new name makes this
   // one redundant.
   std::size_t matching = 0;
-  const bool elsewhere =
-      files_index_.Find(Files, new_line, &matching) >= 0 && (matching > 1 || !SameTextAscii(old_line, new_line));
+  const bool elsewhere = files_index_.Find(Files, new_line, &matching) >= 0 &&
+                         (matching > 1 || !SameTextAscii(old_line, new_line));
   if (elsewhere) {
     Files.erase(Files.begin() + old_at);
     files_index_.Invalidate();
@@ -145,8 +145,8 @@ std::string TUninstallList::LogPath(const std::string& directory, const std::str
 }
 
 void TUninstallList::ReleaseIndexes() {
-  files_index_ = TFoldedIndex{};
-  reg_values_index_ = TFoldedIndex{};
+  files_index_ = FoldedIndex{};
+  reg_values_index_ = FoldedIndex{};
 }
 
 std::vector<std::uint8_t> TUninstallList::Serialize() const {
@@ -200,8 +200,8 @@ bool TUninstallList::LoadFromBuffer(const void* data, std::size_t size, std::str
     for (std::uint32_t i = 0; i < count; ++i) {
       auto line = in.ReadString();
       if (!line) {
-        return fail("the uninstall log ends inside " + std::string(what) + " line " + std::to_string(i + 1) +
-                    " of " + std::to_string(count));
+        return fail("the uninstall log ends inside " + std::string(what) + " line " + std::to_string(i + 1) + " of " +
+                    std::to_string(count));
       }
       list->push_back(UnscrambleLine(kUninstallLogKey, *line));
     }

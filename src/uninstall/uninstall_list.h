@@ -57,7 +57,7 @@ class TUninstallList {
   // lookup instead of a scan of the list. The lists are public and assigned directly (loads,
   // tests), so an index that no longer matches its list's size, storage or a hit's text is
   // built again before use.
-  class TFoldedIndex {
+  class FoldedIndex {
    public:
     // The position of the first line equal to `line` without regard to ASCII case, or -1;
     // `count` (when given) receives how many lines are equal to it.
@@ -68,20 +68,20 @@ class TUninstallList {
 
    private:
     void Sync(const std::vector<std::string>& list);
-    struct TSpot {
+    struct Spot {
       std::size_t first;
       std::size_t count;
     };
-    std::unordered_map<std::string, TSpot> at_;
+    std::unordered_map<std::string, Spot> at_;
     std::size_t size_ = static_cast<std::size_t>(-1);
     const std::string* data_ = nullptr;
   };
 
   std::string FileLine(const std::string& path) const;
-  void AddUnique(std::vector<std::string>& list, TFoldedIndex& index, const std::string& line);
+  void AddUnique(std::vector<std::string>& list, FoldedIndex& index, const std::string& line);
 
-  TFoldedIndex files_index_;
-  TFoldedIndex reg_values_index_;
+  FoldedIndex files_index_;
+  FoldedIndex reg_values_index_;
 };
 
 }  // namespace zq

@@ -64,7 +64,8 @@ Bytes Wave(std::uint16_t channels, std::uint32_t samples, bool cue) {
   zq::PutU16(w, 16);
   zq::PutText(w, "data");
   zq::PutU32(w, data_size);
-  for (std::uint32_t i = 0; i < samples * channels; ++i) zq::PutU16(w, static_cast<std::uint16_t>((i * 2654435761u) >> 20));
+  for (std::uint32_t i = 0; i < samples * channels; ++i)
+    zq::PutU16(w, static_cast<std::uint16_t>((i * 2654435761u) >> 20));
   if (cue) {
     zq::PutText(w, "cue ");
     zq::PutU32(w, 52);
@@ -162,7 +163,7 @@ void PakSeeds() {
     pak.WritePackageDirectory();
   } catch (const zq::test::SimulatedCrash&) {
   }
-  const std::string journal = zq::TJournal::PathFor(path);
+  const std::string journal = zq::ArchiveJournal::PathFor(path);
   if (mem.Files.count(journal) != 0) Seed("pak_archive", "seed-journal", WithSide(mem.Files[journal], mem.Files[path]));
 }
 
@@ -196,7 +197,8 @@ void WaveSeeds() {
 void ProgramSeeds() {
   for (bool section_after : {false, true}) {
     Bytes image = zq::test::SmallPe();
-    zq::ProgramFacts facts{"Fuzz", "1.2.3.4", "Seeds", zq::ExecutionLevel::User, zq::test::IcoFile({{16, 40}, {32, 60}})};
+    zq::ProgramFacts facts{"Fuzz", "1.2.3.4", "Seeds", zq::ExecutionLevel::User,
+                           zq::test::IcoFile({{16, 40}, {32, 60}})};
     zq::WriteProgramResources(image, facts);
     if (section_after) zq::test::AddPeSection(image, ".reloc", Bytes(64, 0xEE));
     Seed("pe_resources", section_after ? "seed-section-after" : "seed-program", image);

@@ -48,13 +48,13 @@ std::string Lower(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::vector<std::string> parts = zq::fuzz::Split(data, size, '\0');
-  zq::ForEachPageListLine(parts[0], [](const zq::TPageListLine&) {});
-  for (const auto& part : parts) zq::ForEachLayoutBlock(part, [](const zq::TLayoutBlock&) {});
+  zq::ForEachPageListLine(parts[0], [](const zq::PageListLine&) {});
+  for (const auto& part : parts) zq::ForEachLayoutBlock(part, [](const zq::LayoutBlock&) {});
 
   const std::string title = "Demo";
   zq::TLanguageStrings strings;
   strings.Add("<%SETUPTITLE%>", &title);
-  zq::TPageEnvironment env;
+  zq::PageEnvironment env;
   env.Languages = &Languages();
   env.Strings = &strings;
   env.Fetch = [&parts](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {

@@ -23,7 +23,7 @@ void Update(zq::test::MemoryFileSystem& fs) {
   zq::TPakSystem pak(fs);
   try {
     if (pak.OpenArchive(kPath) != zq::TPakSystem::OpenResult::Ok) return;
-  } catch (const zq::TArchiveFailure&) {
+  } catch (const zq::ArchiveFailure&) {
     return;  // "File ... has corrupted header."
   }
   const auto records = pak.Records();
@@ -38,7 +38,7 @@ void Update(zq::test::MemoryFileSystem& fs) {
   // What an update wrote reads back, with every record it had.
   zq::TPakSystem again(fs);
   if (again.OpenArchive(kPath) != zq::TPakSystem::OpenResult::Ok || again.Find("maps\\new.txt") == nullptr ||
-      fs.Exists(zq::TJournal::PathFor(kPath))) {
+      fs.Exists(zq::ArchiveJournal::PathFor(kPath))) {
     std::abort();
   }
 }
@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   zq::test::MemoryFileSystem fs;
   fs.Files[kPath].assign(package, package + package_size);
-  if (journal > 0) fs.Files[zq::TJournal::PathFor(kPath)].assign(data + 2, data + 2 + journal);
+  if (journal > 0) fs.Files[zq::ArchiveJournal::PathFor(kPath)].assign(data + 2, data + 2 + journal);
   Update(fs);
 
   const std::string path = zq::fuzz::ScratchFile(kPath, package, package_size);

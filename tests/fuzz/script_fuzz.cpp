@@ -72,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (a.CommandIndex != b.CommandIndex || a.Args.size() != b.Args.size()) std::abort();
   }
   const bool ascii = std::all_of(printed.begin(), printed.end(), [](char c) { return (c & 0x80) == 0; });
-  if (ascii && (again.lines.Serialize() != result.lines.Serialize() || again.info.Serialize() != result.info.Serialize())) {
+  if (ascii &&
+      (again.lines.Serialize() != result.lines.Serialize() || again.info.Serialize() != result.info.Serialize())) {
     std::abort();
   }
   return 0;

@@ -23,7 +23,7 @@ void Update(zq::test::MemoryFileSystem& fs) {
     zq::TVFSFile plain(fs);
     try {
       plain.Open(kPath, false);
-    } catch (const zq::TArchiveFailure&) {
+    } catch (const zq::ArchiveFailure&) {
       return;
     }
   }
@@ -37,7 +37,7 @@ void Update(zq::test::MemoryFileSystem& fs) {
     vfs.Tree->AddFile("Levels\\Intro\\notes.txt", text, sizeof text);
     vfs.SaveHeader(false);
     vfs.Close();
-  } catch (const zq::TArchiveFailure&) {
+  } catch (const zq::ArchiveFailure&) {
     vfs.Abandon();  // no free block, a broken chain: rolled back as the engine does
     return;
   }
@@ -45,7 +45,7 @@ void Update(zq::test::MemoryFileSystem& fs) {
   // free while a directory holds them are taken for the new file's folders as the format says.
   try {
     zq::TVFSFile(fs).Open(kPath, true);
-  } catch (const zq::TArchiveFailure&) {
+  } catch (const zq::ArchiveFailure&) {
   }
 }
 

@@ -17,8 +17,8 @@ std::atomic<unsigned> g_counter{0};
 TempDir::TempDir() {
   auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string candidate = platform::TempDir() + "zqtest-" + std::to_string(stamp % 1000000007) + "-" +
-                            std::to_string(g_counter++);
+    std::string candidate =
+        platform::TempDir() + "zqtest-" + std::to_string(stamp % 1000000007) + "-" + std::to_string(g_counter++);
     if (platform::CreateDir(candidate)) {
       path_ = candidate;
       return;

@@ -120,18 +120,19 @@ TEST_F(CommandTest, CopyRenameDeleteAndCreateDirectory) {
   EXPECT_EQ(status_.captions.back(), u"Copying File src.txt");
   RunLine(ctx_, 1);
   // The destination is recorded even when the source is missing.
-  EXPECT_EQ(ctx_.Run.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\target.txt", "$INSTDIR\\new\\never.txt"}));
+  EXPECT_EQ(ctx_.Run.UninstallList.Files,
+            (std::vector<std::string>{"$INSTDIR\\target.txt", "$INSTDIR\\new\\never.txt"}));
   RunLine(ctx_, 2);
   EXPECT_EQ(test::ReadAll(inst_ + "\\renamed.txt"), "old");
-  EXPECT_EQ(ctx_.Run.Lines.Lines[2].Args[1], inst_ + "\\renamed.txt");  // stored back expanded
+  EXPECT_EQ(ctx_.Run.Lines.Lines[2].Args[1], inst_ + "\\renamed.txt");        // stored back expanded
   EXPECT_EQ(ctx_.Setup.CompLines.Lines[2].Args[1], "$INSTDIR\\renamed.txt");  // in the run's copy only
   RunLine(ctx_, 3);
   EXPECT_FALSE(platform::FileExists(inst_ + "\\target.txt"));
   ctx_.Run.UninstallList.Dirs.clear();
   RunLine(ctx_, 4);
   RunLine(ctx_, 5);
-  EXPECT_EQ(ctx_.Run.UninstallList.Dirs, (std::vector<std::string>{inst_ + "\\a\\", inst_ + "\\a\\b", inst_ + "\\a\\b",
-                                                               inst_ + "\\a\\b"}));
+  EXPECT_EQ(ctx_.Run.UninstallList.Dirs,
+            (std::vector<std::string>{inst_ + "\\a\\", inst_ + "\\a\\b", inst_ + "\\a\\b", inst_ + "\\a\\b"}));
 }
 
 TEST_F(CommandTest, RenamingAnInstalledFileRecordsTheNewName) {
@@ -168,7 +169,8 @@ TEST_F(CommandTest, ExecuteWaitsForTheProgramAndPassesOverOneThatCannotStart) {
   const std::string script = dir_ / "tool.sh";
   test::WriteAll(script, "#!/bin/sh\nsleep 0.2\necho done > \"$1\"\n");
   const std::string program = "Z:\\bin\\sh";
-  const std::string params = "\"" + *platform::HostPath(script) + "\" \"" + *platform::HostPath(dir_ / "ran.txt") + "\"";
+  const std::string params =
+      "\"" + *platform::HostPath(script) + "\" \"" + *platform::HostPath(dir_ / "ran.txt") + "\"";
 #endif
   LoadScript(ctx_, {{"execute", {program, params}}, {"execute", {dir_ / "no-such-program.exe"}}});
   RunLine(ctx_, 0);
@@ -196,18 +198,20 @@ TEST_F(CommandTest, UrlProtocolHasItsFourValuesAndFourLines) {
   EXPECT_EQ(Read(hkcr, "zqtestproto", "URL Protocol"), "");
   EXPECT_EQ(Read(hkcr, "zqtestproto\\DefaultIcon", ""), inst_ + "\\app.ico");
   EXPECT_EQ(Read(hkcr, "zqtestproto\\shell\\open\\command", ""), "\"" + inst_ + "\\app.exe\" \"%1\" \"-x\"");
-  EXPECT_EQ(ctx_.Run.UninstallList.RegValues,
-            (std::vector<std::string>{"\"HKCR\" \"zqtestproto\" \"\" \"\"", "\"HKCR\" \"zqtestproto\" \"URL Protocol\" \"\"",
-                                      "\"HKCR\" \"zqtestproto\\DefaultIcon\\\" \"\" \"\"",
-                                      "\"HKCR\" \"zqtestproto\\shell\\open\\command\\\" \"\" \"\""}));
+  EXPECT_EQ(
+      ctx_.Run.UninstallList.RegValues,
+      (std::vector<std::string>{"\"HKCR\" \"zqtestproto\" \"\" \"\"", "\"HKCR\" \"zqtestproto\" \"URL Protocol\" \"\"",
+                                "\"HKCR\" \"zqtestproto\\DefaultIcon\\\" \"\" \"\"",
+                                "\"HKCR\" \"zqtestproto\\shell\\open\\command\\\" \"\" \"\""}));
 }
 
 TEST_F(CommandTest, ShortcutsCarryTheirFieldsAndAreRecorded) {
   platform::ComApartment com;  // the worker has it for a run
   ctx_.SetupToLoad().StartMenuDir = dir_ / "Menu\\";
-  LoadScript(ctx_, {{"createshortcut", {"$SMPROGRAMS\\Demo\\Play.lnk", "$INSTDIR\\bin\\game.exe", "-fast"}},
-                    {"createshortcut", {"$SMPROGRAMS\\Demo\\Icon.lnk", "$INSTDIR\\game.exe", "", "$INSTDIR\\game.ico"}},
-                    {"createshortcut", {"$SMPROGRAMS\\Demo\\Same.lnk", "$INSTDIR\\game.exe", "", "$INSTDIR\\game.exe"}}});
+  LoadScript(ctx_,
+             {{"createshortcut", {"$SMPROGRAMS\\Demo\\Play.lnk", "$INSTDIR\\bin\\game.exe", "-fast"}},
+              {"createshortcut", {"$SMPROGRAMS\\Demo\\Icon.lnk", "$INSTDIR\\game.exe", "", "$INSTDIR\\game.ico"}},
+              {"createshortcut", {"$SMPROGRAMS\\Demo\\Same.lnk", "$INSTDIR\\game.exe", "", "$INSTDIR\\game.exe"}}});
   for (std::uint32_t i = 0; i < 3; ++i) RunLine(ctx_, i);
   auto play = platform::ReadShellLink(dir_ / "Menu\\Demo\\Play.lnk");
   ASSERT_TRUE(play.has_value());
@@ -246,7 +250,7 @@ TEST_F(CommandTest, UninstallLogSaveAndLoad) {
   EXPECT_EQ(ctx_.Run.UninstallList.Files, std::vector<std::string>{"$INSTDIR\\kept.txt"});
 }
 
-class RecordingArchives : public TArchiveProcedures {
+class RecordingArchives : public ArchiveProcedures {
  public:
   void UpdatePackage(std::uint16_t g, const std::string& p, const std::string& pw) override {
     calls.push_back("update " + std::to_string(g) + " " + p + " " + pw);

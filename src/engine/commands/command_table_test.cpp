@@ -111,7 +111,8 @@ TEST(CommandTable, EveryRowIsStoredPrintedAndFollowedAsTheTableSays) {
         ctx.SetupToLoad().CompLines = compiled.lines;
         for (int n = 1; n <= count; ++n) {
           if (c.IsJumpArg(n)) continue;
-          ctx.SetupToLoad().CompLines.Lines[0].Args[static_cast<std::size_t>(n - 1)] = dir / (present ? "present.txt" : "missing.txt");
+          ctx.SetupToLoad().CompLines.Lines[0].Args[static_cast<std::size_t>(n - 1)] =
+              dir / (present ? "present.txt" : "missing.txt");
         }
         test::RecordingText status;
         test::ScriptedBoxes boxes(present ? kIdOk : kIdCancel);

@@ -15,7 +15,7 @@ namespace zq {
 
 namespace {
 // A command without a run-time action of its own ("name", "language", ...).
-class TPassiveCommand : public TCommandClass {
+class PassiveCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
 };
@@ -43,7 +43,7 @@ std::array<Maker, kCommandCount> BindRows() {
     if (row.build == BuildStep::Store) {
       throw std::logic_error(std::string("command \"") + row.keyword + "\" has no run-time class");
     }
-    slot = &MakeAs<TPassiveCommand>;
+    slot = &MakeAs<PassiveCommand>;
   }
   return makers;
 }
@@ -55,8 +55,9 @@ std::unique_ptr<TCommandClass> MakeCommand(const CommandInfo& info) {
   return makers.at(static_cast<std::size_t>(info.index - 1))(info);
 }
 
-TArchiveProcedures* ArchivesFor(const RunScope& ctx, const char* keyword) {
-  if (ctx.Services.Archives == nullptr) ctx.Services.LogLine(std::string(keyword) + " passed over: archive updates are not available");
+ArchiveProcedures* ArchivesFor(const RunScope& ctx, const char* keyword) {
+  if (ctx.Services.Archives == nullptr)
+    ctx.Services.LogLine(std::string(keyword) + " passed over: archive updates are not available");
   return ctx.Services.Archives;
 }
 

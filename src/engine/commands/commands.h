@@ -11,7 +11,7 @@
 namespace zq {
 
 struct RunScope;
-class TArchiveProcedures;
+class ArchiveProcedures;
 
 // Fills the registry with one object of each class in the fixed order. Every row the engine
 // runs (BuildStep::Store) has exactly one class among the families, every other row none
@@ -42,7 +42,7 @@ std::span<const CommandBinding> RegistryCommands();
 std::span<const CommandBinding> LogArchiveCommands();
 
 // The archive procedures; without them the command is logged as passed over and gets null.
-TArchiveProcedures* ArchivesFor(const RunScope& ctx, const char* keyword);
+ArchiveProcedures* ArchivesFor(const RunScope& ctx, const char* keyword);
 
 // The path with "$CDDRIVE" replaced by the first optical drive that holds the file, or as it
 // was when none does.

@@ -4,7 +4,7 @@
 
 namespace zq {
 
-TEntryPrefetch::TEntryPrefetch(TPak& pak, std::vector<std::size_t> order, std::size_t bound)
+EntryPrefetch::EntryPrefetch(TPak& pak, std::vector<std::size_t> order, std::size_t bound)
     : pak_(pak), order_(std::move(order)), bound_(bound) {
   // Opened here, not on the worker, so its failure cannot touch the file fault the writing
   // thread reads after its own calls.
@@ -12,7 +12,7 @@ TEntryPrefetch::TEntryPrefetch(TPak& pak, std::vector<std::size_t> order, std::s
   worker_ = std::thread([this] { Work(); });
 }
 
-TEntryPrefetch::~TEntryPrefetch() {
+EntryPrefetch::~EntryPrefetch() {
   if (!worker_.joinable()) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -22,7 +22,7 @@ TEntryPrefetch::~TEntryPrefetch() {
   worker_.join();
 }
 
-void TEntryPrefetch::Work() {
+void EntryPrefetch::Work() {
   try {
     for (std::size_t i = 0; i < order_.size(); ++i) {
       const std::size_t index = order_[i];
@@ -52,7 +52,7 @@ void TEntryPrefetch::Work() {
   }
 }
 
-TEntryPrefetch::Result TEntryPrefetch::Next() {
+EntryPrefetch::Result EntryPrefetch::Next() {
   if (taken_ >= order_.size()) return {};
   const std::size_t index = order_[taken_++];
   if (!worker_.joinable()) {

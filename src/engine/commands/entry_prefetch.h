@@ -24,7 +24,7 @@ inline constexpr std::size_t kPrefetchBytes = 8u << 20;
 // Small files are counted too: 8 MiB of 1 KB files would be thousands of buffers ahead.
 inline constexpr std::size_t kPrefetchEntries = 64;
 
-class TEntryPrefetch {
+class EntryPrefetch {
  public:
   struct Result {
     std::optional<Bytes> data;      // nothing: the entry could not be read or inflated
@@ -34,10 +34,10 @@ class TEntryPrefetch {
   // `order` lists entries below the large-entry size; the pak's directory must stay as it is
   // until this object is gone. With fewer than two entries, or no second handle on the file,
   // each entry is read when asked for, on the caller's thread.
-  TEntryPrefetch(TPak& pak, std::vector<std::size_t> order, std::size_t bound = kPrefetchBytes);
-  ~TEntryPrefetch();
-  TEntryPrefetch(const TEntryPrefetch&) = delete;
-  TEntryPrefetch& operator=(const TEntryPrefetch&) = delete;
+  EntryPrefetch(TPak& pak, std::vector<std::size_t> order, std::size_t bound = kPrefetchBytes);
+  ~EntryPrefetch();
+  EntryPrefetch(const EntryPrefetch&) = delete;
+  EntryPrefetch& operator=(const EntryPrefetch&) = delete;
 
   // The next entry of the order; rethrows what the inflating thread threw (an allocation failure).
   Result Next();

@@ -62,7 +62,7 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
     const TPakEntry& e = pak.Entries[index];
     if (e.OrigSize < LargeEntryLimit && IsSafeEntryName(e.Name)) inflated.push_back(index);
   }
-  TEntryPrefetch prefetch(pak, std::move(inflated));
+  EntryPrefetch prefetch(pak, std::move(inflated));
   for (const std::size_t index : entries) {
     const std::uint32_t size = pak.Entries[index].OrigSize;
     const std::string& name = pak.Entries[index].Name;
@@ -80,7 +80,7 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
         ForceDirectoriesLogged(ctx.Run.UninstallList, ExtractFileDir(target));
         written = pak.CopyLargeEntry(target, name, size, index, show);
       } else {
-        TEntryPrefetch::Result r = prefetch.Next();
+        EntryPrefetch::Result r = prefetch.Next();
         if (!r.data && size > 0) {
           // Verified at start-up, unreadable now (a failing disk or medium): an empty file in its
           // place would pass for an installed one.
@@ -89,7 +89,8 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
           return;
         } else {
           platform::NoteFileFault(platform::FileFault::Other);
-          written = WriteFileLogged(ctx.Run.UninstallList, target, r.data ? r.data->data() : nullptr, r.data ? r.data->size() : 0);
+          written = WriteFileLogged(ctx.Run.UninstallList, target, r.data ? r.data->data() : nullptr,
+                                    r.data ? r.data->size() : 0);
         }
       }
       if (!written) {

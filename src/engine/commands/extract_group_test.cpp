@@ -19,7 +19,7 @@
 namespace zq {
 namespace {
 
-class Recorder : public TTextTarget, public TGaugeTarget {
+class Recorder : public TextTarget, public GaugeTarget {
  public:
   void SetCaption(const std::u16string& text) override { captions.push_back(text); }
   void SetPosition(std::int32_t p) override { positions.push_back(p); }
@@ -27,7 +27,7 @@ class Recorder : public TTextTarget, public TGaugeTarget {
   std::vector<std::int32_t> positions;
 };
 
-class BoxRecorder : public TMessageBoxes {
+class BoxRecorder : public MessageBoxes {
  public:
   int Show(const std::u16string& text, const std::u16string& caption, unsigned) override {
     boxes.push_back(caption + u": " + text);
@@ -71,8 +71,7 @@ TEST_F(ExtractGroupTest, WritesTheGroupRecordsFilesAndCreatedFolders) {
   ASSERT_EQ(ctx_.Run.UninstallList.Dirs.size(), 3u);
   EXPECT_EQ(ctx_.Run.UninstallList.Dirs[0], target_);
   EXPECT_EQ(ctx_.Run.UninstallList.Dirs[2], target_ + "\\sub\\deep");
-  EXPECT_EQ(rec_.captions,
-            (std::vector<std::u16string>{u"Extracting readme.txt", u"Extracting sub\\deep\\data.bin"}));
+  EXPECT_EQ(rec_.captions, (std::vector<std::u16string>{u"Extracting readme.txt", u"Extracting sub\\deep\\data.bin"}));
   EXPECT_EQ(rec_.positions, (std::vector<std::int32_t>{1, 2}));
 }
 
@@ -190,15 +189,15 @@ TEST_F(ExtractGroupTest, PrefetchKeepsOrderUnderAnyBound) {
   for (std::size_t i = 0; i < pak.Entries.size(); i += 2) order.push_back(i);  // every other one
   for (std::size_t bound : {std::size_t{1}, std::size_t{1000}, kPrefetchBytes}) {
     SCOPED_TRACE(bound);
-    TEntryPrefetch prefetch(pak, order, bound);
+    EntryPrefetch prefetch(pak, order, bound);
     for (std::size_t i : order) {
-      TEntryPrefetch::Result r = prefetch.Next();
+      EntryPrefetch::Result r = prefetch.Next();
       ASSERT_TRUE(r.data);
       EXPECT_EQ(std::string(r.data->begin(), r.data->end()), entries[i].data);
     }
     EXPECT_FALSE(prefetch.Next().data);
   }
-  TEntryPrefetch abandoned(pak, order, 1);
+  EntryPrefetch abandoned(pak, order, 1);
   EXPECT_TRUE(abandoned.Next().data);
 }
 

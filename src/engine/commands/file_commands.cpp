@@ -55,8 +55,7 @@ class TFileCommand : public TCommandClass {
   void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
     const LineArgs a = ArgsOf(ctx.Run, line);
     if (!Info().AcceptsArgCount(a.Count())) {
-      ctx.Services.ShowMessageBox(u"TFileCommand.SFXProcess - Param Count Invalid!!!", u"Error",
-                                  kMbOk | kMbIconError);
+      ctx.Services.ShowMessageBox(u"TFileCommand.SFXProcess - Param Count Invalid!!!", u"Error", kMbOk | kMbIconError);
       return;
     }
     const Args args = Decode(a);
@@ -163,7 +162,7 @@ class TDuplicateEntryCommand : public TCommandClass {
 
   void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
     const Args args = Decode(ArgsOf(ctx.Run, line));
-    if (TArchiveProcedures* archives = ArchivesFor(ctx, "duplicateentry")) {
+    if (ArchiveProcedures* archives = ArchivesFor(ctx, "duplicateentry")) {
       archives->DuplicateMember(args.package, args.existing, args.name);
     }
   }
@@ -173,14 +172,10 @@ class TDuplicateEntryCommand : public TCommandClass {
 
 std::span<const CommandBinding> FileCommands() {
   static constexpr CommandBinding kBindings[] = {
-      Bind<TFileCommand>("file"),
-      Bind<TDeleteCommand>("delete"),
-      Bind<TRMDirCommand>("rmdir"),
-      Bind<TCreateDirectoryCommand>("createdirectory"),
-      Bind<TCopyFileCommand>("copyfile"),
-      Bind<TDuplicateEntryCommand>("duplicateentry"),
-      Bind<TRenameCommand>("rename"),
-      Bind<TExecuteCommand>("execute"),
+      Bind<TFileCommand>("file"),         Bind<TDeleteCommand>("delete"),
+      Bind<TRMDirCommand>("rmdir"),       Bind<TCreateDirectoryCommand>("createdirectory"),
+      Bind<TCopyFileCommand>("copyfile"), Bind<TDuplicateEntryCommand>("duplicateentry"),
+      Bind<TRenameCommand>("rename"),     Bind<TExecuteCommand>("execute"),
   };
   return kBindings;
 }

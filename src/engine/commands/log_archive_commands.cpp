@@ -45,7 +45,7 @@ class TZQPUpdateCommand : public TCommandClass {
     LineArgs a = ArgsOf(ctx.Run, line);
     const std::string password = a.DecodeSecretInPlace();
     const std::uint16_t group = a.Group();
-    if (TArchiveProcedures* archives = ArchivesFor(ctx, "zqpupdate")) {
+    if (ArchiveProcedures* archives = ArchivesFor(ctx, "zqpupdate")) {
       archives->UpdatePackage(group, a.Archive(), password);
     }
   }
@@ -59,7 +59,8 @@ class TZQPOfficialCommand : public TCommandClass {
     const std::string word = a.DecodeSecretInPlace();
     const std::string& package = a[1];
     const std::string& flag = a[3];
-    if (TArchiveProcedures* archives = ArchivesFor(ctx, "zqpofficial")) archives->SetPackageOfficial(package, word, flag);
+    if (ArchiveProcedures* archives = ArchivesFor(ctx, "zqpofficial"))
+      archives->SetPackageOfficial(package, word, flag);
   }
 };
 
@@ -71,7 +72,7 @@ class TVFSUpdateCommand : public TCommandClass {
     // Closed unless the line's own flag says otherwise (a line of three keeps the default).
     const bool close = a.Count() >= 4 ? a[3] == "1" : true;
     const std::uint16_t group = a.Group();
-    if (TArchiveProcedures* archives = ArchivesFor(ctx, "vfsupdate")) archives->UpdateVFS(group, a.Archive(), close);
+    if (ArchiveProcedures* archives = ArchivesFor(ctx, "vfsupdate")) archives->UpdateVFS(group, a.Archive(), close);
   }
 };
 

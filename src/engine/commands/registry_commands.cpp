@@ -73,8 +73,10 @@ class TWriteRegStr_URLCommand : public TCommandClass {
     write(icon_key, "", ExpandMacrosAnsi(ctx, args.icon));
     write(command_key, "", command);
     ctx.Services.LogLine("URL protocol " + protocol + ": " + command);
-    for (const auto& [key, name] : {std::pair<std::string, std::string>{protocol, ""}, {protocol, "URL Protocol"},
-                                    {icon_key, ""}, {command_key, ""}}) {
+    for (const auto& [key, name] : {std::pair<std::string, std::string>{protocol, ""},
+                                    {protocol, "URL Protocol"},
+                                    {icon_key, ""},
+                                    {command_key, ""}}) {
       ctx.Run.UninstallList.AddRegValue(TUninstallList::RegValueLine("HKCR", key, name, ""));
     }
   }

@@ -40,13 +40,13 @@ inline void RunLine(SetupContext& ctx, std::uint32_t position) {
   ctx.Setup.CommandList.At(line.CommandIndex)->SFXProcess(ctx, line.LineNumber);
 }
 
-class RecordingText : public TTextTarget {
+class RecordingText : public TextTarget {
  public:
   void SetCaption(const std::u16string& text) override { captions.push_back(text); }
   std::vector<std::u16string> captions;
 };
 
-class ScriptedBoxes : public TMessageBoxes {
+class ScriptedBoxes : public MessageBoxes {
  public:
   explicit ScriptedBoxes(int answer) : answer_(answer) {}
   int Show(const std::u16string& text, const std::u16string& caption, unsigned flags) override {

@@ -33,36 +33,40 @@ std::string OneLine(const std::string& s) {
 
 }  // namespace
 
-THeadlessFrontEnd::THeadlessFrontEnd(SetupContext& ctx, EngineOptions options, std::string program_path)
+HeadlessFrontEnd::HeadlessFrontEnd(SetupContext& ctx, EngineOptions options, std::string program_path)
     : ctx_(ctx), options_(std::move(options)), program_path_(std::move(program_path)),
       terminal_(platform::StderrIsTerminal()) {}
 
-THeadlessFrontEnd::~THeadlessFrontEnd() = default;
+HeadlessFrontEnd::~HeadlessFrontEnd() = default;
 
-int THeadlessFrontEnd::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) {
+int HeadlessFrontEnd::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) {
   const int answer = DefaultMessageBoxAnswer(flags);
   // The log keeps the text's line breaks; the one-line report on stderr does not.
   ctx_.Services.LogLine("message box \"" + OneLine(Narrow(caption)) + "\": " + Narrow(text) + " -> " +
-               (answer == kIdOk ? "OK" : answer == kIdYes ? "Yes" : answer == kIdNo ? "No" : "Cancel"));
+                        (answer == kIdOk    ? "OK"
+                         : answer == kIdYes ? "Yes"
+                         : answer == kIdNo  ? "No"
+                                            : "Cancel"));
   if ((flags & 0xF0) == kMbIconError) {
     std::lock_guard<std::mutex> lock(mutex_);
     // Most error texts already begin with "Error:"; the caption is not said twice.
     const std::string head = OneLine(Narrow(caption));
     const std::string body = OneLine(Narrow(text));
     const bool said = body.compare(0, head.size() + 1, head + ":") == 0;
-    std::fprintf(stderr, "%s%s%s%s\n", terminal_ ? "\r" : "", said ? "" : head.c_str(), said ? "" : ": ",
-                 body.c_str());
+    std::fprintf(stderr, "%s%s%s%s\n", terminal_ ? "\r" : "", said ? "" : head.c_str(), said ? "" : ": ", body.c_str());
   }
   return answer;
 }
 
-void THeadlessFrontEnd::VerifyBegin(std::size_t count) { ctx_.Services.LogLine("verifying " + std::to_string(count) + " entries"); }
+void HeadlessFrontEnd::VerifyBegin(std::size_t count) {
+  ctx_.Services.LogLine("verifying " + std::to_string(count) + " entries");
+}
 
-void THeadlessFrontEnd::VerifyEnd() { ctx_.Services.LogLine("verification done"); }
+void HeadlessFrontEnd::VerifyEnd() { ctx_.Services.LogLine("verification done"); }
 
-void THeadlessFrontEnd::PageShown(int index) { ctx_.Services.LogLine("page " + std::to_string(index)); }
+void HeadlessFrontEnd::PageShown(int index) { ctx_.Services.LogLine("page " + std::to_string(index)); }
 
-void THeadlessFrontEnd::ControlChanged(const TControl& control) {
+void HeadlessFrontEnd::ControlChanged(const Control& control) {
   if (wizard_ == nullptr) return;
   if (&control == wizard_->StatusLabel() || &control == wizard_->DetailLabel()) {
     SetCaption(control.Caption);
@@ -72,12 +76,12 @@ void THeadlessFrontEnd::ControlChanged(const TControl& control) {
   }
 }
 
-void THeadlessFrontEnd::SetCaption(const std::u16string& text) {
+void HeadlessFrontEnd::SetCaption(const std::u16string& text) {
   const std::string line = Narrow(text);
   if (line.rfind("Status: ", 0) != 0) ctx_.Services.LogLine("status: " + line);
 }
 
-void THeadlessFrontEnd::DrawBar(std::int32_t position) {
+void HeadlessFrontEnd::DrawBar(std::int32_t position) {
   if (!terminal_ || gauge_max_ <= 0) return;
   std::lock_guard<std::mutex> lock(mutex_);
   const int width = 40;
@@ -89,10 +93,10 @@ void THeadlessFrontEnd::DrawBar(std::int32_t position) {
   std::fflush(stderr);
 }
 
-int THeadlessFrontEnd::RunWizard(SetupContext& ctx) {
+int HeadlessFrontEnd::RunWizard(SetupContext& ctx) {
   if (options_.install_dir) ctx.Choices.InstallDir = *options_.install_dir;
-  wizard_ = std::make_unique<TWizard>(ctx, this);
-  TWizard& wizard = *wizard_;
+  wizard_ = std::make_unique<Wizard>(ctx, this);
+  Wizard& wizard = *wizard_;
   worker_ = std::make_unique<TSetupThread>(ctx);
   wizard.RunScript = [this, &ctx] {
     ctx.Services.MakeUninstaller = [this](const RunScope& c) { MakeUninstaller(c, program_path_); };
@@ -101,23 +105,23 @@ int THeadlessFrontEnd::RunWizard(SetupContext& ctx) {
   wizard.SetPagesUp({}, true);
   const bool uninstaller = ctx.Setup.IsUninstaller();
   ctx.Services.LogLine(std::string(uninstaller ? "uninstalling " : "installing ") + ctx.Setup.SetupInfo.SetupName +
-              (uninstaller ? " from " : " into ") + ctx.Choices.InstallDir);
-  const TWizard::TWalkEnd end = wizard.WalkUnattended();
+                       (uninstaller ? " from " : " into ") + ctx.Choices.InstallDir);
+  const Wizard::WalkEnd end = wizard.WalkUnattended();
   worker_.reset();
   switch (end) {
-    case TWizard::TWalkEnd::Finished:
-      break;
-    case TWizard::TWalkEnd::UnusableDrive:
+    case Wizard::WalkEnd::Finished: break;
+    case Wizard::WalkEnd::UnusableDrive:
       Show(platform::AnsiToWide("The folder " + ctx.Choices.InstallDir +
                                 " is not on a drive that can take an installation."),
            u"Setup", kMbOk | kMbIconError);
       return kExitRefused;
-    case TWizard::TWalkEnd::ShortSpace:
+    case Wizard::WalkEnd::ShortSpace:
       Show(platform::AnsiToWide("Not enough free space for " + ctx.Setup.SetupInfo.SetupName + ": " +
-                                ctx.Setup.SpaceRequiredText + " needed, " + ctx.Choices.SpaceAvailableText + " available."),
+                                ctx.Setup.SpaceRequiredText + " needed, " + ctx.Choices.SpaceAvailableText +
+                                " available."),
            u"Setup", kMbOk | kMbIconError);
       return kExitRefused;
-    case TWizard::TWalkEnd::Stuck:
+    case Wizard::WalkEnd::Stuck:
       Show(u"The setup cannot go on from this page.", u"Setup", kMbOk | kMbIconError);
       return kExitRefused;
   }

@@ -15,26 +15,26 @@
 namespace zq {
 
 class TSetupThread;
-class TWizard;
+class Wizard;
 
-class THeadlessFrontEnd : public TFrontEnd, public TWizardView {
+class HeadlessFrontEnd : public FrontEnd, public WizardView {
  public:
-  THeadlessFrontEnd(SetupContext& ctx, EngineOptions options, std::string program_path);
-  ~THeadlessFrontEnd() override;
+  HeadlessFrontEnd(SetupContext& ctx, EngineOptions options, std::string program_path);
+  ~HeadlessFrontEnd() override;
 
-  // TFrontEnd
+  // FrontEnd
   int Show(const std::u16string& text, const std::u16string& caption, unsigned flags) override;
   void VerifyBegin(std::size_t count) override;
   void VerifyEnd() override;
-  // The window's wizard, walked with TWizard::WalkUnattended; a page that keeps Next off is
+  // The window's wizard, walked with Wizard::WalkUnattended; a page that keeps Next off is
   // a refusal (exit code 3) with a message that says why.
   int RunWizard(SetupContext& ctx) override;
 
-  // TWizardView: pages shown go to the log; the status line to the log, the gauge to the
+  // WizardView: pages shown go to the log; the status line to the log, the gauge to the
   // terminal's bar. Calls come on the worker during a run; this front end's own thread only
   // waits then.
   void PageShown(int index) override;
-  void ControlChanged(const TControl& control) override;
+  void ControlChanged(const Control& control) override;
 
  private:
   void SetCaption(const std::u16string& text);
@@ -43,7 +43,7 @@ class THeadlessFrontEnd : public TFrontEnd, public TWizardView {
   SetupContext& ctx_;
   EngineOptions options_;
   std::string program_path_;
-  std::unique_ptr<TWizard> wizard_;
+  std::unique_ptr<Wizard> wizard_;
   std::unique_ptr<TSetupThread> worker_;
   std::int32_t gauge_max_ = 0;
   bool terminal_;

@@ -23,7 +23,8 @@ inline std::vector<std::uint32_t> RenderPixels(int w, int h, const std::function
   HGDIOBJ old = SelectObject(dc, bmp);
   paint(dc);
   GdiFlush();
-  std::vector<std::uint32_t> out(static_cast<const std::uint32_t*>(bits), static_cast<const std::uint32_t*>(bits) + w * h);
+  std::vector<std::uint32_t> out(static_cast<const std::uint32_t*>(bits),
+                                 static_cast<const std::uint32_t*>(bits) + w * h);
   SelectObject(dc, old);
   DeleteObject(bmp);
   DeleteDC(dc);

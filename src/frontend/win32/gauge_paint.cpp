@@ -49,7 +49,7 @@ void PaintGauge(HDC dc, int w, int h, const TGradGauge& g, HFONT font, COLORREF 
     } else {
       // The bands are laid out for the bitmap's own height and stretched into the bar.
       const int bar_height = bar.bottom - bar.top;
-      for (const TGradientBand& band : g.GradientBands()) {
+      for (const GradientBand& band : g.GradientBands()) {
         if (band.Bottom <= band.Top) continue;
         RECT r{bar.left, bar.top + band.Top * bar_height / TGradGauge::kGradientHeight, bar.right,
                bar.top + band.Bottom * bar_height / TGradGauge::kGradientHeight};

@@ -27,7 +27,7 @@ TEST(GaugePaint, HalfFullSolidBarOnA203PixelGauge) {
   auto px = Paint(g, w, h);
   const int row = h / 2 + 6;  // below the caption
   EXPECT_EQ(px[row * w + 2], Pixel(0x0000FF));
-  EXPECT_EQ(px[row * w + 101], Pixel(0x0000FF));   // the fill ends at 2 + 100
+  EXPECT_EQ(px[row * w + 101], Pixel(0x0000FF));  // the fill ends at 2 + 100
   EXPECT_EQ(px[row * w + 102], Pixel(0xFFFFFF));
   EXPECT_EQ(px[row * w + 1], Pixel(g.BorderColor));  // the border
 }
@@ -40,7 +40,7 @@ TEST(GaugePaint, GradientRunsFromColourOneToColourTwo) {
   const int w = 100, h = 40;
   auto px = Paint(g, w, h);
   const std::uint32_t top = px[3 * w + 10], bottom = px[(h - 3) * w + 10];
-  EXPECT_GT(top & 0xFF, 200u);            // blue
+  EXPECT_GT(top & 0xFF, 200u);  // blue
   EXPECT_LT((top >> 8) & 0xFF, 60u);
   EXPECT_GT((bottom >> 8) & 0xFF, 200u);  // green
   EXPECT_LT(bottom & 0xFF, 60u);

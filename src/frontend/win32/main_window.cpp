@@ -43,7 +43,7 @@ LRESULT CALLBACK AreaProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 // Its own state, whether or not the window is on screen yet.
 bool Shown(HWND window) { return (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0; }
 
-void SetButton(HWND button, const TButtonState& state) {
+void SetButton(HWND button, const ButtonState& state) {
   SetWindowTextW(button, W(state.Caption).c_str());
   EnableWindow(button, state.Enabled);
   ShowWindow(button, state.Visible ? SW_SHOWNA : SW_HIDE);
@@ -53,7 +53,7 @@ void SetButton(HWND button, const TButtonState& state) {
 
 TFrmMain::TFrmMain(SetupContext& ctx, EngineOptions options, std::string program_path)
     : ctx_(ctx), options_(std::move(options)), program_path_(std::move(program_path)) {
-  dispatcher_ = std::make_unique<TUiDispatcher>();
+  dispatcher_ = std::make_unique<UiDispatcher>();
   verify_ = std::make_unique<TFrmVerify>();
 }
 
@@ -67,9 +67,8 @@ TFrmMain::~TFrmMain() {
 
 int TFrmMain::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) {
   int answer = kIdCancel;
-  dispatcher_->Invoke([&] {
-    answer = MessageBoxW(window_, W(text).c_str(), W(caption).c_str(), flags | MB_SETFOREGROUND);
-  });
+  dispatcher_->Invoke(
+      [&] { answer = MessageBoxW(window_, W(text).c_str(), W(caption).c_str(), flags | MB_SETFOREGROUND); });
   ctx_.Services.LogLine("message box \"" + platform::WideToAnsi(caption) + "\" -> " + std::to_string(answer));
   return answer;
 }
@@ -127,19 +126,18 @@ void TFrmMain::CreateWindows() {
   next_ = button(kNextId, L"Next >", 416, 73);
   cancel_ = button(kCancelId, L"Cancel", 496, 75);
   language_ = button(kLanguageId, L"English \x25BE", 8, 89);
-  natives_ = std::make_unique<TNativeControls>(
-      area_, TNativeControls::Events{
-                 [this](TControl&, const std::u16string& text) {
-                   if (wizard_) wizard_->InstallDirEditTyped(text);
-                 },
-                 [this](TControl&, const std::string& path) {
-                   if (wizard_) wizard_->ShellTreeViewChange(path);
-                 }});
+  natives_ =
+      std::make_unique<NativeControls>(area_, NativeControls::Events{[this](Control&, const std::u16string& text) {
+                                                                       if (wizard_) wizard_->InstallDirEditTyped(text);
+                                                                     },
+                                                                     [this](Control&, const std::string& path) {
+                                                                       if (wizard_) wizard_->ShellTreeViewChange(path);
+                                                                     }});
 }
 
 int TFrmMain::RunWizard(SetupContext& ctx) {
   CreateWindows();
-  wizard_ = std::make_unique<TWizard>(ctx, this);
+  wizard_ = std::make_unique<Wizard>(ctx, this);
   worker_ = std::make_unique<TSetupThread>(ctx);
   wizard_->RunScript = [this] { RunScriptProtocol(); };
   wizard_->SetPagesUp();
@@ -180,11 +178,11 @@ void TFrmMain::RunScriptProtocol() {
   SetForegroundWindow(window_);
 }
 
-void TFrmMain::ControlAdded(TControl& control) {
+void TFrmMain::ControlAdded(Control& control) {
   if (natives_) natives_->Add(control);
 }
 
-void TFrmMain::ControlChanged(const TControl& control) {
+void TFrmMain::ControlChanged(const Control& control) {
   if (natives_) natives_->Update(control);
 }
 
@@ -192,11 +190,11 @@ void TFrmMain::ZOrderChanged() {
   if (natives_ && wizard_) natives_->Restack(wizard_->Pages().Area());
 }
 
-void TFrmMain::ButtonsChanged(const TWizardButtons& b) {
+void TFrmMain::ButtonsChanged(const WizardButtons& b) {
   SetButton(back_, b.Back);
   SetButton(next_, b.Next);
   SetButton(cancel_, b.Cancel);
-  TButtonState language = b.Language;
+  ButtonState language = b.Language;
   language.Caption += u" \x25BE";
   SetButton(language_, language);
   // The default button wears the heavier frame.
@@ -236,15 +234,15 @@ void TFrmMain::PageAreaColourChanged(std::uint32_t colour) {
   if (natives_) natives_->SetBackColour(static_cast<COLORREF>(colour));
 }
 
-void TFrmMain::LanguageMenuChanged(const std::vector<TLanguageMenuItem>& items) { menu_items_ = items; }
+void TFrmMain::LanguageMenuChanged(const std::vector<LanguageMenuItem>& items) { menu_items_ = items; }
 
-void TFrmMain::SelectTreeFolder(const TControl& tree, const std::string& folder, bool expand) {
+void TFrmMain::SelectTreeFolder(const Control& tree, const std::string& folder, bool expand) {
   if (natives_) natives_->SelectFolder(tree, folder, expand);
 }
 
 void TFrmMain::CloseRequested() { PostMessageW(window_, WM_CLOSE, 0, 0); }
 
-void TFrmMain::RepaintNow(const TControl& control) {
+void TFrmMain::RepaintNow(const Control& control) {
   if (natives_ == nullptr) return;
   if (HWND w = natives_->WindowOf(control)) UpdateWindow(w);
 }
@@ -258,8 +256,8 @@ void TFrmMain::ShowLanguageMenu() {
   }
   RECT r;
   GetWindowRect(language_, &r);
-  const int id = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, r.left, r.bottom - 4, 0, window_,
-                                nullptr);
+  const int id =
+      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, r.left, r.bottom - 4, 0, window_, nullptr);
   DestroyMenu(menu);
   if (id >= kMenuBase && wizard_) wizard_->English1Click(id - kMenuBase);
 }
@@ -306,8 +304,7 @@ LRESULT TFrmMain::HandleMain(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         PostMessageW(wnd, WM_NULL, 0, 0);
       }
       return 0;
-    default:
-      break;
+    default: break;
   }
   return DefWindowProcW(wnd, msg, wp, lp);
 }

@@ -17,32 +17,32 @@
 
 namespace zq {
 
-class TWizard;
+class Wizard;
 class TSetupThread;
 
-class TFrmMain : public TFrontEnd, public TWizardView {
+class TFrmMain : public FrontEnd, public WizardView {
  public:
   TFrmMain(SetupContext& ctx, EngineOptions options, std::string program_path);
   ~TFrmMain() override;
 
-  // TFrontEnd
+  // FrontEnd
   int Show(const std::u16string& text, const std::u16string& caption, unsigned flags) override;
   void VerifyBegin(std::size_t count) override;
   void VerifyProgress(std::size_t done, std::size_t count) override;
   void VerifyEnd() override;
   int RunWizard(SetupContext& ctx) override;
 
-  // TWizardView
-  void ControlAdded(TControl& control) override;
-  void ControlChanged(const TControl& control) override;
+  // WizardView
+  void ControlAdded(Control& control) override;
+  void ControlChanged(const Control& control) override;
   void ZOrderChanged() override;
-  void ButtonsChanged(const TWizardButtons& buttons) override;
+  void ButtonsChanged(const WizardButtons& buttons) override;
   void TitleChanged(const std::u16string& title, const std::u16string& caption) override;
   void PageAreaColourChanged(std::uint32_t colour) override;
-  void LanguageMenuChanged(const std::vector<TLanguageMenuItem>& items) override;
-  void SelectTreeFolder(const TControl& tree, const std::string& folder, bool expand) override;
+  void LanguageMenuChanged(const std::vector<LanguageMenuItem>& items) override;
+  void SelectTreeFolder(const Control& tree, const std::string& folder, bool expand) override;
   void CloseRequested() override;
-  void RepaintNow(const TControl& control) override;
+  void RepaintNow(const Control& control) override;
   void RunOnWindowThread(const std::function<void()>& update) override;
 
   LRESULT HandleMain(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -62,12 +62,12 @@ class TFrmMain : public TFrontEnd, public TWizardView {
   SetupContext& ctx_;
   EngineOptions options_;
   std::string program_path_;
-  std::unique_ptr<TVerifyView> verify_;
-  std::unique_ptr<TUiDispatcher> dispatcher_;
-  std::unique_ptr<TNativeControls> natives_;
-  std::unique_ptr<TWizard> wizard_;
+  std::unique_ptr<VerifyView> verify_;
+  std::unique_ptr<UiDispatcher> dispatcher_;
+  std::unique_ptr<NativeControls> natives_;
+  std::unique_ptr<Wizard> wizard_;
   std::unique_ptr<TSetupThread> worker_;
-  std::vector<TLanguageMenuItem> menu_items_;
+  std::vector<LanguageMenuItem> menu_items_;
   HWND window_ = nullptr;
   HWND area_ = nullptr;
   HWND back_ = nullptr, next_ = nullptr, cancel_ = nullptr, language_ = nullptr;

@@ -15,10 +15,10 @@
 
 namespace zq {
 
-struct TNativeControls::Native {
-  TControl* control = nullptr;
+struct NativeControls::Native {
+  Control* control = nullptr;
   HWND window = nullptr;
-  std::unique_ptr<TPicture> picture;
+  std::unique_ptr<Picture> picture;
   std::string picture_file;
   std::u16string shown;  // what the window shows, to skip needless updates
 };
@@ -41,13 +41,13 @@ std::wstring WithLineBreaks(const std::u16string& text) {
   return out;
 }
 
-TControl* ControlOf(HWND wnd) { return reinterpret_cast<TControl*>(GetWindowLongPtrW(wnd, GWLP_USERDATA)); }
+Control* ControlOf(HWND wnd) { return reinterpret_cast<Control*>(GetWindowLongPtrW(wnd, GWLP_USERDATA)); }
 
 LRESULT CALLBACK GaugeProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_PAINT) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(wnd, &ps);
-    if (const TControl* c = ControlOf(wnd)) {
+    if (const Control* c = ControlOf(wnd)) {
       RECT r;
       GetClientRect(wnd, &r);
       HFONT font = reinterpret_cast<HFONT>(SendMessageW(wnd, WM_GETFONT, 0, 0));
@@ -69,8 +69,8 @@ LRESULT CALLBACK PictureProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_PAINT) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(wnd, &ps);
-    const TControl* c = ControlOf(wnd);
-    const auto* pic = reinterpret_cast<const TPicture*>(GetPropW(wnd, L"picture"));
+    const Control* c = ControlOf(wnd);
+    const auto* pic = reinterpret_cast<const Picture*>(GetPropW(wnd, L"picture"));
     if (c != nullptr && pic != nullptr) {
       RECT r;
       GetClientRect(wnd, &r);
@@ -80,7 +80,7 @@ LRESULT CALLBACK PictureProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     return 0;
   }
   if (msg == WM_ERASEBKGND) {
-    const TControl* c = ControlOf(wnd);
+    const Control* c = ControlOf(wnd);
     if (c != nullptr && c->Transparent) return 1;
   }
   return DefWindowProcW(wnd, msg, wp, lp);
@@ -158,12 +158,12 @@ void InitCommonControlClasses(DWORD classes) {
   if (init != nullptr) init(&icc);
 }
 
-TNativeControls::TNativeControls(HWND page_area, Events events) : area_(page_area), events_(std::move(events)) {
+NativeControls::NativeControls(HWND page_area, Events events) : area_(page_area), events_(std::move(events)) {
   RegisterOnce();
   back_brush_ = CreateSolidBrush(back_);
 }
 
-TNativeControls::~TNativeControls() {
+NativeControls::~NativeControls() {
   for (auto& [c, n] : natives_) {
     if (n->window) DestroyWindow(n->window);
   }
@@ -171,7 +171,7 @@ TNativeControls::~TNativeControls() {
   if (back_brush_) DeleteObject(back_brush_);
 }
 
-HFONT TNativeControls::FontFor(const TControlFont& font) {
+HFONT NativeControls::FontFor(const ControlFont& font) {
   const std::string key = font.Face + "|" + std::to_string(font.Size) + "|" + (font.Bold ? "b" : "");
   auto it = fonts_.find(key);
   if (it != fonts_.end()) return it->second;
@@ -179,71 +179,62 @@ HFONT TNativeControls::FontFor(const TControlFont& font) {
   const int height = -MulDiv(font.Size, GetDeviceCaps(dc, LOGPIXELSY), 72);
   ReleaseDC(nullptr, dc);
   HFONT f = CreateFontW(height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, W(font.Face).c_str());
+                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
+                        W(font.Face).c_str());
   fonts_[key] = f;
   return f;
 }
 
-void TNativeControls::Add(TControl& c) {
+void NativeControls::Add(Control& c) {
   auto n = std::make_unique<Native>();
   n->control = &c;
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
   DWORD ex = 0;
   const wchar_t* cls = L"STATIC";
   switch (c.Type) {
-    case TControlType::Label:
-      style |= SS_NOPREFIX | SS_NOTIFY | (c.WordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
-      break;
-    case TControlType::Edit:
+    case ControlType::Label: style |= SS_NOPREFIX | SS_NOTIFY | (c.WordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP); break;
+    case ControlType::Edit:
       cls = L"EDIT";
       style |= WS_TABSTOP | ES_AUTOHSCROLL;
       ex = WS_EX_CLIENTEDGE;
       break;
-    case TControlType::Button:
+    case ControlType::Button:
       cls = L"BUTTON";
       style |= WS_TABSTOP | BS_PUSHBUTTON;
       break;
-    case TControlType::Panel:
-      style |= SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX;
-      break;
-    case TControlType::Bevel:
-      style |= SS_ETCHEDFRAME;
-      break;
-    case TControlType::Memo:
+    case ControlType::Panel: style |= SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX; break;
+    case ControlType::Bevel: style |= SS_ETCHEDFRAME; break;
+    case ControlType::Memo:
       cls = L"EDIT";
       style |= ES_MULTILINE | ES_READONLY | WS_VSCROLL | ES_AUTOVSCROLL;
       break;
-    case TControlType::RichEdit:
+    case ControlType::RichEdit:
       cls = L"RICHEDIT50W";
       style |= ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_HSCROLL | ES_AUTOVSCROLL;
       break;
-    case TControlType::Image:
-      cls = kPictureClass;
-      break;
-    case TControlType::ProgressBar:
-      cls = kGaugeClass;
-      break;
-    case TControlType::ShellTreeView:
+    case ControlType::Image: cls = kPictureClass; break;
+    case ControlType::ProgressBar: cls = kGaugeClass; break;
+    case ControlType::ShellTreeView:
       cls = WC_TREEVIEWW;
       style |= WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS;
       ex = WS_EX_CLIENTEDGE;
       break;
   }
-  if ((c.Type == TControlType::Memo || c.Type == TControlType::RichEdit) && c.Border) ex |= WS_EX_CLIENTEDGE;
+  if ((c.Type == ControlType::Memo || c.Type == ControlType::RichEdit) && c.Border) ex |= WS_EX_CLIENTEDGE;
   n->window = CreateWindowExW(ex, cls, L"", style, c.Left, c.Top, c.Width, c.Height, area_, nullptr,
                               GetModuleHandleW(nullptr), nullptr);
   if (n->window == nullptr) return;
   SetWindowLongPtrW(n->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&c));
   SendMessageW(n->window, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.Font)), FALSE);
-  if (c.Type == TControlType::ShellTreeView) FillRoots(n->window);
+  if (c.Type == ControlType::ShellTreeView) FillRoots(n->window);
   by_window_[n->window] = n.get();
   Native& ref = *n;
   natives_[&c] = std::move(n);
   Update(*ref.control);
 }
 
-void TNativeControls::ApplyText(Native& n, const TControl& c) {
-  if (c.Type == TControlType::RichEdit) {
+void NativeControls::ApplyText(Native& n, const Control& c) {
+  if (c.Type == ControlType::RichEdit) {
     if (c.RichText && !c.FileData.empty()) {
       if (n.picture_file == c.File) return;
       n.picture_file = c.File;
@@ -253,15 +244,15 @@ void TNativeControls::ApplyText(Native& n, const TControl& c) {
       return;
     }
   }
-  if (c.Type == TControlType::Image) {
+  if (c.Type == ControlType::Image) {
     if (c.PictureLoaded() && n.picture_file != c.File) {
-      n.picture = TPicture::Load(c.File, c.FileData);
+      n.picture = Picture::Load(c.File, c.FileData);
       n.picture_file = c.File;
       SetPropW(n.window, L"picture", n.picture.get());
     }
     return;
   }
-  if (c.Type == TControlType::ProgressBar || c.Type == TControlType::Bevel || c.Type == TControlType::ShellTreeView) {
+  if (c.Type == ControlType::ProgressBar || c.Type == ControlType::Bevel || c.Type == ControlType::ShellTreeView) {
     return;
   }
   if (n.shown == c.Caption) return;
@@ -271,7 +262,7 @@ void TNativeControls::ApplyText(Native& n, const TControl& c) {
   updating_ = false;
 }
 
-void TNativeControls::Update(const TControl& c) {
+void NativeControls::Update(const Control& c) {
   auto it = natives_.find(&c);
   if (it == natives_.end() || it->second->window == nullptr) return;
   Native& n = *it->second;
@@ -281,38 +272,38 @@ void TNativeControls::Update(const TControl& c) {
   EnableWindow(n.window, c.Enabled);
   ShowWindow(n.window, c.Visible ? SW_SHOWNA : SW_HIDE);
   InvalidateRect(n.window, nullptr, TRUE);
-  if (c.Type == TControlType::ProgressBar) UpdateWindow(n.window);  // the gauge paints at once
+  if (c.Type == ControlType::ProgressBar) UpdateWindow(n.window);  // the gauge paints at once
 }
 
-void TNativeControls::Restack(const TPageArea& area) {
+void NativeControls::Restack(const PageArea& area) {
   // Back to front: each control goes to the bottom in turn, so the last one ends on top.
   for (auto it = area.ZOrder.rbegin(); it != area.ZOrder.rend(); ++it) {
     if (HWND w = WindowOf(**it)) SetWindowPos(w, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
 }
 
-HWND TNativeControls::WindowOf(const TControl& control) const {
+HWND NativeControls::WindowOf(const Control& control) const {
   auto it = natives_.find(&control);
   return it == natives_.end() ? nullptr : it->second->window;
 }
 
-void TNativeControls::SetBackColour(COLORREF colour) {
+void NativeControls::SetBackColour(COLORREF colour) {
   back_ = colour;
   if (back_brush_) DeleteObject(back_brush_);
   back_brush_ = CreateSolidBrush(colour);
   InvalidateRect(area_, nullptr, TRUE);
 }
 
-bool TNativeControls::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+bool NativeControls::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   switch (msg) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT: {
       auto it = by_window_.find(reinterpret_cast<HWND>(lp));
       if (it == by_window_.end()) return false;
-      const TControl& c = *it->second->control;
+      const Control& c = *it->second->control;
       HDC dc = reinterpret_cast<HDC>(wp);
       if (!c.Font.ParentFont) SetTextColor(dc, static_cast<COLORREF>(c.Font.Colour));
-      if (msg == WM_CTLCOLOREDIT && c.Type == TControlType::Edit) return false;
+      if (msg == WM_CTLCOLOREDIT && c.Type == ControlType::Edit) return false;
       // The page area is one colour, so a "transparent" label is painted in it: a hollow brush
       // would leave whatever was there before (old text, or nothing at all) behind the text.
       SetBkMode(dc, TRANSPARENT);
@@ -323,7 +314,7 @@ bool TNativeControls::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& res
     case WM_COMMAND: {
       auto it = by_window_.find(reinterpret_cast<HWND>(lp));
       if (it == by_window_.end() || HIWORD(wp) != EN_CHANGE || updating_) return false;
-      TControl& c = *it->second->control;
+      Control& c = *it->second->control;
       wchar_t buf[1024] = {};
       GetWindowTextW(it->second->window, buf, 1024);
       std::u16string text;
@@ -355,18 +346,17 @@ bool TNativeControls::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& res
       }
       return false;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
-void TNativeControls::FillRoots(HWND tree) {
+void NativeControls::FillRoots(HWND tree) {
   for (const std::string& root : platform::LogicalDriveRoots()) {
     AddNode(tree, TVI_ROOT, root.substr(0, 2), true);
   }
 }
 
-void TNativeControls::ExpandNode(HWND tree, HTREEITEM item) {
+void NativeControls::ExpandNode(HWND tree, HTREEITEM item) {
   if (TreeView_GetChild(tree, item) != nullptr) return;  // listed before
   const std::string path = TreePath(tree, item);
   auto entries = platform::ListDir(path.size() == 2 ? path + "\\" : path);
@@ -388,7 +378,7 @@ void TNativeControls::ExpandNode(HWND tree, HTREEITEM item) {
   }
 }
 
-void TNativeControls::SelectFolder(const TControl& control, const std::string& path, bool expand) {
+void NativeControls::SelectFolder(const Control& control, const std::string& path, bool expand) {
   HWND tree = WindowOf(control);
   if (tree == nullptr || path.size() < 2) return;
   // Walks the path component by component from its drive, listing folders as it goes.

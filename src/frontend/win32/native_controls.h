@@ -15,35 +15,35 @@
 
 namespace zq {
 
-class TNativeControls {
+class NativeControls {
  public:
   // Edits report their text changes, the folder tree its selected folder.
   struct Events {
-    std::function<void(TControl&, const std::u16string& text)> EditChanged;
-    std::function<void(TControl&, const std::string& path)> FolderSelected;
+    std::function<void(Control&, const std::u16string& text)> EditChanged;
+    std::function<void(Control&, const std::string& path)> FolderSelected;
   };
 
-  TNativeControls(HWND page_area, Events events);
-  ~TNativeControls();
-  TNativeControls(const TNativeControls&) = delete;
-  TNativeControls& operator=(const TNativeControls&) = delete;
+  NativeControls(HWND page_area, Events events);
+  ~NativeControls();
+  NativeControls(const NativeControls&) = delete;
+  NativeControls& operator=(const NativeControls&) = delete;
 
-  void Add(TControl& control);
-  void Update(const TControl& control);
-  void Restack(const TPageArea& area);
+  void Add(Control& control);
+  void Update(const Control& control);
+  void Restack(const PageArea& area);
   // The page area forwards WM_COMMAND, WM_NOTIFY and WM_CTLCOLOR* of its children here; a
   // handled message gives its result.
   bool HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
   void SetBackColour(COLORREF colour);
   // Selects the folder in a tree control; with expand, opens the nodes along its path.
-  void SelectFolder(const TControl& tree, const std::string& path, bool expand);
+  void SelectFolder(const Control& tree, const std::string& path, bool expand);
 
-  HWND WindowOf(const TControl& control) const;
+  HWND WindowOf(const Control& control) const;
 
  private:
   struct Native;
-  HFONT FontFor(const TControlFont& font);
-  void ApplyText(Native& n, const TControl& c);
+  HFONT FontFor(const ControlFont& font);
+  void ApplyText(Native& n, const Control& c);
   void FillRoots(HWND tree);
   void ExpandNode(HWND tree, HTREEITEM item);
 
@@ -51,7 +51,7 @@ class TNativeControls {
   Events events_;
   COLORREF back_ = RGB(255, 255, 255);
   HBRUSH back_brush_ = nullptr;
-  std::map<const TControl*, std::unique_ptr<Native>> natives_;
+  std::map<const Control*, std::unique_ptr<Native>> natives_;
   std::map<HWND, Native*> by_window_;
   std::map<std::string, HFONT> fonts_;
   bool updating_ = false;  // our own SetWindowText raises no change event

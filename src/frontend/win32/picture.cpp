@@ -30,18 +30,20 @@ std::string LowerExtension(const std::string& name) {
 
 }  // namespace
 
-std::unique_ptr<TPicture> TPicture::Load(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+std::unique_ptr<Picture> Picture::Load(const std::string& name, const std::vector<std::uint8_t>& bytes) {
   if (bytes.empty()) return nullptr;
-  std::unique_ptr<TPicture> pic(new TPicture());
+  std::unique_ptr<Picture> pic(new Picture());
   const std::string ext = LowerExtension(name);
   if (ext == ".emf" || ext == ".wmf") {
     if (ext == ".emf") {
       pic->metafile_ = SetEnhMetaFileBits(static_cast<UINT>(bytes.size()), bytes.data());
     } else {
       // A placeable metafile starts with a 22-byte header that the converter does not take.
-      const bool placeable = bytes.size() > 22 && bytes[0] == 0xD7 && bytes[1] == 0xCD && bytes[2] == 0xC6 && bytes[3] == 0x9A;
+      const bool placeable = bytes.size() > 22 && bytes[0] == 0xD7 && bytes[1] == 0xCD && bytes[2] == 0xC6 &&
+                             bytes[3] == 0x9A;
       const std::size_t skip = placeable ? 22 : 0;
-      pic->metafile_ = SetWinMetaFileBits(static_cast<UINT>(bytes.size() - skip), bytes.data() + skip, nullptr, nullptr);
+      pic->metafile_ =
+          SetWinMetaFileBits(static_cast<UINT>(bytes.size() - skip), bytes.data() + skip, nullptr, nullptr);
     }
     if (pic->metafile_ == nullptr) return nullptr;
     ENHMETAHEADER header{};
@@ -78,8 +80,7 @@ std::unique_ptr<TPicture> TPicture::Load(const std::string& name, const std::vec
   bi.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
   pic->bitmap_ = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (pic->bitmap_ == nullptr ||
-      FAILED(converter->CopyPixels(nullptr, w * 4, w * h * 4, static_cast<BYTE*>(bits)))) {
+  if (pic->bitmap_ == nullptr || FAILED(converter->CopyPixels(nullptr, w * 4, w * h * 4, static_cast<BYTE*>(bits)))) {
     return nullptr;
   }
   pic->width_ = static_cast<int>(w);
@@ -87,12 +88,12 @@ std::unique_ptr<TPicture> TPicture::Load(const std::string& name, const std::vec
   return pic;
 }
 
-TPicture::~TPicture() {
+Picture::~Picture() {
   if (bitmap_) DeleteObject(bitmap_);
   if (metafile_) DeleteEnhMetaFile(metafile_);
 }
 
-void TPicture::Draw(HDC dc, int x, int y, int w, int h, bool transparent) const {
+void Picture::Draw(HDC dc, int x, int y, int w, int h, bool transparent) const {
   if (metafile_) {
     RECT r{x, y, x + w, y + h};
     PlayEnhMetaFile(dc, metafile_, &r);
@@ -112,7 +113,7 @@ void TPicture::Draw(HDC dc, int x, int y, int w, int h, bool transparent) const 
   DeleteDC(mem);
 }
 
-void TPicture::Paint(HDC dc, int w, int h, bool stretch, bool center, bool tile, bool transparent) const {
+void Picture::Paint(HDC dc, int w, int h, bool stretch, bool center, bool tile, bool transparent) const {
   if (stretch) {
     Draw(dc, 0, 0, w, h, transparent);
   } else if (tile) {

@@ -11,14 +11,14 @@
 
 namespace zq {
 
-class TPicture {
+class Picture {
  public:
   // Decodes by the entry name's extension (".wmf", ".emf" as metafiles, anything else by its
   // content); nullptr when the bytes are no picture.
-  static std::unique_ptr<TPicture> Load(const std::string& name, const std::vector<std::uint8_t>& bytes);
-  ~TPicture();
-  TPicture(const TPicture&) = delete;
-  TPicture& operator=(const TPicture&) = delete;
+  static std::unique_ptr<Picture> Load(const std::string& name, const std::vector<std::uint8_t>& bytes);
+  ~Picture();
+  Picture(const Picture&) = delete;
+  Picture& operator=(const Picture&) = delete;
 
   int Width() const { return width_; }
   int Height() const { return height_; }
@@ -26,7 +26,7 @@ class TPicture {
   void Paint(HDC dc, int w, int h, bool stretch, bool center, bool tile, bool transparent) const;
 
  private:
-  TPicture() = default;
+  Picture() = default;
   void Draw(HDC dc, int x, int y, int w, int h, bool transparent) const;
 
   HBITMAP bitmap_ = nullptr;  // 32-bit premultiplied

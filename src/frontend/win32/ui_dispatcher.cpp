@@ -19,20 +19,21 @@ LRESULT CALLBACK DispatchProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-TUiDispatcher::TUiDispatcher() : thread_id_(GetCurrentThreadId()) {
+UiDispatcher::UiDispatcher() : thread_id_(GetCurrentThreadId()) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = DispatchProc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = kClassName;
   RegisterClassW(&wc);  // a second registration fails harmlessly
-  window_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
+  window_ =
+      CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
-TUiDispatcher::~TUiDispatcher() {
+UiDispatcher::~UiDispatcher() {
   if (window_ != nullptr) DestroyWindow(static_cast<HWND>(window_));
 }
 
-void TUiDispatcher::Invoke(const std::function<void()>& work) {
+void UiDispatcher::Invoke(const std::function<void()>& work) {
   if (GetCurrentThreadId() == thread_id_ || window_ == nullptr) {
     work();
     return;

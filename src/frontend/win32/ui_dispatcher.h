@@ -7,13 +7,13 @@
 
 namespace zq {
 
-class TUiDispatcher {
+class UiDispatcher {
  public:
   // Call on the window's thread.
-  TUiDispatcher();
-  ~TUiDispatcher();
-  TUiDispatcher(const TUiDispatcher&) = delete;
-  TUiDispatcher& operator=(const TUiDispatcher&) = delete;
+  UiDispatcher();
+  ~UiDispatcher();
+  UiDispatcher(const UiDispatcher&) = delete;
+  UiDispatcher& operator=(const UiDispatcher&) = delete;
 
   // Runs `work` on the window's thread and waits for it; on that thread it runs at once.
   // The window's thread must keep dispatching messages while a worker may call this.

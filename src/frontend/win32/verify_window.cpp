@@ -102,7 +102,7 @@ void TFrmVerify::End() {
   }
 }
 
-int TWin32MessageBoxes::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) {
+int Win32MessageBoxes::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) {
   const std::wstring t(text.begin(), text.end()), c(caption.begin(), caption.end());
   return MessageBoxW(nullptr, t.c_str(), c.c_str(), flags | MB_SETFOREGROUND);
 }

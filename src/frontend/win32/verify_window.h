@@ -6,7 +6,7 @@
 
 namespace zq {
 
-class TFrmVerify : public TVerifyView {
+class TFrmVerify : public VerifyView {
  public:
   TFrmVerify();
   ~TFrmVerify() override;
@@ -28,7 +28,7 @@ class TFrmVerify : public TVerifyView {
 };
 
 // Message boxes without an owner window, answered by the user.
-class TWin32MessageBoxes : public TMessageBoxes {
+class Win32MessageBoxes : public MessageBoxes {
  public:
   int Show(const std::u16string& text, const std::u16string& caption, unsigned flags) override;
 };
