@@ -8,6 +8,7 @@
 #ifdef _WIN32
 #include "base/path_text.h"
 #include "platform/process.h"
+#include "platform/system_dlls.h"
 #include "platform/text.h"
 
 namespace {
@@ -40,6 +41,8 @@ void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
 int wmain(int argc, wchar_t** argv) {
+  // First: a setup runs from a downloads folder, its uninstaller from the temporary folder.
+  zq::platform::LoadDllsFromSystem32Only();
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     std::u16string w;

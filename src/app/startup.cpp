@@ -14,6 +14,7 @@
 #include "base/macro_folders.h"
 #include "base/size_text.h"
 #include "platform/files.h"
+#include "platform/run_lock.h"
 #include "platform/shell_folders.h"
 #include "platform/system.h"
 #include "platform/text.h"
@@ -30,8 +31,10 @@ constexpr char kRegistryKeyMissing[] = "Error: Registry Key Not Found. Please In
 
 class Refusal {
  public:
-  Refusal(std::u16string text, std::u16string caption) : text(std::move(text)), caption(std::move(caption)) {}
+  Refusal(std::u16string text, std::u16string caption, int code = kExitRefused)
+      : text(std::move(text)), caption(std::move(caption)), code(code) {}
   std::u16string text, caption;
+  int code;
 };
 
 // An exception whose report is written already; start-up ends with the internal-error code.
@@ -100,6 +103,21 @@ void ResolveInstallDir(SetupContext& ctx) {
   ctx.Choices.MeasureSpaceAvailable();
 }
 
+// Held until the process ends, so a second setup or uninstaller of the product waits its turn
+// instead of racing this one over the same files, log and registration.
+void HoldProductRunLock(SetupContext& ctx) {
+  const TSetupInfoFile& info = ctx.Setup.SetupInfo;
+  const std::string& product = info.ShortName.empty() ? info.SetupName : info.ShortName;
+  const platform::RunLock lock = platform::HoldRunLock(product);
+  if (lock == platform::RunLock::Unavailable) {
+    ctx.Services.LogLine("the run lock could not be made; going on without it");
+  }
+  if (lock == platform::RunLock::Busy) {
+    throw Refusal(u"Another setup or uninstall of " + W(product) + u" is running.\rTry again when it has ended.",
+                  u"Setup", kExitAnotherRun);
+  }
+}
+
 // Steps 4 to 16 of start-up; a refusal ends them.
 void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, const EngineOptions& options) {
   LoadedSetup& setup = ctx.SetupToLoad();
@@ -140,6 +158,7 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
     if (!problem.empty()) ctx.Services.LogLine("damaged setup record: " + problem);
     throw Refusal(u"Error: Setup Information Missing. Setup is corrupt", u"Verification Error");
   }
+  HoldProductRunLock(ctx);
   ctx.Choices.InstallDir = setup.SetupInfo.InstallDir;
   setup.ProgramFilesDir = GetShellFolder(platform::kCsidlProgramFiles);
   setup.StartMenuDir = GetShellFolder(platform::kCsidlPrograms);
@@ -201,7 +220,7 @@ int RunEngine(SetupContext& ctx, FrontEnd& front_end, const StartupEnvironment& 
     } catch (const Refusal& refusal) {
       ctx.Services.LogLine("refused: " + platform::WideToAnsi(refusal.text));
       front_end.Show(refusal.text, refusal.caption, kMbOk | kMbIconError);
-      return kExitRefused;
+      return refusal.code;
     }
     const SetupMode mode = ctx.Setup.SetupInfo.Mode;
     if (mode != SetupMode::Setup && mode != SetupMode::Uninstaller) return kExitRefused;

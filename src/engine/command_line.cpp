@@ -53,7 +53,8 @@ std::string EngineUsage() {
          "              $PROGRAMFILES; it takes the rest of the line, blanks included, so it comes last\n"
          "  /? /HELP    this text\n"
          "exit codes: 0 done, 1 cancelled by the user, 2 the script failed, 3 refused (a damaged\n"
-         "package, a renamed setup, a bad command line), 4 internal error (an error report is written)\n";
+         "package, a renamed setup, a bad command line), 4 internal error (an error report is written),\n"
+         "1618 another setup or uninstall of the product is running (retry later)\n";
 }
 
 EngineOptions ParseEngineCommandLine(const std::vector<std::string>& args) {

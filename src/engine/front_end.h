@@ -17,6 +17,8 @@ enum EngineExit : int {
   kExitScriptFailed = 2,
   kExitRefused = 3,
   kExitInternalError = 4,
+  // Another run of the same product is in progress; deployment tools retry on this code.
+  kExitAnotherRun = 1618,
 };
 
 // The small window that counts up while start-up verifies the package.

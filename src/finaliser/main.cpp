@@ -9,6 +9,7 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "platform/self_delete.h"
+#include "platform/system_dlls.h"
 
 namespace {
 
@@ -34,6 +35,8 @@ int Finalise(const std::string& uninstaller) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
+  // It runs from the temporary folder, where anyone may have left a DLL.
+  zq::platform::LoadDllsFromSystem32Only();
   std::u16string w;
   if (argc > 1) {
     for (const wchar_t* p = argv[1]; *p; ++p) w += static_cast<char16_t>(*p);

@@ -78,6 +78,9 @@ struct DirEntry {
 
 bool FileExists(const std::string& path);  // an existing file, not a directory
 bool DirectoryExists(const std::string& path);
+// Whether the path itself is a symbolic link, junction or other reparse point, without following
+// it; false when nothing is there.
+bool IsLink(const std::string& path);
 std::optional<std::uint64_t> FileSize(const std::string& path);
 bool CreateDir(const std::string& path);     // one level; false when it exists or fails
 bool RemoveDir(const std::string& path);     // only an empty directory, or a link to one (the link)

@@ -278,6 +278,12 @@ bool DirectoryExists(const std::string& path) {
   return st && S_ISDIR(st->st_mode);
 }
 
+bool IsLink(const std::string& path) {
+  auto host = HostPath(path);
+  struct stat st;
+  return host && lstat(host->c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 std::optional<std::uint64_t> FileSize(const std::string& path) {
   auto host = HostPath(path);
   auto st = host ? Stat(*host) : std::nullopt;

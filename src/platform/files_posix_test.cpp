@@ -30,7 +30,11 @@ TEST(HostLinks, ListDirMarksLinksAndWhereTheyLead) {
       EXPECT_EQ(e.name, "plain.txt");
       EXPECT_FALSE(e.is_link);
     }
+    EXPECT_EQ(IsLink(tree / e.name), e.is_link) << e.name;
   }
+  ASSERT_EQ(symlink("/nonexistent-zq", (*HostPath(tree.path()) + "/dangling").c_str()), 0);
+  EXPECT_TRUE(IsLink(tree / "dangling"));
+  EXPECT_FALSE(IsLink(tree / "missing"));
 }
 
 TEST(HostLinks, RemovingATreeLeavesWhatItsLinksLeadTo) {

@@ -186,6 +186,12 @@ bool DirectoryExists(const std::string& path) {
   return attrs && (*attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool IsLink(const std::string& path) {
+  // The attributes are the link's own: a reparse point is never followed to answer them.
+  auto attrs = Attributes(path);
+  return attrs && (*attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 std::optional<std::uint64_t> FileSize(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;

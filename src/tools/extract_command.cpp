@@ -16,7 +16,9 @@ constexpr const char* kHelp =
     "  -o DIR      target folder (created when missing)\n"
     "  --group G   only group G (0 holds the setup's own files, 1.. the payload)\n"
     "  --force     overwrite files that already exist (otherwise they are kept and reported)\n\n"
-    "Entry names that would leave DIR (absolute, with a drive letter or a \"..\" part) are refused.\n"
+    "Entry names that would leave DIR (absolute, with a drive letter or a \"..\" part) are refused,\n"
+    "and so is an entry whose path inside DIR passes through an existing link (a folder link, or\n"
+    "the file itself being one, even with --force): nothing is ever written outside DIR.\n"
     "Exit 0 when every entry was written, 1 when any was refused or damaged.\n";
 }  // namespace
 
@@ -61,13 +63,24 @@ int RunExtract(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
       ++problems;
       continue;
     }
-    const std::string base = only_group ? dir : JoinPath(dir, "group-" + std::to_string(e.Group));
-    const std::string target = JoinPath(base, e.Name);
-    if (!force && platform::FileExists(target)) {
+    const std::string relative = only_group ? e.Name : "group-" + std::to_string(e.Group) + "\\" + e.Name;
+    const std::string target = JoinPath(dir, relative);
+    if (auto link = LinkBelow(dir, relative)) {
       bar.Finish();
-      err << "zq: kept existing file " << target << " (use --force to overwrite)\n";
+      err << "zq: refused entry " << i << " \"" << shown << "\": " << TerminalText(*link)
+          << " is a link and may lead outside the target folder\n";
       ++problems;
       continue;
+    }
+    if (platform::FileExists(target)) {
+      if (!force) {
+        bar.Finish();
+        err << "zq: kept existing file " << target << " (use --force to overwrite)\n";
+        ++problems;
+        continue;
+      }
+      // Replaced, not rewritten in place: a second name of the old file elsewhere keeps its bytes.
+      platform::DeleteFileAt(target);
     }
     if (!MakeDirs(ExtractFileDir(target))) {
       err << "zq: cannot create the folder for " << target << "\n";

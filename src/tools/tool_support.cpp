@@ -161,6 +161,17 @@ bool MakeDirs(const std::string& dir) {
   return platform::DirectoryExists(dir);
 }
 
+std::optional<std::string> LinkBelow(const std::string& dir, const std::string& relative) {
+  std::size_t end = relative.find_first_of("/\\");
+  for (;;) {
+    const std::string path = JoinPath(dir, relative.substr(0, end));
+    if (platform::IsLink(path)) return path;
+    // Nothing exists below a missing component, so neither does a link.
+    if (end == std::string::npos || !platform::DirectoryExists(path)) return std::nullopt;
+    end = relative.find_first_of("/\\", end + 1);
+  }
+}
+
 ProgressBar::ProgressBar(std::string label, std::uint64_t total)
     : label_(std::move(label)), total_(total), active_(platform::StderrIsTerminal() && total > 0) {}
 

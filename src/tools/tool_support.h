@@ -57,6 +57,9 @@ std::string Hex8(std::uint32_t v);
 std::string JoinPath(const std::string& dir, const std::string& relative);
 // Creates `dir` and its missing parents.
 bool MakeDirs(const std::string& dir);
+// The first existing link on the way from `dir` to `relative` below it (the last component
+// included), as a path; nullopt when there is none. A write through it could land outside `dir`.
+std::optional<std::string> LinkBelow(const std::string& dir, const std::string& relative);
 
 // A one-line bar on standard error, only when it is a terminal.
 class ProgressBar {

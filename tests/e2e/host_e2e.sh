@@ -119,4 +119,25 @@ check "the log says the run was undone" grep -qF 'the run was undone' "$REFUSING
 code=0; (cd "$WORK" && timeout 60 ./DemoSetup.exe /S "/LOG=$WORK/macro.txt" '/D=C:\a$instdir') >/dev/null 2>&1 || code=$?
 check "a macro inside /D= ends at once with exit code 2" test "$code" = 2
 check "the folder holds the macro as written" grep -qF 'Unable to write file "C:\aC:\a$instdir\' "$WORK/macro.txt"
+# One run of a product at a time: while the first run waits in `execute`, a second run of the
+# same setup ends at once with 1618 (the host exits with its low byte) and logs the full code.
+LOCKED="$WORK/locked"
+mkdir -p "$LOCKED/payload"
+printf '%s\n' '#!/bin/sh' 'touch started' 'for i in $(seq 600); do [ -e release ] && exit 0; sleep 0.1; done' \
+  >"$LOCKED/payload/wait.sh"
+printf '%s\n' 'name "Locked"' 'shortname "zq e2e locked"' 'outfile Locked.exe' 'installdir "C:\Locked"' \
+  'prefix Locked' 'uninstallpages uninstall' 'language English' 'uninstalllanguage English' 'file payload' \
+  'execute "$INSTDIR\wait.sh"' >"$LOCKED/setup.zqs"
+"$ZQ" build "$LOCKED/setup.zqs" -o "$LOCKED/Locked.exe" --stub "$BUILD_DIR/zqsetup" >/dev/null
+(cd "$LOCKED" && exec ./Locked.exe /S "/LOG=$LOCKED/first.txt") >/dev/null 2>&1 &
+first=$!
+for _ in $(seq 300); do [ -e "$LOCKED/started" ] && break; sleep 0.1; done
+code=0; (cd "$LOCKED" && ./Locked.exe /S "/LOG=$LOCKED/second.txt") >/dev/null 2>&1 || code=$?
+check "a second run while the first runs ends with 1618 (82 on the host)" test "$code" = $((1618 & 0xFF))
+check "its log has the full code" grep -qF 'exit code 1618' "$LOCKED/second.txt"
+touch "$LOCKED/release"
+code=0; wait "$first" || code=$?
+check "the first run ends as usual" test "$code" = 0
+"$ZQ_PREFIX/drive_c/Locked/Locked_Uninstall.exe" /S
+check "the product's next run is not held up" test ! -e "$ZQ_PREFIX/drive_c/Locked/wait.sh"
 finish

@@ -85,8 +85,7 @@ void TFrmMain::VerifyEnd() {
 }
 
 void TFrmMain::CreateWindows() {
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&icc);
+  InitCommonControlClasses(ICC_STANDARD_CLASSES);
   WNDCLASSW wc{};
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));

@@ -10,6 +10,7 @@
 #include "frontend/win32/gauge_paint.h"
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "platform/system_dlls.h"
 #include "platform/text.h"
 
 namespace zq {
@@ -89,9 +90,8 @@ void RegisterOnce() {
   static bool done = false;
   if (done) return;
   done = true;
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&icc);
-  LoadLibraryW(L"Msftedit.dll");
+  InitCommonControlClasses(ICC_TREEVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES);
+  platform::LoadSystemDll(L"Msftedit.dll");
   WNDCLASSW wc{};
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
@@ -150,6 +150,13 @@ HTREEITEM AddNode(HWND tree, HTREEITEM parent, const std::string& name, bool chi
 }
 
 }  // namespace
+
+void InitCommonControlClasses(DWORD classes) {
+  static const auto init =
+      platform::SystemFunction<decltype(InitCommonControlsEx)>(L"comctl32.dll", "InitCommonControlsEx");
+  INITCOMMONCONTROLSEX icc{sizeof icc, classes};
+  if (init != nullptr) init(&icc);
+}
 
 NativeControls::NativeControls(HWND page_area, Events events) : area_(page_area), events_(std::move(events)) {
   RegisterOnce();

@@ -57,4 +57,7 @@ class NativeControls {
   bool updating_ = false;  // our own SetWindowText raises no change event
 };
 
+// InitCommonControlsEx, from the system's comctl32 (never imported: see platform/system_dlls.h).
+void InitCommonControlClasses(DWORD classes);
+
 }  // namespace zq

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/path_text.h"
+#include "platform/system_dlls.h"
 
 namespace zq {
 
@@ -103,7 +104,8 @@ void Picture::Draw(HDC dc, int x, int y, int w, int h, bool transparent) const {
   SetStretchBltMode(dc, HALFTONE);
   if (transparent) {
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    AlphaBlend(dc, x, y, w, h, mem, 0, 0, width_, height_, blend);
+    static const auto alpha_blend = platform::SystemFunction<decltype(AlphaBlend)>(L"msimg32.dll", "AlphaBlend");
+    if (alpha_blend) alpha_blend(dc, x, y, w, h, mem, 0, 0, width_, height_, blend);
   } else {
     StretchBlt(dc, x, y, w, h, mem, 0, 0, width_, height_, SRCCOPY);
   }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/size_text.h"
+#include "frontend/win32/native_controls.h"
 
 namespace zq {
 
@@ -38,8 +39,7 @@ void RegisterClassOnce() {
 }  // namespace
 
 TFrmVerify::TFrmVerify() {
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&icc);
+  InitCommonControlClasses(ICC_PROGRESS_CLASS);
   RegisterClassOnce();
   const DWORD style = WS_POPUP | WS_CAPTION;  // a caption, no border icons
   const DWORD ex_style = WS_EX_TOOLWINDOW;
