@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# A file another program holds: an upgrade over it ends with exit code 2, names the file, and
+# leaves the installed product exactly as it was; once the file is free the upgrade goes through.
+# usage: wine_held_file.sh SOURCE_DIR WIN32_BUILD_DIR HOST_BUILD_DIR HOLD_FILE_EXE
+SOURCE_DIR=$(cd "$1" && pwd)
+BUILD_DIR=$(cd "$2" && pwd)
+HOST_DIR=$(cd "$3" && pwd)
+HOLDER=$4
+. "$SOURCE_DIR/tests/e2e/e2e_common.sh"
+
+export WINEPREFIX=${WINEPREFIX:-$BUILD_DIR/wineprefix} WINEDEBUG=-all WINEARCH=win32
+export WINEDLLOVERRIDES="mscoree,mshtml="
+[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
+
+WORK="$BUILD_DIR/held-file"
+case "$WORK" in "$BUILD_DIR"/*) rm -rf -- "$WORK" ;; *) exit 2 ;; esac
+INST="$WINEPREFIX/drive_c/zq-held-file-test"
+case "$INST" in "$WINEPREFIX"/drive_c/zq-held-file-test) rm -rf -- "$INST" ;; esac
+make_setup() {  # version
+  mkdir -p "$WORK/v$1/payload" "$WORK/out$1"
+  for f in a b c; do printf 'version %s of %s' "$1" "$f" >"$WORK/v$1/payload/$f.txt"; done
+  printf '%s\n' 'name "Held"' 'shortname "zq held file test"' 'outfile HeldSetup.exe' \
+    'installdir "C:\zq-held-file-test"' 'prefix Held' 'uninstallpages uninstall' 'language English' \
+    'uninstalllanguage English' 'uninstalllogload $INSTDIR Held_' \
+    "writeregstr HKCU \"Software\\zq held file test\" Version $1" 'file payload' >"$WORK/v$1/setup.zqs"
+  "$HOST_DIR/zq" build "$WORK/v$1/setup.zqs" -o "$WORK/out$1/HeldSetup.exe" --stub "$BUILD_DIR/zqsetup.exe" >/dev/null
+}
+make_setup 1
+make_setup 2
+code=0; (cd "$WORK/out1" && wine HeldSetup.exe /S) >/dev/null 2>&1 || code=$?
+check "version 1 installs" test "$code" = 0
+snapshot() { (cd "$INST" && find . -type f | sort | xargs md5sum); }
+before=$(snapshot)
+
+wine "$HOLDER" 'C:\zq-held-file-test\b.txt' >/dev/null 2>&1 &
+holder=$!
+for _ in $(seq 1 100); do [ -e "$INST/b.txt.held" ] && break; sleep 0.1; done
+check "another program holds b.txt" test -e "$INST/b.txt.held"
+rm -f "$INST/b.txt.held"  # the holder's marker is no part of the installation
+code=0; (cd "$WORK/out2" && wine HeldSetup.exe /S "/LOG=$WORK/upgrade.txt") >/dev/null 2>&1 || code=$?
+check "the upgrade over a held file ends with exit code 2" test "$code" = 2
+check "its log names the file in use" grep -qF 'in use: C:\zq-held-file-test\b.txt' "$WORK/upgrade.txt"
+check "and says the run was undone" grep -qF 'the run was undone' "$WORK/upgrade.txt"
+check "every installed file is as it was" test "$(snapshot)" = "$before"
+touch "$INST/b.txt.release"
+wait "$holder" 2>/dev/null || true
+
+code=0; (cd "$WORK/out2" && wine HeldSetup.exe /S) >/dev/null 2>&1 || code=$?
+check "once it is free the upgrade goes through" test "$code" = 0
+check "and installs version 2" grep -q 'version 2 of b' "$INST/b.txt"
+code=0; (cd "$INST" && wine Held_Uninstall.exe /S) >/dev/null 2>&1 || code=$?
+check "the uninstall ends with 0" test "$code" = 0
+for _ in $(seq 1 40); do [ -e "$INST/Held_Uninstall.exe" ] || break; sleep 0.5; done
+check "and leaves no file" test -z "$(find "$INST" -type f 2>/dev/null)"
+rmdir "$INST" 2>/dev/null || true
+finish
