@@ -18,6 +18,7 @@
 #include "container/verify_all.h"
 #include "base/registry_roots.h"
 #include "engine/setup_context.h"
+#include "platform/file_holders.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/text.h"
@@ -126,6 +127,25 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
   return true;
 }
 
+// An uninstall that could not delete every file is not over: the registration and a log of what
+// is left stay, so that running the uninstaller again once the files are free finishes it. The
+// folders stay listed (they go when empty); the registry values are gone already.
+void KeepWhatIsLeft(const RunScope& ctx, const std::vector<std::string>& left) {
+  TUninstallList& log = ctx.Run.UninstallList;
+  log.Files = left;
+  log.RegValues.clear();
+  const std::string& dir = ctx.Choices.InstallDir;
+  const bool saved = log.Save(dir, ctx.Setup.SetupInfo.LogPrefix);
+  const std::string count = CountText(static_cast<std::int64_t>(left.size()), "file", "files");
+  ctx.Services.LogLine("the uninstall is not finished: " + count + " in use" +
+                       (saved ? "; the log keeps them for the next run" : "; the log could not be saved"));
+  ctx.Services.ShowMessageBox(platform::AnsiToWide(count + " could not be removed because another program is using "
+                                                           "them (the log names them). Close the program and run the "
+                                                           "uninstaller again."),
+                              u"Uninstall", kMbOk | kMbIconWarning);
+  ctx.Run.SetupAborted = true;
+}
+
 }  // namespace
 
 TSetupInfoFile UninstallerRecord(const TSetupInfoFile& setup, const UserChoices& choices) {
@@ -224,12 +244,24 @@ void Uninstall(const RunScope& ctx) {
   // a table without it leaves the name out, as tables did before it.
   std::u16string files = ctx.Text(TextId::CopyingFile);
   if (files.rfind(u"NOT FOUND ", 0) == 0) files.clear();
+  std::vector<std::string> left;  // as logged: files another program holds
   for (std::int64_t k = 1; k <= f; ++k) {
     report(files, k, f, k);
-    const std::string path = ExpandMacrosAnsi(ctx, log.Files[static_cast<std::size_t>(k - 1)]);
-    if (MayRemove(ctx.Setup, ctx.Services, path, false) && platform::FileExists(path) && platform::DeleteFileAt(path)) {
+    const std::string& logged = log.Files[static_cast<std::size_t>(k - 1)];
+    const std::string path = ExpandMacrosAnsi(ctx, logged);
+    if (!MayRemove(ctx.Setup, ctx.Services, path, false) || !platform::FileExists(path)) continue;
+    if (platform::DeleteFileAt(path)) {
       ctx.Services.LogLine("deleted " + path);
+    } else {
+      const std::vector<std::string> holders = platform::ProgramsHolding(path);
+      ctx.Services.LogLine("could not delete " + path +
+                           (holders.empty() ? " (in use by another program)" : " (in use by " + holders.front() + ")"));
+      left.push_back(logged);
     }
+  }
+  if (!left.empty()) {
+    KeepWhatIsLeft(ctx, left);
+    return;
   }
   for (std::int64_t k = 1; k <= d; ++k) {
     report(ctx.Text(TextId::FoldersName), k, d, f + k);

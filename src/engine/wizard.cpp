@@ -292,7 +292,10 @@ bool Wizard::MayClose() {
   return true;
 }
 
-bool Wizard::ShouldStartFinaliser() const { return OnPage(ptFinish) && ctx_.Setup.IsUninstaller(); }
+// An uninstall that left files keeps its program for the next try.
+bool Wizard::ShouldStartFinaliser() const {
+  return OnPage(ptFinish) && ctx_.Setup.IsUninstaller() && !ctx_.Run.SetupAborted;
+}
 
 int Wizard::ExitCode() const {
   if (ctx_.Run.SetupAborted) return kExitScriptFailed;

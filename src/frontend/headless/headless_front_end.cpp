@@ -133,7 +133,7 @@ int HeadlessFrontEnd::RunWizard(SetupContext& ctx) {
       return kExitRefused;
   }
   if (uninstaller) {
-    ctx.Services.LogLine("uninstalled");
+    ctx.Services.LogLine(ctx.Run.SetupAborted ? "not uninstalled whole" : "uninstalled");
     if (wizard.ShouldStartFinaliser()) StartFinaliser(ctx, program_path_);
   } else if (ctx.Run.SetupAborted) {
     ctx.Services.LogLine("the setup failed: " + Narrow(ctx.Text(TextId::SetupFailed)));
