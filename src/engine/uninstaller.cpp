@@ -137,11 +137,11 @@ void KeepWhatIsLeft(const RunScope& ctx, const std::vector<std::string>& left) {
   const std::string& dir = ctx.Choices.InstallDir;
   const bool saved = log.Save(dir, ctx.Setup.SetupInfo.LogPrefix);
   const std::string count = CountText(static_cast<std::int64_t>(left.size()), "file", "files");
+  const std::string them = left.size() == 1 ? "it" : "them";
   ctx.Services.LogLine("the uninstall is not finished: " + count + " in use" +
-                       (saved ? "; the log keeps them for the next run" : "; the log could not be saved"));
-  ctx.Services.ShowMessageBox(platform::AnsiToWide(count + " could not be removed because another program is using "
-                                                           "them (the log names them). Close the program and run the "
-                                                           "uninstaller again."),
+                       (saved ? "; the log keeps " + them + " for the next run" : "; the log could not be saved"));
+  ctx.Services.ShowMessageBox(platform::AnsiToWide(count + " could not be removed because another program is using " +
+                                                   them + ". Close the program and run the uninstaller again."),
                               u"Uninstall", kMbOk | kMbIconWarning);
   ctx.Run.SetupAborted = true;
 }
