@@ -19,6 +19,8 @@ enum EngineExit : int {
   kExitInternalError = 4,
   // Another run of the same product is in progress; deployment tools retry on this code.
   kExitAnotherRun = 1618,
+  // Done, but files in use are removed only when the machine restarts.
+  kExitRestartNeeded = 3010,
 };
 
 // The small window that counts up while start-up verifies the package.

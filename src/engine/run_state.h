@@ -24,6 +24,8 @@ struct RunState {
   // The window is closing or unwinding: the run ends after its current line and a waiting
   // "execute" stops waiting.
   std::atomic<bool> Terminating{false};
+  // Files in use are left for the system to remove at the next restart: exit code 3010.
+  std::atomic<bool> RestartNeeded{false};
 
   // Every change of the run, written down before it is made; active from the run's start to
   // its commit or rollback.

@@ -252,10 +252,15 @@ void Uninstall(const RunScope& ctx) {
     if (!MayRemove(ctx.Setup, ctx.Services, path, false) || !platform::FileExists(path)) continue;
     if (platform::DeleteFileAt(path)) {
       ctx.Services.LogLine("deleted " + path);
+      continue;
+    }
+    const std::vector<std::string> holders = platform::ProgramsHolding(path);
+    const std::string by = holders.empty() ? "another program" : holders.front();
+    if (platform::DeleteAtRestart(path)) {
+      ctx.Services.LogLine("in use by " + by + ", deleted at the next restart: " + path);
+      ctx.Run.RestartNeeded = true;
     } else {
-      const std::vector<std::string> holders = platform::ProgramsHolding(path);
-      ctx.Services.LogLine("could not delete " + path +
-                           (holders.empty() ? " (in use by another program)" : " (in use by " + holders.front() + ")"));
+      ctx.Services.LogLine("could not delete " + path + " (in use by " + by + ")");
       left.push_back(logged);
     }
   }
@@ -266,8 +271,12 @@ void Uninstall(const RunScope& ctx) {
   for (std::int64_t k = 1; k <= d; ++k) {
     report(ctx.Text(TextId::FoldersName), k, d, f + k);
     const std::string& dir = log.Dirs[static_cast<std::size_t>(d - k)];
-    if (MayRemove(ctx.Setup, ctx.Services, dir, true) && platform::DirectoryExists(dir) && platform::RemoveDir(dir)) {
+    if (!MayRemove(ctx.Setup, ctx.Services, dir, true) || !platform::DirectoryExists(dir)) continue;
+    if (platform::RemoveDir(dir)) {
       ctx.Services.LogLine("removed folder " + dir);
+    } else if (ctx.Run.RestartNeeded && platform::DeleteAtRestart(dir)) {
+      // It holds a file that goes at the restart; the system removes the folder after it, if empty.
+      ctx.Services.LogLine("folder removed at the next restart when empty: " + dir);
     }
   }
   for (std::int64_t k = 1; k <= r; ++k) {
@@ -285,6 +294,10 @@ void Uninstall(const RunScope& ctx) {
     reg.DeleteKey(key);
   }
   platform::DeleteFileAt(TUninstallList::LogPath(ctx.Choices.InstallDir, ctx.Setup.SetupInfo.LogPrefix));
+  if (ctx.Run.RestartNeeded) {
+    ctx.Services.LogLine("restart needed: files in use are removed when the machine restarts (exit code 3010)");
+    SetDetailText(ctx.Services, u"Restart the computer to finish: files that were in use are removed then.", true);
+  }
 }
 
 bool StartFinaliser(const RunScope& ctx, const std::string& program_path) {

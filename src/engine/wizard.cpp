@@ -299,6 +299,7 @@ bool Wizard::ShouldStartFinaliser() const {
 
 int Wizard::ExitCode() const {
   if (ctx_.Run.SetupAborted) return kExitScriptFailed;
+  if (ctx_.Run.RestartNeeded && (finished_ || OnPage(ptFinish))) return kExitRestartNeeded;
   return finished_ || OnPage(ptFinish) ? kExitInstalled : kExitCancelled;
 }
 

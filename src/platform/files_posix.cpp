@@ -325,6 +325,8 @@ bool DeleteFileAt(const std::string& path) {
   return unlink(host->c_str()) == 0;
 }
 
+bool DeleteAtRestart(const std::string&) { return false; }
+
 bool RenameFile(const std::string& from, const std::string& to) {
   auto src = HostPath(from);
   auto dst = HostPath(to);

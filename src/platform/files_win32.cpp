@@ -216,6 +216,10 @@ bool DeleteFileAt(const std::string& path) {
   return DeleteFileW(w.c_str()) != 0;
 }
 
+bool DeleteAtRestart(const std::string& path) {
+  return MoveFileExW(Wide(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
 bool RenameFile(const std::string& from, const std::string& to) {
   if (Refused(to, false)) return false;
   const std::wstring src = Wide(from), dst = Wide(to);

@@ -133,7 +133,9 @@ int HeadlessFrontEnd::RunWizard(SetupContext& ctx) {
       return kExitRefused;
   }
   if (uninstaller) {
-    ctx.Services.LogLine(ctx.Run.SetupAborted ? "not uninstalled whole" : "uninstalled");
+    ctx.Services.LogLine(ctx.Run.SetupAborted    ? "not uninstalled whole"
+                         : ctx.Run.RestartNeeded ? "uninstalled; restart to finish"
+                                                 : "uninstalled");
     if (wizard.ShouldStartFinaliser()) StartFinaliser(ctx, program_path_);
   } else if (ctx.Run.SetupAborted) {
     ctx.Services.LogLine("the setup failed: " + Narrow(ctx.Text(TextId::SetupFailed)));
