@@ -183,6 +183,10 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
       ctx.Services.LogLine("damaged compiled script: " + problem);
       throw Refusal(u"Error: Compiled Lines Damaged. Setup is corrupt", u"Verification Error");
     }
+    if (auto options = setup.Pak->ExtractByName(kRunOptionsEntry, 0)) {
+      setup.LockedFilesReboot = std::string(options->begin(), options->end()).find(kLockedFilesReboot) !=
+                                std::string::npos;
+    }
     RegisterCommands(setup.CommandList);
     setup.GroupFlags = BuildGroupFlags(setup.CompLines);
     setup.SpaceRequired = RequiredSpace(setup);

@@ -25,6 +25,13 @@ void ProgramLines::Read(const ProgramCommandInfo& command, const std::vector<std
         diags.Error(script_, line, "executionlevel must be admin, highest or user, not \"" + a + "\"");
       }
       break;
+    case ProgramFact::LockedFiles:
+      if (a == "fail" || a == "reboot") {
+        facts.locked_files_reboot = a == "reboot";
+      } else {
+        diags.Error(script_, line, "lockedfiles must be fail or reboot, not \"" + a + "\"");
+      }
+      break;
     case ProgramFact::Version: facts.version = a; break;
     case ProgramFact::Publisher: facts.publisher = a; break;
     case ProgramFact::Icon: {

@@ -53,13 +53,16 @@ TEST_F(ProgramLinesTest, EachMistakeIsReportedAtItsLine) {
       {"icon bad.ico", "bad.ico: not an icon file"},
       {"version 1.0 2.0", "setup.zqs:2: error: \"version\" takes 1 argument, 2 given"},
       {"publisher A\npublisher B", "setup.zqs:3: warning: publisher overrides the publisher on line 2"},
+      {"lockedfiles later", "setup.zqs:2: error: lockedfiles must be fail or reboot, not \"later\""},
   };
   for (const auto& c : cases) {
     const auto all = Diagnostics(c.script);
     ASSERT_EQ(all.size(), 1u) << c.script << "\n" << (all.empty() ? "" : all[0]);
     EXPECT_NE(all[0].find(c.expected), std::string::npos) << all[0];
   }
-  EXPECT_TRUE(Diagnostics("executionlevel Highest\nversion 2.1\npublisher \"Example Ltd\"\nicon app.ico").empty());
+  EXPECT_TRUE(Diagnostics("executionlevel Highest\nversion 2.1\npublisher \"Example Ltd\"\nicon app.ico\n"
+                          "lockedfiles reboot")
+                  .empty());
 }
 
 TEST_F(ProgramLinesTest, TheSetupCarriesTheResourcesAndStillItsPackage) {

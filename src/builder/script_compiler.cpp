@@ -620,6 +620,10 @@ void Compiler::Assemble() {
   entries.push_back({kSetupInfoEntry, 0, {}, {info.begin(), info.end()}});
   auto compiled = result_.lines.Serialize();
   entries.push_back({kCompiledLinesEntry, 0, {}, {compiled.begin(), compiled.end()}});
+  if (result_.program.locked_files_reboot) {
+    const std::string options = std::string(kLockedFilesReboot) + "\r\n";
+    entries.push_back({kRunOptionsEntry, 0, {}, {options.begin(), options.end()}});
+  }
   for (auto& e : setup_files_) entries.push_back(std::move(e));
   for (auto& g : groups_) {
     for (auto& e : g) entries.push_back(std::move(e));

@@ -16,6 +16,9 @@ inline constexpr char kLanguagePrefix[] = "LANGUAGE-";
 inline constexpr char kUninstallPrefix[] = "UNINSTALL_";
 // The uninstaller's program icon: set on its file, never carried into its package.
 inline constexpr char kUninstallIconEntry[] = "UNINSTALL_ICON.ICO";
+// How the run treats files in use ("lockedfiles reboot"); absent: the run fails over them.
+inline constexpr char kRunOptionsEntry[] = "RunOptions.txt";
+inline constexpr char kLockedFilesReboot[] = "lockedfiles reboot";
 // The finaliser an uninstaller starts at its end (the setup carries it with kUninstallPrefix).
 inline constexpr char kFinaliserEntry[] = "FINALISE.EXE";
 

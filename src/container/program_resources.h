@@ -24,7 +24,8 @@ struct ProgramFacts {
   std::string version;
   std::string publisher;
   ExecutionLevel level = ExecutionLevel::Admin;
-  std::vector<std::uint8_t> icon;  // an .ico file; empty: the engine's own icon stays
+  std::vector<std::uint8_t> icon;    // an .ico file; empty: the engine's own icon stays
+  bool locked_files_reboot = false;  // "lockedfiles reboot"
 };
 
 // The manifest's XML for `level`.

@@ -24,6 +24,9 @@ struct LoadedSetup {
   TLanguages Languages;
   std::vector<std::uint8_t> GroupFlags;
 
+  // "lockedfiles reboot": a file another program holds is put in place at the next restart.
+  bool LockedFilesReboot = false;
+
   std::int64_t SpaceRequired = 0;
   std::string SpaceRequiredText;
 

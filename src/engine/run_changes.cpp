@@ -118,6 +118,36 @@ bool PrepareFileWriteOrAsk(const RunScope& ctx, const std::string& target, Folde
   return true;
 }
 
+std::optional<std::string> PrepareTargetOrStage(const RunScope& ctx, const std::string& target,
+                                                FolderListing* listing) {
+  if (!ctx.Setup.LockedFilesReboot) {
+    if (PrepareFileWriteOrAsk(ctx, target, listing)) return target;
+    return std::nullopt;
+  }
+  if (PrepareFileWrite(ctx.Run, target, listing)) return target;
+  const auto& changes = ctx.Run.Journal.Changes();
+  if (changes.empty() || changes.back().path != target) return std::nullopt;  // no journal
+  // Held: the new file waits beside it. Undoing the run deletes it, and with it the system's
+  // rename at the restart comes to nothing.
+  std::string staged = target + ".zqnew";
+  auto exists = [listing](const std::string& path) {
+    return listing != nullptr ? listing->Exists(path) : platform::FileExists(path);
+  };
+  for (int i = 1; exists(staged); ++i) staged = target + ".zqnew" + std::to_string(i);
+  if (!ctx.Run.Journal.Record({RunChange::Kind::FileCreated, staged})) return std::nullopt;
+  if (listing != nullptr) listing->Added(staged);
+  return staged;
+}
+
+bool FinishStagedWrite(const RunScope& ctx, const std::string& staged, const std::string& target) {
+  if (!platform::ReplaceAtRestart(staged, target)) return false;
+  const std::vector<std::string> holders = platform::ProgramsHolding(target);
+  ctx.Services.LogLine("in use by " + (holders.empty() ? std::string("another program") : holders.front()) +
+                       ", replaced at the next restart: " + target);
+  ctx.Run.RestartNeeded = true;
+  return true;
+}
+
 void CancelFileWrite(RunState& run, const std::string& target) {
   const auto& changes = run.Journal.Changes();
   if (changes.empty() || changes.back().path != target || changes.back().kind != RunChange::Kind::FileReplaced) return;

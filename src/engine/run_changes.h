@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -43,6 +44,14 @@ bool PrepareFileWrite(RunState& run, const std::string& target, FolderListing* l
 // them and retry (an unattended run takes Cancel). False when the file stays held or the journal
 // cannot be written; the log says which and names the file.
 bool PrepareFileWriteOrAsk(const RunScope& ctx, const std::string& target, FolderListing* listing = nullptr);
+// For a file of the payload: PrepareFileWriteOrAsk, except that with "lockedfiles reboot" a held
+// file is not asked about: the new file goes beside it under a name of its own, which is returned
+// to be written, and FinishStagedWrite has the system put it in place at the next restart.
+// Nothing when the file cannot be written at all.
+std::optional<std::string> PrepareTargetOrStage(const RunScope& ctx, const std::string& target, FolderListing* listing);
+// After the staged file is written: the system replaces `target` with it at the next restart and
+// the run ends with exit code 3010. False when the system cannot be asked.
+bool FinishStagedWrite(const RunScope& ctx, const std::string& staged, const std::string& target);
 // Puts back the file PrepareFileWrite moved aside when the write it prepared did not happen.
 void CancelFileWrite(RunState& run, const std::string& target);
 // "delete": the file is moved aside. False when it is not there or cannot be moved.

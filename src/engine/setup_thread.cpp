@@ -96,6 +96,10 @@ void RunScript(const RunScope& ctx) {
     ctx.Services.LogLine("the run was undone");
   } else {
     run.Journal.Commit([&ctx](const std::string& line) { ctx.Services.LogLine(line); });
+    if (run.RestartNeeded) {
+      ctx.Services.LogLine("restart needed: files in use are replaced when the machine restarts (exit code 3010)");
+      SetDetailText(ctx.Services, u"Restart the computer to finish: files that were in use are replaced then.", true);
+    }
   }
 }
 

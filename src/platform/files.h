@@ -88,7 +88,10 @@ bool DeleteFileAt(const std::string& path);  // clears a read-only attribute fir
 bool RenameFile(const std::string& from, const std::string& to);
 // Asks the system to delete the file (or empty folder) when the machine next starts, for one that
 // another program holds now. False where it cannot be asked (the host, whose files are never held).
-bool DeleteAtRestart(const std::string& path);  // fails when `to` exists
+bool DeleteAtRestart(const std::string& path);
+// Asks the system to put `from` in place of `to` when the machine next starts; false where it
+// cannot be asked (the host).
+bool ReplaceAtRestart(const std::string& from, const std::string& to);  // fails when `to` exists
 bool CopyFileTo(const std::string& from, const std::string& to, bool fail_if_exists);
 // Names the file or directory itself, whichever path reaches it (a mount, a second link): equal
 // texts for the same object while it exists. nullopt when it cannot be asked.

@@ -326,6 +326,7 @@ bool DeleteFileAt(const std::string& path) {
 }
 
 bool DeleteAtRestart(const std::string&) { return false; }
+bool ReplaceAtRestart(const std::string&, const std::string&) { return false; }
 
 bool RenameFile(const std::string& from, const std::string& to) {
   auto src = HostPath(from);

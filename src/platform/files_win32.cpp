@@ -220,6 +220,11 @@ bool DeleteAtRestart(const std::string& path) {
   return MoveFileExW(Wide(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }
 
+bool ReplaceAtRestart(const std::string& from, const std::string& to) {
+  return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) !=
+         0;
+}
+
 bool RenameFile(const std::string& from, const std::string& to) {
   if (Refused(to, false)) return false;
   const std::wstring src = Wide(from), dst = Wide(to);

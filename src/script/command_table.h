@@ -148,21 +148,25 @@ const CommandInfo& DefinitionCommand(BuildStep step);
 // "a and b", "a, b and c").
 std::string KeywordList(bool (*pick)(const CommandInfo&));
 
-// Commands that describe the setup program itself (its manifest, version resource and icon):
-// the builder writes them into the program's resources, so they are neither stored among the
-// compiled lines nor known to the engine's registry. Each takes one argument.
-enum class ProgramFact : std::uint8_t { ExecutionLevel, Version, Publisher, Icon };
+// Build-time facts: what the setup program says of itself (its manifest, version resource and
+// icon), which the builder writes into the program's resources, and how its runs treat files in
+// use, which it writes as a package entry. None is stored among the compiled lines or known to
+// the engine's registry. Each takes one argument.
+enum class ProgramFact : std::uint8_t { ExecutionLevel, Version, Publisher, Icon, LockedFiles };
 
 struct ProgramCommandInfo {
   const char* keyword = "";
   ProgramFact fact = ProgramFact::Version;
 };
 
-inline constexpr std::array<ProgramCommandInfo, 4> kProgramCommandTable = {{
+inline constexpr std::array<ProgramCommandInfo, 5> kProgramCommandTable = {{
     {"executionlevel", ProgramFact::ExecutionLevel},
     {"version", ProgramFact::Version},
     {"publisher", ProgramFact::Publisher},
     {"icon", ProgramFact::Icon},
+    // How a run treats a file another program holds: "fail" (undo the run) or "reboot" (put the
+    // new file in place at the next restart). Stored as a package entry of its own.
+    {"lockedfiles", ProgramFact::LockedFiles},
 }};
 
 // By keyword, without regard to case; nullopt for any other word.

@@ -16,17 +16,18 @@ WORK="$BUILD_DIR/held-file"
 case "$WORK" in "$BUILD_DIR"/*) rm -rf -- "$WORK" ;; *) exit 2 ;; esac
 INST="$WINEPREFIX/drive_c/zq-held-file-test"
 case "$INST" in "$WINEPREFIX"/drive_c/zq-held-file-test) rm -rf -- "$INST" ;; esac
-make_setup() {  # version
+make_setup() {  # version [extra script line]
   mkdir -p "$WORK/v$1/payload" "$WORK/out$1"
   for f in a b c; do printf 'version %s of %s' "$1" "$f" >"$WORK/v$1/payload/$f.txt"; done
   printf '%s\n' 'name "Held"' 'shortname "zq held file test"' 'outfile HeldSetup.exe' \
     'installdir "C:\zq-held-file-test"' 'prefix Held' 'uninstallpages uninstall' 'language English' \
     'uninstalllanguage English' 'uninstalllogload $INSTDIR Held_' \
-    "writeregstr HKCU \"Software\\zq held file test\" Version $1" 'file payload' >"$WORK/v$1/setup.zqs"
+    "writeregstr HKCU \"Software\\zq held file test\" Version $1" ${2:+"$2"} 'file payload' >"$WORK/v$1/setup.zqs"
   "$HOST_DIR/zq" build "$WORK/v$1/setup.zqs" -o "$WORK/out$1/HeldSetup.exe" --stub "$BUILD_DIR/zqsetup.exe" >/dev/null
 }
 make_setup 1
 make_setup 2
+make_setup 3 'lockedfiles reboot'
 code=0; (cd "$WORK/out1" && wine HeldSetup.exe /S) >/dev/null 2>&1 || code=$?
 check "version 1 installs" test "$code" = 0
 snapshot() { (cd "$INST" && find . -type f | sort | xargs md5sum); }
@@ -42,9 +43,22 @@ check "the upgrade over a held file ends with exit code 2" test "$code" = 2
 check "its log names the file in use" grep -qF 'in use: C:\zq-held-file-test\b.txt' "$WORK/upgrade.txt"
 check "and says the run was undone" grep -qF 'the run was undone' "$WORK/upgrade.txt"
 check "every installed file is as it was" test "$(snapshot)" = "$before"
+
+# With "lockedfiles reboot" the held file is put in place at the next restart: exit code 3010
+# (194, its low byte), the new file waiting beside the held one, the rename pending.
+code=0; (cd "$WORK/out3" && wine HeldSetup.exe /S "/LOG=Z:$WORK/reboot.txt") >/dev/null 2>&1 || code=$?
+check "an upgrade with lockedfiles reboot ends with exit code 3010" test "$code" = 194
+check "its log says so" grep -q '^exit code 3010' "$WORK/reboot.txt"
+check "and names the file replaced at the restart" grep -qF 'replaced at the next restart: C:\zq-held-file-test\b.txt' "$WORK/reboot.txt"
+check "the other files are the new version" grep -q 'version 3 of a' "$INST/a.txt"
+check "the held file is the old one until the restart" grep -q 'version 1 of b' "$INST/b.txt"
+pending() { wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>/dev/null | tr -d '\r'; }
+check "the system has the rename pending" bash -c "$(declare -f pending); pending | grep -qi 'zq-held-file-test.b.txt.zqnew'"
 touch "$INST/b.txt.release"
 wait "$holder" 2>/dev/null || true
-
+wineboot -r >/dev/null 2>&1 || true  # a restart: the system puts the new file in place
+check "after the restart the new file is in place" grep -q 'version 3 of b' "$INST/b.txt"
+check "and nothing waits beside it" test ! -e "$INST/b.txt.zqnew"
 code=0; (cd "$WORK/out2" && wine HeldSetup.exe /S) >/dev/null 2>&1 || code=$?
 check "once it is free the upgrade goes through" test "$code" = 0
 check "and installs version 2" grep -q 'version 2 of b' "$INST/b.txt"
@@ -60,7 +74,6 @@ check "the uninstall over a held file ends with exit code 3010" test "$code" = 1
 check "its log says so" grep -q '^exit code 3010' "$WORK/uninstall.txt"
 check "and names the file left for the restart" grep -qF 'deleted at the next restart: C:\zq-held-file-test\a.txt' "$WORK/uninstall.txt"
 check "the other files are removed" test ! -e "$INST/c.txt"
-pending() { wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>/dev/null | tr -d '\r'; }
 check "the system has the file's deletion pending" bash -c "$(declare -f pending); pending | grep -qi 'zq-held-file-test.a.txt'"
 check "the registration is gone" bash -c "! wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\zq held file test' >/dev/null 2>&1"
 touch "$INST/a.txt.release"

@@ -73,7 +73,8 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
       show(name);
       ForgetArchiveJournal(ctx, target);
       ForceDirectoriesLogged(ctx.Run.UninstallList, ExtractFileDir(target), &ctx.Run.Journal);
-      if (!PrepareFileWriteOrAsk(ctx, target, &listing)) {
+      const std::optional<std::string> write_to = PrepareTargetOrStage(ctx, target, &listing);
+      if (!write_to) {
         // The file there could not be moved aside: another program holds it. It stays as it was.
         platform::NoteFileFault(platform::FileFault::InUse);
         FailWrite(ctx, target, false);
@@ -83,7 +84,7 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
       if (size >= LargeEntryLimit) {
         // A copy that fails before it opens the target must not count as one that opened it.
         platform::NoteFileFault(platform::FileFault::Other);
-        written = pak.CopyLargeEntry(target, name, size, index, show);
+        written = pak.CopyLargeEntry(*write_to, name, size, index, show);
       } else {
         EntryPrefetch::Result r = prefetch.Next();
         if (!r.data && size > 0) {
@@ -94,10 +95,15 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
           return;
         } else {
           platform::NoteFileFault(platform::FileFault::Other);
-          written = WriteWholeFile(target, r.data ? r.data->data() : nullptr, r.data ? r.data->size() : 0);
+          written = WriteWholeFile(*write_to, r.data ? r.data->data() : nullptr, r.data ? r.data->size() : 0);
         }
       }
       if (!written) {
+        FailWrite(ctx, *write_to, false);
+        return;
+      }
+      if (*write_to != target && !FinishStagedWrite(ctx, *write_to, target)) {
+        platform::NoteFileFault(platform::FileFault::InUse);
         FailWrite(ctx, target, false);
         return;
       }
