@@ -87,6 +87,8 @@ bool PrepareFileWrite(RunState& run, const std::string& target, FolderListing* l
     if (listing != nullptr) listing->Added(target);
     return run.Journal.Record({RunChange::Kind::FileCreated, target});
   }
+  // A folder where the file goes is never moved away for it: the write fails and ends the run.
+  if (platform::DirectoryExists(target)) return true;
   std::string aside = target + ".zqold";
   for (int i = 1; exists(aside); ++i) aside = target + ".zqold" + std::to_string(i);
   if (!run.Journal.Record({RunChange::Kind::FileReplaced, target, aside})) return false;

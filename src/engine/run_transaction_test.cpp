@@ -122,6 +122,19 @@ TEST_F(RunTransactionTest, ASucceededRunKeepsItsChangesAndNothingAside) {
   EXPECT_FALSE(platform::FileExists(RunJournal::PathFor(inst_, "demo_")));
 }
 
+TEST_F(RunTransactionTest, AFolderWhereAFileGoesIsNeverMovedAside) {
+  ASSERT_TRUE(platform::CreateDir(inst_ + "\\data.bin"));
+  test::WriteAll(inst_ + "\\data.bin\\mine.txt", "the user's");
+  ASSERT_TRUE(ctx_.Run.Journal.Begin(RunJournal::PathFor(inst_, "demo_")));
+  FolderListing listing;
+  for (FolderListing* l : {static_cast<FolderListing*>(nullptr), &listing}) {
+    EXPECT_TRUE(PrepareFileWrite(ctx_.Run, inst_ + "\\data.bin", l));  // the write itself fails
+    EXPECT_EQ(test::ReadAll(inst_ + "\\data.bin\\mine.txt"), "the user's");
+    EXPECT_FALSE(platform::DirectoryExists(inst_ + "\\data.bin.zqold"));
+  }
+  ctx_.Run.Journal.Rollback(ctx_.Run.Registry, {});
+}
+
 // A run killed half-way leaves its journal; the next run of the product finishes it first.
 TEST_F(RunTransactionTest, TheNextRunUndoesAKilledOneUnlessItsJournalIsNotTrustworthy) {
   struct Case {
