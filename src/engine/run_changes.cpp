@@ -83,6 +83,18 @@ bool PrepareFileWrite(RunState& run, const std::string& target, FolderListing* l
   auto exists = [listing](const std::string& path) {
     return listing != nullptr ? listing->Exists(path) : platform::FileExists(path) || platform::DirectoryExists(path);
   };
+  // A file an earlier run left to be put in place at the next restart would overwrite this one
+  // then: it goes (kept aside until the commit), and the system's rename comes to nothing.
+  for (int i = 0;; ++i) {
+    const std::string staged = target + ".zqnew" + (i == 0 ? "" : std::to_string(i));
+    if (!exists(staged)) break;
+    std::string aside = staged + ".zqold";
+    for (int k = 1; exists(aside); ++k) aside = staged + ".zqold" + std::to_string(k);
+    if (!run.Journal.Record({RunChange::Kind::FileRemoved, staged, aside}) || !platform::RenameFile(staged, aside)) {
+      return false;
+    }
+    if (listing != nullptr) listing->Added(aside);
+  }
   if (!exists(target)) {
     if (listing != nullptr) listing->Added(target);
     return run.Journal.Record({RunChange::Kind::FileCreated, target});

@@ -249,7 +249,16 @@ void Uninstall(const RunScope& ctx) {
     report(files, k, f, k);
     const std::string& logged = log.Files[static_cast<std::size_t>(k - 1)];
     const std::string path = ExpandMacrosAnsi(ctx, logged);
-    if (!MayRemove(ctx.Setup, ctx.Services, path, false) || !platform::FileExists(path)) continue;
+    if (!MayRemove(ctx.Setup, ctx.Services, path, false)) continue;
+    // A newer file a run left to be put in place at the restart would bring the file back then.
+    for (int i = 0;; ++i) {
+      const std::string staged = path + ".zqnew" + (i == 0 ? "" : std::to_string(i));
+      if (!platform::FileExists(staged)) break;
+      if (platform::DeleteFileAt(staged) || platform::DeleteAtRestart(staged)) {
+        ctx.Services.LogLine("deleted " + staged);
+      }
+    }
+    if (!platform::FileExists(path)) continue;
     if (platform::DeleteFileAt(path)) {
       ctx.Services.LogLine("deleted " + path);
       continue;

@@ -59,9 +59,22 @@ wait "$holder" 2>/dev/null || true
 wineboot -r >/dev/null 2>&1 || true  # a restart: the system puts the new file in place
 check "after the restart the new file is in place" grep -q 'version 3 of b' "$INST/b.txt"
 check "and nothing waits beside it" test ! -e "$INST/b.txt.zqnew"
+# A restart pending from an earlier run must not bring its older file back over a newer one:
+# the next upgrade takes the waiting file away, and the system's rename comes to nothing.
+wine "$HOLDER" 'C:\zq-held-file-test\b.txt' >/dev/null 2>&1 &
+holder=$!
+for _ in $(seq 1 100); do [ -e "$INST/b.txt.held" ] && break; sleep 0.1; done
+rm -f "$INST/b.txt.held"
+code=0; (cd "$WORK/out3" && wine HeldSetup.exe /S) >/dev/null 2>&1 || code=$?
+check "held again, the reboot setup leaves its file waiting" test "$code" = 194 -a -e "$INST/b.txt.zqnew"
+touch "$INST/b.txt.release"
+wait "$holder" 2>/dev/null || true
 code=0; (cd "$WORK/out2" && wine HeldSetup.exe /S) >/dev/null 2>&1 || code=$?
-check "once it is free the upgrade goes through" test "$code" = 0
-check "and installs version 2" grep -q 'version 2 of b' "$INST/b.txt"
+check "once it is free an upgrade goes through" test "$code" = 0
+check "and takes the waiting file away" test ! -e "$INST/b.txt.zqnew"
+wineboot -r >/dev/null 2>&1 || true
+check "after the restart the newer file stays" grep -q 'version 2 of b' "$INST/b.txt"
+
 # The uninstaller over a held file removes the rest and leaves that one for the system to delete
 # at the next restart: exit code 3010 (194 is its low byte, which is all a Linux status keeps;
 # the log has the whole code).
