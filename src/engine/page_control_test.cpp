@@ -132,7 +132,7 @@ TEST(PageList, ButtonsFollowThePageType) {
   p.ShowPage(4);
   EXPECT_FALSE(b.Back.Visible);
   EXPECT_FALSE(b.Next.Enabled);
-  EXPECT_FALSE(b.Cancel.Enabled);
+  EXPECT_TRUE(b.Cancel.Enabled);  // a run may be cancelled
   EXPECT_FALSE(b.Language.Visible);
   EXPECT_EQ(b.Next.Caption, u"Next >");
   p.ShowPage(5);

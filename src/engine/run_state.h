@@ -24,6 +24,9 @@ struct RunState {
   // The window is closing or unwinding: the run ends after its current line and a waiting
   // "execute" stops waiting.
   std::atomic<bool> Terminating{false};
+  // The user cancelled the run from the window: it ends after its current line or file and is
+  // undone; exit code 1.
+  std::atomic<bool> Cancelled{false};
   // Files in use are left for the system to remove at the next restart: exit code 3010.
   std::atomic<bool> RestartNeeded{false};
 

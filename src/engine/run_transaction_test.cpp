@@ -89,20 +89,30 @@ class RunTransactionTest : public ::testing::Test {
 };
 
 TEST_F(RunTransactionTest, AFailedRunLeavesTheMachineAsItWas) {
-  struct Case {
-    const char* name;
-    bool fail_in_script;  // the "failure" command after the changes; else the uninstaller fails
-  };
-  for (const Case c : {Case{"failure command", true}, Case{"uninstaller unwritable", false}}) {
+  // The user cancels from the window while a question of the script is open.
+  struct Canceller : MessageBoxes {
+    RunState* run = nullptr;
+    int Show(const std::u16string&, const std::u16string&, unsigned) override {
+      run->Cancelled = true;
+      return kIdOk;
+    }
+  } canceller;
+  canceller.run = &ctx_.Run;
+  enum class How { FailureCommand, UninstallerUnwritable, Cancelled };
+  for (const How how : {How::FailureCommand, How::UninstallerUnwritable, How::Cancelled}) {
     const Snapshot before = Take(dir_.path());
     std::vector<test::ScriptLine> script = Changes();
-    if (c.fail_in_script) script.push_back({"failure", {}});
+    if (how == How::FailureCommand) script.push_back({"failure", {}});
+    if (how == How::Cancelled) script.push_back({"messagebox", {"Go on?", "Setup", "-1", "-1"}});
+    script.push_back({"copyfile", {dir_ / "new.txt", "$INSTDIR\\never.txt"}});
     test::LoadScript(ctx_, script);
     ctx_.Run.SetupAborted = false;
-    ctx_.Services.MakeUninstaller = [&](const RunScope&) { return c.fail_in_script; };
+    ctx_.Run.Cancelled = false;
+    ctx_.Services.Messages = how == How::Cancelled ? &canceller : nullptr;
+    ctx_.Services.MakeUninstaller = [&](const RunScope&) { return how != How::UninstallerUnwritable; };
     RunScript(ctx_);
-    EXPECT_TRUE(ctx_.Run.SetupAborted) << c.name;
-    EXPECT_EQ(Take(dir_.path()), before) << c.name;
+    EXPECT_TRUE(ctx_.Run.SetupAborted || ctx_.Run.Cancelled) << static_cast<int>(how);
+    EXPECT_EQ(Take(dir_.path()), before) << static_cast<int>(how);
   }
 }
 

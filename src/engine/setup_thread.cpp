@@ -87,11 +87,12 @@ void RunScript(const RunScope& ctx) {
       }
     }
     // A script that loops for ever would otherwise keep a closing window waiting for ever.
-    if (run.SetupAborted || run.Terminating) break;
+    if (run.SetupAborted || run.Terminating || run.Cancelled) break;
   }
-  if (!run.SetupAborted && !run.Terminating) CloseRun(ctx);
-  // All or nothing: a run that failed or was stopped leaves the machine as it found it.
-  if (run.SetupAborted || run.Terminating) {
+  if (!run.SetupAborted && !run.Terminating && !run.Cancelled) CloseRun(ctx);
+  // All or nothing: a run that failed, was cancelled or was stopped leaves the machine as it
+  // found it.
+  if (run.SetupAborted || run.Terminating || run.Cancelled) {
     run.Journal.Rollback(run.Registry, [&ctx](const std::string& line) { ctx.Services.LogLine(line); });
     ctx.Services.LogLine("the run was undone");
   } else {

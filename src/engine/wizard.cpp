@@ -283,7 +283,16 @@ void Wizard::Cancel() {
 }
 
 bool Wizard::MayClose() {
-  if (working_) return false;
+  if (working_) {
+    // An installation may be cancelled while it runs: it stops at its next file and is undone.
+    if (!ctx_.Setup.IsUninstaller() && !ctx_.Run.Cancelled &&
+        ctx_.Services.ShowMessageBox(ctx_.Text(TextId::QuitQuestion), ctx_.Text(TextId::QuitCaption),
+                                     kMbYesNo | kMbIconQuestion) == kIdYes) {
+      ctx_.Run.Cancelled = true;
+      ctx_.Services.LogLine("cancelled by the user");
+    }
+    return false;
+  }
   if (pages_.PageCount() > 0 && !OnPage(ptFinish)) {
     const int answer = ctx_.Services.ShowMessageBox(ctx_.Text(TextId::QuitQuestion), ctx_.Text(TextId::QuitCaption),
                                                     kMbYesNo | kMbIconQuestion);
@@ -298,6 +307,7 @@ bool Wizard::ShouldStartFinaliser() const {
 }
 
 int Wizard::ExitCode() const {
+  if (ctx_.Run.Cancelled) return kExitCancelled;
   if (ctx_.Run.SetupAborted) return kExitScriptFailed;
   if (ctx_.Run.RestartNeeded && (finished_ || OnPage(ptFinish))) return kExitRestartNeeded;
   return finished_ || OnPage(ptFinish) ? kExitInstalled : kExitCancelled;
@@ -440,6 +450,7 @@ void Wizard::Run() {
     ctx_.Run.UninstallList.AddDir(ctx_.Choices.InstallDir);
     ctx_.Run.CurrentLine = -1;
     if (RunScript) RunScript();
+    if (ctx_.Run.Cancelled) SetCaption(detail_label_, ctx_.Text(TextId::SetupFailed));
     ShowPage(pages_.Current() + 1);
     SetWorkingState(false);
   } catch (...) {

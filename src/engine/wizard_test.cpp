@@ -262,6 +262,19 @@ TEST(Wizard, UnattendedWalkEndsWhereNextStaysOff) {
   }
 }
 
+TEST(Wizard, CancellingARunUndoesItAndEndsWithExitCodeOne) {
+  WizardFixture f;
+  Wizard& w = f.Up();
+  w.RunScript = [&] {
+    f.boxes.answer = kIdYes;
+    EXPECT_FALSE(w.MayClose());  // the run ends first
+    EXPECT_TRUE(f.ctx.Run.Cancelled);
+  };
+  for (int i = 0; i < 4; ++i) w.Next();
+  EXPECT_EQ(f.Type(), ptFinish);
+  EXPECT_EQ(w.ExitCode(), kExitCancelled);
+}
+
 TEST(Wizard, RunHandsOverAndLandsOnTheFinishPage) {
   WizardFixture f;
   Wizard& w = f.Up();
@@ -271,9 +284,12 @@ TEST(Wizard, RunHandsOverAndLandsOnTheFinishPage) {
     EXPECT_TRUE(w.Working());
     EXPECT_EQ(f.ctx.Run.CurrentLine, -1);
     EXPECT_FALSE(f.Buttons().Next.Enabled);
-    EXPECT_FALSE(f.Buttons().Cancel.Enabled);
-    EXPECT_FALSE(w.MayClose());  // refused without a question
-    EXPECT_TRUE(f.boxes.shown.empty());
+    EXPECT_TRUE(f.Buttons().Cancel.Enabled);  // a run may be cancelled
+    f.boxes.answer = kIdNo;
+    EXPECT_FALSE(w.MayClose());  // never closes while working; No goes on
+    EXPECT_EQ(f.boxes.shown.size(), 1u);
+    EXPECT_FALSE(f.ctx.Run.Cancelled);
+    f.boxes.shown.clear();
     EXPECT_EQ(w.StatusLabel()->Caption, u"Status: 0 of 0 files extracted");
     // The worker's reports reach the model through the window's thread.
     std::thread worker([&] {

@@ -79,7 +79,8 @@ void TSEPageControl::ShowPage(int index) {
     case ptUninstall:
       buttons_.Back.Visible = false;
       buttons_.Next.Enabled = false;
-      buttons_.Cancel.Enabled = false;
+      // An installation can be cancelled while it runs (it is undone); an uninstall cannot.
+      buttons_.Cancel.Enabled = pages_[static_cast<std::size_t>(index)]->PageType == ptPatching;
       buttons_.Language.Visible = false;
       break;
     case ptFinish:

@@ -64,6 +64,7 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
   FolderListing listing;  // nothing but this extraction writes to its folders meanwhile
   EntryPrefetch prefetch(pak, std::move(inflated));
   for (const std::size_t index : entries) {
+    if (ctx.Run.Cancelled || ctx.Run.Terminating) return;  // a large group stops at its next file
     const std::uint32_t size = pak.Entries()[index].OrigSize;
     const std::string& name = pak.Entries()[index].Name;
     const std::string target = directory + "\\" + name;

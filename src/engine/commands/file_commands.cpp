@@ -152,7 +152,7 @@ class TExecuteCommand : public TCommandClass {
     // Blocks on the program; every slice ends early when it exits, and a closing window is
     // noticed within one.
     constexpr std::uint32_t kStopCheckMs = 100;
-    while (!process->WaitForExit(kStopCheckMs) && !ctx.Run.SetupAborted && !ctx.Run.Terminating) {
+    while (!process->WaitForExit(kStopCheckMs) && !ctx.Run.SetupAborted && !ctx.Run.Terminating && !ctx.Run.Cancelled) {
     }
   }
 };
