@@ -20,15 +20,14 @@ void ForceDirectoriesLogged(TUninstallList& log, const std::string& path, RunJou
     pos = next;
     if (platform::DirectoryExists(prefix)) continue;
     // Written down first: a folder made by a run that is killed belongs to that run's undo.
-    if (journal != nullptr && !journal->Record({RunChange::Kind::FolderCreated, prefix})) return;
+    if (journal != nullptr && !journal->Record({.kind = RunChange::Kind::FolderCreated, .path = prefix})) return;
     if (platform::CreateDir(prefix)) log.AddDir(prefix);
   }
 }
 
-bool WriteFileLogged(TUninstallList& log, const std::string& path, const void* data, std::size_t size,
-                     RunJournal* journal) {
+bool WriteFileLogged(TUninstallList& log, const std::string& path, const void* data, std::size_t size) {
   std::string dir = ExtractFileDir(path);
-  if (!dir.empty()) ForceDirectoriesLogged(log, dir, journal);
+  if (!dir.empty()) ForceDirectoriesLogged(log, dir);
   return WriteWholeFile(path, data, size);
 }
 

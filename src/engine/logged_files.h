@@ -18,8 +18,7 @@ void ForceDirectoriesLogged(TUninstallList& log, const std::string& path, RunJou
 // without data). The file itself is not recorded. False when the file cannot be written.
 // The file at `path` (its folder exists) with `size` bytes of `data`; false when it cannot be written.
 bool WriteWholeFile(const std::string& path, const void* data, std::size_t size);
-bool WriteFileLogged(TUninstallList& log, const std::string& path, const void* data, std::size_t size,
-                     RunJournal* journal = nullptr);
+bool WriteFileLogged(TUninstallList& log, const std::string& path, const void* data, std::size_t size);
 // Deletes the directory with everything in it, deepest first. Always ends: what cannot be
 // deleted is left in place and the walk goes on. True when the directory is gone.
 bool RemoveTree(const std::string& dir);

@@ -1,6 +1,7 @@
 #include "engine/progress.h"
 
 #include "engine/setup_context.h"
+#include "platform/text.h"
 
 namespace zq {
 
@@ -12,6 +13,13 @@ void SetDetailText(const RunServices& services, const std::u16string& text, bool
   if (services.DetailLabel == nullptr) return;
   services.DetailLabel->SetCaption(text);
   if (repaint) services.DetailLabel->RepaintParent();
+}
+
+void FailRun(const RunScope& scope, const std::string& message) {
+  scope.Services.LogLine("Error: " + message);
+  scope.Services.ShowMessageBox(platform::AnsiToWide(message), u"Error", kMbOk | kMbIconError);
+  SetDetailText(scope.Services, scope.Text(TextId::SetupFailed), true);
+  scope.Run.SetupAborted = true;
 }
 
 void StepProgress(const RunScope& scope, bool show) {

@@ -78,6 +78,16 @@ void FolderListing::Added(const std::string& path) {
   if (cut != std::string::npos) NamesOf(path.substr(0, cut)).insert(platform::AnsiLowerCase(path.substr(cut + 1)));
 }
 
+std::string WhoHolds(const std::string& path) {
+  const std::vector<std::string> holders = platform::ProgramsHolding(path);
+  if (holders.empty()) return "another program";
+  std::string by;
+  for (std::size_t i = 0; i < holders.size(); ++i) {
+    by += (i == 0 ? "" : i + 1 == holders.size() ? " and " : ", ") + holders[i];
+  }
+  return by;
+}
+
 bool PrepareFileWrite(RunState& run, const std::string& target, FolderListing* listing) {
   if (!run.Journal.Active() || run.Journal.InCreatedFolder(target)) return true;
   auto exists = [listing](const std::string& path) {
@@ -86,24 +96,23 @@ bool PrepareFileWrite(RunState& run, const std::string& target, FolderListing* l
   // A file an earlier run left to be put in place at the next restart would overwrite this one
   // then: it goes (kept aside until the commit), and the system's rename comes to nothing.
   for (int i = 0;; ++i) {
-    const std::string staged = target + ".zqnew" + (i == 0 ? "" : std::to_string(i));
+    const std::string staged = NumberedName(target, kStagedSuffix, i);
     if (!exists(staged)) break;
-    std::string aside = staged + ".zqold";
-    for (int k = 1; exists(aside); ++k) aside = staged + ".zqold" + std::to_string(k);
-    if (!run.Journal.Record({RunChange::Kind::FileRemoved, staged, aside}) || !platform::RenameFile(staged, aside)) {
+    const std::string aside = FreeName(staged, kKeptSuffix, exists);
+    if (!run.Journal.Record({.kind = RunChange::Kind::FileRemoved, .path = staged, .aside = aside}) ||
+        !platform::RenameFile(staged, aside)) {
       return false;
     }
     if (listing != nullptr) listing->Added(aside);
   }
   if (!exists(target)) {
     if (listing != nullptr) listing->Added(target);
-    return run.Journal.Record({RunChange::Kind::FileCreated, target});
+    return run.Journal.Record({.kind = RunChange::Kind::FileCreated, .path = target});
   }
   // A folder where the file goes is never moved away for it: the write fails and ends the run.
   if (platform::DirectoryExists(target)) return true;
-  std::string aside = target + ".zqold";
-  for (int i = 1; exists(aside); ++i) aside = target + ".zqold" + std::to_string(i);
-  if (!run.Journal.Record({RunChange::Kind::FileReplaced, target, aside})) return false;
+  const std::string aside = FreeName(target, kKeptSuffix, exists);
+  if (!run.Journal.Record({.kind = RunChange::Kind::FileReplaced, .path = target, .aside = aside})) return false;
   if (!platform::RenameFile(target, aside)) return false;
   if (listing != nullptr) listing->Added(aside);
   return true;
@@ -117,11 +126,7 @@ bool PrepareFileWriteOrAsk(const RunScope& ctx, const std::string& target, Folde
       return false;
     }
     // Written down but not moved: a retry writes the record again, which undoes the same way.
-    const std::vector<std::string> holders = platform::ProgramsHolding(target);
-    std::string by = "another program";
-    for (std::size_t i = 0; i < holders.size(); ++i) {
-      by = (i == 0 ? "" : by + (i + 1 == holders.size() ? " and " : ", ")) + holders[i];
-    }
+    const std::string by = WhoHolds(target);
     const std::string text = "The file \"" + target + "\" is in use by " + by + ".";
     ctx.Services.LogLine("in use: " + target + " (held by " + by + ")");
     const int answer = ctx.Services.ShowMessageBox(
@@ -143,21 +148,17 @@ std::optional<std::string> PrepareTargetOrStage(const RunScope& ctx, const std::
   if (changes.empty() || changes.back().path != target) return std::nullopt;  // no journal
   // Held: the new file waits beside it. Undoing the run deletes it, and with it the system's
   // rename at the restart comes to nothing.
-  std::string staged = target + ".zqnew";
-  auto exists = [listing](const std::string& path) {
+  const std::string staged = FreeName(target, kStagedSuffix, [listing](const std::string& path) {
     return listing != nullptr ? listing->Exists(path) : platform::FileExists(path);
-  };
-  for (int i = 1; exists(staged); ++i) staged = target + ".zqnew" + std::to_string(i);
-  if (!ctx.Run.Journal.Record({RunChange::Kind::FileCreated, staged})) return std::nullopt;
+  });
+  if (!ctx.Run.Journal.Record({.kind = RunChange::Kind::FileCreated, .path = staged})) return std::nullopt;
   if (listing != nullptr) listing->Added(staged);
   return staged;
 }
 
 bool FinishStagedWrite(const RunScope& ctx, const std::string& staged, const std::string& target) {
   if (!platform::ReplaceAtRestart(staged, target)) return false;
-  const std::vector<std::string> holders = platform::ProgramsHolding(target);
-  ctx.Services.LogLine("in use by " + (holders.empty() ? std::string("another program") : holders.front()) +
-                       ", replaced at the next restart: " + target);
+  ctx.Services.LogLine("in use by " + WhoHolds(target) + ", replaced at the next restart: " + target);
   ctx.Run.RestartNeeded = true;
   return true;
 }
@@ -172,30 +173,33 @@ void CancelFileWrite(RunState& run, const std::string& target) {
 bool RemoveFileKept(RunState& run, const std::string& path) {
   if (!run.Journal.Active()) return platform::DeleteFileAt(path);
   const std::string aside = AsideName(path);
-  return run.Journal.Record({RunChange::Kind::FileRemoved, path, aside}) && platform::RenameFile(path, aside);
+  return run.Journal.Record({.kind = RunChange::Kind::FileRemoved, .path = path, .aside = aside}) &&
+         platform::RenameFile(path, aside);
 }
 
 bool RemoveFolderKept(RunState& run, const std::string& path) {
   const std::string aside = AsideName(path);
-  return run.Journal.Record({RunChange::Kind::FolderRemoved, path, aside}) && platform::RenameFile(path, aside);
+  return run.Journal.Record({.kind = RunChange::Kind::FolderRemoved, .path = path, .aside = aside}) &&
+         platform::RenameFile(path, aside);
 }
 
 bool RenameRecorded(RunState& run, const std::string& from, const std::string& to) {
-  return run.Journal.Record({RunChange::Kind::Renamed, from, to}) && platform::RenameFile(from, to);
+  return run.Journal.Record({.kind = RunChange::Kind::Renamed, .path = from, .aside = to}) &&
+         platform::RenameFile(from, to);
 }
 
 bool RecordRegistryValues(RunState& run, std::uint32_t root, const std::string& key,
                           const std::vector<std::string>& names) {
   if (!run.Journal.Active()) return true;
-  platform::Registry reg;
+  platform::Registry& reg = run.Registry;  // the callers set their root and key again
   reg.SetRoot(root);
   if (const std::string missing = FirstMissingKey(reg, key); !missing.empty()) {
     // The values of a key the run creates go with it.
-    return run.Journal.Record({RunChange::Kind::KeyCreated, missing, "", root});
+    return run.Journal.Record({.kind = RunChange::Kind::KeyCreated, .path = missing, .root = root});
   }
   if (!reg.OpenKey(key, false)) return true;
   for (const std::string& name : names) {
-    RunChange c{RunChange::Kind::RegValue, key, name, root};
+    RunChange c{.kind = RunChange::Kind::RegValue, .path = key, .aside = name, .root = root};
     if (auto text = reg.ReadString(name)) {
       c.old_type = 'S';
       c.old_value = *text;
@@ -203,8 +207,12 @@ bool RecordRegistryValues(RunState& run, std::uint32_t root, const std::string& 
       c.old_type = 'D';
       c.old_value = std::to_string(*number);
     }
-    if (!run.Journal.Record(c)) return false;
+    if (!run.Journal.Record(c)) {
+      reg.CloseKey();
+      return false;
+    }
   }
+  reg.CloseKey();
   return true;
 }
 

@@ -34,6 +34,9 @@ class FolderListing {
   std::unordered_map<std::string, std::unordered_set<std::string>> folders_;  // names folded to lower case
 };
 
+// The programs that hold `path` ("A, B and C"), or "another program" where the system cannot tell.
+std::string WhoHolds(const std::string& path);
+
 // Before a file is written at `target`: records it as created, or moves the file there aside
 // and records it as replaced. False when the journal cannot be written or the file there
 // cannot be moved (another program holds it); nothing is changed then. `listing`, when given,

@@ -127,11 +127,20 @@ std::string RunJournal::PathFor(const std::string& install_dir, const std::strin
   return IncludeTrailingBackslash(install_dir) + log_prefix + "run.zqr";
 }
 
-std::string AsideName(const std::string& path) {
-  for (int i = 0;; ++i) {
-    const std::string aside = path + ".zqold" + (i == 0 ? "" : std::to_string(i));
-    if (!platform::FileExists(aside) && !platform::DirectoryExists(aside)) return aside;
+std::string NumberedName(const std::string& base, const char* suffix, int n) {
+  return base + suffix + (n == 0 ? std::string() : std::to_string(n));
+}
+
+std::string FreeName(const std::string& base, const char* suffix,
+                     const std::function<bool(const std::string&)>& exists) {
+  for (int n = 0;; ++n) {
+    if (std::string name = NumberedName(base, suffix, n); !exists(name)) return name;
   }
+}
+
+std::string AsideName(const std::string& path) {
+  return FreeName(path, kKeptSuffix,
+                  [](const std::string& p) { return platform::FileExists(p) || platform::DirectoryExists(p); });
 }
 
 std::string RunJournal::Serialize(const RunChange& c) {
@@ -148,6 +157,7 @@ bool RunJournal::Begin(const std::string& path) {
   changes_.clear();
   created_folders_.clear();
   unsynced_ = 0;
+  broken_ = false;
   if (!file_.Open(path, platform::OpenMode::Create)) return false;
   file_.Flush();
   return true;
@@ -155,8 +165,12 @@ bool RunJournal::Begin(const std::string& path) {
 
 bool RunJournal::Record(const RunChange& change) {
   if (!Active()) return true;
+  if (broken_) return false;
   const std::string line = Serialize(change);
-  if (file_.Write(line.data(), line.size()) != line.size()) return false;
+  if (file_.Write(line.data(), line.size()) != line.size()) {
+    broken_ = true;
+    return false;
+  }
   changes_.push_back(change);
   if (change.kind == RunChange::Kind::FolderCreated) created_folders_.insert(change.path);
   if (++unsynced_ >= kSyncEvery) Sync();
@@ -176,11 +190,14 @@ void RunJournal::Sync() {
 void RunJournal::Commit(const RunLogFn& log) {
   if (!Active()) return;
   // Once this is on the disk a later run finishes the tidying instead of undoing the run.
-  file_.Write(kCommitLine, sizeof kCommitLine - 1);
-  file_.Flush();
-  Tidy(changes_);
+  const bool marked = !broken_ && file_.Write(kCommitLine, sizeof kCommitLine - 1) == sizeof kCommitLine - 1 &&
+                      file_.Flush();
   file_.Close();
-  platform::DeleteFileAt(path_);
+  // Unmarked, the journal goes before anything kept aside does: a kill in between leaves stray
+  // kept files, never a journal that would undo a run that succeeded.
+  if (!marked) platform::DeleteFileAt(path_);
+  Tidy(changes_);
+  if (marked) platform::DeleteFileAt(path_);
   if (log) log("committed " + std::to_string(changes_.size()) + " changes");
   changes_.clear();
 }

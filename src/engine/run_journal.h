@@ -31,11 +31,11 @@ struct RunChange {
     RegValue = 'V',       // registry value `aside` of key `path`, and what it held before
   };
   Kind kind = Kind::FileCreated;
-  std::string path;
-  std::string aside;
-  std::uint32_t root = 0;  // registry records: the root key's handle value
-  char old_type = 0;       // RegValue: 0 absent, 'S' a string, 'D' a DWORD
-  std::string old_value;   // a string, or the DWORD's decimal digits
+  std::string path{};
+  std::string aside{};
+  std::uint32_t root = 0;   // registry records: the root key's handle value
+  char old_type = 0;        // RegValue: 0 absent, 'S' a string, 'D' a DWORD
+  std::string old_value{};  // a string, or the DWORD's decimal digits
 
   bool operator==(const RunChange&) const = default;
 };
@@ -62,6 +62,9 @@ class RunJournal {
   // Starts a journal at `path` (its folder must exist); false when it cannot be written.
   bool Begin(const std::string& path);
   bool Active() const { return file_.IsOpen(); }
+  // A record could not be written: a torn line may end the file, so nothing more is written and
+  // every later Record refuses; the run must fail.
+  bool Broken() const { return broken_; }
   const std::string& Path() const { return path_; }
   const std::vector<RunChange>& Changes() const { return changes_; }
   // Whether `path` lies directly in a folder this run created: everything in such a folder is
@@ -97,9 +100,18 @@ class RunJournal {
   platform::File file_;
   std::vector<RunChange> changes_;
   std::size_t unsynced_ = 0;
+  bool broken_ = false;
   std::unordered_set<std::string> created_folders_;
 };
 
+// The names of files the run keeps aside (".zqold") or stages for the restart (".zqnew"): the
+// suffix, then with 1, 2, ... after it.
+inline constexpr char kKeptSuffix[] = ".zqold";
+inline constexpr char kStagedSuffix[] = ".zqnew";
+std::string NumberedName(const std::string& base, const char* suffix, int n);
+// The first of those names that `exists` does not know.
+std::string FreeName(const std::string& base, const char* suffix,
+                     const std::function<bool(const std::string&)>& exists);
 // Where a file about to be replaced or removed is kept until the run ends: beside it, under a
 // name no other file has.
 std::string AsideName(const std::string& path);

@@ -158,7 +158,7 @@ TEST_F(RunTransactionTest, TheNextRunUndoesAKilledOneUnlessItsJournalIsNotTrustw
       {"a record changed", [](std::string& j) { j[j.find("keep.txt")] = 'K'; }, false},
       {"a path outside the installation",
        [](std::string& j) {
-         RunChange foreign{RunChange::Kind::FileCreated, "C:\\windows\\system.ini"};
+         RunChange foreign{.kind = RunChange::Kind::FileCreated, .path = "C:\\windows\\system.ini"};
          j += RunJournal::Serialize(foreign);
        },
        false},

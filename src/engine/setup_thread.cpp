@@ -16,31 +16,20 @@ namespace zq {
 
 namespace {
 
-// A step of the run's end that could not be done fails the run as a failed write does.
-void FailRun(const RunScope& ctx, const std::string& message) {
-  ctx.Services.LogLine("Error: " + message);
-  ctx.Services.ShowMessageBox(platform::AnsiToWide(message), u"Error", kMbOk | kMbIconError);
-  SetDetailText(ctx.Services, ctx.Text(TextId::SetupFailed), true);
-  ctx.Run.SetupAborted = true;
-}
-
 // The installation folder, then the journal in it; the folders made for it are its first
 // records. False when the journal cannot be written: nothing may change without it.
 bool BeginRun(const RunScope& ctx) {
   RunState& run = ctx.Run;
   const std::string& dir = ctx.Choices.InstallDir;
-  std::vector<std::string> made;
-  for (std::size_t at = 3; dir.size() > 3 && dir[1] == ':' && at <= dir.size();) {
-    const std::size_t end = std::min(dir.find('\\', at), dir.size());
-    if (const std::string prefix = dir.substr(0, end); !platform::DirectoryExists(prefix)) made.push_back(prefix);
-    at = end + 1;
-  }
-  ForceDirectoriesLogged(run.UninstallList, dir);
+  TUninstallList made;  // the folders made before the journal can exist
+  ForceDirectoriesLogged(made, dir);
+  for (const std::string& folder : made.Dirs) run.UninstallList.AddDir(folder);
   const std::string journal = RunJournal::PathFor(dir, ctx.Setup.SetupInfo.LogPrefix);
   bool ok = run.Journal.Begin(journal);
-  for (const std::string& folder : made) ok = ok && run.Journal.Record({RunChange::Kind::FolderCreated, folder});
+  for (const std::string& folder : made.Dirs)
+    ok = ok && run.Journal.Record({.kind = RunChange::Kind::FolderCreated, .path = folder});
   if (!ok) {
-    for (auto f = made.rbegin(); f != made.rend(); ++f) platform::RemoveDir(*f);
+    for (auto f = made.Dirs.rbegin(); f != made.Dirs.rend(); ++f) platform::RemoveDir(*f);
     if (run.Journal.Active()) run.Journal.Rollback(run.Registry, {});
     FailRun(ctx, "Unable to write file \"" + journal + "\": the installation folder cannot be written.");
     return false;
@@ -85,6 +74,10 @@ void RunScript(const RunScope& ctx) {
       if (TCommandClass* command = ctx.Setup.CommandList.At(line.CommandIndex)) {
         command->SFXProcess(ctx, line.LineNumber);
       }
+    }
+    // A change that could not be written down first was not made, and none may follow it.
+    if (run.Journal.Broken() && !run.SetupAborted) {
+      FailRun(ctx, "Unable to write file \"" + run.Journal.Path() + "\": the disk may be full.");
     }
     // A script that loops for ever would otherwise keep a closing window waiting for ever.
     if (run.SetupAborted || run.Terminating || run.Cancelled) break;

@@ -18,7 +18,6 @@
 #include "container/verify_all.h"
 #include "base/registry_roots.h"
 #include "engine/setup_context.h"
-#include "platform/file_holders.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/text.h"
@@ -252,7 +251,7 @@ void Uninstall(const RunScope& ctx) {
     if (!MayRemove(ctx.Setup, ctx.Services, path, false)) continue;
     // A newer file a run left to be put in place at the restart would bring the file back then.
     for (int i = 0;; ++i) {
-      const std::string staged = path + ".zqnew" + (i == 0 ? "" : std::to_string(i));
+      const std::string staged = NumberedName(path, kStagedSuffix, i);
       if (!platform::FileExists(staged)) break;
       if (platform::DeleteFileAt(staged) || platform::DeleteAtRestart(staged)) {
         ctx.Services.LogLine("deleted " + staged);
@@ -263,8 +262,7 @@ void Uninstall(const RunScope& ctx) {
       ctx.Services.LogLine("deleted " + path);
       continue;
     }
-    const std::vector<std::string> holders = platform::ProgramsHolding(path);
-    const std::string by = holders.empty() ? "another program" : holders.front();
+    const std::string by = WhoHolds(path);
     if (platform::DeleteAtRestart(path)) {
       ctx.Services.LogLine("in use by " + by + ", deleted at the next restart: " + path);
       ctx.Run.RestartNeeded = true;
@@ -310,7 +308,6 @@ void Uninstall(const RunScope& ctx) {
 }
 
 bool StartFinaliser(const RunScope& ctx, const std::string& program_path) {
-  std::uint32_t size = 0;
   auto data = ctx.Setup.Pak ? ctx.Setup.Pak->ExtractByName(kFinaliserEntry, 0) : std::nullopt;
   if (!data) {
     // An empty stand-in could not run and would only be left behind in the temporary folder.

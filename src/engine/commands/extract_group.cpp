@@ -42,10 +42,7 @@ void FailWrite(const RunScope& ctx, const std::string& target, bool package_unre
   if (!package_unreadable && (fault == platform::FileFault::None || fault == platform::FileFault::DiskFull)) {
     platform::DeleteFileAt(target);
   }
-  ctx.Services.LogLine("Error: " + message);
-  ctx.Services.ShowMessageBox(platform::AnsiToWide(message), u"Error", kMbOk | kMbIconError);
-  SetDetailText(ctx.Services, ctx.Text(TextId::SetupFailed), true);
-  ctx.Run.SetupAborted = true;
+  FailRun(ctx, message);
 }
 
 }  // namespace
