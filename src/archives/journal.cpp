@@ -46,6 +46,7 @@ struct Parsed {
   std::uint32_t span = 0, head_crc = 0, tail_crc = 0;
   std::vector<Range> ranges;  // in the order written; they point into the journal's bytes
   std::vector<Side> sides;
+  std::size_t valid_end = 0;  // where the last whole record ends
 };
 
 Parsed Parse(const std::vector<std::uint8_t>& j) {
@@ -96,6 +97,7 @@ Parsed Parse(const std::vector<std::uint8_t>& j) {
     }
     at = start + length;
   }
+  p.valid_end = at;
   return p;
 }
 
@@ -195,6 +197,36 @@ void ArchiveJournal::Begin(ArchiveIO& archive) {
   Append(header);
 }
 
+void ArchiveJournal::Resume(ArchiveIO& archive) {
+  const std::string path = PathFor(archive_path_);
+  auto bytes = fs_.Exists(path) ? ReadAll(fs_, path) : std::nullopt;
+  const Parsed p = bytes ? Parse(*bytes) : Parsed{};
+  // A torn header: the earlier update had not changed the archive yet.
+  if (p.header != Parsed::Header::Current) return Begin(archive);
+  if (std::string why = Mismatch(p, archive); !why.empty())
+    throw ArchiveFailure("the journal " + path + " cannot be continued: " + why);
+  journal_ = fs_.Open(path, false);
+  // A record torn by a failed write is cut away, so that the next one follows the last whole one.
+  if (!journal_ || !journal_->Truncate(p.valid_end)) throw ArchiveFailure("cannot write the journal " + path);
+  journal_size_ = p.valid_end;
+  original_size_ = p.original_size;
+  kept_.clear();
+  kept_files_.clear();
+  for (const Range& range : p.ranges) {
+    if (range.length == 0) continue;
+    std::uint64_t start = range.position, end = range.position + range.length;
+    auto it = kept_.lower_bound(start);
+    if (it != kept_.begin() && std::prev(it)->second >= start) --it;
+    while (it != kept_.end() && it->first <= end) {
+      start = std::min(start, it->first);
+      end = std::max(end, it->second);
+      it = kept_.erase(it);
+    }
+    kept_[start] = end;
+  }
+  for (const Side& side : p.sides) kept_files_.insert(side.name);
+}
+
 void ArchiveJournal::Append(const std::vector<std::uint8_t>& record) {
   if (journal_->WriteAt(journal_size_, record.data(), record.size()) != record.size() || !journal_->Flush())
     throw ArchiveFailure("cannot write the journal " + PathFor(archive_path_));
@@ -265,6 +297,12 @@ void ArchiveJournal::KeepSideFile(const std::string& path) {
 
 void ArchiveJournal::Commit(ArchiveIO& archive) {
   if (!archive.Flush()) throw ArchiveFailure("cannot flush " + archive_path_);
+  if (held_) {
+    const bool flushed = journal_->Flush();
+    journal_.reset();
+    if (!flushed) throw ArchiveFailure("cannot write the journal " + PathFor(archive_path_));
+    return;
+  }
   journal_.reset();
   if (!fs_.Remove(PathFor(archive_path_))) throw ArchiveFailure("cannot remove the journal " + PathFor(archive_path_));
 }

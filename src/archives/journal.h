@@ -13,6 +13,10 @@
 //   'S' u16 name length, name of a file in the archive's folder, u8 existed, u32 length, its old
 //       content (by name, so a moved folder still recovers)
 // "ZQJ1" journals (no identity) are never applied.
+//
+// Within a setup's run a journal is held: it outlives each update of the archive and grows with
+// the next one, so that the run can still roll the archive back to where it was before the run
+// began, and it is dropped only when the run commits.
 #pragma once
 
 #include <cstdint>
@@ -64,6 +68,12 @@ class ArchiveJournal {
 
   // Starts the journal; a rollback restores the archive's present size. Throws ArchiveFailure.
   void Begin(ArchiveIO& archive);
+  // Goes on with the held journal an earlier update of this run left beside the archive (Begin
+  // when there is none): a rollback still restores the archive as it was before the first.
+  // Throws ArchiveFailure for a journal that is not the archive's.
+  void Resume(ArchiveIO& archive);
+  // Commit keeps the journal instead of dropping it; the run drops it when it commits.
+  void Hold() { held_ = true; }
   bool Active() const { return journal_ != nullptr; }
   // Keeps what the archive holds at [position, position + count) within its original size,
   // except ranges kept already.
@@ -71,7 +81,8 @@ class ArchiveJournal {
   // Keeps a companion file in the archive's folder (or that it did not exist) before its first
   // change. Throws ArchiveFailure for a file elsewhere.
   void KeepSideFile(const std::string& path);
-  // The archive (and companions written through WriteAll) is complete: flush, drop the journal.
+  // The archive (and companions written through WriteAll) is complete: flush, drop the journal
+  // (or, held, flush it and keep it).
   void Commit(ArchiveIO& archive);
   // Forgets the journal without touching it (after a failed update, before Recover).
   void Detach() { journal_.reset(); }
@@ -84,6 +95,7 @@ class ArchiveJournal {
   std::unique_ptr<ArchiveIO> journal_;
   std::uint64_t journal_size_ = 0;
   std::uint64_t original_size_ = 0;
+  bool held_ = false;
   std::map<std::uint64_t, std::uint64_t> kept_;  // start -> end, merged
   std::set<std::string> kept_files_;
 };

@@ -232,7 +232,7 @@ TPakSystem::OpenResult TPakSystem::OpenArchive(const std::string& path) {
   JournalNote.clear();
   if (!fs_.Exists(path)) return OpenResult::NotFound;
   if (!fs_.MakeWritable(path)) return OpenResult::AttributesFailed;
-  const JournalRecovery recovery = ArchiveJournal::Recover(fs_, path);
+  const JournalRecovery recovery = continue_journal_ ? JournalRecovery{} : ArchiveJournal::Recover(fs_, path);
   JournalNote = recovery.note;
   if (!recovery.Usable()) throw ArchiveFailure("File " + recovery.note + ".");
   file_ = fs_.Open(path, false);
@@ -247,7 +247,12 @@ TPakSystem::OpenResult TPakSystem::OpenArchive(const std::string& path) {
 void TPakSystem::BeginUpdate() {
   if (!file_) throw ArchiveFailure("Package " + path_ + " is not open.");
   journal_ = std::make_unique<ArchiveJournal>(fs_, path_);
-  journal_->Begin(*file_);
+  if (hold_journal_) journal_->Hold();
+  if (continue_journal_) {
+    journal_->Resume(*file_);
+  } else {
+    journal_->Begin(*file_);
+  }
   journaled_ = std::make_unique<JournaledFile>(*file_, *journal_);
 }
 

@@ -102,6 +102,12 @@ class TPakSystem {
 
   TExtraInfo ExtraInfo;
   std::string PackageName;
+  // For the next opening: the journal is held for the setup's run (ArchiveJournal::Hold), and
+  // with `continued` one an earlier update of this run left is continued, not rolled back.
+  void HoldJournal(bool continued) {
+    hold_journal_ = true;
+    continue_journal_ = continued;
+  }
   // What the last opening did with a journal beside the package, for the log; empty if nothing.
   std::string JournalNote;
   std::uint64_t DataEnd = 0;
@@ -114,6 +120,8 @@ class TPakSystem {
   std::string path_;
   std::unique_ptr<ArchiveIO> file_;
   std::unique_ptr<ArchiveJournal> journal_;
+  bool hold_journal_ = false;
+  bool continue_journal_ = false;
   std::unique_ptr<JournaledFile> journaled_;
   std::list<TPakDirEntry> list_;
   std::unordered_map<std::string, std::list<TPakDirEntry>::iterator> index_;

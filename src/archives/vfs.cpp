@@ -153,7 +153,7 @@ void TVFSFile::ReadAt(std::uint64_t position, void* data, std::size_t size) {
 void TVFSFile::Open(const std::string& path, bool hash_mode) {
   path_ = path;
   HashMode = hash_mode;
-  const JournalRecovery recovery = ArchiveJournal::Recover(fs_, path);
+  const JournalRecovery recovery = continue_journal_ ? JournalRecovery{} : ArchiveJournal::Recover(fs_, path);
   JournalNote = recovery.note;
   if (!recovery.Usable()) throw ArchiveFailure("VFS archive " + recovery.note + ".");
   file_ = fs_.Open(path, false);
@@ -206,7 +206,12 @@ void TVFSFile::Open(const std::string& path, bool hash_mode) {
 void TVFSFile::BeginUpdate() {
   if (!file_) throw ArchiveFailure("VFS archive " + path_ + " is not open.");
   journal_ = std::make_unique<ArchiveJournal>(fs_, path_);
-  journal_->Begin(*file_);
+  if (hold_journal_) journal_->Hold();
+  if (continue_journal_) {
+    journal_->Resume(*file_);
+  } else {
+    journal_->Begin(*file_);
+  }
   journaled_ = std::make_unique<JournaledFile>(*file_, *journal_);
 }
 

@@ -155,6 +155,12 @@ class TVFSFile {
   bool IsOpen() const { return file_ != nullptr; }
   const std::string& Path() const { return path_; }
 
+  // For the next opening: the journal is held for the setup's run (ArchiveJournal::Hold), and
+  // with `continued` one an earlier update of this run left is continued, not rolled back.
+  void HoldJournal(bool continued) {
+    hold_journal_ = true;
+    continue_journal_ = continued;
+  }
   // What the last opening did with a journal beside the archive, for the log; empty if nothing.
   std::string JournalNote;
   bool ReadFailed = false;
@@ -177,6 +183,8 @@ class TVFSFile {
   std::string path_;
   std::unique_ptr<ArchiveIO> file_;
   std::unique_ptr<ArchiveJournal> journal_;
+  bool hold_journal_ = false;
+  bool continue_journal_ = false;
   std::unique_ptr<JournaledFile> journaled_;
   std::uint32_t free_hint_ = 0;  // no free block lies below it
 };

@@ -14,6 +14,9 @@ class ArchiveProcedures {
   virtual void SetPackageOfficial(const std::string& package, const std::string& word, const std::string& flag) = 0;
   virtual void DuplicateMember(const std::string& package, const std::string& existing, const std::string& name) = 0;
   virtual void UpdateVFS(std::uint16_t group, const std::string& archive, bool close) = 0;
+  // The run's lines are done: an archive still open is saved (`keep`) or rolled back, before
+  // the run commits or is undone.
+  virtual void EndOfRun(bool keep) = 0;
 };
 
 }  // namespace zq

@@ -2,6 +2,7 @@
 
 #include "base/path_text.h"
 #include "engine/progress.h"
+#include "engine/run_journal.h"
 #include "engine/setup_context.h"
 #include "platform/file_names.h"
 #include "platform/files.h"
@@ -21,6 +22,13 @@ void ForgetArchiveJournal(const RunScope& ctx, const std::string& path) {
   // A device name ("CON.zqj") exists for Windows without being a file; no journal has such a name.
   if (platform::RefusedForCreation(journal, false) != platform::FileFault::None || !platform::FileExists(journal)) {
     return;
+  }
+  // This run's own journal of the archive stays: undoing the run puts the archive back over the
+  // file, then rolls the archive back.
+  for (const RunChange& c : ctx.Run.Journal.Changes()) {
+    if (c.kind == RunChange::Kind::ArchiveHeld && platform::AnsiLowerCase(c.path) == platform::AnsiLowerCase(path)) {
+      return;
+    }
   }
   ctx.Services.LogLine((platform::DeleteFileAt(journal) ? "removed " : "could not remove ") + journal +
                        ", an unfinished update's journal of the file installed over it");
@@ -44,6 +52,28 @@ ArchiveUpdater::~ArchiveUpdater() {
 }
 
 std::string ArchiveUpdater::FullPath(const std::string& name) const { return ctx_.Choices.InstallDir + "\\" + name; }
+
+template <typename ArchiveT>
+bool ArchiveUpdater::HoldForRun(ArchiveT& archive, const std::string& path) {
+  if (!ctx_.Run.Journal.Active()) return true;
+  const std::string key = platform::AnsiLowerCase(path);
+  const bool continued = held_.count(key) != 0;
+  if (!continued) {
+    if (!ctx_.Run.Journal.Record({.kind = RunChange::Kind::ArchiveHeld, .path = path})) return false;
+    ctx_.Run.Journal.Sync();
+    held_.insert(key);
+  }
+  archive.HoldJournal(continued);
+  return true;
+}
+
+void ArchiveUpdater::EndOfRun(bool keep) {
+  if (keep) {
+    CloseVFS();
+  } else if (vfs_) {
+    Abandon(Archive::VFS);
+  }
+}
 
 void ArchiveUpdater::ShowArchiveText(TextId text_id, const std::string& name, const Counters* counters) {
   std::u16string text = TLanguages::ReplaceText(ctx_.Text(text_id), u"<%ZQPNAME%>", W(name));
@@ -123,6 +153,7 @@ void ArchiveUpdater::GuardedPackage(const std::string& name, const std::function
 bool ArchiveUpdater::OpenPackage(const std::string& name) {
   const std::string path = FullPath(name);
   pak_.PackageName = name;
+  if (!HoldForRun(pak_, path)) throw ArchiveFailure("Unable to write the run's journal " + ctx_.Run.Journal.Path());
   for (;;) {
     std::string message;
     switch (pak_.OpenArchive(path)) {
@@ -223,6 +254,7 @@ void ArchiveUpdater::UpdateVFS(std::uint16_t group, const std::string& archive, 
     ShowArchiveText(TextId::LoadingArchive, archive, nullptr);
     if (!fs_.MakeWritable(path)) throw ArchiveFailure("Unable to modify \"" + path + "\" attributes");
     vfs_ = std::make_unique<TVFSFile>(fs_);
+    if (!HoldForRun(*vfs_, path)) throw ArchiveFailure("Unable to write the run's journal " + ctx_.Run.Journal.Path());
     vfs_->Open(path, true);
     if (!vfs_->JournalNote.empty()) ctx_.Services.LogLine(vfs_->JournalNote);
     vfs_->BeginUpdate();

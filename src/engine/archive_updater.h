@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "archives/archive_io.h"
@@ -36,6 +37,7 @@ class ArchiveUpdater : public ArchiveProcedures {
   void SetPackageOfficial(const std::string& package, const std::string& word, const std::string& flag) override;
   void DuplicateMember(const std::string& package, const std::string& existing, const std::string& name) override;
   void UpdateVFS(std::uint16_t group, const std::string& archive, bool close) override;
+  void EndOfRun(bool keep) override;
   void SaveVFS();
   void CloseVFS();
 
@@ -54,6 +56,10 @@ class ArchiveUpdater : public ArchiveProcedures {
   };
 
   std::string FullPath(const std::string& name) const;
+  // Within a run with a journal, the archive's own journal is held until the run ends, and the
+  // run's journal says so before the archive's first change; false when it cannot.
+  template <typename ArchiveT>
+  bool HoldForRun(ArchiveT& archive, const std::string& path);
   // Runs one step of an update of `archive` under a guard: unless the step commits, the archive
   // is rolled back, and a ArchiveFailure the step throws also ends the run with its message.
   void Guarded(Archive archive, const std::function<void(UpdateGuard&)>& step);
@@ -76,6 +82,7 @@ class ArchiveUpdater : public ArchiveProcedures {
   std::unique_ptr<TVFSFile> vfs_;
   std::string vfs_name_;
   Counters vfs_counters_;
+  std::set<std::string> held_;  // archives whose journals this run holds, lower case
 };
 
 }  // namespace zq

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "archives/journal.h"
 #include "base/path_text.h"
 #include "codec/zlib_codec.h"
 #include "engine/logged_files.h"
@@ -58,7 +59,7 @@ std::optional<RunChange> ParseLine(const std::string& line) {
   const auto root = token();
   const auto type = token();
   if (!kind || kind->size() != 1 || !root || !type || type->size() != 1) return std::nullopt;
-  if (std::string("DCRXYMKV").find((*kind)[0]) == std::string::npos) return std::nullopt;
+  if (std::string("DCRXYMKVA").find((*kind)[0]) == std::string::npos) return std::nullopt;
   c.kind = static_cast<RunChange::Kind>((*kind)[0]);
   c.root = static_cast<std::uint32_t>(std::stoul("0" + *root));
   c.old_type = (*type)[0] == '-' ? 0 : (*type)[0];
@@ -108,6 +109,13 @@ void UndoOne(const RunChange& c, platform::Registry& reg, const RunLogFn& log) {
       reg.CloseKey();
       log("undone: registry value " + c.path + " " + c.aside);
       break;
+    case Kind::ArchiveHeld:
+      // The archive's own journal knows what the run changed in it, and whether it is the
+      // archive's: one that is not is removed without being applied.
+      if (const JournalRecovery r = ArchiveJournal::Recover(SystemFileSystem(), c.path); !r.note.empty()) {
+        log("undone: " + r.note);
+      }
+      break;
   }
 }
 
@@ -117,6 +125,8 @@ void Tidy(const std::vector<RunChange>& changes) {
       platform::DeleteFileAt(c.aside);  // one that is gone already fails harmlessly
     } else if (c.kind == RunChange::Kind::FolderRemoved) {
       RemoveTree(c.aside);
+    } else if (c.kind == RunChange::Kind::ArchiveHeld) {
+      platform::DeleteFileAt(ArchiveJournal::PathFor(c.path));
     }
   }
 }

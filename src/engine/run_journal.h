@@ -29,6 +29,7 @@ struct RunChange {
     Renamed = 'M',        // `path` was renamed to `aside`
     KeyCreated = 'K',     // registry key `path` (the first of its path that was missing)
     RegValue = 'V',       // registry value `aside` of key `path`, and what it held before
+    ArchiveHeld = 'A',    // archive `path`, whose updates its own journal holds until the run ends
   };
   Kind kind = Kind::FileCreated;
   std::string path{};

@@ -3,6 +3,9 @@
 
 #include <map>
 
+#include "archives/pak_system.h"
+#include "archives/vfs.h"
+#include "engine/archive_updater.h"
 #include "engine/commands/script_test_support.h"
 #include "engine/run_changes.h"
 #include "engine/run_journal.h"
@@ -185,6 +188,63 @@ TEST_F(RunTransactionTest, TheNextRunUndoesAKilledOneUnlessItsJournalIsNotTrustw
     } else {
       EXPECT_EQ(Take(dir_.path()), killed_state) << c.name;  // not applied: left as it was found
       EXPECT_TRUE(platform::FileExists(journal)) << c.name;
+    }
+  }
+}
+
+// Archive updates belong to the run: each archive's journal is held until the run ends, so a
+// run that fails (or is killed) after an archive was updated twice still puts it back.
+TEST_F(RunTransactionTest, ArchiveUpdatesAreUndoneWithTheRun) {
+  ASSERT_TRUE(test::WritePackage(dir_ / "setup.exe", test::FakeProgram(512),
+                                 {{"Readme.txt", 1, "read me, version two"},
+                                  {"Text\\new.txt", 1, std::string(3000, 'n')},
+                                  {"Data\\a.txt", 2, "replaced a"},
+                                  {"Data\\b.txt", 2, std::string(9000, 'b')}}));
+  ctx_.SetupToLoad().Pak = std::make_unique<TPak>(dir_ / "setup.exe");
+  const std::string pak = inst_ + "\\game.zqp", vfs = inst_ + "\\world.vfs";
+  {
+    const Bytes stored = MaskedZlib(Bytes{'o', 'l', 'd'});
+    TPakDirEntry r{};
+    r.Name = "README.TXT";
+    r.StoredSize = static_cast<std::uint32_t>(stored.size());
+    r.UnpackedSize = 3;
+    Bytes bytes = stored;
+    const Bytes tail = PakDirectoryBytes({r}, {});
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+    test::WriteAll(pak, std::string(bytes.begin(), bytes.end()));
+    const Bytes v = NewVfsArchive(256, 200, 8, "world");
+    test::WriteAll(vfs, std::string(v.begin(), v.end()));
+  }
+  enum class End { Failed, Killed, Committed };
+  for (const End end : {End::Failed, End::Killed, End::Committed}) {
+    const Snapshot before = Take(dir_.path());
+    {
+      SetupContext run;
+      run.SetupToLoad().Pak = std::make_unique<TPak>(dir_ / "setup.exe");
+      run.SetupToLoad().SetupInfo.LogPrefix = "demo_";
+      run.Choices.InstallDir = inst_;
+      ASSERT_TRUE(run.Run.Journal.Begin(RunJournal::PathFor(inst_, "demo_")));
+      ArchiveUpdater archives(run);
+      archives.UpdatePackage(1, "game.zqp", "pw");
+      archives.UpdatePackage(2, "game.zqp", "pw");  // the second update grows the same journal
+      archives.UpdateVFS(2, "world.vfs", false);
+      archives.UpdateVFS(1, "world.vfs", true);
+      ASSERT_FALSE(run.Run.SetupAborted);
+      EXPECT_TRUE(platform::FileExists(ArchiveJournal::PathFor(pak)));  // held until the run ends
+      // Killed: the journals stay as the system has them.
+      if (end != End::Killed) archives.EndOfRun(end == End::Committed);
+      if (end == End::Failed) run.Run.Journal.Rollback(run.Run.Registry, {});
+      if (end == End::Committed) run.Run.Journal.Commit({});
+    }
+    if (end == End::Killed) RecoverInterruptedRun(ctx_);
+    const Snapshot after = Take(dir_.path());
+    if (end == End::Committed) {
+      EXPECT_TRUE(after.at(pak) != before.at(pak));
+      EXPECT_TRUE(after.at(vfs) != before.at(vfs));
+      EXPECT_EQ(after.count(ArchiveJournal::PathFor(pak)) + after.count(ArchiveJournal::PathFor(vfs)), 0u);
+      EXPECT_EQ(TPakSystem().OpenArchive(pak), TPakSystem::OpenResult::Ok);
+    } else {
+      EXPECT_TRUE(after == before) << (end == End::Failed ? "failed" : "killed");
     }
   }
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <exception>
 
+#include "engine/archive_procedures.h"
 #include "engine/front_end.h"
 #include "engine/logged_files.h"
 #include "engine/progress.h"
@@ -82,10 +83,14 @@ void RunScript(const RunScope& ctx) {
     // A script that loops for ever would otherwise keep a closing window waiting for ever.
     if (run.SetupAborted || run.Terminating || run.Cancelled) break;
   }
-  if (!run.SetupAborted && !run.Terminating && !run.Cancelled) CloseRun(ctx);
+  const auto failed = [&run] { return run.SetupAborted || run.Terminating || run.Cancelled; };
+  // An archive the script left open is saved now, so that its failure still undoes the run.
+  if (ctx.Services.Archives != nullptr) ctx.Services.Archives->EndOfRun(!failed());
+  if (!failed()) CloseRun(ctx);
   // All or nothing: a run that failed, was cancelled or was stopped leaves the machine as it
   // found it.
-  if (run.SetupAborted || run.Terminating || run.Cancelled) {
+  if (failed()) {
+    if (ctx.Services.Archives != nullptr) ctx.Services.Archives->EndOfRun(false);
     run.Journal.Rollback(run.Registry, [&ctx](const std::string& line) { ctx.Services.LogLine(line); });
     ctx.Services.LogLine("the run was undone");
   } else {

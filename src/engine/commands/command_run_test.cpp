@@ -264,6 +264,7 @@ class RecordingArchives : public ArchiveProcedures {
   void UpdateVFS(std::uint16_t g, const std::string& a, bool close) override {
     calls.push_back("vfs " + std::to_string(g) + " " + a + (close ? " close" : " open"));
   }
+  void EndOfRun(bool) override {}
   std::vector<std::string> calls;
 };
 
