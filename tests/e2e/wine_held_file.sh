@@ -16,18 +16,20 @@ WORK="$BUILD_DIR/held-file"
 case "$WORK" in "$BUILD_DIR"/*) rm -rf -- "$WORK" ;; *) exit 2 ;; esac
 INST="$WINEPREFIX/drive_c/zq-held-file-test"
 case "$INST" in "$WINEPREFIX"/drive_c/zq-held-file-test) rm -rf -- "$INST" ;; esac
-make_setup() {  # version [extra script line]
+make_setup() {  # version [extra script line [line after the files, which include the holder]]
   mkdir -p "$WORK/v$1/payload" "$WORK/out$1"
   for f in a b c; do printf 'version %s of %s' "$1" "$f" >"$WORK/v$1/payload/$f.txt"; done
+  [ -z "${3:-}" ] || cp "$HOLDER" "$WORK/v$1/payload/hold.exe"
   printf '%s\n' 'name "Held"' 'shortname "zq held file test"' 'outfile HeldSetup.exe' \
     'installdir "C:\zq-held-file-test"' 'prefix Held' 'uninstallpages uninstall' 'language English' \
     'uninstalllanguage English' 'uninstalllogload $INSTDIR Held_' \
-    "writeregstr HKCU \"Software\\zq held file test\" Version $1" ${2:+"$2"} 'file payload' >"$WORK/v$1/setup.zqs"
+    "writeregstr HKCU \"Software\\zq held file test\" Version $1" ${2:+"$2"} 'file payload' ${3:+"$3"} >"$WORK/v$1/setup.zqs"
   "$HOST_DIR/zq" build "$WORK/v$1/setup.zqs" -o "$WORK/out$1/HeldSetup.exe" --stub "$BUILD_DIR/zqsetup.exe" >/dev/null
 }
 make_setup 1
 make_setup 2
 make_setup 3 'lockedfiles reboot'
+make_setup 4 'lockedfiles fail' 'execute "$INSTDIR\hold.exe" "C:\zq-held-file-test\c.txt"'
 code=0; (cd "$WORK/out1" && wine HeldSetup.exe /S) >/dev/null 2>&1 || code=$?
 check "version 1 installs" test "$code" = 0
 snapshot() { (cd "$INST" && find . -type f | sort | xargs md5sum); }
@@ -74,6 +76,21 @@ check "once it is free an upgrade goes through" test "$code" = 0
 check "and takes the waiting file away" test ! -e "$INST/b.txt.zqnew"
 wineboot -r >/dev/null 2>&1 || true
 check "after the restart the newer file stays" grep -q 'version 2 of b' "$INST/b.txt"
+
+# One run of a product at a time: while version 4's run waits in `execute`, a run of version 1
+# ends at once with 1618 (82 is its low byte) and changes nothing.
+(cd "$WORK/out4" && exec wine HeldSetup.exe /S) >/dev/null 2>&1 &
+first=$!
+for _ in $(seq 1 300); do [ -e "$INST/c.txt.held" ] && break; sleep 0.1; done
+rm -f "$INST/c.txt.held"
+running=$(snapshot)
+code=0; (cd "$WORK/out1" && wine HeldSetup.exe /S "/LOG=Z:$WORK/second.txt") >/dev/null 2>&1 || code=$?
+check "a second run of the product while one runs ends with exit code 1618" test "$code" = 82
+check "its log has the whole code" grep -q '^exit code 1618' "$WORK/second.txt"
+check "and it changed nothing" test "$(snapshot)" = "$running"
+touch "$INST/c.txt.release"
+code=0; wait "$first" || code=$?
+check "the first run ends as usual" test "$code" = 0 -a -e "$INST/hold.exe"
 
 # The uninstaller over a held file removes the rest and leaves that one for the system to delete
 # at the next restart: exit code 3010 (194 is its low byte, which is all a Linux status keeps;
