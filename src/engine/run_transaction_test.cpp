@@ -101,10 +101,24 @@ TEST_F(RunTransactionTest, AFailedRunLeavesTheMachineAsItWas) {
     }
   } canceller;
   canceller.run = &ctx_.Run;
-  enum class How { FailureCommand, UninstallerUnwritable, Cancelled };
-  for (const How how : {How::FailureCommand, How::UninstallerUnwritable, How::Cancelled}) {
+  // A payload whose second entry turns out damaged once the run reads it (the medium failed).
+  const std::string setup = dir_ / "setup.exe";
+  ASSERT_TRUE(test::WritePackage(setup, test::FakeProgram(64),
+                                 {{"p1.txt", 1, std::string(5000, '1')},
+                                  {"p2.txt", 1, test::Incompressible(5000, 7)},
+                                  {"p3.txt", 1, std::string(5000, '3')}}));
+  ctx_.SetupToLoad().Pak = std::make_unique<TPak>(setup);
+  {
+    const TPakEntry& damaged = ctx_.Setup.Pak->Entries()[1];
+    std::string bytes = test::ReadAll(setup);
+    bytes[damaged.Offset + damaged.StoredSize() / 2] ^= 0x55;
+    test::WriteAll(setup, bytes);
+  }
+  enum class How { FailureCommand, UninstallerUnwritable, Cancelled, EntryUnreadable };
+  for (const How how : {How::FailureCommand, How::UninstallerUnwritable, How::Cancelled, How::EntryUnreadable}) {
     const Snapshot before = Take(dir_.path());
     std::vector<test::ScriptLine> script = Changes();
+    if (how == How::EntryUnreadable) script.push_back({"file", {"src", "1"}});
     if (how == How::FailureCommand) script.push_back({"failure", {}});
     if (how == How::Cancelled) script.push_back({"messagebox", {"Go on?", "Setup", "-1", "-1"}});
     script.push_back({"copyfile", {dir_ / "new.txt", "$INSTDIR\\never.txt"}});
