@@ -158,6 +158,8 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
     if (!problem.empty()) ctx.Services.LogLine("damaged setup record: " + problem);
     throw Refusal(u"Error: Setup Information Missing. Setup is corrupt", u"Verification Error");
   }
+  const auto utf8 = [&pak = *setup.Pak](const std::string& stored) { return pak.Utf8Text(stored); };
+  if (!setup.Pak->TextIsUtf8()) setup.SetupInfo.MapText(utf8);
   HoldProductRunLock(ctx);
   ctx.Choices.InstallDir = setup.SetupInfo.InstallDir;
   setup.ProgramFilesDir = GetShellFolder(platform::kCsidlProgramFiles);
@@ -183,6 +185,7 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
       ctx.Services.LogLine("damaged compiled script: " + problem);
       throw Refusal(u"Error: Compiled Lines Damaged. Setup is corrupt", u"Verification Error");
     }
+    if (!setup.Pak->TextIsUtf8()) setup.CompLines.MapText(utf8);
     if (auto options = setup.Pak->ExtractByName(kRunOptionsEntry, 0)) {
       setup.LockedFilesReboot = std::string(options->begin(), options->end()).find(kLockedFilesReboot) !=
                                 std::string::npos;

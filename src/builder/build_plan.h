@@ -12,6 +12,7 @@ struct PlannedEntry {
   std::uint16_t group = 0;
   std::string source;              // file to read; empty: `data` is the content
   std::vector<std::uint8_t> data;  // content made by the builder itself
+  bool text = false;               // `data` is text of the package (a page file), not bytes
 };
 
 }  // namespace zq::builder

@@ -3,6 +3,7 @@
 #include "builder/build_paths.h"
 #include "builder/package_writer.h"
 #include "builder/script_compiler.h"
+#include "builder/text_encoding.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -56,6 +57,7 @@ BuildResult BuildSetup(const BuildOptions& options) {
                         "\" is named like one: it does not start on Windows");
     }
   }
+  SettleTextEncoding(compiled);
   if (!diags.HasErrors()) {
     WriteOptions write;
     write.threads = options.threads;

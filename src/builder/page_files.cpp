@@ -52,6 +52,7 @@ class Collector {
     PlannedEntry entry;
     entry.name = prefix_ + name;
     entry.data = text ? WithCrLf(*bytes) : std::move(*bytes);
+    entry.text = text;
     entries.push_back(std::move(entry));
     return entries.back().data;
   }

@@ -637,7 +637,9 @@ void Compiler::Assemble() {
 }  // namespace
 
 CompileResult CompileSource(const std::string& text, const std::string& script, const CompileOptions& options) {
-  return Compiler(script, options).Run(text);
+  CompileResult result = Compiler(script, options).Run(text);
+  result.legacy_script = !platform::IsUtf8(text);
+  return result;
 }
 
 CompileResult CompileScript(const std::string& script, const CompileOptions& options) {

@@ -19,6 +19,11 @@ inline constexpr char kUninstallIconEntry[] = "UNINSTALL_ICON.ICO";
 // How the run treats files in use ("lockedfiles reboot"); absent: the run fails over them.
 inline constexpr char kRunOptionsEntry[] = "RunOptions.txt";
 inline constexpr char kLockedFilesReboot[] = "lockedfiles reboot";
+// Present when the package's text (entry names, script, setup record, page layouts) is UTF-8;
+// without it the text is in the legacy code page (packages written before names could hold any
+// character, and those whose text is all ASCII). It holds kTextEncodingUtf8.
+inline constexpr char kTextEncodingEntry[] = "Encoding.txt";
+inline constexpr char kTextEncodingUtf8[] = "UTF-8";
 // The finaliser an uninstaller starts at its end (the setup carries it with kUninstallPrefix).
 inline constexpr char kFinaliserEntry[] = "FINALISE.EXE";
 

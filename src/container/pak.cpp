@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "container/entry_name.h"
+#include "container/entry_names.h"
 #include "container/pak_string.h"
 #include "container/package_digest.h"
 #include "container/pe_image.h"
@@ -119,7 +120,19 @@ void TPak::ReadDirectory() {
     DirectoryProblem_ = LayoutProblem();
   }
   if (DirectoryProblem_.empty()) DirectoryProblem_ = DigestProblem(dir, raw);
-  if (!DirectoryProblem_.empty()) Entries_.clear();
+  if (!DirectoryProblem_.empty()) {
+    Entries_.clear();
+    return;
+  }
+  TextIsUtf8_ = std::any_of(Entries_.begin(), Entries_.end(),
+                            [](const TPakEntry& e) { return e.Group == 0 && e.Name == kTextEncodingEntry; });
+  if (!TextIsUtf8_) {
+    for (TPakEntry& e : Entries_) e.Name = platform::LegacyToUtf8(e.Name);
+  }
+}
+
+std::string TPak::Utf8Text(const std::string& stored) const {
+  return TextIsUtf8_ ? stored : platform::LegacyToUtf8(stored);
 }
 
 std::string TPak::LayoutProblem() const {

@@ -84,6 +84,11 @@ class TPak {
   bool PassesUnchecked(std::size_t index) const;
   // The directory and header were checked against a package digest.
   bool HasDigest() const { return HasDigest_; }
+  // The package declares its text UTF-8 (kTextEncodingEntry). Without it the names, read in
+  // the legacy code page, are given as UTF-8 already, and the text of its entries must be
+  // converted the same way (Utf8Text).
+  bool TextIsUtf8() const { return TextIsUtf8_; }
+  std::string Utf8Text(const std::string& stored) const;
   // Copies a large raw entry to `destination` in chunks, reporting bytes done against the
   // total. `progress` (may be empty) is called before each chunk with the display text.
   bool CopyLargeEntry(const std::string& destination, const std::string& display_name, std::uint32_t size,
@@ -125,6 +130,7 @@ class TPak {
   std::uint64_t PackageEnd_ = 0;
   std::string DirectoryProblem_;
   bool HasDigest_ = false;
+  bool TextIsUtf8_ = false;
 };
 
 }  // namespace zq

@@ -70,4 +70,11 @@ bool TSetupInfoFile::SaveToFile(const std::string& path) const {
   return f.Write(bytes.data(), bytes.size()) == bytes.size();
 }
 
+void TSetupInfoFile::MapText(const std::function<std::string(const std::string&)>& convert) {
+  for (std::string* field : {&SetupName, &ShortName, &SetupExeName, &UninstallExeName, &LogPrefix, &InstallDir,
+                             &Changelog, &InstallDirRegKey.Path, &InstallDirRegKey.Key, &Pages, &UninstallPages}) {
+    *field = convert(*field);
+  }
+}
+
 }  // namespace zq

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,8 @@ class TSetupInfoFile {
   // are left as they were and `problem` names the field that is cut.
   bool LoadFromBuffer(const void* data, std::size_t size, std::string* problem = nullptr);
   std::vector<std::uint8_t> Serialize() const;
+  // Passes every text field through `convert` (text read in a legacy code page, to UTF-8).
+  void MapText(const std::function<std::string(const std::string&)>& convert);
   // Creates or truncates the file and writes the record; false when it could not be written.
   bool SaveToFile(const std::string& path) const;
 };

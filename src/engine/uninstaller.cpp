@@ -94,11 +94,22 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
   }
   PakWriter out(target, PakWriter::Mode::Append);
   bool stored = out.IsOpen();
+  // The uninstaller keeps the setup's encoding: the page files it copies are stored in it.
+  const auto stored_text = [utf8 = pak.TextIsUtf8()](const std::string& text) {
+    return utf8 ? text : platform::Utf8ToLegacy(text);
+  };
+  if (pak.TextIsUtf8()) {
+    const std::string_view marker = kTextEncodingUtf8;
+    stored = out.StoreBuffer(out.AddEntry(kTextEncodingEntry, "", 0),
+                             reinterpret_cast<const std::uint8_t*>(marker.data()),
+                             static_cast<std::uint32_t>(marker.size())) &&
+             stored;
+  }
   for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
     const TPakEntry& e = pak.Entries()[i];
     const std::string upper = Upper(e.Name);
     if (e.Group != 0 || upper.rfind(kUninstallPrefix, 0) != 0 || upper == kUninstallIconEntry) continue;
-    const std::string name = e.Name.substr(std::string_view(kUninstallPrefix).size());
+    const std::string name = stored_text(e.Name.substr(std::string_view(kUninstallPrefix).size()));
     const std::size_t index = out.AddEntry(name, name, 0);
     // A compressed block is copied as it is stored (its CRC checked on reading): inflating and
     // compressing it again would give the same bytes at many times the cost.
@@ -110,7 +121,9 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
     auto data = pak.Extract(i);
     stored = data && out.StoreBuffer(index, data->data(), static_cast<std::uint32_t>(data->size())) && stored;
   }
-  auto bytes = UninstallerRecord(ctx.Setup.SetupInfo, ctx.Choices).Serialize();
+  TSetupInfoFile record = UninstallerRecord(ctx.Setup.SetupInfo, ctx.Choices);
+  record.MapText(stored_text);
+  auto bytes = record.Serialize();
   stored =
       out.StoreBuffer(out.AddEntry(kSetupInfoEntry, "", 0), bytes.data(), static_cast<std::uint32_t>(bytes.size())) &&
       out.WriteDirectory() && stored;

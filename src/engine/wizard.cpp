@@ -126,6 +126,7 @@ void Wizard::SetPagesUp(EntryFetcher fetch, bool list_optional) {
   if (!fetch && ctx_.Setup.Pak) fetch = PakEntryFetcher(*ctx_.Setup.Pak);
   const bool listed = !list_optional || (fetch && fetch(kPageListEntry));
   pages_.Environment().Fetch = std::move(fetch);
+  pages_.Environment().LegacyText = ctx_.Setup.Pak && !ctx_.Setup.Pak->TextIsUtf8();
   if (listed) pages_.LoadPages(kPageListEntry);
   pages_.Environment().Fetch = {};
   if (view_ != nullptr) view_->PageAreaColourChanged(pages_.BackColour);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/host_paths.h"
+#include "platform/text.h"
 
 namespace zq::platform {
 namespace {
@@ -135,12 +136,8 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
-std::string FoldAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
+// Names are UTF-8 and equal without regard to case by Unicode's rules, as on Windows.
+std::string FoldCase(const std::string& text) { return AnsiLowerCase(text); }
 
 // A folder's names by their folded text, so that each new file costs one lookup and not a
 // scan of the folder. The stamp is the folder's state when it was read (or last changed
@@ -190,7 +187,7 @@ std::string ParentOf(const std::string& host_path) {
   return slash == 0 ? "/" : host_path.substr(0, slash);
 }
 
-// The name of an entry of `dir` equal to `name` without regard to ASCII case.
+// The name of an entry of `dir` equal to `name` without regard to case.
 std::optional<std::string> FindNoCase(const std::string& dir, const std::string& name) {
   struct stat st;
   if (stat(dir.c_str(), &st) != 0) return std::nullopt;
@@ -206,12 +203,12 @@ std::optional<std::string> FindNoCase(const std::string& dir, const std::string&
     SetStamp(f, st);
     while (const dirent* e = readdir(d)) {
       // readdir's order decides between names equal but for case, as the scan did.
-      f.names.try_emplace(FoldAscii(e->d_name), e->d_name);
+      f.names.try_emplace(FoldCase(e->d_name), e->d_name);
     }
     closedir(d);
     it = cache.folders.find(dir);
   }
-  auto hit = it->second.names.find(FoldAscii(name));
+  auto hit = it->second.names.find(FoldCase(name));
   if (hit == it->second.names.end()) return std::nullopt;
   return hit->second;
 }
@@ -274,7 +271,7 @@ void NoteEntryAdded(const std::string& host_path) {
     cache.folders.erase(it);
     return;
   }
-  it->second.names.try_emplace(FoldAscii(host_path.substr(host_path.rfind('/') + 1)),
+  it->second.names.try_emplace(FoldCase(host_path.substr(host_path.rfind('/') + 1)),
                                host_path.substr(host_path.rfind('/') + 1));
   SetStamp(it->second, st);
 }

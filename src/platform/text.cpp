@@ -69,7 +69,76 @@ char32_t DecodeUtf8(const std::string& s, std::size_t& i) {
   return cp;
 }
 
+// Unicode's simple lower-case mapping for the scripts names are commonly written in: Latin
+// (with Latin-1 and Latin Extended-A), Greek, Cyrillic and the full-width Latin letters.
+char32_t LowerPortable(char32_t c) {
+  if (c < 0x80) return c >= 'A' && c <= 'Z' ? c + 0x20 : c;
+  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
+  if (c >= 0x100 && c <= 0x17F) {
+    if (c == 0x130) return 'i';
+    if (c == 0x178) return 0xFF;
+    const bool odd_upper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if (c == 0x138 || c == 0x149 || c == 0x17F) return c;
+    return odd_upper ? (c % 2 == 1 ? c + 1 : c) : (c % 2 == 0 ? c + 1 : c);
+  }
+  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 0x20;
+  if (c == 0x386) return 0x3AC;
+  if (c >= 0x388 && c <= 0x38A) return c + 0x25;
+  if (c == 0x38C) return 0x3CC;
+  if (c == 0x38E || c == 0x38F) return c + 0x3F;
+  if (c >= 0x410 && c <= 0x42F) return c + 0x20;
+  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
+  if (c >= 0xFF21 && c <= 0xFF3A) return c + 0x20;
+  return c;
+}
+
+char32_t UpperPortable(char32_t c) {
+  if (c < 0x80) return c >= 'a' && c <= 'z' ? c - 0x20 : c;
+  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
+  if (c == 0xFF) return 0x178;
+  if (c >= 0x100 && c <= 0x17F) {
+    if (c == 0x131) return 'I';
+    if (c == 0x138 || c == 0x149 || c == 0x17F) return c;
+    const bool odd_upper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    return odd_upper ? (c % 2 == 0 ? c - 1 : c) : (c % 2 == 1 ? c - 1 : c);
+  }
+  if (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) return c - 0x20;
+  if (c == 0x3AC) return 0x386;
+  if (c >= 0x3AD && c <= 0x3AF) return c - 0x25;
+  if (c == 0x3CC) return 0x38C;
+  if (c == 0x3CD || c == 0x3CE) return c - 0x3F;
+  if (c >= 0x430 && c <= 0x44F) return c - 0x20;
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+  if (c >= 0xFF41 && c <= 0xFF5A) return c - 0x20;
+  return c;
+}
+
 }  // namespace
+
+bool IsAscii(const std::string& text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+bool IsUtf8(const std::string& text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t at = i;
+    if (DecodeUtf8(text, i) == kReplacement) {
+      // U+FFFD written out is well-formed; an ill-formed sequence is not.
+      if (i - at != 3 || text.compare(at, 3, "\xEF\xBF\xBD") != 0) return false;
+    }
+  }
+  return true;
+}
+
+std::string SimpleCaseMapped(const std::string& text, bool upper) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();)
+    AppendUtf8(out, (upper ? UpperPortable : LowerPortable)(DecodeUtf8(text, i)));
+  return out;
+}
 
 std::string WideToUtf8(const std::u16string& text) {
   std::string out;

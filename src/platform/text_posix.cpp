@@ -16,63 +16,50 @@ constexpr std::array<char16_t, 32> kHigh = {
 
 char16_t ToWide(unsigned char b) { return b >= 0x80 && b <= 0x9F ? kHigh[b - 0x80] : b; }
 
-char ToAnsi(char16_t u) {
+char ToLegacy(char16_t u) {
   if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<char>(u);
   for (std::size_t i = 0; i < kHigh.size(); ++i)
     if (kHigh[i] == u) return static_cast<char>(0x80 + i);
   return '?';
 }
 
-unsigned char Lower(unsigned char c) {
-  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
-  switch (c) {
-    case 0x8A:
-    case 0x8C:
-    case 0x8E: return c + 0x10;  // Š Œ Ž
-    case 0x9F: return 0xFF;      // Ÿ
-    default: return c;
-  }
-}
-
-unsigned char Upper(unsigned char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
-  switch (c) {
-    case 0x9A:
-    case 0x9C:
-    case 0x9E: return c - 0x10;  // š œ ž
-    case 0xFF: return 0x9F;      // ÿ
-    default: return c;
-  }
-}
-
-template <typename F>
-std::string MapBytes(std::string text, F f) {
-  for (char& c : text) c = static_cast<char>(f(static_cast<unsigned char>(c)));
-  return text;
-}
-
 }  // namespace
 
-std::u16string AnsiToWide(const std::string& text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (char c : text) out += ToWide(static_cast<unsigned char>(c));
-  return out;
+std::string LegacyToUtf8(const std::string& text) {
+  if (IsAscii(text)) return text;
+  std::u16string wide;
+  wide.reserve(text.size());
+  for (char c : text) wide += ToWide(static_cast<unsigned char>(c));
+  return WideToUtf8(wide);
 }
 
-std::string WideToAnsi(const std::u16string& text) {
+std::string Utf8ToLegacy(const std::string& text) {
+  if (IsAscii(text)) return text;
+  const std::u16string wide = Utf8ToWide(text);
   std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t u = text[i];
+  out.reserve(wide.size());
+  for (std::size_t i = 0; i < wide.size(); ++i) {
     // A surrogate pair is one character, so one "?".
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
-    out += ToAnsi(u);
+    if (wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size()) ++i;
+    out += ToLegacy(wide[i]);
   }
   return out;
 }
 
-std::string AnsiLowerCase(const std::string& text) { return MapBytes(text, Lower); }
-std::string AnsiUpperCase(const std::string& text) { return MapBytes(text, Upper); }
+std::string AnsiLowerCase(const std::string& text) {
+  if (!IsAscii(text)) return SimpleCaseMapped(text, false);
+  std::string out = text;
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
+  return out;
+}
+
+std::string AnsiUpperCase(const std::string& text) {
+  if (!IsAscii(text)) return SimpleCaseMapped(text, true);
+  std::string out = text;
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
+  return out;
+}
 
 }  // namespace zq::platform

@@ -57,24 +57,44 @@ TEST(Utf8, RoundTripsEveryPlane) {
   EXPECT_EQ(Utf8ToWide(WideToUtf8(text)), text);
 }
 
-TEST(Ansi, AsciiConvertsBothWays) {
-  std::string ascii;
-  for (int c = 1; c < 0x80; ++c) ascii += static_cast<char>(c);
-  const std::u16string wide = AnsiToWide(ascii);
-  ASSERT_EQ(wide.size(), ascii.size());
-  for (std::size_t i = 0; i < ascii.size(); ++i) EXPECT_EQ(wide[i], static_cast<char16_t>(ascii[i]));
-  EXPECT_EQ(WideToAnsi(wide), ascii);
-}
-
-TEST(Ansi, CaseChangesLettersOnly) {
-  EXPECT_EQ(AnsiLowerCase("Setup-Data_01.PAK"), "setup-data_01.pak");
-  EXPECT_EQ(AnsiUpperCase("Setup-Data_01.pak"), "SETUP-DATA_01.PAK");
-  EXPECT_EQ(AnsiLowerCase("@[`{"), "@[`{");
-  EXPECT_EQ(AnsiUpperCase("@[`{"), "@[`{");
+TEST(TextCase, MapsLettersOfEveryCommonScriptBothWays) {
+  const struct {
+    const char* lower;
+    const char* upper;
+  } pairs[] = {
+      {"setup-data_01.pak", "SETUP-DATA_01.PAK"},
+      {"gr\xC3\xB6\xC3\x9F"
+       "e \xC3\xA0\xC3\xA9\xC3\xB8\xC3\xBE",
+       "GR\xC3\x96\xC3\x9F"
+       "E \xC3\x80\xC3\x89\xC3\x98\xC3\x9E"},
+      {"\xC5\xA1\xC5\x93\xC5\xBE\xC3\xBF \xC4\x81\xC4\xBA\xC5\x82\xC5\x84\xC5\xBA",  // š œ ž ÿ ā ĺ ł ń ź
+       "\xC5\xA0\xC5\x92\xC5\xBD\xC5\xB8 \xC4\x80\xC4\xB9\xC5\x81\xC5\x83\xC5\xB9"},
+      {"\xCE\xB1\xCE\xB2\xCE\xB3 \xCE\xAC\xCE\xAD\xCF\x8C\xCF\x8E",  // αβγ άέόώ
+       "\xCE\x91\xCE\x92\xCE\x93 \xCE\x86\xCE\x88\xCE\x8C\xCE\x8F"},
+      {"\xD0\xB4\xD0\xB6 \xD1\x91", "\xD0\x94\xD0\x96 \xD0\x81"},                                            // дж ё
+      {"\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80 @[`{", "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80 @[`{"},  // no case
+  };
+  for (const auto& p : pairs) {
+    EXPECT_EQ(AnsiLowerCase(p.upper), p.lower) << p.upper;
+    EXPECT_EQ(AnsiUpperCase(p.lower), p.upper) << p.lower;
+    EXPECT_EQ(SimpleCaseMapped(p.upper, false), p.lower) << p.upper;
+  }
   EXPECT_EQ(AnsiLowerCase(""), "");
 }
 
-TEST(Ansi, CharactersOutsideTheCodePageBecomeQuestionMarks) { EXPECT_EQ(WideToAnsi(u"a\u4e2db"), "a?b"); }
+TEST(TextKinds, AsciiAndWellFormedUtf8) {
+  EXPECT_TRUE(IsAscii("plain.txt"));
+  EXPECT_FALSE(
+      IsAscii("gr\xC3\xB6\xC3\x9F"
+              "e"));
+  EXPECT_TRUE(
+      IsUtf8("gr\xC3\xB6\xC3\x9F"
+             "e \xF0\x9F\x98\x80 \xEF\xBF\xBD"));
+  EXPECT_FALSE(
+      IsUtf8("Gr\xF6\xDF"
+             "e"));  // Windows-1252 bytes
+  EXPECT_FALSE(IsUtf8("\xE2\x82"));
+}
 
 }  // namespace
 }  // namespace zq::platform

@@ -72,4 +72,10 @@ bool TCompLines::HasParamCount(std::size_t position, int n) const {
   return position < Lines.size() && Lines[position].ArgCount >= n;
 }
 
+void TCompLines::MapText(const std::function<std::string(const std::string&)>& convert) {
+  for (TCompLine& line : Lines) {
+    for (std::string& arg : line.Args) arg = convert(arg);
+  }
+}
+
 }  // namespace zq

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ class TCompLines {
   // is left as it was and `problem` says what is wrong.
   bool LoadFromBuffer(const void* data, std::size_t size, std::string* problem = nullptr);
   std::vector<std::uint8_t> Serialize() const;
+
+  // Passes every argument through `convert` (text read in a legacy code page, to UTF-8).
+  void MapText(const std::function<std::string(const std::string&)>& convert);
 
   // True when line `position` has at least n arguments.
   bool HasParamCount(std::size_t position, int n) const;

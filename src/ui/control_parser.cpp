@@ -24,6 +24,11 @@ std::int32_t PageEnvironment::LanguageIndex() const {
   return Languages != nullptr ? Languages->Current : -1;
 }
 
+std::string PageEnvironment::Utf8Text(const std::vector<std::uint8_t>& data) const {
+  std::string text(data.begin(), data.end());
+  return LegacyText ? platform::LegacyToUtf8(text) : text;
+}
+
 std::u16string PageEnvironment::ExpandCaption(const std::u16string& text) const {
   static const TLanguages kNoLanguages;
   static const TLanguageStrings kNoStrings;
@@ -77,8 +82,8 @@ void TControlParser::LoadLayout(const std::string& entry_name) {
     env_.Show(u"Error File Missing: |" + platform::AnsiToWide(entry_name) + u"|", u"Missing File", kMbOk);
     return;
   }
-  ForEachLayoutBlock(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()),
-                     [this](const LayoutBlock& block) { BuildControl(block); });
+  const std::string text = env_.Utf8Text(*data);
+  ForEachLayoutBlock(text, [this](const LayoutBlock& block) { BuildControl(block); });
 }
 
 void TControlParser::BuildControl(const LayoutBlock& block) {
@@ -205,7 +210,7 @@ void TControlParser::LoadRichEdit(Control& control, const std::string& value) {
     control.Caption.clear();
   } else {
     control.FileData.clear();
-    control.Caption = platform::AnsiToWide(std::string(data->begin(), data->end()));
+    control.Caption = platform::AnsiToWide(env_.Utf8Text(*data));
   }
 }
 

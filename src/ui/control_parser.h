@@ -31,10 +31,13 @@ struct PageEnvironment {
   PageView* View = nullptr;  // may be null
   // The table in use, owned by whoever lets the user choose it; null: Languages->Current.
   const std::int32_t* Language = nullptr;
+  bool LegacyText = false;  // the entries' text is in the legacy code page, not UTF-8
 
   std::int32_t LanguageIndex() const;
 
   std::u16string ExpandCaption(const std::u16string& text) const;
+  // A text entry's bytes as UTF-8.
+  std::string Utf8Text(const std::vector<std::uint8_t>& data) const;
   int Show(const std::u16string& text, const std::u16string& caption, unsigned flags) const;
 };
 

@@ -25,7 +25,7 @@ TEST(LanguageStringsTest, ValuesAreReadAtExpansion) {
   TLanguageStrings strings;
   strings.Add("<%SPACEAVA%>", &space);
   EXPECT_EQ(strings.ExpandVariables(u"Space available <%SPACEAVA%>"), u"Space available 1.2 MB");
-  space = "\xE9t\xE9";  // 8-bit text, converted for display
+  space = "\xC3\xA9t\xC3\xA9";  // UTF-8, converted for display
   EXPECT_EQ(strings.ExpandVariables(u"Space available <%SPACEAVA%>"), u"Space available \u00E9t\u00E9");
 }
 

@@ -20,8 +20,8 @@ void TSEPageControl::LoadPages(const std::string& entry_name) {
     env_.Show(u"Error File Missing: " + platform::AnsiToWide(entry_name), u"Missing File", kMbOk);
     return;
   }
-  ForEachPageListLine(std::string_view(reinterpret_cast<const char*>(data->data()), data->size()),
-                      [&](const PageListLine& line) { ActOnLine(line, entry_name); });
+  const std::string text = env_.Utf8Text(*data);
+  ForEachPageListLine(text, [&](const PageListLine& line) { ActOnLine(line, entry_name); });
 }
 
 void TSEPageControl::ActOnLine(const PageListLine& line, const std::string& file) {
