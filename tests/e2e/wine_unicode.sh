@@ -17,6 +17,7 @@ mkdir -p "$WORK/payload/Ordner ä" "$WORK/out"
 
 # The two locales, compiled into the build tree (no system-wide change, no root).
 export LOCPATH="$BUILD_DIR/locales"
+mkdir -p "$LOCPATH"
 for l in en_US ja_JP; do
   [ -d "$LOCPATH/$l.UTF-8" ] || localedef -i "$l" -f UTF-8 "$LOCPATH/$l.UTF-8" >/dev/null 2>&1 || true
 done
@@ -27,7 +28,7 @@ INST_WIN='C:\zq-ünïcode-テスト'
 INST="$WINEPREFIX/drive_c/zq-ünïcode-テスト"
 cat >"$WORK/setup.zqs" <<SCRIPT
 name "Prödukt Ω 製品 😀"
-shortname "zq unicode test"
+shortname "zq ünïcode テスト"
 outfile UniSetup.exe
 installdir "$INST_WIN"
 prefix Uni
@@ -49,7 +50,7 @@ export_key() {  # key, file
   wine regedit /E "Z:$2.utf16" "$1" >/dev/null 2>&1 || true
   [ -s "$2.utf16" ] && iconv -f UTF-16 -t UTF-8 "$2.utf16" | tr -d '\r' >"$2" || : >"$2"
 }
-UNINSTALL_KEY='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\zq unicode test'
+UNINSTALL_KEY='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\zq ünïcode テスト'
 listing=()
 for pair in en_US:1252 ja_JP:932; do
   locale=${pair%%:*} acp=${pair##*:}
@@ -75,10 +76,10 @@ for pair in en_US:1252 ja_JP:932; do
     grep -qF '"Größe"="Ωμέγα 日本 😀"' "$WORK/reg-$locale.txt"
   check "$locale: ... under the key's own name" grep -qF 'Schlüssel 鍵]' "$WORK/reg-$locale.txt"
   export_key "$UNINSTALL_KEY" "$WORK/arp-$locale.txt"
-  check "$locale: Add/Remove shows the product's name" grep -qF '"DisplayName"="Prödukt Ω 製品 😀"' "$WORK/arp-$locale.txt"
-  listing+=("$(cd "$INST" && find . | LC_ALL=C sort | md5sum)")
+  check "$locale: Add/Remove shows the product's short name under its own key" grep -qF '"DisplayName"="zq ünïcode テスト"' "$WORK/arp-$locale.txt"
+  listing+=("$( (cd "$INST" && find . | LC_ALL=C sort | md5sum) 2>/dev/null || echo "$locale: none")")
 
-  code=0; (cd "$INST" && wine Uni_Uninstall.exe /S "/LOG=Z:$WORK/uninstall-$locale.txt") >/dev/null 2>&1 || code=$?
+  code=0; wine "$INST_WIN\\Uni_Uninstall.exe" /S "/LOG=Z:$WORK/uninstall-$locale.txt" >/dev/null 2>&1 || code=$?
   check "$locale: the uninstaller ends with 0" test "$code" = 0
   for _ in $(seq 1 40); do [ -e "$INST" ] || break; sleep 0.5; done
   check "$locale: the installation folder is gone" test ! -e "$INST"
@@ -88,5 +89,21 @@ for pair in en_US:1252 ja_JP:932; do
   check "$locale: the Add/Remove entry is gone" bash -c "! grep -q DisplayName '$WORK/arp-after-$locale.txt'"
 done
 check "both locales installed the same tree" test "${#listing[@]}" = 2 -a "${listing[0]:-a}" = "${listing[1]:-b}"
+
+# A folder deeper than MAX_PATH: installed and uninstalled through the extended-length form.
+DEEP_WIN='C:\zq-long' DEEP="$WINEPREFIX/drive_c/zq-long"
+for i in 1 2 3 4 5; do
+  DEEP_WIN+="\\Ordner $i mit einem recht langen Namen, damit der Pfad länger wird"
+  DEEP+="/Ordner $i mit einem recht langen Namen, damit der Pfad länger wird"
+done
+check "the deep folder is longer than MAX_PATH" test "${#DEEP_WIN}" -gt 300
+code=0; (cd "$WORK/out" && wine UniSetup.exe /S "/LOG=Z:$WORK/deep.txt" "/D=$DEEP_WIN") >/dev/null 2>&1 || code=$?
+check "an install into it ends with 0" test "$code" = 0
+check "its files are there" grep -qxF "the file Ordner ä/ß.txt" "$DEEP/Ordner ä/ß.txt"
+code=0; wine "$DEEP_WIN\\Uni_Uninstall.exe" /S >/dev/null 2>&1 || code=$?
+check "its uninstall ends with 0" test "$code" = 0
+for _ in $(seq 1 40); do [ -e "$DEEP" ] || break; sleep 0.5; done
+check "and leaves nothing" test ! -e "$DEEP"
+case "$WINEPREFIX/drive_c/zq-long" in "$BUILD_DIR"/wineprefix-unicode/drive_c/zq-long) rm -rf -- "$WINEPREFIX/drive_c/zq-long" ;; esac
 wineserver -k >/dev/null 2>&1 || true
 finish
