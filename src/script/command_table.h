@@ -1,4 +1,4 @@
-// The fixed registry of the script's 32 commands: every fact about a command that both the
+// The fixed registry of the script's commands: every fact about a command that both the
 // builder and the engine rely on, stated once. The position in this table (1-based) is the
 // command index stored in compiled lines, so it never changes.
 #pragma once
@@ -49,7 +49,7 @@ constexpr std::uint32_t ArgSet(std::initializer_list<int> positions) {
 }
 
 struct CommandInfo {
-  std::int32_t index = 0;  // 1..32
+  std::int32_t index = 0;  // 1..kCommandCount
   const char* keyword = "";
   GroupKind group_kind = GroupKind::None;
   BuildStep build = BuildStep::Store;
@@ -157,7 +157,7 @@ inline constexpr std::array<CommandInfo, kCommandCount> kCommandTable = {{
 const std::array<CommandInfo, kCommandCount>& CommandTable();
 // By keyword, without regard to case; nullopt for an unknown word.
 std::optional<CommandInfo> FindCommand(const std::string& keyword);
-// By index 1..32; nullopt otherwise.
+// By index 1..kCommandCount; nullopt otherwise.
 std::optional<CommandInfo> CommandAt(std::int32_t index);
 // The definition that fills a field (a Define* step; each has one row).
 const CommandInfo& DefinitionCommand(BuildStep step);
