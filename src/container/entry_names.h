@@ -24,6 +24,9 @@ inline constexpr char kLockedFilesReboot[] = "lockedfiles reboot";
 // character, and those whose text is all ASCII). It holds kTextEncodingUtf8.
 inline constexpr char kTextEncodingEntry[] = "Encoding.txt";
 inline constexpr char kTextEncodingUtf8[] = "UTF-8";
+// A licence text ("license FILE"); one for a single language is this prefix, "-" and the
+// language table's name.
+inline constexpr char kLicenseEntry[] = "LICENSE";
 // The finaliser an uninstaller starts at its end (the setup carries it with kUninstallPrefix).
 inline constexpr char kFinaliserEntry[] = "FINALISE.EXE";
 

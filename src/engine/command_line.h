@@ -15,9 +15,11 @@ struct EngineOptions {
   std::optional<std::string> install_dir;  // /D=dir
   std::optional<std::uint16_t> language;   // /LANG=xxxx (hexadecimal)
   std::optional<std::string> log_file;     // /LOG=file
-  std::optional<std::string> container;    // the first argument that is not a switch
-  bool help = false;                       // /? or /HELP
-  std::vector<std::string> problems;       // switches that could not be read: a refusal
+  // /COMPONENTS=a,b: exactly these components (and the fixed ones); empty after "=" for none.
+  std::optional<std::vector<std::string>> components;
+  std::optional<std::string> container;  // the first argument that is not a switch
+  bool help = false;                     // /? or /HELP
+  std::vector<std::string> problems;     // switches that could not be read: a refusal
 };
 
 EngineOptions ParseEngineCommandLine(const std::vector<std::string>& args);

@@ -34,6 +34,8 @@ constexpr bool TableHolds() {
       return false;
     }
     if (c.build != BuildStep::Store && c.group_kind != GroupKind::None) return false;
+    if (c.appended_args != 0 && c.group_kind != GroupKind::None) return false;
+    if (!WithinSource(c.control_arg, c) || c.IsJumpArg(c.control_arg)) return false;
   }
   for (int step = static_cast<int>(BuildStep::DefineName); step <= static_cast<int>(BuildStep::DefinePrefix); ++step) {
     int rows = 0;

@@ -2,11 +2,12 @@
 
 #include "container/pak_string.h"
 #include "base/buffer_manager.h"
+#include "script/command_table.h"
 
 namespace zq {
 
 namespace {
-constexpr std::int32_t kHighestCommand = 32;
+constexpr std::int32_t kHighestCommand = kCommandCount;
 }
 
 bool TCompLines::LoadFromBuffer(const void* data, std::size_t size, std::string* problem) {
@@ -28,7 +29,8 @@ bool TCompLines::LoadFromBuffer(const void* data, std::size_t size, std::string*
     auto args = in.ReadInt32();
     if (!index || !number || !args) return fail(where + "the compiled script ends inside the line");
     if (*index < kDefinitionOnlyIndex || *index > kHighestCommand) {
-      return fail(where + "command index " + std::to_string(*index) + " is outside -1..32");
+      return fail(where + "command index " + std::to_string(*index) + " is outside -1.." +
+                  std::to_string(kHighestCommand));
     }
     if (*args < 0) return fail(where + "negative argument count " + std::to_string(*args));
     TCompLine line;

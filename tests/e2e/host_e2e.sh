@@ -96,6 +96,27 @@ OTHER="$ZQ_PREFIX/drive_c/Other Place/Demo Product"
 check "an unquoted /D= with blanks takes the rest of the line" test -f "$OTHER/readme.txt"
 "$OTHER/Demo_Uninstall.exe" /S
 
+# Components chosen on the command line: exactly those named and the fixed one, or the
+# defaults without the switch; an unknown name is refused before anything is written.
+while IFS='|' read -r switch extras manual code_expected; do
+  PICK="$ZQ_PREFIX/drive_c/Pick/Demo Product"
+  code=0; (cd "$WORK" && ./DemoSetup.exe /S $switch "/D=C:\\Pick\\Demo Product") >/dev/null 2>&1 || code=$?
+  check "${switch:-no /COMPONENTS=}: exit code $code_expected" test "$code" = "$code_expected"
+  [ "$code" = 0 ] || { check "${switch}: nothing written" test ! -e "$PICK"; continue; }
+  check "${switch:-no /COMPONENTS=}: the fixed component" test -f "$PICK/readme.txt"
+  check "${switch:-no /COMPONENTS=}: extras $extras" test "$([ -e "$PICK/Extras/CREDITS.txt" ] && echo yes || echo no)" = "$extras"
+  check "${switch:-no /COMPONENTS=}: manual $manual" test "$([ -e "$PICK/Manual/manual.txt" ] && echo yes || echo no)" = "$manual"
+  "$PICK/Demo_Uninstall.exe" /S
+  for _ in 1 2 3 4 5 6 7 8 9 10; do [ -e "$PICK/Demo_Uninstall.exe" ] || break; sleep 0.5; done
+  check "${switch:-no /COMPONENTS=}: the uninstall leaves no file" test -z "$(find "$PICK" -type f 2>/dev/null)"
+done <<'CASES'
+|yes|no|0
+/COMPONENTS=manual|no|yes|0
+/COMPONENTS=|no|no|0
+/COMPONENTS=Extras,MANUAL|yes|yes|0
+/COMPONENTS=extras,nosuch|no|no|3
+CASES
+
 # A payload name Windows cannot take is refused by the build, not half-way through a run (the
 # engine's own refusal of such a name, and the undoing of the run, have tests of their own).
 REFUSING="$WORK/refusing"
