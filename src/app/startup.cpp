@@ -9,6 +9,8 @@
 #include "container/verify_all.h"
 #include "base/path_text.h"
 #include "base/registry_roots.h"
+#include "container/version_text.h"
+#include "engine/uninstaller.h"
 #include "engine/run_changes.h"
 #include "engine/selection.h"
 #include "engine/setup_context.h"
@@ -115,6 +117,27 @@ void HoldProductRunLock(SetupContext& ctx) {
   }
 }
 
+// An installation of the product that is newer than this setup stays, unless the script allows
+// going back. A setup or an installation without a version is never refused.
+void RefuseDowngrade(SetupContext& ctx) {
+  const LoadedSetup& setup = ctx.Setup;
+  if (setup.Options.Version.empty()) return;
+  platform::Registry reg;
+  const auto earlier = ReadUninstallEntry(reg, setup.SetupInfo.ShortName);
+  if (!earlier || earlier->Version.empty()) return;
+  const int order = CompareVersions(earlier->Version, setup.Options.Version);
+  ctx.Services.LogLine("installed version " + earlier->Version + ", this setup's " + setup.Options.Version);
+  if (order <= 0) return;
+  if (setup.Options.AllowDowngrade) {
+    ctx.Services.LogLine("going back to an older version: the script allows it");
+    return;
+  }
+  throw Refusal(u"A newer version of " + W(setup.SetupInfo.ShortName) + u" (" + W(earlier->Version) +
+                    u") is installed than this setup's (" + W(setup.Options.Version) +
+                    u").\rUninstall it first to install this version.",
+                u"Setup");
+}
+
 // Steps 4 to 16 of start-up; a refusal ends them.
 void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, const EngineOptions& options) {
   LoadedSetup& setup = ctx.SetupToLoad();
@@ -183,9 +206,10 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
     }
     if (!setup.Pak->TextIsUtf8()) setup.CompLines.MapText(utf8);
     if (auto options = setup.Pak->ExtractByName(kRunOptionsEntry, 0)) {
-      setup.LockedFilesReboot = std::string(options->begin(), options->end()).find(kLockedFilesReboot) !=
-                                std::string::npos;
+      setup.Options =
+          RunOptions::Parse(std::string_view(reinterpret_cast<const char*>(options->data()), options->size()));
     }
+    RefuseDowngrade(ctx);
     RegisterCommands(setup.CommandList);
     setup.GroupFlags = BuildGroupFlags(setup.CompLines);
     ReadChoicesOffered(setup);

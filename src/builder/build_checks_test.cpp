@@ -21,8 +21,12 @@ using Files = std::vector<std::pair<std::string, std::string>>;
 class BuildChecksTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* d : {"stock", "stock\\install", "pg", "un", "payload"}) platform::CreateDir(dir_ / d);
+    for (const char* d : {"stock", "stock\\install", "stock\\uninstall", "pg", "un", "payload"}) {
+      platform::CreateDir(dir_ / d);
+    }
     test::WriteAll(dir_ / "stock\\English.wri", test::LanguageTable(u"English", "0409;", {{21, u"Copying"}}));
+    test::WriteAll(dir_ / "stock\\uninstall\\English.wri",
+                   test::LanguageTable(u"English", "0409;", {{26, u"Removal"}}));
     // A stock wizard with a change-log page, as the shipped one.
     test::WriteAll(dir_ / "stock\\install\\Pages.txt",
                    "[Pages]\r\nwelcome.txt\r\nlicense.txt\r\nchangelog.txt\r\nparts.txt\r\n"
@@ -107,11 +111,26 @@ TEST_F(BuildChecksTest, EachMistakeIsReportedAtItsPlace) {
       {"installdirregkey HKEY_CURRENT_USER k v", {}, "setup.zqs:2: error: registry root \"HKEY_CURRENT_USER\""},
       {"file payload sub HKCX k v x 1", {}, "setup.zqs:2: error: registry root \"HKCX\""},
       {"createdirectory $INSTDR\\saves", {}, "setup.zqs:2: warning: \"$INSTDR\" is not a known macro"},
+      // Conditions.
+      {"ifexitcode 30l0 end\n:end", {}, "setup.zqs:2: error: exit code \"30l0\" is not a number"},
+      {"ifexitcode 4294967296 end\n:end", {}, "setup.zqs:2: error: exit code \"4294967296\" is not a number"},
+      {"ifregexists HKCU Software\\Demo v w end\n:end",
+       {},
+       "setup.zqs:2: error: \"ifregexists\" takes 3 or 4 arguments, 5 given"},
+      {"ifregexists HKXX Software\\Demo end\n:end", {}, "setup.zqs:2: error: registry root \"HKXX\""},
+      {"ifregexists HKCU Software\\Demo v end\n:end\n:end",
+       {},
+       "setup.zqs:4: warning: label \"end\" is also defined on line 3; a jump of goto, ifexitcode and ifregexists goes to the first, of iffileexists, messagebox and ifchecked to the last"},
       // The uninstall log of an earlier installation.
       {logged, {}, "setup.zqs: warning: no uninstalllogload of the installation folder"},
       {logged + "file payload\nuninstalllogload $INSTDIR\\",
        {},
        "setup.zqs:5: warning: uninstalllogload replaces what the lines before it recorded for the uninstaller (line 4)"},
+      {logged + "prefix widget\nuninstalllogload $INSTDIR widgets",
+       {},
+       "setup.zqs:5: warning: uninstalllogload finds widgets_install.log, a log this setup never writes (it writes "
+       "widget_install.log)"},
+      {logged + "uninstalllogload $INSTDIR widget", {}, "finds widget_install.log, a log this setup never writes"},
   };
   for (const auto& c : cases) {
     for (const auto& [name, text] : c.files) test::WriteAll(dir_ / name, text);
@@ -122,11 +141,16 @@ TEST_F(BuildChecksTest, EachMistakeIsReportedAtItsPlace) {
     for (const auto& f : c.files) platform::DeleteFileAt(dir_ / f.first);
   }
   // The same lines written right draw nothing.
-  test::WriteAll(dir_ / "setup.zqs", "language English\n" + logged +
-                                         "uninstalllogload $INSTDIR Demo_\nmessage \"<LANG21> <LANG-3>\"\n"
-                                         "writeregstr hkcu Software\\Demo v \"$INSTALLDIR $5 $cddrive\"\n"
-                                         "file payload sub HKCU k v x 1\n"
-                                         "createshortcut $Desktop\\Demo.lnk $APPDATA\\Demo\\demo.exe \"\"\n");
+  test::WriteAll(dir_ / "setup.zqs",
+                 "language English\n" + logged +
+                     "prefix Demo\nuninstalllogload $INSTDIR Demo\nuninstalllogload $INSTDIR "
+                     "demo_\nuninstalllogload $INSTDIR\\saves copy\nuninstalllogsave "
+                     "$INSTDIR\\saves copy_\nmessage \"<LANG21> <LANG-3>\"\n"
+                     "writeregstr hkcu Software\\Demo v \"$INSTALLDIR $5 $cddrive\"\n"
+                     "file payload sub HKCU k v x 1\n"
+                     "createshortcut $Desktop\\Demo.lnk $APPDATA\\Demo\\demo.exe \"\"\n"
+                     "ifexitcode -1 a\nifexitcode 0xFFFFFFFF a\nifexitcode 3010 a\n"
+                     "ifregexists HKLM Software\\Demo b\nifregexists HKLM Software\\Demo \"\" b\n:a\n:b\n");
   EXPECT_TRUE(CompileScript(dir_ / "setup.zqs", Options()).diagnostics.All().empty());
 }
 

@@ -11,9 +11,11 @@
 #include "builder/program_lines.h"
 #include "builder/script_syntax.h"
 #include "builder/source_files.h"
+#include "builder/table_fallback.h"
 #include "container/entry_name.h"
 #include "container/entry_names.h"
 #include "container/pak_string.h"
+#include "container/run_options.h"
 #include "base/macro_names.h"
 #include "base/registry_roots.h"
 #include "base/scrambler.h"
@@ -22,6 +24,8 @@
 #include "platform/text.h"
 #include "script/command_table.h"
 #include "script/components.h"
+#include "script/exit_code.h"
+#include "uninstall/log_prefix.h"
 #include "ui/language.h"
 #include "ui/language_error.h"
 #include "ui/languages.h"
@@ -61,9 +65,9 @@ std::string SourceCounts(const CommandInfo& command) {
 
 // Where each jumping command goes when a label is defined twice.
 std::string DuplicateLabelRule() {
-  auto first = [](const CommandInfo& c) { return c.jump_args != 0 && c.first_label; };
-  auto last = [](const CommandInfo& c) { return c.jump_args != 0 && !c.first_label; };
-  return KeywordList(first) + " jumps to the first, " + KeywordList(last) + " to the last";
+  auto first = [](const CommandInfo& c) { return c.Jumps() && c.first_label; };
+  auto last = [](const CommandInfo& c) { return c.Jumps() && !c.first_label; };
+  return "a jump of " + KeywordList(first) + " goes to the first, of " + KeywordList(last) + " to the last";
 }
 
 class Compiler {
@@ -84,6 +88,7 @@ class Compiler {
   void Components();
   void Licenses();
   void RunAfter();
+  std::optional<std::pair<std::string, TLanguage>> StockEnglish(bool uninstall) const;
   void SetupFiles();
   void CheckToggles();
   void Assemble();
@@ -182,7 +187,7 @@ void Compiler::ReadLines(const std::string& text) {
       diags().Error(script_, number,
                     Quoted(command->keyword) + " needs at least " + Plural(command->MinSourceArgs(), "argument") +
                         ", " + std::to_string(count) + " given");
-    } else if (command->jump_args != 0 && count < command->JumpArg(0)) {
+    } else if (command->Jumps() && count < command->JumpArg(0, p.args.size())) {
       diags().Warning(script_, number, std::string(command->keyword) + " without a label never jumps");
     }
     for (std::size_t a = 0; a < p.args.size(); ++a) {
@@ -190,7 +195,12 @@ void Compiler::ReadLines(const std::string& text) {
         diags().Error(script_, number, "argument " + std::to_string(a + 1) + " is longer than 65535 bytes");
       }
     }
-    if (count >= command->MinSourceArgs() && !command->AcceptsArgCount(stored)) {
+    if (command->jump_last && !command->AcceptsArgCount(stored)) {
+      // The label is found by its place: with another count it would be taken from the wrong one.
+      diags().Error(script_, number,
+                    Quoted(command->keyword) + " takes " + SourceCounts(*command) + " arguments, " +
+                        std::to_string(count) + " given");
+    } else if (count >= command->MinSourceArgs() && !command->AcceptsArgCount(stored)) {
       diags().Warning(script_, number,
                       std::string(command->keyword) + " takes " + SourceCounts(*command) +
                           " arguments (source, subfolder, registry condition); with " + std::to_string(count) +
@@ -298,6 +308,10 @@ void Compiler::CheckArguments() {
       diags().Error(script_, p.source_line,
                     "registry root \"" + p.args[n - 1] + "\" is not one of HKLM, HKCU, HKCR, HKU, HKCC");
     }
+    if (p.command.index == CommandIndexOf("ifexitcode") && !ParseExitCode(p.args[0])) {
+      diags().Error(script_, p.source_line,
+                    "exit code \"" + p.args[0] + "\" is not a number (decimal, negative decimal or 0x hexadecimal)");
+    }
     const std::string keyword = p.command.keyword;
     for (std::size_t a = 0; a < p.args.size(); ++a) {
       const bool shown = (keyword == "message" && a == 0) ||
@@ -312,9 +326,7 @@ void Compiler::CheckArguments() {
     for (std::size_t a = 0; a < p.args.size(); ++a) {
       const int number = static_cast<int>(a + 1);
       if (number == p.command.scrambled_arg) continue;
-      bool jump = false;
-      for (int k = 0; const int j = p.command.JumpArg(k); ++k) jump |= j == number;
-      if (jump) continue;
+      if (p.command.IsJumpArg(number, p.args.size())) continue;
       if (auto word = UnknownMacro(p.args[a])) {
         std::string known;
         for (const std::string_view name : kMacroNames) known += (known.empty() ? "" : ", ") + std::string(name);
@@ -326,8 +338,31 @@ void Compiler::CheckArguments() {
 }
 
 // The log loaded replaces the lists kept so far; without one, an install over an older
-// version forgets the older version's files.
+// version forgets the older version's files. A load under a prefix no log of the product has
+// finds nothing, silently, at every upgrade.
 void Compiler::CheckUninstallLogLoad() {
+  std::vector<std::string> written;  // lower-case prefixes of the logs this product writes
+  if (result_.info.HasUninstaller) written.push_back(Lower(result_.info.LogPrefix));
+  for (const Pending& p : lines_) {
+    if (!p.is_label && !p.args.empty() && std::string(p.command.keyword) == "uninstalllogsave") {
+      written.push_back(Lower(LogPrefixOfWord(p.args.size() >= 2 ? p.args[1] : "")));
+    }
+  }
+  for (const Pending& p : lines_) {
+    if (p.is_label || p.args.empty() || std::string(p.command.keyword) != "uninstalllogload") continue;
+    const std::string word = p.args.size() >= 2 ? p.args[1] : "";
+    bool matches = false;
+    for (const std::string& prefix : LogPrefixesToLoad(word)) {
+      matches |= std::find(written.begin(), written.end(), Lower(prefix)) != written.end();
+    }
+    if (!matches) {
+      std::string names;
+      for (const std::string& w : written) names += (names.empty() ? "" : ", ") + w + "install.log";
+      diags().Warning(script_, p.source_line,
+                      "uninstalllogload finds " + LogPrefixOfWord(word) + "install.log, a log this setup never writes" +
+                          (names.empty() ? "" : " (it writes " + names + ")"));
+    }
+  }
   if (!result_.info.HasUninstaller) return;
   const std::string installdir = Lower(result_.info.InstallDir);
   bool loads_installdir = false;
@@ -376,7 +411,7 @@ void Compiler::ResolveTarget(Pending& p, std::size_t arg, bool first) {
 void Compiler::ResolveJumps() {
   for (Pending& p : lines_) {
     if (p.is_label) continue;
-    for (int k = 0; const int n = p.command.JumpArg(k); ++k) {
+    for (int k = 0; const int n = p.command.JumpArg(k, p.args.size()); ++k) {
       ResolveTarget(p, static_cast<std::size_t>(n - 1), p.command.first_label);
     }
   }
@@ -606,8 +641,22 @@ void Compiler::AddSetupFile(PlannedEntry entry, std::uint32_t line) {
   setup_files_.push_back(std::move(entry));
 }
 
+// The stock table of a kind ("English.wri" or "uninstall\\English.wri"), loaded; nullopt when
+// the tool ships none.
+std::optional<std::pair<std::string, TLanguage>> Compiler::StockEnglish(bool uninstall) const {
+  const std::string file = uninstall ? "uninstall\\English.wri" : "English.wri";
+  for (const auto& stock : options_.stock_language_dirs) {
+    auto path = FindFileNoCase(stock, file);
+    auto bytes = path ? ReadWholeFile(*path) : std::nullopt;
+    TLanguage table;
+    if (bytes && table.LoadFromBuffer(bytes->data(), bytes->size())) return std::pair{*path, std::move(table)};
+  }
+  return std::nullopt;
+}
+
 void Compiler::Languages() {
-  bool any_install = false;
+  bool any_install = false, any_uninstall = false;
+  const auto stock_install = StockEnglish(false), stock_uninstall = StockEnglish(true);
   for (const Pending& p : lines_) {
     const BuildStep step = p.command.build;
     if (p.is_label || (step != BuildStep::PackLanguage && step != BuildStep::PackUninstallLanguage) || p.args.empty()) {
@@ -615,6 +664,7 @@ void Compiler::Languages() {
     }
     const bool uninstall = step == BuildStep::PackUninstallLanguage;
     any_install |= !uninstall;
+    any_uninstall |= uninstall;
     const std::string& name = p.args[0];
     if (name.find_first_of("/\\:") != std::string::npos) {
       diags().Error(script_, p.source_line, "language table name \"" + name + "\" must be a plain name");
@@ -646,13 +696,39 @@ void Compiler::Languages() {
       diags().Error(script_, p.source_line, *path + ": a language table must be UTF-16LE with a byte-order mark");
       continue;
     }
-    if (std::string problem; !TLanguage().LoadFromBuffer(bytes->data(), bytes->size(), &problem)) {
+    TLanguage loaded;
+    if (std::string problem; !loaded.LoadFromBuffer(bytes->data(), bytes->size(), &problem)) {
       diags().Error(script_, p.source_line, *path + ": " + problem);
       continue;
     }
-    AddSetupFile({entry_name, 0, *path, {}}, p.source_line);
+    // A text the table lacks (the stock pages gained it after the table was written) reads
+    // in English rather than as "NOT FOUND".
+    const auto& stock = uninstall ? stock_uninstall : stock_install;
+    std::vector<std::int32_t> added;
+    std::vector<std::uint8_t> completed;
+    if (stock) completed = CompleteFromStock(*bytes, loaded, stock->second, &added);
+    if (added.empty()) {
+      AddSetupFile({entry_name, 0, *path, {}}, p.source_line);
+    } else {
+      AddSetupFile({entry_name, 0, {}, std::move(completed)}, p.source_line);
+    }
   }
-  if (!any_install) diags().Warning(script_, 0, "no language table: every text of the setup reads \"NOT FOUND\"");
+  // Without a table of its own a setup speaks the stock English.
+  const auto pack_stock = [&](bool uninstall) {
+    const auto& stock = uninstall ? stock_uninstall : stock_install;
+    if (!stock) return false;
+    AddSetupFile({(uninstall ? kUninstallPrefix : "") + std::string(kLanguagePrefix) + "English", 0, stock->first, {}},
+                 0);
+    return true;
+  };
+  if (!any_install && !pack_stock(false)) {
+    diags().Warning(script_, 0, "no language table, and no stock English: every text of the setup reads \"NOT FOUND\"");
+  }
+  if (result_.info.HasUninstaller && !any_uninstall && !pack_stock(true)) {
+    diags().Warning(script_, 0,
+                    "no uninstaller language table, and no stock English: every text of the uninstaller reads \"NOT "
+                    "FOUND\"");
+  }
 }
 
 void Compiler::SetupFiles() {
@@ -757,8 +833,11 @@ void Compiler::Assemble() {
   entries.push_back({kSetupInfoEntry, 0, {}, {info.begin(), info.end()}});
   auto compiled = result_.lines.Serialize();
   entries.push_back({kCompiledLinesEntry, 0, {}, {compiled.begin(), compiled.end()}});
-  if (result_.program.locked_files_reboot) {
-    const std::string options = std::string(kLockedFilesReboot) + "\r\n";
+  const RunOptions run_options{.LockedFilesReboot = result_.program.locked_files_reboot,
+                               .Version = result_.program.version,
+                               .AllowDowngrade = result_.program.allow_downgrade};
+  if (!run_options.Empty()) {
+    const std::string options = run_options.Serialize();
     entries.push_back({kRunOptionsEntry, 0, {}, {options.begin(), options.end()}});
   }
   for (auto& e : setup_files_) entries.push_back(std::move(e));

@@ -106,7 +106,7 @@ std::string PrintScript(const TCompLines& compiled, const TSetupInfoFile& info) 
     auto jump = [&](std::size_t i) {
       if (i < args.size()) args[i] = target(args[i], note);
     };
-    for (int k = 0; const int n = command->JumpArg(k); ++k) jump(static_cast<std::size_t>(n - 1));
+    for (int k = 0; const int n = command->JumpArg(k, args.size()); ++k) jump(static_cast<std::size_t>(n - 1));
     if (const auto n = static_cast<std::size_t>(command->scrambled_arg); n != 0 && n <= args.size()) {
       args[n - 1] = UnscrambleLine(kPackageCommandKey, args[n - 1]);
     }

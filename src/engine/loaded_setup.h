@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "container/pak.h"
+#include "container/run_options.h"
 #include "container/setup_info.h"
 #include "engine/command.h"
 #include "script/comp_lines.h"
@@ -25,8 +26,8 @@ struct LoadedSetup {
   TLanguages Languages;
   std::vector<std::uint8_t> GroupFlags;
 
-  // "lockedfiles reboot": a file another program holds is put in place at the next restart.
-  bool LockedFilesReboot = false;
+  // The setup's version, "lockedfiles reboot", "allowdowngrade".
+  RunOptions Options;
 
   // The script's components, and for each package group the component it lies in (-1 none).
   std::vector<ComponentInfo> Components;

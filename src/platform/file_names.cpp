@@ -113,4 +113,18 @@ void NoteFileFault(FileFault fault) { g_last_fault = fault; }
 
 FileFault LastFileFault() { return g_last_fault; }
 
+const char* FileFaultText(FileFault fault) {
+  switch (fault) {
+    case FileFault::BadName: return "Windows does not allow this name";
+    case FileFault::TooLong: return "the path is longer than Windows allows";
+    case FileFault::AccessDenied: return "access is denied (the file may be read-only or in use)";
+    case FileFault::DiskFull: return "the disk is full";
+    case FileFault::InUse: return "another program is using it";
+    case FileFault::Missing: return "its folder could not be created";
+    case FileFault::Other: return "the system refused to write it";
+    case FileFault::None: break;
+  }
+  return "";
+}
+
 }  // namespace zq::platform

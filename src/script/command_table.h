@@ -61,6 +61,9 @@ struct CommandInfo {
   // Arguments that name a label in the source and are stored as the label line's position,
   // "-1" for none (ArgSet).
   std::uint32_t jump_args = 0;
+  // The last argument names a label, whatever the line's count (a row with an optional
+  // argument before its label); jump_args is then empty.
+  bool jump_last = false;
   // Which of two lines with the same label a jump goes to: the first, or else the last.
   bool first_label = false;
   // The argument stored scrambled with the package command key; 0 none.
@@ -85,18 +88,25 @@ struct CommandInfo {
     if (stored < static_cast<std::size_t>(min_args)) return false;
     return arg_counts == 0 || (stored < 32 && (arg_counts >> stored & 1u));
   }
-  constexpr bool IsJumpArg(int n) const { return n > 0 && n < 32 && (jump_args >> n & 1u); }
-  // The position of the k-th jump argument (k from 0, in argument order); 0 when none.
-  constexpr int JumpArg(int k) const {
+  constexpr bool Jumps() const { return jump_args != 0 || jump_last; }
+  // Whether argument n of a line with `count` arguments names a label.
+  constexpr bool IsJumpArg(int n, std::size_t count) const {
+    if (jump_last) return n > 0 && static_cast<std::size_t>(n) == count;
+    return n > 0 && n < 32 && (jump_args >> n & 1u);
+  }
+  // The position of the k-th jump argument (k from 0, in argument order) of a line with `count`
+  // arguments; 0 when none. A fixed position is given even past the line's end.
+  constexpr int JumpArg(int k, std::size_t count) const {
+    if (jump_last) return k == 0 && count > 0 && count < 32 ? static_cast<int>(count) : 0;
     for (int n = 1; n < 32; ++n) {
-      if (IsJumpArg(n) && k-- == 0) return n;
+      if (IsJumpArg(n, count) && k-- == 0) return n;
     }
     return 0;
   }
 };
 
 // Rows 1 to 32 are the original commands; later rows only ever go after them.
-inline constexpr int kCommandCount = 37;
+inline constexpr int kCommandCount = 39;
 
 inline constexpr std::array<CommandInfo, kCommandCount> kCommandTable = {{
     {.index = 1, .keyword = "goto", .jump_args = ArgSet({1}), .first_label = true},
@@ -152,6 +162,15 @@ inline constexpr std::array<CommandInfo, kCommandCount> kCommandTable = {{
     {.index = 35, .keyword = "endcomponent", .build = BuildStep::Declare},
     {.index = 36, .keyword = "license", .build = BuildStep::PackLicense, .min_args = 1},
     {.index = 37, .keyword = "runafter", .build = BuildStep::Declare, .min_args = 1},
+    // Conditions on what the machine says: the last "execute"'s exit code, a registry key or value.
+    {.index = 38, .keyword = "ifexitcode", .min_args = 2, .jump_args = ArgSet({2}), .first_label = true},
+    {.index = 39,
+     .keyword = "ifregexists",
+     .min_args = 3,
+     .arg_counts = ArgSet({3, 4}),
+     .jump_last = true,
+     .first_label = true,
+     .root_arg = 1},
 }};
 
 const std::array<CommandInfo, kCommandCount>& CommandTable();
@@ -166,24 +185,28 @@ const CommandInfo& DefinitionCommand(BuildStep step);
 std::string KeywordList(bool (*pick)(const CommandInfo&));
 
 // Build-time facts: what the setup program says of itself (its manifest, version resource and
-// icon), which the builder writes into the program's resources, and how its runs treat files in
-// use, which it writes as a package entry. None is stored among the compiled lines or known to
-// the engine's registry. Each takes one argument.
-enum class ProgramFact : std::uint8_t { ExecutionLevel, Version, Publisher, Icon, LockedFiles };
+// icon), which the builder writes into the program's resources, and how its runs behave, which
+// it writes as the package entry of run options (the version goes there too, so that an engine
+// without resources knows it). None is stored among the compiled lines or known to the engine's
+// registry.
+enum class ProgramFact : std::uint8_t { ExecutionLevel, Version, Publisher, Icon, LockedFiles, AllowDowngrade };
 
 struct ProgramCommandInfo {
   const char* keyword = "";
   ProgramFact fact = ProgramFact::Version;
+  int args = 1;  // exactly this many
 };
 
-inline constexpr std::array<ProgramCommandInfo, 5> kProgramCommandTable = {{
+inline constexpr std::array<ProgramCommandInfo, 6> kProgramCommandTable = {{
     {"executionlevel", ProgramFact::ExecutionLevel},
     {"version", ProgramFact::Version},
     {"publisher", ProgramFact::Publisher},
     {"icon", ProgramFact::Icon},
     // How a run treats a file another program holds: "fail" (undo the run) or "reboot" (put the
-    // new file in place at the next restart). Stored as a package entry of its own.
+    // new file in place at the next restart).
     {"lockedfiles", ProgramFact::LockedFiles},
+    // The setup may install over a newer version of its product.
+    {"allowdowngrade", ProgramFact::AllowDowngrade, 0},
 }};
 
 // By keyword, without regard to case; nullopt for any other word.

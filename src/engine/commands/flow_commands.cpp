@@ -1,5 +1,6 @@
-// Jumps and the orderly abort: "goto", "iffileexists", "ifchecked", "failure", and the
-// components' lines, which are passed over when the component is not chosen.
+// Jumps and the orderly abort: "goto", "iffileexists", "ifchecked", "ifexitcode", "ifregexists",
+// "failure", and the components' lines, which are passed over when the component is not chosen.
+#include "base/registry_roots.h"
 #include "engine/commands/commands.h"
 #include "engine/macros.h"
 #include "base/path_text.h"
@@ -7,6 +8,8 @@
 #include "engine/selection.h"
 #include "engine/setup_context.h"
 #include "platform/files.h"
+#include "platform/registry.h"
+#include "script/exit_code.h"
 
 namespace zq {
 
@@ -72,6 +75,53 @@ class TComponentCommand : public TCommandClass {
   }
 };
 
+class TIfExitCodeCommand : public TCommandClass {
+ public:
+  using TCommandClass::TCommandClass;
+  struct Args {
+    std::optional<std::uint32_t> code;  // none: a code no program gives (a hand-made line)
+    std::int32_t target;
+  };
+  static Args Decode(const LineArgs& a) { return {ParseExitCode(a[1]), a.Jump(0)}; }
+
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const Args args = Decode(ArgsOf(ctx.Run, line));
+    if (args.code && ctx.Run.LastExitCode == args.code && args.target >= 0) ctx.Run.CurrentLine = args.target;
+  }
+};
+
+// Reads the registry without creating anything, in the view the run writes to.
+class TIfRegExistsCommand : public TCommandClass {
+ public:
+  using TCommandClass::TCommandClass;
+  struct Args {
+    std::string root, key;
+    std::optional<std::string> value;  // none: the key alone is asked for
+    std::int32_t target;
+  };
+  static Args Decode(const LineArgs& a) {
+    return {a[1], a[2], a.Count() >= 4 ? std::optional<std::string>(a[3]) : std::nullopt, a.Jump(0)};
+  }
+
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    LineArgs a = ArgsOf(ctx.Run, line);
+    if (!Info().AcceptsArgCount(a.Count())) return;
+    const Args args = Decode(a);
+    platform::Registry& reg = ctx.Run.Registry;
+    reg.SetRoot(RootCodeToKey(RootNameToCode(args.root)));
+    bool exists = false;
+    if (!args.value) {
+      exists = reg.KeyExists(args.key);
+    } else if (reg.OpenKey(args.key, false)) {
+      exists = reg.ValueExists(*args.value);
+      reg.CloseKey();
+    }
+    ctx.Services.LogLine("ifregexists " + args.root + "\\" + args.key + (args.value ? " " + *args.value : "") +
+                         (exists ? ": present" : ": absent"));
+    if (exists && args.target >= 0) ctx.Run.CurrentLine = args.target;
+  }
+};
+
 class TFailureCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
@@ -86,9 +136,13 @@ class TFailureCommand : public TCommandClass {
 
 std::span<const CommandBinding> FlowCommands() {
   static constexpr CommandBinding kBindings[] = {
-      Bind<TGotoCommand>("goto"),           Bind<TIfFileExistsCommand>("iffileexists"),
-      Bind<TFailureCommand>("failure"),     Bind<TIfCheckedCommand>("ifchecked"),
+      Bind<TGotoCommand>("goto"),
+      Bind<TIfFileExistsCommand>("iffileexists"),
+      Bind<TFailureCommand>("failure"),
+      Bind<TIfCheckedCommand>("ifchecked"),
       Bind<TComponentCommand>("component"),
+      Bind<TIfExitCodeCommand>("ifexitcode"),
+      Bind<TIfRegExistsCommand>("ifregexists"),
   };
   return kBindings;
 }
