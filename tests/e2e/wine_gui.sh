@@ -71,6 +71,10 @@ check "No keeps the wizard" test -n "$(xdotool search --onlyvisible --name 'Demo
 # The licence: Next waits for the accept button, which Alt and its letter press.
 next; shot 03-license
 keys Return  # Next is off until the licence is accepted: Enter stays on the page
+# In German the page shows the German licence.
+click 52 396; xdotool key Down Down Return; sleep 0.8
+shot 03-license-german
+click 52 396; xdotool key Down Return; sleep 0.8
 keys alt+a; shot 03-license-accepted
 keys alt+n; shot 03-changelog
 # The components: from Next, Tab passes Cancel and the language button to the boxes (the
