@@ -99,6 +99,11 @@ TEST_F(BuildChecksTest, EachMistakeIsReportedAtItsPlace) {
        {{"lic.txt", "terms"}},
        "setup.zqs:3: error: the install pages have no check box or radio button \"nobox\" (they have license_accept)"},
       {"license missing.txt", {}, "setup.zqs:2: error: licence file \"missing.txt\" not found beside the script"},
+      {"license lic.txt\npages pg",
+       {{"lic.txt", "terms"},
+        {"pg\\Pages.txt", "[Pages]\r\npage.txt\r\n[PageTypes]\r\nLicense\r\n"},
+        {"pg\\page.txt", "[license_accept]\r\nType=TCheckBox\r\n"}},
+       "Pages.txt: warning: a License page without a radio button named license_accept"},
       {"license German lic.txt", {{"lic.txt", "terms"}}, "setup.zqs:2: warning: no \"language German\" line"},
       // Registry roots and macros.
       {"writeregstr HKXX Software\\Demo v x",
