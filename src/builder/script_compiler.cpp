@@ -17,6 +17,7 @@
 #include "base/macro_names.h"
 #include "base/registry_roots.h"
 #include "base/scrambler.h"
+#include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "script/command_table.h"
@@ -64,26 +65,6 @@ std::string DuplicateLabelRule() {
   auto first = [](const CommandInfo& c) { return c.jump_args != 0 && c.first_label; };
   auto last = [](const CommandInfo& c) { return c.jump_args != 0 && !c.first_label; };
   return KeywordList(first) + " jumps to the first, " + KeywordList(last) + " to the last";
-}
-
-// Valid UTF-8 holding at least one byte above ASCII: the script was written in UTF-8.
-bool LooksLikeUtf8(const std::string& text) {
-  bool high = false;
-  for (std::size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    high = true;
-    std::size_t extra = (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 0;
-    if (extra == 0 || c == 0xC0 || c == 0xC1 || c > 0xF4 || i + extra >= text.size()) return false;
-    for (std::size_t k = 1; k <= extra; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += extra + 1;
-  }
-  return high;
 }
 
 class Compiler {
@@ -155,19 +136,13 @@ CompileResult Compiler::Run(std::string text) {
 }
 
 void Compiler::ReadLines(const std::string& text) {
-  const bool utf8 = LooksLikeUtf8(text);
+  // A script that is not UTF-8 was written in the ANSI code page (Windows-1252 here).
+  const bool utf8 = platform::IsUtf8(text);
   const auto source_lines = SplitScriptLines(text);
   for (std::size_t i = 0; i < source_lines.size(); ++i) {
     const auto number = static_cast<std::uint32_t>(i + 1);
     std::string line = source_lines[i];
-    if (utf8) {
-      std::string ansi = platform::WideToAnsi(platform::Utf8ToWide(line));
-      std::size_t before = 0, after = 0;
-      for (char c : line) before += c == '?';
-      for (char c : ansi) after += c == '?';
-      if (after > before) diags().Warning(script_, number, "characters outside the ANSI code page became \"?\"");
-      line = std::move(ansi);
-    }
+    if (!utf8) line = platform::LegacyToUtf8(line);
     SourceLine parsed = ParseSourceLine(line);
     if (!parsed.error.empty()) {
       diags().Error(script_, number, parsed.error);
@@ -620,9 +595,11 @@ void Compiler::CheckToggles() {
 
 void Compiler::CheckEntry(const PlannedEntry& e, std::uint32_t line) {
   if (e.name.size() > kMaxEntryName) {
-    diags().Error(script_, line, "entry name \"" + e.name + "\" is longer than 127 characters");
+    diags().Error(script_, line, "entry name \"" + e.name + "\" is longer than 127 bytes");
   } else if (!IsSafeEntryName(e.name)) {
     diags().Error(script_, line, "entry name \"" + e.name + "\" is not a plain relative name");
+  } else if (platform::RefusedForCreation("C:\\" + e.name, false) != platform::FileFault::None) {
+    diags().Error(script_, line, "entry name \"" + e.name + "\" holds a name or character that Windows does not allow");
   }
   if (!e.source.empty()) {
     auto size = platform::FileSize(e.source);
@@ -806,9 +783,7 @@ void Compiler::Assemble() {
 }  // namespace
 
 CompileResult CompileSource(const std::string& text, const std::string& script, const CompileOptions& options) {
-  CompileResult result = Compiler(script, options).Run(text);
-  result.legacy_script = !platform::IsUtf8(text);
-  return result;
+  return Compiler(script, options).Run(text);
 }
 
 CompileResult CompileScript(const std::string& script, const CompileOptions& options) {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/path_text.h"
+#include "platform/file_names.h"
 
 namespace zq {
 
@@ -41,7 +42,19 @@ std::string InstallDirProblem(const std::string& folder) {
     return "the folder \"" + folder + "\" is not absolute: give a drive (C:\\...), a network path or a macro";
   }
   if (folder.find(':', 2) != std::string::npos) return "the folder \"" + folder + "\" holds a \":\" after its drive";
-  return {};
+  return FolderNameProblem(folder);
+}
+
+std::string FolderNameProblem(const std::string& folder) {
+  // The deepest file below it: an entry name as long as a package holds (127 bytes).
+  switch (platform::RefusedForCreation(folder + "\\" + std::string(127, 'x'), false)) {
+    case platform::FileFault::TooLong:
+      return "the folder \"" + folder +
+             "\" is too long: the paths of the files below it would be longer than Windows allows";
+    case platform::FileFault::BadName:
+      return "the folder \"" + folder + "\" holds a name or character that Windows does not allow in a path";
+    default: return {};
+  }
 }
 
 std::string EngineUsage() {

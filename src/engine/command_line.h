@@ -27,6 +27,9 @@ EngineOptions ParseEngineCommandLine(const std::vector<std::string>& args);
 // Why a folder given with /D= cannot be an installation folder; empty when it can. It must be
 // absolute (a drive or a network path) or start with a macro such as $PROGRAMFILES.
 std::string InstallDirProblem(const std::string& folder);
+// Why Windows could not take a full folder path and the files below it (a reserved name, or
+// too long); empty when it can or when the path is not a full one.
+std::string FolderNameProblem(const std::string& folder);
 
 // The switches and exit codes, for /? and for a refusal of the command line.
 std::string EngineUsage();

@@ -1,5 +1,7 @@
 #include "engine/wizard.h"
 
+#include "engine/command_line.h"
+
 #include <span>
 
 #include "container/entry_names.h"
@@ -361,6 +363,7 @@ bool Wizard::SpaceShort() const { return ctx_.Choices.SpaceAvailable < ctx_.Choi
 
 std::string Wizard::FolderRefusal(const std::string& path) const {
   if (IsUnusableDrive(path)) return "it is not on a drive that can take an installation";
+  if (std::string problem = FolderNameProblem(path); !problem.empty()) return problem;
   // What the uninstaller would refuse to remove must not be installed into: nothing could
   // remove it again.
   return RemovalRefusal(ctx_.Setup, path, true);
