@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/shell_folders.h"
+#include "platform/text.h"
 #include "script/command_table.h"
 #include "support/sample_package.h"
 #include "support/temp_dir.h"
@@ -245,6 +246,39 @@ TEST_F(StartupTest, InstalledDirectoryComesFromTheRegistryWhenItIsThere) {
   ASSERT_GE(k, 512);
   auto whole = [k](std::int64_t bytes) { return (bytes + k - 1) / k * k; };
   EXPECT_EQ(ctx.Choices.SpaceRequired, whole(7) + whole(5000) + k + k);
+}
+
+// The space asked for follows the components chosen on the command line; a name the setup
+// lacks is refused before anything is measured or written.
+TEST_F(StartupTest, ComponentsOnTheCommandLineChooseWhatIsMeasured) {
+  lines_.Lines = {Line("file", {"payload", "1"}, 0), Line("component", {"bin", "Bin", "off", "", "5000", "2"}, 1),
+                  Line("file", {"bin", "2"}, 2)};
+  auto entries = Entries();
+  entries.back().group = 2;  // bin\demo.exe, in the component
+  const std::string setup = Write(entries);
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    std::vector<bool> chosen;
+    bool counts_bin;
+  } cases[] = {{{}, kExitInstalled, {false}, false},
+               {{"/COMPONENTS=BIN"}, kExitInstalled, {true}, true},
+               {{"/COMPONENTS="}, kExitInstalled, {false}, false},
+               {{"/COMPONENTS=bin,nope"}, kExitRefused, {}, false}};
+  for (const auto& c : cases) {
+    SetupContext ctx;
+    RefusalRecorder fe;
+    EXPECT_EQ(Run(setup, c.args, fe, ctx), c.code);
+    if (c.code != kExitInstalled) {
+      ASSERT_EQ(fe.shown.size(), 1u);
+      EXPECT_NE(platform::WideToAnsi(fe.shown[0].second).find("\"nope\""), std::string::npos);
+      continue;
+    }
+    EXPECT_EQ(ctx.Choices.ComponentChosen, c.chosen);
+    const std::int64_t k = ctx.Choices.ClusterBytes;
+    auto whole = [k](std::int64_t bytes) { return (bytes + k - 1) / k * k; };
+    EXPECT_EQ(ctx.Choices.SpaceRequired, whole(7) + (c.counts_bin ? whole(5000) : 0) + k + k);
+  }
 }
 
 TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {

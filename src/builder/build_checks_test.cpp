@@ -103,6 +103,11 @@ TEST_F(BuildChecksTest, EachMistakeIsReportedAtItsPlace) {
        {{"lic.txt", "terms"}},
        "setup.zqs:3: error: the install pages have no check box or radio button \"nobox\" (they have license_accept)"},
       {"license missing.txt", {}, "setup.zqs:2: error: licence file \"missing.txt\" not found beside the script"},
+      {"license lic.txt\npages pg",
+       {{"lic.txt", "terms"},
+        {"pg\\Pages.txt", "[Pages]\r\npage.txt\r\n[PageTypes]\r\nLicense\r\n"},
+        {"pg\\page.txt", "[license_accept]\r\nType=TCheckBox\r\n"}},
+       "Pages.txt: warning: a License page without a radio button named license_accept"},
       {"license German lic.txt", {{"lic.txt", "terms"}}, "setup.zqs:2: warning: no \"language German\" line"},
       // Registry roots and macros.
       {"writeregstr HKXX Software\\Demo v x",
@@ -182,8 +187,9 @@ TEST_F(BuildChecksTest, ComponentsAndLicencesFillTheirLinesAndKeepTheirPages) {
   test::WriteAll(dir_ / "payload\\b.txt", "bbb");
   test::WriteAll(dir_ / "extra.txt", "12345");
   test::WriteAll(dir_ / "lic.rtf", "{\\rtf1 terms}");
+  test::WriteAll(dir_ / "lizenz.txt", "Gew\xC3\xA4hr\nfrei");
   const std::string script =
-      "language English\nlicense lic.rtf\nlicense English lic.rtf\ncomponent base \"Base <LANG21>\" FIXED \"The game\"\n"
+      "language English\nlicense lic.rtf\nlicense English lizenz.txt\ncomponent base \"Base <LANG21>\" FIXED \"The game\"\n"
       "file payload\ncomponent extras Extras off\nfile extra.txt\nendcomponent\nifchecked EXTRAS_BOX done\n"
       ":done\nrunafter $INSTDIR\\game.exe -w \"a b\"\n";
   for (const bool offered : {true, false}) {
@@ -200,7 +206,7 @@ TEST_F(BuildChecksTest, ComponentsAndLicencesFillTheirLinesAndKeepTheirPages) {
     if (!offered) continue;
     const auto& lines = r.lines.Lines;
     const std::vector<std::vector<std::string>> expected = {{"LICENSE", "", "lic.rtf"},
-                                                            {"LICENSE-English", "English", "lic.rtf"},
+                                                            {"LICENSE-English", "English", "lizenz.txt"},
                                                             {"base", "Base <LANG21>", "fixed", "The game", "4", "4"},
                                                             {"extras", "Extras", "off", "", "5", "7"}};
     EXPECT_EQ(lines[1].Args, expected[0]);
@@ -208,6 +214,16 @@ TEST_F(BuildChecksTest, ComponentsAndLicencesFillTheirLinesAndKeepTheirPages) {
     EXPECT_EQ(lines[3].Args, expected[2]);  // a.txt and b.txt
     EXPECT_EQ(lines[5].Args, expected[3]);  // its end is the endcomponent line
     EXPECT_EQ(lines[8].Args, (std::vector<std::string>{"EXTRAS_BOX", "9"}));
+    // Plain text is packed as text (line breaks as the engine reads them, its encoding settled
+    // with the page files'); rich text as it is.
+    for (const auto& e : r.entries) {
+      if (e.name == "LICENSE-English") {
+        EXPECT_TRUE(e.text);
+        EXPECT_EQ(std::string(e.data.begin(), e.data.end()), "Gew\xC3\xA4hr\r\nfrei");
+      } else if (e.name == "LICENSE") {
+        EXPECT_FALSE(e.text);
+      }
+    }
     EXPECT_EQ(lines[10].Args, (std::vector<std::string>{"$INSTDIR\\game.exe", "-w \"a b\""}));
   }
 }

@@ -164,6 +164,14 @@ void BuildPagesAsTheEngine(const std::vector<PlannedEntry>& entries, const std::
     diags.Error(Join(base, e.File().empty() ? std::string(kPageListEntry) : e.File()),
                 static_cast<std::uint32_t>(e.Line()), what);
   }
+  for (int i = 0; i < pages.PageCount(); ++i) {
+    if (pages.Page(i).PageType != ptLicense) continue;
+    const Control* accept = pages.Area().FindByName("license_accept");
+    if (accept == nullptr || accept->Type != ControlType::RadioButton) {
+      diags.Warning(Join(base, kPageListEntry), 0,
+                    "a License page without a radio button named license_accept: Next never comes on there");
+    }
+  }
   if (toggles == nullptr) return;
   for (const auto& c : pages.Area().Controls) {
     if (c->IsToggle() && !c->Name.empty()) toggles->push_back(c->Name);

@@ -26,6 +26,7 @@
 #include "script/components.h"
 #include "script/exit_code.h"
 #include "uninstall/log_prefix.h"
+#include "ui/control.h"
 #include "ui/language.h"
 #include "ui/language_error.h"
 #include "ui/languages.h"
@@ -574,8 +575,16 @@ void Compiler::Licenses() {
       diags().Error(script_, p.source_line, "licence file \"" + file + "\" not found beside the script");
       continue;
     }
+    auto bytes = ReadWholeFile(*path);
+    if (!bytes) {
+      diags().Error(script_, p.source_line, "cannot read " + *path);
+      continue;
+    }
     has_license_ = true;
-    AddSetupFile({entry, 0, *path, {}}, p.source_line);
+    // Plain text is text of the package, read in its encoding as the page files are; rich
+    // text carries its own.
+    const bool rich = LooksLikeRichText(*bytes);
+    AddSetupFile({entry, 0, {}, rich ? std::move(*bytes) : WithCrLf(*bytes), !rich}, p.source_line);
     p.args = {entry, language, file};
   }
 }

@@ -97,10 +97,23 @@ bool ShellOfTheDesktopStarts(const std::wstring& file, const std::wstring& param
 }  // namespace
 
 bool StartAsDesktopUser(const std::string& file, const std::string& parameters, const std::string& directory) {
+  const std::wstring wfile = win32::Wide(file), wparams = win32::Wide(parameters), wdir = win32::Wide(directory);
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  const bool started = ShellOfTheDesktopStarts(win32::Wide(file), win32::Wide(parameters), win32::Wide(directory));
+  bool started = ShellOfTheDesktopStarts(wfile, wparams, wdir);
+  if (!started) {
+    // No desktop shell to ask: the shell's default action from here. A document gives no
+    // process of its own to wait for, so only the start is checked.
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    info.lpFile = wfile.c_str();
+    info.lpParameters = parameters.empty() ? nullptr : wparams.c_str();
+    info.lpDirectory = directory.empty() ? nullptr : wdir.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    started = ShellExecuteExW(&info) != FALSE;
+  }
   if (SUCCEEDED(com)) CoUninitialize();
-  return started || ShellExecuteProcess(file, parameters) != nullptr;
+  return started;
 }
 
 std::unique_ptr<Process> ShellExecuteProcess(const std::string& file, const std::string& parameters) {

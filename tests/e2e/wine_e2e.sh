@@ -59,6 +59,8 @@ check "NoModify and NoRepair are REG_DWORD 1" test "$(reg_dword "$ENTRY" NoModif
 check "EstimatedSize is a REG_DWORD" test -n "$(reg_dword "$ENTRY" EstimatedSize)"
 check "shortcut file" test -n "$(find "$WINEPREFIX/drive_c/users" -name 'Demo Product.lnk' 2>/dev/null)"
 check "the program was run" grep -q 'started C:\\windows\\system32\\cmd.exe' "$WORK/install.txt"
+check "the default components: extras, not the manual" test -f "$INST/Extras/CREDITS.txt" -a ! -e "$INST/Manual"
+check "a silent run starts no program after it" bash -c "! grep -q notepad '$WORK/install.txt'"
 check "the uninstaller is a setup of mode 1" bash -c "'$ZQ' info '$INST/Demo_Uninstall.exe' | grep -q 'mode: 1'"
 check "the uninstaller carries the setup's version resource" bash -c "'$ZQ' info '$INST/Demo_Uninstall.exe' | grep -qx 'version: 2.1'"
 check "the uninstaller is not signed" bash -c "osslsigncode verify -in '$INST/Demo_Uninstall.exe' 2>&1 | grep -q 'No signature found'"
@@ -77,4 +79,9 @@ check "the registration is gone" bash -c "! wine reg query '$ENTRY' >/dev/null 2
 # The finaliser's own folder goes a moment after it has ended.
 for _ in $(seq 1 30); do ls -d "$WINEPREFIX/drive_c/users/$WIN_USER/Temp/zqsetup-"* >/dev/null 2>&1 || break; sleep 0.5; done
 check "nothing of the finaliser is left in the temporary folder" test -z "$(ls -d "$WINEPREFIX/drive_c/users/$WIN_USER/Temp/zqsetup-"* 2>/dev/null)"
+# Components on the command line: an unknown one is refused before anything is written.
+code=0
+(cd "$WORK" && wine DemoSetup.exe /S /COMPONENTS=manual,nosuch "/D=C:\\Picked") >/dev/null 2>&1 || code=$?
+check "/COMPONENTS= with an unknown name is refused with exit code 3" test "$code" = 3
+check "nothing was written for it" test ! -e "$WINEPREFIX/drive_c/Picked"
 finish
