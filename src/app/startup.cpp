@@ -50,15 +50,21 @@ std::u16string W(const std::string& s) { return platform::AnsiToWide(s); }
 std::int64_t RequiredSpace(const LoadedSetup& setup) {
   constexpr std::int64_t kCluster = 4096;
   auto whole_clusters = [](std::int64_t bytes) { return (bytes + kCluster - 1) / kCluster * kCluster; };
-  std::int64_t total = 0, log = 0, uninstaller = 0;
+  std::int64_t total = 0, log = 0, uninstaller = 0, carried = -1;
   for (const TPakEntry& e : setup.Pak->Entries()) {
     if (e.Group == 0 && platform::AnsiUpperCase(e.Name).rfind(kUninstallPrefix, 0) == 0) uninstaller += e.StoredSize();
+    if (e.Group == 0 && platform::AnsiUpperCase(e.Name) == platform::AnsiUpperCase(kSignedUninstallerEntry)) {
+      carried = e.OrigSize;
+    }
     if (e.Group == 0 || e.Group >= setup.GroupFlags.size()) continue;
     total += whole_clusters(setup.GroupFlags[e.Group] == 0 ? e.OrigSize : e.StoredSize());
     log += static_cast<std::int64_t>(e.Name.size()) + 16;  // its line: "$INSTDIR\", the name, a count
   }
   if (setup.SetupInfo.HasUninstaller == 1 && !setup.Pak->Entries().empty()) {
-    uninstaller += setup.Pak->Entries().front().Offset;  // the program part the uninstaller copies
+    // The uninstaller signed at build time is written as it is; else this program part and
+    // the uninstaller's entries are copied.
+    if (carried >= 0) uninstaller = carried;
+    else uninstaller += setup.Pak->Entries().front().Offset;
     total += whole_clusters(uninstaller) + whole_clusters(log);
   }
   return total;
@@ -185,6 +191,9 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
   if (!setup.Pak->TextIsUtf8()) setup.SetupInfo.MapText(utf8);
   HoldProductRunLock(ctx);
   ctx.Choices.InstallDir = setup.SetupInfo.InstallDir;
+  // An uninstaller made (and signed) at build time could not know the folder: it is the one
+  // it was written to, beside its log.
+  if (setup.IsUninstaller() && ctx.Choices.InstallDir.empty()) ctx.Choices.InstallDir = ExtractFileDir(container);
   setup.ProgramFilesDir = GetShellFolder(platform::kCsidlProgramFiles);
   setup.StartMenuDir = GetShellFolder(platform::kCsidlPrograms);
   setup.DesktopDir = GetShellFolder(platform::kCsidlDesktop);

@@ -25,7 +25,8 @@ build() {
   printf '%s\n' 'name "zq decisions"' "outfile $name.exe" 'installdir "C:\Decisions"' 'language English' \
     'prefix Decisions' 'uninstallpages uninstall' 'uninstalllanguage English' 'uninstalllogload $INSTDIR Decisions' \
     "$@" >"$WORK/$name/setup.zqs"
-  "$ZQ" build "$WORK/$name/setup.zqs" -o "$WORK/$name.exe" --stub "$BUILD_DIR/zqsetup" >"$WORK/$name.build.txt" 2>&1
+  "$ZQ" build "$WORK/$name/setup.zqs" -o "$WORK/$name.exe" --stub "$BUILD_DIR/zqsetup" ${SIGN:+--sign "$SIGN"} \
+    >"$WORK/$name.build.txt" 2>&1
 }
 run() {  # NAME -> the exit code, the log in NAME.log.txt
   local code=0
@@ -86,4 +87,27 @@ for c in "${downgrade_cases[@]}"; do
     check "$name: its script did not run" test "$(reg $HKCU "$KEY" setup)" != "$name"
   fi
 done
+
+# An uninstaller made at build time and carried (as --sign makes it; the host's programs take no
+# signature, so the "signing" command copies): the setup writes it as it is, and it finds its
+# folder and log from its own path.
+INST="$ZQ_PREFIX/drive_c/Decisions"
+mkdir -p "$WORK/signed/payload" && echo data >"$WORK/signed/payload/data.txt"
+SIGN='cp {in} {out}' build signed 'version 11' 'file payload'
+check "the signed setup carries its uninstaller" bash -c "'$ZQ' list '$WORK/signed.exe' | grep -q SignedUninstaller.exe"
+check "the signed setup installs" test "$(run signed)" = 0
+"$ZQ" extract "$WORK/signed.exe" -o "$WORK/signed-entries" >/dev/null 2>&1
+check "the uninstaller written is the one carried, byte for byte" \
+  cmp -s "$WORK/signed-entries/group-0/SignedUninstaller.exe" "$INST/Decisions_Uninstall.exe"
+check "its record names no folder" bash -c "'$ZQ' info '$INST/Decisions_Uninstall.exe' | grep -qx 'install_dir: '"
+code=0
+"$INST/Decisions_Uninstall.exe" /S "/LOG=$WORK/signed-uninstall.txt" >/dev/null 2>&1 || code=$?
+check "it uninstalls from its own folder" test "$code" = 0
+for _ in $(seq 1 20); do [ -e "$INST" ] || break; sleep 0.2; done
+check "and leaves nothing" test ! -e "$INST"
+check "and unregisters" test -z "$(reg $HKLM "$ENTRY" DisplayVersion)"
+check "a signing command that fails fails the build" bash -c \
+  "! '$ZQ' build '$WORK/signed/setup.zqs' -o '$WORK/failed/signed.exe' --stub '$BUILD_DIR/zqsetup' --sign 'false {in} {out}' 2>'$WORK/failed.txt'"
+check "and says where" grep -qF 'signing the uninstaller: the signing command ended with exit code 1' "$WORK/failed.txt"
+check "and leaves no file behind" test -z "$(ls -A "$WORK/failed" 2>/dev/null)"
 finish
