@@ -12,6 +12,7 @@
 #include "container/version_text.h"
 #include "engine/uninstaller.h"
 #include "engine/run_changes.h"
+#include "engine/selection.h"
 #include "engine/setup_context.h"
 #include "base/macro_folders.h"
 #include "base/size_text.h"
@@ -44,32 +45,6 @@ struct Reported {};
 
 std::u16string W(const std::string& s) { return platform::AnsiToWide(s); }
 
-// What the run holds at its peak: every file rounded up to a whole cluster (4 KiB, the cluster of
-// the volumes installations go to), the uninstaller and the uninstall log; what it replaces is
-// kept until the end, so it frees nothing before then. 64 bits: a payload may pass 4 GiB.
-std::int64_t RequiredSpace(const LoadedSetup& setup) {
-  constexpr std::int64_t kCluster = 4096;
-  auto whole_clusters = [](std::int64_t bytes) { return (bytes + kCluster - 1) / kCluster * kCluster; };
-  std::int64_t total = 0, log = 0, uninstaller = 0, carried = -1;
-  for (const TPakEntry& e : setup.Pak->Entries()) {
-    if (e.Group == 0 && platform::AnsiUpperCase(e.Name).rfind(kUninstallPrefix, 0) == 0) uninstaller += e.StoredSize();
-    if (e.Group == 0 && platform::AnsiUpperCase(e.Name) == platform::AnsiUpperCase(kSignedUninstallerEntry)) {
-      carried = e.OrigSize;
-    }
-    if (e.Group == 0 || e.Group >= setup.GroupFlags.size()) continue;
-    total += whole_clusters(setup.GroupFlags[e.Group] == 0 ? e.OrigSize : e.StoredSize());
-    log += static_cast<std::int64_t>(e.Name.size()) + 16;  // its line: "$INSTDIR\", the name, a count
-  }
-  if (setup.SetupInfo.HasUninstaller == 1 && !setup.Pak->Entries().empty()) {
-    // The uninstaller signed at build time is written as it is; else this program part and
-    // the uninstaller's entries are copied.
-    if (carried >= 0) uninstaller = carried;
-    else uninstaller += setup.Pak->Entries().front().Offset;
-    total += whole_clusters(uninstaller) + whole_clusters(log);
-  }
-  return total;
-}
-
 void LoadLanguages(SetupContext& ctx, std::uint16_t lang_id) {
   LoadedSetup& setup = ctx.SetupToLoad();
   TPak& pak = *setup.Pak;
@@ -82,11 +57,27 @@ void LoadLanguages(SetupContext& ctx, std::uint16_t lang_id) {
       ctx.Services.LogLine("damaged language table " + e.Name + ": " + problem);
       throw Refusal(u"Error: Language Table Damaged. Setup is corrupt\rFilename: " + W(e.Name), u"Verification Error");
     }
+    if (data) setup.LanguageNames.push_back(e.Name.substr(head.size()));
   }
   int current = setup.Languages.FindLanguage(lang_id);
   // The tables' own choice is the default the user starts from.
   setup.Languages.Current = current < 0 ? 0 : current;
   ctx.Choices.Language = setup.Languages.Current;
+}
+
+// What the script offers the user beyond its lines: components, licences, a program to run.
+void ReadChoicesOffered(LoadedSetup& setup) {
+  setup.Components = ComponentsOf(setup.CompLines);
+  setup.GroupComponent = GroupComponents(setup.CompLines, setup.Components);
+  for (const TCompLine& line : setup.CompLines.Lines) {
+    auto arg = [&line](std::size_t n) { return n <= line.Args.size() ? line.Args[n - 1] : std::string(); };
+    if (line.CommandIndex == CommandIndexOf("license")) {
+      setup.Licenses.push_back({arg(2), arg(1)});
+    } else if (line.CommandIndex == CommandIndexOf("runafter")) {
+      setup.RunAfterProgram = arg(1);
+      setup.RunAfterArguments = arg(2);
+    }
+  }
 }
 
 // The folder of an earlier installation, when the setup names a registry value holding it,
@@ -198,7 +189,6 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
   setup.StartMenuDir = GetShellFolder(platform::kCsidlPrograms);
   setup.DesktopDir = GetShellFolder(platform::kCsidlDesktop);
   setup.AppDataDir = GetShellFolder(platform::kCsidlAppData);
-  setup.SpaceRequired = 0;
   if (setup.IsUninstaller()) {
     // A run killed in this folder is finished before its log is read: an upgrade's is undone, so
     // the log read is the one of the installation that stands.
@@ -225,9 +215,14 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
     RefuseDowngrade(ctx);
     RegisterCommands(setup.CommandList);
     setup.GroupFlags = BuildGroupFlags(setup.CompLines);
-    setup.SpaceRequired = RequiredSpace(setup);
+    ReadChoicesOffered(setup);
+    DefaultComponents(setup, ctx.Choices);
+    if (options.components) {
+      if (const std::string problem = ChooseComponents(setup, ctx.Choices, *options.components); !problem.empty()) {
+        throw Refusal(u"/COMPONENTS=: " + W(problem) + u".", u"Setup");
+      }
+    }
   }
-  setup.SpaceRequiredText = SizeToText(setup.SpaceRequired);
 
   if (!param_file_given && setup.SetupInfo.Mode == SetupMode::Setup) {
     const std::string running = ExtractFileName(env.program_path);
@@ -247,6 +242,8 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
     throw Refusal(u"Error: Page Files Damaged. Setup is corrupt\r" + W(problem), u"Verification Error");
   }
   if (setup.SetupInfo.Mode == SetupMode::Setup) ResolveInstallDir(ctx);
+  ctx.Choices.LicenseEntry = LicenseEntryFor(setup, ctx.Choices.Language);
+  UpdateSpaceRequired(setup, ctx.Choices);
 }
 
 }  // namespace

@@ -19,9 +19,11 @@
 #include "base/macro_names.h"
 #include "base/registry_roots.h"
 #include "base/scrambler.h"
+#include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "script/command_table.h"
+#include "script/components.h"
 #include "script/exit_code.h"
 #include "uninstall/log_prefix.h"
 #include "ui/language.h"
@@ -40,6 +42,7 @@ struct Pending {
   std::string label;
   std::vector<std::string> args;
   std::uint32_t source_line = 0;
+  std::int64_t files_size = 0;  // a "file" line: the bytes of its files
 };
 
 std::string Lower(const std::string& s) { return platform::AnsiLowerCase(s); }
@@ -67,26 +70,6 @@ std::string DuplicateLabelRule() {
   return "a jump of " + KeywordList(first) + " goes to the first, of " + KeywordList(last) + " to the last";
 }
 
-// Valid UTF-8 holding at least one byte above ASCII: the script was written in UTF-8.
-bool LooksLikeUtf8(const std::string& text) {
-  bool high = false;
-  for (std::size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    high = true;
-    std::size_t extra = (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 0;
-    if (extra == 0 || c == 0xC0 || c == 0xC1 || c > 0xF4 || i + extra >= text.size()) return false;
-    for (std::size_t k = 1; k <= extra; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += extra + 1;
-  }
-  return high;
-}
-
 class Compiler {
  public:
   Compiler(const std::string& script, const CompileOptions& options)
@@ -103,7 +86,11 @@ class Compiler {
   void Groups();
   void Languages();
   std::optional<std::pair<std::string, TLanguage>> StockEnglish(bool uninstall) const;
+  void Components();
+  void Licenses();
+  void RunAfter();
   void SetupFiles();
+  void CheckToggles();
   void Assemble();
 
   void ResolveTarget(Pending& p, std::size_t arg, bool first);
@@ -123,6 +110,8 @@ class Compiler {
   std::vector<PlannedEntry> setup_files_;
   std::vector<std::vector<PlannedEntry>> groups_;
   std::uint32_t pages_line_ = 0, uninstall_pages_line_ = 0, changelog_line_ = 0;
+  bool has_components_ = false, has_license_ = false;
+  std::vector<std::string> install_toggles_;  // the install pages' check boxes and radio buttons
   ProgramLines program_lines_;
 };
 
@@ -140,26 +129,24 @@ CompileResult Compiler::Run(std::string text) {
   CheckUninstallLogLoad();
   ResolveJumps();
   Groups();
+  Components();
   Languages();
+  Licenses();
+  RunAfter();
   SetupFiles();
+  CheckToggles();
   Assemble();
   return std::move(result_);
 }
 
 void Compiler::ReadLines(const std::string& text) {
-  const bool utf8 = LooksLikeUtf8(text);
+  // A script that is not UTF-8 was written in the ANSI code page (Windows-1252 here).
+  const bool utf8 = platform::IsUtf8(text);
   const auto source_lines = SplitScriptLines(text);
   for (std::size_t i = 0; i < source_lines.size(); ++i) {
     const auto number = static_cast<std::uint32_t>(i + 1);
     std::string line = source_lines[i];
-    if (utf8) {
-      std::string ansi = platform::WideToAnsi(platform::Utf8ToWide(line));
-      std::size_t before = 0, after = 0;
-      for (char c : line) before += c == '?';
-      for (char c : ansi) after += c == '?';
-      if (after > before) diags().Warning(script_, number, "characters outside the ANSI code page became \"?\"");
-      line = std::move(ansi);
-    }
+    if (!utf8) line = platform::LegacyToUtf8(line);
     SourceLine parsed = ParseSourceLine(line);
     if (!parsed.error.empty()) {
       diags().Error(script_, number, parsed.error);
@@ -278,7 +265,10 @@ void Compiler::Definitions() {
         break;
       case BuildStep::Store:
       case BuildStep::PackLanguage:
-      case BuildStep::PackUninstallLanguage: break;
+      case BuildStep::PackUninstallLanguage:
+      case BuildStep::PackLicense:
+      case BuildStep::Declare:
+      case BuildStep::Component: break;
     }
   }
 }
@@ -322,9 +312,13 @@ void Compiler::CheckArguments() {
       diags().Error(script_, p.source_line,
                     "exit code \"" + p.args[0] + "\" is not a number (decimal, negative decimal or 0x hexadecimal)");
     }
-    if (std::string(p.command.keyword) == "message") {
+    const std::string keyword = p.command.keyword;
+    for (std::size_t a = 0; a < p.args.size(); ++a) {
+      const bool shown = (keyword == "message" && a == 0) ||
+                         (p.command.build == BuildStep::Component && (a == 1 || a == 3));
+      if (!shown) continue;
       try {
-        tags.ExpandLangTags(platform::AnsiToWide(p.args[0]));
+        tags.ExpandLangTags(platform::AnsiToWide(p.args[a]));
       } catch (const LanguageError& e) {
         diags().Error(script_, p.source_line, std::string("bad language tag: ") + e.what());
       }
@@ -481,6 +475,7 @@ void Compiler::Groups() {
     if (group_index.size() <= target) group_index.resize(target + 1);
     auto& index = group_index[target];
     for (auto& f : *files) {
+      if (kind == GroupKind::Files) p.files_size += static_cast<std::int64_t>(platform::FileSize(f.path).value_or(0));
       PlannedEntry e{f.entry_name, static_cast<std::uint16_t>(target + 1), f.path, {}};
       CheckEntry(e, p.source_line);
       const auto [slot, fresh] = index.try_emplace(Lower(e.name), group.size());
@@ -494,11 +489,143 @@ void Compiler::Groups() {
   result_.group_count = static_cast<std::uint16_t>(std::min(groups_.size(), kMaxCount));
 }
 
+// Each component line gets its state and description written out, then the bytes of the files
+// of its "file" lines and the position of its last line, so the engine needs no second pass.
+void Compiler::Components() {
+  std::map<std::string, std::uint32_t> names;
+  std::optional<std::size_t> open;
+  auto close = [&](std::size_t last) {
+    if (!open) return;
+    Pending& c = lines_[*open];
+    std::int64_t size = 0;
+    for (std::size_t i = *open + 1; i <= last && i < lines_.size(); ++i) size += lines_[i].files_size;
+    c.args.push_back(std::to_string(size));
+    c.args.push_back(std::to_string(last));
+    open.reset();
+  };
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    Pending& p = lines_[i];
+    if (p.is_label) continue;
+    const std::string keyword = p.command.keyword;
+    if (keyword == "endcomponent") {
+      if (!open) diags().Warning(script_, p.source_line, "endcomponent without a component before it");
+      close(i);
+      continue;
+    }
+    if (p.command.build != BuildStep::Component || static_cast<int>(p.args.size()) < p.command.MinSourceArgs())
+      continue;
+    close(i - 1);
+    has_components_ = true;
+    if (p.args.size() > 4)
+      diags().Error(script_, p.source_line, "component takes at most 4 arguments: name, caption, state, description");
+    p.args.resize(4);
+    const std::string& name = p.args[0];
+    if (!IsValidComponentName(name)) {
+      diags().Error(
+          script_, p.source_line,
+          "component name \"" + name + "\" must be letters, digits, \"_\", \"-\" or \".\" (/COMPONENTS= lists it)");
+    } else if (auto [it, fresh] = names.emplace(Lower(name), p.source_line); !fresh) {
+      diags().Error(script_, p.source_line,
+                    "component \"" + name + "\" is already defined on line " + std::to_string(it->second));
+    }
+    std::string& state = p.args[2];
+    if (state.empty()) state = "on";
+    if (const auto word = ComponentStateFromWord(state)) {
+      state = ComponentStateWord(*word);
+    } else {
+      diags().Error(script_, p.source_line, "component state \"" + state + "\" is not on, off or fixed");
+    }
+    open = i;
+  }
+  if (open) close(lines_.size() - 1);
+}
+
+// A licence is packed as "LICENSE" (or "LICENSE-" and the language table's name); its line
+// keeps the entry's name, the language and the file as the script named it.
+void Compiler::Licenses() {
+  std::vector<std::string> languages;
+  for (const Pending& p : lines_) {
+    if (!p.is_label && p.command.build == BuildStep::PackLanguage && !p.args.empty())
+      languages.push_back(Lower(p.args[0]));
+  }
+  std::map<std::string, std::uint32_t> seen;
+  for (Pending& p : lines_) {
+    if (p.is_label || p.command.build != BuildStep::PackLicense || p.args.empty()) continue;
+    if (p.args.size() > 2) {
+      diags().Error(script_, p.source_line, "license takes a file, or a language table's name and a file");
+      continue;
+    }
+    const std::string language = p.args.size() == 2 ? p.args[0] : std::string();
+    const std::string file = p.args.back();
+    if (!language.empty() && std::find(languages.begin(), languages.end(), Lower(language)) == languages.end()) {
+      diags().Warning(script_, p.source_line,
+                      "no \"language " + language + "\" line: this licence is shown for no language");
+    }
+    const std::string entry = language.empty() ? std::string(kLicenseEntry)
+                                               : std::string(kLicenseEntry) + "-" + language;
+    if (auto [it, fresh] = seen.emplace(Lower(entry), p.source_line); !fresh) {
+      diags().Error(script_, p.source_line,
+                    "a licence " + (language.empty() ? std::string("for every language") : "for " + language) +
+                        " is already given on line " + std::to_string(it->second));
+      continue;
+    }
+    auto path = FindFileNoCase(dir_, file);
+    if (!path) {
+      diags().Error(script_, p.source_line, "licence file \"" + file + "\" not found beside the script");
+      continue;
+    }
+    has_license_ = true;
+    AddSetupFile({entry, 0, *path, {}}, p.source_line);
+    p.args = {entry, language, file};
+  }
+}
+
+void Compiler::RunAfter() {
+  std::uint32_t earlier = 0;
+  for (Pending& p : lines_) {
+    if (p.is_label || std::string(p.command.keyword) != "runafter" || p.args.empty()) continue;
+    if (earlier != 0) {
+      diags().Warning(script_, p.source_line, "runafter overrides the runafter on line " + std::to_string(earlier));
+    }
+    earlier = p.source_line;
+    // The arguments after the program are one command line: one argument is taken as it is,
+    // several are joined, each quoted again where it needs it.
+    if (p.args.size() <= 2) continue;
+    std::string arguments;
+    for (std::size_t a = 1; a < p.args.size(); ++a) {
+      const std::string& word = p.args[a];
+      const bool quote = word.empty() || word.find_first_of(" \t") != std::string::npos;
+      arguments += (a > 1 ? " " : "") + (quote ? "\"" + word + "\"" : word);
+    }
+    p.args = {p.args[0], arguments};
+  }
+}
+
+// "ifchecked" names a check box or radio button the install pages have.
+void Compiler::CheckToggles() {
+  for (const Pending& p : lines_) {
+    const int n = p.is_label ? 0 : p.command.control_arg;
+    if (n == 0 || static_cast<std::size_t>(n) > p.args.size()) continue;
+    const std::string& name = p.args[static_cast<std::size_t>(n - 1)];
+    bool found = false;
+    for (const std::string& t : install_toggles_) found |= Lower(t) == Lower(name);
+    if (!found) {
+      std::string known;
+      for (const std::string& t : install_toggles_) known += (known.empty() ? "" : ", ") + t;
+      diags().Error(script_, p.source_line,
+                    "the install pages have no check box or radio button \"" + name + "\"" +
+                        (known.empty() ? std::string() : " (they have " + known + ")"));
+    }
+  }
+}
+
 void Compiler::CheckEntry(const PlannedEntry& e, std::uint32_t line) {
   if (e.name.size() > kMaxEntryName) {
-    diags().Error(script_, line, "entry name \"" + e.name + "\" is longer than 127 characters");
+    diags().Error(script_, line, "entry name \"" + e.name + "\" is longer than 127 bytes");
   } else if (!IsSafeEntryName(e.name)) {
     diags().Error(script_, line, "entry name \"" + e.name + "\" is not a plain relative name");
+  } else if (platform::RefusedForCreation("C:\\" + e.name, false) != platform::FileFault::None) {
+    diags().Error(script_, line, "entry name \"" + e.name + "\" holds a name or character that Windows does not allow");
   }
   if (!e.source.empty()) {
     auto size = platform::FileSize(e.source);
@@ -615,21 +742,31 @@ void Compiler::SetupFiles() {
     }
     return path;
   };
-  auto pages = [&](const std::string& folder, const char* prefix, std::uint32_t line, PageSetFacts facts = {}) {
+  auto pages = [&](const std::string& folder, const char* prefix, std::uint32_t line, PageSetFacts facts = {},
+                   std::vector<std::string>* toggles = nullptr) {
     auto path = find_pages(folder);
     if (!path) {
       diags().Error(script_, line,
                     "pages folder \"" + folder + "\" not found beside the script or among the stock pages");
       return std::optional<std::string>();
     }
-    for (auto& e : CollectPageFiles(*path, prefix, script_, line, diags(), facts)) AddSetupFile(std::move(e), line);
+    for (auto& e : CollectPageFiles(*path, prefix, script_, line, diags(), facts, toggles)) {
+      AddSetupFile(std::move(e), line);
+    }
     return path;
   };
   if (!info.Pages.empty()) {
-    pages(info.Pages, "", pages_line_, {.has_changelog = !info.Changelog.empty()});
+    pages(info.Pages, "", pages_line_,
+          {.has_changelog = !info.Changelog.empty(), .has_components = has_components_, .has_license = has_license_},
+          &install_toggles_);
   } else if (find_pages("install")) {
     // A script without pages gets the stock wizard, without its change-log page when there is no log to show.
-    pages("install", "", 0, {.has_changelog = !info.Changelog.empty(), .drop_changelog_page = info.Changelog.empty()});
+    pages("install", "", 0,
+          {.has_changelog = !info.Changelog.empty(),
+           .drop_changelog_page = info.Changelog.empty(),
+           .has_components = has_components_,
+           .has_license = has_license_},
+          &install_toggles_);
   }
   std::optional<std::string> uninstall_folder;
   if (info.HasUninstaller) {
@@ -716,9 +853,7 @@ void Compiler::Assemble() {
 }  // namespace
 
 CompileResult CompileSource(const std::string& text, const std::string& script, const CompileOptions& options) {
-  CompileResult result = Compiler(script, options).Run(text);
-  result.legacy_script = !platform::IsUtf8(text);
-  return result;
+  return Compiler(script, options).Run(text);
 }
 
 CompileResult CompileScript(const std::string& script, const CompileOptions& options) {

@@ -25,6 +25,9 @@ enum class BuildStep : std::uint8_t {
   Store,                  // stored as written; the engine runs it
   PackLanguage,           // stored; the language table it names is packed
   PackUninstallLanguage,  // stored; the uninstaller's language table it names is packed
+  PackLicense,            // stored; the licence file it names is packed (the License page shows it)
+  Declare,                // stored; start-up reads it, it does nothing when run ("runafter", "endcomponent")
+  Component,              // stored with its state, description, size and end filled in; skips its lines when not chosen
   // The definitions, last: each fills a field of the setup information record; the line is
   // stored without arguments and never runs.
   DefineName,  // also the short name
@@ -46,7 +49,7 @@ constexpr std::uint32_t ArgSet(std::initializer_list<int> positions) {
 }
 
 struct CommandInfo {
-  std::int32_t index = 0;  // 1..32
+  std::int32_t index = 0;  // 1..kCommandCount
   const char* keyword = "";
   GroupKind group_kind = GroupKind::None;
   BuildStep build = BuildStep::Store;
@@ -70,10 +73,16 @@ struct CommandInfo {
   // The argument naming a registry root; 0 none. A line too short to hold it has none (a
   // "file" line names one only with its registry condition).
   int root_arg = 0;
+  // Arguments the builder appends to a line that owns no group (a component's size and end).
+  int appended_args = 0;
+  // The argument naming a check box or radio button of the install pages; 0 none.
+  int control_arg = 0;
 
   constexpr bool IsDefinition() const { return build >= BuildStep::DefineName; }
+  // The engine has a run-time action for the line.
+  constexpr bool Runs() const { return build == BuildStep::Store || build == BuildStep::Component; }
   // The group number the builder appends to a group owner's line.
-  constexpr int AppendedArgs() const { return group_kind == GroupKind::None ? 0 : 1; }
+  constexpr int AppendedArgs() const { return group_kind == GroupKind::None ? appended_args : 1; }
   constexpr int MinSourceArgs() const { return min_args - AppendedArgs(); }
   constexpr bool AcceptsArgCount(std::size_t stored) const {
     if (stored < static_cast<std::size_t>(min_args)) return false;
@@ -96,7 +105,8 @@ struct CommandInfo {
   }
 };
 
-inline constexpr int kCommandCount = 34;
+// Rows 1 to 32 are the original commands; later rows only ever go after them.
+inline constexpr int kCommandCount = 39;
 
 inline constexpr std::array<CommandInfo, kCommandCount> kCommandTable = {{
     {.index = 1, .keyword = "goto", .jump_args = ArgSet({1}), .first_label = true},
@@ -145,9 +155,16 @@ inline constexpr std::array<CommandInfo, kCommandCount> kCommandTable = {{
     {.index = 30, .keyword = "vfsupdate", .group_kind = GroupKind::Archive, .min_args = 3, .archive_arg = 2},
     {.index = 31, .keyword = "rename", .min_args = 2},
     {.index = 32, .keyword = "execute", .min_args = 1},
+    // Jumps when the named check box or radio button of the install pages is checked.
+    {.index = 33, .keyword = "ifchecked", .min_args = 2, .jump_args = ArgSet({2}), .control_arg = 1},
+    // name, caption, state, description, then the size of its files and its last line.
+    {.index = 34, .keyword = "component", .build = BuildStep::Component, .min_args = 4, .appended_args = 2},
+    {.index = 35, .keyword = "endcomponent", .build = BuildStep::Declare},
+    {.index = 36, .keyword = "license", .build = BuildStep::PackLicense, .min_args = 1},
+    {.index = 37, .keyword = "runafter", .build = BuildStep::Declare, .min_args = 1},
     // Conditions on what the machine says: the last "execute"'s exit code, a registry key or value.
-    {.index = 33, .keyword = "ifexitcode", .min_args = 2, .jump_args = ArgSet({2}), .first_label = true},
-    {.index = 34,
+    {.index = 38, .keyword = "ifexitcode", .min_args = 2, .jump_args = ArgSet({2}), .first_label = true},
+    {.index = 39,
      .keyword = "ifregexists",
      .min_args = 3,
      .arg_counts = ArgSet({3, 4}),

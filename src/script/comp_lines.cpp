@@ -6,6 +6,10 @@
 
 namespace zq {
 
+namespace {
+constexpr std::int32_t kHighestCommand = kCommandCount;
+}
+
 bool TCompLines::LoadFromBuffer(const void* data, std::size_t size, std::string* problem) {
   auto fail = [&](const std::string& why) {
     if (problem != nullptr) *problem = why;
@@ -24,9 +28,9 @@ bool TCompLines::LoadFromBuffer(const void* data, std::size_t size, std::string*
     auto number = in.ReadInt32();
     auto args = in.ReadInt32();
     if (!index || !number || !args) return fail(where + "the compiled script ends inside the line");
-    if (*index < kDefinitionOnlyIndex || *index > kCommandCount) {
+    if (*index < kDefinitionOnlyIndex || *index > kHighestCommand) {
       return fail(where + "command index " + std::to_string(*index) + " is outside -1.." +
-                  std::to_string(kCommandCount));
+                  std::to_string(kHighestCommand));
     }
     if (*args < 0) return fail(where + "negative argument count " + std::to_string(*args));
     TCompLine line;

@@ -16,10 +16,11 @@ TEST(CommandRegistry, FixedOrderAndGroupKinds) {
   EXPECT_EQ(list.At(7)->Keyword, "file");
   EXPECT_EQ(list.At(29)->Keyword, "writeregstr_url");
   EXPECT_EQ(list.At(32)->Keyword, "execute");
-  EXPECT_EQ(list.At(33)->Keyword, "ifexitcode");
-  EXPECT_EQ(list.At(34)->Keyword, "ifregexists");
+  EXPECT_EQ(list.At(38)->Keyword, "ifexitcode");
+  EXPECT_EQ(list.At(39)->Keyword, "ifregexists");
   EXPECT_EQ(list.At(0), nullptr);
   EXPECT_EQ(list.At(-1), nullptr);
+  EXPECT_EQ(list.At(33)->Keyword, "ifchecked");
   EXPECT_EQ(list.At(kCommandCount + 1), nullptr);
   int definition_only = 0;
   for (int i = 1; i <= kCommandCount; ++i) definition_only += list.At(i)->DefinitionOnly;

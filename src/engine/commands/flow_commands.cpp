@@ -1,8 +1,12 @@
-// Jumps and the orderly abort: "goto", "iffileexists", "ifexitcode", "ifregexists", "failure".
+// Jumps and the orderly abort: "goto", "iffileexists", "ifchecked", "ifexitcode",
+// "ifregexists", "failure", and the components' lines, which are passed over when the
+// component is not chosen.
 #include "base/registry_roots.h"
 #include "engine/commands/commands.h"
 #include "engine/macros.h"
+#include "base/path_text.h"
 #include "engine/progress.h"
+#include "engine/selection.h"
 #include "engine/setup_context.h"
 #include "platform/files.h"
 #include "platform/registry.h"
@@ -88,6 +92,37 @@ class TIfRegExistsCommand : public TCommandClass {
   }
 };
 
+class TIfCheckedCommand : public TCommandClass {
+ public:
+  using TCommandClass::TCommandClass;
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const LineArgs args = ArgsOf(ctx.Run, line);
+    const auto it = ctx.Choices.Checked.find(AsciiLowerCase(args[1]));
+    const std::int32_t target = args.Jump(0);
+    if (it != ctx.Choices.Checked.end() && it->second && target >= 0) ctx.Run.CurrentLine = target;
+  }
+};
+
+class TComponentCommand : public TCommandClass {
+ public:
+  using TCommandClass::TCommandClass;
+  void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
+    const int index = FindComponentAtLine(ctx.Setup.Components, line);
+    if (index < 0 || ComponentChosen(ctx.Choices, index)) return;
+    const ComponentInfo& c = ctx.Setup.Components[static_cast<std::size_t>(index)];
+    ctx.Services.LogLine("component " + c.Name + " not chosen: its lines are passed over");
+    ctx.Run.CurrentLine = static_cast<std::int32_t>(c.Last);
+  }
+
+ private:
+  static int FindComponentAtLine(const std::vector<ComponentInfo>& components, std::uint32_t line) {
+    for (std::size_t i = 0; i < components.size(); ++i) {
+      if (components[i].Line == line) return static_cast<int>(i);
+    }
+    return -1;
+  }
+};
+
 class TFailureCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
@@ -104,9 +139,11 @@ std::span<const CommandBinding> FlowCommands() {
   static constexpr CommandBinding kBindings[] = {
       Bind<TGotoCommand>("goto"),
       Bind<TIfFileExistsCommand>("iffileexists"),
+      Bind<TFailureCommand>("failure"),
+      Bind<TIfCheckedCommand>("ifchecked"),
+      Bind<TComponentCommand>("component"),
       Bind<TIfExitCodeCommand>("ifexitcode"),
       Bind<TIfRegExistsCommand>("ifregexists"),
-      Bind<TFailureCommand>("failure"),
   };
   return kBindings;
 }

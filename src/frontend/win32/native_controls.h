@@ -21,6 +21,8 @@ class NativeControls {
   struct Events {
     std::function<void(Control&, const std::u16string& text)> EditChanged;
     std::function<void(Control&, const std::string& path)> FolderSelected;
+    // A check box or radio button was clicked (or toggled with Space); `checked` is its state now.
+    std::function<void(Control&, bool checked)> ToggleClicked;
   };
 
   NativeControls(HWND page_area, Events events);
@@ -54,7 +56,8 @@ class NativeControls {
   std::map<const Control*, std::unique_ptr<Native>> natives_;
   std::map<HWND, Native*> by_window_;
   std::map<std::string, HFONT> fonts_;
-  bool updating_ = false;  // our own SetWindowText raises no change event
+  bool updating_ = false;                // our own SetWindowText raises no change event
+  const Control* last_added_ = nullptr;  // where a radio button's group may continue
 };
 
 // InitCommonControlsEx, from the system's comctl32 (never imported: see platform/system_dlls.h).
