@@ -199,6 +199,23 @@ void KeepWhatIsLeft(const RunScope& ctx, const std::vector<std::string>& left) {
   ctx.Run.SetupAborted = true;
 }
 
+// The keys the installation made, deepest first, each only once it is empty: a value or key
+// that another program added keeps it, and a key that was there before is never listed.
+void RemoveCreatedKeys(const RunScope& ctx) {
+  std::vector<std::string> keys = ctx.Run.UninstallList.Keys;
+  const auto depth = [](const std::string& line) { return std::count(line.begin(), line.end(), '\\'); };
+  std::stable_sort(keys.begin(), keys.end(),
+                   [&](const std::string& a, const std::string& b) { return depth(a) > depth(b); });
+  platform::Registry& reg = ctx.Run.Registry;
+  for (const std::string& line : keys) {
+    std::string fields[2];
+    if (!TUninstallList::SplitKeyLine(line, fields)) continue;
+    reg.SetRoot(RootCodeToKey(RootNameToCode(fields[0])));
+    if (!reg.KeyIsEmpty(fields[1])) continue;
+    if (reg.DeleteKey(fields[1])) ctx.Services.LogLine("registry key removed: " + fields[0] + "\\" + fields[1]);
+  }
+}
+
 }  // namespace
 
 TSetupInfoFile UninstallerRecord(const TSetupInfoFile& setup, const UserChoices& choices) {
@@ -373,6 +390,7 @@ void Uninstall(const RunScope& ctx) {
     reg.CloseKey();
     reg.DeleteKey(key);
   }
+  RemoveCreatedKeys(ctx);
   platform::DeleteFileAt(TUninstallList::LogPath(ctx.Choices.InstallDir, ctx.Setup.SetupInfo.LogPrefix));
   if (ctx.Run.RestartNeeded) {
     ctx.Services.LogLine("restart needed: files in use are removed when the machine restarts (exit code 3010)");

@@ -110,4 +110,34 @@ check "a signing command that fails fails the build" bash -c \
   "! '$ZQ' build '$WORK/signed/setup.zqs' -o '$WORK/failed/signed.exe' --stub '$BUILD_DIR/zqsetup' --sign 'false {in} {out}' 2>'$WORK/failed.txt'"
 check "and says where" grep -qF 'signing the uninstaller: the signing command ended with exit code 1' "$WORK/failed.txt"
 check "and leaves no file behind" test -z "$(ls -A "$WORK/failed" 2>/dev/null)"
+
+# Registry keys: the uninstall removes the keys the installation created once they are empty,
+# never one that was there before it, nor one that holds what another program put there.
+key_exists() {  # root-handle key
+  test "$(sqlite3 "$ZQ_PREFIX/system.db" "select count(*) from keys where root=$1 and cast(lpath as text)=lower('$2')")" = 1
+}
+build keys-before 'writeregstr HKCU "Software\zq keys before" v 1' 'writeregstr HKCU "Software\zq keys other\a" v 1'
+sed -i '/uninstallpages\|uninstalllanguage\|uninstalllogload/d' "$WORK/keys-before/setup.zqs"
+"$ZQ" build "$WORK/keys-before/setup.zqs" -o "$WORK/keys-before.exe" --stub "$BUILD_DIR/zqsetup" >/dev/null 2>&1
+check "keys: the keys that were there before are written" test "$(run keys-before)" = 0
+build keys 'writeregstr HKCU "Software\zq keys before\sub\deeper" v 1' 'writeregstr HKCU "Software\zq keys new\a\b" v 1' \
+  'writeregstr HKCU "Software\zq keys other\a\b" v 1' 'writeregstr_url zqkeysproto $INSTDIR\x.ico $INSTDIR\x.exe'
+check "keys: the product installs" test "$(run keys)" = 0
+check "keys: the log records the keys created" bash -c "'$ZQ' log '$INST/Decisions_install.log' | grep -qF '\"HKCU\" \"Software\\zq keys new\"'"
+check "keys: but not those that were there" bash -c "! '$ZQ' log '$INST/Decisions_install.log' | grep -qF '\"Software\\zq keys before\"'"
+# Another program adds a value to a key the product created.
+build keys-user 'writeregstr HKCU "Software\zq keys other\a\b" user 1'
+sed -i '/uninstallpages\|uninstalllanguage\|uninstalllogload\|^prefix/d' "$WORK/keys-user/setup.zqs"
+sed -i 's/^name .*/name "zq keys user"/; s/^installdir .*/installdir "C:\\KeysUser"/' "$WORK/keys-user/setup.zqs"
+"$ZQ" build "$WORK/keys-user/setup.zqs" -o "$WORK/keys-user.exe" --stub "$BUILD_DIR/zqsetup" >/dev/null 2>&1
+check "keys: another program writes its value" test "$(run keys-user)" = 0
+code=0
+"$INST/Decisions_Uninstall.exe" /S "/LOG=$WORK/keys-uninstall.txt" >/dev/null 2>&1 || code=$?
+check "keys: the uninstall ends with 0" test "$code" = 0
+check "keys: a created chain goes whole" bash -c "$(declare -f key_exists); ! key_exists $HKCU 'Software\zq keys new'"
+check "keys: created keys below an older one go" bash -c "$(declare -f key_exists); ! key_exists $HKCU 'Software\zq keys before\sub'"
+check "keys: the older key stays with its value" key_exists $HKCU 'Software\zq keys before'
+check "keys: a created key holding another program's value stays" key_exists $HKCU 'Software\zq keys other\a\b'
+check "keys: the URL protocol's keys go" bash -c "$(declare -f key_exists); ! key_exists 2147483648 'zqkeysproto'"
+check "keys: Software stays" key_exists $HKCU 'Software'
 finish
