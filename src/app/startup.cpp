@@ -182,6 +182,9 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
   if (!setup.Pak->TextIsUtf8()) setup.SetupInfo.MapText(utf8);
   HoldProductRunLock(ctx);
   ctx.Choices.InstallDir = setup.SetupInfo.InstallDir;
+  // An uninstaller made (and signed) at build time could not know the folder: it is the one
+  // it was written to, beside its log.
+  if (setup.IsUninstaller() && ctx.Choices.InstallDir.empty()) ctx.Choices.InstallDir = ExtractFileDir(container);
   setup.ProgramFilesDir = GetShellFolder(platform::kCsidlProgramFiles);
   setup.StartMenuDir = GetShellFolder(platform::kCsidlPrograms);
   setup.DesktopDir = GetShellFolder(platform::kCsidlDesktop);

@@ -3,6 +3,7 @@
 #include "builder/build_paths.h"
 #include "builder/package_writer.h"
 #include "builder/script_compiler.h"
+#include "builder/signing.h"
 #include "builder/text_encoding.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -58,12 +59,18 @@ BuildResult BuildSetup(const BuildOptions& options) {
     }
   }
   SettleTextEncoding(compiled);
+  if (!options.sign.empty()) {
+    if (std::string problem = SignCommandProblem(options.sign); !problem.empty()) diags.Error("", 0, problem);
+  }
   if (!diags.HasErrors()) {
     WriteOptions write;
     write.threads = options.threads;
     write.progress = options.progress;
     write.program = &compiled.program;
-    if (auto problem = WriteSetup(result.output, stub, compiled.entries, write); !problem.empty()) {
+    const std::string problem = options.sign.empty()
+                                    ? WriteSetup(result.output, stub, compiled.entries, write)
+                                    : WriteSignedSetup(result.output, stub, compiled, write, options.sign);
+    if (!problem.empty()) {
       diags.Error(result.output, 0, problem);
     }
   }

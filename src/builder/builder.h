@@ -20,6 +20,9 @@ struct BuildOptions {
   // nullopt: the stock tables' usual places (StockLanguageDirs).
   std::optional<std::vector<std::string>> stock_language_dirs;
   std::optional<std::vector<std::string>> stock_page_dirs;  // unset: StockPageDirs()
+  // `--sign`: the command that signs a file, naming it "{in}" and the signed copy "{out}";
+  // empty: nothing is signed.
+  std::string sign;
   unsigned threads = 0;
   std::function<void(std::uint64_t done, std::uint64_t total)> progress;
 };

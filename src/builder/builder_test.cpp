@@ -529,5 +529,43 @@ TEST_F(BuilderTest, TheOutputsFolderIsMadeAndAFailedWriteSaysWhy) {
   }
 }
 
+#ifndef _WIN32
+// A signing command is run on the finished setup; one that fails, or changes more than a
+// signature may, leaves no setup and no temporary behind.
+TEST_F(BuilderTest, ASigningCommandThatFailsLeavesNothing) {
+  WriteAll(dir_ / "engine.exe", test::FakeProgram(100));
+  WriteAll(Script(), "name Demo\nlanguage English\n");
+  const struct {
+    std::string command;
+    std::string problem;  // "" when it signs
+  } cases[] = {
+      {"cp {in} signed.exe", "the signing command must name the unsigned file as {in} and the signed one as {out}"},
+      {"exit 3 {in} {out}", "signing the setup: the signing command ended with exit code 3"},
+      {"true {in} {out}", "signing the setup: the signing command did not write {out}"},
+      {"cp {in} {out}; printf x >> {out}", "signing the setup: the signed file's package does not read whole"},
+      {"cp {in} {out}", ""},
+  };
+  for (const auto& c : cases) {
+    BuildOptions options;
+    options.script = Script();
+    options.stub = dir_ / "engine.exe";
+    options.output = dir_ / "out\\Demo.exe";
+    options.sign = c.command;
+    options.stock_language_dirs = std::vector<std::string>{dir_ / "stock"};
+    const BuildResult r = BuildSetup(options);
+    EXPECT_EQ(r.ok, c.problem.empty()) << c.command;
+    EXPECT_EQ(platform::FileExists(options.output), c.problem.empty()) << c.command;
+    if (!c.problem.empty()) {
+      ASSERT_FALSE(r.diagnostics.empty());
+      EXPECT_NE(FormatDiagnostic(r.diagnostics.back()).find(c.problem), std::string::npos)
+          << FormatDiagnostic(r.diagnostics.back());
+    }
+    for (const auto& e : platform::ListDir(dir_ / "out").value_or(std::vector<platform::DirEntry>{})) {
+      EXPECT_EQ(e.name.find(".zqbuild"), std::string::npos) << e.name;
+    }
+  }
+}
+#endif
+
 }  // namespace
 }  // namespace zq::builder

@@ -24,6 +24,9 @@ inline constexpr char kRunOptionsEntry[] = "RunOptions.txt";
 // character, and those whose text is all ASCII). It holds kTextEncodingUtf8.
 inline constexpr char kTextEncodingEntry[] = "Encoding.txt";
 inline constexpr char kTextEncodingUtf8[] = "UTF-8";
+// The uninstaller made and signed at build time (`zq build --sign`): the engine writes it as it
+// is instead of making one. Its record has an empty installation folder: it takes its own.
+inline constexpr char kSignedUninstallerEntry[] = "SignedUninstaller.exe";
 // A licence text ("license FILE"); one for a single language is this prefix, "-" and the
 // language table's name.
 inline constexpr char kLicenseEntry[] = "LICENSE";

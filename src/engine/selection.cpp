@@ -47,15 +47,21 @@ std::int64_t RequiredSpace(const LoadedSetup& setup, const UserChoices& choices)
   if (!setup.Pak || setup.IsUninstaller()) return 0;
   const std::int64_t cluster = choices.ClusterBytes > 0 ? choices.ClusterBytes : 4096;
   auto whole_clusters = [cluster](std::int64_t bytes) { return (bytes + cluster - 1) / cluster * cluster; };
-  std::int64_t total = 0, log = 0, uninstaller = 0;
+  std::int64_t total = 0, log = 0, uninstaller = 0, carried = -1;
   for (const TPakEntry& e : setup.Pak->Entries()) {
     if (e.Group == 0 && platform::AnsiUpperCase(e.Name).rfind(kUninstallPrefix, 0) == 0) uninstaller += e.StoredSize();
+    if (e.Group == 0 && platform::AnsiUpperCase(e.Name) == platform::AnsiUpperCase(kSignedUninstallerEntry)) {
+      carried = e.OrigSize;
+    }
     if (e.Group == 0 || e.Group >= setup.GroupFlags.size() || !GroupChosen(setup, choices, e.Group)) continue;
     total += whole_clusters(setup.GroupFlags[e.Group] == 0 ? e.OrigSize : e.StoredSize());
     log += static_cast<std::int64_t>(e.Name.size()) + 16;  // its line: "$INSTDIR\", the name, a count
   }
   if (setup.SetupInfo.HasUninstaller == 1 && !setup.Pak->Entries().empty()) {
-    uninstaller += setup.Pak->Entries().front().Offset;  // the program part the uninstaller copies
+    // The uninstaller signed at build time is written as it is; else this program part and the
+    // uninstaller's entries are copied.
+    if (carried >= 0) uninstaller = carried;
+    else uninstaller += setup.Pak->Entries().front().Offset;
     total += whole_clusters(uninstaller) + whole_clusters(log);
   }
   return total;

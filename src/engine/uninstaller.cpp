@@ -44,12 +44,57 @@ std::uint32_t InstalledSizeKb(const RunScope& ctx) {
   return static_cast<std::uint32_t>(std::min<std::uint64_t>((bytes + 1023) / 1024, 0xFFFFFFFFu));
 }
 
+// The index of the uninstaller the builder made and signed, when the setup carries one.
+std::optional<std::size_t> CarriedUninstaller(const TPak& pak) {
+  for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
+    const TPakEntry& e = pak.Entries()[i];
+    if (e.Group == 0 && Upper(e.Name) == Upper(kSignedUninstallerEntry)) return i;
+  }
+  return std::nullopt;
+}
+
+// Read back as the uninstaller will read itself: a cut or damaged one must never be registered.
+bool ReadsBackWhole(const std::string& target) {
+  const TPak written(target);
+  if (!written.HasValidHeader()) return false;
+  const VerifyResult check = VerifyAllEntries(written, [](std::size_t) {});
+  return !check.first_failure && !check.could_not_read;
+}
+
+// The signed uninstaller the setup carries, written as it is: any change would break its
+// signature. Its record names no folder, so it takes the one it is started from.
+bool WriteCarriedUninstaller(const RunScope& ctx, std::size_t index) {
+  const std::string target = UninstallerPath(ctx);
+  auto fail = [&](const std::string& why) {
+    ctx.Services.LogLine("Error: could not write the uninstaller " + target + ": " + why);
+    return false;
+  };
+  const auto program = ctx.Setup.Pak->Extract(index);
+  if (!program) return fail("the setup's signed uninstaller cannot be read");
+  ForceDirectoriesLogged(ctx.Run.UninstallList, ctx.Choices.InstallDir, &ctx.Run.Journal);
+  if (!ctx.Run.Journal.Active() && platform::FileExists(target)) platform::DeleteFileAt(target);
+  if (!PrepareFileWriteOrAsk(ctx, target)) return fail("the uninstaller there is in use");
+  {
+    platform::File out;
+    if (!out.Open(target, platform::OpenMode::Create) ||
+        out.Write(program->data(), program->size()) != program->size() || !out.Flush()) {
+      return fail(platform::LastFileFault() == platform::FileFault::DiskFull ? "the disk is full"
+                                                                             : "it cannot be written");
+    }
+  }
+  if (!ReadsBackWhole(target)) return fail("it does not read back whole");
+  platform::MarkRunnable(target);
+  ctx.Services.LogLine("uninstaller " + target + " (signed at build time)");
+  return true;
+}
+
 // The running program without its package. A signed setup's headers name its certificate
 // table, which the uninstaller does not carry: the copy claims no signature, so the system
 // takes it for the unsigned image it is.
 // False, with a log line, when it could not be written whole; it is read back before it counts.
 bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
   TPak& pak = *ctx.Setup.Pak;
+  if (const auto carried = CarriedUninstaller(pak)) return WriteCarriedUninstaller(ctx, *carried);
   const std::string target = UninstallerPath(ctx);
   auto fail = [&](const std::string& why) {
     ctx.Services.LogLine("Error: could not write the uninstaller " + target + ": " + why);
@@ -129,11 +174,7 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
       out.WriteDirectory() && stored;
   out.Close();
   if (!stored) return fail("the disk may be full");
-  // Read back as the uninstaller will read itself: a cut or damaged one must never be registered.
-  const TPak written(target);
-  if (!written.HasValidHeader()) return fail("it does not read back whole");
-  const VerifyResult check = VerifyAllEntries(written, [](std::size_t) {});
-  if (check.first_failure || check.could_not_read) return fail("it does not read back whole");
+  if (!ReadsBackWhole(target)) return fail("it does not read back whole");
   platform::MarkRunnable(target);
   ctx.Services.LogLine("uninstaller " + target);
   return true;
@@ -156,6 +197,23 @@ void KeepWhatIsLeft(const RunScope& ctx, const std::vector<std::string>& left) {
                                                    them + ". Close the program and run the uninstaller again."),
                               u"Uninstall", kMbOk | kMbIconWarning);
   ctx.Run.SetupAborted = true;
+}
+
+// The keys the installation made, deepest first, each only once it is empty: a value or key
+// that another program added keeps it, and a key that was there before is never listed.
+void RemoveCreatedKeys(const RunScope& ctx) {
+  std::vector<std::string> keys = ctx.Run.UninstallList.Keys;
+  const auto depth = [](const std::string& line) { return std::count(line.begin(), line.end(), '\\'); };
+  std::stable_sort(keys.begin(), keys.end(),
+                   [&](const std::string& a, const std::string& b) { return depth(a) > depth(b); });
+  platform::Registry& reg = ctx.Run.Registry;
+  for (const std::string& line : keys) {
+    std::string fields[2];
+    if (!TUninstallList::SplitKeyLine(line, fields)) continue;
+    reg.SetRoot(RootCodeToKey(RootNameToCode(fields[0])));
+    if (!reg.KeyIsEmpty(fields[1])) continue;
+    if (reg.DeleteKey(fields[1])) ctx.Services.LogLine("registry key removed: " + fields[0] + "\\" + fields[1]);
+  }
 }
 
 }  // namespace
@@ -332,6 +390,7 @@ void Uninstall(const RunScope& ctx) {
     reg.CloseKey();
     reg.DeleteKey(key);
   }
+  RemoveCreatedKeys(ctx);
   platform::DeleteFileAt(TUninstallList::LogPath(ctx.Choices.InstallDir, ctx.Setup.SetupInfo.LogPrefix));
   if (ctx.Run.RestartNeeded) {
     ctx.Services.LogLine("restart needed: files in use are removed when the machine restarts (exit code 3010)");

@@ -23,6 +23,15 @@ class Process {
 // started when it is an executable program; anything else cannot be started.
 std::unique_ptr<Process> ShellExecuteProcess(const std::string& file, const std::string& parameters);
 
+// Runs `command` through the system's command interpreter (/bin/sh -c on a host, cmd.exe /c on
+// Windows), its output passed through, and waits for it: its exit code, or nullopt when the
+// interpreter could not be started or the command was killed.
+std::optional<int> RunShellCommand(const std::string& command);
+
+// `path` as the interpreter RunShellCommand uses sees it (a host path on a host), quoted as
+// one word.
+std::string ShellQuote(const std::string& path);
+
 // Starts `file` with `parameters` in `directory`, without waiting, as the desktop's own user:
 // asked of the shell that runs the desktop, so a program an elevated setup offers to run is
 // not elevated. Where no desktop shell answers, the shell's default action starts it from

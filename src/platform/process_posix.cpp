@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <cerrno>
 #include <signal.h>
 #include <spawn.h>
 #include <poll.h>
@@ -122,5 +123,24 @@ bool StartAsDesktopUser(const std::string& file, const std::string& parameters, 
 }
 
 std::string RawCommandLine() { return {}; }
+
+std::optional<int> RunShellCommand(const std::string& command) {
+  std::string shell = "/bin/sh", flag = "-c", line = command;
+  char* argv[] = {shell.data(), flag.data(), line.data(), nullptr};
+  pid_t pid = 0;
+  if (posix_spawn(&pid, shell.c_str(), nullptr, nullptr, argv, environ) != 0) return std::nullopt;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return std::nullopt;
+  }
+  if (!WIFEXITED(status)) return std::nullopt;
+  return WEXITSTATUS(status);
+}
+
+std::string ShellQuote(const std::string& path) {
+  std::string out = "'";
+  for (char c : HostPath(path).value_or(path)) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
 
 }  // namespace zq::platform

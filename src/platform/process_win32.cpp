@@ -129,6 +129,31 @@ std::unique_ptr<Process> ShellExecuteProcess(const std::string& file, const std:
   return std::make_unique<Win32Process>(info.hProcess);
 }
 
+std::optional<int> RunShellCommand(const std::string& command) {
+  // The interpreter from the system folder, never one found beside the program or in the
+  // current folder; /s keeps the command's own quotes.
+  wchar_t system[MAX_PATH] = {};
+  const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return std::nullopt;
+  const std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
+  std::wstring line = L"\"" + cmd + L"\" /d /s /c \"" + win32::Wide(command) + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(cmd.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    return std::nullopt;
+  }
+  CloseHandle(pi.hThread);
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 0;
+  const bool got = GetExitCodeProcess(pi.hProcess, &code) != 0;
+  CloseHandle(pi.hProcess);
+  if (!got) return std::nullopt;
+  return static_cast<int>(code);
+}
+
+std::string ShellQuote(const std::string& path) { return "\"" + path + "\""; }
+
 std::string RawCommandLine() {
   const wchar_t* line = GetCommandLineW();
   return line != nullptr ? win32::Narrow(line, wcslen(line)) : std::string();

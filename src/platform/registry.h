@@ -51,6 +51,8 @@ class Registry {
 
   // Relative to the root, independent of the open key.
   bool KeyExists(const std::string& path);
+  // The key exists and holds neither values nor subkeys (relative to the root).
+  bool KeyIsEmpty(const std::string& path);
   // Deletes the key with all its subkeys and values.
   bool DeleteKey(const std::string& path);
 

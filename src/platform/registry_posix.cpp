@@ -196,6 +196,17 @@ bool Registry::KeyExists(const std::string& path) {
   return d != nullptr && impl_->KeyRowExists(*d, NormalizeKey(path));
 }
 
+bool Registry::KeyIsEmpty(const std::string& path) {
+  host::Db* d = impl_->Database();
+  const std::string key = Fold(NormalizeKey(path));
+  if (d == nullptr || key.empty() || !impl_->KeyRowExists(*d, NormalizeKey(path))) return false;
+  const std::string lo = key + '\\', hi = key + ']';
+  host::Stmt sub(*d, "SELECT 1 FROM keys WHERE root = ?1 AND lpath >= ?2 AND lpath < ?3 LIMIT 1");
+  if (sub.Bind(1, impl_->root).BindBlob(2, lo).BindBlob(3, hi).Step() == SQLITE_ROW) return false;
+  host::Stmt vals(*d, "SELECT 1 FROM vals WHERE root = ?1 AND lpath = ?2 LIMIT 1");
+  return vals.Bind(1, impl_->root).BindBlob(2, key).Step() != SQLITE_ROW;
+}
+
 bool Registry::DeleteKey(const std::string& path) {
   host::Db* d = impl_->Database();
   const std::string key = Fold(NormalizeKey(path));

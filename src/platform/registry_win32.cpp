@@ -170,6 +170,21 @@ bool Registry::KeyExists(const std::string& path) {
   return rc == ERROR_SUCCESS || rc == ERROR_ACCESS_DENIED;  // denied: it is there, just not ours
 }
 
+bool Registry::KeyIsEmpty(const std::string& path) {
+  HKEY root = impl_->RootKey();
+  const std::string normal = NormalizeKey(path);
+  if (root == nullptr || normal.empty()) return false;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, Wide(normal).c_str(), 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD subkeys = 0, values = 0;
+  const LONG rc = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                                   nullptr, nullptr, nullptr);
+  RegCloseKey(key);
+  return rc == ERROR_SUCCESS && subkeys == 0 && values == 0;
+}
+
 bool Registry::DeleteKey(const std::string& path) {
   HKEY root = impl_->RootKey();
   const std::string key = NormalizeKey(path);

@@ -30,7 +30,7 @@ constexpr bool TableHolds() {
     if ((c.jump_args & 1u) != 0 || c.IsJumpArg(c.scrambled_arg, 0) || c.IsJumpArg(c.archive_arg, 0)) return false;
     // A label last: nothing else has a role that a shorter line could put in its place.
     if (c.jump_last && (c.jump_args != 0 || c.scrambled_arg || c.archive_arg || c.group_kind != GroupKind::None ||
-                        c.root_arg >= c.min_args)) {
+                        c.appended_args || c.root_arg >= c.min_args)) {
       return false;
     }
     if (c.first_label && !c.Jumps()) return false;

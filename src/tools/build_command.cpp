@@ -9,7 +9,8 @@
 namespace zq::tool {
 
 namespace {
-constexpr const char* kUsage = "zq build SCRIPT [-o OUT] [--stub STUB] [--finaliser EXE] [--icon ICO] [-j N]";
+constexpr const char* kUsage =
+    "zq build SCRIPT [-o OUT] [--stub STUB] [--finaliser EXE] [--icon ICO] [--sign COMMAND] [-j N]";
 constexpr const char* kHelp =
     "Compile a setup script (docs/script.md) and write the setup: the engine program followed\n"
     "by the package of the compiled script, the setup information, language tables, pages and\n"
@@ -22,12 +23,14 @@ constexpr const char* kHelp =
     "  --finaliser EXE  the uninstaller's finaliser (default: finalise.exe in the uninstall\n"
     "                   pages folder, when there)\n"
     "  --icon ICO       the uninstaller's icon (default: icon.ico in the uninstall pages folder)\n"
+    "  --sign COMMAND   sign the setup and its uninstaller (made now and carried in the setup)\n"
+    "                   with COMMAND, which names the unsigned file {in} and the signed one {out}\n"
     "  -j N             compress with N threads (default: one per core)\n";
 }  // namespace
 
 int RunBuild(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   int code = kExitOk;
-  const std::vector<std::string> values = {"-o", "--stub", "--finaliser", "--icon", "-j"};
+  const std::vector<std::string> values = {"-o", "--stub", "--finaliser", "--icon", "--sign", "-j"};
   const CommandSpec spec{kUsage, kHelp, values, values, 1, 1};
   auto parsed = ParseCommand(spec, argv, out, err, code);
   if (!parsed) return code;
@@ -39,6 +42,7 @@ int RunBuild(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   options.stub = args.Value("--stub").value_or("");
   options.finaliser = args.Value("--finaliser").value_or("");
   options.uninstall_icon = args.Value("--icon").value_or("");
+  options.sign = args.Value("--sign").value_or("");
   if (auto j = args.Value("-j")) {
     int n = std::atoi(j->c_str());
     if (n < 1 || n > 256) {

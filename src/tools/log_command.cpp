@@ -40,7 +40,8 @@ int RunLog(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     out << "{\n";
     JsonList(out, "files", log.Files, false);
     JsonList(out, "reg_values", log.RegValues, false);
-    JsonList(out, "dirs", log.Dirs, true);
+    JsonList(out, "dirs", log.Dirs, false);
+    JsonList(out, "reg_keys", log.Keys, true);
     out << "}\n";
     return kExitOk;
   }
@@ -50,6 +51,8 @@ int RunLog(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   for (const auto& l : log.RegValues) out << "  " << TerminalText(l) << "\n";
   out << "directories (" << log.Dirs.size() << "):\n";
   for (const auto& l : log.Dirs) out << "  " << TerminalText(l) << "\n";
+  out << "registry keys created (" << log.Keys.size() << "):\n";
+  for (const auto& l : log.Keys) out << "  " << TerminalText(l) << "\n";
   return kExitOk;
 }
 

@@ -1,6 +1,7 @@
 #include "uninstall/uninstall_list.h"
 
 #include <algorithm>
+#include <iterator>
 #include <tuple>
 
 #include "container/pak_string.h"
@@ -87,6 +88,7 @@ void TUninstallList::Clear() {
   Files.clear();
   RegValues.clear();
   Dirs.clear();
+  Keys.clear();
   files_index_.Invalidate();
   reg_values_index_.Invalidate();
 }
@@ -150,6 +152,28 @@ bool TUninstallList::SplitRegValueLine(const std::string& line, std::string fiel
   return true;
 }
 
+void TUninstallList::AddKey(const std::string& line) {
+  for (const std::string& k : Keys) {
+    if (SameTextAscii(k, line)) return;
+  }
+  Keys.push_back(line);
+}
+
+std::string TUninstallList::KeyLine(const std::string& root, const std::string& key) {
+  return "\"" + root + "\" \"" + key + "\"";
+}
+
+bool TUninstallList::SplitKeyLine(const std::string& line, std::string fields[2]) {
+  const std::string sep = "\" \"";
+  if (line.size() < 2 || line.front() != '"' || line.back() != '"') return false;
+  const std::string body = line.substr(1, line.size() - 2);
+  const std::size_t a = body.find(sep);
+  if (a == std::string::npos) return false;
+  fields[0] = body.substr(0, a);
+  fields[1] = body.substr(a + sep.size());
+  return true;
+}
+
 std::string TUninstallList::LogPath(const std::string& directory, const std::string& prefix) {
   return directory + "\\" + prefix + "install.log";
 }
@@ -161,11 +185,11 @@ void TUninstallList::ReleaseIndexes() {
 
 namespace {
 
-// A log whose lines are all ASCII keeps the format every reader knows. Any other line needs the
-// extended form: three counts of 0xFFFF (so a reader of the three counts alone looks for
-// 196,605 lines, finds the log ends early and refuses it), the marker line, then one line
-// holding the sections' counts (four bytes each, three or more sections), then the lines,
-// UTF-8. A reader skips sections after those it knows.
+// A log whose lines are all ASCII and that records no registry key keeps the format every reader
+// knows. Any other line, and the keys (the fourth section), need the extended form: three counts of 0xFFFF (so a reader
+// of the three counts alone looks for 196,605 lines, finds the log ends early and refuses it), the marker line, then
+// one line holding the sections' counts (four bytes each, three or more sections), then the lines, UTF-8. A reader
+// skips sections after those it knows.
 constexpr char kExtendedLogMarker[] = "ZQLOG/UTF-8";
 constexpr std::uint16_t kExtendedLogCount = 0xFFFF;
 // An older reader must run out of lines before it has read 3 x 65,535 of them.
@@ -174,6 +198,7 @@ constexpr std::size_t kMostExtendedLines = 3 * std::size_t{0xFFFF} - 3;
 }  // namespace
 
 bool TUninstallList::NeedsExtendedLog() const {
+  if (!Keys.empty()) return true;
   for (const auto* list : {&Files, &RegValues, &Dirs}) {
     for (const auto& line : *list) {
       if (!platform::IsAscii(line)) return true;
@@ -195,13 +220,14 @@ std::vector<std::uint8_t> TUninstallList::Serialize() const {
     AppendPakString(out, kExtendedLogMarker);
     std::vector<std::uint8_t> counts;
     for (const auto* list : {&Files, &RegValues, &Dirs}) PutU32(counts, static_cast<std::uint32_t>(list->size()));
+    if (!Keys.empty()) PutU32(counts, static_cast<std::uint32_t>(Keys.size()));
     AppendPakString(out, std::string(counts.begin(), counts.end()));
   } else {
     PutU16(out, static_cast<std::uint16_t>(Files.size()));
     PutU16(out, static_cast<std::uint16_t>(RegValues.size()));
     PutU16(out, static_cast<std::uint16_t>(Dirs.size()));
   }
-  for (const auto* list : {&Files, &RegValues, &Dirs}) {
+  for (const auto* list : {&Files, &RegValues, &Dirs, &Keys}) {
     for (const auto& line : *list) AppendPakString(out, ScrambleLine(kUninstallLogKey, line));
   }
   return out;
@@ -210,7 +236,7 @@ std::vector<std::uint8_t> TUninstallList::Serialize() const {
 bool TUninstallList::Save(const std::string& directory, const std::string& prefix) const {
   const bool extended = NeedsExtendedLog();
   std::size_t lines = 0;
-  for (const auto* list : {&Files, &RegValues, &Dirs}) {
+  for (const auto* list : {&Files, &RegValues, &Dirs, &Keys}) {
     if (list->size() > 0xFFFF) return false;
     lines += list->size();
     for (const auto& line : *list) {
@@ -261,18 +287,19 @@ bool TUninstallList::LoadFromBuffer(const void* data, std::size_t size, std::str
   }
   TUninstallList loaded;
   std::vector<std::string> unknown;
-  const char* const names[] = {"file", "registry value", "folder"};
-  std::vector<std::string>* const known[] = {&loaded.Files, &loaded.RegValues, &loaded.Dirs};
+  const char* const names[] = {"file", "registry value", "folder", "registry key"};
+  std::vector<std::string>* const known[] = {&loaded.Files, &loaded.RegValues, &loaded.Dirs, &loaded.Keys};
+  constexpr std::size_t kKnown = std::size(known);
   for (std::size_t section = 0; section < counts.size(); ++section) {
-    std::vector<std::string>* list = section < 3 ? known[section] : &unknown;
-    const std::string what = section < 3 ? names[section] : "section " + std::to_string(section + 1);
+    std::vector<std::string>* list = section < kKnown ? known[section] : &unknown;
+    const std::string what = section < kKnown ? names[section] : "section " + std::to_string(section + 1);
     for (std::uint32_t i = 0; i < counts[section]; ++i) {
       auto line = in.ReadString();
       if (!line) {
         return fail("the uninstall log ends inside " + what + " line " + std::to_string(i + 1) + " of " +
                     std::to_string(counts[section]));
       }
-      if (section >= 3) continue;
+      if (section >= kKnown) continue;
       std::string text = UnscrambleLine(kUninstallLogKey, *line);
       // Logs of the three-count form were written in the ANSI code page.
       list->push_back(extended ? std::move(text) : platform::LegacyToUtf8(text));
@@ -281,6 +308,7 @@ bool TUninstallList::LoadFromBuffer(const void* data, std::size_t size, std::str
   Files = std::move(loaded.Files);
   RegValues = std::move(loaded.RegValues);
   Dirs = std::move(loaded.Dirs);
+  Keys = std::move(loaded.Keys);
   return true;
 }
 

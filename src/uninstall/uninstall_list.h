@@ -16,6 +16,10 @@ class TUninstallList {
   std::vector<std::string> Files;
   std::vector<std::string> RegValues;
   std::vector<std::string> Dirs;
+  // Registry keys the installation created ("root" "key", KeyLine), in creation order: the
+  // uninstall removes each once it is empty. Stored as the extended log's fourth section, so a
+  // log with keys is always in the extended form.
+  std::vector<std::string> Keys;
 
   // Turns folder paths back into macros before a file is recorded; the shared context sets
   // it. Unset: paths are recorded as given.
@@ -30,6 +34,8 @@ class TUninstallList {
   void AddFile(const std::string& path);
   void AddRegValue(const std::string& line);
   void AddDir(const std::string& path);
+  // Once: a key recorded before (without regard to ASCII case) is not added again.
+  void AddKey(const std::string& line);
   // A recorded file that the run renamed: the new name takes the old one's place, so the
   // uninstall removes what is really there. False when the old name was not recorded (a file
   // the run did not create stays the user's under its new name too).
@@ -39,6 +45,9 @@ class TUninstallList {
                                   const std::string& value);
   // Splits a registry value line into its four fields; false when it is not one.
   static bool SplitRegValueLine(const std::string& line, std::string fields[4]);
+  // The key line: "root" "key".
+  static std::string KeyLine(const std::string& root, const std::string& key);
+  static bool SplitKeyLine(const std::string& line, std::string fields[2]);
 
   static std::string LogPath(const std::string& directory, const std::string& prefix);
   // Replaces the file. False when it could not be written in full (lists beyond 65,535 lines,

@@ -100,7 +100,7 @@ TEST(UninstallList, ALogAnOlderReaderWouldMisreadIsNotSaved) {
   EXPECT_TRUE(log.Save(dir.path(), ""));
   log.Dirs.push_back("d");
   EXPECT_FALSE(log.Save(dir.path(), ""));
-  // Sections after the three are skipped, so that later writers can add some.
+  // Sections after the four are skipped, so that later writers can add some.
   std::vector<std::uint8_t> four(6, 0xFF);
   auto put = [&](const std::string& text) {
     four.push_back(static_cast<std::uint8_t>(text.size()));
@@ -108,15 +108,39 @@ TEST(UninstallList, ALogAnOlderReaderWouldMisreadIsNotSaved) {
     four.insert(four.end(), text.begin(), text.end());
   };
   put("ZQLOG/UTF-8");
-  put(std::string("\1\0\0\0\0\0\0\0\0\0\0\0\1\0\0\0", 16));
+  put(std::string("\1\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\1\0\0\0", 20));
   put(ScrambleLine(kUninstallLogKey, "\xC3\xA9"));
   put(ScrambleLine(kUninstallLogKey, "HKCU\\Software\\Demo"));
   TUninstallList read;
   ASSERT_TRUE(read.LoadFromBuffer(four.data(), four.size()));
   EXPECT_EQ(read.Files, std::vector<std::string>{"\xC3\xA9"});
-  EXPECT_TRUE(read.RegValues.empty() && read.Dirs.empty());
+  EXPECT_TRUE(read.RegValues.empty() && read.Dirs.empty() && read.Keys.empty());
   four.resize(four.size() - 3);
   EXPECT_FALSE(read.LoadFromBuffer(four.data(), four.size()));
+}
+
+// The keys a run created are the extended form's fourth section; a log without keys keeps the
+// form it had.
+TEST(UninstallList, CreatedKeysTravelInTheFourthSection) {
+  TUninstallList log;
+  log.AddFile("$INSTDIR\\a.txt");
+  const auto plain = log.Serialize();
+  EXPECT_EQ(std::vector<std::uint8_t>(plain.begin(), plain.begin() + 6), (std::vector<std::uint8_t>{1, 0, 0, 0, 0, 0}));
+  log.AddKey(TUninstallList::KeyLine("HKCU", "Software\\Demo"));
+  log.AddKey(TUninstallList::KeyLine("hkcu", "software\\demo"));
+  log.AddKey(TUninstallList::KeyLine("HKCU", "Software\\Demo\\Sub"));
+  ASSERT_EQ(log.Keys.size(), 2u);
+  const auto bytes = log.Serialize();
+  EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 6), std::vector<std::uint8_t>(6, 0xFF));
+  TUninstallList read;
+  ASSERT_TRUE(read.LoadFromBuffer(bytes.data(), bytes.size()));
+  EXPECT_EQ(read.Files, log.Files);
+  EXPECT_EQ(read.Keys, log.Keys);
+  std::string fields[2];
+  ASSERT_TRUE(TUninstallList::SplitKeyLine(read.Keys[1], fields));
+  EXPECT_EQ(fields[0], "HKCU");
+  EXPECT_EQ(fields[1], "Software\\Demo\\Sub");
+  EXPECT_FALSE(TUninstallList::SplitKeyLine("\"HKCU\"", fields));
 }
 
 TEST(UninstallList, FilesAndRegistryLinesAreUniqueWithoutRegardToCaseDirsAreNot) {

@@ -25,7 +25,8 @@ build() {
   printf '%s\n' 'name "zq decisions"' "outfile $name.exe" 'installdir "C:\Decisions"' 'language English' \
     'prefix Decisions' 'uninstallpages uninstall' 'uninstalllanguage English' 'uninstalllogload $INSTDIR Decisions' \
     "$@" >"$WORK/$name/setup.zqs"
-  "$ZQ" build "$WORK/$name/setup.zqs" -o "$WORK/$name.exe" --stub "$BUILD_DIR/zqsetup" >"$WORK/$name.build.txt" 2>&1
+  "$ZQ" build "$WORK/$name/setup.zqs" -o "$WORK/$name.exe" --stub "$BUILD_DIR/zqsetup" ${SIGN:+--sign "$SIGN"} \
+    >"$WORK/$name.build.txt" 2>&1
 }
 run() {  # NAME -> the exit code, the log in NAME.log.txt
   local code=0
@@ -86,4 +87,57 @@ for c in "${downgrade_cases[@]}"; do
     check "$name: its script did not run" test "$(reg $HKCU "$KEY" setup)" != "$name"
   fi
 done
+
+# An uninstaller made at build time and carried (as --sign makes it; the host's programs take no
+# signature, so the "signing" command copies): the setup writes it as it is, and it finds its
+# folder and log from its own path.
+INST="$ZQ_PREFIX/drive_c/Decisions"
+mkdir -p "$WORK/signed/payload" && echo data >"$WORK/signed/payload/data.txt"
+SIGN='cp {in} {out}' build signed 'version 11' 'file payload'
+check "the signed setup carries its uninstaller" bash -c "'$ZQ' list '$WORK/signed.exe' | grep -q SignedUninstaller.exe"
+check "the signed setup installs" test "$(run signed)" = 0
+"$ZQ" extract "$WORK/signed.exe" -o "$WORK/signed-entries" >/dev/null 2>&1
+check "the uninstaller written is the one carried, byte for byte" \
+  cmp -s "$WORK/signed-entries/group-0/SignedUninstaller.exe" "$INST/Decisions_Uninstall.exe"
+check "its record names no folder" bash -c "'$ZQ' info '$INST/Decisions_Uninstall.exe' | grep -qx 'install_dir: '"
+code=0
+"$INST/Decisions_Uninstall.exe" /S "/LOG=$WORK/signed-uninstall.txt" >/dev/null 2>&1 || code=$?
+check "it uninstalls from its own folder" test "$code" = 0
+for _ in $(seq 1 20); do [ -e "$INST" ] || break; sleep 0.2; done
+check "and leaves nothing" test ! -e "$INST"
+check "and unregisters" test -z "$(reg $HKLM "$ENTRY" DisplayVersion)"
+check "a signing command that fails fails the build" bash -c \
+  "! '$ZQ' build '$WORK/signed/setup.zqs' -o '$WORK/failed/signed.exe' --stub '$BUILD_DIR/zqsetup' --sign 'false {in} {out}' 2>'$WORK/failed.txt'"
+check "and says where" grep -qF 'signing the uninstaller: the signing command ended with exit code 1' "$WORK/failed.txt"
+check "and leaves no file behind" test -z "$(ls -A "$WORK/failed" 2>/dev/null)"
+
+# Registry keys: the uninstall removes the keys the installation created once they are empty,
+# never one that was there before it, nor one that holds what another program put there.
+key_exists() {  # root-handle key
+  test "$(sqlite3 "$ZQ_PREFIX/system.db" "select count(*) from keys where root=$1 and cast(lpath as text)=lower('$2')")" = 1
+}
+build keys-before 'writeregstr HKCU "Software\zq keys before" v 1' 'writeregstr HKCU "Software\zq keys other\a" v 1'
+sed -i '/uninstallpages\|uninstalllanguage\|uninstalllogload/d' "$WORK/keys-before/setup.zqs"
+"$ZQ" build "$WORK/keys-before/setup.zqs" -o "$WORK/keys-before.exe" --stub "$BUILD_DIR/zqsetup" >/dev/null 2>&1
+check "keys: the keys that were there before are written" test "$(run keys-before)" = 0
+build keys 'writeregstr HKCU "Software\zq keys before\sub\deeper" v 1' 'writeregstr HKCU "Software\zq keys new\a\b" v 1' \
+  'writeregstr HKCU "Software\zq keys other\a\b" v 1' 'writeregstr_url zqkeysproto $INSTDIR\x.ico $INSTDIR\x.exe'
+check "keys: the product installs" test "$(run keys)" = 0
+check "keys: the log records the keys created" bash -c "'$ZQ' log '$INST/Decisions_install.log' | grep -qF '\"HKCU\" \"Software\\zq keys new\"'"
+check "keys: but not those that were there" bash -c "! '$ZQ' log '$INST/Decisions_install.log' | grep -qF '\"Software\\zq keys before\"'"
+# Another program adds a value to a key the product created.
+build keys-user 'writeregstr HKCU "Software\zq keys other\a\b" user 1'
+sed -i '/uninstallpages\|uninstalllanguage\|uninstalllogload\|^prefix/d' "$WORK/keys-user/setup.zqs"
+sed -i 's/^name .*/name "zq keys user"/; s/^installdir .*/installdir "C:\\KeysUser"/' "$WORK/keys-user/setup.zqs"
+"$ZQ" build "$WORK/keys-user/setup.zqs" -o "$WORK/keys-user.exe" --stub "$BUILD_DIR/zqsetup" >/dev/null 2>&1
+check "keys: another program writes its value" test "$(run keys-user)" = 0
+code=0
+"$INST/Decisions_Uninstall.exe" /S "/LOG=$WORK/keys-uninstall.txt" >/dev/null 2>&1 || code=$?
+check "keys: the uninstall ends with 0" test "$code" = 0
+check "keys: a created chain goes whole" bash -c "$(declare -f key_exists); ! key_exists $HKCU 'Software\zq keys new'"
+check "keys: created keys below an older one go" bash -c "$(declare -f key_exists); ! key_exists $HKCU 'Software\zq keys before\sub'"
+check "keys: the older key stays with its value" key_exists $HKCU 'Software\zq keys before'
+check "keys: a created key holding another program's value stays" key_exists $HKCU 'Software\zq keys other\a\b'
+check "keys: the URL protocol's keys go" bash -c "$(declare -f key_exists); ! key_exists 2147483648 'zqkeysproto'"
+check "keys: Software stays" key_exists $HKCU 'Software'
 finish

@@ -15,6 +15,23 @@ namespace zq {
 
 namespace {
 
+// Records every key along `key` that is missing now, so that the uninstall removes the keys
+// the installation made once they are empty, and never one that was there before it.
+void RecordCreatedKeys(const RunScope& ctx, const std::string& root_name, std::uint32_t root, const std::string& key) {
+  const std::size_t first = key.find_first_not_of('\\'), last = key.find_last_not_of('\\');
+  if (first == std::string::npos) return;
+  const std::string path = key.substr(first, last - first + 1);
+  platform::Registry& reg = ctx.Run.Registry;
+  reg.SetRoot(root);
+  bool missing = false;
+  for (std::size_t end = 0; end != std::string::npos;) {
+    end = path.find('\\', end + 1);
+    const std::string prefix = path.substr(0, end);
+    missing = missing || !reg.KeyExists(prefix);
+    if (missing) ctx.Run.UninstallList.AddKey(TUninstallList::KeyLine(root_name, prefix));
+  }
+}
+
 class TWriteRegStrCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
@@ -28,6 +45,7 @@ class TWriteRegStrCommand : public TCommandClass {
     platform::Registry& reg = ctx.Run.Registry;
     const std::uint32_t root = RootCodeToKey(RootNameToCode(args.root));
     if (!RecordRegistryValues(ctx.Run, root, args.key, {args.name})) return;
+    RecordCreatedKeys(ctx, args.root, root, args.key);
     reg.SetRoot(root);
     if (reg.OpenKey(args.key, true)) {
       const std::string expanded = ExpandMacrosAnsi(ctx, args.value);
@@ -69,6 +87,7 @@ class TWriteRegStr_URLCommand : public TCommandClass {
     const std::uint32_t root = RootCodeToKey(2);
     auto write = [&](const std::string& key, const std::string& name, const std::string& value) {
       if (!RecordRegistryValues(ctx.Run, root, key, {name})) return;
+      RecordCreatedKeys(ctx, "HKCR", root, key);
       reg.SetRoot(root);
       if (reg.OpenKey(key, true)) reg.WriteString(name, value);
       reg.CloseKey();
