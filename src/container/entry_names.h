@@ -16,9 +16,8 @@ inline constexpr char kLanguagePrefix[] = "LANGUAGE-";
 inline constexpr char kUninstallPrefix[] = "UNINSTALL_";
 // The uninstaller's program icon: set on its file, never carried into its package.
 inline constexpr char kUninstallIconEntry[] = "UNINSTALL_ICON.ICO";
-// How the run treats files in use ("lockedfiles reboot"); absent: the run fails over them.
+// How the runs treat the machine (container/run_options.h); absent: every option's default.
 inline constexpr char kRunOptionsEntry[] = "RunOptions.txt";
-inline constexpr char kLockedFilesReboot[] = "lockedfiles reboot";
 // Present when the package's text (entry names, script, setup record, page layouts) is UTF-8;
 // without it the text is in the legacy code page (packages written before names could hold any
 // character, and those whose text is all ASCII). It holds kTextEncodingUtf8.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "container/pe_resources.h"
+#include "container/run_options.h"
 
 namespace zq {
 
@@ -24,8 +25,9 @@ struct ProgramFacts {
   std::string version;
   std::string publisher;
   ExecutionLevel level = ExecutionLevel::Admin;
-  std::vector<std::uint8_t> icon;    // an .ico file; empty: the engine's own icon stays
-  bool locked_files_reboot = false;  // "lockedfiles reboot"
+  std::vector<std::uint8_t> icon;  // an .ico file; empty: the engine's own icon stays
+  RunOptions run;                  // lockedfiles, architecture, scope: a package entry, not a resource
+  bool level_given = false;        // the script said which level
 };
 
 // The manifest's XML for `level`.

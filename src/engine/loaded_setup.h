@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "container/pak.h"
+#include "container/run_options.h"
 #include "container/setup_info.h"
 #include "engine/command.h"
 #include "script/comp_lines.h"
@@ -24,18 +25,24 @@ struct LoadedSetup {
   TLanguages Languages;
   std::vector<std::uint8_t> GroupFlags;
 
-  // "lockedfiles reboot": a file another program holds is put in place at the next restart.
-  bool LockedFilesReboot = false;
+  // Files in use, the architecture and the scope (RunOptions.txt; the uninstaller's copy too).
+  RunOptions Options;
 
   std::int64_t SpaceRequired = 0;
   std::string SpaceRequiredText;
 
   // The folders behind the path macros other than $INSTDIR, each with a trailing "\".
-  std::string ProgramFilesDir;
-  std::string StartMenuDir;
-  std::string CDDrive;     // "D:\" or empty
-  std::string DesktopDir;  // the user's desktop
-  std::string AppDataDir;  // the user's roaming application data
+  std::string ProgramFilesDir;     // $PROGRAMFILES: the architecture's, one of the two below
+  std::string ProgramFiles32Dir;   // what a 32-bit program sees: Program Files (x86) on 64-bit Windows
+  std::string ProgramFiles64Dir;   // the machine's own; the 32-bit one on 32-bit Windows
+  std::string StartMenuDir;        // the user's Start menu programs
+  std::string CDDrive;             // "D:\" or empty
+  std::string DesktopDir;          // the user's desktop
+  std::string AppDataDir;          // the user's roaming application data
+  std::string LocalAppDataDir;     // the user's local application data
+  std::string CommonStartMenuDir;  // all users' Start menu programs
+  std::string CommonDesktopDir;    // all users' desktop
+  std::string CommonAppDataDir;    // all users' application data
 
   bool IsUninstaller() const { return SetupInfo.Mode == SetupMode::Uninstaller; }
 };

@@ -139,7 +139,7 @@ bool PrepareFileWriteOrAsk(const RunScope& ctx, const std::string& target, Folde
 
 std::optional<std::string> PrepareTargetOrStage(const RunScope& ctx, const std::string& target,
                                                 FolderListing* listing) {
-  if (!ctx.Setup.LockedFilesReboot) {
+  if (!ctx.Setup.Options.LockedFilesReboot) {
     if (PrepareFileWriteOrAsk(ctx, target, listing)) return target;
     return std::nullopt;
   }

@@ -39,6 +39,9 @@ class NativeControls {
   void SelectFolder(const Control& tree, const std::string& path, bool expand);
 
   HWND WindowOf(const Control& control) const;
+  // Scales every control's position, size and font, and its picture, by dpi / 96; the fonts
+  // are made again for the new size.
+  void SetDpi(int dpi);
 
  private:
   struct Native;
@@ -55,6 +58,8 @@ class NativeControls {
   std::map<HWND, Native*> by_window_;
   std::map<std::string, HFONT> fonts_;
   bool updating_ = false;  // our own SetWindowText raises no change event
+  int dpi_ = 96;
+  int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
 };
 
 // InitCommonControlsEx, from the system's comctl32 (never imported: see platform/system_dlls.h).
