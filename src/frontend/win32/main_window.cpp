@@ -137,13 +137,17 @@ void TFrmMain::CreateWindows() {
   const int w = r.right - r.left, h = r.bottom - r.top;
   SetWindowPos(window_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h,
                SWP_NOZORDER | SWP_NOACTIVATE);
-  natives_ =
-      std::make_unique<NativeControls>(area_, NativeControls::Events{[this](Control&, const std::u16string& text) {
-                                                                       if (wizard_) wizard_->InstallDirTyped(text);
-                                                                     },
-                                                                     [this](Control&, const std::string& path) {
-                                                                       if (wizard_) wizard_->TreeFolderChosen(path);
-                                                                     }});
+  natives_ = std::make_unique<NativeControls>(
+      area_, NativeControls::Events{[this](Control&, const std::u16string& text) {
+                                      if (wizard_) wizard_->InstallDirTyped(text);
+                                    },
+                                    [this](Control&, const std::string& path) {
+                                      if (wizard_) wizard_->TreeFolderChosen(path);
+                                    },
+                                    [this](const Control&, const std::u16string& text) {
+                                      ctx_.Services.LogLine("text cut at " + std::to_string(dpi_) +
+                                                            " DPI: " + platform::WideToAnsi(text));
+                                    }});
   natives_->SetDpi(dpi_);
 }
 

@@ -21,6 +21,7 @@ struct NativeControls::Native {
   std::unique_ptr<Picture> picture;
   std::string picture_file;
   std::u16string shown;  // what the window shows, to skip needless updates
+  std::u16string cut;    // the text last reported as cut
 };
 
 namespace {
@@ -281,13 +282,33 @@ void NativeControls::Update(const Control& c) {
   if (it == natives_.end() || it->second->window == nullptr) return;
   Native& n = *it->second;
   ApplyText(n, c);
-  SendMessageW(n.window, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.Font)), FALSE);
+  const HFONT font = FontFor(c.Font);
+  SendMessageW(n.window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   SetWindowPos(n.window, nullptr, Scaled(c.Left), Scaled(c.Top), Scaled(c.Width), Scaled(c.Height),
                SWP_NOZORDER | SWP_NOACTIVATE);
   EnableWindow(n.window, c.Enabled);
   ShowWindow(n.window, c.Visible ? SW_SHOWNA : SW_HIDE);
   InvalidateRect(n.window, nullptr, TRUE);
   if (c.Type == ControlType::ProgressBar) UpdateWindow(n.window);  // the gauge paints at once
+  CheckTextFits(n, c, font);
+}
+
+// A label that clips its text (a title too wide for its box at this DPI) says so, for the log.
+void NativeControls::CheckTextFits(Native& n, const Control& c, HFONT font) {
+  if (!events_.TextCut || c.Type != ControlType::Label || !c.Visible || c.Caption.empty()) return;
+  const std::wstring text = WithLineBreaks(c.Caption);
+  RECT have;
+  GetClientRect(n.window, &have);
+  RECT need{0, 0, have.right, 0};
+  HDC dc = GetDC(n.window);
+  const HGDIOBJ old = SelectObject(dc, font);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need,
+            DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (c.WordWrap ? DT_WORDBREAK : 0));
+  SelectObject(dc, old);
+  ReleaseDC(n.window, dc);
+  const bool cut = need.right > have.right || need.bottom > have.bottom;
+  if (cut && n.cut != c.Caption) events_.TextCut(c, c.Caption);
+  n.cut = cut ? c.Caption : std::u16string();
 }
 
 void NativeControls::Restack(const PageArea& area) {

@@ -21,6 +21,8 @@ class NativeControls {
   struct Events {
     std::function<void(Control&, const std::u16string& text)> EditChanged;
     std::function<void(Control&, const std::string& path)> FolderSelected;
+    // A label's text does not fit its box at the window's DPI (once per text).
+    std::function<void(const Control&, const std::u16string& text)> TextCut;
   };
 
   NativeControls(HWND page_area, Events events);
@@ -47,6 +49,7 @@ class NativeControls {
   struct Native;
   HFONT FontFor(const ControlFont& font);
   void ApplyText(Native& n, const Control& c);
+  void CheckTextFits(Native& n, const Control& c, HFONT font);
   void FillRoots(HWND tree);
   void ExpandNode(HWND tree, HTREEITEM item);
 
