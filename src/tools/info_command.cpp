@@ -1,5 +1,6 @@
 #include "container/entry_names.h"
 #include "container/program_resources.h"
+#include "container/run_options.h"
 #include "container/setup_info.h"
 #include "base/registry_roots.h"
 #include "tools/commands.h"
@@ -37,6 +38,8 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     return kExitFailed;
   }
   const ProgramDescription program = DescribeProgramFile(args.Positionals()[0]);
+  const auto options_entry = pak->ExtractByName(kRunOptionsEntry, 0);
+  const RunOptions options = options_entry ? ParseRunOptions(*options_entry) : RunOptions{};
   const std::string mode = info.Mode == SetupMode::Setup         ? "setup"
                            : info.Mode == SetupMode::Uninstaller ? "uninstaller"
                                                                  : "unknown";
@@ -56,6 +59,8 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
       {"version", program.version},
       {"publisher", program.publisher},
       {"execution_level", program.level ? ExecutionLevelName(*program.level) : ""},
+      {"architecture", ArchitectureName(options.Arch)},
+      {"scope", options.Scope == InstallScope::Default ? "default" : InstallScopeName(options.Scope)},
   };
   if (args.Has("--json")) {
     out << "{";

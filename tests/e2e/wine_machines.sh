@@ -113,6 +113,8 @@ check "user: below the user's local application data" test -f "$USER_DIR/AppData
 check "user: the shortcut is in the user's Start menu" test -f "$USER_DIR/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/zq machines user.lnk"
 check "user: the Add/Remove entry is in HKCU" has_key user.reg "$UNINSTALL\\\\zq machines user"
 check "user: and not in HKLM" bash -c "! grep -qiF '[$UNINSTALL\\\\zq machines user]' '$WINEPREFIX/system.reg'"
+check "zq info names the architecture" bash -c "'$HOST_DIR/zq' info '$WORK/out-x64/Setup.exe' | grep -qx 'architecture: x64'"
+check "zq info names the scope" bash -c "'$HOST_DIR/zq' info '$WORK/out-user/Setup.exe' | grep -qx 'scope: user'"
 check "user: the setup asks for no elevation" bash -c "'$HOST_DIR/zq' info '$WORK/out-user/Setup.exe' | grep -qx 'execution_level: user'"
 code=0; wine "$C/Program Files/zq machines machine/Uninstall.exe" /S >/dev/null 2>&1 || code=$?
 check "machine: uninstalls, shortcut and entry with it" test "$code" = 0 -a ! -e "$C/ProgramData/Microsoft/Windows/Start Menu/Programs/zq machines machine.lnk"
