@@ -20,8 +20,8 @@ struct NativeControls::Native {
   HWND window = nullptr;
   std::unique_ptr<Picture> picture;
   std::string picture_file;
-  std::u16string shown;  // what the window shows, to skip needless updates
-  std::u16string cut;    // the text last reported as cut
+  std::u16string shown;       // what the window shows, to skip needless updates
+  bool cut_reported = false;  // a label that cuts its text is reported once (a status line changes often)
 };
 
 namespace {
@@ -295,7 +295,7 @@ void NativeControls::Update(const Control& c) {
 
 // A label that clips its text (a title too wide for its box at this DPI) says so, for the log.
 void NativeControls::CheckTextFits(Native& n, const Control& c, HFONT font) {
-  if (!events_.TextCut || c.Type != ControlType::Label || !c.Visible || c.Caption.empty()) return;
+  if (!events_.TextCut || n.cut_reported || c.Type != ControlType::Label || !c.Visible || c.Caption.empty()) return;
   const std::wstring text = WithLineBreaks(c.Caption);
   RECT have;
   GetClientRect(n.window, &have);
@@ -306,9 +306,10 @@ void NativeControls::CheckTextFits(Native& n, const Control& c, HFONT font) {
             DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (c.WordWrap ? DT_WORDBREAK : 0));
   SelectObject(dc, old);
   ReleaseDC(n.window, dc);
-  const bool cut = need.right > have.right || need.bottom > have.bottom;
-  if (cut && n.cut != c.Caption) events_.TextCut(c, c.Caption);
-  n.cut = cut ? c.Caption : std::u16string();
+  if ((need.right > have.right || need.bottom > have.bottom) && !n.cut_reported) {
+    n.cut_reported = true;
+    events_.TextCut(c, c.Caption);
+  }
 }
 
 void NativeControls::Restack(const PageArea& area) {

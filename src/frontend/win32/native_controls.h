@@ -21,7 +21,7 @@ class NativeControls {
   struct Events {
     std::function<void(Control&, const std::u16string& text)> EditChanged;
     std::function<void(Control&, const std::string& path)> FolderSelected;
-    // A label's text does not fit its box at the window's DPI (once per text).
+    // A label's text does not fit its box at the window's DPI (once per label).
     std::function<void(const Control&, const std::u16string& text)> TextCut;
   };
 
