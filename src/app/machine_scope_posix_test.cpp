@@ -66,13 +66,13 @@ class MachineScopeTest : public ::testing::Test {
     EXPECT_TRUE(test::WritePackage(path, test::FakeProgram(300), entries));
     return path;
   }
-  int Run(const std::string& program) {
+  int Run(const std::string& program, std::vector<std::string> args = {"/S"}) {
     SetupContext ctx;
-    HeadlessFrontEnd fe(ctx, ParseEngineCommandLine({"/S"}), program);
+    HeadlessFrontEnd fe(ctx, ParseEngineCommandLine(args), program);
     ctx.Services.Messages = &fe;
     StartupEnvironment env;
     env.program_path = program;
-    env.arguments = {"/S"};
+    env.arguments = std::move(args);
     return RunEngine(ctx, fe, env);
   }
   test::TempDir dir_;
@@ -125,6 +125,15 @@ TEST_F(MachineScopeTest, ShortcutsEntryAndUninstallFollowTheOptions) {
     reg.SetRoot(c.entry_root);
     EXPECT_FALSE(reg.KeyExists(key)) << options;
   }
+}
+
+// Nothing machine-wide for a per-user setup, a folder given on the command line included.
+TEST_F(MachineScopeTest, APerUserSetupRefusesTheProgramFilesFolder) {
+  const std::string setup = WriteSetup({false, Architecture::X86, InstallScope::User});
+  const std::string programs = *platform::SpecialFolderPath(platform::kCsidlProgramFiles);
+  EXPECT_EQ(Run(setup, {"/S", "/D=" + programs + "\\zq-test Scope"}), kExitRefused);
+  EXPECT_FALSE(platform::DirectoryExists(programs + "\\zq-test Scope"));
+  EXPECT_EQ(Run(setup, {"/S", "/D=" + dir_ / "Mine\\Scope"}), kExitInstalled);
 }
 
 TEST_F(MachineScopeTest, A32BitMachineRefusesAnX64SetupBeforeItWritesAnything) {
