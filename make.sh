@@ -10,8 +10,9 @@ JOBS=${JOBS:-$(nproc)}
 HOST_PACKAGES=(cmake g++ make pkg-config libgtest-dev googletest libbenchmark-dev libsqlite3-dev libssl-dev zlib1g-dev
                libdeflate-dev sqlite3 python3 clang-format-14)
 # dpkg-dev unpacks Debian's libdeflate source, which cmake/fetch_libdeflate.sh builds for mingw.
+# locales holds the locale sources the Unicode test compiles into the build tree.
 WIN_PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev dpkg-dev
-              wine wine32 wine64 xvfb xauth xdotool imagemagick osslsigncode openssl)
+              wine wine32 wine64 xvfb xauth xdotool imagemagick osslsigncode openssl locales)
 
 say() { printf '\033[1m== %s\033[0m\n' "$*"; }
 

@@ -9,7 +9,10 @@
 #include "container/verify_all.h"
 #include "base/path_text.h"
 #include "base/registry_roots.h"
+#include "container/version_text.h"
+#include "engine/uninstaller.h"
 #include "engine/run_changes.h"
+#include "engine/selection.h"
 #include "engine/setup_context.h"
 #include "base/macro_folders.h"
 #include "base/size_text.h"
@@ -44,26 +47,6 @@ struct Reported {};
 
 std::u16string W(const std::string& s) { return platform::AnsiToWide(s); }
 
-// What the run holds at its peak: every file rounded up to a whole cluster (4 KiB, the cluster of
-// the volumes installations go to), the uninstaller and the uninstall log; what it replaces is
-// kept until the end, so it frees nothing before then. 64 bits: a payload may pass 4 GiB.
-std::int64_t RequiredSpace(const LoadedSetup& setup) {
-  constexpr std::int64_t kCluster = 4096;
-  auto whole_clusters = [](std::int64_t bytes) { return (bytes + kCluster - 1) / kCluster * kCluster; };
-  std::int64_t total = 0, log = 0, uninstaller = 0;
-  for (const TPakEntry& e : setup.Pak->Entries()) {
-    if (e.Group == 0 && platform::AnsiUpperCase(e.Name).rfind(kUninstallPrefix, 0) == 0) uninstaller += e.StoredSize();
-    if (e.Group == 0 || e.Group >= setup.GroupFlags.size()) continue;
-    total += whole_clusters(setup.GroupFlags[e.Group] == 0 ? e.OrigSize : e.StoredSize());
-    log += static_cast<std::int64_t>(e.Name.size()) + 16;  // its line: "$INSTDIR\", the name, a count
-  }
-  if (setup.SetupInfo.HasUninstaller == 1 && !setup.Pak->Entries().empty()) {
-    uninstaller += setup.Pak->Entries().front().Offset;  // the program part the uninstaller copies
-    total += whole_clusters(uninstaller) + whole_clusters(log);
-  }
-  return total;
-}
-
 void LoadLanguages(SetupContext& ctx, std::uint16_t lang_id) {
   LoadedSetup& setup = ctx.SetupToLoad();
   TPak& pak = *setup.Pak;
@@ -76,11 +59,27 @@ void LoadLanguages(SetupContext& ctx, std::uint16_t lang_id) {
       ctx.Services.LogLine("damaged language table " + e.Name + ": " + problem);
       throw Refusal(u"Error: Language Table Damaged. Setup is corrupt\rFilename: " + W(e.Name), u"Verification Error");
     }
+    if (data) setup.LanguageNames.push_back(e.Name.substr(head.size()));
   }
   int current = setup.Languages.FindLanguage(lang_id);
   // The tables' own choice is the default the user starts from.
   setup.Languages.Current = current < 0 ? 0 : current;
   ctx.Choices.Language = setup.Languages.Current;
+}
+
+// What the script offers the user beyond its lines: components, licences, a program to run.
+void ReadChoicesOffered(LoadedSetup& setup) {
+  setup.Components = ComponentsOf(setup.CompLines);
+  setup.GroupComponent = GroupComponents(setup.CompLines, setup.Components);
+  for (const TCompLine& line : setup.CompLines.Lines) {
+    auto arg = [&line](std::size_t n) { return n <= line.Args.size() ? line.Args[n - 1] : std::string(); };
+    if (line.CommandIndex == CommandIndexOf("license")) {
+      setup.Licenses.push_back({arg(2), arg(1)});
+    } else if (line.CommandIndex == CommandIndexOf("runafter")) {
+      setup.RunAfterProgram = arg(1);
+      setup.RunAfterArguments = arg(2);
+    }
+  }
 }
 
 // The folder of an earlier installation, when the setup names a registry value holding it,
@@ -145,6 +144,27 @@ void HoldProductRunLock(SetupContext& ctx) {
   }
 }
 
+// An installation of the product that is newer than this setup stays, unless the script allows
+// going back. A setup or an installation without a version is never refused.
+void RefuseDowngrade(SetupContext& ctx) {
+  const LoadedSetup& setup = ctx.Setup;
+  if (setup.Options.Version.empty()) return;
+  platform::Registry reg;
+  const auto earlier = ReadUninstallEntry(reg, setup.SetupInfo.ShortName);
+  if (!earlier || earlier->Version.empty()) return;
+  const int order = CompareVersions(earlier->Version, setup.Options.Version);
+  ctx.Services.LogLine("installed version " + earlier->Version + ", this setup's " + setup.Options.Version);
+  if (order <= 0) return;
+  if (setup.Options.AllowDowngrade) {
+    ctx.Services.LogLine("going back to an older version: the script allows it");
+    return;
+  }
+  throw Refusal(u"A newer version of " + W(setup.SetupInfo.ShortName) + u" (" + W(earlier->Version) +
+                    u") is installed than this setup's (" + W(setup.Options.Version) +
+                    u").\rUninstall it first to install this version.",
+                u"Setup");
+}
+
 // Steps 4 to 16 of start-up; a refusal ends them.
 void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, const EngineOptions& options) {
   LoadedSetup& setup = ctx.SetupToLoad();
@@ -191,7 +211,6 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
   HoldProductRunLock(ctx);
   ctx.Choices.InstallDir = setup.SetupInfo.InstallDir;
   FindMachineFolders(setup);
-  setup.SpaceRequired = 0;
   if (setup.IsUninstaller()) {
     // A run killed in this folder is finished before its log is read: an upgrade's is undone, so
     // the log read is the one of the installation that stands.
@@ -211,11 +230,17 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
       throw Refusal(u"Error: Compiled Lines Damaged. Setup is corrupt", u"Verification Error");
     }
     if (!setup.Pak->TextIsUtf8()) setup.CompLines.MapText(utf8);
+    RefuseDowngrade(ctx);
     RegisterCommands(setup.CommandList);
     setup.GroupFlags = BuildGroupFlags(setup.CompLines);
-    setup.SpaceRequired = RequiredSpace(setup);
+    ReadChoicesOffered(setup);
+    DefaultComponents(setup, ctx.Choices);
+    if (options.components) {
+      if (const std::string problem = ChooseComponents(setup, ctx.Choices, *options.components); !problem.empty()) {
+        throw Refusal(u"/COMPONENTS=: " + W(problem) + u".", u"Setup");
+      }
+    }
   }
-  setup.SpaceRequiredText = SizeToText(setup.SpaceRequired);
 
   if (!param_file_given && setup.SetupInfo.Mode == SetupMode::Setup) {
     const std::string running = ExtractFileName(env.program_path);
@@ -235,6 +260,8 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
     throw Refusal(u"Error: Page Files Damaged. Setup is corrupt\r" + W(problem), u"Verification Error");
   }
   if (setup.SetupInfo.Mode == SetupMode::Setup) ResolveInstallDir(ctx);
+  ctx.Choices.LicenseEntry = LicenseEntryFor(setup, ctx.Choices.Language);
+  UpdateSpaceRequired(setup, ctx.Choices);
 }
 
 }  // namespace

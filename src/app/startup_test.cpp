@@ -239,9 +239,12 @@ TEST_F(StartupTest, InstalledDirectoryComesFromTheRegistryWhenItIsThere) {
   EXPECT_EQ(Run(Write(Entries()), {}, fe, ctx), kExitInstalled);
   EXPECT_EQ(ctx.Choices.InstallDir, dir_ / "FromRegistry");
   EXPECT_GT(ctx.Choices.SpaceAvailable, 0);
-  // The two files in whole 4 KiB clusters (7 and 5,000 bytes), then one cluster each for the
-  // uninstaller (its program part and entries) and the uninstall log.
-  EXPECT_EQ(ctx.Setup.SpaceRequired, 4096 + 8192 + 4096 + 4096);
+  // The two files in whole clusters of the folder's drive (7 and 5,000 bytes), then one cluster
+  // each for the uninstaller (its program part and entries) and the uninstall log.
+  const std::int64_t k = ctx.Choices.ClusterBytes;
+  ASSERT_GE(k, 512);
+  auto whole = [k](std::int64_t bytes) { return (bytes + k - 1) / k * k; };
+  EXPECT_EQ(ctx.Choices.SpaceRequired, whole(7) + whole(5000) + k + k);
 }
 
 TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {

@@ -2,6 +2,7 @@
 // build at their line instead.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,11 +21,19 @@ using Files = std::vector<std::pair<std::string, std::string>>;
 class BuildChecksTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* d : {"stock", "stock\\install", "pg", "un", "payload"}) platform::CreateDir(dir_ / d);
+    for (const char* d : {"stock", "stock\\install", "stock\\uninstall", "pg", "un", "payload"}) {
+      platform::CreateDir(dir_ / d);
+    }
     test::WriteAll(dir_ / "stock\\English.wri", test::LanguageTable(u"English", "0409;", {{21, u"Copying"}}));
+    test::WriteAll(dir_ / "stock\\uninstall\\English.wri",
+                   test::LanguageTable(u"English", "0409;", {{26, u"Removal"}}));
     // A stock wizard with a change-log page, as the shipped one.
     test::WriteAll(dir_ / "stock\\install\\Pages.txt",
-                   "[Pages]\r\nwelcome.txt\r\nchangelog.txt\r\n[PageTypes]\r\nWelcome\r\nChangeLog\r\n");
+                   "[Pages]\r\nwelcome.txt\r\nlicense.txt\r\nchangelog.txt\r\nparts.txt\r\n"
+                   "[PageTypes]\r\nWelcome\r\nLicense\r\nChangeLog\r\nComponents\r\n");
+    test::WriteAll(dir_ / "stock\\install\\license.txt",
+                   "[License_Text]\r\nType=TRichEdit\r\nfile=<%LICENSE%>\r\n[license_accept]\r\nType=TRadioButton\r\n");
+    test::WriteAll(dir_ / "stock\\install\\parts.txt", "[Extras_Box]\r\nType=TCheckBox\r\n");
     test::WriteAll(dir_ / "stock\\install\\welcome.txt", "[Title]\r\nType=TLabel\r\ncaption=<LANG21>\r\n");
     test::WriteAll(dir_ / "stock\\install\\changelog.txt", "[Log]\r\nType=TRichEdit\r\nfile=<%CHANGELOG%>\r\n");
     test::WriteAll(dir_ / "un\\Pages.txt", "[Pages]\r\nbye.txt\r\n[PageTypes]\r\nFinish\r\n");
@@ -84,6 +93,17 @@ TEST_F(BuildChecksTest, EachMistakeIsReportedAtItsPlace) {
       {"message <LANG>", {}, "setup.zqs:2: error: bad language tag: language tag \"<LANG>\" does not hold an integer"},
       {"message \"<LANG 5>\"", {}, "setup.zqs:2: error: bad language tag: language tag \"<LANG 5>\" does not hold"},
       {"message <LANG21", {}, "setup.zqs:2: error: bad language tag: language tag \"<LANG21\" has no closing \">\""},
+      // Components, licences and the boxes "ifchecked" asks.
+      {"component \"a,b\" A", {}, "setup.zqs:2: error: component name \"a,b\" must be letters, digits"},
+      {"component a A\ncomponent A B", {}, "setup.zqs:3: error: component \"A\" is already defined on line 2"},
+      {"component a A maybe", {}, "setup.zqs:2: error: component state \"maybe\" is not on, off or fixed"},
+      {"component a \"<LANGG1>\"", {}, "setup.zqs:2: error: bad language tag"},
+      {"endcomponent", {}, "setup.zqs:2: warning: endcomponent without a component before it"},
+      {"license lic.txt\nifchecked nobox 0",
+       {{"lic.txt", "terms"}},
+       "setup.zqs:3: error: the install pages have no check box or radio button \"nobox\" (they have license_accept)"},
+      {"license missing.txt", {}, "setup.zqs:2: error: licence file \"missing.txt\" not found beside the script"},
+      {"license German lic.txt", {{"lic.txt", "terms"}}, "setup.zqs:2: warning: no \"language German\" line"},
       // Registry roots and macros.
       {"writeregstr HKXX Software\\Demo v x",
        {},
@@ -91,11 +111,26 @@ TEST_F(BuildChecksTest, EachMistakeIsReportedAtItsPlace) {
       {"installdirregkey HKEY_CURRENT_USER k v", {}, "setup.zqs:2: error: registry root \"HKEY_CURRENT_USER\""},
       {"file payload sub HKCX k v x 1", {}, "setup.zqs:2: error: registry root \"HKCX\""},
       {"createdirectory $INSTDR\\saves", {}, "setup.zqs:2: warning: \"$INSTDR\" is not a known macro"},
+      // Conditions.
+      {"ifexitcode 30l0 end\n:end", {}, "setup.zqs:2: error: exit code \"30l0\" is not a number"},
+      {"ifexitcode 4294967296 end\n:end", {}, "setup.zqs:2: error: exit code \"4294967296\" is not a number"},
+      {"ifregexists HKCU Software\\Demo v w end\n:end",
+       {},
+       "setup.zqs:2: error: \"ifregexists\" takes 3 or 4 arguments, 5 given"},
+      {"ifregexists HKXX Software\\Demo end\n:end", {}, "setup.zqs:2: error: registry root \"HKXX\""},
+      {"ifregexists HKCU Software\\Demo v end\n:end\n:end",
+       {},
+       "setup.zqs:4: warning: label \"end\" is also defined on line 3; a jump of goto, ifexitcode and ifregexists goes to the first, of iffileexists, messagebox and ifchecked to the last"},
       // The uninstall log of an earlier installation.
       {logged, {}, "setup.zqs: warning: no uninstalllogload of the installation folder"},
       {logged + "file payload\nuninstalllogload $INSTDIR\\",
        {},
        "setup.zqs:5: warning: uninstalllogload replaces what the lines before it recorded for the uninstaller (line 4)"},
+      {logged + "prefix widget\nuninstalllogload $INSTDIR widgets",
+       {},
+       "setup.zqs:5: warning: uninstalllogload finds widgets_install.log, a log this setup never writes (it writes "
+       "widget_install.log)"},
+      {logged + "uninstalllogload $INSTDIR widget", {}, "finds widget_install.log, a log this setup never writes"},
   };
   for (const auto& c : cases) {
     for (const auto& [name, text] : c.files) test::WriteAll(dir_ / name, text);
@@ -106,11 +141,16 @@ TEST_F(BuildChecksTest, EachMistakeIsReportedAtItsPlace) {
     for (const auto& f : c.files) platform::DeleteFileAt(dir_ / f.first);
   }
   // The same lines written right draw nothing.
-  test::WriteAll(dir_ / "setup.zqs", "language English\n" + logged +
-                                         "uninstalllogload $INSTDIR Demo_\nmessage \"<LANG21> <LANG-3>\"\n"
-                                         "writeregstr hkcu Software\\Demo v \"$INSTALLDIR $5 $cddrive\"\n"
-                                         "file payload sub HKCU k v x 1\n"
-                                         "createshortcut $Desktop\\Demo.lnk $APPDATA\\Demo\\demo.exe \"\"\n");
+  test::WriteAll(dir_ / "setup.zqs",
+                 "language English\n" + logged +
+                     "prefix Demo\nuninstalllogload $INSTDIR Demo\nuninstalllogload $INSTDIR "
+                     "demo_\nuninstalllogload $INSTDIR\\saves copy\nuninstalllogsave "
+                     "$INSTDIR\\saves copy_\nmessage \"<LANG21> <LANG-3>\"\n"
+                     "writeregstr hkcu Software\\Demo v \"$INSTALLDIR $5 $cddrive\"\n"
+                     "file payload sub HKCU k v x 1\n"
+                     "createshortcut $Desktop\\Demo.lnk $APPDATA\\Demo\\demo.exe \"\"\n"
+                     "ifexitcode -1 a\nifexitcode 0xFFFFFFFF a\nifexitcode 3010 a\n"
+                     "ifregexists HKLM Software\\Demo b\nifregexists HKLM Software\\Demo \"\" b\n:a\n:b\n");
   EXPECT_TRUE(CompileScript(dir_ / "setup.zqs", Options()).diagnostics.All().empty());
 }
 
@@ -132,6 +172,43 @@ TEST_F(BuildChecksTest, TheStockChangeLogPageIsLeftOutWithoutAChangelog) {
               with_log ? pages : std::vector<std::string>(pages.begin(), pages.begin() + 2));
     EXPECT_EQ(list, with_log ? "[Pages]\r\nwelcome.txt\r\nchangelog.txt\r\n[PageTypes]\r\nWelcome\r\nChangeLog\r\n"
                              : "[Pages]\r\nwelcome.txt\r\n[PageTypes]\r\nWelcome\r\n");
+  }
+}
+
+// Components get their state, description, the size of their files and their last line; the
+// licence is packed for its language; the stock pages for them stay only when they have
+// something to show.
+TEST_F(BuildChecksTest, ComponentsAndLicencesFillTheirLinesAndKeepTheirPages) {
+  test::WriteAll(dir_ / "payload\\b.txt", "bbb");
+  test::WriteAll(dir_ / "extra.txt", "12345");
+  test::WriteAll(dir_ / "lic.rtf", "{\\rtf1 terms}");
+  const std::string script =
+      "language English\nlicense lic.rtf\nlicense English lic.rtf\ncomponent base \"Base <LANG21>\" FIXED \"The game\"\n"
+      "file payload\ncomponent extras Extras off\nfile extra.txt\nendcomponent\nifchecked EXTRAS_BOX done\n"
+      ":done\nrunafter $INSTDIR\\game.exe -w \"a b\"\n";
+  for (const bool offered : {true, false}) {
+    test::WriteAll(dir_ / "setup.zqs", offered ? script : "language English\n");
+    const CompileResult r = CompileScript(dir_ / "setup.zqs", Options());
+    ASSERT_TRUE(r.diagnostics.All().empty()) << FormatDiagnostic(r.diagnostics.All()[0]);
+    std::vector<std::string> names;
+    for (const auto& e : r.entries) names.push_back(e.name);
+    const auto has = [&](const char* name) { return std::find(names.begin(), names.end(), name) != names.end(); };
+    EXPECT_EQ(has("license.txt"), offered);
+    EXPECT_EQ(has("parts.txt"), offered);
+    EXPECT_EQ(has("LICENSE"), offered);
+    EXPECT_EQ(has("LICENSE-English"), offered);
+    if (!offered) continue;
+    const auto& lines = r.lines.Lines;
+    const std::vector<std::vector<std::string>> expected = {{"LICENSE", "", "lic.rtf"},
+                                                            {"LICENSE-English", "English", "lic.rtf"},
+                                                            {"base", "Base <LANG21>", "fixed", "The game", "4", "4"},
+                                                            {"extras", "Extras", "off", "", "5", "7"}};
+    EXPECT_EQ(lines[1].Args, expected[0]);
+    EXPECT_EQ(lines[2].Args, expected[1]);
+    EXPECT_EQ(lines[3].Args, expected[2]);  // a.txt and b.txt
+    EXPECT_EQ(lines[5].Args, expected[3]);  // its end is the endcomponent line
+    EXPECT_EQ(lines[8].Args, (std::vector<std::string>{"EXTRAS_BOX", "9"}));
+    EXPECT_EQ(lines[10].Args, (std::vector<std::string>{"$INSTDIR\\game.exe", "-w \"a b\""}));
   }
 }
 

@@ -214,12 +214,27 @@ TEST_F(BuilderTest, PacksLanguageTablesAndWarnsOfMissingOnes) {
   WriteAll(dir_ / "stock\\uninstall\\English.wri", test::LanguageTable(u"English", "0409;", {{15, u"Uninstall"}}));
   WriteAll(dir_ / "Broken.wri", "\xFF\xFEx\0"s);
   auto r = Compile("language Custom\nlanguage English\nuninstalllanguage English\nlanguage Klingon\nlanguage Broken\n");
-  EXPECT_EQ(ReadAll(Find(r, "LANGUAGE-Custom", 0)->source), ReadAll(dir_ / "Custom.wri"));
+  // The author's table gets the stock English texts it lacks; the stock table is packed as it is.
+  const PlannedEntry* custom = Find(r, "LANGUAGE-Custom", 0);
+  ASSERT_NE(custom, nullptr);
+  EXPECT_TRUE(custom->source.empty());
+  EXPECT_EQ(Text(custom->data), ReadAll(dir_ / "Custom.wri") + "1\0003\0 \0N\0e\0x\0t\0 \0>\0\r\0\n\0"s);
   EXPECT_EQ(ReadAll(Find(r, "LANGUAGE-English", 0)->source), ReadAll(dir_ / "stock\\English.wri"));
   EXPECT_EQ(ReadAll(Find(r, "UNINSTALL_LANGUAGE-English", 0)->source), ReadAll(dir_ / "stock\\uninstall\\English.wri"));
   EXPECT_EQ(Find(r, "LANGUAGE-Klingon", 0), nullptr);
   EXPECT_TRUE(Contains(Warnings(r), "setup.zqs:4: warning: language table \"Klingon.wri\" not found"));
   EXPECT_TRUE(Contains(Errors(r), "setup.zqs:5: error:"));
+
+  // Without tables of its own a setup, and its uninstaller, get the stock English ones.
+  platform::CreateDir(dir_ / "un");
+  WriteAll(dir_ / "un\\Pages.txt", "[Pages]\r\nbye.txt\r\n[PageTypes]\r\nFinish\r\n");
+  WriteAll(dir_ / "un\\bye.txt", "[Bye]\r\nType=TLabel\r\n");
+  auto stock = Compile("name A\nuninstallpages un\nuninstalllogload $INSTDIR\n");
+  EXPECT_TRUE(Warnings(stock).empty()) << Warnings(stock).front();
+  ASSERT_NE(Find(stock, "LANGUAGE-English", 0), nullptr);
+  EXPECT_EQ(Find(stock, "LANGUAGE-English", 0)->source, dir_ / "stock\\English.wri");
+  ASSERT_NE(Find(stock, "UNINSTALL_LANGUAGE-English", 0), nullptr);
+  EXPECT_EQ(Find(stock, "UNINSTALL_LANGUAGE-English", 0)->source, dir_ / "stock\\uninstall\\English.wri");
 }
 
 #ifndef _WIN32
@@ -480,6 +495,38 @@ TEST_F(BuilderTest, BuildWritesTheSetupOnlyWhenItSucceeds) {
   TSetupInfoFile info;
   ASSERT_TRUE(record && info.LoadFromBuffer(record->data(), record->size()));
   EXPECT_EQ(info.SetupExeName, "other.exe");
+}
+
+// The output goes where it is asked to, folders and all; a write that fails says why.
+TEST_F(BuilderTest, TheOutputsFolderIsMadeAndAFailedWriteSaysWhy) {
+  WriteAll(dir_ / "engine.exe", test::FakeProgram(100));
+  WriteAll(dir_ / "afile", "x");
+  ASSERT_TRUE(platform::CreateDir(dir_ / "folder.exe"));
+  WriteAll(Script(), "name Demo\nlanguage English\n");
+  const struct {
+    std::string output;
+    std::string problem;  // "" when it is written
+  } cases[] = {
+      {dir_ / "new\\deeper\\Out.exe", ""},
+      {dir_ / "afile\\Out.exe", "cannot create the folder " + dir_ / "afile" + ": a file has its name"},
+      {dir_ / "folder.exe", "cannot replace " + dir_ / "folder.exe" + ": it is a folder"},
+  };
+  for (const auto& c : cases) {
+    BuildOptions options;
+    options.script = Script();
+    options.stub = dir_ / "engine.exe";
+    options.output = c.output;
+    options.stock_language_dirs = std::vector<std::string>{dir_ / "stock"};
+    const BuildResult r = BuildSetup(options);
+    EXPECT_EQ(r.ok, c.problem.empty()) << c.output;
+    if (c.problem.empty()) {
+      EXPECT_TRUE(TPak(c.output).HasValidHeader());
+    } else {
+      ASSERT_FALSE(r.diagnostics.empty());
+      EXPECT_EQ(FormatDiagnostic(r.diagnostics.back()), c.output + ": error: " + c.problem);
+    }
+    EXPECT_FALSE(platform::FileExists(c.output + ".zqbuild-part"));
+  }
 }
 
 }  // namespace

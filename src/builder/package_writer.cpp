@@ -8,6 +8,7 @@
 #include <optional>
 #include <thread>
 
+#include "builder/build_paths.h"
 #include "container/pak.h"
 #include "container/pak_writer.h"
 #include "container/pe_image.h"
@@ -133,9 +134,15 @@ class Pipeline {
   bool stop_ = false;
 };
 
+// Why the last file operation failed, as ": reason", or nothing when the system gave none.
+std::string Why() {
+  const char* text = platform::FileFaultText(platform::LastFileFault());
+  return *text ? std::string(": ") + text : std::string();
+}
+
 std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& entries, const WriteOptions& options) {
   PakWriter pak(temp, PakWriter::Mode::Append);
-  if (!pak.IsOpen()) return "cannot open " + temp + " for writing";
+  if (!pak.IsOpen()) return "cannot open " + temp + " for writing" + Why();
   unsigned threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
   Pipeline pipeline(entries, threads);
   const std::uint64_t total = pipeline.TotalSize();
@@ -149,9 +156,9 @@ std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& 
       if (std::string problem; !pak.StoreLargeFile(index, &problem)) return problem;
     } else {
       auto end = pak.WriteOffset();
-      if (!end) return "cannot write the package";
+      if (!end) return "cannot write the package" + Why();
       if (*end + slot.packed.Block.size() > 0xFFFFFFFFull) return "the package would be 4 GiB or larger";
-      if (!pak.StorePacked(index, slot.packed)) return "cannot write the package (disk full?)";
+      if (!pak.StorePacked(index, slot.packed)) return "cannot write the package" + Why();
     }
     pipeline.Done(i);
     done += pipeline.SizeOf(i);
@@ -159,8 +166,20 @@ std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& 
   }
   auto end = pak.WriteOffset();
   if (!end || *end > 0xFFFFFFFFull) return "the package would be 4 GiB or larger";
-  if (!pak.WriteDirectory(true)) return "cannot write the package directory";
+  if (!pak.WriteDirectory(true)) return "cannot write the package directory" + Why();
   pak.Close();
+  return {};
+}
+
+// The output's folder and those above it that are missing; "" when it stands.
+std::string CreateFolders(const std::string& dir) {
+  if (dir.empty() || platform::DirectoryExists(dir)) return {};
+  const std::string parent = DirName(dir);
+  if (parent != dir) {
+    if (std::string problem = CreateFolders(parent); !problem.empty()) return problem;
+  }
+  if (platform::FileExists(dir)) return "cannot create the folder " + dir + ": a file has its name";
+  if (!platform::CreateDir(dir) && !platform::DirectoryExists(dir)) return "cannot create the folder " + dir + Why();
   return {};
 }
 
@@ -170,14 +189,14 @@ std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& 
 std::string CopyStub(const std::string& stub, const std::string& temp, const ProgramFacts* program) {
   auto bytes = program ? ReadWholeFile(stub) : std::nullopt;
   if (!bytes || !ReadPeSecurityDirectory(bytes->data(), std::min(bytes->size(), kPeHeadBytes))) {
-    return platform::CopyFileTo(stub, temp, false) ? "" : "cannot write " + temp;
+    return platform::CopyFileTo(stub, temp, false) ? "" : "cannot write " + temp + Why();
   }
   if (std::string problem; !WriteProgramResources(*bytes, *program, &problem)) {
     return "cannot write the resources of \"" + stub + "\": " + problem;
   }
   platform::File out;
   if (!out.Open(temp, platform::OpenMode::Create) || out.Write(bytes->data(), bytes->size()) != bytes->size()) {
-    return "cannot write " + temp;
+    return "cannot write " + temp + Why();
   }
   return {};
 }
@@ -190,6 +209,7 @@ std::string WriteSetup(const std::string& output, const std::string& stub, const
   if (TPak(stub).EndsWithPackageHeader()) {
     return "\"" + stub + "\" already carries a package; name the bare engine program";
   }
+  if (std::string problem = CreateFolders(DirName(output)); !problem.empty()) return problem;
   const std::string temp = output + ".zqbuild-part";
   platform::DeleteFileAt(temp);
   std::string problem = CopyStub(stub, temp, options.program);
@@ -203,10 +223,12 @@ std::string WriteSetup(const std::string& output, const std::string& stub, const
     problem = e.what();
   }
   if (problem.empty()) {
-    if (platform::FileExists(output) && !platform::DeleteFileAt(output)) {
-      problem = "cannot replace " + output;
+    if (platform::DirectoryExists(output)) {
+      problem = "cannot replace " + output + ": it is a folder";
+    } else if (platform::FileExists(output) && !platform::DeleteFileAt(output)) {
+      problem = "cannot replace " + output + Why();
     } else if (!platform::RenameFile(temp, output)) {
-      problem = "cannot rename " + temp + " to " + output;
+      problem = "cannot rename " + temp + " to " + output + Why();
     }
   }
   if (!problem.empty()) platform::DeleteFileAt(temp);

@@ -1,6 +1,7 @@
 #include "builder/page_files.h"
 
 #include <algorithm>
+#include <functional>
 #include <string_view>
 
 #include "base/path_text.h"
@@ -71,7 +72,8 @@ class Collector {
           Add(p.Value, false, file, number, "picture");
         } else if (block.Type == ControlType::RichEdit && p.Value.find("<%") == std::string::npos) {
           Add(p.Value, false, file, number, "rich-text file");
-        } else if (block.Type == ControlType::RichEdit && !has_changelog_) {
+        } else if (block.Type == ControlType::RichEdit && !has_changelog_ &&
+                   AsciiUpperCase(p.Value).find("<%CHANGELOG%>") != std::string::npos) {
           // A placeholder (the change log) names an entry packed by its own command.
           diags_.Warning(file, number,
                          "the page shows the change log but the script has no changelog: the setup shows "
@@ -107,14 +109,15 @@ class Collector {
   bool has_changelog_;
 };
 
-// The page list without its change-log pages and their types.
-std::string WithoutChangeLogPages(std::string_view list) {
+// The page list without the pages of the types `drop` picks, and their types.
+std::string WithoutPages(std::string_view list, const std::function<bool(PageKind)>& drop_type) {
   std::vector<std::size_t> page_lines, type_lines;
   std::vector<std::size_t> drop;
   std::vector<std::pair<std::size_t, std::size_t>> types;  // index, line
   ForEachPageListLine(list, [&](const PageListLine& l) {
     if (l.Section == "pages") page_lines.push_back(l.Number);
-    if (l.Section == "pagetypes" && PageTypeFromWord(l.Text) == ptChangeLog) types.emplace_back(l.Index, l.Number);
+    if (l.Section != "pagetypes") return;
+    if (const auto type = PageTypeFromWord(l.Text); type && drop_type(*type)) types.emplace_back(l.Index, l.Number);
   });
   for (const auto& [index, number] : types) {
     if (index == 0 || index > page_lines.size()) continue;
@@ -137,7 +140,7 @@ std::string WithoutChangeLogPages(std::string_view list) {
 // Builds the pages as the engine does, against a page area without a window; the engine
 // ends the setup on what it throws, so each throw is an error here.
 void BuildPagesAsTheEngine(const std::vector<PlannedEntry>& entries, const std::string& prefix, const std::string& base,
-                           Diagnostics& diags) {
+                           Diagnostics& diags, std::vector<std::string>* toggles) {
   TLanguages languages;  // no current table: tags are still read, and their texts are "NOT FOUND"
   languages.Current = -1;
   TLanguageStrings strings;
@@ -161,6 +164,10 @@ void BuildPagesAsTheEngine(const std::vector<PlannedEntry>& entries, const std::
     diags.Error(Join(base, e.File().empty() ? std::string(kPageListEntry) : e.File()),
                 static_cast<std::uint32_t>(e.Line()), what);
   }
+  if (toggles == nullptr) return;
+  for (const auto& c : pages.Area().Controls) {
+    if (c->IsToggle() && !c->Name.empty()) toggles->push_back(c->Name);
+  }
 }
 
 }  // namespace
@@ -177,7 +184,7 @@ std::vector<std::uint8_t> WithCrLf(const std::vector<std::uint8_t>& text) {
 
 std::vector<PlannedEntry> CollectPageFiles(const std::string& folder, const std::string& entry_prefix,
                                            const std::string& script, std::uint32_t line, Diagnostics& diags,
-                                           const PageSetFacts& facts) {
+                                           const PageSetFacts& facts, std::vector<std::string>* toggles) {
   std::string base = folder;
   if (auto layout = FindDirNoCase(folder, "layout"); layout && FindFileNoCase(*layout, kPageListEntry)) {
     base = *layout;
@@ -190,8 +197,11 @@ std::vector<PlannedEntry> CollectPageFiles(const std::string& folder, const std:
   Collector collector(base, folder, entry_prefix, diags, facts.has_changelog || facts.drop_changelog_page);
   auto list = collector.Add(kPageListEntry, true, script, line, "page list");
   if (!list) return {};
-  if (facts.drop_changelog_page) {
-    const std::string kept = WithoutChangeLogPages(AsText(*list));
+  const auto drop = [&facts](PageKind type) {
+    return (type == ptChangeLog && facts.drop_changelog_page) || (type == ptComponents && !facts.has_components) ||
+           (type == ptLicense && !facts.has_license);
+  };
+  if (const std::string kept = WithoutPages(AsText(*list), drop); kept != AsText(*list)) {
     list->assign(kept.begin(), kept.end());
     collector.entries.front().data = *list;
   }
@@ -212,7 +222,7 @@ std::vector<PlannedEntry> CollectPageFiles(const std::string& folder, const std:
     }
   });
   if (pages == 0) diags.Warning(*list_path, 0, "the page list names no pages");
-  BuildPagesAsTheEngine(collector.entries, entry_prefix, base, diags);
+  BuildPagesAsTheEngine(collector.entries, entry_prefix, base, diags, toggles);
   return std::move(collector.entries);
 }
 

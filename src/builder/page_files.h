@@ -19,10 +19,14 @@ namespace zq::builder {
 struct PageSetFacts {
   bool has_changelog = false;        // the script names a change log
   bool drop_changelog_page = false;  // leave change-log pages out (the stock set without a log)
+  // Without components or a licence, their pages have nothing to show: they are left out.
+  bool has_components = false;
+  bool has_license = false;
 };
+// `toggles`, when given, receives the names of the set's check boxes and radio buttons.
 std::vector<PlannedEntry> CollectPageFiles(const std::string& folder, const std::string& entry_prefix,
                                            const std::string& script, std::uint32_t line, Diagnostics& diags,
-                                           const PageSetFacts& facts = {});
+                                           const PageSetFacts& facts = {}, std::vector<std::string>* toggles = nullptr);
 
 // Lone LF breaks as CR LF; other bytes unchanged.
 std::vector<std::uint8_t> WithCrLf(const std::vector<std::uint8_t>& text);

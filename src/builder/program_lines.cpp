@@ -8,15 +8,17 @@ namespace zq::builder {
 void ProgramLines::Read(const ProgramCommandInfo& command, const std::vector<std::string>& args, std::uint32_t line,
                         ProgramFacts& facts, Diagnostics& diags) {
   const std::string keyword = command.keyword;
-  if (args.size() != 1) {
-    diags.Error(script_, line, "\"" + keyword + "\" takes 1 argument, " + std::to_string(args.size()) + " given");
+  if (args.size() != static_cast<std::size_t>(command.args)) {
+    diags.Error(script_, line,
+                "\"" + keyword + "\" takes " + std::to_string(command.args) +
+                    (command.args == 1 ? " argument, " : " arguments, ") + std::to_string(args.size()) + " given");
     return;
   }
   if (auto it = seen_.find(command.fact); it != seen_.end()) {
     diags.Warning(script_, line, keyword + " overrides the " + keyword + " on line " + std::to_string(it->second));
   }
   seen_[command.fact] = line;
-  const std::string& a = args[0];
+  const std::string a = args.empty() ? std::string() : args[0];
   switch (command.fact) {
     case ProgramFact::ExecutionLevel:
       if (auto level = ParseExecutionLevel(a)) {
@@ -48,6 +50,7 @@ void ProgramLines::Read(const ProgramCommandInfo& command, const std::vector<std
       }
       break;
     case ProgramFact::Version: facts.version = a; break;
+    case ProgramFact::AllowDowngrade: facts.run.AllowDowngrade = true; break;
     case ProgramFact::Publisher: facts.publisher = a; break;
     case ProgramFact::Icon: {
       auto path = FindFileNoCase(dir_, a);

@@ -54,6 +54,7 @@ TEST_F(ProgramLinesTest, EachMistakeIsReportedAtItsLine) {
       {"version 1.0 2.0", "setup.zqs:2: error: \"version\" takes 1 argument, 2 given"},
       {"publisher A\npublisher B", "setup.zqs:3: warning: publisher overrides the publisher on line 2"},
       {"lockedfiles later", "setup.zqs:2: error: lockedfiles must be fail or reboot, not \"later\""},
+      {"allowdowngrade yes", "setup.zqs:2: error: \"allowdowngrade\" takes 0 arguments, 1 given"},
   };
   for (const auto& c : cases) {
     const auto all = Diagnostics(c.script);
@@ -61,7 +62,7 @@ TEST_F(ProgramLinesTest, EachMistakeIsReportedAtItsLine) {
     EXPECT_NE(all[0].find(c.expected), std::string::npos) << all[0];
   }
   EXPECT_TRUE(Diagnostics("executionlevel Highest\nversion 2.1\npublisher \"Example Ltd\"\nicon app.ico\n"
-                          "lockedfiles reboot")
+                          "lockedfiles reboot\nallowdowngrade")
                   .empty());
 }
 
@@ -97,6 +98,10 @@ TEST_F(ProgramLinesTest, TheSetupCarriesTheResourcesAndStillItsPackage) {
   ASSERT_TRUE(compiled.LoadFromBuffer(lines->data(), lines->size()));
   ASSERT_EQ(compiled.Lines.size(), 4u);  // language, name, the label, goto
   EXPECT_EQ(compiled.Lines[3].Args, std::vector<std::string>{"2"});
+  // The version also travels in the package, where an engine without resources reads it.
+  auto options_entry = pak.ExtractByName("RunOptions.txt", 0);
+  ASSERT_TRUE(options_entry.has_value());
+  EXPECT_EQ(std::string(options_entry->begin(), options_entry->end()), "version 2.1.0\r\n");
   EXPECT_EQ(test::ReadAll(dir_ / "stub.exe"), std::string(stub.begin(), stub.end()));  // the stub is left as it was
 }
 

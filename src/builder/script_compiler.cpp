@@ -12,15 +12,21 @@
 #include "builder/scope_checks.h"
 #include "builder/script_syntax.h"
 #include "builder/source_files.h"
+#include "builder/table_fallback.h"
 #include "container/entry_name.h"
 #include "container/entry_names.h"
 #include "container/pak_string.h"
+#include "container/run_options.h"
 #include "base/macro_names.h"
 #include "base/registry_roots.h"
 #include "base/scrambler.h"
+#include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "script/command_table.h"
+#include "script/components.h"
+#include "script/exit_code.h"
+#include "uninstall/log_prefix.h"
 #include "ui/language.h"
 #include "ui/language_error.h"
 #include "ui/languages.h"
@@ -37,6 +43,7 @@ struct Pending {
   std::string label;
   std::vector<std::string> args;
   std::uint32_t source_line = 0;
+  std::int64_t files_size = 0;  // a "file" line: the bytes of its files
 };
 
 std::string Lower(const std::string& s) { return platform::AnsiLowerCase(s); }
@@ -59,29 +66,9 @@ std::string SourceCounts(const CommandInfo& command) {
 
 // Where each jumping command goes when a label is defined twice.
 std::string DuplicateLabelRule() {
-  auto first = [](const CommandInfo& c) { return c.jump_args != 0 && c.first_label; };
-  auto last = [](const CommandInfo& c) { return c.jump_args != 0 && !c.first_label; };
-  return KeywordList(first) + " jumps to the first, " + KeywordList(last) + " to the last";
-}
-
-// Valid UTF-8 holding at least one byte above ASCII: the script was written in UTF-8.
-bool LooksLikeUtf8(const std::string& text) {
-  bool high = false;
-  for (std::size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    high = true;
-    std::size_t extra = (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 0;
-    if (extra == 0 || c == 0xC0 || c == 0xC1 || c > 0xF4 || i + extra >= text.size()) return false;
-    for (std::size_t k = 1; k <= extra; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += extra + 1;
-  }
-  return high;
+  auto first = [](const CommandInfo& c) { return c.Jumps() && c.first_label; };
+  auto last = [](const CommandInfo& c) { return c.Jumps() && !c.first_label; };
+  return "a jump of " + KeywordList(first) + " goes to the first, of " + KeywordList(last) + " to the last";
 }
 
 class Compiler {
@@ -100,7 +87,12 @@ class Compiler {
   void Groups();
   void CheckScope();
   void Languages();
+  void Components();
+  void Licenses();
+  void RunAfter();
+  std::optional<std::pair<std::string, TLanguage>> StockEnglish(bool uninstall) const;
   void SetupFiles();
+  void CheckToggles();
   void Assemble();
 
   void ResolveTarget(Pending& p, std::size_t arg, bool first);
@@ -120,6 +112,8 @@ class Compiler {
   std::vector<PlannedEntry> setup_files_;
   std::vector<std::vector<PlannedEntry>> groups_;
   std::uint32_t pages_line_ = 0, uninstall_pages_line_ = 0, changelog_line_ = 0;
+  bool has_components_ = false, has_license_ = false;
+  std::vector<std::string> install_toggles_;  // the install pages' check boxes and radio buttons
   ProgramLines program_lines_;
 };
 
@@ -138,26 +132,24 @@ CompileResult Compiler::Run(std::string text) {
   CheckUninstallLogLoad();
   ResolveJumps();
   Groups();
+  Components();
   Languages();
+  Licenses();
+  RunAfter();
   SetupFiles();
+  CheckToggles();
   Assemble();
   return std::move(result_);
 }
 
 void Compiler::ReadLines(const std::string& text) {
-  const bool utf8 = LooksLikeUtf8(text);
+  // A script that is not UTF-8 was written in the ANSI code page (Windows-1252 here).
+  const bool utf8 = platform::IsUtf8(text);
   const auto source_lines = SplitScriptLines(text);
   for (std::size_t i = 0; i < source_lines.size(); ++i) {
     const auto number = static_cast<std::uint32_t>(i + 1);
     std::string line = source_lines[i];
-    if (utf8) {
-      std::string ansi = platform::WideToAnsi(platform::Utf8ToWide(line));
-      std::size_t before = 0, after = 0;
-      for (char c : line) before += c == '?';
-      for (char c : ansi) after += c == '?';
-      if (after > before) diags().Warning(script_, number, "characters outside the ANSI code page became \"?\"");
-      line = std::move(ansi);
-    }
+    if (!utf8) line = platform::LegacyToUtf8(line);
     SourceLine parsed = ParseSourceLine(line);
     if (!parsed.error.empty()) {
       diags().Error(script_, number, parsed.error);
@@ -198,7 +190,7 @@ void Compiler::ReadLines(const std::string& text) {
       diags().Error(script_, number,
                     Quoted(command->keyword) + " needs at least " + Plural(command->MinSourceArgs(), "argument") +
                         ", " + std::to_string(count) + " given");
-    } else if (command->jump_args != 0 && count < command->JumpArg(0)) {
+    } else if (command->Jumps() && count < command->JumpArg(0, p.args.size())) {
       diags().Warning(script_, number, std::string(command->keyword) + " without a label never jumps");
     }
     for (std::size_t a = 0; a < p.args.size(); ++a) {
@@ -206,7 +198,12 @@ void Compiler::ReadLines(const std::string& text) {
         diags().Error(script_, number, "argument " + std::to_string(a + 1) + " is longer than 65535 bytes");
       }
     }
-    if (count >= command->MinSourceArgs() && !command->AcceptsArgCount(stored)) {
+    if (command->jump_last && !command->AcceptsArgCount(stored)) {
+      // The label is found by its place: with another count it would be taken from the wrong one.
+      diags().Error(script_, number,
+                    Quoted(command->keyword) + " takes " + SourceCounts(*command) + " arguments, " +
+                        std::to_string(count) + " given");
+    } else if (count >= command->MinSourceArgs() && !command->AcceptsArgCount(stored)) {
       diags().Warning(script_, number,
                       std::string(command->keyword) + " takes " + SourceCounts(*command) +
                           " arguments (source, subfolder, registry condition); with " + std::to_string(count) +
@@ -271,7 +268,10 @@ void Compiler::Definitions() {
         break;
       case BuildStep::Store:
       case BuildStep::PackLanguage:
-      case BuildStep::PackUninstallLanguage: break;
+      case BuildStep::PackUninstallLanguage:
+      case BuildStep::PackLicense:
+      case BuildStep::Declare:
+      case BuildStep::Component: break;
     }
   }
 }
@@ -311,9 +311,17 @@ void Compiler::CheckArguments() {
       diags().Error(script_, p.source_line,
                     "registry root \"" + p.args[n - 1] + "\" is not one of HKLM, HKCU, HKCR, HKU, HKCC");
     }
-    if (std::string(p.command.keyword) == "message") {
+    if (p.command.index == CommandIndexOf("ifexitcode") && !ParseExitCode(p.args[0])) {
+      diags().Error(script_, p.source_line,
+                    "exit code \"" + p.args[0] + "\" is not a number (decimal, negative decimal or 0x hexadecimal)");
+    }
+    const std::string keyword = p.command.keyword;
+    for (std::size_t a = 0; a < p.args.size(); ++a) {
+      const bool shown = (keyword == "message" && a == 0) ||
+                         (p.command.build == BuildStep::Component && (a == 1 || a == 3));
+      if (!shown) continue;
       try {
-        tags.ExpandLangTags(platform::AnsiToWide(p.args[0]));
+        tags.ExpandLangTags(platform::AnsiToWide(p.args[a]));
       } catch (const LanguageError& e) {
         diags().Error(script_, p.source_line, std::string("bad language tag: ") + e.what());
       }
@@ -321,9 +329,7 @@ void Compiler::CheckArguments() {
     for (std::size_t a = 0; a < p.args.size(); ++a) {
       const int number = static_cast<int>(a + 1);
       if (number == p.command.scrambled_arg) continue;
-      bool jump = false;
-      for (int k = 0; const int j = p.command.JumpArg(k); ++k) jump |= j == number;
-      if (jump) continue;
+      if (p.command.IsJumpArg(number, p.args.size())) continue;
       if (auto word = UnknownMacro(p.args[a])) {
         std::string known;
         for (const std::string_view name : kMacroNames) known += (known.empty() ? "" : ", ") + std::string(name);
@@ -347,8 +353,31 @@ void Compiler::CheckScope() {
 }
 
 // The log loaded replaces the lists kept so far; without one, an install over an older
-// version forgets the older version's files.
+// version forgets the older version's files. A load under a prefix no log of the product has
+// finds nothing, silently, at every upgrade.
 void Compiler::CheckUninstallLogLoad() {
+  std::vector<std::string> written;  // lower-case prefixes of the logs this product writes
+  if (result_.info.HasUninstaller) written.push_back(Lower(result_.info.LogPrefix));
+  for (const Pending& p : lines_) {
+    if (!p.is_label && !p.args.empty() && std::string(p.command.keyword) == "uninstalllogsave") {
+      written.push_back(Lower(LogPrefixOfWord(p.args.size() >= 2 ? p.args[1] : "")));
+    }
+  }
+  for (const Pending& p : lines_) {
+    if (p.is_label || p.args.empty() || std::string(p.command.keyword) != "uninstalllogload") continue;
+    const std::string word = p.args.size() >= 2 ? p.args[1] : "";
+    bool matches = false;
+    for (const std::string& prefix : LogPrefixesToLoad(word)) {
+      matches |= std::find(written.begin(), written.end(), Lower(prefix)) != written.end();
+    }
+    if (!matches) {
+      std::string names;
+      for (const std::string& w : written) names += (names.empty() ? "" : ", ") + w + "install.log";
+      diags().Warning(script_, p.source_line,
+                      "uninstalllogload finds " + LogPrefixOfWord(word) + "install.log, a log this setup never writes" +
+                          (names.empty() ? "" : " (it writes " + names + ")"));
+    }
+  }
   if (!result_.info.HasUninstaller) return;
   const std::string installdir = Lower(result_.info.InstallDir);
   bool loads_installdir = false;
@@ -397,7 +426,7 @@ void Compiler::ResolveTarget(Pending& p, std::size_t arg, bool first) {
 void Compiler::ResolveJumps() {
   for (Pending& p : lines_) {
     if (p.is_label) continue;
-    for (int k = 0; const int n = p.command.JumpArg(k); ++k) {
+    for (int k = 0; const int n = p.command.JumpArg(k, p.args.size()); ++k) {
       ResolveTarget(p, static_cast<std::size_t>(n - 1), p.command.first_label);
     }
   }
@@ -461,6 +490,7 @@ void Compiler::Groups() {
     if (group_index.size() <= target) group_index.resize(target + 1);
     auto& index = group_index[target];
     for (auto& f : *files) {
+      if (kind == GroupKind::Files) p.files_size += static_cast<std::int64_t>(platform::FileSize(f.path).value_or(0));
       PlannedEntry e{f.entry_name, static_cast<std::uint16_t>(target + 1), f.path, {}};
       CheckEntry(e, p.source_line);
       const auto [slot, fresh] = index.try_emplace(Lower(e.name), group.size());
@@ -474,11 +504,143 @@ void Compiler::Groups() {
   result_.group_count = static_cast<std::uint16_t>(std::min(groups_.size(), kMaxCount));
 }
 
+// Each component line gets its state and description written out, then the bytes of the files
+// of its "file" lines and the position of its last line, so the engine needs no second pass.
+void Compiler::Components() {
+  std::map<std::string, std::uint32_t> names;
+  std::optional<std::size_t> open;
+  auto close = [&](std::size_t last) {
+    if (!open) return;
+    Pending& c = lines_[*open];
+    std::int64_t size = 0;
+    for (std::size_t i = *open + 1; i <= last && i < lines_.size(); ++i) size += lines_[i].files_size;
+    c.args.push_back(std::to_string(size));
+    c.args.push_back(std::to_string(last));
+    open.reset();
+  };
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    Pending& p = lines_[i];
+    if (p.is_label) continue;
+    const std::string keyword = p.command.keyword;
+    if (keyword == "endcomponent") {
+      if (!open) diags().Warning(script_, p.source_line, "endcomponent without a component before it");
+      close(i);
+      continue;
+    }
+    if (p.command.build != BuildStep::Component || static_cast<int>(p.args.size()) < p.command.MinSourceArgs())
+      continue;
+    close(i - 1);
+    has_components_ = true;
+    if (p.args.size() > 4)
+      diags().Error(script_, p.source_line, "component takes at most 4 arguments: name, caption, state, description");
+    p.args.resize(4);
+    const std::string& name = p.args[0];
+    if (!IsValidComponentName(name)) {
+      diags().Error(
+          script_, p.source_line,
+          "component name \"" + name + "\" must be letters, digits, \"_\", \"-\" or \".\" (/COMPONENTS= lists it)");
+    } else if (auto [it, fresh] = names.emplace(Lower(name), p.source_line); !fresh) {
+      diags().Error(script_, p.source_line,
+                    "component \"" + name + "\" is already defined on line " + std::to_string(it->second));
+    }
+    std::string& state = p.args[2];
+    if (state.empty()) state = "on";
+    if (const auto word = ComponentStateFromWord(state)) {
+      state = ComponentStateWord(*word);
+    } else {
+      diags().Error(script_, p.source_line, "component state \"" + state + "\" is not on, off or fixed");
+    }
+    open = i;
+  }
+  if (open) close(lines_.size() - 1);
+}
+
+// A licence is packed as "LICENSE" (or "LICENSE-" and the language table's name); its line
+// keeps the entry's name, the language and the file as the script named it.
+void Compiler::Licenses() {
+  std::vector<std::string> languages;
+  for (const Pending& p : lines_) {
+    if (!p.is_label && p.command.build == BuildStep::PackLanguage && !p.args.empty())
+      languages.push_back(Lower(p.args[0]));
+  }
+  std::map<std::string, std::uint32_t> seen;
+  for (Pending& p : lines_) {
+    if (p.is_label || p.command.build != BuildStep::PackLicense || p.args.empty()) continue;
+    if (p.args.size() > 2) {
+      diags().Error(script_, p.source_line, "license takes a file, or a language table's name and a file");
+      continue;
+    }
+    const std::string language = p.args.size() == 2 ? p.args[0] : std::string();
+    const std::string file = p.args.back();
+    if (!language.empty() && std::find(languages.begin(), languages.end(), Lower(language)) == languages.end()) {
+      diags().Warning(script_, p.source_line,
+                      "no \"language " + language + "\" line: this licence is shown for no language");
+    }
+    const std::string entry = language.empty() ? std::string(kLicenseEntry)
+                                               : std::string(kLicenseEntry) + "-" + language;
+    if (auto [it, fresh] = seen.emplace(Lower(entry), p.source_line); !fresh) {
+      diags().Error(script_, p.source_line,
+                    "a licence " + (language.empty() ? std::string("for every language") : "for " + language) +
+                        " is already given on line " + std::to_string(it->second));
+      continue;
+    }
+    auto path = FindFileNoCase(dir_, file);
+    if (!path) {
+      diags().Error(script_, p.source_line, "licence file \"" + file + "\" not found beside the script");
+      continue;
+    }
+    has_license_ = true;
+    AddSetupFile({entry, 0, *path, {}}, p.source_line);
+    p.args = {entry, language, file};
+  }
+}
+
+void Compiler::RunAfter() {
+  std::uint32_t earlier = 0;
+  for (Pending& p : lines_) {
+    if (p.is_label || std::string(p.command.keyword) != "runafter" || p.args.empty()) continue;
+    if (earlier != 0) {
+      diags().Warning(script_, p.source_line, "runafter overrides the runafter on line " + std::to_string(earlier));
+    }
+    earlier = p.source_line;
+    // The arguments after the program are one command line: one argument is taken as it is,
+    // several are joined, each quoted again where it needs it.
+    if (p.args.size() <= 2) continue;
+    std::string arguments;
+    for (std::size_t a = 1; a < p.args.size(); ++a) {
+      const std::string& word = p.args[a];
+      const bool quote = word.empty() || word.find_first_of(" \t") != std::string::npos;
+      arguments += (a > 1 ? " " : "") + (quote ? "\"" + word + "\"" : word);
+    }
+    p.args = {p.args[0], arguments};
+  }
+}
+
+// "ifchecked" names a check box or radio button the install pages have.
+void Compiler::CheckToggles() {
+  for (const Pending& p : lines_) {
+    const int n = p.is_label ? 0 : p.command.control_arg;
+    if (n == 0 || static_cast<std::size_t>(n) > p.args.size()) continue;
+    const std::string& name = p.args[static_cast<std::size_t>(n - 1)];
+    bool found = false;
+    for (const std::string& t : install_toggles_) found |= Lower(t) == Lower(name);
+    if (!found) {
+      std::string known;
+      for (const std::string& t : install_toggles_) known += (known.empty() ? "" : ", ") + t;
+      diags().Error(script_, p.source_line,
+                    "the install pages have no check box or radio button \"" + name + "\"" +
+                        (known.empty() ? std::string() : " (they have " + known + ")"));
+    }
+  }
+}
+
 void Compiler::CheckEntry(const PlannedEntry& e, std::uint32_t line) {
   if (e.name.size() > kMaxEntryName) {
-    diags().Error(script_, line, "entry name \"" + e.name + "\" is longer than 127 characters");
+    diags().Error(script_, line, "entry name \"" + e.name + "\" is longer than 127 bytes");
   } else if (!IsSafeEntryName(e.name)) {
     diags().Error(script_, line, "entry name \"" + e.name + "\" is not a plain relative name");
+  } else if (platform::RefusedForCreation("C:\\" + e.name, false) != platform::FileFault::None) {
+    diags().Error(script_, line, "entry name \"" + e.name + "\" holds a name or character that Windows does not allow");
   }
   if (!e.source.empty()) {
     auto size = platform::FileSize(e.source);
@@ -494,8 +656,22 @@ void Compiler::AddSetupFile(PlannedEntry entry, std::uint32_t line) {
   setup_files_.push_back(std::move(entry));
 }
 
+// The stock table of a kind ("English.wri" or "uninstall\\English.wri"), loaded; nullopt when
+// the tool ships none.
+std::optional<std::pair<std::string, TLanguage>> Compiler::StockEnglish(bool uninstall) const {
+  const std::string file = uninstall ? "uninstall\\English.wri" : "English.wri";
+  for (const auto& stock : options_.stock_language_dirs) {
+    auto path = FindFileNoCase(stock, file);
+    auto bytes = path ? ReadWholeFile(*path) : std::nullopt;
+    TLanguage table;
+    if (bytes && table.LoadFromBuffer(bytes->data(), bytes->size())) return std::pair{*path, std::move(table)};
+  }
+  return std::nullopt;
+}
+
 void Compiler::Languages() {
-  bool any_install = false;
+  bool any_install = false, any_uninstall = false;
+  const auto stock_install = StockEnglish(false), stock_uninstall = StockEnglish(true);
   for (const Pending& p : lines_) {
     const BuildStep step = p.command.build;
     if (p.is_label || (step != BuildStep::PackLanguage && step != BuildStep::PackUninstallLanguage) || p.args.empty()) {
@@ -503,6 +679,7 @@ void Compiler::Languages() {
     }
     const bool uninstall = step == BuildStep::PackUninstallLanguage;
     any_install |= !uninstall;
+    any_uninstall |= uninstall;
     const std::string& name = p.args[0];
     if (name.find_first_of("/\\:") != std::string::npos) {
       diags().Error(script_, p.source_line, "language table name \"" + name + "\" must be a plain name");
@@ -534,13 +711,39 @@ void Compiler::Languages() {
       diags().Error(script_, p.source_line, *path + ": a language table must be UTF-16LE with a byte-order mark");
       continue;
     }
-    if (std::string problem; !TLanguage().LoadFromBuffer(bytes->data(), bytes->size(), &problem)) {
+    TLanguage loaded;
+    if (std::string problem; !loaded.LoadFromBuffer(bytes->data(), bytes->size(), &problem)) {
       diags().Error(script_, p.source_line, *path + ": " + problem);
       continue;
     }
-    AddSetupFile({entry_name, 0, *path, {}}, p.source_line);
+    // A text the table lacks (the stock pages gained it after the table was written) reads
+    // in English rather than as "NOT FOUND".
+    const auto& stock = uninstall ? stock_uninstall : stock_install;
+    std::vector<std::int32_t> added;
+    std::vector<std::uint8_t> completed;
+    if (stock) completed = CompleteFromStock(*bytes, loaded, stock->second, &added);
+    if (added.empty()) {
+      AddSetupFile({entry_name, 0, *path, {}}, p.source_line);
+    } else {
+      AddSetupFile({entry_name, 0, {}, std::move(completed)}, p.source_line);
+    }
   }
-  if (!any_install) diags().Warning(script_, 0, "no language table: every text of the setup reads \"NOT FOUND\"");
+  // Without a table of its own a setup speaks the stock English.
+  const auto pack_stock = [&](bool uninstall) {
+    const auto& stock = uninstall ? stock_uninstall : stock_install;
+    if (!stock) return false;
+    AddSetupFile({(uninstall ? kUninstallPrefix : "") + std::string(kLanguagePrefix) + "English", 0, stock->first, {}},
+                 0);
+    return true;
+  };
+  if (!any_install && !pack_stock(false)) {
+    diags().Warning(script_, 0, "no language table, and no stock English: every text of the setup reads \"NOT FOUND\"");
+  }
+  if (result_.info.HasUninstaller && !any_uninstall && !pack_stock(true)) {
+    diags().Warning(script_, 0,
+                    "no uninstaller language table, and no stock English: every text of the uninstaller reads \"NOT "
+                    "FOUND\"");
+  }
 }
 
 void Compiler::SetupFiles() {
@@ -554,21 +757,31 @@ void Compiler::SetupFiles() {
     }
     return path;
   };
-  auto pages = [&](const std::string& folder, const char* prefix, std::uint32_t line, PageSetFacts facts = {}) {
+  auto pages = [&](const std::string& folder, const char* prefix, std::uint32_t line, PageSetFacts facts = {},
+                   std::vector<std::string>* toggles = nullptr) {
     auto path = find_pages(folder);
     if (!path) {
       diags().Error(script_, line,
                     "pages folder \"" + folder + "\" not found beside the script or among the stock pages");
       return std::optional<std::string>();
     }
-    for (auto& e : CollectPageFiles(*path, prefix, script_, line, diags(), facts)) AddSetupFile(std::move(e), line);
+    for (auto& e : CollectPageFiles(*path, prefix, script_, line, diags(), facts, toggles)) {
+      AddSetupFile(std::move(e), line);
+    }
     return path;
   };
   if (!info.Pages.empty()) {
-    pages(info.Pages, "", pages_line_, {.has_changelog = !info.Changelog.empty()});
+    pages(info.Pages, "", pages_line_,
+          {.has_changelog = !info.Changelog.empty(), .has_components = has_components_, .has_license = has_license_},
+          &install_toggles_);
   } else if (find_pages("install")) {
     // A script without pages gets the stock wizard, without its change-log page when there is no log to show.
-    pages("install", "", 0, {.has_changelog = !info.Changelog.empty(), .drop_changelog_page = info.Changelog.empty()});
+    pages("install", "", 0,
+          {.has_changelog = !info.Changelog.empty(),
+           .drop_changelog_page = info.Changelog.empty(),
+           .has_components = has_components_,
+           .has_license = has_license_},
+          &install_toggles_);
   }
   std::optional<std::string> uninstall_folder;
   if (info.HasUninstaller) {
@@ -635,8 +848,10 @@ void Compiler::Assemble() {
   entries.push_back({kSetupInfoEntry, 0, {}, {info.begin(), info.end()}});
   auto compiled = result_.lines.Serialize();
   entries.push_back({kCompiledLinesEntry, 0, {}, {compiled.begin(), compiled.end()}});
-  if (!result_.program.run.IsDefault()) {
-    const std::string options = FormatRunOptions(result_.program.run);
+  RunOptions run_options = result_.program.run;
+  run_options.Version = result_.program.version;
+  if (!run_options.IsDefault()) {
+    const std::string options = FormatRunOptions(run_options);
     entries.push_back({kRunOptionsEntry, 0, {}, {options.begin(), options.end()}});
   }
   for (auto& e : setup_files_) entries.push_back(std::move(e));
@@ -652,9 +867,7 @@ void Compiler::Assemble() {
 }  // namespace
 
 CompileResult CompileSource(const std::string& text, const std::string& script, const CompileOptions& options) {
-  CompileResult result = Compiler(script, options).Run(text);
-  result.legacy_script = !platform::IsUtf8(text);
-  return result;
+  return Compiler(script, options).Run(text);
 }
 
 CompileResult CompileScript(const std::string& script, const CompileOptions& options) {

@@ -42,8 +42,6 @@ struct CompileResult {
   std::uint16_t group_count = 0;
   // Written into the engine program's resources, not into the package.
   ProgramFacts program;
-  // The script is not UTF-8: its text is read in the legacy code page.
-  bool legacy_script = false;
 };
 
 // `script` is the path of the script as the user gave it: diagnostics name it, and relative

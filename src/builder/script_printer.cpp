@@ -6,6 +6,7 @@
 #include "builder/script_syntax.h"
 #include "base/scrambler.h"
 #include "script/command_table.h"
+#include "script/components.h"
 
 namespace zq::builder {
 
@@ -105,13 +106,21 @@ std::string PrintScript(const TCompLines& compiled, const TSetupInfoFile& info) 
     auto jump = [&](std::size_t i) {
       if (i < args.size()) args[i] = target(args[i], note);
     };
-    for (int k = 0; const int n = command->JumpArg(k); ++k) jump(static_cast<std::size_t>(n - 1));
+    for (int k = 0; const int n = command->JumpArg(k, args.size()); ++k) jump(static_cast<std::size_t>(n - 1));
     if (const auto n = static_cast<std::size_t>(command->scrambled_arg); n != 0 && n <= args.size()) {
       args[n - 1] = UnscrambleLine(kPackageCommandKey, args[n - 1]);
     }
-    if (command->AppendedArgs() != 0 && !args.empty()) {
+    if (command->group_kind != GroupKind::None && !args.empty()) {
       note = "  ; group " + args.back() + note;
       args.pop_back();
+    } else if (command->build == BuildStep::Component && args.size() >= static_cast<std::size_t>(kComponentLast)) {
+      note = "  ; " + args[kComponentSize - 1] + " bytes" + note;
+      args.resize(kComponentDescription);
+      if (args.back().empty()) args.pop_back();
+    } else if (command->build == BuildStep::PackLicense && args.size() == 3) {
+      // Stored as the entry, its language and the file; written as the script gives them.
+      note = "  ; " + args[0] + note;
+      args = args[1].empty() ? std::vector<std::string>{args[2]} : std::vector<std::string>{args[1], args[2]};
     }
     out += Command(command->keyword, args) + note + "\n";
   }

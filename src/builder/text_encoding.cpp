@@ -37,15 +37,7 @@ void SettleTextEncoding(CompileResult& result) {
   const auto utf8 = [](const std::string& text) {
     return platform::IsUtf8(text) ? text : platform::LegacyToUtf8(text);
   };
-  if (result.legacy_script) {
-    const auto legacy = [](const std::string& text) { return platform::LegacyToUtf8(text); };
-    result.lines.MapText(legacy);
-    result.info.MapText(legacy);
-  }
-  const std::vector<std::uint8_t> info = result.info.Serialize(), lines = result.lines.Serialize();
   for (PlannedEntry& e : result.entries) {
-    if (e.group == 0 && e.name == kSetupInfoEntry) e.data = info;
-    if (e.group == 0 && e.name == kCompiledLinesEntry) e.data = lines;
     if (e.text) {
       const std::string text = utf8(AsString(e.data));
       e.data.assign(text.begin(), text.end());

@@ -8,9 +8,9 @@
 namespace zq::builder {
 
 // Looks at the entry names, the compiled script, the setup record and the text of the page
-// files; when any of them is not ASCII, converts what was read in the legacy code page (a
-// script or page file that is not UTF-8) to UTF-8, brings the "SetupInfo" and
-// "CompiledLines" entries up to date and adds the encoding entry.
+// files (the script is UTF-8 by then, whatever it was written in); when any of them is not
+// ASCII, converts page files written in the legacy code page to UTF-8 and adds the encoding
+// entry.
 void SettleTextEncoding(CompileResult& result);
 
 }  // namespace zq::builder

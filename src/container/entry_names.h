@@ -16,13 +16,17 @@ inline constexpr char kLanguagePrefix[] = "LANGUAGE-";
 inline constexpr char kUninstallPrefix[] = "UNINSTALL_";
 // The uninstaller's program icon: set on its file, never carried into its package.
 inline constexpr char kUninstallIconEntry[] = "UNINSTALL_ICON.ICO";
-// How the runs treat the machine (container/run_options.h); absent: every option's default.
+// What the setup says of itself beyond its record and how its run behaves (RunOptions); absent:
+// every option at its default.
 inline constexpr char kRunOptionsEntry[] = "RunOptions.txt";
 // Present when the package's text (entry names, script, setup record, page layouts) is UTF-8;
 // without it the text is in the legacy code page (packages written before names could hold any
 // character, and those whose text is all ASCII). It holds kTextEncodingUtf8.
 inline constexpr char kTextEncodingEntry[] = "Encoding.txt";
 inline constexpr char kTextEncodingUtf8[] = "UTF-8";
+// A licence text ("license FILE"); one for a single language is this prefix, "-" and the
+// language table's name.
+inline constexpr char kLicenseEntry[] = "LICENSE";
 // The finaliser an uninstaller starts at its end (the setup carries it with kUninstallPrefix).
 inline constexpr char kFinaliserEntry[] = "FINALISE.EXE";
 

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "base/byte_io.h"
+#include "container/version_text.h"
 #include "platform/text.h"
 
 namespace zq {
@@ -53,19 +54,10 @@ void VersionNode(Bytes& out, const std::u16string& key, std::uint16_t type, cons
   out[start + 1] = static_cast<std::uint8_t>(length >> 8);
 }
 
-// "1.2.3.4" as the two 32-bit halves of a fixed version; what is not a number counts 0.
+// "1.2.3.4" as the two 32-bit halves of a fixed version.
 std::pair<std::uint32_t, std::uint32_t> VersionNumbers(const std::string& version) {
-  std::uint32_t parts[4] = {};
-  std::size_t i = 0;
-  for (std::size_t k = 0; k < 4 && i < version.size(); ++k) {
-    std::uint32_t n = 0;
-    while (i < version.size() && version[i] >= '0' && version[i] <= '9')
-      n = std::min<std::uint32_t>(n * 10 + (version[i++] - '0'), 0xFFFF);
-    parts[k] = n;
-    while (i < version.size() && version[i] != '.') ++i;
-    ++i;
-  }
-  return {parts[0] << 16 | parts[1], parts[2] << 16 | parts[3]};
+  const auto parts = VersionParts(version);
+  return {std::uint32_t{parts[0]} << 16 | parts[1], std::uint32_t{parts[2]} << 16 | parts[3]};
 }
 
 Bytes VersionResource(const ProgramFacts& facts) {

@@ -26,8 +26,10 @@ struct ProgramFacts {
   std::string publisher;
   ExecutionLevel level = ExecutionLevel::Admin;
   std::vector<std::uint8_t> icon;  // an .ico file; empty: the engine's own icon stays
-  RunOptions run;                  // lockedfiles, architecture, scope: a package entry, not a resource
-  bool level_given = false;        // the script said which level
+  // lockedfiles, architecture, scope, allowdowngrade (the version is added from `version`): a
+  // package entry, not a resource
+  RunOptions run;
+  bool level_given = false;  // the script said which level
 };
 
 // The manifest's XML for `level`.

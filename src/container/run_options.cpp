@@ -10,6 +10,12 @@ namespace {
 
 std::string Lower(const std::string& s) { return platform::AnsiLowerCase(s); }
 
+std::string Trimmed(const std::string& s) {
+  const std::size_t first = s.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
 }  // namespace
 
 std::optional<Architecture> ParseArchitecture(const std::string& word) {
@@ -39,20 +45,25 @@ const char* InstallScopeName(InstallScope scope) {
 
 RunOptions ParseRunOptions(const std::vector<std::uint8_t>& entry) {
   RunOptions options;
-  std::istringstream in(std::string(entry.begin(), entry.end()));
+  std::string text(entry.begin(), entry.end());
+  for (char& c : text) c = c == '\r' ? '\n' : c;  // CR, LF or CR LF end a line
+  std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    line = Trimmed(line);
     const std::size_t blank = line.find(' ');
-    if (blank == std::string::npos) continue;
     const std::string word = Lower(line.substr(0, blank));
-    const std::string value = line.substr(blank + 1);
+    const std::string value = blank == std::string::npos ? std::string() : Trimmed(line.substr(blank + 1));
     if (word == "lockedfiles") {
       options.LockedFilesReboot = Lower(value) == "reboot";
     } else if (word == "architecture") {
       options.Arch = ParseArchitecture(value).value_or(options.Arch);
     } else if (word == "scope") {
       options.Scope = ParseInstallScope(value).value_or(options.Scope);
+    } else if (word == "version") {
+      options.Version = value;
+    } else if (word == "allowdowngrade" && value.empty()) {
+      options.AllowDowngrade = true;
     }
   }
   return options;
@@ -63,6 +74,8 @@ std::string FormatRunOptions(const RunOptions& options) {
   if (options.LockedFilesReboot) out += "lockedfiles reboot\r\n";
   if (options.Arch != Architecture::X86) out += std::string("architecture ") + ArchitectureName(options.Arch) + "\r\n";
   if (options.Scope != InstallScope::Default) out += std::string("scope ") + InstallScopeName(options.Scope) + "\r\n";
+  if (!options.Version.empty()) out += "version " + options.Version + "\r\n";
+  if (options.AllowDowngrade) out += "allowdowngrade\r\n";
   return out;
 }
 

@@ -1,7 +1,8 @@
 // How a setup's runs treat the machine, beyond its script: files in use ("lockedfiles"), the
-// Windows it is made for ("architecture") and whose installation it is ("scope"). Stored as the
-// package entry RunOptions.txt, one "word value" line each; the uninstaller carries a copy, so
-// it removes what its setup made from where the setup made it.
+// Windows it is made for ("architecture"), whose installation it is ("scope"), its own version
+// and whether it may go below a newer one. Stored as the package entry RunOptions.txt, one
+// "keyword [value]" line each; the uninstaller carries a copy, so it removes what its setup
+// made from where the setup made it.
 #pragma once
 
 #include <cstdint>
@@ -19,16 +20,21 @@ enum class Architecture : std::uint8_t { X86, X64 };
 enum class InstallScope : std::uint8_t { Default, Machine, User };
 
 struct RunOptions {
+  // "lockedfiles reboot": a file another program holds is put in place at the next restart.
   bool LockedFilesReboot = false;
   Architecture Arch = Architecture::X86;
   InstallScope Scope = InstallScope::Default;
+  // "version 2.1": the setup's own version, as in its version resource; empty: none.
+  std::string Version;
+  // "allowdowngrade": the setup may install over a newer version of its product.
+  bool AllowDowngrade = false;
 
   bool operator==(const RunOptions&) const = default;
   bool IsDefault() const { return *this == RunOptions{}; }
 };
 
-// Lines are compared without regard to case; a line the reader does not know is skipped, so an
-// older engine reads a newer entry's options that it knows.
+// Keywords are compared without regard to case; a line the reader does not know is skipped, so
+// an older engine reads a newer entry's options that it knows.
 RunOptions ParseRunOptions(const std::vector<std::uint8_t>& entry);
 // One line per option that differs from the default, each ending in CR LF.
 std::string FormatRunOptions(const RunOptions& options);

@@ -39,7 +39,7 @@ class TCommandList {
  public:
   // Returns the zero-based position (command index - 1).
   std::size_t Add(std::unique_ptr<TCommandClass> command);
-  // Command index 1..32 -> its command; nullptr for anything else.
+  // Command index 1..kCommandCount -> its command; nullptr for anything else.
   TCommandClass* At(std::int32_t command_index) const;
   std::size_t Count() const { return commands_.size(); }
   void Clear() { commands_.clear(); }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/path_text.h"
+#include "platform/file_names.h"
 
 namespace zq {
 
@@ -41,14 +42,28 @@ std::string InstallDirProblem(const std::string& folder) {
     return "the folder \"" + folder + "\" is not absolute: give a drive (C:\\...), a network path or a macro";
   }
   if (folder.find(':', 2) != std::string::npos) return "the folder \"" + folder + "\" holds a \":\" after its drive";
-  return {};
+  return FolderNameProblem(folder);
+}
+
+std::string FolderNameProblem(const std::string& folder) {
+  // The deepest file below it: an entry name as long as a package holds (127 bytes).
+  switch (platform::RefusedForCreation(folder + "\\" + std::string(127, 'x'), false)) {
+    case platform::FileFault::TooLong:
+      return "the folder \"" + folder +
+             "\" is too long: the paths of the files below it would be longer than Windows allows";
+    case platform::FileFault::BadName:
+      return "the folder \"" + folder + "\" holds a name or character that Windows does not allow in a path";
+    default: return {};
+  }
 }
 
 std::string EngineUsage() {
-  return "usage: setup [/S] [/LANG=xxxx] [/LOG=file] [package-file] [/D=folder]\n"
+  return "usage: setup [/S] [/LANG=xxxx] [/LOG=file] [/COMPONENTS=a,b] [package-file] [/D=folder]\n"
          "  /S          silent: no windows; every question takes its default answer\n"
          "  /LANG=xxxx  the language, a hexadecimal language identifier (0409 English, 0407 German)\n"
          "  /LOG=file   a readable log of everything done, with the exit code\n"
+         "  /COMPONENTS=a,b  install exactly these components (and the fixed ones); an unknown\n"
+         "              name is refused\n"
          "  /D=folder   the installation folder: absolute, or starting with a macro such as\n"
          "              $PROGRAMFILES; it takes the rest of the line, blanks included, so it comes last\n"
          "  /? /HELP    this text\n"
@@ -80,6 +95,16 @@ EngineOptions ParseEngineCommandLine(const std::vector<std::string>& args) {
       if (value.empty() || *end != '\0' || id > 0xFFFF)
         o.problems.push_back("/LANG= needs a hexadecimal language identifier, not \"" + value + "\"");
       else o.language = static_cast<std::uint16_t>(id);
+    } else if (TakeValue(arg, upper, "/COMPONENTS", value)) {
+      std::vector<std::string> names;
+      for (std::size_t start = 0; start <= value.size() && !value.empty();) {
+        std::size_t comma = value.find(',', start);
+        if (comma == std::string::npos) comma = value.size();
+        const std::string name = value.substr(start, comma - start);
+        if (!name.empty()) names.push_back(name);
+        start = comma + 1;
+      }
+      o.components = std::move(names);
     } else if (TakeValue(arg, upper, "/LOG", value)) {
       if (value.empty()) o.problems.push_back("/LOG= needs a file");
       else o.log_file = value;

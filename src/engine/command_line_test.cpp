@@ -9,6 +9,13 @@
 namespace zq {
 namespace {
 
+// A folder of `levels` components of 199 characters: 164 leave no room for the files below.
+std::string DeepFolder(int levels) {
+  std::string folder = "C:";
+  for (int i = 0; i < levels; ++i) folder += "\\" + std::string(199, 'x');
+  return folder;
+}
+
 TEST(EngineCommandLine, InstallFolderTakesTheRestOfTheLine) {
   const EngineOptions o = ParseEngineCommandLine({"/S", "/LOG=C:\\l.txt", "/D=C:\\Program", "Files\\My", "App"});
   EXPECT_TRUE(o.problems.empty());
@@ -34,8 +41,12 @@ TEST(EngineCommandLine, RefusalsNameTheProblem) {
       {{"/D=..\\Demo"}, "is not absolute"},
       {{"/D=C:\\a|b"}, "cannot hold"},
       {{"/D=C:\\a:b"}, "after its drive"},
+      {{"/D=C:\\Apps\\con\\Demo"}, "does not allow"},
+      {{"/D=C:\\" + std::string(256, 'x')}, "too long"},
+      {{"/D=" + DeepFolder(164)}, "too long"},
       {{"/LANG=xyz"}, "hexadecimal"},
   };
+  EXPECT_EQ(InstallDirProblem(DeepFolder(163)), "");
   for (const Case& c : cases) {
     const EngineOptions o = ParseEngineCommandLine(c.args);
     ASSERT_EQ(o.problems.size(), 1u) << c.args[0];

@@ -102,7 +102,7 @@ TEST(SetupContextTest, PlaceholdersFollowTheirFields) {
   ctx.Choices.SpaceAvailableText = "3.00 GB";
   EXPECT_EQ(ctx.LanguageStrings.ExpandVariables(u"<%setuptitle%> needs <%SPACEREQ%> of <%SPACEAVA%>"),
             u"Demo 1.0 needs  of 3.00 GB");
-  ctx.SetupToLoad().SpaceRequiredText = "1.00 MB";
+  ctx.Choices.SpaceRequiredText = "1.00 MB";
   EXPECT_EQ(ctx.LanguageStrings.ExpandVariables(u"<%SPACEREQ%>"), u"1.00 MB");
   EXPECT_EQ(ctx.Services.ShowMessageBox(u"q", u"c", kMbYesNo), kIdYes);
   EXPECT_EQ(ctx.Services.ShowMessageBox(u"q", u"c", kMbRetryCancel), kIdCancel);

@@ -141,6 +141,43 @@ TEST(Layout, RichEditsLoadTheirFileThroughPlaceholders) {
   EXPECT_EQ(std::get<1>(f.boxes.shown[0]), u"Rich Edit Error");
 }
 
+TEST(Layout, CheckBoxesAndRadioButtons) {
+  OnePage f(
+      "[agree]\r\nType=TCheckBox\r\ncaption=<LANG1> now\r\nchecked=TRUE\r\nfontbold=true\r\nfontsize=10\r\n"
+      "[plain]\r\nType=tcheckbox\r\nchecked=yes\r\ngroup=4\r\n"
+      "[a]\r\nType=TRadioButton\r\ngroup=1\r\nchecked=true\r\n"
+      "[b]\r\nType=TRadioButton\r\ngroup=1\r\nchecked=true\r\n"
+      "[c]\r\nType=TRadioButton\r\ngroup=2\r\nchecked=true\r\n");
+  f.Load();
+  const Control& agree = f.Named("agree");
+  EXPECT_EQ(agree.Type, ControlType::CheckBox);
+  EXPECT_EQ(agree.CaptionSource, u"<LANG1> now");
+  EXPECT_EQ(agree.Caption, u"Welcome to Demo Game now");
+  EXPECT_TRUE(agree.Checked);
+  EXPECT_TRUE(agree.Font.Bold);
+  EXPECT_EQ(agree.Font.Size, 10);
+  // Without a caption a box shows its name; "yes" is no boolean; only radio buttons have groups.
+  EXPECT_EQ(f.Named("plain").Caption, u"plain");
+  EXPECT_FALSE(f.Named("plain").Checked);
+  EXPECT_EQ(f.Named("plain").Group, 0);
+  // A later checked radio button of the group clears the earlier one; another group keeps its own.
+  EXPECT_FALSE(f.Named("a").Checked);
+  EXPECT_TRUE(f.Named("b").Checked);
+  EXPECT_TRUE(f.Named("c").Checked);
+  TControlParser& page = f.pages->Page(0);
+  page.SetChecked(f.Named("a"), false);  // a radio button is only ever checked by a click
+  EXPECT_TRUE(f.Named("a").Checked);
+  EXPECT_FALSE(f.Named("b").Checked);
+  EXPECT_TRUE(f.Named("c").Checked);
+  page.SetChecked(f.Named("agree"), false);
+  EXPECT_FALSE(agree.Checked);
+  // A suppressed control stays hidden when its page is shown.
+  f.Named("c").Suppressed = true;
+  f.pages->ShowPage(0);
+  EXPECT_FALSE(f.Named("c").Visible);
+  EXPECT_TRUE(f.Named("b").Visible);
+}
+
 TEST(Layout, GaugeColours) {
   OnePage f("[bar]\r\nType=TProgressBar\r\nforecolour=$C06020\r\nbackcolour=15790320\r\n");
   f.Load();

@@ -27,7 +27,7 @@ std::string LineArgs::ExpandInPlace(const MacroValues& macros, std::size_t n) {
 }
 
 std::int32_t LineArgs::Jump(int k) const {
-  const int n = info_.JumpArg(k);
+  const int n = info_.JumpArg(k, Count());
   return n == 0 ? -1 : StrToIntOr((*this)[static_cast<std::size_t>(n)]);
 }
 

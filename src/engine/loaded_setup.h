@@ -12,6 +12,7 @@
 #include "container/setup_info.h"
 #include "engine/command.h"
 #include "script/comp_lines.h"
+#include "script/components.h"
 #include "ui/languages.h"
 
 namespace zq {
@@ -25,11 +26,25 @@ struct LoadedSetup {
   TLanguages Languages;
   std::vector<std::uint8_t> GroupFlags;
 
-  // Files in use, the architecture and the scope (RunOptions.txt; the uninstaller's copy too).
+  // The setup's version, files in use, "allowdowngrade", the architecture and the scope
+  // (RunOptions.txt; the uninstaller's copy too).
   RunOptions Options;
 
-  std::int64_t SpaceRequired = 0;
-  std::string SpaceRequiredText;
+  // The script's components, and for each package group the component it lies in (-1 none).
+  std::vector<ComponentInfo> Components;
+  std::vector<int> GroupComponent;
+  // The entry name of each language table after "LANGUAGE-", parallel to Languages.Items.
+  std::vector<std::string> LanguageNames;
+  // "license [LANGNAME] FILE": the licence entries by the language table they are for ("" for
+  // every other language).
+  struct License {
+    std::string Language;
+    std::string Entry;
+  };
+  std::vector<License> Licenses;
+  // "runafter PROGRAM [ARGUMENTS]": started after Finish when the box is checked.
+  std::string RunAfterProgram;
+  std::string RunAfterArguments;
 
   // The folders behind the path macros other than $INSTDIR, each with a trailing "\".
   std::string ProgramFilesDir;     // $PROGRAMFILES: the architecture's, one of the two below

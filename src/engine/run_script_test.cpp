@@ -73,6 +73,41 @@ TEST_F(RunScriptTest, IfFileExistsTakesOneTargetOnly) {
   EXPECT_EQ(Ran(), (std::vector<std::u16string>{u"ran 1", u"ran 2"}));
 }
 
+// A component's lines run only when it is chosen; "ifchecked" jumps on the boxes as the run
+// found them.
+TEST_F(RunScriptTest, ComponentsAndCheckedBoxesChooseTheLinesThatRun) {
+  const struct {
+    std::vector<bool> chosen;
+    bool box;
+    std::vector<std::u16string> ran;
+  } cases[] = {
+      {{true, false}, false, {u"a", u"tail", u"unchecked"}},
+      {{false, true}, true, {u"b1", u"b2", u"tail", u"checked"}},
+      {{true, true}, true, {u"a", u"b1", u"b2", u"tail", u"checked"}},
+  };
+  for (const auto& c : cases) {
+    status_.captions.clear();
+    LoadScript(ctx_, {{"component", {"a", "A", "on", "", "0", "1"}},
+                      {"message", {"a"}},
+                      {"component", {"b", "B", "off", "", "0", "4"}},
+                      {"message", {"b1"}},
+                      {"message", {"b2"}},
+                      {"endcomponent", {}},
+                      {"message", {"tail"}},
+                      {"ifchecked", {"Extras_Box", "10"}},
+                      {"message", {"unchecked"}},
+                      {"goto", {"12"}},
+                      {":", {"yes"}},
+                      {"message", {"checked"}},
+                      {":", {"end"}}});
+    ctx_.SetupToLoad().Components = ComponentsOf(ctx_.Setup.CompLines);
+    ctx_.Choices.ComponentChosen = c.chosen;
+    ctx_.Choices.Checked = {{"extras_box", c.box}};
+    RunScript(ctx_);
+    EXPECT_EQ(Ran(), c.ran);
+  }
+}
+
 TEST_F(RunScriptTest, FailureStopsTheRunShowsTextTwentyThreeAndUndoesIt) {
   ctx_.SetupToLoad().SetupInfo.HasUninstaller = 1;
   ctx_.SetupToLoad().SetupInfo.LogPrefix = "demo_";

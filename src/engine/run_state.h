@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 
 #include "engine/run_journal.h"
 #include "platform/registry.h"
@@ -36,6 +37,9 @@ struct RunState {
   TUninstallList UninstallList;
   platform::Registry Registry;
   std::int32_t ProgressPosition = 0;
+  // The exit code of the program the last "execute" ran; none when it could not be started or
+  // the run stopped waiting for it ("ifexitcode" then matches no code).
+  std::optional<std::uint32_t> LastExitCode;
 };
 
 }  // namespace zq

@@ -9,9 +9,10 @@ SetupContext::SetupContext() {
   LanguageStrings.Add("<%SETUPTITLE%>", &Setup.SetupInfo.SetupName);
   LanguageStrings.Add("<%SETUPSHORTTITLE%>", &Setup.SetupInfo.ShortName);
   LanguageStrings.Add("<%CHANGELOG%>", &Setup.SetupInfo.Changelog);
-  LanguageStrings.Add("<%SPACEREQ%>", &Setup.SpaceRequiredText);
+  LanguageStrings.Add("<%SPACEREQ%>", &Choices.SpaceRequiredText);
   LanguageStrings.Add("<%SPACEAVA%>", &Choices.SpaceAvailableText);
   LanguageStrings.Add("<%INSTALLDIR%>", &Choices.InstallDir);
+  LanguageStrings.Add("<%LICENSE%>", &Choices.LicenseEntry);
 }
 
 }  // namespace zq

@@ -18,7 +18,7 @@ class SetupContext {
   LoadedSetup setup_;  // first: Setup refers to it
 
  public:
-  // Registers the six placeholders, bound to the fields behind them.
+  // Registers the placeholders, bound to the fields behind them.
   SetupContext();
   SetupContext(const SetupContext&) = delete;
   SetupContext& operator=(const SetupContext&) = delete;

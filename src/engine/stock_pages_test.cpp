@@ -42,9 +42,17 @@ void WalkStockPages(const std::string& folder, const std::string& table, std::ui
   ctx.SetupToLoad().SetupInfo.Changelog = "changes.rtf";
   ctx.SetupToLoad().SetupInfo.Mode = static_cast<SetupMode>(mode);
   ctx.Choices.InstallDir = "C:\\Program Files\\Demo Game";
+  // What the script offers: a licence, two components and a program to run.
+  ctx.SetupToLoad().Licenses = {{"", "LICENSE"}};
+  ctx.Choices.LicenseEntry = "LICENSE";
+  ctx.SetupToLoad().Components = {{"game", "Game", ComponentState::Fixed, "The game.", 1 << 20, 0, 0},
+                                  {"music", "Music", ComponentState::Off, "The soundtrack.", 5 << 20, 0, 0}};
+  ctx.Choices.ComponentChosen = {true, false};
+  ctx.SetupToLoad().RunAfterProgram = "$INSTDIR\\game.exe";
   Wizard wizard(ctx, nullptr);
   wizard.SetPagesUp([&](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
-    if (name == "changes.rtf") return std::vector<std::uint8_t>{'{', '\\', 'r', 't', 'f', '1', '}'};
+    if (name == "changes.rtf" || name == "LICENSE")
+      return std::vector<std::uint8_t>{'{', '\\', 'r', 't', 'f', '1', '}'};
     auto text = Slurp(dir / name);
     if (!text) return std::nullopt;
     return std::vector<std::uint8_t>(text->begin(), text->end());
@@ -63,8 +71,15 @@ void WalkStockPages(const std::string& folder, const std::string& table, std::ui
   // the installation-directory page after the pages were built.
   const std::u16string install_dir = mode == 0 ? u"C:\\Games\\Demo Game" : u"C:\\Program Files\\Demo Game";
   bool folder_named = false;
-  for (int step = 0; step < 8 && wizard.Pages().CurrentType() != ptFinish; ++step) {
+  for (int step = 0; step < 12 && wizard.Pages().CurrentType() != ptFinish; ++step) {
     if (wizard.Pages().CurrentType() == ptInstallDir) wizard.InstallDirTyped(install_dir);
+    if (wizard.Pages().CurrentType() == ptLicense) {
+      EXPECT_FALSE(wizard.Pages().Buttons().Next.Enabled);
+      for (Control* c : wizard.Pages().Page(wizard.Pages().Current()).Controls()) {
+        if (c->Name == "license_accept") wizard.ToggleClicked(*c, true);
+      }
+      EXPECT_TRUE(wizard.Pages().Buttons().Next.Enabled);
+    }
     wizard.Next();
     if (wizard.Pages().CurrentType() != ptPatch) continue;
     for (const Control* c : wizard.Pages().Page(wizard.Pages().Current()).Controls()) {
@@ -73,6 +88,11 @@ void WalkStockPages(const std::string& folder, const std::string& table, std::ui
   }
   EXPECT_TRUE(folder_named);
   EXPECT_EQ(wizard.Pages().CurrentType(), ptFinish);
+  EXPECT_EQ(wizard.ComponentBoxes().size(), mode == 0 ? 2u : 0u);
+  if (mode == 0) {
+    ASSERT_NE(wizard.RunBox(), nullptr);
+    EXPECT_TRUE(wizard.RunBox()->Visible && wizard.RunBox()->Checked);
+  }
   for (const auto& control : wizard.Pages().Area().Controls) {
     const std::string caption = platform::WideToAnsi(control->Caption);
     EXPECT_EQ(caption.find("NOT FOUND"), std::string::npos) << control->Name << ": " << caption;
@@ -114,6 +134,15 @@ TEST(StockPages, ButtonTextsHaveOneMnemonicEachUniquePerPage) {
           << table << " text " << number;
       return at + 1 < text.size() ? std::towlower(static_cast<wint_t>(text[at + 1])) : 0;
     };
+    // The licence's buttons are shown with Back, Next and Cancel, the run box with Finish.
+    const bool installer = std::string(table).find("uninstall") == std::string::npos;
+    if (installer) {
+      for (const int a : {42, 43}) {
+        for (const int b : {12, 13, 14}) EXPECT_NE(mnemonic(a), mnemonic(b)) << table << " " << a << " " << b;
+      }
+      EXPECT_NE(mnemonic(42), mnemonic(43)) << table;
+      EXPECT_NE(mnemonic(46), mnemonic(16)) << table;
+    }
     for (const auto& buttons : {std::array{12, 13, 14}, std::array{12, 15, 14}}) {
       EXPECT_NE(mnemonic(buttons[0]), mnemonic(buttons[1])) << table;
       EXPECT_NE(mnemonic(buttons[1]), mnemonic(buttons[2])) << table;

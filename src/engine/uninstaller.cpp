@@ -178,9 +178,10 @@ TSetupInfoFile UninstallerRecord(const TSetupInfoFile& setup, const UserChoices&
 UninstallEntry DescribeUninstallEntry(const RunScope& ctx, const std::string& program_path) {
   UninstallEntry entry;
   entry.Name = ctx.Setup.SetupInfo.ShortName;
-  // The package does not carry them: the builder wrote them into the program's resources.
+  // The builder wrote them into the program's resources, and the version into the package too
+  // (an engine without resources, or a package read from another file, knows it from there).
   const ProgramDescription program = DescribeProgramFile(program_path);
-  entry.Version = program.version;
+  entry.Version = ctx.Setup.Options.Version.empty() ? program.version : ctx.Setup.Options.Version;
   entry.Publisher = program.publisher;
   entry.InstallLocation = ctx.Choices.InstallDir;
   entry.Uninstaller = UninstallerPath(ctx);
@@ -197,8 +198,11 @@ void RegisterUninstallEntry(platform::Registry& reg, std::uint32_t root, const s
   reg.SetRoot(root);
   if (!reg.OpenKey(kUninstallKeyBase + key_name, true)) return;
   reg.WriteString("DisplayName", entry.Version.empty() ? entry.Name : entry.Name + " " + entry.Version);
+  // An earlier installation's version or publisher would describe this one wrongly.
   if (!entry.Version.empty()) reg.WriteString("DisplayVersion", entry.Version);
+  else reg.DeleteValue("DisplayVersion");
   if (!entry.Publisher.empty()) reg.WriteString("Publisher", entry.Publisher);
+  else reg.DeleteValue("Publisher");
   reg.WriteString("DisplayIcon", entry.Uninstaller);
   reg.WriteString("InstallLocation", entry.InstallLocation);
   reg.WriteDword("EstimatedSize", entry.EstimatedSizeKb);
@@ -207,6 +211,21 @@ void RegisterUninstallEntry(platform::Registry& reg, std::uint32_t root, const s
   reg.WriteDword("NoModify", 1);
   reg.WriteDword("NoRepair", 1);
   reg.CloseKey();
+}
+
+std::optional<UninstallEntry> ReadUninstallEntry(platform::Registry& reg, const std::string& key_name) {
+  if (key_name.empty()) return std::nullopt;
+  reg.SetRoot(platform::kHkeyLocalMachine);
+  if (!reg.OpenKey(kUninstallKeyBase + key_name, false)) return std::nullopt;
+  UninstallEntry entry;
+  entry.Name = key_name;
+  entry.Version = reg.ReadString("DisplayVersion").value_or("");
+  entry.Publisher = reg.ReadString("Publisher").value_or("");
+  entry.InstallLocation = reg.ReadString("InstallLocation").value_or("");
+  entry.Uninstaller = reg.ReadString("DisplayIcon").value_or("");
+  entry.EstimatedSizeKb = reg.ReadDword("EstimatedSize").value_or(0);
+  reg.CloseKey();
+  return entry;
 }
 
 bool MakeUninstaller(const RunScope& ctx, const std::string& program_path) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "container/setup_info.h"
@@ -47,11 +48,17 @@ UninstallEntry DescribeUninstallEntry(const RunScope& ctx, const std::string& pr
 std::uint32_t UninstallEntryRoot(const LoadedSetup& setup);
 
 // Writes the entry under `root`\...\Uninstall\<key_name>: DisplayName (the name, then the
-// version when known), DisplayVersion and Publisher when known, DisplayIcon (the uninstaller),
+// version when known), DisplayVersion and Publisher when known (else an earlier one is
+// removed), DisplayIcon (the uninstaller),
 // InstallLocation, EstimatedSize (KiB, REG_DWORD), UninstallString (the quoted uninstaller),
 // QuietUninstallString (the same with /S), NoModify and NoRepair (REG_DWORD 1).
 void RegisterUninstallEntry(platform::Registry& reg, std::uint32_t root, const std::string& key_name,
                             const UninstallEntry& entry);
+
+// The entry an earlier installation registered where RegisterUninstallEntry writes (the same
+// root, and the registry view this program sees): its version, publisher, location and
+// uninstaller as far as it gives them. nullopt when there is none (or no key name).
+std::optional<UninstallEntry> ReadUninstallEntry(platform::Registry& reg, const std::string& key_name);
 
 // Writes InstallDir\UninstallExeName: this program without its package (and, when it was signed,
 // without the claim of a signature in its headers), then a package of the

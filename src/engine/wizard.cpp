@@ -1,5 +1,7 @@
 #include "engine/wizard.h"
 
+#include "engine/command_line.h"
+
 #include <span>
 
 #include "container/entry_names.h"
@@ -7,6 +9,7 @@
 #include "engine/front_end.h"
 #include "engine/macros.h"
 #include "engine/removal_guard.h"
+#include "engine/selection.h"
 #include "base/path_text.h"
 #include "base/size_text.h"
 #include "engine/setup_context.h"
@@ -125,29 +128,35 @@ void Wizard::SetPagesUp(EntryFetcher fetch, bool list_optional) {
 
   if (!fetch && ctx_.Setup.Pak) fetch = PakEntryFetcher(*ctx_.Setup.Pak);
   const bool listed = !list_optional || (fetch && fetch(kPageListEntry));
+  fetch_ = fetch;  // the licence is read again when the language changes
   pages_.Environment().Fetch = std::move(fetch);
   pages_.Environment().LegacyText = ctx_.Setup.Pak && !ctx_.Setup.Pak->TextIsUtf8();
   if (listed) pages_.LoadPages(kPageListEntry);
-  pages_.Environment().Fetch = {};
   if (view_ != nullptr) view_->PageAreaColourChanged(pages_.BackColour);
 
   RegisterNamedControls();
+  BuildComponentBoxes();
+  SetUpRunBox();
+  ReloadLicenseTexts();
+  pages_.Environment().Fetch = {};
   ctx_.Choices.InstallDir = ExpandMacrosAnsi(ctx_, ctx_.Choices.InstallDir);
   // Start-up could measure only the directory it found, often still "$PROGRAMFILES\..."; a
   // page set without an install-directory edit measures nowhere else before its confirmation.
-  if (!ctx_.Setup.IsUninstaller()) ctx_.Choices.MeasureSpaceAvailable();
+  if (!ctx_.Setup.IsUninstaller()) MeasureSpace(ctx_.Setup, ctx_.Choices);
   if (folder_tree_ != nullptr) SelectTreeFolder(ctx_.Choices.InstallDir, false);
   if (install_dir_edit_ != nullptr) {
     SetEditText(platform::AnsiToWide(ExpandMacrosAnsi(ctx_, ctx_.Choices.InstallDir)));
     edit_hooked_ = true;
   }
   SetButtonTexts();
+  UpdateLicenseNext();  // a set may start on its licence
   pages_.ButtonsChanged();
   ShowLanguages();
 }
 
 void Wizard::RegisterNamedControls() {
   status_label_ = gauge_ = detail_label_ = install_dir_edit_ = folder_tree_ = space_label_ = nullptr;
+  license_accept_ = run_box_ = nullptr;
   for (int i = 0; i < pages_.PageCount(); ++i) {
     for (Control* c : pages_.Page(i).Controls()) {
       if (EqualNoCase(c->Name, "patching_statuslabel")) status_label_ = c;
@@ -156,9 +165,129 @@ void Wizard::RegisterNamedControls() {
       else if (EqualNoCase(c->Name, "installdir_edit")) install_dir_edit_ = c;
       else if (EqualNoCase(c->Name, "installdir_shelltreeview")) folder_tree_ = c;
       else if (EqualNoCase(c->Name, "spaceavalible")) space_label_ = c;
+      else if (EqualNoCase(c->Name, "license_accept") && c->Type == ControlType::RadioButton) license_accept_ = c;
+      else if (EqualNoCase(c->Name, "finish_run") && c->Type == ControlType::CheckBox) run_box_ = c;
     }
   }
   AttachReportTargets();
+}
+
+// One box per component, in the rectangle the page's "components_list" control gives (or
+// below the page's head), with its size and, under it, its description.
+void Wizard::BuildComponentBoxes() {
+  component_boxes_.clear();
+  const auto& components = ctx_.Setup.Components;
+  for (int i = 0; i < pages_.PageCount() && component_boxes_.empty() && !components.empty(); ++i) {
+    TControlParser& page = pages_.Page(i);
+    if (page.PageType != ptComponents) continue;
+    std::int32_t left = 24, top = 72, width = 530;
+    for (Control* c : page.Controls()) {
+      if (!EqualNoCase(c->Name, "components_list")) continue;
+      left = c->Left;
+      top = c->Top;
+      width = c->Width;
+      c->Suppressed = true;
+      c->Visible = false;
+      if (view_ != nullptr) view_->ControlChanged(*c);
+    }
+    for (std::size_t k = 0; k < components.size(); ++k) {
+      const ComponentInfo& info = components[k];
+      Control& box = page.AddControl(ControlType::CheckBox, "");
+      box.Left = left;
+      box.Top = top;
+      box.Width = width;
+      box.CaptionSource = platform::AnsiToWide(info.Caption + " (" + SizeToText(info.Size) + ")");
+      box.Caption = pages_.Environment().ExpandCaption(box.CaptionSource);
+      box.Checked = ComponentChosen(ctx_.Choices, static_cast<int>(k));
+      box.Enabled = info.State != ComponentState::Fixed;
+      box.Visible = pages_.Current() == i;
+      page.ControlReady(box);
+      component_boxes_.push_back(&box);
+      top += box.Height + 4;
+      if (!info.Description.empty()) {
+        Control& text = page.AddControl(ControlType::Label, "");
+        text.Left = left + 18;
+        text.Top = top;
+        text.Width = width - 18;
+        text.Height = 28;
+        text.AutoSize = false;
+        text.WordWrap = true;
+        text.Transparent = true;
+        text.CaptionSource = platform::AnsiToWide(info.Description);
+        text.Caption = pages_.Environment().ExpandCaption(text.CaptionSource);
+        text.Visible = box.Visible;
+        page.ControlReady(text);
+        top += text.Height + 4;
+      }
+      top += 4;
+    }
+  }
+}
+
+void Wizard::SetUpRunBox() {
+  if (run_box_ == nullptr) return;
+  run_box_->Suppressed = ctx_.Setup.IsUninstaller() || ctx_.Setup.RunAfterProgram.empty();
+  if (run_box_->Suppressed && run_box_->Visible) {
+    run_box_->Visible = false;
+    if (view_ != nullptr) view_->ControlChanged(*run_box_);
+  }
+}
+
+bool Wizard::LicenseAccepted() const { return license_accept_ != nullptr && license_accept_->Checked; }
+
+void Wizard::UpdateLicenseNext() {
+  if (!OnPage(ptLicense)) return;
+  ButtonState& next = pages_.Buttons().Next;
+  if (next.Enabled == LicenseAccepted()) return;
+  next.Enabled = LicenseAccepted();
+  pages_.ButtonsChanged();
+}
+
+void Wizard::AcceptLicense() {
+  if (license_accept_ == nullptr) return;
+  pages_.Page(license_accept_->Page).SetChecked(*license_accept_, true);
+  UpdateLicenseNext();
+}
+
+// The licence's rich edits show the text for the language in use.
+void Wizard::ReloadLicenseTexts() {
+  if (ctx_.Setup.Licenses.empty()) return;
+  ctx_.Choices.LicenseEntry = LicenseEntryFor(ctx_.Setup, ctx_.Choices.Language);
+  for (int i = 0; i < pages_.PageCount(); ++i) {
+    TControlParser& page = pages_.Page(i);
+    if (page.PageType != ptLicense) continue;
+    for (Control* c : page.Controls()) {
+      if (c->Type == ControlType::RichEdit && c->File != ctx_.Choices.LicenseEntry)
+        page.ReloadFile(*c, ctx_.Choices.LicenseEntry);
+    }
+  }
+}
+
+void Wizard::ToggleClicked(Control& control, bool checked) {
+  if (!control.IsToggle() || control.Page < 0 || control.Page >= pages_.PageCount() || working_) return;
+  pages_.Page(control.Page).SetChecked(control, checked);
+  for (std::size_t k = 0; k < component_boxes_.size(); ++k) {
+    if (component_boxes_[k] != &control) continue;
+    if (ctx_.Choices.ComponentChosen.size() <= k) ctx_.Choices.ComponentChosen.resize(k + 1, true);
+    ctx_.Choices.ComponentChosen[k] = control.Checked;
+    UpdateSpaceRequired(ctx_.Setup, ctx_.Choices);
+    pages_.Page(control.Page).RefreshCaptions();  // the space required follows
+  }
+  UpdateLicenseNext();
+}
+
+bool Wizard::ShouldRunAfter() const {
+  return !ctx_.Setup.IsUninstaller() && !ctx_.Setup.RunAfterProgram.empty() && OnPage(ptFinish) && finished_ &&
+         !ctx_.Run.SetupAborted && !ctx_.Run.Cancelled && run_box_ != nullptr && !run_box_->Suppressed &&
+         run_box_->Checked;
+}
+
+// The boxes and buttons as the run finds them, for "ifchecked".
+void Wizard::NoteCheckedControls() {
+  ctx_.Choices.Checked.clear();
+  for (const auto& c : pages_.Area().Controls) {
+    if (c->IsToggle() && !c->Name.empty()) ctx_.Choices.Checked[AsciiLowerCase(c->Name)] = c->Checked;
+  }
 }
 
 void Wizard::AttachReportTargets() {
@@ -200,6 +329,11 @@ void Wizard::ChooseLanguage(int tag) {
   CheckChosenLanguage();
   SetButtonTexts();
   pages_.ButtonsChanged();
+  if (!ctx_.Setup.Licenses.empty()) {
+    pages_.Environment().Fetch = fetch_;
+    ReloadLicenseTexts();
+    pages_.Environment().Fetch = {};
+  }
   ShowPage(pages_.Current());
   RecheckNext();
   pages_.RefreshCaptions();
@@ -225,7 +359,7 @@ void Wizard::RecheckNext() {
   }
 }
 
-bool Wizard::SpaceShort() const { return ctx_.Choices.SpaceAvailable < ctx_.Setup.SpaceRequired; }
+bool Wizard::SpaceShort() const { return ctx_.Choices.SpaceAvailable < ctx_.Choices.SpaceRequired; }
 
 namespace {
 
@@ -248,6 +382,7 @@ std::string Wizard::FolderRefusal(const std::string& path) const {
        InFolder(path, setup.ProgramFilesDir))) {
     return "a per-user setup installs nothing in the program files folder";
   }
+  if (std::string problem = FolderNameProblem(path); !problem.empty()) return problem;
   // What the uninstaller would refuse to remove must not be installed into: nothing could
   // remove it again.
   return RemovalRefusal(ctx_.Setup, path, true);
@@ -256,6 +391,7 @@ std::string Wizard::FolderRefusal(const std::string& path) const {
 void Wizard::ShowPage(int index) {
   pages_.ShowPage(index);
   if (OnPage(ptFinish)) finished_ = true;
+  UpdateLicenseNext();
 }
 
 std::optional<PageKind> Wizard::CurrentType() const {
@@ -340,6 +476,7 @@ Wizard::WalkEnd Wizard::WalkUnattended() {
   for (int step = 0; step <= pages_.PageCount(); ++step) {
     const auto type = CurrentType();
     if (type == ptFinish) break;
+    if (type == ptLicense) AcceptLicense();
     const ButtonState& next = pages_.Buttons().Next;
     if (!next.Enabled || !next.Visible) {
       return type == ptInstallDir ? WalkEnd::UnusableDrive : type == ptPatch ? WalkEnd::ShortSpace : WalkEnd::Stuck;
@@ -413,7 +550,7 @@ void Wizard::InstallDirChanged() {
   next.Enabled = true;
   pages_.ButtonsChanged();
   if (install_dir_visited_) StoreInstallDir(text);
-  ctx_.Choices.MeasureSpaceAvailable();
+  MeasureSpace(ctx_.Setup, ctx_.Choices);
   if (folder_tree_ != nullptr) SelectTreeFolder(text, true);
 }
 
@@ -462,15 +599,17 @@ void Wizard::StartGauge(std::int32_t max) {
 void Wizard::Run() {
   try {
     SetWorkingState(true);
-    const std::size_t n = ctx_.Setup.Pak ? ctx_.Setup.Pak->CountGroupedEntries() : 0;
+    const std::size_t n = ChosenGroupedEntries(ctx_.Setup, ctx_.Choices);
     SetCaption(status_label_, u"Status: 0 of " +
                                   platform::AnsiToWide(CountText(static_cast<std::int64_t>(n), "file", "files")) +
                                   u" extracted");
     StartGauge(static_cast<std::int32_t>(n));
     ctx_.Run.UninstallList.AddDir(ctx_.Choices.InstallDir);
+    NoteCheckedControls();
     ctx_.Run.CurrentLine = -1;
     if (RunScript) RunScript();
     if (ctx_.Run.Cancelled) SetCaption(detail_label_, ctx_.Text(TextId::SetupFailed));
+    if (run_box_ != nullptr && (ctx_.Run.Cancelled || ctx_.Run.SetupAborted)) run_box_->Suppressed = true;
     ShowPage(pages_.Current() + 1);
     SetWorkingState(false);
   } catch (...) {

@@ -80,6 +80,16 @@ class Wizard {
   // starts the finaliser.
   bool ShouldStartFinaliser() const;
 
+  // The user clicked a check box or radio button (or pressed Space on it); `checked` is what
+  // the native control shows now. Components follow their boxes, the licence page's Next its
+  // accept button.
+  void ToggleClicked(Control& control, bool checked);
+  // The licence is accepted (a silent run accepts, as it accepts every page).
+  bool LicenseAccepted() const;
+  // Once the window closed on the finish page of an installation that succeeded, with the run
+  // box ("finish_run") shown and checked: "runafter"'s program should start.
+  bool ShouldRunAfter() const;
+
   // The user typed in the install-directory edit (an echo of the model's own text is
   // ignored, so a view may mirror the text back without a loop).
   void InstallDirTyped(const std::u16string& text);
@@ -108,12 +118,21 @@ class Wizard {
   Control* InstallDirEdit() const { return install_dir_edit_; }
   Control* FolderTree() const { return folder_tree_; }
   Control* SpaceLabel() const { return space_label_; }
+  Control* RunBox() const { return run_box_; }
+  // The components page's boxes, one per component of the setup (empty without that page).
+  const std::vector<Control*>& ComponentBoxes() const { return component_boxes_; }
 
  private:
   class ControlText;
   class ControlGauge;
 
   void SetButtonTexts();
+  void BuildComponentBoxes();
+  void SetUpRunBox();
+  void UpdateLicenseNext();
+  void ReloadLicenseTexts();
+  void AcceptLicense();
+  void NoteCheckedControls();
   void RegisterNamedControls();
   void AttachReportTargets();
   void AddImplicitReportControls();
@@ -146,6 +165,10 @@ class Wizard {
   Control* install_dir_edit_ = nullptr;
   Control* folder_tree_ = nullptr;
   Control* space_label_ = nullptr;
+  Control* license_accept_ = nullptr;
+  Control* run_box_ = nullptr;
+  std::vector<Control*> component_boxes_;
+  EntryFetcher fetch_;
   std::unique_ptr<ControlText> status_target_;
   std::unique_ptr<ControlText> detail_target_;
   std::unique_ptr<ControlGauge> gauge_target_;

@@ -33,7 +33,7 @@ TEST(WizardRecheck, LanguageSwitchAndBackKeepNextOffWhereTheChecksSaySo) {
 
   w.InstallDirTyped(platform::AnsiToWide(target.path()));
   ASSERT_TRUE(w.Pages().Buttons().Next.Enabled);
-  f.ctx.SetupToLoad().SpaceRequired = f.ctx.Choices.SpaceAvailable + 1;
+  f.ctx.Choices.SpaceRequired = f.ctx.Choices.SpaceAvailable + 1;
   w.Next();  // the confirmation page, with too little space
   ASSERT_FALSE(w.Pages().Buttons().Next.Enabled);
   w.ChooseLanguage(0);

@@ -32,7 +32,7 @@ struct WizardFixture : test::PageFiles {
     entries["finish.txt"] = "[finishtext]\r\nType=TLabel\r\ncaption=Done\r\n";
     entries["main.txt"] = "[side]\r\nType=TLabel\r\ncaption=<LANG14>\r\n";
     ctx.Choices.InstallDir = dir / "Demo";
-    ctx.SetupToLoad().SpaceRequired = 1000;
+    ctx.Choices.SpaceRequired = 1000;
     ctx.Choices.SpaceAvailable = 5000;
   }
   Wizard& Up() {
@@ -199,7 +199,7 @@ TEST(Wizard, FreeSpaceIsMeasuredOnceTheDirectoryIsExpanded) {
       ASSERT_EQ(f.Type(), ptPatch);
       EXPECT_TRUE(f.Buttons().Next.Enabled);
     }
-    EXPECT_GT(f.ctx.Choices.SpaceAvailable, f.ctx.SetupToLoad().SpaceRequired);
+    EXPECT_GT(f.ctx.Choices.SpaceAvailable, f.ctx.Choices.SpaceRequired);
     EXPECT_EQ(w.SpaceLabel()->Caption, u"Space available " + platform::AnsiToWide(f.ctx.Choices.SpaceAvailableText));
     EXPECT_FALSE(f.ctx.Choices.SpaceAvailableText.empty());
   }
@@ -237,7 +237,7 @@ TEST(Wizard, UnattendedWalkEndsWhereNextStaysOff) {
     else if (c.pages != nullptr) f.entries["Pages.txt"] = c.pages;
     f.ctx.SetupToLoad().SetupInfo.Mode = static_cast<SetupMode>(c.mode);
     f.ctx.Choices.InstallDir = *c.dir != '\0' ? std::string(c.dir) : f.dir / "Demo\\";
-    f.ctx.SetupToLoad().SpaceRequired = c.required;
+    f.ctx.Choices.SpaceRequired = c.required;
     f.wizard = std::make_unique<Wizard>(f.ctx, &f.view);
     Wizard& w = *f.wizard;
     int runs = 0;

@@ -26,5 +26,7 @@ DriveType GetDriveType(const std::string& root);
 // drive: 1 = A, 2 = B, ..., 0 = the current directory's drive; nullopt when the drive is
 // missing or cannot be asked.
 std::optional<std::int64_t> FreeBytes(int drive);
+// The drive's cluster (allocation unit) in bytes, the same drive numbers; nullopt as above.
+std::optional<std::int64_t> ClusterBytes(int drive);
 
 }  // namespace zq::platform

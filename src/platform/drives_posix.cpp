@@ -63,4 +63,13 @@ std::optional<std::int64_t> FreeBytes(int drive) {
   return static_cast<std::int64_t>(vfs.f_bavail) * static_cast<std::int64_t>(vfs.f_frsize);
 }
 
+std::optional<std::int64_t> ClusterBytes(int drive) {
+  std::optional<char> letter = drive == 0 ? CurrentDrive() : std::nullopt;
+  if (drive >= 1 && drive <= 26) letter = static_cast<char>('a' + drive - 1);
+  if (!letter || !IsMapped(*letter)) return std::nullopt;
+  struct statvfs vfs;
+  if (statvfs((*host::DriveLink(*letter) + "/").c_str(), &vfs) != 0 || vfs.f_frsize == 0) return std::nullopt;
+  return static_cast<std::int64_t>(vfs.f_frsize);
+}
+
 }  // namespace zq::platform

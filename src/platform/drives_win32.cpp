@@ -38,4 +38,15 @@ std::optional<std::int64_t> FreeBytes(int drive) {
   return static_cast<std::int64_t>(available.QuadPart);
 }
 
+std::optional<std::int64_t> ClusterBytes(int drive) {
+  if (drive < 0 || drive > 26) return std::nullopt;
+  wchar_t root[] = L"A:\\";
+  root[0] = static_cast<wchar_t>(L'A' + drive - 1);
+  DWORD sectors = 0, bytes = 0, free_clusters = 0, clusters = 0;
+  if (!GetDiskFreeSpaceW(drive == 0 ? nullptr : root, &sectors, &bytes, &free_clusters, &clusters)) return std::nullopt;
+  const std::int64_t cluster = std::int64_t{sectors} * bytes;
+  if (cluster <= 0) return std::nullopt;
+  return cluster;
+}
+
 }  // namespace zq::platform

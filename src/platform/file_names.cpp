@@ -2,15 +2,35 @@
 
 #include <cctype>
 #include <string_view>
+#include <vector>
 
 namespace zq::platform {
 namespace {
 
 thread_local FileFault g_last_fault = FileFault::None;
 
-// MAX_PATH with its terminator; CreateDirectory leaves room for an 8.3 name below the folder.
-constexpr std::size_t kMaxFilePath = 260;
-constexpr std::size_t kMaxDirPath = 248;
+// Through the extended-length form the system takes 32,767 UTF-16 units with the terminator
+// and the "\\?\" in front, and 255 in one component.
+constexpr std::size_t kMaxPathUnits = 32767 - 4 - 1;
+constexpr std::size_t kMaxComponentUnits = 255;
+// Below this, paths go to the system as they are (CreateDirectory leaves room for an 8.3 name
+// below a folder, so folders reach the old limit 12 units sooner).
+constexpr std::size_t kPlainPathUnits = 248;
+
+// UTF-16 units of UTF-8 text: one per sequence, two for a four-byte one.
+std::size_t Utf16Units(std::string_view text) {
+  std::size_t units = 0;
+  for (unsigned char c : text) {
+    if ((c & 0xC0) != 0x80) ++units;
+    if (c >= 0xF0) ++units;
+  }
+  return units;
+}
+
+bool IsFullDrivePath(const std::string& path) {
+  return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+         (path[2] == '\\' || path[2] == '/');
+}
 
 bool SameAsciiNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -40,11 +60,9 @@ bool IsRefusedCharacter(char c) {
 
 }  // namespace
 
-FileFault RefusedForCreation(const std::string& path, bool directory) {
+FileFault RefusedForCreation(const std::string& path, bool /*directory*/) {
   if (path.find('\0') != std::string::npos) return FileFault::BadName;
-  const bool full = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
-                    (path[2] == '\\' || path[2] == '/');
-  if (!full) return FileFault::None;
+  if (!IsFullDrivePath(path)) return FileFault::None;
   std::size_t start = 3;
   while (start <= path.size()) {
     std::size_t end = path.find_first_of("\\/", start);
@@ -54,14 +72,59 @@ FileFault RefusedForCreation(const std::string& path, bool directory) {
       if (IsRefusedCharacter(c)) return FileFault::BadName;
     }
     if (!component.empty() && IsDeviceName(component)) return FileFault::BadName;
+    if (Utf16Units(component) > kMaxComponentUnits) return FileFault::TooLong;
     start = end + 1;
   }
-  if (path.size() + 1 > (directory ? kMaxDirPath : kMaxFilePath)) return FileFault::TooLong;
+  if (Utf16Units(path) > kMaxPathUnits) return FileFault::TooLong;
   return FileFault::None;
+}
+
+std::string SystemPathForm(const std::string& path) {
+  if (!IsFullDrivePath(path) || Utf16Units(path) < kPlainPathUnits) return path;
+  // The system takes the extended form literally: the resolving it would do is done here.
+  std::vector<std::string_view> parts;
+  std::size_t start = 3;
+  while (start <= path.size()) {
+    std::size_t end = path.find_first_of("\\/", start);
+    if (end == std::string::npos) end = path.size();
+    std::string_view part(path.data() + start, end - start);
+    // Windows drops trailing dots and blanks of a component.
+    while (!part.empty() && (part.back() == '.' || part.back() == ' ') && part != "." && part != "..") {
+      part.remove_suffix(1);
+    }
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string out = "\\\\?\\";
+  out += path.substr(0, 2);
+  for (const auto& part : parts) {
+    out += '\\';
+    out += part;
+  }
+  if (parts.empty()) out += '\\';
+  return out;
 }
 
 void NoteFileFault(FileFault fault) { g_last_fault = fault; }
 
 FileFault LastFileFault() { return g_last_fault; }
+
+const char* FileFaultText(FileFault fault) {
+  switch (fault) {
+    case FileFault::BadName: return "Windows does not allow this name";
+    case FileFault::TooLong: return "the path is longer than Windows allows";
+    case FileFault::AccessDenied: return "access is denied (the file may be read-only or in use)";
+    case FileFault::DiskFull: return "the disk is full";
+    case FileFault::InUse: return "another program is using it";
+    case FileFault::Missing: return "its folder could not be created";
+    case FileFault::Other: return "the system refused to write it";
+    case FileFault::None: break;
+  }
+  return "";
+}
 
 }  // namespace zq::platform

@@ -67,6 +67,8 @@ enum class FileFault {
   Other,
 };
 FileFault LastFileFault();
+// The fault in words a user can act on ("the disk is full"); "" for None.
+const char* FileFaultText(FileFault fault);
 
 struct DirEntry {
   std::string name;           // no path, never "." or ".."

@@ -327,7 +327,7 @@ TEST(Files, NamesWindowsRefusesAreNeverCreated) {
       {"LPT9", FileFault::BadName},
       {"aux .log", FileFault::BadName},
       {"conin$", FileFault::BadName},
-      {std::string(250, 'n'), FileFault::TooLong},
+      {std::string(256, 'n'), FileFault::TooLong},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -352,6 +352,38 @@ TEST(Files, NamesWindowsRefusesAreNeverCreated) {
     EXPECT_TRUE(f.Open(dir / name, OpenMode::Create)) << name;
     EXPECT_EQ(LastFileFault(), FileFault::None);
   }
+}
+
+// Paths beyond MAX_PATH work for everything an install and an uninstall do; a component of
+// 255 UTF-16 units is allowed (85 three-byte characters are 255 units and 255 bytes).
+TEST(Files, PathsLongerThanMaxPathWork) {
+  test::TempDir dir;
+  std::string deep = dir.path();
+  const std::string part = std::string(60, 'd') + "\xE6\x97\xA5";
+  for (int i = 0; i < 6; ++i) {
+    deep += "\\" + part;
+    ASSERT_TRUE(CreateDir(deep)) << i;
+  }
+  ASSERT_GT(deep.size(), 400u);
+  std::string name;
+  for (int i = 0; i < 85; ++i) name += "\xE6\x97\xA5";
+  const std::string file = deep + "\\" + name;
+  {
+    File f;
+    ASSERT_TRUE(f.Open(file, OpenMode::Create));
+    ASSERT_EQ(f.Write("long", 4), 4u);
+  }
+  EXPECT_EQ(FileSize(file), 4u);
+  EXPECT_TRUE(FileExists(deep + "\\.\\..\\" + part + "\\" + name));
+  ASSERT_TRUE(CopyFileTo(file, deep + "\\copy.txt", true));
+  EXPECT_FALSE(CopyFileTo(file, file + ".copy", true));  // a component of 260 units
+  ASSERT_TRUE(RenameFile(deep + "\\copy.txt", deep + "\\renamed.txt"));
+  auto entries = ListDir(deep);
+  ASSERT_TRUE(entries);
+  EXPECT_EQ(entries->size(), 2u);
+  EXPECT_TRUE(DeleteFileAt(file) && DeleteFileAt(deep + "\\renamed.txt"));
+  EXPECT_TRUE(RemoveDir(deep));
+  EXPECT_FALSE(DirectoryExists(deep));
 }
 
 TEST(Files, TempDirExistsAndEndsWithABackslash) {

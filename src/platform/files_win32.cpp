@@ -11,7 +11,8 @@
 namespace zq::platform {
 namespace {
 
-using win32::Wide;
+// Every path reaches the system in the form it takes at any length.
+std::wstring Wide(const std::string& path) { return win32::Wide(SystemPathForm(path)); }
 
 // Large transfers go in pieces a DWORD can count.
 constexpr std::size_t kChunk = 1u << 30;

@@ -23,6 +23,12 @@ class Process {
 // started when it is an executable program; anything else cannot be started.
 std::unique_ptr<Process> ShellExecuteProcess(const std::string& file, const std::string& parameters);
 
+// Starts `file` with `parameters` in `directory`, without waiting, as the desktop's own user:
+// asked of the shell that runs the desktop, so a program an elevated setup offers to run is
+// not elevated. Where no desktop shell answers, it is started as ShellExecuteProcess starts
+// it. False when it could not be started.
+bool StartAsDesktopUser(const std::string& file, const std::string& parameters, const std::string& directory);
+
 // This program's command line as the system passed it, before it was split into arguments
 // (blanks kept as they were); empty where the system keeps none (a POSIX host).
 std::string RawCommandLine();

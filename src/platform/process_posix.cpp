@@ -116,6 +116,11 @@ std::unique_ptr<Process> ShellExecuteProcess(const std::string& file, const std:
   return std::make_unique<PosixProcess>(pid);
 }
 
+// The host has no elevation: the engine already runs as the desktop's user.
+bool StartAsDesktopUser(const std::string& file, const std::string& parameters, const std::string&) {
+  return ShellExecuteProcess(file, parameters) != nullptr;
+}
+
 std::string RawCommandLine() { return {}; }
 
 }  // namespace zq::platform

@@ -1,5 +1,12 @@
 #include <windows.h>
 #include <shellapi.h>
+// The shell's dispatch interface names its method ShellExecute, which the function's macro
+// would rename: the macro goes before that interface is declared.
+#undef ShellExecute
+#include <exdisp.h>
+#include <shldisp.h>
+#include <shlguid.h>
+#include <shlobj.h>
 
 #include "platform/process.h"
 #include "platform/win32_strings.h"
@@ -27,7 +34,74 @@ class Win32Process : public Process {
   HANDLE handle_;
 };
 
+// A COM pointer released when it goes.
+template <class T>
+struct ComRef {
+  T* p = nullptr;
+  ~ComRef() {
+    if (p) p->Release();
+  }
+  T** out() { return &p; }
+  T* operator->() const { return p; }
+};
+
+struct Bstr {
+  BSTR b;
+  explicit Bstr(const std::wstring& s) : b(SysAllocString(s.c_str())) {}
+  ~Bstr() { SysFreeString(b); }
+};
+
+// The desktop's shell (the process that runs the desktop window, with the user's own rights)
+// runs the program, through its folder view's IShellDispatch2.
+bool ShellOfTheDesktopStarts(const std::wstring& file, const std::wstring& parameters, const std::wstring& directory) {
+  ComRef<IShellWindows> windows;
+  if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(windows.out())))) {
+    return false;
+  }
+  VARIANT location{}, empty{};
+  location.vt = VT_I4;
+  location.lVal = CSIDL_DESKTOP;
+  long hwnd = 0;
+  ComRef<IDispatch> dispatch;
+  if (windows->FindWindowSW(&location, &empty, SWC_DESKTOP, &hwnd, SWFO_NEEDDISPATCH, dispatch.out()) != S_OK ||
+      dispatch.p == nullptr) {
+    return false;
+  }
+  ComRef<IServiceProvider> services;
+  ComRef<IShellBrowser> browser;
+  ComRef<IShellView> view;
+  ComRef<IDispatch> background;
+  ComRef<IShellFolderViewDual> folder_view;
+  ComRef<IDispatch> application;
+  ComRef<IShellDispatch2> shell;
+  if (FAILED(dispatch->QueryInterface(IID_PPV_ARGS(services.out()))) ||
+      FAILED(services->QueryService(SID_STopLevelBrowser, IID_PPV_ARGS(browser.out()))) ||
+      FAILED(browser->QueryActiveShellView(view.out())) ||
+      FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_PPV_ARGS(background.out()))) ||
+      FAILED(background->QueryInterface(IID_PPV_ARGS(folder_view.out()))) ||
+      FAILED(folder_view->get_Application(application.out())) ||
+      FAILED(application->QueryInterface(IID_PPV_ARGS(shell.out())))) {
+    return false;
+  }
+  const Bstr wfile(file), wparams(parameters), wdir(directory), verb(L"");
+  VARIANT args{}, dir{}, operation{}, show{};
+  args.vt = dir.vt = operation.vt = VT_BSTR;
+  args.bstrVal = wparams.b;
+  dir.bstrVal = wdir.b;
+  operation.bstrVal = verb.b;
+  show.vt = VT_I4;
+  show.lVal = SW_SHOWNORMAL;
+  return SUCCEEDED(shell->ShellExecute(wfile.b, args, dir, operation, show));
+}
+
 }  // namespace
+
+bool StartAsDesktopUser(const std::string& file, const std::string& parameters, const std::string& directory) {
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const bool started = ShellOfTheDesktopStarts(win32::Wide(file), win32::Wide(parameters), win32::Wide(directory));
+  if (SUCCEEDED(com)) CoUninitialize();
+  return started || ShellExecuteProcess(file, parameters) != nullptr;
+}
 
 std::unique_ptr<Process> ShellExecuteProcess(const std::string& file, const std::string& parameters) {
   std::wstring wfile = win32::Wide(file);

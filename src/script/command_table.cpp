@@ -27,13 +27,23 @@ constexpr bool TableHolds() {
     if (c.min_args < c.AppendedArgs() || (c.arg_counts & ((std::uint32_t{1} << c.min_args) - 1)) != 0) return false;
     if (!WithinSource(c.scrambled_arg, c) || !WithinSource(c.archive_arg, c)) return false;
     if ((c.archive_arg != 0) != (c.group_kind == GroupKind::Archive)) return false;
-    if ((c.jump_args & 1u) != 0 || c.IsJumpArg(c.scrambled_arg) || c.IsJumpArg(c.archive_arg)) return false;
-    if (c.first_label && c.jump_args == 0) return false;
+    if ((c.jump_args & 1u) != 0 || c.IsJumpArg(c.scrambled_arg, 0) || c.IsJumpArg(c.archive_arg, 0)) return false;
+    // A label last: nothing else has a role that a shorter line could put in its place.
+    if (c.jump_last && (c.jump_args != 0 || c.scrambled_arg || c.archive_arg || c.group_kind != GroupKind::None ||
+                        c.root_arg >= c.min_args)) {
+      return false;
+    }
+    if (c.first_label && !c.Jumps()) return false;
     if (c.scrambled_arg != 0 && c.scrambled_arg == c.archive_arg) return false;
-    if (c.IsDefinition() && (c.group_kind != GroupKind::None || c.jump_args || c.scrambled_arg || c.arg_counts)) {
+    if (c.IsDefinition() && (c.group_kind != GroupKind::None || c.Jumps() || c.scrambled_arg || c.arg_counts)) {
       return false;
     }
     if (c.build != BuildStep::Store && c.group_kind != GroupKind::None) return false;
+    if (c.appended_args != 0 && c.group_kind != GroupKind::None) return false;
+    // A control argument sits at a fixed place, never where a jump is.
+    if (!WithinSource(c.control_arg, c) || c.IsJumpArg(c.control_arg, 0) || (c.control_arg != 0 && c.jump_last)) {
+      return false;
+    }
   }
   for (int step = static_cast<int>(BuildStep::DefineName); step <= static_cast<int>(BuildStep::DefinePrefix); ++step) {
     int rows = 0;

@@ -1,4 +1,4 @@
-// The fixed registry of the script's 32 commands: every fact about a command that both the
+// The fixed registry of the script's commands: every fact about a command that both the
 // builder and the engine rely on, stated once. The position in this table (1-based) is the
 // command index stored in compiled lines, so it never changes.
 #pragma once
@@ -25,6 +25,9 @@ enum class BuildStep : std::uint8_t {
   Store,                  // stored as written; the engine runs it
   PackLanguage,           // stored; the language table it names is packed
   PackUninstallLanguage,  // stored; the uninstaller's language table it names is packed
+  PackLicense,            // stored; the licence file it names is packed (the License page shows it)
+  Declare,                // stored; start-up reads it, it does nothing when run ("runafter", "endcomponent")
+  Component,              // stored with its state, description, size and end filled in; skips its lines when not chosen
   // The definitions, last: each fills a field of the setup information record; the line is
   // stored without arguments and never runs.
   DefineName,  // also the short name
@@ -46,7 +49,7 @@ constexpr std::uint32_t ArgSet(std::initializer_list<int> positions) {
 }
 
 struct CommandInfo {
-  std::int32_t index = 0;  // 1..32
+  std::int32_t index = 0;  // 1..kCommandCount
   const char* keyword = "";
   GroupKind group_kind = GroupKind::None;
   BuildStep build = BuildStep::Store;
@@ -58,6 +61,9 @@ struct CommandInfo {
   // Arguments that name a label in the source and are stored as the label line's position,
   // "-1" for none (ArgSet).
   std::uint32_t jump_args = 0;
+  // The last argument names a label, whatever the line's count (a row with an optional
+  // argument before its label); jump_args is then empty.
+  bool jump_last = false;
   // Which of two lines with the same label a jump goes to: the first, or else the last.
   bool first_label = false;
   // The argument stored scrambled with the package command key; 0 none.
@@ -67,26 +73,40 @@ struct CommandInfo {
   // The argument naming a registry root; 0 none. A line too short to hold it has none (a
   // "file" line names one only with its registry condition).
   int root_arg = 0;
+  // Arguments the builder appends to a line that owns no group (a component's size and end).
+  int appended_args = 0;
+  // The argument naming a check box or radio button of the install pages; 0 none.
+  int control_arg = 0;
 
   constexpr bool IsDefinition() const { return build >= BuildStep::DefineName; }
+  // The engine has a run-time action for the line.
+  constexpr bool Runs() const { return build == BuildStep::Store || build == BuildStep::Component; }
   // The group number the builder appends to a group owner's line.
-  constexpr int AppendedArgs() const { return group_kind == GroupKind::None ? 0 : 1; }
+  constexpr int AppendedArgs() const { return group_kind == GroupKind::None ? appended_args : 1; }
   constexpr int MinSourceArgs() const { return min_args - AppendedArgs(); }
   constexpr bool AcceptsArgCount(std::size_t stored) const {
     if (stored < static_cast<std::size_t>(min_args)) return false;
     return arg_counts == 0 || (stored < 32 && (arg_counts >> stored & 1u));
   }
-  constexpr bool IsJumpArg(int n) const { return n > 0 && n < 32 && (jump_args >> n & 1u); }
-  // The position of the k-th jump argument (k from 0, in argument order); 0 when none.
-  constexpr int JumpArg(int k) const {
+  constexpr bool Jumps() const { return jump_args != 0 || jump_last; }
+  // Whether argument n of a line with `count` arguments names a label.
+  constexpr bool IsJumpArg(int n, std::size_t count) const {
+    if (jump_last) return n > 0 && static_cast<std::size_t>(n) == count;
+    return n > 0 && n < 32 && (jump_args >> n & 1u);
+  }
+  // The position of the k-th jump argument (k from 0, in argument order) of a line with `count`
+  // arguments; 0 when none. A fixed position is given even past the line's end.
+  constexpr int JumpArg(int k, std::size_t count) const {
+    if (jump_last) return k == 0 && count > 0 && count < 32 ? static_cast<int>(count) : 0;
     for (int n = 1; n < 32; ++n) {
-      if (IsJumpArg(n) && k-- == 0) return n;
+      if (IsJumpArg(n, count) && k-- == 0) return n;
     }
     return 0;
   }
 };
 
-inline constexpr int kCommandCount = 32;
+// Rows 1 to 32 are the original commands; later rows only ever go after them.
+inline constexpr int kCommandCount = 39;
 
 inline constexpr std::array<CommandInfo, kCommandCount> kCommandTable = {{
     {.index = 1, .keyword = "goto", .jump_args = ArgSet({1}), .first_label = true},
@@ -135,12 +155,28 @@ inline constexpr std::array<CommandInfo, kCommandCount> kCommandTable = {{
     {.index = 30, .keyword = "vfsupdate", .group_kind = GroupKind::Archive, .min_args = 3, .archive_arg = 2},
     {.index = 31, .keyword = "rename", .min_args = 2},
     {.index = 32, .keyword = "execute", .min_args = 1},
+    // Jumps when the named check box or radio button of the install pages is checked.
+    {.index = 33, .keyword = "ifchecked", .min_args = 2, .jump_args = ArgSet({2}), .control_arg = 1},
+    // name, caption, state, description, then the size of its files and its last line.
+    {.index = 34, .keyword = "component", .build = BuildStep::Component, .min_args = 4, .appended_args = 2},
+    {.index = 35, .keyword = "endcomponent", .build = BuildStep::Declare},
+    {.index = 36, .keyword = "license", .build = BuildStep::PackLicense, .min_args = 1},
+    {.index = 37, .keyword = "runafter", .build = BuildStep::Declare, .min_args = 1},
+    // Conditions on what the machine says: the last "execute"'s exit code, a registry key or value.
+    {.index = 38, .keyword = "ifexitcode", .min_args = 2, .jump_args = ArgSet({2}), .first_label = true},
+    {.index = 39,
+     .keyword = "ifregexists",
+     .min_args = 3,
+     .arg_counts = ArgSet({3, 4}),
+     .jump_last = true,
+     .first_label = true,
+     .root_arg = 1},
 }};
 
 const std::array<CommandInfo, kCommandCount>& CommandTable();
 // By keyword, without regard to case; nullopt for an unknown word.
 std::optional<CommandInfo> FindCommand(const std::string& keyword);
-// By index 1..32; nullopt otherwise.
+// By index 1..kCommandCount; nullopt otherwise.
 std::optional<CommandInfo> CommandAt(std::int32_t index);
 // The definition that fills a field (a Define* step; each has one row).
 const CommandInfo& DefinitionCommand(BuildStep step);
@@ -149,28 +185,41 @@ const CommandInfo& DefinitionCommand(BuildStep step);
 std::string KeywordList(bool (*pick)(const CommandInfo&));
 
 // Build-time facts: what the setup program says of itself (its manifest, version resource and
-// icon), which the builder writes into the program's resources, and how its runs treat files in
-// use, which it writes as a package entry. None is stored among the compiled lines or known to
-// the engine's registry. Each takes one argument.
-enum class ProgramFact : std::uint8_t { ExecutionLevel, Version, Publisher, Icon, LockedFiles, Architecture, Scope };
+// icon), which the builder writes into the program's resources, and how its runs behave, which
+// it writes as the package entry of run options (the version goes there too, so that an engine
+// without resources knows it). None is stored among the compiled lines or known to the engine's
+// registry. Each takes one argument but "allowdowngrade", which takes none.
+enum class ProgramFact : std::uint8_t {
+  ExecutionLevel,
+  Version,
+  Publisher,
+  Icon,
+  LockedFiles,
+  Architecture,
+  Scope,
+  AllowDowngrade
+};
 
 struct ProgramCommandInfo {
   const char* keyword = "";
   ProgramFact fact = ProgramFact::Version;
+  int args = 1;  // exactly this many
 };
 
-inline constexpr std::array<ProgramCommandInfo, 7> kProgramCommandTable = {{
+inline constexpr std::array<ProgramCommandInfo, 8> kProgramCommandTable = {{
     {"executionlevel", ProgramFact::ExecutionLevel},
     {"version", ProgramFact::Version},
     {"publisher", ProgramFact::Publisher},
     {"icon", ProgramFact::Icon},
     // How a run treats a file another program holds: "fail" (undo the run) or "reboot" (put the
-    // new file in place at the next restart). Stored as a package entry of its own.
+    // new file in place at the next restart).
     {"lockedfiles", ProgramFact::LockedFiles},
     // The Windows the setup is for ("x86" or "x64") and whose installation it makes ("machine"
     // or "user"); stored beside lockedfiles.
     {"architecture", ProgramFact::Architecture},
     {"scope", ProgramFact::Scope},
+    // The setup may install over a newer version of its product.
+    {"allowdowngrade", ProgramFact::AllowDowngrade, 0},
 }};
 
 // By keyword, without regard to case; nullopt for any other word.

@@ -2,12 +2,9 @@
 
 #include "container/pak_string.h"
 #include "base/buffer_manager.h"
+#include "script/command_table.h"
 
 namespace zq {
-
-namespace {
-constexpr std::int32_t kHighestCommand = 32;
-}
 
 bool TCompLines::LoadFromBuffer(const void* data, std::size_t size, std::string* problem) {
   auto fail = [&](const std::string& why) {
@@ -27,8 +24,9 @@ bool TCompLines::LoadFromBuffer(const void* data, std::size_t size, std::string*
     auto number = in.ReadInt32();
     auto args = in.ReadInt32();
     if (!index || !number || !args) return fail(where + "the compiled script ends inside the line");
-    if (*index < kDefinitionOnlyIndex || *index > kHighestCommand) {
-      return fail(where + "command index " + std::to_string(*index) + " is outside -1..32");
+    if (*index < kDefinitionOnlyIndex || *index > kCommandCount) {
+      return fail(where + "command index " + std::to_string(*index) + " is outside -1.." +
+                  std::to_string(kCommandCount));
     }
     if (*args < 0) return fail(where + "negative argument count " + std::to_string(*args));
     TCompLine line;

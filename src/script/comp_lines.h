@@ -11,7 +11,7 @@
 namespace zq {
 
 struct TCompLine {
-  std::int32_t CommandIndex = 0;  // 1..32 a command, 0 a label or empty line, -1 build time only
+  std::int32_t CommandIndex = 0;  // 1..kCommandCount a command, 0 a label or empty line, -1 build time only
   std::vector<std::string> Args;
   std::int32_t ArgCount = 0;  // always Args.size()
   std::uint32_t LineNumber = 0;
@@ -25,7 +25,7 @@ class TCompLines {
   std::vector<TCompLine> Lines;
 
   // Replaces the table with the lines of an entry. A damaged entry (one that ends early,
-  // names a command outside -1..32, has a negative argument count, a command line whose
+  // names a command outside the registry, has a negative argument count, a command line whose
   // number is not its own position, or bytes left over) is refused whole: false, the table
   // is left as it was and `problem` says what is wrong.
   bool LoadFromBuffer(const void* data, std::size_t size, std::string* problem = nullptr);

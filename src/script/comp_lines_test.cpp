@@ -1,4 +1,5 @@
 #include "script/comp_lines.h"
+#include "script/command_table.h"
 
 #include <gtest/gtest.h>
 
@@ -57,8 +58,9 @@ TEST(CompLines, DamagedEntriesAreRefusedWhole) {
   };
   // Line 2 starts after the count (2), line 0 (12 + 2 + 5) and line 1 (12).
   const std::size_t line2 = 2 + 19 + 12;
-  for (auto [bytes, words] : {std::pair{patched(line2, 33), "outside -1..32"},
-                              std::pair{patched(line2, static_cast<std::uint32_t>(-2)), "outside -1..32"},
+  const std::string outside = "outside -1.." + std::to_string(kCommandCount);
+  for (auto [bytes, words] : {std::pair{patched(line2, kCommandCount + 1), outside.c_str()},
+                              std::pair{patched(line2, static_cast<std::uint32_t>(-2)), outside.c_str()},
                               std::pair{patched(line2 + 4, 7), "carries the number 7"},
                               std::pair{patched(line2 + 8, static_cast<std::uint32_t>(-1)), "negative"},
                               std::pair{patched(line2 + 8, 100000), "runs past the end"}}) {

@@ -37,6 +37,7 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     err << "zq: the \"SetupInfo\" entry ends before its last field (damaged record)\n";
     return kExitFailed;
   }
+  if (!pak->TextIsUtf8()) info.MapText([&](const std::string& text) { return pak->Utf8Text(text); });
   const ProgramDescription program = DescribeProgramFile(args.Positionals()[0]);
   const auto options_entry = pak->ExtractByName(kRunOptionsEntry, 0);
   const RunOptions options = options_entry ? ParseRunOptions(*options_entry) : RunOptions{};

@@ -49,6 +49,11 @@ int RunScript(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   if (!info_bytes || !info.LoadFromBuffer(info_bytes->data(), info_bytes->size())) {
     err << "zq: warning: no readable \"SetupInfo\"; definition lines are shown empty\n";
   }
+  if (!pak->TextIsUtf8()) {
+    const auto utf8 = [&](const std::string& text) { return pak->Utf8Text(text); };
+    lines.MapText(utf8);
+    info.MapText(utf8);
+  }
   out << "; compiled script of " << AnsiToUtf8(path) << "\n" << AnsiToUtf8(builder::PrintScript(lines, info));
   return kExitOk;
 }

@@ -22,6 +22,8 @@ constexpr TypeWord kTypeWords[] = {
     {"tmemo", ControlType::Memo},
     {"trichedit", ControlType::RichEdit},
     {"tprogressbar", ControlType::ProgressBar},
+    {"tcheckbox", ControlType::CheckBox},
+    {"tradiobutton", ControlType::RadioButton},
 };
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
@@ -125,6 +127,11 @@ void ApplyDefaultSize(Control& c) {
     case ControlType::ProgressBar:
       c.Width = TGradGauge::kInitialWidth;
       c.Height = TGradGauge::kInitialHeight;
+      break;
+    case ControlType::CheckBox:
+    case ControlType::RadioButton:
+      c.Width = 97;
+      c.Height = 17;
       break;
   }
 }

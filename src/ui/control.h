@@ -13,9 +13,22 @@
 
 namespace zq {
 
-enum class ControlType { Label, Edit, ShellTreeView, Button, Image, Panel, Bevel, Memo, RichEdit, ProgressBar };
+enum class ControlType {
+  Label,
+  Edit,
+  ShellTreeView,
+  Button,
+  Image,
+  Panel,
+  Bevel,
+  Memo,
+  RichEdit,
+  ProgressBar,
+  CheckBox,
+  RadioButton,
+};
 
-// "tlabel" ... "tprogressbar", any case; nothing for another word.
+// "tlabel" ... "tprogressbar", "tcheckbox", "tradiobutton", any case; nothing for another word.
 std::optional<ControlType> ControlTypeFromWord(std::string_view word);
 const char* ControlTypeWord(ControlType type);
 
@@ -43,6 +56,13 @@ struct Control {
   bool Center = false;
   bool Enabled = true;
   bool Visible = true;
+  // Kept hidden whatever page is shown (a box the setup has no use for, such as the run box
+  // of a setup without "runafter").
+  bool Suppressed = false;
+  // Check boxes and radio buttons. Radio buttons of one page with the same group exclude each
+  // other.
+  bool Checked = false;
+  std::int32_t Group = 0;
   // The layout's unexpanded caption (label, panel) or text (edit), empty when it gave none;
   // language switches expand it again for labels and panels.
   std::u16string CaptionSource;
@@ -58,6 +78,9 @@ struct Control {
   TGradGauge Gauge;  // progress bars only
 
   bool IsLabel() const { return Type == ControlType::Label; }
+  bool IsToggle() const { return Type == ControlType::CheckBox || Type == ControlType::RadioButton; }
+  // Captions the language switch expands again from CaptionSource.
+  bool HasCaption() const { return Type == ControlType::Label || Type == ControlType::Panel || IsToggle(); }
   bool PictureLoaded() const { return Type == ControlType::Image && !FileData.empty(); }
 };
 

@@ -100,7 +100,9 @@ void TControlParser::BuildControl(const LayoutBlock& block) {
     case ControlType::Label:
     case ControlType::Edit:
     case ControlType::Panel:
-    case ControlType::Button: control.Caption = platform::AnsiToWide(name); break;
+    case ControlType::Button:
+    case ControlType::CheckBox:
+    case ControlType::RadioButton: control.Caption = platform::AnsiToWide(name); break;
     default: break;
   }
   RegisterControl(control);
@@ -109,7 +111,45 @@ void TControlParser::BuildControl(const LayoutBlock& block) {
     SetProperty(property.Key, property.Value, control);
   }
   line_ = 0;
+  if (control.Type == ControlType::RadioButton && control.Checked) UncheckOthers(control);
   if (env_.View != nullptr) env_.View->ControlAdded(control);
+}
+
+Control& TControlParser::AddControl(ControlType type, const std::string& name) {
+  Control& control = parent_.Create(type);
+  control.Name = name;
+  control.Page = page_index_;
+  RegisterControl(control);
+  return control;
+}
+
+void TControlParser::ControlReady(Control& control) {
+  if (env_.View != nullptr) env_.View->ControlAdded(control);
+}
+
+void TControlParser::UncheckOthers(const Control& control) {
+  for (Control* c : controls_) {
+    if (c == &control || c->Type != ControlType::RadioButton || c->Group != control.Group || !c->Checked) continue;
+    c->Checked = false;
+    if (env_.View != nullptr) env_.View->ControlChanged(*c);
+  }
+}
+
+void TControlParser::SetChecked(Control& control, bool checked) {
+  if (!control.IsToggle()) return;
+  // A radio button is cleared only by checking another of its group.
+  if (control.Type == ControlType::RadioButton) checked = true;
+  if (control.Checked != checked) {
+    control.Checked = checked;
+    if (env_.View != nullptr) env_.View->ControlChanged(control);
+  }
+  if (control.Type == ControlType::RadioButton) UncheckOthers(control);
+}
+
+void TControlParser::ReloadFile(Control& control, const std::string& value) {
+  if (control.Type != ControlType::RichEdit) return;
+  LoadRichEdit(control, value);
+  if (env_.View != nullptr) env_.View->ControlChanged(control);
 }
 
 void TControlParser::SetProperty(const std::string& raw_key, const std::string& value, Control& control) {
@@ -136,7 +176,7 @@ void TControlParser::SetProperty(const std::string& raw_key, const std::string& 
 
   const ControlType type = control.Type;
   const bool has_font = type == ControlType::Label || type == ControlType::Edit || type == ControlType::Panel ||
-                        type == ControlType::Memo || type == ControlType::RichEdit;
+                        type == ControlType::Memo || type == ControlType::RichEdit || control.IsToggle();
   if (has_font && IsFontKey(key)) {
     if (key == "fontface") control.Font.Face = value;
     else if (key == "fontsize") control.Font.Size = integer();
@@ -165,6 +205,17 @@ void TControlParser::SetProperty(const std::string& raw_key, const std::string& 
       if (key == "caption") {
         control.CaptionSource = platform::AnsiToWide(value);
         control.Caption = platform::AnsiToWide(platform::WideToAnsi(caption(value)));
+      }
+      break;
+    case ControlType::CheckBox:
+    case ControlType::RadioButton:
+      if (key == "caption") {
+        control.CaptionSource = platform::AnsiToWide(value);
+        control.Caption = caption(value);
+      } else if (key == "checked") {
+        control.Checked = ParsePageBool(value);
+      } else if (key == "group" && type == ControlType::RadioButton) {
+        control.Group = integer();
       }
       break;
     case ControlType::Memo:
@@ -226,8 +277,9 @@ void TControlParser::RegisterControl(Control& control) { controls_.push_back(&co
 
 void TControlParser::SetVisible(bool visible) {
   for (Control* c : controls_) {
-    if (c->Visible == visible) continue;
-    c->Visible = visible;
+    const bool shown = visible && !c->Suppressed;
+    if (c->Visible == shown) continue;
+    c->Visible = shown;
     if (env_.View != nullptr) env_.View->ControlChanged(*c);
   }
 }
@@ -242,7 +294,7 @@ void TControlParser::SendAllToBack() {
 
 void TControlParser::RefreshCaptions() {
   for (Control* c : controls_) {
-    if (c->Type != ControlType::Label && c->Type != ControlType::Panel) continue;
+    if (!c->HasCaption()) continue;
     std::u16string text = env_.ExpandCaption(c->CaptionSource);
     if (c->Type == ControlType::Panel) text = platform::AnsiToWide(platform::WideToAnsi(text));
     if (text == c->Caption) continue;

@@ -60,6 +60,14 @@ class TControlParser {
   void BuildControl(const LayoutBlock& block);
   void SetProperty(const std::string& key, const std::string& value, Control& control);
   void RegisterControl(Control& control);
+  // A control the wizard makes for the page (the components' boxes): registered, not yet
+  // shown to the view; ControlReady tells the view once its fields are set.
+  Control& AddControl(ControlType type, const std::string& name);
+  void ControlReady(Control& control);
+  // Checks or clears a check box; checks a radio button and clears the others of its group.
+  void SetChecked(Control& control, bool checked);
+  // A rich edit loaded again from the entry `value` names (placeholders expanded).
+  void ReloadFile(Control& control, const std::string& value);
 
   void ShowAll();
   void HideAll();
@@ -72,6 +80,7 @@ class TControlParser {
 
  private:
   void SetVisible(bool visible);
+  void UncheckOthers(const Control& control);
   void LoadRichEdit(Control& control, const std::string& value);
   void LoadPicture(Control& control, const std::string& value);
 

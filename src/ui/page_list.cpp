@@ -1,5 +1,6 @@
 #include "ui/page_list.h"
 
+#include <iterator>
 #include <vector>
 
 #include "base/path_text.h"
@@ -8,10 +9,10 @@
 namespace zq {
 
 std::optional<PageKind> PageTypeFromWord(std::string_view word) {
-  static constexpr const char* kWords[] = {"welcome",  "changelog", "installdir", "patch",
-                                           "patching", "finish",    "mainlayout", "uninstall"};
+  static constexpr const char* kWords[] = {"welcome", "changelog",  "installdir", "patch",      "patching",
+                                           "finish",  "mainlayout", "uninstall",  "components", "license"};
   const std::string lower = AsciiLowerCase(std::string(word));
-  for (std::uint8_t i = 0; i < 8; ++i) {
+  for (std::uint8_t i = 0; i < std::size(kWords); ++i) {
     if (lower == kWords[i]) return static_cast<PageKind>(i);
   }
   return std::nullopt;

@@ -20,9 +20,11 @@ enum PageKind : std::uint8_t {
   ptFinish = 5,
   ptMainLayout = 6,
   ptUninstall = 7,
+  ptComponents = 8,  // the components' check boxes; the stock sets show it when the script has components
+  ptLicense = 9,     // the licence: Next only once it is accepted
 };
 
-// "welcome" ... "uninstall", any case; nothing for another word.
+// "welcome" ... "uninstall", "components", "license", any case; nothing for another word.
 std::optional<PageKind> PageTypeFromWord(std::string_view word);
 
 // A line of the page list below its section's head.

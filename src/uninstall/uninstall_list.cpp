@@ -5,16 +5,26 @@
 
 #include "container/pak_string.h"
 #include "base/buffer_manager.h"
+#include "base/byte_io.h"
 #include "base/path_text.h"
 #include "base/scrambler.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace zq {
+
+namespace {
+
+// Windows compares names without regard to case by Unicode's simple mappings.
+std::string FoldedKey(const std::string& text) { return platform::AnsiLowerCase(text); }
+bool SameFolded(const std::string& a, const std::string& b) { return FoldedKey(a) == FoldedKey(b); }
+
+}  // namespace
 
 void TUninstallList::FoldedIndex::Sync(const std::vector<std::string>& list) {
   // Size and storage catch appends and assignments; the two ends catch most lists rewritten in
   // the same storage (a stale hit is caught again by Find).
-  auto known = [&](const std::string& line) { return at_.count(AsciiLowerCase(line)) != 0; };
+  auto known = [&](const std::string& line) { return at_.count(FoldedKey(line)) != 0; };
   if (size_ == list.size() && data_ == list.data() && (list.empty() || (known(list.front()) && known(list.back())))) {
     return;
   }
@@ -22,7 +32,7 @@ void TUninstallList::FoldedIndex::Sync(const std::vector<std::string>& list) {
   at_.reserve(list.size());
   // The first of equal lines wins, as a scan from the front would find it.
   for (std::size_t i = 0; i < list.size(); ++i) {
-    auto [it, fresh] = at_.try_emplace(AsciiLowerCase(list[i]), Spot{i, 1});
+    auto [it, fresh] = at_.try_emplace(FoldedKey(list[i]), Spot{i, 1});
     if (!fresh) ++it->second.count;
   }
   size_ = list.size();
@@ -32,9 +42,9 @@ void TUninstallList::FoldedIndex::Sync(const std::vector<std::string>& list) {
 std::ptrdiff_t TUninstallList::FoldedIndex::Find(const std::vector<std::string>& list, const std::string& line,
                                                  std::size_t* count) {
   Sync(list);
-  const std::string key = AsciiLowerCase(line);
+  const std::string key = FoldedKey(line);
   auto it = at_.find(key);
-  if (it != at_.end() && (it->second.first >= list.size() || !SameTextAscii(list[it->second.first], line))) {
+  if (it != at_.end() && (it->second.first >= list.size() || !SameFolded(list[it->second.first], line))) {
     // A list changed in place behind the index's back.
     Invalidate();
     Sync(list);
@@ -46,7 +56,7 @@ std::ptrdiff_t TUninstallList::FoldedIndex::Find(const std::vector<std::string>&
 
 void TUninstallList::FoldedIndex::Appended(const std::vector<std::string>& list) {
   if (size_ + 1 != list.size()) return Invalidate();
-  auto [it, fresh] = at_.try_emplace(AsciiLowerCase(list.back()), Spot{list.size() - 1, 1});
+  auto [it, fresh] = at_.try_emplace(FoldedKey(list.back()), Spot{list.size() - 1, 1});
   if (!fresh) ++it->second.count;
   size_ = list.size();
   data_ = list.data();
@@ -54,8 +64,8 @@ void TUninstallList::FoldedIndex::Appended(const std::vector<std::string>& list)
 
 void TUninstallList::FoldedIndex::Replaced(const std::vector<std::string>& list, std::size_t at,
                                            const std::string& old_line) {
-  const std::string old_key = AsciiLowerCase(old_line);
-  std::string new_key = AsciiLowerCase(list[at]);
+  const std::string old_key = FoldedKey(old_line);
+  std::string new_key = FoldedKey(list[at]);
   if (old_key == new_key) return;
   auto it = at_.find(old_key);
   // Equal lines elsewhere would need a search for the next first one: build again instead.
@@ -99,7 +109,7 @@ bool TUninstallList::RenameFile(const std::string& from, const std::string& to) 
   // one redundant.
   std::size_t matching = 0;
   const bool elsewhere = files_index_.Find(Files, new_line, &matching) >= 0 &&
-                         (matching > 1 || !SameTextAscii(old_line, new_line));
+                         (matching > 1 || !SameFolded(old_line, new_line));
   if (elsewhere) {
     Files.erase(Files.begin() + old_at);
     files_index_.Invalidate();
@@ -149,16 +159,48 @@ void TUninstallList::ReleaseIndexes() {
   reg_values_index_ = FoldedIndex{};
 }
 
+namespace {
+
+// A log whose lines are all ASCII keeps the format every reader knows. Any other line needs the
+// extended form: three counts of 0xFFFF (so a reader of the three counts alone looks for
+// 196,605 lines, finds the log ends early and refuses it), the marker line, then one line
+// holding the sections' counts (four bytes each, three or more sections), then the lines,
+// UTF-8. A reader skips sections after those it knows.
+constexpr char kExtendedLogMarker[] = "ZQLOG/UTF-8";
+constexpr std::uint16_t kExtendedLogCount = 0xFFFF;
+// An older reader must run out of lines before it has read 3 x 65,535 of them.
+constexpr std::size_t kMostExtendedLines = 3 * std::size_t{0xFFFF} - 3;
+
+}  // namespace
+
+bool TUninstallList::NeedsExtendedLog() const {
+  for (const auto* list : {&Files, &RegValues, &Dirs}) {
+    for (const auto& line : *list) {
+      if (!platform::IsAscii(line)) return true;
+    }
+  }
+  return false;
+}
+
 std::vector<std::uint8_t> TUninstallList::Serialize() const {
+  const bool extended = NeedsExtendedLog();
   std::vector<std::uint8_t> out;
-  std::size_t size = 6;
+  std::size_t size = 64;
   for (const auto* list : {&Files, &RegValues, &Dirs}) {
     for (const auto& line : *list) size += 2 + std::min<std::size_t>(line.size(), 0xFFFF);
   }
   out.reserve(size);
-  PutU16(out, static_cast<std::uint16_t>(Files.size()));
-  PutU16(out, static_cast<std::uint16_t>(RegValues.size()));
-  PutU16(out, static_cast<std::uint16_t>(Dirs.size()));
+  if (extended) {
+    for (int i = 0; i < 3; ++i) PutU16(out, kExtendedLogCount);
+    AppendPakString(out, kExtendedLogMarker);
+    std::vector<std::uint8_t> counts;
+    for (const auto* list : {&Files, &RegValues, &Dirs}) PutU32(counts, static_cast<std::uint32_t>(list->size()));
+    AppendPakString(out, std::string(counts.begin(), counts.end()));
+  } else {
+    PutU16(out, static_cast<std::uint16_t>(Files.size()));
+    PutU16(out, static_cast<std::uint16_t>(RegValues.size()));
+    PutU16(out, static_cast<std::uint16_t>(Dirs.size()));
+  }
   for (const auto* list : {&Files, &RegValues, &Dirs}) {
     for (const auto& line : *list) AppendPakString(out, ScrambleLine(kUninstallLogKey, line));
   }
@@ -166,11 +208,20 @@ std::vector<std::uint8_t> TUninstallList::Serialize() const {
 }
 
 bool TUninstallList::Save(const std::string& directory, const std::string& prefix) const {
+  const bool extended = NeedsExtendedLog();
+  std::size_t lines = 0;
   for (const auto* list : {&Files, &RegValues, &Dirs}) {
     if (list->size() > 0xFFFF) return false;
+    lines += list->size();
     for (const auto& line : *list) {
       if (line.size() > 0xFFFF) return false;
     }
+  }
+  if (extended && lines > kMostExtendedLines) return false;
+  // Three full lists would read as the extended form's mark.
+  if (!extended && Files.size() == kExtendedLogCount && RegValues.size() == kExtendedLogCount &&
+      Dirs.size() == kExtendedLogCount) {
+    return false;
   }
   const std::string path = LogPath(directory, prefix);
   if (platform::FileExists(path)) platform::DeleteFileAt(path);
@@ -191,19 +242,40 @@ bool TUninstallList::LoadFromBuffer(const void* data, std::size_t size, std::str
   auto r = in.ReadInt16();
   auto d = in.ReadInt16();
   if (!f || !r || !d) return fail("the uninstall log ends before its three line counts");
+  std::vector<std::uint32_t> counts = {static_cast<std::uint16_t>(*f), static_cast<std::uint16_t>(*r),
+                                       static_cast<std::uint16_t>(*d)};
+  const bool extended = counts[0] == kExtendedLogCount && counts[1] == kExtendedLogCount &&
+                        counts[2] == kExtendedLogCount;
+  if (extended) {
+    auto marker = in.ReadString();
+    if (!marker || *marker != kExtendedLogMarker) return fail("the uninstall log has an unknown format");
+    auto table = in.ReadString();
+    if (!table || table->size() % 4 != 0 || table->size() < 3 * 4) {
+      return fail("the uninstall log's section counts are damaged");
+    }
+    counts.clear();
+    for (std::size_t at = 0; at < table->size(); at += 4) {
+      const auto* b = reinterpret_cast<const std::uint8_t*>(table->data() + at);
+      counts.push_back(b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<std::uint32_t>(b[3]) << 24));
+    }
+  }
   TUninstallList loaded;
-  const std::tuple<std::vector<std::string>*, std::uint16_t, const char*> lists[] = {
-      {&loaded.Files, static_cast<std::uint16_t>(*f), "file"},
-      {&loaded.RegValues, static_cast<std::uint16_t>(*r), "registry value"},
-      {&loaded.Dirs, static_cast<std::uint16_t>(*d), "folder"}};
-  for (const auto& [list, count, what] : lists) {
-    for (std::uint32_t i = 0; i < count; ++i) {
+  std::vector<std::string> unknown;
+  const char* const names[] = {"file", "registry value", "folder"};
+  std::vector<std::string>* const known[] = {&loaded.Files, &loaded.RegValues, &loaded.Dirs};
+  for (std::size_t section = 0; section < counts.size(); ++section) {
+    std::vector<std::string>* list = section < 3 ? known[section] : &unknown;
+    const std::string what = section < 3 ? names[section] : "section " + std::to_string(section + 1);
+    for (std::uint32_t i = 0; i < counts[section]; ++i) {
       auto line = in.ReadString();
       if (!line) {
-        return fail("the uninstall log ends inside " + std::string(what) + " line " + std::to_string(i + 1) + " of " +
-                    std::to_string(count));
+        return fail("the uninstall log ends inside " + what + " line " + std::to_string(i + 1) + " of " +
+                    std::to_string(counts[section]));
       }
-      list->push_back(UnscrambleLine(kUninstallLogKey, *line));
+      if (section >= 3) continue;
+      std::string text = UnscrambleLine(kUninstallLogKey, *line);
+      // Logs of the three-count form were written in the ANSI code page.
+      list->push_back(extended ? std::move(text) : platform::LegacyToUtf8(text));
     }
   }
   Files = std::move(loaded.Files);

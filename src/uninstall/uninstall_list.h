@@ -41,8 +41,9 @@ class TUninstallList {
   static bool SplitRegValueLine(const std::string& line, std::string fields[4]);
 
   static std::string LogPath(const std::string& directory, const std::string& prefix);
-  // Replaces the file. False when it could not be written in full (lists beyond 65,535 lines
-  // or lines beyond 65,535 bytes cannot be represented and are refused, not cut).
+  // Replaces the file. False when it could not be written in full (lists beyond 65,535 lines,
+  // lines beyond 65,535 bytes, or more than 196,602 lines in a log with non-ASCII text cannot
+  // be represented and are refused, not cut).
   bool Save(const std::string& directory, const std::string& prefix) const;
   // Loads the file when it exists. False (lists unchanged) when it is missing or damaged;
   // `problem` says what is wrong with a file that is there (left as it was when it is missing).
@@ -54,13 +55,13 @@ class TUninstallList {
   bool LoadFromBuffer(const void* data, std::size_t size, std::string* problem = nullptr);
 
  private:
-  // Where each line of a list sits, keyed by its ASCII-folded text: duplicate checks cost one
+  // Where each line of a list sits, keyed by its case-folded text: duplicate checks cost one
   // lookup instead of a scan of the list. The lists are public and assigned directly (loads,
   // tests), so an index that no longer matches its list's size, storage or a hit's text is
   // built again before use.
   class FoldedIndex {
    public:
-    // The position of the first line equal to `line` without regard to ASCII case, or -1;
+    // The position of the first line equal to `line` without regard to case, or -1;
     // `count` (when given) receives how many lines are equal to it.
     std::ptrdiff_t Find(const std::vector<std::string>& list, const std::string& line, std::size_t* count = nullptr);
     void Appended(const std::vector<std::string>& list);
@@ -78,6 +79,7 @@ class TUninstallList {
     const std::string* data_ = nullptr;
   };
 
+  bool NeedsExtendedLog() const;
   std::string FileLine(const std::string& path) const;
   void AddUnique(std::vector<std::string>& list, FoldedIndex& index, const std::string& line);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include "engine/macros.h"
 #include "base/scrambler.h"
@@ -20,6 +21,102 @@ TEST(UninstallList, EmptyLogIsSixZeroBytes) {
   EXPECT_EQ(test::ReadAll(dir / "install.log"), std::string(6, '\0'));
   ASSERT_TRUE(log.Save(dir.path(), "demo_"));
   EXPECT_TRUE(platform::FileExists(dir / "demo_install.log"));
+}
+
+// What a reader that knows only the three-count form makes of a log: the lines, or nothing when
+// the log ends early (as such a reader refuses it).
+std::optional<std::vector<std::string>> ReadAsThreeCountLog(const std::vector<std::uint8_t>& bytes) {
+  std::size_t at = 0;
+  auto u16 = [&](std::uint32_t* v) {
+    if (at + 2 > bytes.size()) return false;
+    *v = bytes[at] | (bytes[at + 1] << 8);
+    at += 2;
+    return true;
+  };
+  std::uint32_t counts[3];
+  for (auto& c : counts) {
+    if (!u16(&c)) return std::nullopt;
+  }
+  std::vector<std::string> lines;
+  for (std::uint32_t i = 0; i < counts[0] + counts[1] + counts[2]; ++i) {
+    std::uint32_t size = 0;
+    if (!u16(&size) || at + size > bytes.size()) return std::nullopt;
+    lines.push_back(UnscrambleLine(kUninstallLogKey, std::string(bytes.begin() + at, bytes.begin() + at + size)));
+    at += size;
+  }
+  return lines;
+}
+
+TEST(UninstallList, TextBeyondAsciiIsKeptAndOlderReadersRefuseTheLog) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> files;
+    bool extended;
+  } cases[] = {
+      {"ASCII only: the three-count form, as before", {"$INSTDIR\\a.txt"}, false},
+      {"German",
+       {"$INSTDIR\\Gr\xC3\xB6\xC3\x9F"
+        "e.txt"},
+       true},
+      {"Greek, Japanese and an emoji",
+       {"$INSTDIR\\\xCE\xB1\xCE\xB2", "$INSTDIR\\\xE6\x97\xA5\xE6\x9C\xAC", "$INSTDIR\\\xF0\x9F\x98\x80.txt"},
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TUninstallList log;
+    for (const auto& f : c.files) log.AddFile(f);
+    log.AddRegValue(TUninstallList::RegValueLine("HKCU", "Software\\Demo", "Name", c.files.back()));
+    log.AddDir(c.files.front());
+    const auto bytes = log.Serialize();
+    TUninstallList back;
+    ASSERT_TRUE(back.LoadFromBuffer(bytes.data(), bytes.size()));
+    EXPECT_EQ(back.Files, log.Files);
+    EXPECT_EQ(back.RegValues, log.RegValues);
+    EXPECT_EQ(back.Dirs, log.Dirs);
+    const auto older = ReadAsThreeCountLog(bytes);
+    EXPECT_EQ(older.has_value(), !c.extended);
+  }
+  // A log of today with a Windows-1252 name reads as that name.
+  std::vector<std::uint8_t> legacy = {1, 0, 0, 0, 0, 0};
+  const std::string line = ScrambleLine(kUninstallLogKey,
+                                        "$INSTDIR\\Gr\xF6\xDF"
+                                        "e.txt");
+  legacy.push_back(static_cast<std::uint8_t>(line.size()));
+  legacy.push_back(0);
+  legacy.insert(legacy.end(), line.begin(), line.end());
+  TUninstallList read;
+  ASSERT_TRUE(read.LoadFromBuffer(legacy.data(), legacy.size()));
+  EXPECT_EQ(read.Files, std::vector<std::string>{"$INSTDIR\\Gr\xC3\xB6\xC3\x9F"
+                                                 "e.txt"});
+}
+
+TEST(UninstallList, ALogAnOlderReaderWouldMisreadIsNotSaved) {
+  test::TempDir dir;
+  TUninstallList log;
+  log.Files.assign(0xFFFF, "$INSTDIR\\\xC3\xA9");
+  log.RegValues.assign(0xFFFF, "x");
+  log.Dirs.assign(0xFFFF - 3, "d");
+  EXPECT_TRUE(log.Save(dir.path(), ""));
+  log.Dirs.push_back("d");
+  EXPECT_FALSE(log.Save(dir.path(), ""));
+  // Sections after the three are skipped, so that later writers can add some.
+  std::vector<std::uint8_t> four(6, 0xFF);
+  auto put = [&](const std::string& text) {
+    four.push_back(static_cast<std::uint8_t>(text.size()));
+    four.push_back(static_cast<std::uint8_t>(text.size() >> 8));
+    four.insert(four.end(), text.begin(), text.end());
+  };
+  put("ZQLOG/UTF-8");
+  put(std::string("\1\0\0\0\0\0\0\0\0\0\0\0\1\0\0\0", 16));
+  put(ScrambleLine(kUninstallLogKey, "\xC3\xA9"));
+  put(ScrambleLine(kUninstallLogKey, "HKCU\\Software\\Demo"));
+  TUninstallList read;
+  ASSERT_TRUE(read.LoadFromBuffer(four.data(), four.size()));
+  EXPECT_EQ(read.Files, std::vector<std::string>{"\xC3\xA9"});
+  EXPECT_TRUE(read.RegValues.empty() && read.Dirs.empty());
+  four.resize(four.size() - 3);
+  EXPECT_FALSE(read.LoadFromBuffer(four.data(), four.size()));
 }
 
 TEST(UninstallList, FilesAndRegistryLinesAreUniqueWithoutRegardToCaseDirsAreNot) {

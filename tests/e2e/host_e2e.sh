@@ -96,29 +96,46 @@ OTHER="$ZQ_PREFIX/drive_c/Other Place/Demo Product"
 check "an unquoted /D= with blanks takes the rest of the line" test -f "$OTHER/readme.txt"
 "$OTHER/Demo_Uninstall.exe" /S
 
-# A file that cannot be written fails the run: exit code 2, the file and the reason in the log,
-# and the run undone: nothing of it is left, not even its folder.
+# Components chosen on the command line: exactly those named and the fixed one, or the
+# defaults without the switch; an unknown name is refused before anything is written.
+while IFS='|' read -r switch extras manual code_expected; do
+  PICK="$ZQ_PREFIX/drive_c/Pick/Demo Product"
+  code=0; (cd "$WORK" && ./DemoSetup.exe /S $switch "/D=C:\\Pick\\Demo Product") >/dev/null 2>&1 || code=$?
+  check "${switch:-no /COMPONENTS=}: exit code $code_expected" test "$code" = "$code_expected"
+  [ "$code" = 0 ] || { check "${switch}: nothing written" test ! -e "$PICK"; continue; }
+  check "${switch:-no /COMPONENTS=}: the fixed component" test -f "$PICK/readme.txt"
+  check "${switch:-no /COMPONENTS=}: extras $extras" test "$([ -e "$PICK/Extras/CREDITS.txt" ] && echo yes || echo no)" = "$extras"
+  check "${switch:-no /COMPONENTS=}: manual $manual" test "$([ -e "$PICK/Manual/manual.txt" ] && echo yes || echo no)" = "$manual"
+  "$PICK/Demo_Uninstall.exe" /S
+  for _ in 1 2 3 4 5 6 7 8 9 10; do [ -e "$PICK/Demo_Uninstall.exe" ] || break; sleep 0.5; done
+  check "${switch:-no /COMPONENTS=}: the uninstall leaves no file" test -z "$(find "$PICK" -type f 2>/dev/null)"
+done <<'CASES'
+|yes|no|0
+/COMPONENTS=manual|no|yes|0
+/COMPONENTS=|no|no|0
+/COMPONENTS=Extras,MANUAL|yes|yes|0
+/COMPONENTS=extras,nosuch|no|no|3
+CASES
+
+# A payload name Windows cannot take is refused by the build, not half-way through a run (the
+# engine's own refusal of such a name, and the undoing of the run, have tests of their own).
 REFUSING="$WORK/refusing"
 mkdir -p "$REFUSING/payload"
 printf 'a' >"$REFUSING/payload/a.txt"
 printf 'device' >"$REFUSING/payload/aux.txt"
-printf 'z' >"$REFUSING/payload/z.txt"
 printf '%s\n' 'name "Refusing"' 'shortname "zq e2e refusing"' 'outfile Refusing.exe' 'installdir "C:\Refusing"' \
   'prefix Refusing' 'uninstallpages uninstall' 'language English' 'uninstalllanguage English' 'file payload' \
   >"$REFUSING/setup.zqs"
-"$ZQ" build "$REFUSING/setup.zqs" -o "$REFUSING/Refusing.exe" --stub "$BUILD_DIR/zqsetup" >/dev/null
-code=0; (cd "$REFUSING" && ./Refusing.exe /S "/LOG=$REFUSING/log.txt") >/dev/null 2>&1 || code=$?
-check "a name Windows refuses ends the run with exit code 2" test "$code" = 2
-check "the log names the file and why" \
-  grep -qF 'Error: Unable to write file "C:\Refusing\aux.txt": Windows does not allow this name.' "$REFUSING/log.txt"
-check "the files before it are undone" test ! -e "$ZQ_PREFIX/drive_c/Refusing/a.txt"
-check "nothing after it is written" test ! -e "$ZQ_PREFIX/drive_c/Refusing/z.txt"
-check "no log, uninstaller or folder is left" test ! -e "$ZQ_PREFIX/drive_c/Refusing"
-check "the log says the run was undone" grep -qF 'the run was undone' "$REFUSING/log.txt"
-# A macro typed into /D= is put in as written, so the run neither stalls nor grows its paths.
+code=0; "$ZQ" build "$REFUSING/setup.zqs" -o "$REFUSING/Refusing.exe" --stub "$BUILD_DIR/zqsetup" \
+  >"$REFUSING/build.txt" 2>&1 || code=$?
+check "zq build refuses a name Windows does not allow (exit code 1)" test "$code" = 1 -a ! -e "$REFUSING/Refusing.exe"
+check "and names it" grep -qF 'entry name "aux.txt" holds a name or character that Windows does not allow' \
+  "$REFUSING/build.txt"
+# A macro typed into /D= is put in as written, so the run neither stalls nor grows its paths;
+# the folder it makes holds a ":" that no path can hold, so the run is refused before it starts.
 code=0; (cd "$WORK" && timeout 60 ./DemoSetup.exe /S "/LOG=$WORK/macro.txt" '/D=C:\a$instdir') >/dev/null 2>&1 || code=$?
-check "a macro inside /D= ends at once with exit code 2" test "$code" = 2
-check "the folder holds the macro as written" grep -qF 'Unable to write file "C:\aC:\a$instdir\' "$WORK/macro.txt"
+check "a macro inside /D= ends at once with exit code 3" test "$code" = 3
+check "the folder holds the macro as written" grep -qF 'The folder C:\aC:\a$instdir cannot take an installation' "$WORK/macro.txt"
 # One run of a product at a time: while the first run waits in `execute`, a second run of the
 # same setup ends at once with 1618 (the host exits with its low byte) and logs the full code.
 LOCKED="$WORK/locked"

@@ -178,6 +178,64 @@ TEST_F(CommandTest, ExecuteWaitsForTheProgramAndPassesOverOneThatCannotStart) {
   RunLine(ctx_, 1);
 }
 
+// Each case runs its lines, then its condition, whose label is the line after it: the condition
+// jumps there exactly when it holds, and asking the registry creates nothing.
+TEST_F(CommandTest, ConditionsOnTheLastExitCodeAndTheRegistryJumpWhenTheyHold) {
+#ifdef _WIN32
+  auto exits = [](const std::string& code) { return test::ScriptLine{"execute", {"cmd.exe", "/c exit " + code}}; };
+#else
+  auto exits = [](const std::string& code) {
+    return test::ScriptLine{"execute", {"Z:\\bin\\sh", "-c \"exit " + code + "\""}};
+  };
+#endif
+  const test::ScriptLine cannot_start{"execute", {dir_ / "no-such-program.exe"}};
+  {
+    platform::Registry reg;
+    reg.SetRoot(platform::kHkeyCurrentUser);
+    ASSERT_TRUE(reg.OpenKey(kKey, true));
+    ASSERT_TRUE(reg.WriteString("Present", "x"));
+  }
+  using Condition = std::vector<std::string>;  // keyword, then its arguments before the label
+  const struct {
+    std::vector<test::ScriptLine> before;
+    Condition condition;
+    bool jumps;
+  } cases[] = {
+      {{exits("3")}, {"ifexitcode", "3"}, true},
+      {{exits("3")}, {"ifexitcode", "0"}, false},
+      {{exits("0")}, {"ifexitcode", "0x0"}, true},
+      {{exits("3"), exits("0")}, {"ifexitcode", "3"}, false},  // the last program's code counts
+      {{exits("3"), cannot_start}, {"ifexitcode", "3"}, false},
+      {{}, {"ifexitcode", "0"}, false},
+      {{}, {"ifregexists", "HKCU", kKey}, true},
+      {{}, {"ifregexists", "hkcu", kKey + "\\"}, true},
+      {{}, {"ifregexists", "HKCU", kKey + "\\missing"}, false},
+      {{}, {"ifregexists", "HKLM", kKey}, false},
+      {{}, {"ifregexists", "HKCU", kKey, "present"}, true},
+      {{}, {"ifregexists", "HKCU", kKey, "Absent"}, false},
+      {{}, {"ifregexists", "HKCU", kKey + "\\missing", "Present"}, false},
+      {{}, {"ifregexists", "HKCU", kKey, ""}, false},  // the key's default value, never written
+  };
+  for (const auto& c : cases) {
+    std::vector<test::ScriptLine> lines = c.before;
+    const std::string label = std::to_string(lines.size() + 1);
+    test::ScriptLine condition{c.condition[0], {c.condition.begin() + 1, c.condition.end()}};
+    condition.args.push_back(label);
+    lines.push_back(condition);
+    lines.push_back({":", {"yes"}});
+    SCOPED_TRACE(condition.keyword + " " + condition.args[0] + " after " + std::to_string(c.before.size()) + " lines");
+    LoadScript(ctx_, lines);
+    for (std::uint32_t i = 0; i + 1 < lines.size(); ++i) RunLine(ctx_, i);
+    EXPECT_EQ(ctx_.Run.CurrentLine, c.jumps ? std::stoi(label) : -1);
+    ctx_.Run.LastExitCode.reset();
+  }
+  platform::Registry reg;
+  reg.SetRoot(platform::kHkeyCurrentUser);
+  EXPECT_FALSE(reg.KeyExists(kKey + "\\missing"));
+  reg.SetRoot(platform::kHkeyLocalMachine);
+  EXPECT_FALSE(reg.KeyExists(kKey));
+}
+
 TEST_F(CommandTest, WriteRegStrWritesExpandedAndRecordsAsWritten) {
   LoadScript(ctx_, {{"writeregstr", {"HKCU", kKey, "Path", "$INSTDIR\\game.exe"}},
                     {"writeregstr", {"HKCU", kKey, "Path", "$INSTDIR\\game.exe"}}});
@@ -248,6 +306,42 @@ TEST_F(CommandTest, UninstallLogSaveAndLoad) {
   EXPECT_EQ(ctx_.Run.UninstallList.Files.size(), 2u);  // no log there: unchanged
   RunLine(ctx_, 2);
   EXPECT_EQ(ctx_.Run.UninstallList.Files, std::vector<std::string>{"$INSTDIR\\kept.txt"});
+}
+
+// The prefix word is read as "prefix" reads it, with or without its "_".
+TEST_F(CommandTest, ALogLoadsUnderThePrefixWordWithOrWithoutItsUnderscore) {
+  const struct {
+    std::string on_disk;  // the log's file name
+    std::string word;     // the load's prefix argument
+    bool loads;
+  } cases[] = {
+      {"widget_install.log", "widget", true},
+      {"widget_install.log", "widget_", true},
+      {"widget__install.log", "widget_", true},  // "prefix widget_"
+      {"widgetinstall.log", "widget", true},     // saved under the word as it stood
+      {"install.log", "", true},
+      {"widget_install.log", "", false},
+      {"widget_install.log", "widge", false},
+      {"install.log", "widget", false},
+  };
+  ASSERT_TRUE(platform::CreateDir(inst_));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.on_disk + " loaded as \"" + c.word + "\"");
+    TUninstallList saved;
+    saved.AddFile("$INSTDIR\\" + c.on_disk);
+    const std::string prefix = c.on_disk.substr(0, c.on_disk.size() - std::string("install.log").size());
+    ASSERT_TRUE(saved.Save(inst_, prefix));
+    ctx_.Run.UninstallList.Clear();
+    ctx_.Run.UninstallList.AddFile("$INSTDIR\\before.txt");
+    LoadScript(ctx_, {{"uninstalllogload", {"$INSTDIR", c.word}}});
+    RunLine(ctx_, 0);
+    EXPECT_EQ(ctx_.Run.UninstallList.Files, c.loads ? saved.Files : std::vector<std::string>{"$INSTDIR\\before.txt"});
+    ASSERT_TRUE(platform::DeleteFileAt(inst_ + "\\" + c.on_disk));
+  }
+  // A save takes the word as a load does.
+  LoadScript(ctx_, {{"uninstalllogsave", {"$INSTDIR", "copy"}}});
+  RunLine(ctx_, 0);
+  EXPECT_TRUE(platform::FileExists(inst_ + "\\copy_install.log"));
 }
 
 class RecordingArchives : public ArchiveProcedures {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 
 #include "base/scrambler.h"
@@ -27,7 +28,7 @@ std::vector<int> SourceCounts(const CommandInfo& c) {
   }
   if (counts.empty()) {
     int n = c.MinSourceArgs();
-    for (int k = 0; c.JumpArg(k) != 0; ++k) n = std::max(n, c.JumpArg(k));
+    for (int k = 0; c.JumpArg(k, 0) != 0; ++k) n = std::max(n, c.JumpArg(k, 0));
     counts.push_back(n);
   }
   return counts;
@@ -38,7 +39,19 @@ std::vector<int> SourceCounts(const CommandInfo& c) {
 // label.
 std::string ArgText(const CommandInfo& c, int n) {
   if (n == c.root_arg) return "HKCU";
+  if (c.build == BuildStep::PackLicense) return "present.txt";
+  if (n == 1 && std::string(c.keyword) == "ifexitcode") return "7";
   return n == 1 ? "d" : "a" + std::to_string(n);
+}
+
+// The stored arguments the builder writes in place of the source's, for the rows that do.
+std::optional<std::vector<std::string>> Rewritten(const CommandInfo& c, int count) {
+  if (c.build == BuildStep::PackLicense) return std::vector<std::string>{"LICENSE", "", "present.txt"};
+  if (c.build != BuildStep::Component) return std::nullopt;
+  std::vector<std::string> args{"d", count > 1 ? "a2" : "", "on", ""};
+  args.push_back("0");                            // no files
+  args.push_back(std::to_string(1 + 4 * count));  // no endcomponent: it holds the script's last line
+  return args;
 }
 
 std::string Messages(const builder::CompileResult& r) {
@@ -52,8 +65,13 @@ TEST(CommandTable, EveryRowIsStoredPrintedAndFollowedAsTheTableSays) {
   ASSERT_TRUE(platform::CreateDir(dir / "d"));
   test::WriteAll(dir / "d\\Pages.txt", "[Pages]\r\n");
   test::WriteAll(dir / "present.txt", "x");
+  // The install pages with a check box named like the first argument, for "ifchecked".
+  ASSERT_TRUE(platform::CreateDir(dir / "install"));
+  test::WriteAll(dir / "install\\Pages.txt", "[Pages]\r\nbox.txt\r\n");
+  test::WriteAll(dir / "install\\box.txt", "[d]\r\nType=TCheckBox\r\n");
   const std::string script = dir / "setup.zqs";
-  const builder::CompileOptions options;
+  builder::CompileOptions options;
+  options.stock_page_dirs = {dir.path()};
   for (const CommandInfo& c : CommandTable()) {
     for (const int count : SourceCounts(c)) {
       SCOPED_TRACE(std::string(c.keyword) + " with " + std::to_string(count) + " arguments");
@@ -75,12 +93,15 @@ TEST(CommandTable, EveryRowIsStoredPrintedAndFollowedAsTheTableSays) {
       if (c.IsDefinition()) {
         EXPECT_EQ(line.CommandIndex, kDefinitionOnlyIndex);
         EXPECT_TRUE(line.Args.empty());
+      } else if (const auto rewritten = Rewritten(c, count)) {
+        EXPECT_EQ(line.CommandIndex, c.index);
+        EXPECT_EQ(line.Args, *rewritten);
       } else {
         EXPECT_EQ(line.CommandIndex, c.index);
         ASSERT_EQ(line.Args.size(), static_cast<std::size_t>(count + c.AppendedArgs()));
         for (int n = 1; n <= count; ++n) {
           const std::string& stored = line.Args[static_cast<std::size_t>(n - 1)];
-          if (c.IsJumpArg(n)) {
+          if (c.IsJumpArg(n, static_cast<std::size_t>(count))) {
             EXPECT_EQ(stored, std::to_string(label_line(n))) << "argument " << n;
           } else if (n == c.scrambled_arg) {
             EXPECT_NE(stored, ArgText(c, n));
@@ -89,7 +110,7 @@ TEST(CommandTable, EveryRowIsStoredPrintedAndFollowedAsTheTableSays) {
             EXPECT_EQ(stored, ArgText(c, n)) << "argument " << n;
           }
         }
-        if (c.AppendedArgs() != 0) {
+        if (c.group_kind != GroupKind::None) {
           EXPECT_EQ(line.Args.back(), "1");
         }
       }
@@ -102,15 +123,17 @@ TEST(CommandTable, EveryRowIsStoredPrintedAndFollowedAsTheTableSays) {
 
       // Run twice: every argument that is no jump target names a file that exists and the
       // message box answers OK, then a file that is missing and the answer is Cancel. Between
-      // them the runs land on exactly the labels of the jump arguments.
-      if (c.jump_args == 0) continue;
+      // them the runs land on exactly the labels of the jump arguments. The conditions on an
+      // exit code and the registry have their own table (command_run_test.cpp).
+      const std::string keyword = c.keyword;
+      if (!c.Jumps() || keyword == "ifexitcode" || keyword == "ifregexists") continue;
       std::set<std::string> landed;
       for (const bool present : {true, false}) {
         SetupContext ctx;
         test::LoadScript(ctx, {});
         ctx.SetupToLoad().CompLines = compiled.lines;
         for (int n = 1; n <= count; ++n) {
-          if (c.IsJumpArg(n)) continue;
+          if (c.IsJumpArg(n, static_cast<std::size_t>(count)) || n == c.control_arg) continue;
           ctx.SetupToLoad().CompLines.Lines[0].Args[static_cast<std::size_t>(n - 1)] =
               dir / (present ? "present.txt" : "missing.txt");
         }
@@ -119,14 +142,18 @@ TEST(CommandTable, EveryRowIsStoredPrintedAndFollowedAsTheTableSays) {
         ctx.Services.StatusLabel = &status;
         ctx.Services.Messages = &boxes;
         ctx.Choices.InstallDir = dir / "Inst";
+        ctx.Choices.Checked = {{"d", present}};  // the box the line names is checked, then not
         RunScript(ctx);
         ASSERT_FALSE(status.captions.empty());
         landed.insert(platform::WideToAnsi(status.captions.front()));
       }
       std::set<std::string> targets;
       for (int n = 1; n <= count; ++n) {
-        if (c.IsJumpArg(n)) targets.insert((c.first_label ? "first " : "last ") + ArgText(c, n));
+        if (c.IsJumpArg(n, static_cast<std::size_t>(count)))
+          targets.insert((c.first_label ? "first " : "last ") + ArgText(c, n));
       }
+      // A box that is not checked makes no jump: the run goes on with the next line.
+      if (c.control_arg != 0) targets.insert("none");
       EXPECT_EQ(landed, targets);
     }
   }

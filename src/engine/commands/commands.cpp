@@ -31,7 +31,7 @@ std::array<Maker, kCommandCount> BindRows() {
       const CommandInfo& row = CommandTable()[static_cast<std::size_t>(binding.index - 1)];
       Maker& slot = makers[static_cast<std::size_t>(binding.index - 1)];
       if (slot != nullptr) throw std::logic_error(std::string("command \"") + row.keyword + "\" has two classes");
-      if (row.build != BuildStep::Store) {
+      if (!row.Runs()) {
         throw std::logic_error(std::string("command \"") + row.keyword + "\" never runs but has a class");
       }
       slot = binding.make;
@@ -40,7 +40,7 @@ std::array<Maker, kCommandCount> BindRows() {
   for (const CommandInfo& row : CommandTable()) {
     Maker& slot = makers[static_cast<std::size_t>(row.index - 1)];
     if (slot != nullptr) continue;
-    if (row.build == BuildStep::Store) {
+    if (row.Runs()) {
       throw std::logic_error(std::string("command \"") + row.keyword + "\" has no run-time class");
     }
     slot = &MakeAs<PassiveCommand>;

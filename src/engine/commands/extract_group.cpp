@@ -18,18 +18,8 @@ namespace zq {
 namespace {
 
 std::string FaultText(platform::FileFault fault) {
-  using platform::FileFault;
-  switch (fault) {
-    case FileFault::BadName: return "Windows does not allow this name";
-    case FileFault::TooLong: return "the path is longer than Windows allows";
-    case FileFault::AccessDenied: return "access is denied (the file may be read-only or in use)";
-    case FileFault::DiskFull: return "the disk is full";
-    case FileFault::InUse: return "another program is using it";
-    case FileFault::Missing: return "its folder could not be created";
-    case FileFault::Other: return "the system refused to write it";
-    case FileFault::None: break;
-  }
-  return "the setup package could not be read";  // the file opened, the entry's bytes did not come
+  // None: the file opened, the entry's bytes did not come.
+  return fault == platform::FileFault::None ? "the setup package could not be read" : platform::FileFaultText(fault);
 }
 
 // A file that is not there must never look installed: the run ends as a failed run, like

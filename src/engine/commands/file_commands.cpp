@@ -143,6 +143,7 @@ class TExecuteCommand : public TCommandClass {
     LineArgs a = ArgsOf(ctx.Run, line);
     const std::string program = a.ExpandInPlace(ctx, 1);
     const std::string parameters = a.IfCount(2, 2);
+    ctx.Run.LastExitCode.reset();
     auto process = platform::ShellExecuteProcess(program, parameters);
     if (!process) {
       ctx.Services.LogLine("could not start " + program);
@@ -152,8 +153,12 @@ class TExecuteCommand : public TCommandClass {
     // Blocks on the program; every slice ends early when it exits, and a closing window is
     // noticed within one.
     constexpr std::uint32_t kStopCheckMs = 100;
-    while (!process->WaitForExit(kStopCheckMs) && !ctx.Run.SetupAborted && !ctx.Run.Terminating && !ctx.Run.Cancelled) {
+    std::optional<std::uint32_t> code;
+    while (!(code = process->WaitForExit(kStopCheckMs)) && !ctx.Run.SetupAborted && !ctx.Run.Terminating &&
+           !ctx.Run.Cancelled) {
     }
+    ctx.Run.LastExitCode = code;
+    if (code) ctx.Services.LogLine(program + " ended with exit code " + std::to_string(*code));
   }
 };
 

@@ -4,14 +4,17 @@
 #include "engine/macros.h"
 #include "engine/run_changes.h"
 #include "engine/setup_context.h"
+#include "platform/files.h"
+#include "uninstall/log_prefix.h"
 
 namespace zq {
 
 namespace {
 
-// "uninstalllogload" and "uninstalllogsave": the folder of the log and its name's prefix.
+// "uninstalllogload" and "uninstalllogsave": the folder of the log and the prefix word, as
+// the script writes it (with or without its "_").
 struct LogPlace {
-  std::string dir, prefix;
+  std::string dir, word;
 };
 LogPlace DecodeLogPlace(const RunScope& ctx, const LineArgs& a) {
   return {ExpandMacrosAnsi(ctx, a[1]), a.IfCount(2, 2)};
@@ -22,9 +25,15 @@ class TUninstallLogLoadCommand : public TCommandClass {
   using TCommandClass::TCommandClass;
   void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
     const LogPlace log = DecodeLogPlace(ctx, ArgsOf(ctx.Run, line));
-    if (ctx.Run.UninstallList.Load(log.dir, log.prefix)) {
-      ctx.Services.LogLine("loaded uninstall log " + TUninstallList::LogPath(log.dir, log.prefix));
+    for (const std::string& prefix : LogPrefixesToLoad(log.word)) {
+      const std::string path = TUninstallList::LogPath(log.dir, prefix);
+      if (!platform::FileExists(path)) continue;
+      if (ctx.Run.UninstallList.Load(log.dir, prefix)) ctx.Services.LogLine("loaded uninstall log " + path);
+      else ctx.Services.LogLine("uninstall log " + path + " is damaged; not loaded");
+      return;
     }
+    ctx.Services.LogLine("no uninstall log " + TUninstallList::LogPath(log.dir, LogPrefixOfWord(log.word)) +
+                         " to load");
   }
 };
 
@@ -32,10 +41,11 @@ class TUninstallLogSaveCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
   void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
-    const LogPlace log = DecodeLogPlace(ctx, ArgsOf(ctx.Run, line));
-    const std::string path = TUninstallList::LogPath(log.dir, log.prefix);
-    if (PrepareFileWrite(ctx.Run, path) && ctx.Run.UninstallList.Save(log.dir, log.prefix)) {
-      ctx.Services.LogLine("saved uninstall log " + TUninstallList::LogPath(log.dir, log.prefix));
+    const LogPlace given = DecodeLogPlace(ctx, ArgsOf(ctx.Run, line));
+    const LogPlace log{given.dir, LogPrefixOfWord(given.word)};
+    const std::string path = TUninstallList::LogPath(log.dir, log.word);
+    if (PrepareFileWrite(ctx.Run, path) && ctx.Run.UninstallList.Save(log.dir, log.word)) {
+      ctx.Services.LogLine("saved uninstall log " + path);
     }
   }
 };

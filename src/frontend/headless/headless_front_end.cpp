@@ -126,7 +126,7 @@ int HeadlessFrontEnd::RunWizard(SetupContext& ctx) {
       return kExitRefused;
     case Wizard::WalkEnd::ShortSpace:
       Show(platform::AnsiToWide("Not enough free space for " + ctx.Setup.SetupInfo.SetupName + ": " +
-                                ctx.Setup.SpaceRequiredText + " needed, " + ctx.Choices.SpaceAvailableText +
+                                ctx.Choices.SpaceRequiredText + " needed, " + ctx.Choices.SpaceAvailableText +
                                 " available."),
            u"Setup", kMbOk | kMbIconError);
       return kExitRefused;

@@ -4,6 +4,8 @@
 
 #include "engine/setup_context.h"
 #include "frontend/win32/verify_window.h"
+#include "engine/macros.h"
+#include "platform/process.h"
 #include "platform/shell_link.h"
 #include "platform/text.h"
 #include "engine/setup_thread.h"
@@ -119,8 +121,9 @@ void TFrmMain::CreateWindows() {
   window_ = CreateWindowExW(0, kMainClass, L" Setup Base", style, CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth,
                             kClientHeight, nullptr, nullptr, GetModuleHandleW(nullptr), this);
   dpi_ = WindowDpi(window_);
-  area_ = CreateWindowExW(0, kAreaClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, window_, nullptr,
-                          GetModuleHandleW(nullptr), this);
+  // A control parent: Tab, the arrows and the letters reach the page's own controls.
+  area_ = CreateWindowExW(WS_EX_CONTROLPARENT, kAreaClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0,
+                          window_, nullptr, GetModuleHandleW(nullptr), this);
   rule_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_ETCHEDHORZ, 0, 0, 0, 0, window_, nullptr,
                           nullptr, nullptr);
   auto button = [&](int id, const wchar_t* text) {
@@ -143,6 +146,9 @@ void TFrmMain::CreateWindows() {
                                     },
                                     [this](Control&, const std::string& path) {
                                       if (wizard_) wizard_->TreeFolderChosen(path);
+                                    },
+                                    [this](Control& control, bool checked) {
+                                      if (wizard_) wizard_->ToggleClicked(control, checked);
                                     },
                                     [this](const Control&, const std::u16string& text) {
                                       ctx_.Services.LogLine("text cut at " + std::to_string(dpi_) +
@@ -192,6 +198,12 @@ int TFrmMain::RunWizard(SetupContext& ctx) {
   const bool finaliser = wizard_->ShouldStartFinaliser();
   worker_.reset();
   if (finaliser) StartFinaliser(ctx, program_path_);
+  if (wizard_->ShouldRunAfter()) {
+    const std::string program = ExpandMacrosAnsi(ctx, ctx.Setup.RunAfterProgram);
+    const bool started = platform::StartAsDesktopUser(program, ExpandMacrosAnsi(ctx, ctx.Setup.RunAfterArguments),
+                                                      ctx.Choices.InstallDir);
+    ctx.Services.LogLine((started ? "started " : "could not start ") + program);
+  }
   return wizard_->ExitCode();
 }
 
@@ -247,7 +259,13 @@ void TFrmMain::FocusDefaultButton() {
   const HWND focus = GetFocus();
   const bool lost = focus == nullptr || focus == window_ || !IsWindowVisible(focus) || !IsWindowEnabled(focus);
   const HWND button = DefaultButton();
-  if (lost && button != nullptr && IsWindowEnabled(button) && IsWindowVisible(window_)) SetFocus(button);
+  if (!lost || !IsWindowVisible(window_)) return;
+  if (button != nullptr && IsWindowEnabled(button)) {
+    SetFocus(button);
+  } else if (HWND first = GetNextDlgTabItem(window_, nullptr, FALSE)) {
+    // Next waits for a choice on the page (the licence): the keys go to the page's first control.
+    SetFocus(first);
+  }
 }
 
 HWND TFrmMain::DefaultButton() const {

@@ -233,7 +233,24 @@ void NativeControls::Add(Control& c) {
       style |= WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS;
       ex = WS_EX_CLIENTEDGE;
       break;
+    case ControlType::CheckBox:
+      cls = L"BUTTON";
+      style |= WS_TABSTOP | BS_AUTOCHECKBOX | BS_MULTILINE;
+      break;
+    case ControlType::RadioButton: {
+      cls = L"BUTTON";
+      style |= BS_AUTORADIOBUTTON | BS_MULTILINE;
+      // The dialog keys move within a group of radio buttons (the arrows) and between groups
+      // (Tab): a group starts at its first button and ends at the next control that is not one.
+      const bool continues = last_added_ != nullptr && last_added_->Type == ControlType::RadioButton &&
+                             last_added_->Page == c.Page && last_added_->Group == c.Group;
+      if (!continues) style |= WS_TABSTOP;
+      break;
+    }
   }
+  const bool continues_group = c.Type == ControlType::RadioButton && (style & WS_TABSTOP) == 0;
+  if (!continues_group) style |= WS_GROUP;
+  last_added_ = &c;
   if ((c.Type == ControlType::Memo || c.Type == ControlType::RichEdit) && c.Border) ex |= WS_EX_CLIENTEDGE;
   n->window = CreateWindowExW(ex, cls, L"", style, Scaled(c.Left), Scaled(c.Top), Scaled(c.Width), Scaled(c.Height),
                               area_, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -269,6 +286,12 @@ void NativeControls::ApplyText(Native& n, const Control& c) {
   }
   if (c.Type == ControlType::ProgressBar || c.Type == ControlType::Bevel || c.Type == ControlType::ShellTreeView) {
     return;
+  }
+  if (c.IsToggle()) {
+    const WPARAM state = c.Checked ? BST_CHECKED : BST_UNCHECKED;
+    if (static_cast<WPARAM>(SendMessageW(n.window, BM_GETCHECK, 0, 0)) != state) {
+      SendMessageW(n.window, BM_SETCHECK, state, 0);
+    }
   }
   if (n.shown == c.Caption) return;
   n.shown = c.Caption;
@@ -350,6 +373,12 @@ bool NativeControls::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
     }
     case WM_COMMAND: {
       auto it = by_window_.find(reinterpret_cast<HWND>(lp));
+      if (it != by_window_.end() && it->second->control->IsToggle() && HIWORD(wp) == BN_CLICKED) {
+        const bool checked = SendMessageW(it->second->window, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        if (events_.ToggleClicked) events_.ToggleClicked(*it->second->control, checked);
+        result = 0;
+        return true;
+      }
       if (it == by_window_.end() || HIWORD(wp) != EN_CHANGE || updating_) return false;
       Control& c = *it->second->control;
       wchar_t buf[1024] = {};

@@ -21,6 +21,8 @@ class NativeControls {
   struct Events {
     std::function<void(Control&, const std::u16string& text)> EditChanged;
     std::function<void(Control&, const std::string& path)> FolderSelected;
+    // A check box or radio button was clicked (or toggled with Space); `checked` is its state now.
+    std::function<void(Control&, bool checked)> ToggleClicked;
     // A label's text does not fit its box at the window's DPI (once per label).
     std::function<void(const Control&, const std::u16string& text)> TextCut;
   };
@@ -60,7 +62,8 @@ class NativeControls {
   std::map<const Control*, std::unique_ptr<Native>> natives_;
   std::map<HWND, Native*> by_window_;
   std::map<std::string, HFONT> fonts_;
-  bool updating_ = false;  // our own SetWindowText raises no change event
+  bool updating_ = false;                // our own SetWindowText raises no change event
+  const Control* last_added_ = nullptr;  // where a radio button's group may continue
   int dpi_ = 96;
   int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
 };
