@@ -12,7 +12,7 @@ HOST_PACKAGES=(cmake g++ make pkg-config libgtest-dev googletest libbenchmark-de
 # dpkg-dev unpacks Debian's libdeflate source, which cmake/fetch_libdeflate.sh builds for mingw.
 # locales holds the locale sources the Unicode test compiles into the build tree.
 WIN_PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev dpkg-dev
-              wine wine32 xvfb xauth xdotool imagemagick osslsigncode openssl locales)
+              wine wine32 wine64 xvfb xauth xdotool imagemagick osslsigncode openssl locales)
 
 say() { printf '\033[1m== %s\033[0m\n' "$*"; }
 

@@ -16,7 +16,9 @@
 #include "engine/setup_context.h"
 #include "base/macro_folders.h"
 #include "base/size_text.h"
+#include "container/run_options.h"
 #include "platform/files.h"
+#include "platform/machine_view.h"
 #include "platform/run_lock.h"
 #include "platform/shell_folders.h"
 #include "platform/system.h"
@@ -102,6 +104,31 @@ void ResolveInstallDir(SetupContext& ctx) {
   ctx.Choices.MeasureSpaceAvailable();
 }
 
+// The options come first: an x64 setup reads and writes nothing of the machine through the
+// 32-bit view, its recovery of an interrupted run included. The uninstaller carries its setup's.
+void TakeMachineView(LoadedSetup& setup) {
+  platform::UseNativeView(false);
+  if (auto options = setup.Pak->ExtractByName(kRunOptionsEntry, 0)) setup.Options = ParseRunOptions(*options);
+  if (setup.Options.Arch != Architecture::X64) return;
+  if (!platform::IsWindows64()) {
+    throw Refusal(u"This setup is for 64-bit Windows (x64) and cannot run on this 32-bit Windows.", u"Setup Error");
+  }
+  platform::UseNativeView(true);
+}
+
+void FindMachineFolders(LoadedSetup& setup) {
+  setup.ProgramFiles32Dir = GetShellFolder(platform::kCsidlProgramFiles);
+  setup.ProgramFiles64Dir = GetShellFolder(platform::kFolderProgramFiles64);
+  setup.ProgramFilesDir = setup.Options.Arch == Architecture::X64 ? setup.ProgramFiles64Dir : setup.ProgramFiles32Dir;
+  setup.StartMenuDir = GetShellFolder(platform::kCsidlPrograms);
+  setup.DesktopDir = GetShellFolder(platform::kCsidlDesktop);
+  setup.AppDataDir = GetShellFolder(platform::kCsidlAppData);
+  setup.LocalAppDataDir = GetShellFolder(platform::kCsidlLocalAppData);
+  setup.CommonStartMenuDir = GetShellFolder(platform::kCsidlCommonPrograms);
+  setup.CommonDesktopDir = GetShellFolder(platform::kCsidlCommonDesktop);
+  setup.CommonAppDataDir = GetShellFolder(platform::kCsidlCommonAppData);
+}
+
 // Held until the process ends, so a second setup or uninstaller of the product waits its turn
 // instead of racing this one over the same files, log and registration.
 void HoldProductRunLock(SetupContext& ctx) {
@@ -180,15 +207,13 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
   }
   const auto utf8 = [&pak = *setup.Pak](const std::string& stored) { return pak.Utf8Text(stored); };
   if (!setup.Pak->TextIsUtf8()) setup.SetupInfo.MapText(utf8);
+  TakeMachineView(setup);
   HoldProductRunLock(ctx);
   ctx.Choices.InstallDir = setup.SetupInfo.InstallDir;
   // An uninstaller made (and signed) at build time could not know the folder: it is the one
   // it was written to, beside its log.
   if (setup.IsUninstaller() && ctx.Choices.InstallDir.empty()) ctx.Choices.InstallDir = ExtractFileDir(container);
-  setup.ProgramFilesDir = GetShellFolder(platform::kCsidlProgramFiles);
-  setup.StartMenuDir = GetShellFolder(platform::kCsidlPrograms);
-  setup.DesktopDir = GetShellFolder(platform::kCsidlDesktop);
-  setup.AppDataDir = GetShellFolder(platform::kCsidlAppData);
+  FindMachineFolders(setup);
   if (setup.IsUninstaller()) {
     // A run killed in this folder is finished before its log is read: an upgrade's is undone, so
     // the log read is the one of the installation that stands.
@@ -208,10 +233,6 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
       throw Refusal(u"Error: Compiled Lines Damaged. Setup is corrupt", u"Verification Error");
     }
     if (!setup.Pak->TextIsUtf8()) setup.CompLines.MapText(utf8);
-    if (auto options = setup.Pak->ExtractByName(kRunOptionsEntry, 0)) {
-      setup.Options =
-          RunOptions::Parse(std::string_view(reinterpret_cast<const char*>(options->data()), options->size()));
-    }
     RefuseDowngrade(ctx);
     RegisterCommands(setup.CommandList);
     setup.GroupFlags = BuildGroupFlags(setup.CompLines);

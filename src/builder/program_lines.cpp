@@ -23,19 +23,34 @@ void ProgramLines::Read(const ProgramCommandInfo& command, const std::vector<std
     case ProgramFact::ExecutionLevel:
       if (auto level = ParseExecutionLevel(a)) {
         facts.level = *level;
+        facts.level_given = true;
       } else {
         diags.Error(script_, line, "executionlevel must be admin, highest or user, not \"" + a + "\"");
       }
       break;
     case ProgramFact::LockedFiles:
       if (a == "fail" || a == "reboot") {
-        facts.locked_files_reboot = a == "reboot";
+        facts.run.LockedFilesReboot = a == "reboot";
       } else {
         diags.Error(script_, line, "lockedfiles must be fail or reboot, not \"" + a + "\"");
       }
       break;
+    case ProgramFact::Architecture:
+      if (auto arch = ParseArchitecture(a)) {
+        facts.run.Arch = *arch;
+      } else {
+        diags.Error(script_, line, "architecture must be x86 or x64, not \"" + a + "\"");
+      }
+      break;
+    case ProgramFact::Scope:
+      if (auto scope = ParseInstallScope(a)) {
+        facts.run.Scope = *scope;
+      } else {
+        diags.Error(script_, line, "scope must be machine or user, not \"" + a + "\"");
+      }
+      break;
     case ProgramFact::Version: facts.version = a; break;
-    case ProgramFact::AllowDowngrade: facts.allow_downgrade = true; break;
+    case ProgramFact::AllowDowngrade: facts.run.AllowDowngrade = true; break;
     case ProgramFact::Publisher: facts.publisher = a; break;
     case ProgramFact::Icon: {
       auto path = FindFileNoCase(dir_, a);

@@ -21,6 +21,11 @@ class ProgramLines {
   // One source line of a program command.
   void Read(const ProgramCommandInfo& command, const std::vector<std::string>& args, std::uint32_t line,
             ProgramFacts& facts, Diagnostics& diags);
+  // The line that last set `fact`, 0 when none did.
+  std::uint32_t LineOf(ProgramFact fact) const {
+    auto it = seen_.find(fact);
+    return it == seen_.end() ? 0 : it->second;
+  }
 
  private:
   std::string script_;

@@ -9,6 +9,7 @@
 #include "builder/build_paths.h"
 #include "builder/page_files.h"
 #include "builder/program_lines.h"
+#include "builder/scope_checks.h"
 #include "builder/script_syntax.h"
 #include "builder/source_files.h"
 #include "builder/table_fallback.h"
@@ -85,6 +86,7 @@ class Compiler {
   void CheckUninstallLogLoad();
   void ResolveJumps();
   void Groups();
+  void CheckScope();
   void Languages();
   void Components();
   void Licenses();
@@ -125,6 +127,7 @@ CompileResult Compiler::Run(std::string text) {
         "the script has " + std::to_string(lines_.size()) + " lines with commands or labels; at most 65535 fit");
   }
   Definitions();
+  CheckScope();
   result_.program.name = result_.info.SetupName;
   CheckArguments();
   CheckUninstallLogLoad();
@@ -336,6 +339,18 @@ void Compiler::CheckArguments() {
       }
     }
   }
+}
+
+void Compiler::CheckScope() {
+  ScopeSource source{script_, program_lines_.LineOf(ProgramFact::Scope),
+                     program_lines_.LineOf(ProgramFact::ExecutionLevel), 0};
+  std::vector<ScopeLine> lines;
+  for (const Pending& p : lines_) {
+    if (p.is_label) continue;
+    if (p.command.build == BuildStep::DefineInstallDir) source.installdir_line = p.source_line;
+    lines.push_back({Lower(p.command.keyword), &p.args, p.source_line});
+  }
+  builder::CheckScope(source, lines, result_.program, result_.info, diags());
 }
 
 // The log loaded replaces the lists kept so far; without one, an install over an older
@@ -842,11 +857,10 @@ void Compiler::Assemble() {
   entries.push_back({kSetupInfoEntry, 0, {}, {info.begin(), info.end()}});
   auto compiled = result_.lines.Serialize();
   entries.push_back({kCompiledLinesEntry, 0, {}, {compiled.begin(), compiled.end()}});
-  const RunOptions run_options{.LockedFilesReboot = result_.program.locked_files_reboot,
-                               .Version = result_.program.version,
-                               .AllowDowngrade = result_.program.allow_downgrade};
-  if (!run_options.Empty()) {
-    const std::string options = run_options.Serialize();
+  RunOptions run_options = result_.program.run;
+  run_options.Version = result_.program.version;
+  if (!run_options.IsDefault()) {
+    const std::string options = FormatRunOptions(run_options);
     entries.push_back({kRunOptionsEntry, 0, {}, {options.begin(), options.end()}});
   }
   for (auto& e : setup_files_) entries.push_back(std::move(e));

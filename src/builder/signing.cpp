@@ -64,7 +64,9 @@ std::string WriteUninstallerAtBuild(const std::string& path, const std::string& 
   for (const PlannedEntry& e : compiled.entries) {
     if (e.group != 0) continue;
     const std::string upper = platform::AnsiUpperCase(e.name);
-    if (e.name == kTextEncodingEntry) {
+    if (e.name == kTextEncodingEntry || e.name == kRunOptionsEntry) {
+      // The uninstaller reads text as its setup wrote it and removes through the same view of
+      // the machine (architecture, scope).
       entries.push_back(e);
     } else if (e.name == kSetupInfoEntry) {
       has_record = record.LoadFromBuffer(e.data.data(), e.data.size());

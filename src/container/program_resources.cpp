@@ -198,7 +198,10 @@ std::string ProgramManifest(ExecutionLevel level) {
          "  </compatibility>\r\n"
          "  <application xmlns=\"urn:schemas-microsoft-com:asm.v3\">\r\n"
          "    <windowsSettings>\r\n"
-         "      <dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>\r\n"
+         // Per-monitor: the window scales itself and follows WM_DPICHANGED; "true/pm" for 8.1.
+         "      <dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>\r\n"
+         "      <dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, "
+         "PerMonitor</dpiAwareness>\r\n"
          "    </windowsSettings>\r\n"
          "  </application>\r\n"
          "</assembly>\r\n";

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "container/pe_resources.h"
+#include "container/run_options.h"
 
 namespace zq {
 
@@ -24,9 +25,11 @@ struct ProgramFacts {
   std::string version;
   std::string publisher;
   ExecutionLevel level = ExecutionLevel::Admin;
-  std::vector<std::uint8_t> icon;    // an .ico file; empty: the engine's own icon stays
-  bool locked_files_reboot = false;  // "lockedfiles reboot"
-  bool allow_downgrade = false;      // "allowdowngrade"
+  std::vector<std::uint8_t> icon;  // an .ico file; empty: the engine's own icon stays
+  // lockedfiles, architecture, scope, allowdowngrade (the version is added from `version`): a
+  // package entry, not a resource
+  RunOptions run;
+  bool level_given = false;  // the script said which level
 };
 
 // The manifest's XML for `level`.

@@ -1,46 +1,82 @@
 #include "container/run_options.h"
 
-#include <algorithm>
+#include <sstream>
+
+#include "platform/text.h"
 
 namespace zq {
 
 namespace {
 
-constexpr std::string_view kLockedFilesReboot = "lockedfiles reboot";
-constexpr std::string_view kVersion = "version";
-constexpr std::string_view kAllowDowngrade = "allowdowngrade";
+std::string Lower(const std::string& s) { return platform::AnsiLowerCase(s); }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
+std::string Trimmed(const std::string& s) {
+  const std::size_t first = s.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
 }  // namespace
 
-std::string RunOptions::Serialize() const {
-  std::string out;
-  if (LockedFilesReboot) out += std::string(kLockedFilesReboot) + "\r\n";
-  if (!Version.empty()) out += std::string(kVersion) + " " + Version + "\r\n";
-  if (AllowDowngrade) out += std::string(kAllowDowngrade) + "\r\n";
-  return out;
+std::optional<Architecture> ParseArchitecture(const std::string& word) {
+  const std::string w = Lower(word);
+  if (w == "x86") return Architecture::X86;
+  if (w == "x64") return Architecture::X64;
+  return std::nullopt;
 }
 
-RunOptions RunOptions::Parse(std::string_view text) {
+std::optional<InstallScope> ParseInstallScope(const std::string& word) {
+  const std::string w = Lower(word);
+  if (w == "machine") return InstallScope::Machine;
+  if (w == "user") return InstallScope::User;
+  return std::nullopt;
+}
+
+const char* ArchitectureName(Architecture arch) { return arch == Architecture::X64 ? "x64" : "x86"; }
+
+const char* InstallScopeName(InstallScope scope) {
+  switch (scope) {
+    case InstallScope::Machine: return "machine";
+    case InstallScope::User: return "user";
+    case InstallScope::Default: break;
+  }
+  return "";
+}
+
+RunOptions ParseRunOptions(const std::vector<std::uint8_t>& entry) {
   RunOptions options;
-  while (!text.empty()) {
-    const std::size_t end = std::min(text.find_first_of("\r\n"), text.size());
-    const std::string_view line = Trim(text.substr(0, end));
-    text.remove_prefix(std::min(end + 1, text.size()));
-    if (line == kLockedFilesReboot) {
-      options.LockedFilesReboot = true;
-    } else if (line == kAllowDowngrade) {
+  std::string text(entry.begin(), entry.end());
+  for (char& c : text) c = c == '\r' ? '\n' : c;  // CR, LF or CR LF end a line
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    line = Trimmed(line);
+    const std::size_t blank = line.find(' ');
+    const std::string word = Lower(line.substr(0, blank));
+    const std::string value = blank == std::string::npos ? std::string() : Trimmed(line.substr(blank + 1));
+    if (word == "lockedfiles") {
+      options.LockedFilesReboot = Lower(value) == "reboot";
+    } else if (word == "architecture") {
+      options.Arch = ParseArchitecture(value).value_or(options.Arch);
+    } else if (word == "scope") {
+      options.Scope = ParseInstallScope(value).value_or(options.Scope);
+    } else if (word == "version") {
+      options.Version = value;
+    } else if (word == "allowdowngrade" && value.empty()) {
       options.AllowDowngrade = true;
-    } else if (line.substr(0, kVersion.size() + 1) == std::string(kVersion) + " ") {
-      options.Version = std::string(Trim(line.substr(kVersion.size() + 1)));
     }
   }
   return options;
+}
+
+std::string FormatRunOptions(const RunOptions& options) {
+  std::string out;
+  if (options.LockedFilesReboot) out += "lockedfiles reboot\r\n";
+  if (options.Arch != Architecture::X86) out += std::string("architecture ") + ArchitectureName(options.Arch) + "\r\n";
+  if (options.Scope != InstallScope::Default) out += std::string("scope ") + InstallScopeName(options.Scope) + "\r\n";
+  if (!options.Version.empty()) out += "version " + options.Version + "\r\n";
+  if (options.AllowDowngrade) out += "allowdowngrade\r\n";
+  return out;
 }
 
 }  // namespace zq

@@ -7,21 +7,36 @@
 namespace zq {
 namespace {
 
-TEST(RunOptions, LinesReadBackAndUnknownOnesArePassedOver) {
+std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+TEST(RunOptions, ReadsWhatItWritesAndSkipsWhatItDoesNotKnow) {
+  const struct {
+    std::string entry;
+    RunOptions options;
+  } cases[] = {
+      {"", {}},
+      {"lockedfiles reboot\r\n", {true, Architecture::X86, InstallScope::Default}},
+      {"architecture x64\r\n", {false, Architecture::X64, InstallScope::Default}},
+      {"scope machine\r\n", {false, Architecture::X86, InstallScope::Machine}},
+      {"lockedfiles reboot\r\narchitecture x64\r\nscope user\r\n", {true, Architecture::X64, InstallScope::User}},
+      // Case, LF alone, a later option, a word of a newer writer and a value it does not know.
+      {"Architecture X64\nSCOPE User\ncolour blue\nscope galaxy", {false, Architecture::X64, InstallScope::User}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseRunOptions(Bytes(c.entry)), c.options) << c.entry;
+    EXPECT_EQ(ParseRunOptions(Bytes(FormatRunOptions(c.options))), c.options) << c.entry;
+  }
+  // The version and the downgrade permission, written before and after the others.
   const RunOptions all{.LockedFilesReboot = true, .Version = "2.1 beta", .AllowDowngrade = true};
-  EXPECT_EQ(all.Serialize(), "lockedfiles reboot\r\nversion 2.1 beta\r\nallowdowngrade\r\n");
-  const RunOptions back = RunOptions::Parse(all.Serialize());
-  EXPECT_EQ(back.Serialize(), all.Serialize());
-  EXPECT_TRUE(RunOptions().Empty());
-  EXPECT_EQ(RunOptions().Serialize(), "");
-  // An entry written before versions were carried, and one from a later writer.
-  const RunOptions old = RunOptions::Parse("lockedfiles reboot\r\n");
-  EXPECT_TRUE(old.LockedFilesReboot);
-  EXPECT_TRUE(old.Version.empty());
-  const RunOptions later = RunOptions::Parse("colour blue\nversion  3.0 \rallowdowngrade now\r\n");
+  EXPECT_EQ(FormatRunOptions(all), "lockedfiles reboot\r\nversion 2.1 beta\r\nallowdowngrade\r\n");
+  EXPECT_EQ(ParseRunOptions(Bytes(FormatRunOptions(all))), all);
+  const RunOptions later = ParseRunOptions(Bytes("colour blue\nversion  3.0 \rallowdowngrade now\r\n"));
   EXPECT_EQ(later.Version, "3.0");
   EXPECT_FALSE(later.AllowDowngrade);
   EXPECT_FALSE(later.LockedFilesReboot);
+  EXPECT_EQ(FormatRunOptions({}), "");
+  EXPECT_EQ(FormatRunOptions({true, Architecture::X64, InstallScope::User}),
+            "lockedfiles reboot\r\narchitecture x64\r\nscope user\r\n");
 }
 
 TEST(VersionText, ComparesTheFirstFourNumbers) {

@@ -26,7 +26,8 @@ struct LoadedSetup {
   TLanguages Languages;
   std::vector<std::uint8_t> GroupFlags;
 
-  // The setup's version, "lockedfiles reboot", "allowdowngrade".
+  // The setup's version, files in use, "allowdowngrade", the architecture and the scope
+  // (RunOptions.txt; the uninstaller's copy too).
   RunOptions Options;
 
   // The script's components, and for each package group the component it lies in (-1 none).
@@ -46,11 +47,17 @@ struct LoadedSetup {
   std::string RunAfterArguments;
 
   // The folders behind the path macros other than $INSTDIR, each with a trailing "\".
-  std::string ProgramFilesDir;
-  std::string StartMenuDir;
-  std::string CDDrive;     // "D:\" or empty
-  std::string DesktopDir;  // the user's desktop
-  std::string AppDataDir;  // the user's roaming application data
+  std::string ProgramFilesDir;     // $PROGRAMFILES: the architecture's, one of the two below
+  std::string ProgramFiles32Dir;   // what a 32-bit program sees: Program Files (x86) on 64-bit Windows
+  std::string ProgramFiles64Dir;   // the machine's own; the 32-bit one on 32-bit Windows
+  std::string StartMenuDir;        // the user's Start menu programs
+  std::string CDDrive;             // "D:\" or empty
+  std::string DesktopDir;          // the user's desktop
+  std::string AppDataDir;          // the user's roaming application data
+  std::string LocalAppDataDir;     // the user's local application data
+  std::string CommonStartMenuDir;  // all users' Start menu programs
+  std::string CommonDesktopDir;    // all users' desktop
+  std::string CommonAppDataDir;    // all users' application data
 
   bool IsUninstaller() const { return SetupInfo.Mode == SetupMode::Uninstaller; }
 };

@@ -22,30 +22,47 @@ namespace {
 
 char16_t FoldAToZ(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
 
+bool IsAlnum(char16_t c) { return (c >= u'0' && c <= u'9') || (FoldAToZ(c) >= u'a' && FoldAToZ(c) <= u'z'); }
+
 bool MacroAt(const std::u16string& text, std::size_t at, std::string_view name) {
   if (text.size() - at < name.size()) return false;
   for (std::size_t i = 0; i < name.size(); ++i) {
     if (FoldAToZ(text[at + i]) != FoldAToZ(static_cast<char16_t>(name[i]))) return false;
   }
-  return true;
+  const std::size_t after = at + name.size();
+  return !MacroNeedsBoundary(name) || after == text.size() || !IsAlnum(text[after]);
+}
+
+// A setup loaded before the 32-bit and 64-bit folders were told apart knows only the one.
+const std::string& ProgramFiles32(const LoadedSetup& setup) {
+  return setup.ProgramFiles32Dir.empty() ? setup.ProgramFilesDir : setup.ProgramFiles32Dir;
 }
 
 }  // namespace
 
 // One pass from left to right: a value put in is never searched again, so a value that holds
 // a macro (an installation folder typed as "C:\a$instdir") is kept as written instead of
-// growing with every expansion. No macro name starts another, so at most one matches.
-std::u16string ExpandMacros(const MacroValues& values, const std::u16string& text) {
+// growing with every expansion.
+std::u16string ExpandMacros(const MacroValues& values, const std::u16string& text, MacroUse use) {
+  const LoadedSetup& setup = values.Setup;
+  const bool script = use == MacroUse::Script;
+  const bool machine = script && setup.Options.Scope == InstallScope::Machine;
   const std::u16string inst = AnsiToWide(values.Choices.InstallDir);
   // In the order of kMacroNames, which the builder checks scripts against.
   const std::pair<std::string_view, std::u16string> macros[] = {
       {kMacroNames[0], inst},
       {kMacroNames[1], inst},
-      {kMacroNames[2], AnsiToWide(values.Setup.StartMenuDir)},
-      {kMacroNames[3], AnsiToWide(values.Setup.ProgramFilesDir)},
-      {kMacroNames[4], AnsiToWide(values.Setup.CDDrive)},
-      {kMacroNames[5], AnsiToWide(values.Setup.DesktopDir)},
-      {kMacroNames[6], AnsiToWide(values.Setup.AppDataDir)},
+      {kMacroNames[2], AnsiToWide(machine ? setup.CommonStartMenuDir : setup.StartMenuDir)},
+      {kMacroNames[3], AnsiToWide(ProgramFiles32(setup))},
+      {kMacroNames[4], AnsiToWide(setup.ProgramFiles64Dir.empty() ? ProgramFiles32(setup) : setup.ProgramFiles64Dir)},
+      {kMacroNames[5], AnsiToWide(script ? setup.ProgramFilesDir : ProgramFiles32(setup))},
+      {kMacroNames[6], AnsiToWide(setup.CDDrive)},
+      {kMacroNames[7], AnsiToWide(machine ? setup.CommonDesktopDir : setup.DesktopDir)},
+      {kMacroNames[8], AnsiToWide(setup.AppDataDir)},
+      {kMacroNames[9], AnsiToWide(setup.LocalAppDataDir)},
+      {kMacroNames[10], AnsiToWide(setup.CommonAppDataDir)},
+      {kMacroNames[11], AnsiToWide(setup.CommonStartMenuDir)},
+      {kMacroNames[12], AnsiToWide(setup.CommonDesktopDir)},
   };
   static_assert(std::extent_v<decltype(macros)> == kMacroNames.size());
   std::u16string expanded;
@@ -70,26 +87,37 @@ std::u16string ExpandMacros(const MacroValues& values, const std::u16string& tex
 }
 
 std::u16string CollapseMacros(const MacroValues& values, const std::u16string& text) {
+  const LoadedSetup& setup = values.Setup;
   std::u16string r = text;
   auto collapse = [&r](const std::string& value, const std::u16string& macro) {
     if (!value.empty()) r = TLanguages::ReplaceText(r, AnsiToWide(value), macro);
   };
   collapse(values.Choices.InstallDir, u"$INSTDIR");
-  collapse(values.Setup.StartMenuDir, u"$SMPROGRAMS");
+  // All users' folders first: the common application data holds their Start menu.
+  collapse(setup.CommonStartMenuDir.size() > 1 ? setup.CommonStartMenuDir : "", u"$COMMONSMPROGRAMS\\");
+  collapse(setup.StartMenuDir, u"$SMPROGRAMS");
   // The newer folders keep the backslash after the name ("$DESKTOP\Demo.lnk"); one left
   // unresolved ("\" alone) would take every separator. $APPDATA holds the Start menu, so it
   // comes after it.
-  const std::pair<const std::string*, const char16_t*> folders[] = {{&values.Setup.DesktopDir, u"$DESKTOP\\"},
-                                                                    {&values.Setup.AppDataDir, u"$APPDATA\\"}};
+  const std::pair<const std::string*, const char16_t*> folders[] = {{&setup.CommonDesktopDir, u"$COMMONDESKTOP\\"},
+                                                                    {&setup.DesktopDir, u"$DESKTOP\\"},
+                                                                    {&setup.AppDataDir, u"$APPDATA\\"},
+                                                                    {&setup.LocalAppDataDir, u"$LOCALAPPDATA\\"},
+                                                                    {&setup.CommonAppDataDir, u"$COMMONAPPDATA\\"}};
   for (const auto& [value, macro] : folders) {
     if (value->size() > 1) collapse(*value, macro);
   }
-  collapse(values.Setup.ProgramFilesDir, u"$PROGRAMFILES");
+  // $PROGRAMFILES keeps the 32-bit meaning every earlier log gave it; the machine's own folder,
+  // where it is another, is said so.
+  if (setup.ProgramFiles64Dir.size() > 1 && setup.ProgramFiles64Dir != ProgramFiles32(setup)) {
+    collapse(setup.ProgramFiles64Dir, u"$PROGRAMFILES64\\");
+  }
+  collapse(ProgramFiles32(setup), u"$PROGRAMFILES");
   return r;
 }
 
-std::string ExpandMacrosAnsi(const MacroValues& values, const std::string& text) {
-  return WideToAnsi(ExpandMacros(values, AnsiToWide(text)));
+std::string ExpandMacrosAnsi(const MacroValues& values, const std::string& text, MacroUse use) {
+  return WideToAnsi(ExpandMacros(values, AnsiToWide(text), use));
 }
 
 std::string CollapseMacrosAnsi(const MacroValues& values, const std::string& text) {

@@ -20,13 +20,20 @@ struct MacroValues {
   const UserChoices& Choices;
 };
 
+// Who wrote the text. A script names folders by the setup's architecture and scope ($PROGRAMFILES
+// the 64-bit one for x64, $SMPROGRAMS all users' for machine scope). The uninstall log keeps
+// the meaning its macros had before those options, whichever version wrote it: $PROGRAMFILES is
+// the 32-bit folder, $SMPROGRAMS and $DESKTOP the user's; the others say which they are.
+enum class MacroUse { Script, Log };
+
 // Macro names in any case, in one pass (a value put in is not expanded again), then every run
 // of backslashes as one.
-std::u16string ExpandMacros(const MacroValues& values, const std::u16string& text);
+std::u16string ExpandMacros(const MacroValues& values, const std::u16string& text, MacroUse use = MacroUse::Script);
+// For the uninstall log (MacroUse::Log meanings).
 std::u16string CollapseMacros(const MacroValues& values, const std::u16string& text);
 
 // ANSI conveniences over the wide forms.
-std::string ExpandMacrosAnsi(const MacroValues& values, const std::string& text);
+std::string ExpandMacrosAnsi(const MacroValues& values, const std::string& text, MacroUse use = MacroUse::Script);
 std::string CollapseMacrosAnsi(const MacroValues& values, const std::string& text);
 
 }  // namespace zq

@@ -134,7 +134,7 @@ TEST_F(MakeUninstallerTest, VersionAndPublisherAppearOnlyWhenKnown) {
     entry.Version = c.version;
     entry.Publisher = c.publisher;
     platform::Registry reg;
-    RegisterUninstallEntry(reg, "zqsetup-test Product", entry);
+    RegisterUninstallEntry(reg, platform::kHkeyLocalMachine, "zqsetup-test Product", entry);
     std::vector<std::pair<std::string, std::string>> shown;
     for (const auto& value : EntryValues()) {
       if (value.first == "DisplayName" || value.first == "DisplayVersion" || value.first == "Publisher") {

@@ -77,11 +77,17 @@ std::string RemovalRefusal(const LoadedSetup& setup, const std::string& path, bo
     }
   }
   // Folders a script may name with a macro ("createdirectory $DESKTOP") and so record.
-  for (const int csidl : {platform::kCsidlDesktop, platform::kCsidlAppData, platform::kCsidlPrograms}) {
+  for (const int csidl :
+       {platform::kCsidlDesktop, platform::kCsidlAppData, platform::kCsidlPrograms, platform::kCsidlLocalAppData}) {
     if (const auto folder = Folder(csidl); folder && split->Is(*folder)) return "a folder of the user's own";
   }
+  for (const int csidl :
+       {platform::kCsidlCommonDesktop, platform::kCsidlCommonAppData, platform::kCsidlCommonPrograms}) {
+    if (const auto folder = Folder(csidl); folder && split->Is(*folder)) return "a folder of all users";
+  }
   for (const std::optional<SplitPath>& programs :
-       {Split(setup.ProgramFilesDir), Folder(platform::kCsidlProgramFiles)}) {
+       {Split(setup.ProgramFilesDir), Split(setup.ProgramFiles32Dir), Split(setup.ProgramFiles64Dir),
+        Folder(platform::kCsidlProgramFiles), Folder(platform::kFolderProgramFiles64)}) {
     if (programs && split->Is(*programs)) return "the program files folder";
   }
   if (!platform::IsOnMachineDisk(path)) return "not on the machine's own disks";

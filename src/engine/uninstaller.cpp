@@ -38,7 +38,7 @@ std::string UninstallerPath(const RunScope& ctx) {
 std::uint32_t InstalledSizeKb(const RunScope& ctx) {
   std::uint64_t bytes = 0;
   auto add = [&bytes](const std::string& path) { bytes += platform::FileSize(path).value_or(0); };
-  for (const std::string& file : ctx.Run.UninstallList.Files) add(ExpandMacrosAnsi(ctx, file));
+  for (const std::string& file : ctx.Run.UninstallList.Files) add(ExpandMacrosAnsi(ctx, file, MacroUse::Log));
   add(TUninstallList::LogPath(ctx.Choices.InstallDir, ctx.Setup.SetupInfo.LogPrefix));
   add(UninstallerPath(ctx));
   return static_cast<std::uint32_t>(std::min<std::uint64_t>((bytes + 1023) / 1024, 0xFFFFFFFFu));
@@ -150,6 +150,14 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
                              static_cast<std::uint32_t>(marker.size())) &&
              stored;
   }
+  // The uninstaller removes from where the setup wrote: the same view of the machine, the same
+  // Add/Remove root.
+  if (const std::string options = FormatRunOptions(ctx.Setup.Options); !options.empty()) {
+    stored = out.StoreBuffer(out.AddEntry(kRunOptionsEntry, "", 0),
+                             reinterpret_cast<const std::uint8_t*>(options.data()),
+                             static_cast<std::uint32_t>(options.size())) &&
+             stored;
+  }
   for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
     const TPakEntry& e = pak.Entries()[i];
     const std::string upper = Upper(e.Name);
@@ -239,8 +247,13 @@ UninstallEntry DescribeUninstallEntry(const RunScope& ctx, const std::string& pr
   return entry;
 }
 
-void RegisterUninstallEntry(platform::Registry& reg, const std::string& key_name, const UninstallEntry& entry) {
-  reg.SetRoot(platform::kHkeyLocalMachine);
+std::uint32_t UninstallEntryRoot(const LoadedSetup& setup) {
+  return setup.Options.Scope == InstallScope::User ? platform::kHkeyCurrentUser : platform::kHkeyLocalMachine;
+}
+
+void RegisterUninstallEntry(platform::Registry& reg, std::uint32_t root, const std::string& key_name,
+                            const UninstallEntry& entry) {
+  reg.SetRoot(root);
   if (!reg.OpenKey(kUninstallKeyBase + key_name, true)) return;
   reg.WriteString("DisplayName", entry.Version.empty() ? entry.Name : entry.Name + " " + entry.Version);
   // An earlier installation's version or publisher would describe this one wrongly.
@@ -277,11 +290,12 @@ bool MakeUninstaller(const RunScope& ctx, const std::string& program_path) {
   if (!WriteUninstaller(ctx, program_path)) return false;
   // Registered after the uninstaller is written, so that its size is counted.
   const std::string& key_name = ctx.Setup.SetupInfo.ShortName;
-  if (!RecordRegistryValues(ctx.Run, platform::kHkeyLocalMachine, kUninstallKeyBase + key_name,
+  const std::uint32_t root = UninstallEntryRoot(ctx.Setup);
+  if (!RecordRegistryValues(ctx.Run, root, kUninstallKeyBase + key_name,
                             {std::begin(kUninstallEntryValues), std::end(kUninstallEntryValues)})) {
     return false;
   }
-  RegisterUninstallEntry(ctx.Run.Registry, key_name, DescribeUninstallEntry(ctx, program_path));
+  RegisterUninstallEntry(ctx.Run.Registry, root, key_name, DescribeUninstallEntry(ctx, program_path));
   return true;
 }
 
@@ -337,7 +351,7 @@ void Uninstall(const RunScope& ctx) {
   for (std::int64_t k = 1; k <= f; ++k) {
     report(files, k, f, k);
     const std::string& logged = log.Files[static_cast<std::size_t>(k - 1)];
-    const std::string path = ExpandMacrosAnsi(ctx, logged);
+    const std::string path = ExpandMacrosAnsi(ctx, logged, MacroUse::Log);
     if (!MayRemove(ctx.Setup, ctx.Services, path, false)) continue;
     // A newer file a run left to be put in place at the restart would bring the file back then.
     for (int i = 0;; ++i) {
@@ -382,7 +396,7 @@ void Uninstall(const RunScope& ctx) {
     ctx.Services.LogLine("registry value removed: " + log.RegValues[static_cast<std::size_t>(k - 1)]);
   }
   platform::Registry& reg = ctx.Run.Registry;
-  reg.SetRoot(platform::kHkeyLocalMachine);
+  reg.SetRoot(UninstallEntryRoot(ctx.Setup));
   const std::string key = kUninstallKeyBase + ctx.Setup.SetupInfo.ShortName;
   // An empty short name would name the Uninstall key itself, which holds every product's entry.
   if (!ctx.Setup.SetupInfo.ShortName.empty() && reg.OpenKey(key, false)) {

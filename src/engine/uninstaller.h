@@ -14,6 +14,7 @@ class Registry;
 
 namespace zq {
 
+struct LoadedSetup;
 struct RunScope;
 struct UserChoices;
 
@@ -43,12 +44,16 @@ TSetupInfoFile UninstallerRecord(const TSetupInfoFile& setup, const UserChoices&
 // and uninstaller, and the size the uninstall would free.
 UninstallEntry DescribeUninstallEntry(const RunScope& ctx, const std::string& program_path);
 
-// Writes the entry under HKLM\...\Uninstall\<key_name>: DisplayName (the name, then the
+// HKEY_CURRENT_USER for a per-user setup ("scope user"), else HKEY_LOCAL_MACHINE.
+std::uint32_t UninstallEntryRoot(const LoadedSetup& setup);
+
+// Writes the entry under `root`\...\Uninstall\<key_name>: DisplayName (the name, then the
 // version when known), DisplayVersion and Publisher when known (else an earlier one is
 // removed), DisplayIcon (the uninstaller),
 // InstallLocation, EstimatedSize (KiB, REG_DWORD), UninstallString (the quoted uninstaller),
 // QuietUninstallString (the same with /S), NoModify and NoRepair (REG_DWORD 1).
-void RegisterUninstallEntry(platform::Registry& reg, const std::string& key_name, const UninstallEntry& entry);
+void RegisterUninstallEntry(platform::Registry& reg, std::uint32_t root, const std::string& key_name,
+                            const UninstallEntry& entry);
 
 // The entry an earlier installation registered where RegisterUninstallEntry writes (the same
 // root, and the registry view this program sees): its version, publisher, location and

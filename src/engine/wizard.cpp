@@ -361,8 +361,27 @@ void Wizard::RecheckNext() {
 
 bool Wizard::SpaceShort() const { return ctx_.Choices.SpaceAvailable < ctx_.Choices.SpaceRequired; }
 
+namespace {
+
+// The folder is `dir` (with its trailing "\\") or lies below it, letters compared without regard to case.
+bool InFolder(const std::string& path, const std::string& dir) {
+  if (dir.size() <= 1) return false;
+  const std::string p = platform::AnsiLowerCase(path) + "\\", d = platform::AnsiLowerCase(dir);
+  return p.rfind(d, 0) == 0;
+}
+
+}  // namespace
+
 std::string Wizard::FolderRefusal(const std::string& path) const {
   if (IsUnusableDrive(path)) return "it is not on a drive that can take an installation";
+  // A per-user setup runs without elevation and writes nothing machine-wide, a folder typed or
+  // given with /D= included.
+  const LoadedSetup& setup = ctx_.Setup;
+  if (setup.Options.Scope == InstallScope::User &&
+      (InFolder(path, setup.ProgramFiles32Dir) || InFolder(path, setup.ProgramFiles64Dir) ||
+       InFolder(path, setup.ProgramFilesDir))) {
+    return "a per-user setup installs nothing in the program files folder";
+  }
   if (std::string problem = FolderNameProblem(path); !problem.empty()) return problem;
   // What the uninstaller would refuse to remove must not be installed into: nothing could
   // remove it again.

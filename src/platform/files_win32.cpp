@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "platform/file_names.h"
+#include "platform/machine_view.h"
 #include "platform/win32_strings.h"
 
 namespace zq::platform {
@@ -17,6 +18,7 @@ std::wstring Wide(const std::string& path) { return win32::Wide(SystemPathForm(p
 constexpr std::size_t kChunk = 1u << 30;
 
 std::optional<DWORD> Attributes(const std::string& path) {
+  const FileViewScope view;
   DWORD attrs = GetFileAttributesW(Wide(path).c_str());
   if (attrs == INVALID_FILE_ATTRIBUTES) return std::nullopt;
   return attrs;
@@ -40,6 +42,7 @@ ModeFlags FlagsFor(OpenMode mode) {
 }
 
 bool IsReadOnlyFile(const std::wstring& path) {
+  const FileViewScope view;
   DWORD attrs = GetFileAttributesW(path.c_str());
   return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY) && !(attrs & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -92,6 +95,7 @@ File& File::operator=(File&& other) noexcept {
 }
 
 bool File::Open(const std::string& path, OpenMode mode) {
+  const FileViewScope view;
   Close();
   const ModeFlags f = FlagsFor(mode);
   if (f.disposition != OPEN_EXISTING && Refused(path, false)) return false;
@@ -178,22 +182,26 @@ bool File::Truncate() { return handle_ != nullptr && SetEndOfFile(handle_) != 0;
 bool File::Flush() { return handle_ != nullptr && FlushFileBuffers(handle_) != 0; }
 
 bool FileExists(const std::string& path) {
+  const FileViewScope view;
   auto attrs = Attributes(path);
   return attrs && (*attrs & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool DirectoryExists(const std::string& path) {
+  const FileViewScope view;
   auto attrs = Attributes(path);
   return attrs && (*attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool IsLink(const std::string& path) {
+  const FileViewScope view;
   // The attributes are the link's own: a reparse point is never followed to answer them.
   auto attrs = Attributes(path);
   return attrs && (*attrs & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 std::optional<std::uint64_t> FileSize(const std::string& path) {
+  const FileViewScope view;
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
@@ -201,15 +209,20 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
 }
 
 bool CreateDir(const std::string& path) {
+  const FileViewScope view;
   if (Refused(path, true)) return false;
   if (CreateDirectoryW(Wide(path).c_str(), nullptr) != 0) return true;
   NoteFileFault(FaultOf(GetLastError()));
   return false;
 }
 
-bool RemoveDir(const std::string& path) { return RemoveDirectoryW(Wide(path).c_str()) != 0; }
+bool RemoveDir(const std::string& path) {
+  const FileViewScope view;
+  return RemoveDirectoryW(Wide(path).c_str()) != 0;
+}
 
 bool DeleteFileAt(const std::string& path) {
+  const FileViewScope view;
   const std::wstring w = Wide(path);
   DWORD attrs = GetFileAttributesW(w.c_str());
   if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY))
@@ -218,15 +231,18 @@ bool DeleteFileAt(const std::string& path) {
 }
 
 bool DeleteAtRestart(const std::string& path) {
+  const FileViewScope view;
   return MoveFileExW(Wide(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }
 
 bool ReplaceAtRestart(const std::string& from, const std::string& to) {
+  const FileViewScope view;
   return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) !=
          0;
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
+  const FileViewScope view;
   if (Refused(to, false)) return false;
   const std::wstring src = Wide(from), dst = Wide(to);
   if (src != dst && SameIgnoringCase(src, dst)) {
@@ -241,6 +257,7 @@ bool RenameFile(const std::string& from, const std::string& to) {
 }
 
 bool CopyFileTo(const std::string& from, const std::string& to, bool fail_if_exists) {
+  const FileViewScope view;
   if (Refused(to, false)) return false;
   const std::wstring dst = Wide(to);
   if (IsReadOnlyFile(dst)) {
@@ -251,6 +268,7 @@ bool CopyFileTo(const std::string& from, const std::string& to, bool fail_if_exi
 }
 
 std::optional<std::string> ObjectIdentity(const std::string& path) {
+  const FileViewScope view;
   // A folder opens only with backup semantics; no access is needed to ask.
   HANDLE h = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -264,6 +282,7 @@ std::optional<std::string> ObjectIdentity(const std::string& path) {
 }
 
 std::optional<std::vector<DirEntry>> ListDir(const std::string& path) {
+  const FileViewScope view;
   std::string pattern = path;
   if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
   pattern += '*';
@@ -286,6 +305,7 @@ std::optional<std::vector<DirEntry>> ListDir(const std::string& path) {
 }
 
 bool SetReadOnly(const std::string& path, bool read_only) {
+  const FileViewScope view;
   const std::wstring w = Wide(path);
   DWORD attrs = GetFileAttributesW(w.c_str());
   if (attrs == INVALID_FILE_ATTRIBUTES) return false;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/machine_view.h"
 #include "platform/win32_strings.h"
 
 namespace zq::platform {
@@ -24,6 +25,9 @@ bool KnownRoot(std::uint32_t root) {
 HKEY RootHandle(std::uint32_t root) {
   return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(root))));
 }
+
+// The 64-bit view when the setup takes the machine's own (a no-op on 32-bit Windows).
+REGSAM View() { return NativeView() ? KEY_WOW64_64KEY : 0; }
 
 std::string NormalizeKey(const std::string& path) {
   std::string out;
@@ -61,10 +65,13 @@ bool Registry::OpenKey(const std::string& path, bool can_create) {
   const std::wstring sub = Wide(NormalizeKey(path));
   HKEY key = nullptr;
   LONG rc;
-  if (can_create) rc = RegCreateKeyExW(root, sub.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
-  else rc = RegOpenKeyExW(root, sub.c_str(), 0, KEY_READ | KEY_WRITE, &key);
+  if (can_create) {
+    rc = RegCreateKeyExW(root, sub.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE | View(), nullptr, &key, nullptr);
+  } else {
+    rc = RegOpenKeyExW(root, sub.c_str(), 0, KEY_READ | KEY_WRITE | View(), &key);
+  }
   // Without the right to write (HKLM for a standard user) the key can still be read.
-  if (rc == ERROR_ACCESS_DENIED) rc = RegOpenKeyExW(root, sub.c_str(), 0, KEY_READ, &key);
+  if (rc == ERROR_ACCESS_DENIED) rc = RegOpenKeyExW(root, sub.c_str(), 0, KEY_READ | View(), &key);
   if (rc != ERROR_SUCCESS) return false;
   impl_->key = key;
   return true;
@@ -165,7 +172,7 @@ bool Registry::KeyExists(const std::string& path) {
   HKEY root = impl_->RootKey();
   if (root == nullptr) return false;
   HKEY key = nullptr;
-  LONG rc = RegOpenKeyExW(root, Wide(NormalizeKey(path)).c_str(), 0, KEY_QUERY_VALUE, &key);
+  LONG rc = RegOpenKeyExW(root, Wide(NormalizeKey(path)).c_str(), 0, KEY_QUERY_VALUE | View(), &key);
   if (rc == ERROR_SUCCESS) RegCloseKey(key);
   return rc == ERROR_SUCCESS || rc == ERROR_ACCESS_DENIED;  // denied: it is there, just not ours
 }
@@ -190,9 +197,15 @@ bool Registry::DeleteKey(const std::string& path) {
   const std::string key = NormalizeKey(path);
   if (root == nullptr || key.empty()) return false;
   const std::wstring sub = Wide(key);
-  if (RegDeleteTreeW(root, sub.c_str()) != ERROR_SUCCESS) return false;
+  // Opened in the view first: the tree call itself takes no view.
+  HKEY opened = nullptr;
+  LONG rc = RegOpenKeyExW(root, sub.c_str(), 0, KEY_ALL_ACCESS | View(), &opened);
+  if (rc != ERROR_SUCCESS) return false;
+  rc = RegDeleteTreeW(opened, nullptr);
+  RegCloseKey(opened);
+  if (rc != ERROR_SUCCESS) return false;
   // Some implementations empty the key but leave it in place.
-  LONG rc = RegDeleteKeyW(root, sub.c_str());
+  rc = RegDeleteKeyExW(root, sub.c_str(), View(), 0);
   return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
 }
 

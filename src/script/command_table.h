@@ -188,8 +188,17 @@ std::string KeywordList(bool (*pick)(const CommandInfo&));
 // icon), which the builder writes into the program's resources, and how its runs behave, which
 // it writes as the package entry of run options (the version goes there too, so that an engine
 // without resources knows it). None is stored among the compiled lines or known to the engine's
-// registry.
-enum class ProgramFact : std::uint8_t { ExecutionLevel, Version, Publisher, Icon, LockedFiles, AllowDowngrade };
+// registry. Each takes one argument but "allowdowngrade", which takes none.
+enum class ProgramFact : std::uint8_t {
+  ExecutionLevel,
+  Version,
+  Publisher,
+  Icon,
+  LockedFiles,
+  Architecture,
+  Scope,
+  AllowDowngrade
+};
 
 struct ProgramCommandInfo {
   const char* keyword = "";
@@ -197,7 +206,7 @@ struct ProgramCommandInfo {
   int args = 1;  // exactly this many
 };
 
-inline constexpr std::array<ProgramCommandInfo, 6> kProgramCommandTable = {{
+inline constexpr std::array<ProgramCommandInfo, 8> kProgramCommandTable = {{
     {"executionlevel", ProgramFact::ExecutionLevel},
     {"version", ProgramFact::Version},
     {"publisher", ProgramFact::Publisher},
@@ -205,6 +214,10 @@ inline constexpr std::array<ProgramCommandInfo, 6> kProgramCommandTable = {{
     // How a run treats a file another program holds: "fail" (undo the run) or "reboot" (put the
     // new file in place at the next restart).
     {"lockedfiles", ProgramFact::LockedFiles},
+    // The Windows the setup is for ("x86" or "x64") and whose installation it makes ("machine"
+    // or "user"); stored beside lockedfiles.
+    {"architecture", ProgramFact::Architecture},
+    {"scope", ProgramFact::Scope},
     // The setup may install over a newer version of its product.
     {"allowdowngrade", ProgramFact::AllowDowngrade, 0},
 }};

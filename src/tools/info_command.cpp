@@ -1,5 +1,6 @@
 #include "container/entry_names.h"
 #include "container/program_resources.h"
+#include "container/run_options.h"
 #include "container/setup_info.h"
 #include "base/registry_roots.h"
 #include "tools/commands.h"
@@ -38,6 +39,8 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   }
   if (!pak->TextIsUtf8()) info.MapText([&](const std::string& text) { return pak->Utf8Text(text); });
   const ProgramDescription program = DescribeProgramFile(args.Positionals()[0]);
+  const auto options_entry = pak->ExtractByName(kRunOptionsEntry, 0);
+  const RunOptions options = options_entry ? ParseRunOptions(*options_entry) : RunOptions{};
   const std::string mode = info.Mode == SetupMode::Setup         ? "setup"
                            : info.Mode == SetupMode::Uninstaller ? "uninstaller"
                                                                  : "unknown";
@@ -57,6 +60,8 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
       {"version", program.version},
       {"publisher", program.publisher},
       {"execution_level", program.level ? ExecutionLevelName(*program.level) : ""},
+      {"architecture", ArchitectureName(options.Arch)},
+      {"scope", options.Scope == InstallScope::Default ? "default" : InstallScopeName(options.Scope)},
   };
   if (args.Has("--json")) {
     out << "{";

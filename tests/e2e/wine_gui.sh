@@ -4,24 +4,36 @@
 # and a component checked with the keyboard, a folder typed on the installation-directory page
 # and Enter, back and forth with Alt and the buttons' letters,
 # install, Enter on the finish page), then its uninstaller through its pages by keyboard. A
-# screenshot of each page goes to BUILD_DIR/gui-shots.
-# usage: wine_gui.sh SOURCE_DIR WIN32_BUILD_DIR HOST_BUILD_DIR
+# screenshot of each page goes to BUILD_DIR/gui-shots. At another DPI (Wine's LogPixels) the
+# window must be that much larger, every click lands where the scaled button is, no text is
+# cut, and the screenshots go to BUILD_DIR/gui-shots-DPI.
+# usage: wine_gui.sh SOURCE_DIR WIN32_BUILD_DIR HOST_BUILD_DIR [DPI]
 SOURCE_DIR=$(cd "$1" && pwd)
 BUILD_DIR=$(cd "$2" && pwd)
 HOST_DIR=$(cd "$3" && pwd)
+DPI=${4:-96}
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
 fi
 . "$SOURCE_DIR/tests/e2e/e2e_common.sh"
 set +e  # a click or a window search that misses is a failed check, not the end of the run
 
-WORK="$BUILD_DIR/e2e-gui"
-SHOTS="$BUILD_DIR/gui-shots"
+SUFFIX=""
+[ "$DPI" = 96 ] || SUFFIX="-$DPI"
+WORK="$BUILD_DIR/e2e-gui$SUFFIX"
+SHOTS="$BUILD_DIR/gui-shots$SUFFIX"
 make_demo_workspace "$WORK"
 rm -rf "$SHOTS" && mkdir -p "$SHOTS"
 export WINEPREFIX="$WORK/wineprefix" WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml="
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 wineboot -i >/dev/null 2>&1 || true
+if [ "$DPI" != 96 ]; then
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$DPI" /f >/dev/null 2>&1
+  wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels /t REG_DWORD \
+    /d "$DPI" /f >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1 || true
+fi
+scaled() { echo $(( ($1 * DPI + 48) / 96 )); }  # 96-DPI pixels at DPI
 "$HOST_DIR/zq" build "$WORK/demo/setup.zqs" -o "$WORK/DemoSetup.exe" --stub "$BUILD_DIR/zqsetup.exe" >/dev/null
 
 WIN=""
@@ -34,8 +46,8 @@ find_window() {  # title -> sets WIN
   done
   return 1
 }
-click() {  # x y in window coordinates
-  xdotool mousemove --window "$WIN" "$1" "$2" click 1 >/dev/null 2>&1
+click() {  # x y in window coordinates at 96 DPI
+  xdotool mousemove --window "$WIN" "$(scaled "$1")" "$(scaled "$2")" click 1 >/dev/null 2>&1
   sleep 0.7
 }
 shot() { import -window "$WIN" "$SHOTS/$1.png" >/dev/null 2>&1 || true; }
@@ -53,6 +65,8 @@ wait_for() {  # file-test seconds
 SETUP_PID=$!
 check "the wizard window appears" find_window "Demo Product 2.1"
 check "the title is the setup's name" test "$(xdotool getwindowname "$WIN")" = "Demo Product 2.1"
+GEOMETRY=$(xdotool getwindowgeometry --shell "$WIN" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=' | tr '\n' ' ')
+check "the window is $DPI/96 times 578 x 413 ($GEOMETRY)" test "$GEOMETRY" = "WIDTH=$(scaled 578) HEIGHT=$(scaled 413) "
 sleep 2.5
 shot 01-welcome
 # The language menu: German, then English again.
@@ -122,6 +136,8 @@ keys alt+u; sleep 1; shot 13-uninstall-finish
 keys Return
 code=0; wait "$UNINSTALL_PID" || code=$?
 check "the uninstaller ends with exit code 0" test "$code" = 0
-wait_for '[ ! -e "$WINEPREFIX/drive_c/GuiDemo/Demo_Uninstall.exe" ]' 30
+wait_for '[ ! -e "$WINEPREFIX/drive_c/GuiDemo" ]' 30
 check "the installation is gone" test ! -e "$WINEPREFIX/drive_c/GuiDemo"
+# The window measures every label it shows and logs one whose text does not fit its box.
+check "no text is cut at $DPI DPI" bash -c "! grep -h 'text cut' '$WORK/install.txt' '$WORK/uninstall.txt' >&2"
 finish

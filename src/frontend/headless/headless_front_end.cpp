@@ -116,9 +116,11 @@ int HeadlessFrontEnd::RunWizard(SetupContext& ctx) {
                                   " is not on a drive that can take an installation."),
              u"Setup", kMbOk | kMbIconError);
       } else {
-        Show(platform::AnsiToWide("The folder " + ctx.Choices.InstallDir + " cannot take an installation (" +
-                                  wizard.FolderRefusal(ctx.Choices.InstallDir) +
-                                  "): its uninstaller could not remove it."),
+        const std::string refusal = wizard.FolderRefusal(ctx.Choices.InstallDir);
+        const bool per_user = ctx.Setup.Options.Scope == InstallScope::User &&
+                              refusal.rfind("a per-user setup", 0) == 0;
+        Show(platform::AnsiToWide("The folder " + ctx.Choices.InstallDir + " cannot take an installation (" + refusal +
+                                  (per_user ? ")." : "): its uninstaller could not remove it.")),
              u"Setup", kMbOk | kMbIconError);
       }
       return kExitRefused;

@@ -20,6 +20,7 @@ const wchar_t kMainClass[] = L"ZqSetupWizard";
 const wchar_t kAreaClass[] = L"ZqPageArea";
 constexpr int kClientWidth = 578;
 constexpr int kClientHeight = 413;
+constexpr UINT kWmDpiChanged = 0x02E0;  // Windows 8.1 and later
 enum : int { kBackId = 101, kNextId = 102, kCancelId = 103, kLanguageId = 104, kMenuBase = 1000 };
 
 std::wstring W(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
@@ -40,6 +41,20 @@ LRESULT CALLBACK AreaProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   }
   auto* self = reinterpret_cast<TFrmMain*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
   return self ? self->HandleArea(wnd, msg, wp, lp) : DefWindowProcW(wnd, msg, wp, lp);
+}
+
+// GetDpiForWindow is Windows 10's; earlier systems scale by the system's DPI.
+int WindowDpi(HWND window) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto get_dpi = reinterpret_cast<GetDpiForWindowFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (get_dpi != nullptr) {
+    if (const UINT dpi = get_dpi(window); dpi >= 48) return static_cast<int>(dpi);
+  }
+  HDC dc = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(nullptr, dc);
+  return dpi >= 48 ? dpi : 96;
 }
 
 // Its own state, whether or not the window is on screen yet.
@@ -103,43 +118,63 @@ void TFrmMain::CreateWindows() {
   RegisterClassW(&wc);
 
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-  RECT r{0, 0, kClientWidth, kClientHeight};
+  window_ = CreateWindowExW(0, kMainClass, L" Setup Base", style, CW_USEDEFAULT, CW_USEDEFAULT, kClientWidth,
+                            kClientHeight, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+  dpi_ = WindowDpi(window_);
+  // A control parent: Tab, the arrows and the letters reach the page's own controls.
+  area_ = CreateWindowExW(WS_EX_CONTROLPARENT, kAreaClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0,
+                          window_, nullptr, GetModuleHandleW(nullptr), this);
+  rule_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_ETCHEDHORZ, 0, 0, 0, 0, window_, nullptr,
+                          nullptr, nullptr);
+  auto button = [&](int id, const wchar_t* text) {
+    return CreateWindowExW(0, L"BUTTON", text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, window_,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+  };
+  back_ = button(kBackId, L"< Back");
+  next_ = button(kNextId, L"Next >");
+  cancel_ = button(kCancelId, L"Cancel");
+  language_ = button(kLanguageId, L"English \x25BE");
+  LayOut();
+  RECT r{0, 0, Scaled(kClientWidth), Scaled(kClientHeight)};
   AdjustWindowRect(&r, style, FALSE);
   const int w = r.right - r.left, h = r.bottom - r.top;
-  window_ = CreateWindowExW(0, kMainClass, L" Setup Base", style, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-                            (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, nullptr, nullptr, GetModuleHandleW(nullptr),
-                            this);
-  HDC dc = GetDC(nullptr);
-  font_ = CreateFontW(-MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
-                      L"MS Shell Dlg 2");
-  ReleaseDC(nullptr, dc);
-  // A control parent: Tab, the arrows and the letters reach the page's own controls.
-  area_ = CreateWindowExW(WS_EX_CONTROLPARENT, kAreaClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
-                          kClientWidth, 375, window_, nullptr, GetModuleHandleW(nullptr), this);
-  CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_ETCHEDHORZ, 0, 375, kClientWidth, 3, window_, nullptr,
-                  nullptr, nullptr);
-  auto button = [&](int id, const wchar_t* text, int x, int width) {
-    HWND b = CreateWindowExW(0, L"BUTTON", text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, x, 384, width, 25,
-                             window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
-    SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    return b;
+  SetWindowPos(window_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  natives_ = std::make_unique<NativeControls>(
+      area_, NativeControls::Events{[this](Control&, const std::u16string& text) {
+                                      if (wizard_) wizard_->InstallDirTyped(text);
+                                    },
+                                    [this](Control&, const std::string& path) {
+                                      if (wizard_) wizard_->TreeFolderChosen(path);
+                                    },
+                                    [this](Control& control, bool checked) {
+                                      if (wizard_) wizard_->ToggleClicked(control, checked);
+                                    },
+                                    [this](const Control&, const std::u16string& text) {
+                                      ctx_.Services.LogLine("text cut at " + std::to_string(dpi_) +
+                                                            " DPI: " + platform::WideToAnsi(text));
+                                    }});
+  natives_->SetDpi(dpi_);
+}
+
+void TFrmMain::LayOut() {
+  HFONT old = font_;
+  font_ = CreateFontW(-MulDiv(8, dpi_, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg 2");
+  const auto place = [this](HWND w, int x, int y, int width, int height) {
+    SetWindowPos(w, nullptr, Scaled(x), Scaled(y), Scaled(width), Scaled(height), SWP_NOZORDER | SWP_NOACTIVATE);
   };
-  back_ = button(kBackId, L"< Back", 344, 73);
-  next_ = button(kNextId, L"Next >", 416, 73);
-  cancel_ = button(kCancelId, L"Cancel", 496, 75);
-  language_ = button(kLanguageId, L"English \x25BE", 8, 89);
-  natives_ =
-      std::make_unique<NativeControls>(area_, NativeControls::Events{[this](Control&, const std::u16string& text) {
-                                                                       if (wizard_) wizard_->InstallDirTyped(text);
-                                                                     },
-                                                                     [this](Control&, const std::string& path) {
-                                                                       if (wizard_) wizard_->TreeFolderChosen(path);
-                                                                     },
-                                                                     [this](Control& control, bool checked) {
-                                                                       if (wizard_)
-                                                                         wizard_->ToggleClicked(control, checked);
-                                                                     }});
+  place(area_, 0, 0, kClientWidth, 375);
+  place(rule_, 0, 375, kClientWidth, 3);
+  const struct {
+    HWND button;
+    int x, width;
+  } buttons[] = {{back_, 344, 73}, {next_, 416, 73}, {cancel_, 496, 75}, {language_, 8, 89}};
+  for (const auto& b : buttons) {
+    place(b.button, b.x, 384, b.width, 25);
+    SendMessageW(b.button, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+  }
+  if (old) DeleteObject(old);
 }
 
 int TFrmMain::RunWizard(SetupContext& ctx) {
@@ -315,6 +350,17 @@ LRESULT TFrmMain::HandleMain(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         FocusDefaultButton();
       }
       return result;
+    }
+    case kWmDpiChanged: {
+      // Moved to a monitor of another DPI: the system's suggested rectangle keeps the window
+      // where the user put it; everything inside follows the new scale.
+      dpi_ = HIWORD(wp);
+      const RECT* r = reinterpret_cast<const RECT*>(lp);
+      SetWindowPos(wnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      LayOut();
+      if (natives_) natives_->SetDpi(dpi_);
+      return 0;
     }
     case WM_CLOSE:
       if (wizard_ == nullptr || wizard_->MayClose()) {

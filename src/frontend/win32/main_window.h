@@ -50,6 +50,9 @@ class TFrmMain : public FrontEnd, public WizardView {
 
  private:
   void CreateWindows();
+  // Places the fixed parts (page area, rule, buttons) and makes the font for dpi_.
+  void LayOut();
+  int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
   void RunScriptProtocol();
   void ShowLanguageMenu();
   // Enter presses it: Next (Install on a confirmation page), or Finish on a finish page.
@@ -72,6 +75,10 @@ class TFrmMain : public FrontEnd, public WizardView {
   HWND area_ = nullptr;
   HWND back_ = nullptr, next_ = nullptr, cancel_ = nullptr, language_ = nullptr;
   HFONT font_ = nullptr;
+  HWND rule_ = nullptr;
+  // The monitor's DPI: every position, size, font and picture of the window is scaled by it
+  // from the 96 DPI the layouts are written for.
+  int dpi_ = 96;
   HWND focus_before_ = nullptr;  // the control that had the focus when the window was left
   bool closed_ = false;
 };

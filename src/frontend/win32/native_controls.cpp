@@ -20,7 +20,8 @@ struct NativeControls::Native {
   HWND window = nullptr;
   std::unique_ptr<Picture> picture;
   std::string picture_file;
-  std::u16string shown;  // what the window shows, to skip needless updates
+  std::u16string shown;       // what the window shows, to skip needless updates
+  bool cut_reported = false;  // a label that cuts its text is reported once (a status line changes often)
 };
 
 namespace {
@@ -74,7 +75,8 @@ LRESULT CALLBACK PictureProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (c != nullptr && pic != nullptr) {
       RECT r;
       GetClientRect(wnd, &r);
-      pic->Paint(dc, r.right, r.bottom, c->Stretch, c->Center, c->Tile, c->Transparent);
+      const int dpi = static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(wnd, L"dpi")));
+      pic->Paint(dc, r.right, r.bottom, c->Stretch, c->Center, c->Tile, c->Transparent, dpi > 0 ? dpi : 96);
     }
     EndPaint(wnd, &ps);
     return 0;
@@ -171,13 +173,25 @@ NativeControls::~NativeControls() {
   if (back_brush_) DeleteObject(back_brush_);
 }
 
+void NativeControls::SetDpi(int dpi) {
+  if (dpi == dpi_) return;
+  dpi_ = dpi;
+  // The old fonts stay selected until every control has its new one.
+  std::map<std::string, HFONT> old;
+  old.swap(fonts_);
+  for (auto& [control, native] : natives_) {
+    if (native->window == nullptr) continue;
+    SetPropW(native->window, L"dpi", reinterpret_cast<HANDLE>(static_cast<INT_PTR>(dpi_)));
+    Update(*native->control);
+  }
+  for (auto& [key, font] : old) DeleteObject(font);
+}
+
 HFONT NativeControls::FontFor(const ControlFont& font) {
   const std::string key = font.Face + "|" + std::to_string(font.Size) + "|" + (font.Bold ? "b" : "");
   auto it = fonts_.find(key);
   if (it != fonts_.end()) return it->second;
-  HDC dc = GetDC(nullptr);
-  const int height = -MulDiv(font.Size, GetDeviceCaps(dc, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, dc);
+  const int height = -MulDiv(font.Size, dpi_, 72);
   HFONT f = CreateFontW(height, 0, 0, 0, font.Bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
                         W(font.Face).c_str());
@@ -238,10 +252,11 @@ void NativeControls::Add(Control& c) {
   if (!continues_group) style |= WS_GROUP;
   last_added_ = &c;
   if ((c.Type == ControlType::Memo || c.Type == ControlType::RichEdit) && c.Border) ex |= WS_EX_CLIENTEDGE;
-  n->window = CreateWindowExW(ex, cls, L"", style, c.Left, c.Top, c.Width, c.Height, area_, nullptr,
-                              GetModuleHandleW(nullptr), nullptr);
+  n->window = CreateWindowExW(ex, cls, L"", style, Scaled(c.Left), Scaled(c.Top), Scaled(c.Width), Scaled(c.Height),
+                              area_, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (n->window == nullptr) return;
   SetWindowLongPtrW(n->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&c));
+  SetPropW(n->window, L"dpi", reinterpret_cast<HANDLE>(static_cast<INT_PTR>(dpi_)));
   SendMessageW(n->window, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.Font)), FALSE);
   if (c.Type == ControlType::ShellTreeView) FillRoots(n->window);
   by_window_[n->window] = n.get();
@@ -290,12 +305,34 @@ void NativeControls::Update(const Control& c) {
   if (it == natives_.end() || it->second->window == nullptr) return;
   Native& n = *it->second;
   ApplyText(n, c);
-  SendMessageW(n.window, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.Font)), FALSE);
-  SetWindowPos(n.window, nullptr, c.Left, c.Top, c.Width, c.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+  const HFONT font = FontFor(c.Font);
+  SendMessageW(n.window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  SetWindowPos(n.window, nullptr, Scaled(c.Left), Scaled(c.Top), Scaled(c.Width), Scaled(c.Height),
+               SWP_NOZORDER | SWP_NOACTIVATE);
   EnableWindow(n.window, c.Enabled);
   ShowWindow(n.window, c.Visible ? SW_SHOWNA : SW_HIDE);
   InvalidateRect(n.window, nullptr, TRUE);
   if (c.Type == ControlType::ProgressBar) UpdateWindow(n.window);  // the gauge paints at once
+  CheckTextFits(n, c, font);
+}
+
+// A label that clips its text (a title too wide for its box at this DPI) says so, for the log.
+void NativeControls::CheckTextFits(Native& n, const Control& c, HFONT font) {
+  if (!events_.TextCut || n.cut_reported || c.Type != ControlType::Label || !c.Visible || c.Caption.empty()) return;
+  const std::wstring text = WithLineBreaks(c.Caption);
+  RECT have;
+  GetClientRect(n.window, &have);
+  RECT need{0, 0, have.right, 0};
+  HDC dc = GetDC(n.window);
+  const HGDIOBJ old = SelectObject(dc, font);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need,
+            DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (c.WordWrap ? DT_WORDBREAK : 0));
+  SelectObject(dc, old);
+  ReleaseDC(n.window, dc);
+  if ((need.right > have.right || need.bottom > have.bottom) && !n.cut_reported) {
+    n.cut_reported = true;
+    events_.TextCut(c, c.Caption);
+  }
 }
 
 void NativeControls::Restack(const PageArea& area) {

@@ -23,6 +23,8 @@ class NativeControls {
     std::function<void(Control&, const std::string& path)> FolderSelected;
     // A check box or radio button was clicked (or toggled with Space); `checked` is its state now.
     std::function<void(Control&, bool checked)> ToggleClicked;
+    // A label's text does not fit its box at the window's DPI (once per label).
+    std::function<void(const Control&, const std::u16string& text)> TextCut;
   };
 
   NativeControls(HWND page_area, Events events);
@@ -41,11 +43,15 @@ class NativeControls {
   void SelectFolder(const Control& tree, const std::string& path, bool expand);
 
   HWND WindowOf(const Control& control) const;
+  // Scales every control's position, size and font, and its picture, by dpi / 96; the fonts
+  // are made again for the new size.
+  void SetDpi(int dpi);
 
  private:
   struct Native;
   HFONT FontFor(const ControlFont& font);
   void ApplyText(Native& n, const Control& c);
+  void CheckTextFits(Native& n, const Control& c, HFONT font);
   void FillRoots(HWND tree);
   void ExpandNode(HWND tree, HTREEITEM item);
 
@@ -58,6 +64,8 @@ class NativeControls {
   std::map<std::string, HFONT> fonts_;
   bool updating_ = false;                // our own SetWindowText raises no change event
   const Control* last_added_ = nullptr;  // where a radio button's group may continue
+  int dpi_ = 96;
+  int Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
 };
 
 // InitCommonControlsEx, from the system's comctl32 (never imported: see platform/system_dlls.h).

@@ -102,6 +102,7 @@ void Picture::Draw(HDC dc, int x, int y, int w, int h, bool transparent) const {
   HDC mem = CreateCompatibleDC(dc);
   HGDIOBJ old = SelectObject(mem, bitmap_);
   SetStretchBltMode(dc, HALFTONE);
+  SetBrushOrgEx(dc, 0, 0, nullptr);  // HALFTONE needs it set after the mode
   if (transparent) {
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     static const auto alpha_blend = platform::SystemFunction<decltype(AlphaBlend)>(L"msimg32.dll", "AlphaBlend");
@@ -113,17 +114,18 @@ void Picture::Draw(HDC dc, int x, int y, int w, int h, bool transparent) const {
   DeleteDC(mem);
 }
 
-void Picture::Paint(HDC dc, int w, int h, bool stretch, bool center, bool tile, bool transparent) const {
+void Picture::Paint(HDC dc, int w, int h, bool stretch, bool center, bool tile, bool transparent, int dpi) const {
+  const int pw = MulDiv(width_, dpi, 96), ph = MulDiv(height_, dpi, 96);
   if (stretch) {
     Draw(dc, 0, 0, w, h, transparent);
   } else if (tile) {
-    for (int y = 0; y < h; y += height_) {
-      for (int x = 0; x < w; x += width_) Draw(dc, x, y, width_, height_, transparent);
+    for (int y = 0; y < h && ph > 0; y += ph) {
+      for (int x = 0; x < w && pw > 0; x += pw) Draw(dc, x, y, pw, ph, transparent);
     }
   } else if (center) {
-    Draw(dc, (w - width_) / 2, (h - height_) / 2, width_, height_, transparent);
+    Draw(dc, (w - pw) / 2, (h - ph) / 2, pw, ph, transparent);
   } else {
-    Draw(dc, 0, 0, width_, height_, transparent);
+    Draw(dc, 0, 0, pw, ph, transparent);
   }
 }
 

@@ -23,7 +23,9 @@ class Picture {
   int Width() const { return width_; }
   int Height() const { return height_; }
   // Into a control of w x h pixels.
-  void Paint(HDC dc, int w, int h, bool stretch, bool center, bool tile, bool transparent) const;
+  // Outside `stretch` the picture keeps its size at 96 DPI: at `dpi` it is scaled by dpi / 96,
+  // with the system's smooth (halftone) filter.
+  void Paint(HDC dc, int w, int h, bool stretch, bool center, bool tile, bool transparent, int dpi = 96) const;
 
  private:
   Picture() = default;

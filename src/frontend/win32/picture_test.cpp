@@ -73,11 +73,12 @@ class PictureTest : public ::testing::Test {
   void TearDown() override { CoUninitialize(); }
   // Paints into a w x h bitmap over white and returns its pixels (0x00RRGGBB).
   // Paints into a w x h bitmap over white.
-  static std::vector<std::uint32_t> Render(const Picture& pic, int w, int h, bool stretch, bool center, bool tile) {
+  static std::vector<std::uint32_t> Render(const Picture& pic, int w, int h, bool stretch, bool center, bool tile,
+                                           int dpi = 96) {
     return RenderPixels(w, h, [&](HDC dc) {
       RECT all{0, 0, w, h};
       FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-      pic.Paint(dc, w, h, stretch, center, tile, false);
+      pic.Paint(dc, w, h, stretch, center, tile, false, dpi);
     });
   }
   static int Red(std::uint32_t p) { return (p >> 16) & 0xFF; }
@@ -114,6 +115,22 @@ TEST_F(PictureTest, IconDecodesAndTilesCentresAndStretches) {
   EXPECT_TRUE(green(centred[20 * 40 + 20]));
   auto stretched = Render(*pic, 40, 40, true, false, false);
   EXPECT_TRUE(green(stretched[39 * 40 + 39]));
+}
+
+// Outside "stretch" a picture keeps its size at 96 DPI: at 144 DPI the 8 x 6 gradient covers
+// 12 x 9 pixels, still red at the top and blue at the bottom.
+TEST_F(PictureTest, APictureScalesByTheDpi) {
+  auto pic = Picture::Load("side.bmp", Bytes(kBitmap, sizeof kBitmap));
+  ASSERT_NE(pic, nullptr);
+  const struct { int dpi, w, h; } cases[] = {{96, 8, 6}, {144, 12, 9}, {192, 16, 12}};
+  for (const auto& c : cases) {
+    const auto px = Render(*pic, 20, 20, false, false, false, c.dpi);
+    EXPECT_NE(px[(c.h - 1) * 20 + (c.w - 1)], 0xFFFFFFu) << c.dpi;  // the last pixel it covers
+    EXPECT_EQ(px[c.h * 20 + c.w], 0xFFFFFFu) << c.dpi;              // and the first it does not
+    EXPECT_EQ(px[(c.h - 1) * 20 + c.w], 0xFFFFFFu) << c.dpi;
+    EXPECT_GT(Red(px[0]), 150) << c.dpi;
+    EXPECT_GT(Blue(px[(c.h - 1) * 20]), 150) << c.dpi;
+  }
 }
 
 TEST_F(PictureTest, MetafilePlaysAndGarbageIsRefused) {

@@ -43,7 +43,12 @@ TFrmVerify::TFrmVerify() {
   RegisterClassOnce();
   const DWORD style = WS_POPUP | WS_CAPTION;  // a caption, no border icons
   const DWORD ex_style = WS_EX_TOOLWINDOW;
-  RECT r{0, 0, kClientWidth, kClientHeight};
+  // Short-lived and centred on the primary monitor: scaled by the system's DPI.
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY) >= 48 ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+  ReleaseDC(nullptr, screen);
+  const auto scaled = [dpi](int pixels) { return MulDiv(pixels, dpi, 96); };
+  RECT r{0, 0, scaled(kClientWidth), scaled(kClientHeight)};
   AdjustWindowRectEx(&r, style, FALSE, ex_style);
   const int w = r.right - r.left, h = r.bottom - r.top;
   const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
@@ -51,14 +56,14 @@ TFrmVerify::TFrmVerify() {
                              GetModuleHandleW(nullptr), nullptr);
   window_ = wnd;
   if (wnd == nullptr) return;
-  font_ = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+  font_ = CreateFontW(-scaled(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg 2");
-  HWND label = CreateWindowExW(0, L"STATIC", L"Verifying contents, please wait...", WS_CHILD | WS_VISIBLE, 8, 8, 305,
-                               16, wnd, nullptr, nullptr, nullptr);
-  HWND status = CreateWindowExW(0, L"STATIC", L"Loading Header", WS_CHILD | WS_VISIBLE, 8, 32, 305, 14, wnd, nullptr,
-                                nullptr, nullptr);
-  HWND bar = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE | PBS_SMOOTH, 8, 48, 305, 16, wnd,
-                             nullptr, nullptr, nullptr);
+  HWND label = CreateWindowExW(0, L"STATIC", L"Verifying contents, please wait...", WS_CHILD | WS_VISIBLE, scaled(8),
+                               scaled(8), scaled(305), scaled(16), wnd, nullptr, nullptr, nullptr);
+  HWND status = CreateWindowExW(0, L"STATIC", L"Loading Header", WS_CHILD | WS_VISIBLE, scaled(8), scaled(32),
+                                scaled(305), scaled(14), wnd, nullptr, nullptr, nullptr);
+  HWND bar = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE | PBS_SMOOTH, scaled(8), scaled(48),
+                             scaled(305), scaled(16), wnd, nullptr, nullptr, nullptr);
   for (HWND c : {label, status}) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
   SendMessageW(bar, PBM_SETRANGE32, 0, 100);
   status_ = status;
