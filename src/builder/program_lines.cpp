@@ -32,6 +32,13 @@ void ProgramLines::Read(const ProgramCommandInfo& command, const std::vector<std
         diags.Error(script_, line, "lockedfiles must be fail or reboot, not \"" + a + "\"");
       }
       break;
+    case ProgramFact::Compression:
+      if (a == "zlib" || a == "solid") {
+        facts.solid_compression = a == "solid";
+      } else {
+        diags.Error(script_, line, "compression must be zlib or solid, not \"" + a + "\"");
+      }
+      break;
     case ProgramFact::Version: facts.version = a; break;
     case ProgramFact::Publisher: facts.publisher = a; break;
     case ProgramFact::Icon: {

@@ -447,6 +447,7 @@ void Compiler::Groups() {
     auto& index = group_index[target];
     for (auto& f : *files) {
       PlannedEntry e{f.entry_name, static_cast<std::uint16_t>(target + 1), f.path, {}};
+      e.files = kind == GroupKind::Files;
       CheckEntry(e, p.source_line);
       const auto [slot, fresh] = index.try_emplace(Lower(e.name), group.size());
       if (fresh) {

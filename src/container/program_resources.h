@@ -26,6 +26,7 @@ struct ProgramFacts {
   ExecutionLevel level = ExecutionLevel::Admin;
   std::vector<std::uint8_t> icon;    // an .ico file; empty: the engine's own icon stays
   bool locked_files_reboot = false;  // "lockedfiles reboot"
+  bool solid_compression = false;    // "compression solid"
 };
 
 // The manifest's XML for `level`.

@@ -152,14 +152,14 @@ std::string KeywordList(bool (*pick)(const CommandInfo&));
 // icon), which the builder writes into the program's resources, and how its runs treat files in
 // use, which it writes as a package entry. None is stored among the compiled lines or known to
 // the engine's registry. Each takes one argument.
-enum class ProgramFact : std::uint8_t { ExecutionLevel, Version, Publisher, Icon, LockedFiles };
+enum class ProgramFact : std::uint8_t { ExecutionLevel, Version, Publisher, Icon, LockedFiles, Compression };
 
 struct ProgramCommandInfo {
   const char* keyword = "";
   ProgramFact fact = ProgramFact::Version;
 };
 
-inline constexpr std::array<ProgramCommandInfo, 5> kProgramCommandTable = {{
+inline constexpr std::array<ProgramCommandInfo, 6> kProgramCommandTable = {{
     {"executionlevel", ProgramFact::ExecutionLevel},
     {"version", ProgramFact::Version},
     {"publisher", ProgramFact::Publisher},
@@ -167,6 +167,9 @@ inline constexpr std::array<ProgramCommandInfo, 5> kProgramCommandTable = {{
     // How a run treats a file another program holds: "fail" (undo the run) or "reboot" (put the
     // new file in place at the next restart). Stored as a package entry of its own.
     {"lockedfiles", ProgramFact::LockedFiles},
+    // How the payload is packed: "zlib" (each file alone, every reader knows it) or "solid"
+    // (the files of each "file" line together in zstd blocks; docs/container.md).
+    {"compression", ProgramFact::Compression},
 }};
 
 // By keyword, without regard to case; nullopt for any other word.
