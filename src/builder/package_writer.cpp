@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -108,12 +110,21 @@ class Pipeline {
     for (auto& t : workers_) t.join();
   }
 
-  // Waits for unit `index`; the writer hands it back with Done once it is stored.
-  Slot& Take(std::size_t index) {
+  // Waits for unit `index`; the writer hands it back with Done once it is stored. While it
+  // waits, `waiting` hears every fifth of a second how many source bytes the packers have taken
+  // in (a solid block takes minutes at its level).
+  Slot& Take(std::size_t index, const std::function<void(std::uint64_t)>& waiting) {
     std::unique_lock lock(mutex_);
-    ready_.wait(lock, [&] { return slots_[index].ready; });
+    while (!ready_.wait_for(lock, std::chrono::milliseconds(200), [&] { return slots_[index].ready; })) {
+      if (waiting) {
+        lock.unlock();
+        waiting(taken_in_.load());
+        lock.lock();
+      }
+    }
     return slots_[index];
   }
+  std::uint64_t TakenIn() const { return taken_in_.load(); }
   void Done(std::size_t index) {
     {
       std::lock_guard lock(mutex_);
@@ -142,6 +153,7 @@ class Pipeline {
         in_flight_ += Cost(index);
       }
       Slot slot = units_[index].solid ? PackSolid(units_[index]) : Pack(entries_[units_[index].first]);
+      if (!units_[index].solid) taken_in_ += units_[index].size;
       {
         std::lock_guard lock(mutex_);
         slots_[index] = std::move(slot);
@@ -198,6 +210,7 @@ class Pipeline {
         slot.sizes.push_back(static_cast<std::uint32_t>(data.size()));
         slot.crcs.push_back(Crc32(data.data(), data.size()));
         encoder.Feed(data.data(), data.size(), slot.frame);
+        taken_in_ += data.size();
       }
       if (fed != unit.size) {
         slot.error = entries_[unit.first].source + " changed while the setup was built";
@@ -224,6 +237,7 @@ class Pipeline {
   std::size_t next_ = 0, written_ = 0;
   std::uint64_t in_flight_ = 0;
   bool stop_ = false;
+  mutable std::atomic<std::uint64_t> taken_in_{0};  // source bytes the packers have read
 };
 
 PackedBlock RawBlock(const Bytes& data, bool as_compressed) {
@@ -259,7 +273,10 @@ std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& 
   stats.source_bytes = total;
   for (std::size_t u = 0; u < units.size(); ++u) {
     const Unit& unit = units[u];
-    Slot& slot = pipeline.Take(u);
+    // Packing is the cost, so the bar counts what the packers took in, and the writing a tenth.
+    Slot& slot = pipeline.Take(u, [&](std::uint64_t taken) {
+      if (options.progress) options.progress((9 * std::min(taken, total) + done) / 10, total);
+    });
     if (!slot.error.empty()) return slot.error;
     const std::size_t index =
         pak.AddEntry(entries[unit.first].name, entries[unit.first].source, entries[unit.first].group);
@@ -282,7 +299,7 @@ std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& 
     }
     pipeline.Done(u);
     done += unit.size;
-    if (options.progress) options.progress(done, total);
+    if (options.progress) options.progress((9 * std::min(pipeline.TakenIn(), total) + done) / 10, total);
   }
   if (solid) {
     const std::size_t index = pak.AddEntry(kSolidIndexEntry, "", 0);
