@@ -23,8 +23,9 @@ constexpr const char* kHelp =
     "one), the CRC-32 of each stored block and the size it inflates to, then the records: the setup\n"
     "record, the compiled script, every language table, and the page list with every layout, built\n"
     "as the wizard builds them. Empty entries are skipped; entries of 70 MiB and more are read and\n"
-    "their CRC checked, except in an older setup whose large entries carry none. Exit 0 when all\n"
-    "passes, 1 otherwise (the rule that failed is named).\n";
+    "their CRC checked, except in an older setup whose large entries carry none. A setup built with\n"
+    "compression solid also has every block decoded and each file checked against its CRC. Exit 0\n"
+    "when all passes, 1 otherwise (the rule that failed is named).\n";
 
 // The records start-up reads, loaded as it loads them; empty when it would start.
 std::string RecordProblem(TPak& pak) {
