@@ -8,8 +8,9 @@ ROOT=$(pwd)
 JOBS=${JOBS:-$(nproc)}
 
 HOST_PACKAGES=(cmake g++ make pkg-config libgtest-dev googletest libbenchmark-dev libsqlite3-dev libssl-dev zlib1g-dev
-               libdeflate-dev sqlite3 python3 clang-format-14)
-# dpkg-dev unpacks Debian's libdeflate source, which cmake/fetch_libdeflate.sh builds for mingw.
+               libdeflate-dev libzstd-dev sqlite3 python3 clang-format-14)
+# dpkg-dev unpacks Debian's libdeflate and zstd sources, which cmake/fetch_libdeflate.sh and
+# cmake/fetch_zstd.sh build for mingw.
 # locales holds the locale sources the Unicode test compiles into the build tree.
 WIN_PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev dpkg-dev
               wine wine32 wine64 xvfb xauth xdotool imagemagick osslsigncode openssl locales)
@@ -40,9 +41,10 @@ ensure_deps() {  # [PACKAGE...], by default all the project needs
 }
 
 configure() {  # preset
-  # The win32 tree links libdeflate built from Debian's source (once; kept in build/deps).
+  # The win32 tree links libdeflate and zstd built from Debian's sources (once; kept in build/deps).
   if [ "$1" = win32 ]; then
     cmake/fetch_libdeflate.sh "$ROOT/build/deps/libdeflate-mingw"
+    cmake/fetch_zstd.sh "$ROOT/build/deps/zstd-mingw"
   fi
   if [ ! -f "build/$1/CMakeCache.txt" ]; then
     cmake --preset "$1" >/dev/null
@@ -148,7 +150,7 @@ usage: ./make.sh COMMAND
   win32   build the win32 tree only
   fuzz [SECONDS]
           build the fuzz targets with clang and run each for SECONDS (default 60)
-  bench [--runs N] [--payloads mixed,small1k,small50k] [--no-wine]
+  bench [--runs N] [--payloads mixed,small1k,small50k,dlls] [--no-wine]
           build release trees and time zq build and silent installs against makensis
           and its setups (figures in docs/performance.md)
   format  format every *.cpp and *.h of src/ and tests/ in place by .clang-format (the test

@@ -23,6 +23,25 @@ else()
   add_library(Libdeflate::Libdeflate ALIAS PkgConfig::LIBDEFLATE)
 endif()
 
+# zstd packs and unpacks solid blocks. The host takes Debian's libzstd-dev; the win32 build takes
+# the same Debian source built for mingw by cmake/fetch_zstd.sh. The engine references only the
+# decoder, so only the decoder's objects are linked into it.
+if(WIN32)
+  set(ZQ_ZSTD_ROOT "${PROJECT_SOURCE_DIR}/build/deps/zstd-mingw"
+      CACHE PATH "zstd built for mingw (include/ and lib/), as cmake/fetch_zstd.sh leaves it")
+  if(NOT EXISTS "${ZQ_ZSTD_ROOT}/include/zstd.h" OR NOT EXISTS "${ZQ_ZSTD_ROOT}/lib/libzstd.a")
+    message(FATAL_ERROR "zstd for mingw not found in ${ZQ_ZSTD_ROOT}; "
+                        "run cmake/fetch_zstd.sh ${ZQ_ZSTD_ROOT} (make.sh does)")
+  endif()
+  add_library(Zstd::Zstd STATIC IMPORTED)
+  set_target_properties(Zstd::Zstd PROPERTIES
+    IMPORTED_LOCATION "${ZQ_ZSTD_ROOT}/lib/libzstd.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${ZQ_ZSTD_ROOT}/include")
+else()
+  pkg_check_modules(ZSTD REQUIRED IMPORTED_TARGET libzstd)
+  add_library(Zstd::Zstd ALIAS PkgConfig::ZSTD)
+endif()
+
 if(NOT WIN32)
   find_package(SQLite3 REQUIRED)
   find_package(OpenSSL REQUIRED COMPONENTS Crypto)

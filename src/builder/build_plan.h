@@ -13,6 +13,7 @@ struct PlannedEntry {
   std::string source;              // file to read; empty: `data` is the content
   std::vector<std::uint8_t> data;  // content made by the builder itself
   bool text = false;               // `data` is text of the package (a page file), not bytes
+  bool files = false;              // of a group extracted as files: may join a solid block
 };
 
 }  // namespace zq::builder

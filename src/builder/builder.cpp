@@ -67,12 +67,18 @@ BuildResult BuildSetup(const BuildOptions& options) {
     write.threads = options.threads;
     write.progress = options.progress;
     write.program = &compiled.program;
+    write.solid = compiled.program.solid_compression;
+    WriteStats stats;
+    write.stats = &stats;
     const std::string problem = options.sign.empty()
                                     ? WriteSetup(result.output, stub, compiled.entries, write)
                                     : WriteSignedSetup(result.output, stub, compiled, write, options.sign);
     if (!problem.empty()) {
       diags.Error(result.output, 0, problem);
     }
+    result.source_bytes = stats.source_bytes;
+    result.package_bytes = stats.package_bytes;
+    result.solid_blocks = stats.solid_blocks;
   }
   result.ok = !diags.HasErrors();
   result.diagnostics = diags.All();

@@ -33,6 +33,9 @@ struct BuildResult {
   std::vector<Diagnostic> diagnostics;
   std::size_t entries = 0;
   std::size_t groups = 0;
+  std::uint64_t source_bytes = 0;   // the entries' data
+  std::uint64_t package_bytes = 0;  // as stored
+  std::size_t solid_blocks = 0;
 };
 
 BuildResult BuildSetup(const BuildOptions& options);

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <thread>
 
 #include "builder/build_paths.h"
@@ -13,20 +16,39 @@
 #include "container/pak_writer.h"
 #include "container/pe_image.h"
 #include "container/pak_string.h"
+#include "container/solid_index.h"
+#include "codec/zstd_decoder.h"
+#include "codec/zstd_encoder.h"
 #include "platform/files.h"
 
 namespace zq::builder {
 
 namespace {
 
-// Bytes of source data packed ahead of the writer at most (the entry next in line is always
+// Bytes of source data packed ahead of the writer at most (the unit next in line is always
 // allowed, whatever its size).
 constexpr std::uint64_t kAheadBudget = 256ull << 20;
+// Solid blocks: files of one group joined up to this much data. Larger blocks pack a little
+// smaller but leave cores idle and ask more memory of the reader (docs/performance.md).
+constexpr std::uint64_t kSolidBlockTarget = 32ull << 20;
+constexpr int kSolidLevel = 19;
+
+// One entry packed alone, or a solid block of consecutive entries.
+struct Unit {
+  std::size_t first = 0;
+  std::size_t count = 1;
+  bool solid = false;
+  std::uint64_t size = 0;  // source bytes
+};
 
 struct Slot {
   bool ready = false;
   bool large = false;  // copied from its source in chunks by the writer
   PackedBlock packed;
+  // A solid block: its frame with padding, the slice and data size and data CRC of each entry.
+  Bytes frame;
+  std::uint32_t padding = 0;
+  std::vector<std::uint32_t> slices, sizes, crcs;
   std::string error;
 };
 
@@ -35,10 +57,48 @@ std::uint64_t PlannedSize(const PlannedEntry& e) {
   return platform::FileSize(e.source).value_or(0);
 }
 
+// Entries of file groups between empty and large join blocks of their group, in plan order.
+std::vector<Unit> PlanUnits(const std::vector<PlannedEntry>& entries, const std::vector<std::uint64_t>& sizes,
+                            bool solid, std::uint64_t block_bytes) {
+  std::vector<Unit> units;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const bool joins = solid && entries[i].files && entries[i].group != 0 && sizes[i] > 0 && sizes[i] < LargeEntryLimit;
+    if (joins && !units.empty()) {
+      Unit& last = units.back();
+      if (last.solid && entries[last.first].group == entries[i].group && last.size + sizes[i] <= block_bytes) {
+        ++last.count;
+        last.size += sizes[i];
+        continue;
+      }
+    }
+    units.push_back({i, 1, joins, sizes[i]});
+  }
+  return units;
+}
+
+// Each entry's share of the frame, in proportion to its data and at least one byte, so that
+// every record still has a block of its own where older readers look for one.
+std::vector<std::uint32_t> CutSlices(std::uint64_t frame_size, const std::vector<std::uint32_t>& sizes) {
+  std::uint64_t total = 0;
+  for (auto s : sizes) total += s;
+  const std::size_t n = sizes.size();
+  std::vector<std::uint32_t> slices(n);
+  std::uint64_t done = 0, at = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    done += sizes[i];
+    std::uint64_t end = i + 1 == n ? frame_size : frame_size * done / total;
+    end = std::max(end, at + 1);
+    end = std::min(end, frame_size - (n - 1 - i));
+    slices[i] = static_cast<std::uint32_t>(end - at);
+    at = end;
+  }
+  return slices;
+}
+
 class Pipeline {
  public:
-  Pipeline(const std::vector<PlannedEntry>& entries, unsigned threads) : entries_(entries), slots_(entries.size()) {
-    for (const auto& e : entries) sizes_.push_back(PlannedSize(e));
+  Pipeline(const std::vector<PlannedEntry>& entries, const std::vector<Unit>& units, unsigned threads)
+      : entries_(entries), units_(units), slots_(units.size()) {
     const unsigned n = std::max(1u, threads);
     for (unsigned i = 0; i < n; ++i) workers_.emplace_back([this] { Work(); });
   }
@@ -51,31 +111,34 @@ class Pipeline {
     for (auto& t : workers_) t.join();
   }
 
-  // Waits for entry `index`; the writer hands it back with Done once it is stored.
-  Slot& Take(std::size_t index) {
+  // Waits for unit `index`; the writer hands it back with Done once it is stored. While it
+  // waits, `waiting` hears every fifth of a second how many source bytes the packers have taken
+  // in (a solid block takes minutes at its level).
+  Slot& Take(std::size_t index, const std::function<void(std::uint64_t)>& waiting) {
     std::unique_lock lock(mutex_);
-    ready_.wait(lock, [&] { return slots_[index].ready; });
+    while (!ready_.wait_for(lock, std::chrono::milliseconds(200), [&] { return slots_[index].ready; })) {
+      if (waiting) {
+        lock.unlock();
+        waiting(taken_in_.load());
+        lock.lock();
+      }
+    }
     return slots_[index];
   }
+  std::uint64_t TakenIn() const { return taken_in_.load(); }
   void Done(std::size_t index) {
     {
       std::lock_guard lock(mutex_);
       written_ = index + 1;
       in_flight_ -= Cost(index);
-      slots_[index].packed = {};
+      slots_[index] = {};
     }
     wake_.notify_all();
   }
-  std::uint64_t TotalSize() const {
-    std::uint64_t total = 0;
-    for (auto s : sizes_) total += s;
-    return total;
-  }
-  std::uint64_t SizeOf(std::size_t index) const { return sizes_[index]; }
 
  private:
-  // Memory an entry holds while it waits: none for one copied in chunks.
-  std::uint64_t Cost(std::size_t index) const { return sizes_[index] < LargeEntryLimit ? sizes_[index] : 0; }
+  // Memory a unit holds while it waits: none for an entry copied in chunks.
+  std::uint64_t Cost(std::size_t index) const { return units_[index].size < LargeEntryLimit ? units_[index].size : 0; }
 
   void Work() {
     for (;;) {
@@ -83,14 +146,15 @@ class Pipeline {
       {
         std::unique_lock lock(mutex_);
         wake_.wait(lock, [&] {
-          if (stop_ || next_ >= entries_.size()) return true;
+          if (stop_ || next_ >= units_.size()) return true;
           return next_ == written_ || in_flight_ + Cost(next_) <= kAheadBudget;
         });
-        if (stop_ || next_ >= entries_.size()) return;
+        if (stop_ || next_ >= units_.size()) return;
         index = next_++;
         in_flight_ += Cost(index);
       }
-      Slot slot = Pack(entries_[index]);
+      Slot slot = units_[index].solid ? PackSolid(units_[index]) : Pack(entries_[units_[index].first]);
+      if (!units_[index].solid) taken_in_ += units_[index].size;
       {
         std::lock_guard lock(mutex_);
         slots_[index] = std::move(slot);
@@ -123,15 +187,58 @@ class Pipeline {
     return slot;
   }
 
+  Slot PackSolid(const Unit& unit) const {
+    Slot slot;
+    try {
+      ZstdEncoder encoder(kSolidLevel, kZstdMaxWindowLog, unit.size);
+      slot.frame.reserve(static_cast<std::size_t>(unit.size / 4));
+      std::uint64_t fed = 0;
+      for (std::size_t i = unit.first; i < unit.first + unit.count; ++i) {
+        const PlannedEntry& e = entries_[i];
+        std::optional<Bytes> raw;
+        if (!e.source.empty()) raw = ReadWholeFile(e.source);
+        const Bytes& data = e.source.empty() ? e.data : *raw;
+        if (!e.source.empty() && !raw) {
+          slot.error = "cannot read " + e.source;
+          return slot;
+        }
+        fed += data.size();
+        // A file that changed since it was planned would break the block's sizes.
+        if (data.empty() || data.size() >= LargeEntryLimit || fed > unit.size) {
+          slot.error = e.source + " changed while the setup was built";
+          return slot;
+        }
+        slot.sizes.push_back(static_cast<std::uint32_t>(data.size()));
+        slot.crcs.push_back(Crc32(data.data(), data.size()));
+        encoder.Feed(data.data(), data.size(), slot.frame);
+        taken_in_ += data.size();
+      }
+      if (fed != unit.size) {
+        slot.error = entries_[unit.first].source + " changed while the setup was built";
+        return slot;
+      }
+      encoder.Finish(slot.frame);
+      if (slot.frame.size() < unit.count) {
+        slot.padding = static_cast<std::uint32_t>(unit.count - slot.frame.size());
+        slot.frame.resize(unit.count, 0);
+      }
+      slot.slices = CutSlices(slot.frame.size(), slot.sizes);
+    } catch (const std::exception& ex) {
+      slot.error = entries_[unit.first].name + ": " + ex.what();
+    }
+    return slot;
+  }
+
   const std::vector<PlannedEntry>& entries_;
+  const std::vector<Unit>& units_;
   std::vector<Slot> slots_;
-  std::vector<std::uint64_t> sizes_;
   std::vector<std::thread> workers_;
   std::mutex mutex_;
   std::condition_variable wake_, ready_;
   std::size_t next_ = 0, written_ = 0;
   std::uint64_t in_flight_ = 0;
   bool stop_ = false;
+  mutable std::atomic<std::uint64_t> taken_in_{0};  // source bytes the packers have read
 };
 
 // Why the last file operation failed, as ": reason", or nothing when the system gave none.
@@ -140,19 +247,56 @@ std::string Why() {
   return *text ? std::string(": ") + text : std::string();
 }
 
-std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& entries, const WriteOptions& options) {
+PackedBlock RawBlock(const Bytes& data, bool as_compressed) {
+  PackedBlock b;
+  b.Block = data;
+  b.OrigSize = static_cast<std::uint32_t>(data.size());
+  b.CompSize = as_compressed ? b.OrigSize : 0;
+  b.CRC = Crc32(data.data(), data.size());
+  return b;
+}
+
+std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& entries, const WriteOptions& options,
+                      WriteStats& stats) {
   PakWriter pak(temp, PakWriter::Mode::Append);
   if (!pak.IsOpen()) return "cannot open " + temp + " for writing" + Why();
   unsigned threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-  Pipeline pipeline(entries, threads);
-  const std::uint64_t total = pipeline.TotalSize();
-  std::uint64_t done = 0;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const PlannedEntry& e = entries[i];
-    Slot& slot = pipeline.Take(i);
+  std::vector<std::uint64_t> sizes;
+  for (const auto& e : entries) sizes.push_back(PlannedSize(e));
+  const std::vector<Unit> units = PlanUnits(entries, sizes, options.solid,
+                                            options.solid_block_bytes ? options.solid_block_bytes : kSolidBlockTarget);
+  const bool solid = std::any_of(units.begin(), units.end(), [](const Unit& u) { return u.solid; });
+  std::vector<SolidBlock> blocks;
+  std::vector<std::uint32_t> data_crcs;
+  if (solid) {
+    // First, so that a reader that does not know solid blocks fails on it before any other.
+    const std::string_view text(kSolidMarkerText);
+    const std::size_t index = pak.AddEntry(kSolidMarkerEntry, "", 0);
+    if (!pak.StorePacked(index, RawBlock(Bytes(text.begin(), text.end()), true))) return "cannot write the package";
+  }
+  Pipeline pipeline(entries, units, threads);
+  std::uint64_t total = 0, done = 0;
+  for (auto s : sizes) total += s;
+  stats.source_bytes = total;
+  for (std::size_t u = 0; u < units.size(); ++u) {
+    const Unit& unit = units[u];
+    // Packing is the cost, so the bar counts what the packers took in, and the writing a tenth.
+    Slot& slot = pipeline.Take(u, [&](std::uint64_t taken) {
+      if (options.progress) options.progress((9 * std::min(taken, total) + done) / 10, total);
+    });
     if (!slot.error.empty()) return slot.error;
-    std::size_t index = pak.AddEntry(e.name, e.source, e.group);
-    if (slot.large) {
+    const std::size_t index =
+        pak.AddEntry(entries[unit.first].name, entries[unit.first].source, entries[unit.first].group);
+    for (std::size_t i = unit.first + 1; i < unit.first + unit.count; ++i) {
+      pak.AddEntry(entries[i].name, entries[i].source, entries[i].group);
+    }
+    if (unit.solid) {
+      if (!pak.StoreSlices(index, slot.frame, slot.slices, slot.sizes)) {
+        return "cannot write the package (disk full, or 4 GiB or larger)";
+      }
+      blocks.push_back({static_cast<std::uint32_t>(index), static_cast<std::uint32_t>(unit.count), slot.padding});
+      data_crcs.insert(data_crcs.end(), slot.crcs.begin(), slot.crcs.end());
+    } else if (slot.large) {
       if (std::string problem; !pak.StoreLargeFile(index, &problem)) return problem;
     } else {
       auto end = pak.WriteOffset();
@@ -160,13 +304,22 @@ std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& 
       if (*end + slot.packed.Block.size() > 0xFFFFFFFFull) return "the package would be 4 GiB or larger";
       if (!pak.StorePacked(index, slot.packed)) return "cannot write the package" + Why();
     }
-    pipeline.Done(i);
-    done += pipeline.SizeOf(i);
-    if (options.progress) options.progress(done, total);
+    pipeline.Done(u);
+    done += unit.size;
+    if (options.progress) options.progress((9 * std::min(pipeline.TakenIn(), total) + done) / 10, total);
+  }
+  if (solid) {
+    const std::size_t index = pak.AddEntry(kSolidIndexEntry, "", 0);
+    if (!pak.StorePacked(index, RawBlock(SerializeSolidIndex(blocks, data_crcs), false))) {
+      return "cannot write the package";
+    }
+    pak.SetVersion(kPakVersionSolid);
   }
   auto end = pak.WriteOffset();
   if (!end || *end > 0xFFFFFFFFull) return "the package would be 4 GiB or larger";
   if (!pak.WriteDirectory(true)) return "cannot write the package directory" + Why();
+  stats.package_bytes = *end - pak.DataStart();
+  stats.solid_blocks = blocks.size();
   pak.Close();
   return {};
 }
@@ -218,7 +371,9 @@ std::string WriteSetup(const std::string& output, const std::string& stub, const
     return problem;
   }
   try {
-    problem = WriteBody(temp, entries, options);
+    WriteStats stats;
+    problem = WriteBody(temp, entries, options, stats);
+    if (options.stats != nullptr) *options.stats = stats;
   } catch (const std::exception& e) {
     problem = e.what();
   }

@@ -14,6 +14,13 @@
 
 namespace zq::builder {
 
+// What the package came to, for the build's report.
+struct WriteStats {
+  std::uint64_t source_bytes = 0;   // the entries' data
+  std::uint64_t package_bytes = 0;  // the blocks as stored (data start to directory)
+  std::size_t solid_blocks = 0;
+};
+
 struct WriteOptions {
   unsigned threads = 0;  // 0: one per core
   // Called from the writing thread with the source bytes done and the total.
@@ -21,6 +28,11 @@ struct WriteOptions {
   // Written into the stub's resources when it is a Windows program; other stubs are copied as
   // they are.
   const ProgramFacts* program = nullptr;
+  // Pack the entries of file groups in solid blocks (docs/container.md).
+  bool solid = false;
+  // Data joined in one block at most (a smaller file may close it); 0: the builder's own.
+  std::uint64_t solid_block_bytes = 0;
+  WriteStats* stats = nullptr;  // filled when the setup was written
 };
 
 // Writes `stub` (with the program's resources) followed by the package to `output`, through a

@@ -49,6 +49,13 @@ void ProgramLines::Read(const ProgramCommandInfo& command, const std::vector<std
         diags.Error(script_, line, "scope must be machine or user, not \"" + a + "\"");
       }
       break;
+    case ProgramFact::Compression:
+      if (a == "zlib" || a == "solid") {
+        facts.solid_compression = a == "solid";
+      } else {
+        diags.Error(script_, line, "compression must be zlib or solid, not \"" + a + "\"");
+      }
+      break;
     case ProgramFact::Version: facts.version = a; break;
     case ProgramFact::AllowDowngrade: facts.run.AllowDowngrade = true; break;
     case ProgramFact::Publisher: facts.publisher = a; break;

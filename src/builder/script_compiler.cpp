@@ -493,6 +493,7 @@ void Compiler::Groups() {
     for (auto& f : *files) {
       if (kind == GroupKind::Files) p.files_size += static_cast<std::int64_t>(platform::FileSize(f.path).value_or(0));
       PlannedEntry e{f.entry_name, static_cast<std::uint16_t>(target + 1), f.path, {}};
+      e.files = kind == GroupKind::Files;
       CheckEntry(e, p.source_line);
       const auto [slot, fresh] = index.try_emplace(Lower(e.name), group.size());
       if (fresh) {

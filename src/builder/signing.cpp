@@ -94,6 +94,7 @@ std::string WriteUninstallerAtBuild(const std::string& path, const std::string& 
   WriteOptions uninstaller = options;
   uninstaller.program = &program;
   uninstaller.progress = nullptr;
+  uninstaller.stats = nullptr;  // the figures are the setup's
   return WriteSetup(path, stub, entries, uninstaller);
 }
 

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "container/entry_name.h"
 #include "container/entry_names.h"
 #include "container/pak_string.h"
 #include "container/package_digest.h"
 #include "container/pe_image.h"
+#include "container/solid_reader.h"
 #include "base/byte_io.h"
 #include "base/path_text.h"
 #include "base/size_text.h"
@@ -120,6 +122,7 @@ void TPak::ReadDirectory() {
     DirectoryProblem_ = LayoutProblem();
   }
   if (DirectoryProblem_.empty()) DirectoryProblem_ = DigestProblem(dir, raw);
+  if (DirectoryProblem_.empty()) DirectoryProblem_ = SolidProblem();
   if (!DirectoryProblem_.empty()) {
     Entries_.clear();
     return;
@@ -129,6 +132,29 @@ void TPak::ReadDirectory() {
   if (!TextIsUtf8_) {
     for (TPakEntry& e : Entries_) e.Name = platform::LegacyToUtf8(e.Name);
   }
+}
+
+std::string TPak::SolidProblem() {
+  if (Header_.Version == kPakVersionPlain) return {};
+  if (Header_.Version != kPakVersionSolid) {
+    return "the package is of version " + std::to_string(Header_.Version) + ", newer than this reader knows";
+  }
+  // The blocks' meaning rests on the index, so the index rests on the digest.
+  if (!HasDigest_) return "a package with solid blocks has no package digest";
+  if (Entries_.empty() || Entries_[0].Group != 0 || Entries_[0].Name != kSolidMarkerEntry) {
+    return "a package with solid blocks does not begin with its marker";
+  }
+  const std::size_t at = Entries_.size() >= 2 ? Entries_.size() - 2 : 0;
+  const TPakEntry& e = Entries_[at];
+  if (e.Group != 0 || e.Name != kSolidIndexEntry || e.CompSize != 0) {
+    return "the solid index is not the record before the package digest";
+  }
+  auto block = ReadStoredFrom(Handle_, at);
+  if (!block) return "the solid index does not match its CRC";
+  std::string problem = ParseSolidIndex(block->data(), block->size(), Entries_, Solid_);
+  if (problem.empty() && Solid_.Blocks.empty()) problem = "the solid index names no block";
+  if (!problem.empty()) Solid_ = {};
+  return problem;
 }
 
 std::string TPak::Utf8Text(const std::string& stored) const {
@@ -224,6 +250,12 @@ std::optional<Bytes> TPak::Unpack(std::size_t index, Bytes block, std::uint64_t&
 }
 
 std::optional<Bytes> TPak::Extract(std::size_t index) const {
+  if (IsSolid(index)) {
+    std::uint64_t decomp_size = 0;
+    auto data = ExtractSolid(Handle_, index, decomp_size);
+    if (!data) ReportUnpackFailure(index, decomp_size);
+    return data;
+  }
   auto block = ReadStored(index);
   if (!block) return std::nullopt;
   std::uint64_t decomp_size = 0;
@@ -232,8 +264,22 @@ std::optional<Bytes> TPak::Extract(std::size_t index) const {
   return data;
 }
 
+std::optional<Bytes> TPak::ExtractSolid(platform::File& handle, std::size_t index, std::uint64_t& decomp_size) const {
+  Bytes data;
+  data.reserve(Entries_[index].OrigSize);
+  SolidReader reader(*this, handle);
+  const auto r = reader.Read(index, [&data](const std::uint8_t* p, std::size_t n) {
+    data.insert(data.end(), p, p + n);
+    return true;
+  });
+  decomp_size = data.size();
+  if (r != SolidReader::Result::Ok) return std::nullopt;
+  return data;
+}
+
 std::optional<Bytes> TPak::ExtractWith(platform::File& handle, std::size_t index, std::uint64_t& decomp_size) const {
   decomp_size = 0;
+  if (IsSolid(index)) return ExtractSolid(handle, index, decomp_size);
   auto block = ReadStoredFrom(handle, index);
   if (!block) return std::nullopt;
   return Unpack(index, std::move(*block), decomp_size);
@@ -280,6 +326,15 @@ bool TPak::VerifyEntryWith(platform::File& handle, std::size_t index) const {
   if (index >= Entries_.size()) return false;
   const TPakEntry& e = Entries_[index];
   if (PassesUnchecked(index)) return true;
+  if (Solid() != nullptr && (IsSolid(index) || index == 0)) {
+    // A slice is proven by its CRC here; its data by the CRC the index holds, when its block is
+    // decoded (extraction, zq verify). The marker holds its fixed text.
+    auto block = ReadStoredFrom(handle, index);
+    if (!block || IsSolid(index)) return block.has_value();
+    const std::string_view text(kSolidMarkerText);
+    return e.CompSize == text.size() && e.OrigSize == text.size() &&
+           std::equal(block->begin(), block->end(), text.begin(), text.end());
+  }
   if (e.OrigSize >= LargeEntryLimit) {
     // Writers never compress data this large: a compressed one has a damaged size.
     if (e.CompSize != 0 || std::uint64_t{e.Offset} + e.OrigSize > PackageEnd_ || !handle.Seek(e.Offset)) return false;

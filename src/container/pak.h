@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "codec/zlib_codec.h"
+#include "container/solid_index.h"
 #include "platform/files.h"
 
 namespace zq {
@@ -88,6 +89,9 @@ class TPak {
   // the legacy code page, are given as UTF-8 already, and the text of its entries must be
   // converted the same way (Utf8Text).
   bool TextIsUtf8() const { return TextIsUtf8_; }
+  // The package's solid blocks (header version 2); nothing for a package without them.
+  const SolidIndex* Solid() const { return Solid_.Blocks.empty() ? nullptr : &Solid_; }
+  bool IsSolid(std::size_t index) const { return index < Solid_.BlockOf.size() && Solid_.BlockOf[index] >= 0; }
   std::string Utf8Text(const std::string& stored) const;
   // Copies a large raw entry to `destination` in chunks, reporting bytes done against the
   // total. `progress` (may be empty) is called before each chunk with the display text.
@@ -116,6 +120,10 @@ class TPak {
   std::string LayoutProblem() const;
   // Checks the directory `dir` and the raw `header` against the digest when the package has one.
   std::string DigestProblem(Bytes& dir, const std::uint8_t* header);
+  // Reads the solid index of a version 2 package; empty when it holds.
+  std::string SolidProblem();
+  // Extract of an entry of a solid block, through `handle`.
+  std::optional<Bytes> ExtractSolid(platform::File& handle, std::size_t index, std::uint64_t& decomp_size) const;
   std::optional<Bytes> ReadStoredFrom(platform::File& handle, std::size_t index) const;
   // Inflates or copies a stored block; `decomp_size` receives the size that came out.
   std::optional<Bytes> Unpack(std::size_t index, Bytes block, std::uint64_t& decomp_size) const;
@@ -131,6 +139,7 @@ class TPak {
   std::string DirectoryProblem_;
   bool HasDigest_ = false;
   bool TextIsUtf8_ = false;
+  SolidIndex Solid_;
 };
 
 }  // namespace zq

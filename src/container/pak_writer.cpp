@@ -144,6 +144,24 @@ bool PakWriter::StoreLargeFile(std::size_t index, std::string* problem) {
   return true;
 }
 
+bool PakWriter::StoreSlices(std::size_t first, const Bytes& frame, const std::vector<std::uint32_t>& slices,
+                            const std::vector<std::uint32_t>& orig_sizes) {
+  if (slices.size() != orig_sizes.size() || first + slices.size() > Entries_.size()) return false;
+  const auto pos = WriteOffset();
+  if (!pos || *pos + frame.size() > 0xFFFFFFFFull) return false;
+  std::uint64_t at = 0;
+  for (std::size_t i = 0; i < slices.size(); ++i) {
+    TPakEntry& e = Entries_[first + i];
+    if (slices[i] == 0 || at + slices[i] > frame.size()) return false;
+    e.Offset = static_cast<std::uint32_t>(*pos + at);
+    e.CompSize = slices[i];
+    e.OrigSize = orig_sizes[i];
+    e.CRC = Crc32(frame.data() + at, slices[i]);
+    at += slices[i];
+  }
+  return at == frame.size() && Handle_.Write(frame.data(), frame.size()) == frame.size();
+}
+
 std::optional<std::uint64_t> PakWriter::WriteOffset() {
   if (!Handle_.SeekToEnd()) return std::nullopt;
   return Handle_.Position();
@@ -162,7 +180,7 @@ bool PakWriter::WriteDirectory(bool add_digest) {
     *end += kPackageDigestBlockSize;
   }
   std::memcpy(Header_.ID.data(), kPakMagic, 4);
-  Header_.Version = 1;
+  Header_.Version = Version_;
   Header_.FileCount = static_cast<std::uint16_t>(Entries_.size());
   Header_.DirOffset = static_cast<std::uint32_t>(*end);
   Bytes out;

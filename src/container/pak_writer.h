@@ -50,6 +50,12 @@ class PakWriter {
   // large entry, but with the CRC of what it copied. False with `problem` when it cannot be
   // read or written, or when the package would reach 4 GiB.
   bool StoreLargeFile(std::size_t index, std::string* problem = nullptr);
+  // Stores one solid block (container/solid_index.h): `frame`, its padding included, cut into
+  // the consecutive slices of the entries from `first` on, one per entry of `orig_sizes`.
+  bool StoreSlices(std::size_t first, const Bytes& frame, const std::vector<std::uint32_t>& slices,
+                   const std::vector<std::uint32_t>& orig_sizes);
+  // The header's version: kPakVersionSolid for a package with solid blocks.
+  void SetVersion(std::uint16_t version) { Version_ = version; }
   // Where the next block goes: the file's end; nothing when that cannot be told.
   std::optional<std::uint64_t> WriteOffset();
   // With `add_digest`, the package digest (container/package_digest.h) becomes the last entry.
@@ -66,6 +72,7 @@ class PakWriter {
   std::vector<TPakEntry> Entries_;
   std::vector<std::string> Sources_;  // one per entry
   PakHeader Header_;
+  std::uint16_t Version_ = kPakVersionPlain;
 };
 
 }  // namespace zq

@@ -29,7 +29,8 @@ struct ProgramFacts {
   // lockedfiles, architecture, scope, allowdowngrade (the version is added from `version`): a
   // package entry, not a resource
   RunOptions run;
-  bool level_given = false;  // the script said which level
+  bool level_given = false;        // the script said which level
+  bool solid_compression = false;  // "compression solid"
 };
 
 // The manifest's XML for `level`.

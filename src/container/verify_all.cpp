@@ -130,11 +130,14 @@ VerifyResult VerifyAllEntries(const TPak& pak, const std::function<void(std::siz
       shared.changed.wait(
           lock, [&] { return shared.done != reported || shared.done == count || shared.open_failed || shared.error; });
       if (shared.error || shared.open_failed) break;
-      if (progress && shared.done != reported) {
+      // Taken up even without a progress report, or the wait above would return at once forever.
+      if (shared.done != reported) {
         reported = shared.done;
-        lock.unlock();
-        progress(reported);
-        lock.lock();
+        if (progress) {
+          lock.unlock();
+          progress(reported);
+          lock.lock();
+        }
       }
       if (shared.done == count) break;
     }

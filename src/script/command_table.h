@@ -197,7 +197,8 @@ enum class ProgramFact : std::uint8_t {
   LockedFiles,
   Architecture,
   Scope,
-  AllowDowngrade
+  AllowDowngrade,
+  Compression
 };
 
 struct ProgramCommandInfo {
@@ -206,7 +207,7 @@ struct ProgramCommandInfo {
   int args = 1;  // exactly this many
 };
 
-inline constexpr std::array<ProgramCommandInfo, 8> kProgramCommandTable = {{
+inline constexpr std::array<ProgramCommandInfo, 9> kProgramCommandTable = {{
     {"executionlevel", ProgramFact::ExecutionLevel},
     {"version", ProgramFact::Version},
     {"publisher", ProgramFact::Publisher},
@@ -220,6 +221,9 @@ inline constexpr std::array<ProgramCommandInfo, 8> kProgramCommandTable = {{
     {"scope", ProgramFact::Scope},
     // The setup may install over a newer version of its product.
     {"allowdowngrade", ProgramFact::AllowDowngrade, 0},
+    // How the payload is packed: "zlib" (each file alone, every reader knows it) or "solid"
+    // (the files of each "file" line together in zstd blocks; docs/container.md).
+    {"compression", ProgramFact::Compression},
 }};
 
 // By keyword, without regard to case; nullopt for any other word.

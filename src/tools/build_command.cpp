@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <thread>
@@ -61,7 +62,13 @@ int RunBuild(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   for (const auto& d : result.diagnostics) err << AnsiToUtf8(builder::FormatDiagnostic(d)) << "\n";
   if (!result.ok) return kExitFailed;
   out << AnsiToUtf8(result.output) << ": " << result.entries << (result.entries == 1 ? " entry, " : " entries, ")
-      << result.groups << (result.groups == 1 ? " group\n" : " groups\n");
+      << result.groups << (result.groups == 1 ? " group" : " groups");
+  if (result.solid_blocks > 0) out << ", " << result.solid_blocks << " solid blocks";
+  char ratio[96];
+  std::snprintf(ratio, sizeof ratio, "; %.1f MB packed to %.1f MB (%.1f%%)\n", result.source_bytes / 1e6,
+                result.package_bytes / 1e6,
+                result.source_bytes ? 100.0 * result.package_bytes / result.source_bytes : 100.0);
+  out << ratio;
   return kExitOk;
 }
 

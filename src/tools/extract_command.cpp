@@ -1,4 +1,5 @@
 #include "container/entry_name.h"
+#include "container/solid_reader.h"
 #include "base/path_text.h"
 #include "platform/files.h"
 #include "tools/commands.h"
@@ -50,6 +51,10 @@ int RunExtract(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   for (const auto& e : pak->Entries()) {
     if (!only_group || e.Group == *only_group) total += e.OrigSize;
   }
+  // Entries of a solid block come out of one decoding, in directory order.
+  platform::File solid_handle;
+  if (pak->Solid() != nullptr) solid_handle.Open(pak->FilePath(), platform::OpenMode::ReadShared);
+  SolidReader solid(*pak, solid_handle);
   ProgressBar bar("extracting", total);
   std::uint64_t done = 0;
   std::size_t written = 0, problems = 0;
@@ -88,7 +93,14 @@ int RunExtract(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
       continue;
     }
     bool ok;
-    if (e.OrigSize >= LargeEntryLimit) {
+    if (pak->IsSolid(i)) {
+      platform::File f;
+      ok = f.Open(target, platform::OpenMode::Create) && solid.Read(i, [&f](const std::uint8_t* p, std::size_t n) {
+        return f.Write(p, n) == n;
+      }) == SolidReader::Result::Ok;
+      f.Close();
+      if (!ok) platform::DeleteFileAt(target);
+    } else if (e.OrigSize >= LargeEntryLimit) {
       ok = pak->CopyLargeEntry(target, e.Name, e.OrigSize, i, nullptr);
     } else if (e.OrigSize == 0) {
       platform::File f;

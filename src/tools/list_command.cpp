@@ -47,7 +47,10 @@ int RunList(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     stored += e.StoredSize();
     original += e.OrigSize;
   }
-  out << pak->Entries().size() << " entries, " << original << " bytes, " << stored << " bytes stored\n";
+  out << pak->Entries().size() << " entries, " << original << " bytes, " << stored << " bytes stored";
+  // An entry of a solid block stores its share of the block's frame (docs/container.md).
+  if (pak->Solid()) out << ", " << pak->Solid()->Blocks.size() << " solid zstd blocks";
+  out << "\n";
   return kExitOk;
 }
 

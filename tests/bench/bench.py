@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Whole-program benchmark: zq build and the engine against makensis and its setups.
 
-  tests/bench/bench.py [--runs N] [--payloads mixed,small1k,small50k] [--no-wine]
+  tests/bench/bench.py [--runs N] [--payloads mixed,small1k,small50k,dlls] [--no-wine]
 
 Run by `./make.sh bench`, which builds the trees first. Uses build/host-release (zq, the host
 engine, the inflate-and-write floor) and build/win32 (the Windows engine), or the trees named
@@ -40,6 +40,7 @@ uninstallpages uninstall
 language English
 uninstalllanguage English
 uninstalllogload "$INSTDIR" Bench_
+compression {compression}
 file {payload}
 """
 
@@ -48,7 +49,7 @@ Name "Bench"
 OutFile "{out}"
 InstallDir "$PROGRAMFILES\\BenchNsis"
 RequestExecutionLevel admin
-SetCompressor zlib
+SetCompressor {compressor}
 Section
   SetOutPath "$INSTDIR"
   File /r "{payload}\\*"
@@ -58,6 +59,33 @@ Section Uninstall
   RMDir /r "$INSTDIR"
 SectionEnd
 """
+
+
+# Real Windows programs for the solid figures: Wine's own i386 DLLs, taken by name until the
+# next would pass DLL_BYTES.
+WINE_DLLS = "/usr/lib/i386-linux-gnu/wine/i386-windows"
+DLL_BYTES = 180 * 1000 * 1000
+
+
+def make_dll_payload(folder):
+    if os.path.isdir(folder):
+        return
+    if not os.path.isdir(WINE_DLLS):
+        sys.exit("%s is missing (Debian package wine32)" % WINE_DLLS)
+    part = folder + ".part"
+    shutil.rmtree(part, ignore_errors=True)
+    os.makedirs(part)
+    total = 0
+    for name in sorted(os.listdir(WINE_DLLS)):
+        path = os.path.join(WINE_DLLS, name)
+        if not os.path.isfile(path) or os.path.islink(path):
+            continue
+        size = os.path.getsize(path)
+        if total + size > DLL_BYTES:
+            continue
+        shutil.copyfile(path, os.path.join(part, name))
+        total += size
+    os.rename(part, folder)
 
 
 def safe_rmtree(path):
@@ -141,9 +169,9 @@ class Bench:
         scripts = os.path.join(WORK, "payloads")
         nsis_setup = os.path.join(base, "NsisSetup.exe")
         with open(os.path.join(scripts, name + ".zqs"), "w") as f:
-            f.write(ZQ_SCRIPT.replace("{payload}", name))
+            f.write(ZQ_SCRIPT.replace("{payload}", name).replace("{compression}", "zlib"))
         with open(os.path.join(scripts, name + ".nsi"), "w") as f:
-            f.write(NSIS_SCRIPT.replace("{payload}", name).replace("{out}", nsis_setup))
+            f.write(NSIS_SCRIPT.replace("{payload}", name).replace("{out}", nsis_setup).replace("{compressor}", "zlib"))
         zq = os.path.join(HOST, "zq")
         win_setup = os.path.join(base, "win", "BenchSetup.exe")
         host_setup = os.path.join(base, "host", "BenchSetup.exe")
@@ -166,6 +194,78 @@ class Bench:
         self.figure(name + ".setup_bytes.zq", zq_size)
         self.figure(name + ".setup_bytes.nsis", ns_size)
         return win_setup, host_setup, nsis_setup
+
+    def solid_setups(self, name):
+        """zq build with compression solid against makensis with SetCompressor /SOLID lzma."""
+        base = os.path.join(WORK, name)
+        scripts = os.path.join(WORK, "payloads")
+        nsis_setup = os.path.join(base, "NsisLzmaSetup.exe")
+        with open(os.path.join(scripts, name + "-solid.zqs"), "w") as f:
+            f.write(ZQ_SCRIPT.replace("{payload}", name).replace("{compression}", "solid"))
+        with open(os.path.join(scripts, name + "-lzma.nsi"), "w") as f:
+            f.write(NSIS_SCRIPT.replace("{payload}", name).replace("{out}", nsis_setup)
+                    .replace("{compressor}", "/SOLID lzma"))
+        zq = os.path.join(HOST, "zq")
+        win_setup = os.path.join(base, "win-solid", "BenchSetup.exe")
+        host_setup = os.path.join(base, "host-solid", "BenchSetup.exe")
+        for d in ("win-solid", "host-solid"):
+            os.makedirs(os.path.join(base, d), exist_ok=True)
+        jobs = {
+            "zq": (None, lambda: ([zq, "build", name + "-solid.zqs", "-o", win_setup, "--stub",
+                                   os.path.join(WIN, "zqsetup.exe")], None, scripts)),
+            "makensis": (None, lambda: (["makensis", "-V1", name + "-lzma.nsi"], None, scripts)),
+        }
+        r = in_turns(self.runs, jobs)
+        run([zq, "build", name + "-solid.zqs", "-o", host_setup, "--stub", os.path.join(HOST, "zqsetup")],
+            cwd=scripts)
+        zq_wall, ns_wall = median([x[0] for x in r["zq"]]), median([x[0] for x in r["makensis"]])
+        zq_size, ns_size = os.path.getsize(win_setup), os.path.getsize(nsis_setup)
+        self.say("%-9s solid build: zq %.2f s, makensis /SOLID lzma %.2f s, ratio %.2f; "
+                 "setup %s vs %s bytes, ratio %.3f"
+                 % (name, zq_wall, ns_wall, zq_wall / ns_wall, f"{zq_size:,}", f"{ns_size:,}", zq_size / ns_size))
+        self.figure(name + ".solid.build.zq_s", zq_wall)
+        self.figure(name + ".solid.build.makensis_s", ns_wall)
+        self.figure(name + ".solid.build.ratio", zq_wall / ns_wall)
+        self.figure(name + ".solid.setup_bytes.zq", zq_size)
+        self.figure(name + ".solid.setup_bytes.nsis_lzma", ns_size)
+        self.figure(name + ".solid.setup_bytes.ratio", zq_size / ns_size)
+        return win_setup, host_setup, nsis_setup
+
+    def wine_solid_installs(self, name, win_setup, nsis_lzma, nsis_zlib):
+        drive = os.path.join(PREFIX, "drive_c")
+        folders = {k: os.path.join(drive, "bench", k) for k in ("zq", "lzma", "zlib")}
+        env = wine_env()
+
+        def job(key, setup):
+            return (lambda: safe_rmtree(folders[key]),
+                    lambda: (["wine", setup, "/S", "/D=C:\\bench\\" + key], env, None))
+
+        r = in_turns(self.runs, {"zq": job("zq", win_setup), "lzma": job("lzma", nsis_lzma),
+                                 "zlib": job("zlib", nsis_zlib)})
+        zq, lz, zl = (median([x[0] for x in r[k]]) for k in ("zq", "lzma", "zlib"))
+        self.say("%-9s solid silent install under Wine: zq %.2f s, NSIS /SOLID lzma %.2f s (ratio %.2f), "
+                 "NSIS zlib %.2f s (ratio %.2f)" % (name, zq, lz, zq / lz, zl, zq / zl))
+        self.figure(name + ".solid.wine_install.zq_s", zq)
+        self.figure(name + ".solid.wine_install.nsis_lzma_s", lz)
+        self.figure(name + ".solid.wine_install.nsis_zlib_s", zl)
+        self.figure(name + ".solid.wine_install.ratio_lzma", zq / lz)
+        self.figure(name + ".solid.wine_install.ratio_zlib", zq / zl)
+        for f in folders.values():
+            safe_rmtree(f)
+
+    def host_solid_install(self, name, host_setup):
+        base = os.path.join(WORK, name)
+        os.makedirs(SCRATCH, exist_ok=True)
+        prefix = os.path.join(SCRATCH, name + "-solid-prefix")
+        r = in_turns(self.runs, {"install": (lambda: safe_rmtree(prefix),
+                                             lambda: ([host_setup, "/S"], dict(os.environ, ZQ_PREFIX=prefix),
+                                                      base))})
+        ins, rss = median([x[0] for x in r["install"]]), max(x[2] for x in r["install"])
+        self.say("%-9s solid host install %.2f s (CPU %.2f s, peak %.0f MB)"
+                 % (name, ins, median([x[1] for x in r["install"]]), rss))
+        self.figure(name + ".solid.host_install_s", ins)
+        self.figure(name + ".solid.host_install_peak_mb", rss)
+        safe_rmtree(prefix)
 
     def wine_installs(self, name, win_setup, nsis_setup):
         drive = os.path.join(PREFIX, "drive_c")
@@ -245,7 +345,7 @@ class Bench:
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--runs", type=int, default=5)
-    parser.add_argument("--payloads", default="mixed,small1k,small50k")
+    parser.add_argument("--payloads", default="mixed,small1k,small50k,dlls")
     parser.add_argument("--no-wine", action="store_true", help="host figures and builds only")
     args = parser.parse_args()
     for tool in (os.path.join(HOST, "zq"), os.path.join(HOST, "zqsetup"), os.path.join(WIN, "zqsetup.exe"),
@@ -256,6 +356,8 @@ def main():
         sys.exit("makensis is missing (Debian package nsis; ./make.sh bench installs it)")
     subprocess.run([sys.executable, os.path.join(ROOT, "tests", "bench", "make_payloads.py"),
                     os.path.join(WORK, "payloads")], check=True)
+    if "dlls" in args.payloads.split(","):
+        make_dll_payload(os.path.join(WORK, "payloads", "dlls"))
     wine = not args.no_wine
     if wine:
         env = wine_env()
@@ -272,6 +374,11 @@ def main():
             if wine:
                 bench.wine_installs(name, win_setup, nsis_setup)
             bench.host_installs(name, host_setup)
+            if name in ("mixed", "dlls"):
+                solid_win, solid_host, nsis_lzma = bench.solid_setups(name)
+                if wine:
+                    bench.wine_solid_installs(name, solid_win, nsis_lzma, nsis_setup)
+                bench.host_solid_install(name, solid_host)
         bench.per_file()
     finally:
         if wine:

@@ -157,4 +157,25 @@ code=0; wait "$first" || code=$?
 check "the first run ends as usual" test "$code" = 0
 "$ZQ_PREFIX/drive_c/Locked/Locked_Uninstall.exe" /S
 check "the product's next run is not held up" test ! -e "$ZQ_PREFIX/drive_c/Locked/wait.sh"
+
+# compression solid: the demo with its files in zstd blocks installs the same payload; a changed
+# byte of a block is refused before anything is written.
+sed 's/^outfile .*/outfile SolidSetup.exe/' "$WORK/demo/setup.zqs" >"$WORK/demo/solid.zqs"
+echo "compression solid" >>"$WORK/demo/solid.zqs"
+"$ZQ" build "$WORK/demo/solid.zqs" -o "$WORK/SolidSetup.exe" --stub "$BUILD_DIR/zqsetup" >/dev/null
+check "the solid setup verifies, its blocks decoded" bash -c "'$ZQ' verify '$WORK/SolidSetup.exe' | grep -q 'solid blocks decoded'"
+(cd "$WORK" && ./SolidSetup.exe /S "/D=C:\\Solid Demo")
+check "solid: the payload is installed byte for byte" \
+  same_tree "$WORK/demo/payload" "$ZQ_PREFIX/drive_c/Solid Demo" docs/part0/file000.txt $DEMO_ARCHIVES
+"$ZQ_PREFIX/drive_c/Solid Demo/Demo_Uninstall.exe" /S
+frame=$("$ZQ" list "$WORK/SolidSetup.exe" --json | python3 -c '
+import json, sys
+entries = json.load(sys.stdin)
+group = next(e["group"] for e in entries if e["name"] == "readme.txt")
+print(next(e["offset"] for e in entries if e["group"] == group) + 10)')
+mkdir -p "$WORK/solid-damaged" && cp "$WORK/SolidSetup.exe" "$WORK/solid-damaged/"
+printf '\x55' | dd of="$WORK/solid-damaged/SolidSetup.exe" bs=1 seek="$frame" conv=notrunc status=none
+code=0; (cd "$WORK/solid-damaged" && ./SolidSetup.exe /S "/D=C:\\Solid Damaged") 2>/dev/null || code=$?
+check "a changed byte of a solid block is refused with exit code 3" test "$code" = 3
+check "nothing was written by it" test ! -e "$ZQ_PREFIX/drive_c/Solid Damaged"
 finish

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/byte_io.h"
+#include "container/package_digest.h"
 #include "container/pak_writer.h"
 #include "support/temp_dir.h"
 
@@ -89,6 +91,37 @@ std::string Incompressible(std::size_t size, unsigned seed) {
     c = static_cast<char>(x >> 24);
   }
   return out;
+}
+
+bool ResealPackage(const std::string& path) {
+  std::string file = ReadAll(path);
+  if (file.size() < 16) return false;
+  auto* bytes = reinterpret_cast<std::uint8_t*>(file.data());
+  std::uint8_t* header = bytes + file.size() - 16;
+  const std::uint32_t dir_offset = GetU32(header + 12);
+  const std::uint16_t count = GetU16(header + 6);
+  std::size_t pos = dir_offset;
+  std::vector<std::size_t> crc_fields;
+  for (std::uint16_t i = 0; i < count; ++i) {
+    if (pos + 22 > file.size() - 16) return false;
+    pos += 2 + GetU16(bytes + pos);
+    std::uint8_t* f = bytes + pos;
+    const std::uint32_t offset = GetU32(f + 4), comp = GetU32(f + 8), orig = GetU32(f + 12);
+    const std::uint32_t stored = comp == 0 ? orig : comp;
+    if (std::uint64_t{offset} + stored > file.size()) return false;
+    SetU32(f, Crc32(bytes + offset, stored));
+    crc_fields.push_back(pos);
+    pos += 18;
+  }
+  if (crc_fields.empty()) return false;
+  // The digest is taken with its own record's CRC at 0, then that CRC is the digest block's.
+  SetU32(bytes + crc_fields.back(), 0);
+  const auto digest = MakePackageDigest(bytes + dir_offset, pos - dir_offset, header);
+  if (!digest) return false;
+  std::memcpy(bytes + dir_offset - kPackageDigestBlockSize, digest->data(), digest->size());
+  SetU32(bytes + crc_fields.back(), Crc32(digest->data(), digest->size()));
+  WriteAll(path, file);
+  return true;
 }
 
 }  // namespace zq::test

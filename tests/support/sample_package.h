@@ -25,6 +25,9 @@ std::string PeProgram(std::size_t size);
 void AppendSignature(const std::string& path, std::size_t table_size = 1024);
 // Program part followed by the package; returns false when it could not be written.
 bool WritePackage(const std::string& path, const std::string& program, const std::vector<SampleEntry>& entries);
+// Makes a package whose blocks were changed consistent again, as a forger would: every record's
+// CRC recomputed from its stored block, then the digest. False when it has no readable directory.
+bool ResealPackage(const std::string& path);
 // A language table file: BOM, name, identifiers, numbered texts, CR LF line breaks.
 std::string LanguageTable(const std::u16string& name, const std::string& ids,
                           const std::vector<std::pair<int, std::u16string>>& texts);

@@ -3,6 +3,7 @@
 #include "base/path_text.h"
 #include "base/size_text.h"
 #include "container/entry_name.h"
+#include "container/solid_reader.h"
 #include "engine/archive_updater.h"
 #include "engine/commands/entry_prefetch.h"
 #include "engine/logged_files.h"
@@ -46,8 +47,13 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
   std::vector<std::size_t> inflated;  // those the prefetch inflates ahead, in the same order
   for (const std::size_t index : entries) {
     const TPakEntry& e = pak.Entries()[index];
-    if (e.OrigSize < LargeEntryLimit && IsSafeEntryName(e.Name)) inflated.push_back(index);
+    if (e.OrigSize < LargeEntryLimit && IsSafeEntryName(e.Name) && !pak.IsSolid(index)) inflated.push_back(index);
   }
+  // Solid blocks are decoded in order straight into their files through fixed buffers; a block
+  // found damaged fails the run, which undoes what came before it.
+  platform::File solid_handle;
+  if (pak.Solid() != nullptr) solid_handle.Open(pak.FilePath(), platform::OpenMode::ReadShared);
+  SolidReader solid(pak, solid_handle);
   FolderListing listing;  // nothing but this extraction writes to its folders meanwhile
   EntryPrefetch prefetch(pak, std::move(inflated));
   for (const std::size_t index : entries) {
@@ -69,7 +75,22 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
         return;
       }
       bool written = false;
-      if (size >= LargeEntryLimit) {
+      if (pak.IsSolid(index)) {
+        platform::NoteFileFault(platform::FileFault::Other);
+        platform::File out;
+        SolidReader::Result r = SolidReader::Result::SinkFailed;
+        if (out.Open(*write_to, platform::OpenMode::Create)) {
+          r = solid.Read(index, [&out](const std::uint8_t* p, std::size_t n) { return out.Write(p, n) == n; });
+        }
+        out.Close();
+        if (r == SolidReader::Result::Damaged) {
+          pak.ReportUnpackFailure(index, 0);
+          platform::DeleteFileAt(*write_to);
+          FailWrite(ctx, target, true);
+          return;
+        }
+        written = r == SolidReader::Result::Ok;
+      } else if (size >= LargeEntryLimit) {
         // A copy that fails before it opens the target must not count as one that opened it.
         platform::NoteFileFault(platform::FileFault::Other);
         written = pak.CopyLargeEntry(*write_to, name, size, index, show);

@@ -7,6 +7,7 @@
 #include "platform/host_prefix.h"
 #endif
 
+#include "builder/package_writer.h"
 #include "container/pak.h"
 #include "container/pak_writer.h"
 #include "engine/commands/entry_prefetch.h"
@@ -176,6 +177,54 @@ TEST_F(ExtractGroupTest, AnEntryUnreadableAtExtractionEndsTheRunUnrecorded) {
   ASSERT_FALSE(logged.empty());
   EXPECT_EQ(logged.back(),
             "Error: Unable to write file \"" + target_ + "\\bad.bin\": the setup package could not be read.");
+}
+
+// A solid group comes out whole; a block found damaged while it is decoded (a changed byte, or
+// one forged with matching CRCs and digest) ends the run, leaving no part of the file it was
+// writing, and what was written before it is recorded for the undo.
+TEST_F(ExtractGroupTest, ASolidGroupComesOutWholeOrEndsTheRun) {
+  std::vector<builder::PlannedEntry> planned;
+  std::vector<std::string> contents;
+  for (int i = 0; i < 30; ++i) {
+    contents.push_back(i % 3 ? std::string(20000 + i, char('a' + i)) : test::Incompressible(30000, i));
+    const std::string source = dir_ / ("src" + std::to_string(i));
+    test::WriteAll(source, contents.back());
+    builder::PlannedEntry e{"d\\f" + std::to_string(i), 1, source, {}};
+    e.files = true;
+    planned.push_back(std::move(e));
+  }
+  test::WriteAll(dir_ / "stub.exe", test::FakeProgram(100));
+  const std::string path = dir_ / "solid.exe";
+  builder::WriteOptions options;
+  options.solid = true;
+  ASSERT_EQ(builder::WriteSetup(path, dir_ / "stub.exe", planned, options), "");
+  const std::string good = test::ReadAll(path);
+  const std::uint64_t frame_at = TPak(path).Solid()->Blocks.at(0).Offset;
+  enum class Damage { None, ChangedByte, Forged };
+  for (const Damage damage : {Damage::None, Damage::ChangedByte, Damage::Forged}) {
+    SCOPED_TRACE(static_cast<int>(damage));
+    std::string bytes = good;
+    if (damage != Damage::None) bytes[frame_at + 2 * (bytes.size() - frame_at) / 3] ^= 0x10;
+    test::WriteAll(path, bytes);
+    if (damage == Damage::Forged) ASSERT_TRUE(test::ResealPackage(path));
+    ctx_.Run.SetupAborted = false;
+    ctx_.Run.UninstallList.Files.clear();
+    TPak pak(path);
+    ASSERT_TRUE(pak.HasValidHeader());
+    const std::string target = target_ + std::to_string(static_cast<int>(damage));
+    ExtractGroup(ctx_, pak, target, 1);
+    EXPECT_EQ(ctx_.Run.SetupAborted, damage != Damage::None);
+    const auto& written = ctx_.Run.UninstallList.Files;
+    if (damage == Damage::None) EXPECT_EQ(written.size(), contents.size());
+    for (std::size_t i = 0; i < contents.size(); ++i) {
+      const std::string file = target + "\\d\\f" + std::to_string(i);
+      if (i < written.size()) {
+        EXPECT_TRUE(test::ReadAll(file) == contents[i]) << file;
+      } else if (i == written.size()) {
+        EXPECT_FALSE(platform::FileExists(file)) << file;
+      }
+    }
+  }
 }
 
 // Entries inflated ahead come out in the order asked for, whatever the bound on the bytes held
