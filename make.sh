@@ -68,6 +68,8 @@ wine_start() {
     say "making a Wine prefix in build/win32/wineprefix"
     wineboot -i >/dev/null 2>&1 || true
   fi
+  # One server for the whole run: tests that start at the same moment never race to start it.
+  wineserver -p >/dev/null 2>&1 || true
 }
 wine_stop() {
   [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true

@@ -33,7 +33,7 @@ std::optional<int> HelpOrRefusal(SetupContext& ctx, const EngineOptions& options
   text += EngineUsage();
   std::fputs(text.c_str(), options.problems.empty() ? stdout : stderr);
   for (const std::string& problem : options.problems) ctx.Services.LogLine("command line: " + problem);
-  ctx.Services.ShowMessageBox(platform::AnsiToWide(text), u"Setup",
+  ctx.Services.ShowMessageBox(platform::Utf8ToWide(text), u"Setup",
                               options.problems.empty() ? kMbOk : kMbOk | kMbIconError);
   return options.problems.empty() ? kExitInstalled : kExitRefused;
 }

@@ -47,7 +47,7 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i) {
     std::u16string w;
     for (const wchar_t* p = argv[i]; *p; ++p) w += static_cast<char16_t>(*p);
-    args.push_back(zq::platform::WideToAnsi(w));
+    args.push_back(zq::platform::WideToUtf8(w));
   }
   TakeRawInstallDir(args);
   return zq::EngineMain(args);

@@ -45,7 +45,7 @@ class Refusal {
 // An exception whose report is written already; start-up ends with the internal-error code.
 struct Reported {};
 
-std::u16string W(const std::string& s) { return platform::AnsiToWide(s); }
+std::u16string W(const std::string& s) { return platform::Utf8ToWide(s); }
 
 void LoadLanguages(SetupContext& ctx, std::uint16_t lang_id) {
   LoadedSetup& setup = ctx.SetupToLoad();
@@ -53,7 +53,7 @@ void LoadLanguages(SetupContext& ctx, std::uint16_t lang_id) {
   for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
     const TPakEntry& e = pak.Entries()[i];
     const std::string head = e.Name.substr(0, std::string_view(kLanguagePrefix).size());
-    if (e.Group != 0 || platform::AnsiUpperCase(head) != kLanguagePrefix) continue;
+    if (e.Group != 0 || platform::UpperCase(head) != kLanguagePrefix) continue;
     auto data = pak.Extract(i);
     if (std::string problem; data && !setup.Languages.AddLanguage(data->data(), data->size(), &problem)) {
       ctx.Services.LogLine("damaged language table " + e.Name + ": " + problem);
@@ -248,7 +248,7 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
   if (!param_file_given && setup.SetupInfo.Mode == SetupMode::Setup) {
     const std::string running = ExtractFileName(env.program_path);
     const std::string expected = ExtractFileName(setup.SetupInfo.SetupExeName);
-    if (!SameSetupFileName(platform::AnsiLowerCase(running), platform::AnsiLowerCase(expected))) {
+    if (!SameSetupFileName(platform::LowerCase(running), platform::LowerCase(expected))) {
       throw Refusal(u"Error: Setup`s filename has been renamed\r\rExpected: \r" + W(setup.SetupInfo.SetupExeName) +
                         u"\r\rFound: \r" + W(running),
                     u"Error");
@@ -276,7 +276,7 @@ int RunEngine(SetupContext& ctx, FrontEnd& front_end, const StartupEnvironment& 
     try {
       PrepareRun(ctx, front_end, env, options);
     } catch (const Refusal& refusal) {
-      ctx.Services.LogLine("refused: " + platform::WideToAnsi(refusal.text));
+      ctx.Services.LogLine("refused: " + platform::WideToUtf8(refusal.text));
       front_end.Show(refusal.text, refusal.caption, kMbOk | kMbIconError);
       return refusal.code;
     }

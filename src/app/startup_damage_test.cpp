@@ -151,7 +151,7 @@ TEST_F(StartupDamageTest, RecordsThatDoNotParseAreRefused) {
     std::vector<std::u16string> boxes;
     EXPECT_EQ(Run(&boxes), kExitRefused);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_NE(boxes[0].find(c.box), std::u16string::npos) << platform::WideToAnsi(boxes[0]);
+    EXPECT_NE(boxes[0].find(c.box), std::u16string::npos) << platform::WideToUtf8(boxes[0]);
     std::string out;
     EXPECT_EQ(Verify(&out), 1);
     EXPECT_NE(out.find(std::string("FAILED: ") + c.verify), std::string::npos) << out;

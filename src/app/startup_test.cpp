@@ -271,7 +271,7 @@ TEST_F(StartupTest, ComponentsOnTheCommandLineChooseWhatIsMeasured) {
     EXPECT_EQ(Run(setup, c.args, fe, ctx), c.code);
     if (c.code != kExitInstalled) {
       ASSERT_EQ(fe.shown.size(), 1u);
-      EXPECT_NE(platform::WideToAnsi(fe.shown[0].second).find("\"nope\""), std::string::npos);
+      EXPECT_NE(platform::WideToUtf8(fe.shown[0].second).find("\"nope\""), std::string::npos);
       continue;
     }
     EXPECT_EQ(ctx.Choices.ComponentChosen, c.chosen);

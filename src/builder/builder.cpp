@@ -27,7 +27,7 @@ BuildResult BuildSetup(const BuildOptions& options) {
   const std::string stub = options.stub.empty() ? FindSiblingStub() : options.stub;
   if (!stub.empty()) {
     // The finaliser built with the engine, for the same system as the engine program.
-    const std::string lower = platform::AnsiLowerCase(stub);
+    const std::string lower = platform::LowerCase(stub);
     const bool windows = lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0;
     compile.default_finaliser = Join(DirName(stub), windows ? "zqfinalise.exe" : "zqfinalise");
   }
@@ -40,7 +40,7 @@ BuildResult BuildSetup(const BuildOptions& options) {
   if (compiled.info.SetupExeName.empty()) {
     // The engine refuses to start under any name but this one.
     SetSetupExeName(compiled, out_name);
-  } else if (platform::AnsiLowerCase(BaseName(compiled.info.SetupExeName)) != platform::AnsiLowerCase(out_name)) {
+  } else if (platform::LowerCase(BaseName(compiled.info.SetupExeName)) != platform::LowerCase(out_name)) {
     diags.Warning(options.script, 0,
                   "the output is named \"" + out_name + "\" but outfile says \"" + compiled.info.SetupExeName +
                       "\": the setup refuses to start under another name than its outfile");
@@ -48,7 +48,7 @@ BuildResult BuildSetup(const BuildOptions& options) {
 
   if (stub.empty()) {
     diags.Error("", 0, "no engine program (zqsetup.exe) beside zq; name one with --stub");
-  } else if (const std::string lower = platform::AnsiLowerCase(result.output);
+  } else if (const std::string lower = platform::LowerCase(result.output);
              lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0) {
     char head[2] = {};
     platform::File in;

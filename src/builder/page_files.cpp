@@ -35,9 +35,9 @@ class Collector {
   // Packs `name` found below the base (or the pages folder); returns its bytes, or nullopt.
   std::optional<std::vector<std::uint8_t>> Add(const std::string& name, bool text, const std::string& file,
                                                std::uint32_t line, const std::string& what) {
-    const std::string key = platform::AnsiLowerCase(name);
+    const std::string key = platform::LowerCase(name);
     for (const auto& e : entries) {
-      if (platform::AnsiLowerCase(e.name) == prefix_lower() + key) return e.data;
+      if (platform::LowerCase(e.name) == prefix_lower() + key) return e.data;
     }
     auto path = FindFileNoCase(base_, name);
     if (!path && base_ != folder_) path = FindFileNoCase(folder_, name);
@@ -103,7 +103,7 @@ class Collector {
     });
   }
 
-  std::string prefix_lower() const { return platform::AnsiLowerCase(prefix_); }
+  std::string prefix_lower() const { return platform::LowerCase(prefix_); }
   std::string base_, folder_, prefix_;
   Diagnostics& diags_;
   bool has_changelog_;
@@ -147,9 +147,9 @@ void BuildPagesAsTheEngine(const std::vector<PlannedEntry>& entries, const std::
   auto fetch = [&](const std::string& name) -> std::optional<std::vector<std::uint8_t>> {
     // Placeholders name entries packed by their own commands; missing files are reported above.
     if (name.find("<%") != std::string::npos) return std::vector<std::uint8_t>{};
-    const std::string key = platform::AnsiLowerCase(prefix + name);
+    const std::string key = platform::LowerCase(prefix + name);
     for (const auto& e : entries) {
-      if (platform::AnsiLowerCase(e.name) == key) return e.data;
+      if (platform::LowerCase(e.name) == key) return e.data;
     }
     return std::nullopt;
   };

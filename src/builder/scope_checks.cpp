@@ -29,7 +29,7 @@ constexpr std::array<WrittenPath, 7> kWrittenPaths = {{{"copyfile", 2},
 
 // The machine-wide macro a path starts with, or "".
 std::string MachineFolder(const std::string& path) {
-  const std::string upper = platform::AnsiUpperCase(path);
+  const std::string upper = platform::UpperCase(path);
   std::string_view found;
   for (std::string_view macro : kMachineMacros) {
     if (upper.rfind(macro, 0) == 0 && macro.size() > found.size()) found = macro;
@@ -37,7 +37,7 @@ std::string MachineFolder(const std::string& path) {
   return std::string(found);
 }
 
-std::string Upper(const std::string& s) { return platform::AnsiUpperCase(s); }
+std::string Upper(const std::string& s) { return platform::UpperCase(s); }
 
 }  // namespace
 

@@ -47,7 +47,7 @@ struct Pending {
   std::int64_t files_size = 0;  // a "file" line: the bytes of its files
 };
 
-std::string Lower(const std::string& s) { return platform::AnsiLowerCase(s); }
+std::string Lower(const std::string& s) { return platform::LowerCase(s); }
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 std::string Plural(std::size_t n, const char* word) { return std::to_string(n) + " " + word + (n == 1 ? "" : "s"); }
 
@@ -278,7 +278,7 @@ void Compiler::Definitions() {
 }
 
 bool IsRegistryRoot(const std::string& word) {
-  const std::string up = platform::AnsiUpperCase(word);
+  const std::string up = platform::UpperCase(word);
   return up == "HKLM" || up == "HKCU" || up == "HKCR" || up == "HKU" || up == "HKCC";
 }
 
@@ -296,7 +296,7 @@ std::optional<std::string> UnknownMacro(const std::string& text) {
     if (text[i] != '$' || i + 1 == text.size() || !std::isalpha(static_cast<unsigned char>(text[i + 1]))) continue;
     std::size_t end = i + 1;
     while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_')) ++end;
-    const std::string word = platform::AnsiUpperCase(text.substr(i, end - i));
+    const std::string word = platform::UpperCase(text.substr(i, end - i));
     if (std::find(kMacroNames.begin(), kMacroNames.end(), word) == kMacroNames.end()) return text.substr(i, end - i);
   }
   return std::nullopt;
@@ -322,7 +322,7 @@ void Compiler::CheckArguments() {
                          (p.command.build == BuildStep::Component && (a == 1 || a == 3));
       if (!shown) continue;
       try {
-        tags.ExpandLangTags(platform::AnsiToWide(p.args[a]));
+        tags.ExpandLangTags(platform::Utf8ToWide(p.args[a]));
       } catch (const LanguageError& e) {
         diags().Error(script_, p.source_line, std::string("bad language tag: ") + e.what());
       }

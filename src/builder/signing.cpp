@@ -63,7 +63,7 @@ std::string WriteUninstallerAtBuild(const std::string& path, const std::string& 
   bool has_record = false;
   for (const PlannedEntry& e : compiled.entries) {
     if (e.group != 0) continue;
-    const std::string upper = platform::AnsiUpperCase(e.name);
+    const std::string upper = platform::UpperCase(e.name);
     if (e.name == kTextEncodingEntry || e.name == kRunOptionsEntry) {
       // The uninstaller reads text as its setup wrote it and removes through the same view of
       // the machine (architecture, scope).

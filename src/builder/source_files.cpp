@@ -36,11 +36,11 @@ std::optional<std::string> FindNoCase(const std::string& dir, const std::string&
   for (std::size_t i = 0; i < parts.size(); ++i) {
     auto listing = platform::ListDir(current.empty() ? std::string(".") : current);
     if (!listing) return std::nullopt;
-    const std::string want = platform::AnsiLowerCase(parts[i]);
+    const std::string want = platform::LowerCase(parts[i]);
     const bool last = i + 1 == parts.size();
     std::optional<std::string> match;
     for (const auto& e : *listing) {
-      if (platform::AnsiLowerCase(e.name) != want) continue;
+      if (platform::LowerCase(e.name) != want) continue;
       if (!last && (!e.is_directory || e.is_link)) continue;
       match = e.name;
       break;

@@ -295,13 +295,13 @@ void TPak::ReportUnpackFailure(std::size_t index, std::uint64_t decomp_size) con
   if (e.OrigSize == 0 || Messages_ == nullptr) return;
   std::string text = e.Name + "\r\r" + "Error: DecompSize - " + std::to_string(decomp_size) + " OrigSize - " +
                      std::to_string(e.OrigSize);
-  Messages_->Show(platform::AnsiToWide(text), u"Error", kMbOk | kMbIconError);
+  Messages_->Show(platform::Utf8ToWide(text), u"Error", kMbOk | kMbIconError);
 }
 
 std::optional<Bytes> TPak::ExtractByName(const std::string& name, std::uint16_t group) const {
-  const std::string wanted = platform::AnsiLowerCase(name);
+  const std::string wanted = platform::LowerCase(name);
   for (std::size_t i = 0; i < Entries_.size(); ++i) {
-    if (Entries_[i].Group == group && platform::AnsiLowerCase(Entries_[i].Name) == wanted) return Extract(i);
+    if (Entries_[i].Group == group && platform::LowerCase(Entries_[i].Name) == wanted) return Extract(i);
   }
   return std::nullopt;
 }

@@ -78,7 +78,7 @@ Bytes VersionResource(const ProgramFacts& facts) {
     VersionNode(o, u"StringFileInfo", 1, {}, 0, [&](Bytes& o2) {
       VersionNode(o2, u"040904B0", 1, {}, 0, [&](Bytes& o3) {
         for (const auto& [key, text] : strings) {
-          const std::u16string wide = platform::AnsiToWide(text);
+          const std::u16string wide = platform::Utf8ToWide(text);
           Bytes value;
           PutWide(value, wide);
           VersionNode(o3, key, 1, value, static_cast<std::uint16_t>(wide.size() + 1));
@@ -305,7 +305,7 @@ ProgramDescription DescribeProgram(const std::vector<PeResource>& resources) {
     }
     if (r.type.id == kRtVersion && r.name == ResourceName{1, {}}) {
       for (const auto& [key, text] : VersionStrings(r.data)) {
-        const std::string value = platform::WideToAnsi(text);
+        const std::string value = platform::WideToUtf8(text);
         if (key == u"ProductName") d.product_name = value;
         if (key == u"ProductVersion") d.version = value;
         if (key == u"CompanyName") d.publisher = value;

@@ -8,7 +8,7 @@ namespace zq {
 
 namespace {
 
-std::string Lower(const std::string& s) { return platform::AnsiLowerCase(s); }
+std::string Lower(const std::string& s) { return platform::LowerCase(s); }
 
 std::string Trimmed(const std::string& s) {
   const std::size_t first = s.find_first_not_of(" \t");

@@ -11,12 +11,10 @@ namespace {
 
 bool IsNT(const OSFacts& f) { return f.Version.PlatformId == platform::kPlatformNT; }
 
-bool EqualsUpperCase(const std::string& text, const char* expected) {
-  return platform::AnsiUpperCase(text) == expected;
-}
+bool EqualsUpperCase(const std::string& text, const char* expected) { return platform::UpperCase(text) == expected; }
 
 bool StartsWithUpper(const std::string& text, char letter) {
-  return !text.empty() && platform::AnsiUpperCase(text.substr(0, 1))[0] == letter;
+  return !text.empty() && platform::UpperCase(text.substr(0, 1))[0] == letter;
 }
 
 std::string ServerEdition(int product, std::uint16_t suite) {

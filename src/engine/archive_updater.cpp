@@ -11,7 +11,7 @@
 namespace zq {
 
 namespace {
-std::u16string W(const std::string& text) { return platform::AnsiToWide(text); }
+std::u16string W(const std::string& text) { return platform::Utf8ToWide(text); }
 std::u16string Number(std::uint32_t n) { return W(std::to_string(n)); }
 constexpr const char* kNotRolledBack =
     " (it could not be rolled back yet: its journal restores it when it is next opened)";
@@ -26,7 +26,7 @@ void ForgetArchiveJournal(const RunScope& ctx, const std::string& path) {
   // This run's own journal of the archive stays: undoing the run puts the archive back over the
   // file, then rolls the archive back.
   for (const RunChange& c : ctx.Run.Journal.Changes()) {
-    if (c.kind == RunChange::Kind::ArchiveHeld && platform::AnsiLowerCase(c.path) == platform::AnsiLowerCase(path)) {
+    if (c.kind == RunChange::Kind::ArchiveHeld && platform::LowerCase(c.path) == platform::LowerCase(path)) {
       return;
     }
   }
@@ -56,7 +56,7 @@ std::string ArchiveUpdater::FullPath(const std::string& name) const { return ctx
 template <typename ArchiveT>
 bool ArchiveUpdater::HoldForRun(ArchiveT& archive, const std::string& path) {
   if (!ctx_.Run.Journal.Active()) return true;
-  const std::string key = platform::AnsiLowerCase(path);
+  const std::string key = platform::LowerCase(path);
   const bool continued = held_.count(key) != 0;
   if (!continued) {
     if (!ctx_.Run.Journal.Record({.kind = RunChange::Kind::ArchiveHeld, .path = path})) return false;

@@ -41,7 +41,7 @@ std::string MaskedParams(const std::vector<std::string>& params) {
   std::string out;
   for (std::size_t i = 0; i < params.size(); ++i) {
     std::string piece = params[i];
-    if (platform::AnsiUpperCase(params[i]) == "/J") {
+    if (platform::UpperCase(params[i]) == "/J") {
       // The switch carries a user name and an address that must not travel in a bug report.
       piece = "/j X X.X.X.X";
       i += 2;
@@ -101,7 +101,7 @@ std::string WriteErrorLogFile(const std::string& folder, const std::string& text
 }
 
 std::u16string ErrorReportBoxText(const std::string& stage, const std::string& message, const std::string& path) {
-  return platform::AnsiToWide(ErrorType(stage) + " Error: " + message + "\r\r" +
+  return platform::Utf8ToWide(ErrorType(stage) + " Error: " + message + "\r\r" +
                               "Error Log Created. Please Include \"" + path + "\" with your bug report");
 }
 

@@ -12,8 +12,8 @@
 
 namespace zq {
 
-using platform::AnsiToWide;
-using platform::WideToAnsi;
+using platform::Utf8ToWide;
+using platform::WideToUtf8;
 
 MacroValues::MacroValues(const SetupContext& ctx) : MacroValues(ctx.Setup, ctx.Choices) {}
 MacroValues::MacroValues(const RunScope& scope) : MacroValues(scope.Setup, scope.Choices) {}
@@ -47,22 +47,22 @@ std::u16string ExpandMacros(const MacroValues& values, const std::u16string& tex
   const LoadedSetup& setup = values.Setup;
   const bool script = use == MacroUse::Script;
   const bool machine = script && setup.Options.Scope == InstallScope::Machine;
-  const std::u16string inst = AnsiToWide(values.Choices.InstallDir);
+  const std::u16string inst = Utf8ToWide(values.Choices.InstallDir);
   // In the order of kMacroNames, which the builder checks scripts against.
   const std::pair<std::string_view, std::u16string> macros[] = {
       {kMacroNames[0], inst},
       {kMacroNames[1], inst},
-      {kMacroNames[2], AnsiToWide(machine ? setup.CommonStartMenuDir : setup.StartMenuDir)},
-      {kMacroNames[3], AnsiToWide(ProgramFiles32(setup))},
-      {kMacroNames[4], AnsiToWide(setup.ProgramFiles64Dir.empty() ? ProgramFiles32(setup) : setup.ProgramFiles64Dir)},
-      {kMacroNames[5], AnsiToWide(script ? setup.ProgramFilesDir : ProgramFiles32(setup))},
-      {kMacroNames[6], AnsiToWide(setup.CDDrive)},
-      {kMacroNames[7], AnsiToWide(machine ? setup.CommonDesktopDir : setup.DesktopDir)},
-      {kMacroNames[8], AnsiToWide(setup.AppDataDir)},
-      {kMacroNames[9], AnsiToWide(setup.LocalAppDataDir)},
-      {kMacroNames[10], AnsiToWide(setup.CommonAppDataDir)},
-      {kMacroNames[11], AnsiToWide(setup.CommonStartMenuDir)},
-      {kMacroNames[12], AnsiToWide(setup.CommonDesktopDir)},
+      {kMacroNames[2], Utf8ToWide(machine ? setup.CommonStartMenuDir : setup.StartMenuDir)},
+      {kMacroNames[3], Utf8ToWide(ProgramFiles32(setup))},
+      {kMacroNames[4], Utf8ToWide(setup.ProgramFiles64Dir.empty() ? ProgramFiles32(setup) : setup.ProgramFiles64Dir)},
+      {kMacroNames[5], Utf8ToWide(script ? setup.ProgramFilesDir : ProgramFiles32(setup))},
+      {kMacroNames[6], Utf8ToWide(setup.CDDrive)},
+      {kMacroNames[7], Utf8ToWide(machine ? setup.CommonDesktopDir : setup.DesktopDir)},
+      {kMacroNames[8], Utf8ToWide(setup.AppDataDir)},
+      {kMacroNames[9], Utf8ToWide(setup.LocalAppDataDir)},
+      {kMacroNames[10], Utf8ToWide(setup.CommonAppDataDir)},
+      {kMacroNames[11], Utf8ToWide(setup.CommonStartMenuDir)},
+      {kMacroNames[12], Utf8ToWide(setup.CommonDesktopDir)},
   };
   static_assert(std::extent_v<decltype(macros)> == kMacroNames.size());
   std::u16string expanded;
@@ -90,7 +90,7 @@ std::u16string CollapseMacros(const MacroValues& values, const std::u16string& t
   const LoadedSetup& setup = values.Setup;
   std::u16string r = text;
   auto collapse = [&r](const std::string& value, const std::u16string& macro) {
-    if (!value.empty()) r = TLanguages::ReplaceText(r, AnsiToWide(value), macro);
+    if (!value.empty()) r = TLanguages::ReplaceText(r, Utf8ToWide(value), macro);
   };
   collapse(values.Choices.InstallDir, u"$INSTDIR");
   // All users' folders first: the common application data holds their Start menu.
@@ -117,11 +117,11 @@ std::u16string CollapseMacros(const MacroValues& values, const std::u16string& t
 }
 
 std::string ExpandMacrosAnsi(const MacroValues& values, const std::string& text, MacroUse use) {
-  return WideToAnsi(ExpandMacros(values, AnsiToWide(text), use));
+  return WideToUtf8(ExpandMacros(values, Utf8ToWide(text), use));
 }
 
 std::string CollapseMacrosAnsi(const MacroValues& values, const std::string& text) {
-  return WideToAnsi(CollapseMacros(values, AnsiToWide(text)));
+  return WideToUtf8(CollapseMacros(values, Utf8ToWide(text)));
 }
 
 }  // namespace zq

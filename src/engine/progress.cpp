@@ -17,7 +17,7 @@ void SetDetailText(const RunServices& services, const std::u16string& text, bool
 
 void FailRun(const RunScope& scope, const std::string& message) {
   scope.Services.LogLine("Error: " + message);
-  scope.Services.ShowMessageBox(platform::AnsiToWide(message), u"Error", kMbOk | kMbIconError);
+  scope.Services.ShowMessageBox(platform::Utf8ToWide(message), u"Error", kMbOk | kMbIconError);
   SetDetailText(scope.Services, scope.Text(TextId::SetupFailed), true);
   scope.Run.SetupAborted = true;
 }

@@ -39,7 +39,7 @@ std::optional<SplitPath> Split(const std::string& path) {
   std::string part;
   for (std::size_t i = 3; i <= path.size(); ++i) {
     if (i == path.size() || IsSeparator(path[i])) {
-      if (!part.empty()) out.parts.push_back(platform::AnsiLowerCase(part));
+      if (!part.empty()) out.parts.push_back(platform::LowerCase(part));
       part.clear();
     } else {
       part += path[i];

@@ -61,7 +61,7 @@ std::unordered_set<std::string>& FolderListing::NamesOf(const std::string& folde
   auto [at, fresh] = folders_.try_emplace(folder);
   if (fresh) {
     for (const auto& e : platform::ListDir(folder).value_or(std::vector<platform::DirEntry>{})) {
-      at->second.insert(platform::AnsiLowerCase(e.name));
+      at->second.insert(platform::LowerCase(e.name));
     }
   }
   return at->second;
@@ -70,12 +70,12 @@ std::unordered_set<std::string>& FolderListing::NamesOf(const std::string& folde
 bool FolderListing::Exists(const std::string& path) {
   const std::size_t cut = path.rfind('\\');
   if (cut == std::string::npos) return platform::FileExists(path) || platform::DirectoryExists(path);
-  return NamesOf(path.substr(0, cut)).count(platform::AnsiLowerCase(path.substr(cut + 1))) != 0;
+  return NamesOf(path.substr(0, cut)).count(platform::LowerCase(path.substr(cut + 1))) != 0;
 }
 
 void FolderListing::Added(const std::string& path) {
   const std::size_t cut = path.rfind('\\');
-  if (cut != std::string::npos) NamesOf(path.substr(0, cut)).insert(platform::AnsiLowerCase(path.substr(cut + 1)));
+  if (cut != std::string::npos) NamesOf(path.substr(0, cut)).insert(platform::LowerCase(path.substr(cut + 1)));
 }
 
 std::string WhoHolds(const std::string& path) {
@@ -130,7 +130,7 @@ bool PrepareFileWriteOrAsk(const RunScope& ctx, const std::string& target, Folde
     const std::string text = "The file \"" + target + "\" is in use by " + by + ".";
     ctx.Services.LogLine("in use: " + target + " (held by " + by + ")");
     const int answer = ctx.Services.ShowMessageBox(
-        platform::AnsiToWide(text + "\r\rClose it and choose Retry, or Cancel to undo the installation."), u"Setup",
+        platform::Utf8ToWide(text + "\r\rClose it and choose Retry, or Cancel to undo the installation."), u"Setup",
         kMbRetryCancel | kMbIconWarning);
     if (answer != kIdRetry) return false;
   }

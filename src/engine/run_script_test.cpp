@@ -143,7 +143,7 @@ TEST_F(RunScriptTest, MessageBoxJumpsToTheLineBeforeItsTarget) {
   EXPECT_EQ(Ran(), std::vector<std::u16string>{u"after"});
   ASSERT_EQ(cancel.shown.size(), 1u);
   EXPECT_EQ(cancel.shown[0].caption, u"Question");
-  EXPECT_EQ(cancel.shown[0].text, u"Go on in " + platform::AnsiToWide(ctx_.Choices.InstallDir) + u"?");
+  EXPECT_EQ(cancel.shown[0].text, u"Go on in " + platform::Utf8ToWide(ctx_.Choices.InstallDir) + u"?");
   EXPECT_EQ(cancel.shown[0].flags, kMbOkCancel | kMbIconQuestion);
 
   test::ScriptedBoxes ok(kIdOk);

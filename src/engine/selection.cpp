@@ -49,8 +49,8 @@ std::int64_t RequiredSpace(const LoadedSetup& setup, const UserChoices& choices)
   auto whole_clusters = [cluster](std::int64_t bytes) { return (bytes + cluster - 1) / cluster * cluster; };
   std::int64_t total = 0, log = 0, uninstaller = 0, carried = -1;
   for (const TPakEntry& e : setup.Pak->Entries()) {
-    if (e.Group == 0 && platform::AnsiUpperCase(e.Name).rfind(kUninstallPrefix, 0) == 0) uninstaller += e.StoredSize();
-    if (e.Group == 0 && platform::AnsiUpperCase(e.Name) == platform::AnsiUpperCase(kSignedUninstallerEntry)) {
+    if (e.Group == 0 && platform::UpperCase(e.Name).rfind(kUninstallPrefix, 0) == 0) uninstaller += e.StoredSize();
+    if (e.Group == 0 && platform::UpperCase(e.Name) == platform::UpperCase(kSignedUninstallerEntry)) {
       carried = e.OrigSize;
     }
     if (e.Group == 0 || e.Group >= setup.GroupFlags.size() || !GroupChosen(setup, choices, e.Group)) continue;

@@ -94,7 +94,7 @@ void WalkStockPages(const std::string& folder, const std::string& table, std::ui
     EXPECT_TRUE(wizard.RunBox()->Visible && wizard.RunBox()->Checked);
   }
   for (const auto& control : wizard.Pages().Area().Controls) {
-    const std::string caption = platform::WideToAnsi(control->Caption);
+    const std::string caption = platform::WideToUtf8(control->Caption);
     EXPECT_EQ(caption.find("NOT FOUND"), std::string::npos) << control->Name << ": " << caption;
     EXPECT_EQ(caption.find("<%"), std::string::npos) << control->Name << ": " << caption;
     EXPECT_LE(control->Left + control->Width, 578) << control->Name;

@@ -27,7 +27,7 @@ namespace zq {
 
 namespace {
 
-std::string Upper(const std::string& s) { return platform::AnsiUpperCase(s); }
+std::string Upper(const std::string& s) { return platform::UpperCase(s); }
 
 std::string UninstallerPath(const RunScope& ctx) {
   return ctx.Choices.InstallDir + "\\" + ctx.Setup.SetupInfo.UninstallExeName;
@@ -201,7 +201,7 @@ void KeepWhatIsLeft(const RunScope& ctx, const std::vector<std::string>& left) {
   const std::string them = left.size() == 1 ? "it" : "them";
   ctx.Services.LogLine("the uninstall is not finished: " + count + " in use" +
                        (saved ? "; the log keeps " + them + " for the next run" : "; the log could not be saved"));
-  ctx.Services.ShowMessageBox(platform::AnsiToWide(count + " could not be removed because another program is using " +
+  ctx.Services.ShowMessageBox(platform::Utf8ToWide(count + " could not be removed because another program is using " +
                                                    them + ". Close the program and run the uninstaller again."),
                               u"Uninstall", kMbOk | kMbIconWarning);
   ctx.Run.SetupAborted = true;
@@ -302,8 +302,8 @@ bool MakeUninstaller(const RunScope& ctx, const std::string& program_path) {
 std::u16string FormatProgressText(const RunScope& ctx, const std::u16string& name, std::int64_t k, std::int64_t n) {
   std::u16string t = ctx.Text(TextId::ArchiveProgress);
   t = TLanguages::ReplaceText(t, u"<%ZQPNAME%>", name);
-  t = TLanguages::ReplaceText(t, u"<%FNUM%>", platform::AnsiToWide(std::to_string(k)));
-  return TLanguages::ReplaceText(t, u"<%FTOTAL%>", platform::AnsiToWide(std::to_string(n)));
+  t = TLanguages::ReplaceText(t, u"<%FNUM%>", platform::Utf8ToWide(std::to_string(k)));
+  return TLanguages::ReplaceText(t, u"<%FTOTAL%>", platform::Utf8ToWide(std::to_string(n)));
 }
 
 void DeleteRegValue(platform::Registry& reg, const std::string& line) {
@@ -334,7 +334,7 @@ void Uninstall(const RunScope& ctx) {
   const std::int64_t d = static_cast<std::int64_t>(log.Dirs.size());
   const std::int64_t r = static_cast<std::int64_t>(log.RegValues.size());
   SetStatusText(ctx.Services,
-                u"Status: 0 of " + platform::AnsiToWide(CountText(f + d + r, "item", "items")) + u" remaining");
+                u"Status: 0 of " + platform::Utf8ToWide(CountText(f + d + r, "item", "items")) + u" remaining");
   ctx.Run.ProgressPosition = 0;
   if (ctx.Services.Gauge) ctx.Services.Gauge->SetPosition(0);
   auto report = [&ctx](const std::u16string& name, std::int64_t k, std::int64_t n, std::int64_t position) {

@@ -7,7 +7,7 @@
 namespace zq {
 
 void UserChoices::MeasureSpaceAvailable() {
-  const std::string dir = platform::AnsiUpperCase(InstallDir.substr(0, 1));
+  const std::string dir = platform::UpperCase(InstallDir.substr(0, 1));
   if (dir.empty() || dir[0] < 'A' || dir[0] > 'Z') return;
   SpaceAvailable = platform::FreeBytes(dir[0] - 'A' + 1).value_or(-1);
   ClusterBytes = platform::ClusterBytes(dir[0] - 'A' + 1).value_or(4096);

@@ -122,8 +122,8 @@ Wizard::~Wizard() {
 
 void Wizard::SetPagesUp(EntryFetcher fetch, bool list_optional) {
   const TSetupInfoFile& info = ctx_.Setup.SetupInfo;
-  title_ = ctx_.Setup.IsUninstaller() ? platform::AnsiToWide(info.ShortName) + u" " + ctx_.Text(TextId::UninstallTitle)
-                                      : platform::AnsiToWide(info.SetupName);
+  title_ = ctx_.Setup.IsUninstaller() ? platform::Utf8ToWide(info.ShortName) + u" " + ctx_.Text(TextId::UninstallTitle)
+                                      : platform::Utf8ToWide(info.SetupName);
   if (view_ != nullptr) view_->TitleChanged(title_, title_);
 
   if (!fetch && ctx_.Setup.Pak) fetch = PakEntryFetcher(*ctx_.Setup.Pak);
@@ -145,7 +145,7 @@ void Wizard::SetPagesUp(EntryFetcher fetch, bool list_optional) {
   if (!ctx_.Setup.IsUninstaller()) MeasureSpace(ctx_.Setup, ctx_.Choices);
   if (folder_tree_ != nullptr) SelectTreeFolder(ctx_.Choices.InstallDir, false);
   if (install_dir_edit_ != nullptr) {
-    SetEditText(platform::AnsiToWide(ExpandMacrosAnsi(ctx_, ctx_.Choices.InstallDir)));
+    SetEditText(platform::Utf8ToWide(ExpandMacrosAnsi(ctx_, ctx_.Choices.InstallDir)));
     edit_hooked_ = true;
   }
   SetButtonTexts();
@@ -196,7 +196,7 @@ void Wizard::BuildComponentBoxes() {
       box.Left = left;
       box.Top = top;
       box.Width = width;
-      box.CaptionSource = platform::AnsiToWide(info.Caption + " (" + SizeToText(info.Size) + ")");
+      box.CaptionSource = platform::Utf8ToWide(info.Caption + " (" + SizeToText(info.Size) + ")");
       box.Caption = pages_.Environment().ExpandCaption(box.CaptionSource);
       box.Checked = ComponentChosen(ctx_.Choices, static_cast<int>(k));
       box.Enabled = info.State != ComponentState::Fixed;
@@ -213,7 +213,7 @@ void Wizard::BuildComponentBoxes() {
         text.AutoSize = false;
         text.WordWrap = true;
         text.Transparent = true;
-        text.CaptionSource = platform::AnsiToWide(info.Description);
+        text.CaptionSource = platform::Utf8ToWide(info.Description);
         text.Caption = pages_.Environment().ExpandCaption(text.CaptionSource);
         text.Visible = box.Visible;
         page.ControlReady(text);
@@ -351,7 +351,7 @@ void Wizard::RecheckNext() {
   // installation-directory page or too little space on the confirmation page must keep it off.
   ButtonState& next = pages_.Buttons().Next;
   const bool unusable_drive = OnPage(ptInstallDir) && install_dir_edit_ != nullptr &&
-                              CannotTake(platform::WideToAnsi(install_dir_edit_->Caption));
+                              CannotTake(platform::WideToUtf8(install_dir_edit_->Caption));
   const bool short_space = OnPage(ptPatch) && SpaceShort();
   if (next.Enabled && (unusable_drive || short_space)) {
     next.Enabled = false;
@@ -366,7 +366,7 @@ namespace {
 // The folder is `dir` (with its trailing "\\") or lies below it, letters compared without regard to case.
 bool InFolder(const std::string& path, const std::string& dir) {
   if (dir.size() <= 1) return false;
-  const std::string p = platform::AnsiLowerCase(path) + "\\", d = platform::AnsiLowerCase(dir);
+  const std::string p = platform::LowerCase(path) + "\\", d = platform::LowerCase(dir);
   return p.rfind(d, 0) == 0;
 }
 
@@ -406,7 +406,7 @@ void Wizard::Next() {
     case ptInstallDir:
       if (!install_dir_visited_) {
         install_dir_visited_ = true;
-        SetEditText(platform::AnsiToWide(ctx_.Choices.InstallDir));
+        SetEditText(platform::Utf8ToWide(ctx_.Choices.InstallDir));
       }
       InstallDirChanged();
       break;
@@ -540,7 +540,7 @@ void Wizard::InstallDirTyped(const std::u16string& text) {
 
 void Wizard::InstallDirChanged() {
   if (install_dir_edit_ == nullptr) return;
-  const std::string text = platform::WideToAnsi(install_dir_edit_->Caption);
+  const std::string text = platform::WideToUtf8(install_dir_edit_->Caption);
   ButtonState& next = pages_.Buttons().Next;
   if (OnPage(ptInstallDir) && CannotTake(text)) {
     next.Enabled = false;
@@ -565,7 +565,7 @@ void Wizard::StoreInstallDir(const std::string& text) {
 
 void Wizard::TreeFolderChosen(const std::string& path) {
   if (install_dir_edit_ == nullptr || !OnPage(ptInstallDir)) return;
-  if (!IsUnusableDrive(path)) SetEditText(platform::AnsiToWide(path));
+  if (!IsUnusableDrive(path)) SetEditText(platform::Utf8ToWide(path));
 }
 
 void Wizard::SelectTreeFolder(const std::string& path, bool expand) {
@@ -601,7 +601,7 @@ void Wizard::Run() {
     SetWorkingState(true);
     const std::size_t n = ChosenGroupedEntries(ctx_.Setup, ctx_.Choices);
     SetCaption(status_label_, u"Status: 0 of " +
-                                  platform::AnsiToWide(CountText(static_cast<std::int64_t>(n), "file", "files")) +
+                                  platform::Utf8ToWide(CountText(static_cast<std::int64_t>(n), "file", "files")) +
                                   u" extracted");
     StartGauge(static_cast<std::int32_t>(n));
     ctx_.Run.UninstallList.AddDir(ctx_.Choices.InstallDir);
@@ -623,7 +623,7 @@ void Wizard::DoUninstall() {
   SetWorkingState(true);
   const TUninstallList& log = ctx_.Run.UninstallList;
   const std::int64_t total = static_cast<std::int64_t>(log.Files.size() + log.Dirs.size() + log.RegValues.size());
-  SetCaption(status_label_, u"Status: 0 of " + platform::AnsiToWide(CountText(total, "item", "items")) + u" remaining");
+  SetCaption(status_label_, u"Status: 0 of " + platform::Utf8ToWide(CountText(total, "item", "items")) + u" remaining");
   StartGauge(static_cast<std::int32_t>(total));
   if (RunUninstall) RunUninstall();
   else Uninstall(ctx_);

@@ -38,7 +38,7 @@ TEST(WizardDrives, OpticalDriveDisablesNextUntilCorrected) {
   w.TreeFolderChosen("R:\\");
   EXPECT_EQ(w.InstallDirEdit()->Caption, u"R:\\Game");
 
-  w.InstallDirTyped(platform::AnsiToWide(target / "Game"));
+  w.InstallDirTyped(platform::Utf8ToWide(target / "Game"));
   EXPECT_TRUE(w.Pages().Buttons().Next.Enabled);
   EXPECT_NE(f.ctx.Choices.SpaceAvailableText, "unchanged");
   EXPECT_EQ(view.tree_folders.back(), std::make_pair(target.path() + "\\", true));

@@ -31,7 +31,7 @@ TEST(WizardRecheck, LanguageSwitchAndBackKeepNextOffWhereTheChecksSaySo) {
   EXPECT_FALSE(w.Pages().Buttons().Next.Enabled);
   EXPECT_EQ(w.Pages().Buttons().Next.Caption, u"Weiter >");
 
-  w.InstallDirTyped(platform::AnsiToWide(target.path()));
+  w.InstallDirTyped(platform::Utf8ToWide(target.path()));
   ASSERT_TRUE(w.Pages().Buttons().Next.Enabled);
   f.ctx.Choices.SpaceRequired = f.ctx.Choices.SpaceAvailable + 1;
   w.Next();  // the confirmation page, with too little space

@@ -56,7 +56,7 @@ TEST(Wizard, SetPagesUpRegistersControlsAndSetsTexts) {
   ASSERT_NE(w.InstallDirEdit(), nullptr);
   ASSERT_NE(w.FolderTree(), nullptr);  // names match without regard to case
   ASSERT_NE(w.Gauge(), nullptr);
-  EXPECT_EQ(w.InstallDirEdit()->Caption, platform::AnsiToWide(f.dir / "Demo"));
+  EXPECT_EQ(w.InstallDirEdit()->Caption, platform::Utf8ToWide(f.dir / "Demo"));
   // The tree shows the nearest folder that exists, without opening nodes.
   ASSERT_EQ(f.view.tree_folders.size(), 1u);
   EXPECT_EQ(f.view.tree_folders[0], std::make_pair(f.dir.path() + "\\", false));
@@ -83,7 +83,7 @@ TEST(Wizard, LanguageSwitchRecaptionsLabelsAndKeepsTypedText) {
   w.Next();
   w.Next();
   ASSERT_EQ(f.Type(), ptInstallDir);
-  w.InstallDirTyped(platform::AnsiToWide(f.dir / "Typed"));
+  w.InstallDirTyped(platform::Utf8ToWide(f.dir / "Typed"));
   w.ChooseLanguage(1);
   EXPECT_EQ(f.Buttons().Language.Caption, u"Deutsch");
   EXPECT_EQ(f.Buttons().Back.Caption, u"< Zur\u00fcck");
@@ -91,7 +91,7 @@ TEST(Wizard, LanguageSwitchRecaptionsLabelsAndKeepsTypedText) {
   EXPECT_EQ(f.Buttons().Cancel.Caption, u"Abbrechen");
   EXPECT_EQ(w.Pages().Area().FindByName("title")->Caption, u"Willkommen bei Demo Game");
   EXPECT_EQ(w.Pages().Area().FindByName("side")->Caption, u"Abbrechen");
-  EXPECT_EQ(w.InstallDirEdit()->Caption, platform::AnsiToWide(f.dir / "Typed"));
+  EXPECT_EQ(w.InstallDirEdit()->Caption, platform::Utf8ToWide(f.dir / "Typed"));
   EXPECT_FALSE(w.LanguageMenu()[0].Checked);
   EXPECT_TRUE(f.view.menu[1].Checked);
   w.ChooseLanguage(7);  // no such table
@@ -117,7 +117,7 @@ TEST(Wizard, InstallDirFirstArrivalAndTyping) {
   w.InstallDirTyped(w.InstallDirEdit()->Caption);
   EXPECT_EQ(f.view.tree_folders.size(), selections);
   test::WriteAll(f.dir / "marker", "");
-  w.InstallDirTyped(platform::AnsiToWide(f.dir / "Other"));
+  w.InstallDirTyped(platform::Utf8ToWide(f.dir / "Other"));
   EXPECT_EQ(f.ctx.Choices.InstallDir, f.dir / "Other");
 
   // A drive that does not exist disables Next and leaves the directory and tree alone.
@@ -126,24 +126,24 @@ TEST(Wizard, InstallDirFirstArrivalAndTyping) {
   EXPECT_FALSE(f.view.buttons.Next.Enabled);
   EXPECT_EQ(f.ctx.Choices.InstallDir, f.dir / "Other");
   EXPECT_EQ(f.view.tree_folders.size(), selections + 1);
-  w.InstallDirTyped(platform::AnsiToWide(f.dir.path()));
+  w.InstallDirTyped(platform::Utf8ToWide(f.dir.path()));
   EXPECT_TRUE(f.Buttons().Next.Enabled);
 
   // Back and forth again: not a first arrival, the typed directory stays.
   w.Back();
   w.Next();
-  EXPECT_EQ(w.InstallDirEdit()->Caption, platform::AnsiToWide(f.dir.path()));
+  EXPECT_EQ(w.InstallDirEdit()->Caption, platform::Utf8ToWide(f.dir.path()));
 }
 
 TEST(Wizard, FolderTreeChoiceFillsTheEdit) {
   WizardFixture f;
   Wizard& w = f.Up();
   w.TreeFolderChosen(f.dir / "Elsewhere");  // not on the page: ignored
-  EXPECT_EQ(w.InstallDirEdit()->Caption, platform::AnsiToWide(f.dir / "Demo"));
+  EXPECT_EQ(w.InstallDirEdit()->Caption, platform::Utf8ToWide(f.dir / "Demo"));
   w.Next();
   w.Next();
   w.TreeFolderChosen(f.dir / "Elsewhere");
-  EXPECT_EQ(w.InstallDirEdit()->Caption, platform::AnsiToWide(f.dir / "Elsewhere"));
+  EXPECT_EQ(w.InstallDirEdit()->Caption, platform::Utf8ToWide(f.dir / "Elsewhere"));
   EXPECT_EQ(f.ctx.Choices.InstallDir, f.dir / "Elsewhere");
 }
 
@@ -164,7 +164,7 @@ TEST(Wizard, PatchPageChecksSpaceAndShowsIt) {
   ASSERT_EQ(f.Type(), ptPatch);
   EXPECT_TRUE(f.Buttons().Next.Enabled);
   EXPECT_EQ(f.Buttons().Next.Caption, u"Install");
-  EXPECT_EQ(w.SpaceLabel()->Caption, u"Space available " + platform::AnsiToWide(f.ctx.Choices.SpaceAvailableText));
+  EXPECT_EQ(w.SpaceLabel()->Caption, u"Space available " + platform::Utf8ToWide(f.ctx.Choices.SpaceAvailableText));
 
   f.ctx.Choices.SpaceAvailable = 999;
   w.Back();
@@ -200,7 +200,7 @@ TEST(Wizard, FreeSpaceIsMeasuredOnceTheDirectoryIsExpanded) {
       EXPECT_TRUE(f.Buttons().Next.Enabled);
     }
     EXPECT_GT(f.ctx.Choices.SpaceAvailable, f.ctx.Choices.SpaceRequired);
-    EXPECT_EQ(w.SpaceLabel()->Caption, u"Space available " + platform::AnsiToWide(f.ctx.Choices.SpaceAvailableText));
+    EXPECT_EQ(w.SpaceLabel()->Caption, u"Space available " + platform::Utf8ToWide(f.ctx.Choices.SpaceAvailableText));
     EXPECT_FALSE(f.ctx.Choices.SpaceAvailableText.empty());
   }
 }

@@ -41,7 +41,7 @@ int wmain(int argc, wchar_t** argv) {
   if (argc > 1) {
     for (const wchar_t* p = argv[1]; *p; ++p) w += static_cast<char16_t>(*p);
   }
-  return Finalise(Unquote(zq::platform::WideToAnsi(w)));
+  return Finalise(Unquote(zq::platform::WideToUtf8(w)));
 }
 #else
 int main(int argc, char** argv) { return Finalise(argc > 1 ? Unquote(argv[1]) : std::string()); }

@@ -27,7 +27,7 @@ std::vector<std::string> ProgramsHolding(const std::string& path) {
   DWORD session = 0;
   WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
   if (start && end && add && list && start(&session, 0, key) == ERROR_SUCCESS) {
-    const std::u16string wide = AnsiToWide(path);
+    const std::u16string wide = Utf8ToWide(path);
     LPCWSTR files[] = {reinterpret_cast<LPCWSTR>(wide.c_str())};
     UINT needed = 0, count = 0;
     DWORD reasons = 0;
@@ -37,7 +37,7 @@ std::vector<std::string> ProgramsHolding(const std::string& path) {
       count = needed;
       if (list(session, &needed, &count, infos.data(), &reasons) == ERROR_SUCCESS) {
         for (UINT i = 0; i < count; ++i) {
-          names.push_back(WideToAnsi(reinterpret_cast<const char16_t*>(infos[i].strAppName)));
+          names.push_back(WideToUtf8(reinterpret_cast<const char16_t*>(infos[i].strAppName)));
         }
       }
     }

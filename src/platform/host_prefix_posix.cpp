@@ -137,7 +137,7 @@ bool Exists(const std::string& path) {
 }
 
 // Names are UTF-8 and equal without regard to case by Unicode's rules, as on Windows.
-std::string FoldCase(const std::string& text) { return AnsiLowerCase(text); }
+std::string FoldCase(const std::string& text) { return LowerCase(text); }
 
 // A folder's names by their folded text, so that each new file costs one lookup and not a
 // scan of the folder. The stamp is the folder's state when it was read (or last changed

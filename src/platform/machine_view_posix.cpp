@@ -9,7 +9,7 @@ bool IsWindows64() {
   Registry reg;
   reg.SetRoot(kHkeyLocalMachine);
   if (!reg.OpenKey("SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", false)) return true;
-  return AnsiLowerCase(reg.ReadString("PROCESSOR_ARCHITECTURE").value_or("")) != "x86";
+  return LowerCase(reg.ReadString("PROCESSOR_ARCHITECTURE").value_or("")) != "x86";
 }
 
 // One file system, one registry: nothing to turn off.

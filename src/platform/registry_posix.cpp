@@ -36,7 +36,7 @@ std::string NormalizeKey(const std::string& path) {
   return out;
 }
 
-std::string Fold(const std::string& text) { return AnsiLowerCase(text); }
+std::string Fold(const std::string& text) { return LowerCase(text); }
 
 }  // namespace
 

@@ -8,7 +8,7 @@
 namespace zq::platform {
 
 std::string RunLockName(const std::string& product) {
-  const std::string folded = AnsiUpperCase(product);
+  const std::string folded = UpperCase(product);
   std::string name;
   std::uint32_t hash = 2166136261u;  // FNV-1a
   for (const char c : folded) {

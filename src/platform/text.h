@@ -11,9 +11,6 @@ namespace zq::platform {
 // UTF-8 to and from UTF-16; invalid input becomes U+FFFD.
 std::string WideToUtf8(const std::u16string& text);
 std::u16string Utf8ToWide(const std::string& text);
-// The former names of the two conversions above.
-inline std::u16string AnsiToWide(const std::string& text) { return Utf8ToWide(text); }
-inline std::string WideToAnsi(const std::u16string& text) { return WideToUtf8(text); }
 
 // Legacy code page text to UTF-8 and back (characters the code page lacks become "?"); ASCII
 // comes back as it is.
@@ -26,8 +23,8 @@ bool IsUtf8(const std::string& text);
 
 // Lower and upper case by Unicode's simple case mappings (win32: the system's own, as its file
 // system folds names); ASCII text takes a fast path.
-std::string AnsiLowerCase(const std::string& text);
-std::string AnsiUpperCase(const std::string& text);
+std::string LowerCase(const std::string& text);
+std::string UpperCase(const std::string& text);
 // The portable mapping behind them on the host (and for tests everywhere).
 std::string SimpleCaseMapped(const std::string& text, bool upper);
 

@@ -46,7 +46,7 @@ std::string Utf8ToLegacy(const std::string& text) {
   return out;
 }
 
-std::string AnsiLowerCase(const std::string& text) {
+std::string LowerCase(const std::string& text) {
   if (!IsAscii(text)) return SimpleCaseMapped(text, false);
   std::string out = text;
   for (char& c : out)
@@ -54,7 +54,7 @@ std::string AnsiLowerCase(const std::string& text) {
   return out;
 }
 
-std::string AnsiUpperCase(const std::string& text) {
+std::string UpperCase(const std::string& text) {
   if (!IsAscii(text)) return SimpleCaseMapped(text, true);
   std::string out = text;
   for (char& c : out)

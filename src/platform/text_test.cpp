@@ -75,11 +75,11 @@ TEST(TextCase, MapsLettersOfEveryCommonScriptBothWays) {
       {"\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80 @[`{", "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80 @[`{"},  // no case
   };
   for (const auto& p : pairs) {
-    EXPECT_EQ(AnsiLowerCase(p.upper), p.lower) << p.upper;
-    EXPECT_EQ(AnsiUpperCase(p.lower), p.upper) << p.lower;
+    EXPECT_EQ(LowerCase(p.upper), p.lower) << p.upper;
+    EXPECT_EQ(UpperCase(p.lower), p.upper) << p.lower;
     EXPECT_EQ(SimpleCaseMapped(p.upper, false), p.lower) << p.upper;
   }
-  EXPECT_EQ(AnsiLowerCase(""), "");
+  EXPECT_EQ(LowerCase(""), "");
 }
 
 TEST(TextKinds, AsciiAndWellFormedUtf8) {

@@ -45,7 +45,7 @@ std::string Utf8ToLegacy(const std::string& text) {
   return out;
 }
 
-std::string AnsiLowerCase(const std::string& text) { return SystemCaseMapped(text, false); }
-std::string AnsiUpperCase(const std::string& text) { return SystemCaseMapped(text, true); }
+std::string LowerCase(const std::string& text) { return SystemCaseMapped(text, false); }
+std::string UpperCase(const std::string& text) { return SystemCaseMapped(text, true); }
 
 }  // namespace zq::platform

@@ -59,9 +59,9 @@ int RunBuild(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   };
   auto result = builder::BuildSetup(options);
   if (bar) bar->Finish();
-  for (const auto& d : result.diagnostics) err << AnsiToUtf8(builder::FormatDiagnostic(d)) << "\n";
+  for (const auto& d : result.diagnostics) err << OutputUtf8(builder::FormatDiagnostic(d)) << "\n";
   if (!result.ok) return kExitFailed;
-  out << AnsiToUtf8(result.output) << ": " << result.entries << (result.entries == 1 ? " entry, " : " entries, ")
+  out << OutputUtf8(result.output) << ": " << result.entries << (result.entries == 1 ? " entry, " : " entries, ")
       << result.groups << (result.groups == 1 ? " group" : " groups");
   if (result.solid_blocks > 0) out << ", " << result.solid_blocks << " solid blocks";
   char ratio[96];

@@ -65,7 +65,7 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   };
   if (args.Has("--json")) {
     out << "{";
-    for (const auto& [name, value] : fields) out << "\n  \"" << name << "\": " << JsonString(AnsiToUtf8(value)) << ",";
+    for (const auto& [name, value] : fields) out << "\n  \"" << name << "\": " << JsonString(OutputUtf8(value)) << ",";
     out << "\n  \"icon\": " << (program.has_icon ? "true" : "false") << ",";
     out << "\n  \"mode\": " << static_cast<int>(info.Mode) << ",\n  \"mode_name\": \"" << mode
         << "\",\n  \"has_uninstaller\": " << int{info.HasUninstaller} << ",\n  \"entries\": " << pak->Entries().size()
@@ -73,7 +73,7 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
         << "\n}\n";
     return kExitOk;
   }
-  for (const auto& [name, value] : fields) out << name << ": " << AnsiToUtf8(value) << "\n";
+  for (const auto& [name, value] : fields) out << name << ": " << OutputUtf8(value) << "\n";
   out << "icon: " << (program.has_icon ? "yes" : "no") << "\n";
   out << "mode: " << static_cast<int>(info.Mode) << " (" << mode << ")\n"
       << "has_uninstaller: " << int{info.HasUninstaller} << "\n"

@@ -19,7 +19,7 @@ constexpr const char* kHelp =
     "Exit 1 when a table does not load (the reason is given).\n";
 
 bool StartsWithNoCase(const std::string& name, const std::string& prefix) {
-  return platform::AnsiUpperCase(name.substr(0, prefix.size())) == prefix;
+  return platform::UpperCase(name.substr(0, prefix.size())) == prefix;
 }
 
 bool PrintTable(const std::string& title, const std::vector<std::uint8_t>& bytes, std::ostream& out,
@@ -83,7 +83,7 @@ int RunLang(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
       continue;
     }
     if (found > 1) out << "\n";
-    ok = PrintTable(AnsiToUtf8(e.Name), *bytes, out, err) && ok;
+    ok = PrintTable(OutputUtf8(e.Name), *bytes, out, err) && ok;
   }
   if (found == 0) out << "no language tables in " << path << "\n";
   return ok ? kExitOk : kExitFailed;

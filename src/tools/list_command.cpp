@@ -27,7 +27,7 @@ int RunList(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     out << "[";
     for (std::size_t i = 0; i < pak->Entries().size(); ++i) {
       const TPakEntry& e = pak->Entries()[i];
-      out << (i ? ",\n " : "\n ") << "{\"index\": " << i << ", \"name\": " << JsonString(AnsiToUtf8(e.Name))
+      out << (i ? ",\n " : "\n ") << "{\"index\": " << i << ", \"name\": " << JsonString(OutputUtf8(e.Name))
           << ", \"group\": " << e.Group << ", \"crc\": " << e.CRC << ", \"offset\": " << e.Offset
           << ", \"comp_size\": " << e.CompSize << ", \"orig_size\": " << e.OrigSize << "}";
     }

@@ -14,7 +14,7 @@ constexpr const char* kHelp =
 
 void JsonList(std::ostream& out, const char* name, const std::vector<std::string>& lines, bool last) {
   out << "  \"" << name << "\": [";
-  for (std::size_t i = 0; i < lines.size(); ++i) out << (i ? ", " : "") << JsonString(AnsiToUtf8(lines[i]));
+  for (std::size_t i = 0; i < lines.size(); ++i) out << (i ? ", " : "") << JsonString(OutputUtf8(lines[i]));
   out << "]" << (last ? "\n" : ",\n");
 }
 }  // namespace

@@ -79,7 +79,7 @@ void ListPackage(const PakTail& tail, bool json, std::ostream& out) {
         << ", \"trailer\": " << tail.TrailerVersion << ", \"members\": [";
     for (std::size_t i = 0; i < tail.Records.size(); ++i) {
       const auto& r = tail.Records[i];
-      out << (i ? ",\n  " : "\n  ") << "{\"name\": " << JsonString(AnsiToUtf8(r.Name)) << ", \"kind\": " << int(r.Kind)
+      out << (i ? ",\n  " : "\n  ") << "{\"name\": " << JsonString(OutputUtf8(r.Name)) << ", \"kind\": " << int(r.Kind)
           << ", \"stored\": " << r.StoredSize << ", \"unpacked\": " << r.UnpackedSize << ", \"offset\": " << r.Offset
           << ", \"date\": " << r.Date << "}";
     }

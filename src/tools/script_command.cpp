@@ -54,7 +54,7 @@ int RunScript(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     lines.MapText(utf8);
     info.MapText(utf8);
   }
-  out << "; compiled script of " << AnsiToUtf8(path) << "\n" << AnsiToUtf8(builder::PrintScript(lines, info));
+  out << "; compiled script of " << OutputUtf8(path) << "\n" << OutputUtf8(builder::PrintScript(lines, info));
   return kExitOk;
 }
 

@@ -85,11 +85,11 @@ std::optional<Args> ParseCommand(const CommandSpec& spec, const std::vector<std:
   return std::nullopt;
 }
 
-std::string AnsiToUtf8(const std::string& text) { return platform::IsUtf8(text) ? text : platform::LegacyToUtf8(text); }
+std::string OutputUtf8(const std::string& text) { return platform::IsUtf8(text) ? text : platform::LegacyToUtf8(text); }
 
 std::string TerminalText(const std::string& text) {
   static const char kHex[] = "0123456789ABCDEF";
-  const std::string utf8 = AnsiToUtf8(text);
+  const std::string utf8 = OutputUtf8(text);
   std::string out;
   for (std::size_t i = 0; i < utf8.size(); ++i) {
     auto code = static_cast<unsigned char>(utf8[i]);

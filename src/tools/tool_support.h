@@ -47,7 +47,7 @@ std::optional<Args> ParseCommand(const CommandSpec& spec, const std::vector<std:
 
 // Text as UTF-8 for the terminal and JSON: well-formed UTF-8 as it is, any other bytes (names
 // in an archive written in a legacy code page) read as Windows-1252.
-std::string AnsiToUtf8(const std::string& text);
+std::string OutputUtf8(const std::string& text);
 // A name from a file as a line on a terminal: UTF-8, with every control character (C0, DEL and
 // C1) written as "\xNN" of its code, so no name can move the cursor or change the terminal.
 std::string TerminalText(const std::string& text);

@@ -47,7 +47,7 @@ std::string RecordProblem(TPak& pak) {
   const std::size_t prefix = std::string_view(kLanguagePrefix).size();
   for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
     const TPakEntry& e = pak.Entries()[i];
-    if (e.Group != 0 || platform::AnsiUpperCase(e.Name.substr(0, prefix)) != kLanguagePrefix) continue;
+    if (e.Group != 0 || platform::UpperCase(e.Name.substr(0, prefix)) != kLanguagePrefix) continue;
     auto table = pak.Extract(i);
     if (table && !languages.AddLanguage(table->data(), table->size(), &problem)) {
       return "language table \"" + e.Name + "\": " + problem;

@@ -77,7 +77,7 @@ void ListArchive(const TVFSTree& tree, bool json, std::ostream& out) {
     const TTreeFileInfo& node = tree.Node(n);
     const TVFSEntry& e = *node.Entry;
     if (json) {
-      out << (first ? "\n  " : ",\n  ") << "{\"path\": " << JsonString(AnsiToUtf8(node.Path))
+      out << (first ? "\n  " : ",\n  ") << "{\"path\": " << JsonString(OutputUtf8(node.Path))
           << ", \"flags\": " << e.Flags << ", \"stored\": " << e.StoredSize << ", \"unpacked\": " << e.UnpackedSize
           << ", \"first_block\": " << e.FirstBlock << "}";
     } else {

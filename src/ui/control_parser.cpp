@@ -79,7 +79,7 @@ void TControlParser::LoadLayout(const std::string& entry_name) {
   file_ = entry_name;
   auto data = env_.Fetch ? env_.Fetch(entry_name) : std::nullopt;
   if (!data) {
-    env_.Show(u"Error File Missing: |" + platform::AnsiToWide(entry_name) + u"|", u"Missing File", kMbOk);
+    env_.Show(u"Error File Missing: |" + platform::Utf8ToWide(entry_name) + u"|", u"Missing File", kMbOk);
     return;
   }
   const std::string text = env_.Utf8Text(*data);
@@ -102,7 +102,7 @@ void TControlParser::BuildControl(const LayoutBlock& block) {
     case ControlType::Panel:
     case ControlType::Button:
     case ControlType::CheckBox:
-    case ControlType::RadioButton: control.Caption = platform::AnsiToWide(name); break;
+    case ControlType::RadioButton: control.Caption = platform::Utf8ToWide(name); break;
     default: break;
   }
   RegisterControl(control);
@@ -160,7 +160,7 @@ void TControlParser::SetProperty(const std::string& raw_key, const std::string& 
     return *v;
   };
   auto caption = [&](const std::string& v) {
-    const std::u16string raw = platform::AnsiToWide(v);
+    const std::u16string raw = platform::Utf8ToWide(v);
     try {
       return env_.ExpandCaption(raw);
     } catch (const LanguageError& e) {
@@ -189,7 +189,7 @@ void TControlParser::SetProperty(const std::string& raw_key, const std::string& 
   switch (type) {
     case ControlType::Label:
       if (key == "caption") {
-        control.CaptionSource = platform::AnsiToWide(value);
+        control.CaptionSource = platform::Utf8ToWide(value);
         control.Caption = caption(value);
       } else if (key == "autosize") control.AutoSize = ParsePageBool(value);
       else if (key == "wordwrap") control.WordWrap = ParsePageBool(value);
@@ -197,20 +197,20 @@ void TControlParser::SetProperty(const std::string& raw_key, const std::string& 
       break;
     case ControlType::Edit:
       if (key == "text") {
-        control.CaptionSource = platform::AnsiToWide(value);
+        control.CaptionSource = platform::Utf8ToWide(value);
         control.Caption = caption(value);
       } else if (key == "autosize") control.AutoSize = ParsePageBool(value);
       break;
     case ControlType::Panel:
       if (key == "caption") {
-        control.CaptionSource = platform::AnsiToWide(value);
-        control.Caption = platform::AnsiToWide(platform::WideToAnsi(caption(value)));
+        control.CaptionSource = platform::Utf8ToWide(value);
+        control.Caption = platform::Utf8ToWide(platform::WideToUtf8(caption(value)));
       }
       break;
     case ControlType::CheckBox:
     case ControlType::RadioButton:
       if (key == "caption") {
-        control.CaptionSource = platform::AnsiToWide(value);
+        control.CaptionSource = platform::Utf8ToWide(value);
         control.Caption = caption(value);
       } else if (key == "checked") {
         control.Checked = ParsePageBool(value);
@@ -221,7 +221,7 @@ void TControlParser::SetProperty(const std::string& raw_key, const std::string& 
     case ControlType::Memo:
     case ControlType::RichEdit:
       if (key == "text") {
-        control.Caption = TLanguages::ReplaceText(platform::AnsiToWide(value), u"<BR>", u"\r");
+        control.Caption = TLanguages::ReplaceText(platform::Utf8ToWide(value), u"<BR>", u"\r");
         control.FileData.clear();
         control.RichText = false;
       } else if (key == "border") control.Border = ParsePageBool(value);
@@ -248,10 +248,10 @@ void TControlParser::SetProperty(const std::string& raw_key, const std::string& 
 void TControlParser::LoadRichEdit(Control& control, const std::string& value) {
   static const TLanguageStrings kNoStrings;
   const TLanguageStrings& strings = env_.Strings != nullptr ? *env_.Strings : kNoStrings;
-  const std::string name = platform::WideToAnsi(strings.ExpandVariables(platform::AnsiToWide(value)));
+  const std::string name = platform::WideToUtf8(strings.ExpandVariables(platform::Utf8ToWide(value)));
   auto data = env_.Fetch ? env_.Fetch(name) : std::nullopt;
   if (!data) {
-    env_.Show(u"Error: File \"" + platform::AnsiToWide(name) + u"\" Missing", u"Rich Edit Error", kMbOk);
+    env_.Show(u"Error: File \"" + platform::Utf8ToWide(name) + u"\" Missing", u"Rich Edit Error", kMbOk);
     return;
   }
   control.File = name;
@@ -261,7 +261,7 @@ void TControlParser::LoadRichEdit(Control& control, const std::string& value) {
     control.Caption.clear();
   } else {
     control.FileData.clear();
-    control.Caption = platform::AnsiToWide(env_.Utf8Text(*data));
+    control.Caption = platform::Utf8ToWide(env_.Utf8Text(*data));
   }
 }
 
@@ -296,7 +296,7 @@ void TControlParser::RefreshCaptions() {
   for (Control* c : controls_) {
     if (!c->HasCaption()) continue;
     std::u16string text = env_.ExpandCaption(c->CaptionSource);
-    if (c->Type == ControlType::Panel) text = platform::AnsiToWide(platform::WideToAnsi(text));
+    if (c->Type == ControlType::Panel) text = platform::Utf8ToWide(platform::WideToUtf8(text));
     if (text == c->Caption) continue;
     c->Caption = std::move(text);
     if (env_.View != nullptr) env_.View->ControlChanged(*c);

@@ -6,14 +6,14 @@
 namespace zq {
 
 void TLanguageStrings::Add(const std::string& name, const std::string* variable) {
-  items_.push_back(TLanguageString{platform::AnsiLowerCase(name), variable});
+  items_.push_back(TLanguageString{platform::LowerCase(name), variable});
 }
 
 std::u16string TLanguageStrings::ExpandVariables(const std::u16string& text) const {
   std::u16string result = text;
   for (const TLanguageString& entry : items_) {
-    const std::u16string value = entry.Variable ? platform::AnsiToWide(*entry.Variable) : std::u16string();
-    result = TLanguages::ReplaceText(result, platform::AnsiToWide(entry.Name), value);
+    const std::u16string value = entry.Variable ? platform::Utf8ToWide(*entry.Variable) : std::u16string();
+    result = TLanguages::ReplaceText(result, platform::Utf8ToWide(entry.Name), value);
   }
   return result;
 }

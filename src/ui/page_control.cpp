@@ -17,7 +17,7 @@ std::optional<PageKind> TSEPageControl::CurrentType() const {
 void TSEPageControl::LoadPages(const std::string& entry_name) {
   auto data = env_.Fetch ? env_.Fetch(entry_name) : std::nullopt;
   if (!data) {
-    env_.Show(u"Error File Missing: " + platform::AnsiToWide(entry_name), u"Missing File", kMbOk);
+    env_.Show(u"Error File Missing: " + platform::Utf8ToWide(entry_name), u"Missing File", kMbOk);
     return;
   }
   const std::string text = env_.Utf8Text(*data);
@@ -66,7 +66,7 @@ void TSEPageControl::ShowPage(int index) {
   const std::int32_t table = env_.LanguageIndex();
   auto text = [lang, table](TextId id) {
     return lang != nullptr ? lang->GetText(id, table)
-                           : u"NOT FOUND " + platform::AnsiToWide(std::to_string(Number(id)));
+                           : u"NOT FOUND " + platform::Utf8ToWide(std::to_string(Number(id)));
   };
   buttons_.Back.Visible = true;
   buttons_.Next.Enabled = true;

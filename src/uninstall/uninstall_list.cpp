@@ -17,7 +17,7 @@ namespace zq {
 namespace {
 
 // Windows compares names without regard to case by Unicode's simple mappings.
-std::string FoldedKey(const std::string& text) { return platform::AnsiLowerCase(text); }
+std::string FoldedKey(const std::string& text) { return platform::LowerCase(text); }
 bool SameFolded(const std::string& a, const std::string& b) { return FoldedKey(a) == FoldedKey(b); }
 
 }  // namespace

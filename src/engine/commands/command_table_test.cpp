@@ -145,7 +145,7 @@ TEST(CommandTable, EveryRowIsStoredPrintedAndFollowedAsTheTableSays) {
         ctx.Choices.Checked = {{"d", present}};  // the box the line names is checked, then not
         RunScript(ctx);
         ASSERT_FALSE(status.captions.empty());
-        landed.insert(platform::WideToAnsi(status.captions.front()));
+        landed.insert(platform::WideToUtf8(status.captions.front()));
       }
       std::set<std::string> targets;
       for (int n = 1; n <= count; ++n) {

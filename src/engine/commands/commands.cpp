@@ -62,13 +62,13 @@ ArchiveProcedures* ArchivesFor(const RunScope& ctx, const char* keyword) {
 }
 
 std::string SearchOpticalDrives(const std::string& path) {
-  if (platform::AnsiUpperCase(path).find("$CDDRIVE") == std::string::npos) return path;
+  if (platform::UpperCase(path).find("$CDDRIVE") == std::string::npos) return path;
   for (const auto& root : platform::LogicalDriveRoots()) {
     if (platform::GetDriveType(root) != platform::DriveType::CdRom) continue;
     std::u16string candidate =
-        TLanguages::ReplaceText(platform::AnsiToWide(path), u"$CDDRIVE", platform::AnsiToWide(root));
+        TLanguages::ReplaceText(platform::Utf8ToWide(path), u"$CDDRIVE", platform::Utf8ToWide(root));
     candidate = TLanguages::ReplaceText(candidate, u"\\\\", u"\\");
-    const std::string narrow = platform::WideToAnsi(candidate);
+    const std::string narrow = platform::WideToUtf8(candidate);
     if (platform::FileExists(narrow)) return narrow;
   }
   return path;

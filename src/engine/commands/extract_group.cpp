@@ -41,7 +41,7 @@ void FailWrite(const RunScope& ctx, const std::string& target, bool package_unre
 void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, std::uint16_t group) {
   const std::u16string status = ctx.Text(TextId::ExtractingFile);
   auto show = [&ctx, &status](const std::string& file_text) {
-    SetStatusText(ctx.Services, TLanguages::ReplaceText(status, u"<%FILENAME%>", platform::AnsiToWide(file_text)));
+    SetStatusText(ctx.Services, TLanguages::ReplaceText(status, u"<%FILENAME%>", platform::Utf8ToWide(file_text)));
   };
   const std::vector<std::size_t> entries = pak.IndexesInGroup(group);
   std::vector<std::size_t> inflated;  // those the prefetch inflates ahead, in the same order

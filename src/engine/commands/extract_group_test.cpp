@@ -145,7 +145,7 @@ TEST_F(ExtractGroupTest, AFileThatCannotBeWrittenEndsTheRunUnrecorded) {
 
     const std::string message = "Unable to write file \"" + target + "\\" + c.name + "\": " + c.reason + ".";
     EXPECT_TRUE(ctx.Run.SetupAborted);
-    EXPECT_EQ(boxes.boxes, (std::vector<std::u16string>{u"Error: " + platform::AnsiToWide(message)}));
+    EXPECT_EQ(boxes.boxes, (std::vector<std::u16string>{u"Error: " + platform::Utf8ToWide(message)}));
     EXPECT_EQ(detail.captions, (std::vector<std::u16string>{u"Setup failed to install."}));
     EXPECT_EQ(logged, (std::vector<std::string>{"file " + target + "\\first.txt", "Error: " + message}));
     EXPECT_EQ(ctx.Run.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\first.txt"}));

@@ -79,7 +79,7 @@ class TCopyFileCommand : public TCommandClass {
     const std::string target = ExpandMacrosAnsi(ctx, a[2]);
     ForceDirectoriesLogged(ctx.Run.UninstallList, ExtractFileDir(target), &ctx.Run.Journal);
     SetStatusText(ctx.Services, TLanguages::ReplaceText(ctx.Text(TextId::CopyingFile), u"<%FILENAME%>",
-                                                        platform::AnsiToWide(ExtractFileName(source))));
+                                                        platform::Utf8ToWide(ExtractFileName(source))));
     ForgetArchiveJournal(ctx, target);
     const bool copied = PrepareFileWriteOrAsk(ctx, target) && platform::CopyFileTo(source, target, false);
     if (!copied) CancelFileWrite(ctx.Run, target);  // a failed copy leaves the old file in place

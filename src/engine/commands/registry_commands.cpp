@@ -142,9 +142,9 @@ class TMessageCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
   void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
-    const std::u16string text = ctx.ExpandLangTags(platform::AnsiToWide(ArgsOf(ctx.Run, line)[1]));
+    const std::u16string text = ctx.ExpandLangTags(platform::Utf8ToWide(ArgsOf(ctx.Run, line)[1]));
     SetStatusText(ctx.Services, text);
-    ctx.Services.LogLine("message: " + platform::WideToAnsi(text));
+    ctx.Services.LogLine("message: " + platform::WideToUtf8(text));
   }
 };
 
@@ -159,10 +159,10 @@ class TMessageBoxCommand : public TCommandClass {
 
   void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
     const Args args = Decode(ArgsOf(ctx.Run, line));
-    const std::u16string caption = ExpandMacros(ctx, platform::AnsiToWide(args.caption));
-    const std::u16string text = ExpandMacros(ctx, platform::AnsiToWide(args.text));
+    const std::u16string caption = ExpandMacros(ctx, platform::Utf8ToWide(args.caption));
+    const std::u16string text = ExpandMacros(ctx, platform::Utf8ToWide(args.text));
     const int answer = ctx.Services.ShowMessageBox(text, caption, kMbOkCancel | kMbIconQuestion);
-    ctx.Services.LogLine("message box \"" + platform::WideToAnsi(text) + "\": " + (answer == kIdOk ? "OK" : "Cancel"));
+    ctx.Services.LogLine("message box \"" + platform::WideToUtf8(text) + "\": " + (answer == kIdOk ? "OK" : "Cancel"));
     if (answer == kIdOk) {
       if (args.on_ok > 0) ctx.Run.CurrentLine = args.on_ok - 1;
     } else if (args.on_cancel > 0) {

@@ -14,7 +14,7 @@ namespace zq {
 
 namespace {
 
-std::string Narrow(const std::u16string& s) { return platform::WideToAnsi(s); }
+std::string Narrow(const std::u16string& s) { return platform::WideToUtf8(s); }
 
 // A message's line breaks, with the blanks around them, become one space.
 std::string OneLine(const std::string& s) {
@@ -112,20 +112,20 @@ int HeadlessFrontEnd::RunWizard(SetupContext& ctx) {
     case Wizard::WalkEnd::Finished: break;
     case Wizard::WalkEnd::UnusableDrive:
       if (IsUnusableDrive(ctx.Choices.InstallDir)) {
-        Show(platform::AnsiToWide("The folder " + ctx.Choices.InstallDir +
+        Show(platform::Utf8ToWide("The folder " + ctx.Choices.InstallDir +
                                   " is not on a drive that can take an installation."),
              u"Setup", kMbOk | kMbIconError);
       } else {
         const std::string refusal = wizard.FolderRefusal(ctx.Choices.InstallDir);
         const bool per_user = ctx.Setup.Options.Scope == InstallScope::User &&
                               refusal.rfind("a per-user setup", 0) == 0;
-        Show(platform::AnsiToWide("The folder " + ctx.Choices.InstallDir + " cannot take an installation (" + refusal +
+        Show(platform::Utf8ToWide("The folder " + ctx.Choices.InstallDir + " cannot take an installation (" + refusal +
                                   (per_user ? ")." : "): its uninstaller could not remove it.")),
              u"Setup", kMbOk | kMbIconError);
       }
       return kExitRefused;
     case Wizard::WalkEnd::ShortSpace:
-      Show(platform::AnsiToWide("Not enough free space for " + ctx.Setup.SetupInfo.SetupName + ": " +
+      Show(platform::Utf8ToWide("Not enough free space for " + ctx.Setup.SetupInfo.SetupName + ": " +
                                 ctx.Choices.SpaceRequiredText + " needed, " + ctx.Choices.SpaceAvailableText +
                                 " available."),
            u"Setup", kMbOk | kMbIconError);

@@ -86,7 +86,7 @@ int TFrmMain::Show(const std::u16string& text, const std::u16string& caption, un
   int answer = kIdCancel;
   dispatcher_->Invoke(
       [&] { answer = MessageBoxW(window_, W(text).c_str(), W(caption).c_str(), flags | MB_SETFOREGROUND); });
-  ctx_.Services.LogLine("message box \"" + platform::WideToAnsi(caption) + "\" -> " + std::to_string(answer));
+  ctx_.Services.LogLine("message box \"" + platform::WideToUtf8(caption) + "\" -> " + std::to_string(answer));
   return answer;
 }
 
@@ -152,7 +152,7 @@ void TFrmMain::CreateWindows() {
                                     },
                                     [this](const Control&, const std::u16string& text) {
                                       ctx_.Services.LogLine("text cut at " + std::to_string(dpi_) +
-                                                            " DPI: " + platform::WideToAnsi(text));
+                                                            " DPI: " + platform::WideToUtf8(text));
                                     }});
   natives_->SetDpi(dpi_);
 }

@@ -30,7 +30,7 @@ const wchar_t kPictureClass[] = L"ZqPicture";
 const wchar_t kGaugeClass[] = L"ZqGauge";
 
 std::wstring W(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
-std::wstring W(const std::string& s) { return W(platform::AnsiToWide(s)); }
+std::wstring W(const std::string& s) { return W(platform::Utf8ToWide(s)); }
 
 // Controls break lines at CR LF; captions carry a lone CR for "<BR>".
 std::wstring WithLineBreaks(const std::u16string& text) {
@@ -132,7 +132,7 @@ std::string TreePath(HWND tree, HTREEITEM item) {
     TreeView_GetItem(tree, &tv);
     std::u16string name;
     for (const wchar_t* p = buf; *p; ++p) name += static_cast<char16_t>(*p);
-    std::string part = platform::WideToAnsi(name);
+    std::string part = platform::WideToUtf8(name);
     path = path.empty() ? part : part + "\\" + path;
     item = TreeView_GetParent(tree, item);
   }
@@ -431,9 +431,8 @@ void NativeControls::ExpandNode(HWND tree, HTREEITEM item) {
   for (const auto& e : *entries) {
     if (e.is_directory) names.push_back(e.name);
   }
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    return platform::AnsiLowerCase(a) < platform::AnsiLowerCase(b);
-  });
+  std::sort(names.begin(), names.end(),
+            [](const std::string& a, const std::string& b) { return platform::LowerCase(a) < platform::LowerCase(b); });
   for (const auto& name : names) AddNode(tree, item, name, true);
   if (names.empty()) {
     TVITEMW tv{};
@@ -457,12 +456,12 @@ void NativeControls::SelectFolder(const Control& control, const std::string& pat
   while (pos <= rest.size()) {
     std::size_t end = rest.find('\\', pos);
     if (end == std::string::npos) end = rest.size();
-    const std::string part = platform::AnsiLowerCase(rest.substr(pos, end - pos));
+    const std::string part = platform::LowerCase(rest.substr(pos, end - pos));
     HTREEITEM found = nullptr;
     for (HTREEITEM it = level; it != nullptr; it = TreeView_GetNextSibling(tree, it)) {
       std::string text = TreePath(tree, it);
       auto slash = text.find_last_of('\\');
-      std::string name = platform::AnsiLowerCase(slash == std::string::npos ? text : text.substr(slash + 1));
+      std::string name = platform::LowerCase(slash == std::string::npos ? text : text.substr(slash + 1));
       if (name == part) {
         found = it;
         break;
