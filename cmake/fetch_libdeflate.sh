@@ -5,10 +5,8 @@
 #
 #   cmake/fetch_libdeflate.sh [ROOT] [CC]
 #
-# The machine's apt configuration is left alone: the source lines are written to a private
-# list under ROOT's parent, made from the machine's own binary lines (same mirrors, same
-# keys), with indexes and cache of their own. Needs apt-get, dpkg-source (dpkg-dev), make and
-# the mingw compiler.
+# The source comes through cmake/debian_source.sh, which leaves the machine's apt configuration
+# alone. Needs apt-get, dpkg-source (dpkg-dev), make and the mingw compiler.
 set -euo pipefail
 
 root=$(realpath -m "${1:-$(dirname "$0")/../build/deps/libdeflate-mingw}")
@@ -19,30 +17,10 @@ if [ -f "$root/include/libdeflate.h" ] && [ -f "$root/lib/libdeflate.a" ]; then
   exit 0
 fi
 
-deps=$(dirname "$root")
-apt="$deps/apt"
-src="$deps/libdeflate-source"
-mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/parts" "$src"
-
-# Every Debian binary line of the machine, as a source line; the keys stay the machine's.
-codename=$(. /etc/os-release && echo "${VERSION_CODENAME:?}")
-apt-get -o Dir::State::Lists="$apt/lists" indextargets --no-release-info \
-    --format '$(TARGET_OF) $(REPO_URI) $(RELEASE) $(COMPONENT)' 'Identifier: Packages' |
-  awk -v codename="$codename" '$1 == "deb" && $4 == "main" && index($3, codename) == 1 {
-         print "deb-src " $2 " " $3 " main" }' | sort -u >"$apt/sources.list"
-if [ ! -s "$apt/sources.list" ]; then
-  echo "fetch_libdeflate: no Debian $codename main lines in the apt configuration" >&2
-  exit 1
-fi
-
-apt_private=(-o Dir::Etc::SourceList="$apt/sources.list" -o Dir::Etc::SourceParts="$apt/parts"
-             -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache" -o APT::Sandbox::User="$(id -un)")
-
+src="$(dirname "$root")/libdeflate-source"
 if ! ls "$src"/libdeflate-*/libdeflate.h >/dev/null 2>&1; then
-  echo "fetch_libdeflate: fetching Debian's libdeflate source for $codename" >&2
-  apt-get -qq "${apt_private[@]}" update
-  # apt checks the files against the signed index; dpkg-source unpacks and applies Debian's patches.
-  (cd "$src" && apt-get -qq "${apt_private[@]}" source libdeflate >/dev/null)
+  . "$(dirname "$0")/debian_source.sh"
+  fetch_debian_source libdeflate "$src" fetch_libdeflate
 fi
 tree=$(ls -d "$src"/libdeflate-*/ | sort -V | tail -n 1)
 
