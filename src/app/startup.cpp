@@ -150,7 +150,8 @@ void RefuseDowngrade(SetupContext& ctx) {
   const LoadedSetup& setup = ctx.Setup;
   if (setup.Options.Version.empty()) return;
   platform::Registry reg;
-  const auto earlier = ReadUninstallEntry(reg, setup.SetupInfo.ShortName);
+  // Where this setup registers: a per-user installation is found in HKCU.
+  const auto earlier = ReadUninstallEntry(reg, UninstallEntryRoot(setup), setup.SetupInfo.ShortName);
   if (!earlier || earlier->Version.empty()) return;
   const int order = CompareVersions(earlier->Version, setup.Options.Version);
   ctx.Services.LogLine("installed version " + earlier->Version + ", this setup's " + setup.Options.Version);

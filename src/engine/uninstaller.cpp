@@ -271,9 +271,10 @@ void RegisterUninstallEntry(platform::Registry& reg, std::uint32_t root, const s
   reg.CloseKey();
 }
 
-std::optional<UninstallEntry> ReadUninstallEntry(platform::Registry& reg, const std::string& key_name) {
+std::optional<UninstallEntry> ReadUninstallEntry(platform::Registry& reg, std::uint32_t root,
+                                                 const std::string& key_name) {
   if (key_name.empty()) return std::nullopt;
-  reg.SetRoot(platform::kHkeyLocalMachine);
+  reg.SetRoot(root);
   if (!reg.OpenKey(kUninstallKeyBase + key_name, false)) return std::nullopt;
   UninstallEntry entry;
   entry.Name = key_name;

@@ -58,7 +58,8 @@ void RegisterUninstallEntry(platform::Registry& reg, std::uint32_t root, const s
 // The entry an earlier installation registered where RegisterUninstallEntry writes (the same
 // root, and the registry view this program sees): its version, publisher, location and
 // uninstaller as far as it gives them. nullopt when there is none (or no key name).
-std::optional<UninstallEntry> ReadUninstallEntry(platform::Registry& reg, const std::string& key_name);
+std::optional<UninstallEntry> ReadUninstallEntry(platform::Registry& reg, std::uint32_t root,
+                                                 const std::string& key_name);
 
 // Writes InstallDir\UninstallExeName: this program without its package (and, when it was signed,
 // without the claim of a signature in its headers), then a package of the

@@ -88,6 +88,14 @@ for c in "${downgrade_cases[@]}"; do
   fi
 done
 
+# A per-user product registers in HKCU, and its older setup is refused from there.
+USER_ENTRY='Software\Microsoft\Windows\CurrentVersion\Uninstall\zq decisions user'
+build userv2 'shortname "zq decisions user"' 'scope user' 'version 2.0'
+check "a per-user setup installs" test "$(run userv2)" = 0
+check "and registers its version in HKCU" test "$(reg $HKCU "$USER_ENTRY" DisplayVersion)" = 2.0
+build userv1 'shortname "zq decisions user"' 'scope user' 'version 1.0'
+check "its older setup is refused (exit code 3)" test "$(run userv1)" = 3
+
 # An uninstaller made at build time and carried (as --sign makes it; the host's programs take no
 # signature, so the "signing" command copies): the setup writes it as it is, and it finds its
 # folder and log from its own path.
