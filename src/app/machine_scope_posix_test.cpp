@@ -17,6 +17,7 @@
 #include "platform/registry.h"
 #include "platform/shell_folders.h"
 #include "script/command_table.h"
+#include "support/compiled_line.h"
 #include "support/sample_package.h"
 #include "support/temp_dir.h"
 
@@ -25,14 +26,7 @@ namespace {
 
 constexpr char kEnvironmentKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 
-TCompLine Line(const char* keyword, std::vector<std::string> args, std::uint32_t position) {
-  TCompLine l;
-  l.CommandIndex = FindCommand(keyword)->index;
-  l.Args = std::move(args);
-  l.ArgCount = static_cast<std::int32_t>(l.Args.size());
-  l.LineNumber = position;
-  return l;
-}
+using test::CompiledLine;
 
 std::string Bytes(const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); }
 
@@ -53,8 +47,8 @@ class MachineScopeTest : public ::testing::Test {
     info.InstallDir = dir_ / "Apps\\Scope";
     info.HasUninstaller = 1;
     TCompLines lines;
-    lines.Lines = {Line("file", {"payload", "1"}, 0),
-                   Line("createshortcut", {"$SMPROGRAMS\\zq-test Scope.lnk", "$INSTDIR\\scope.exe", ""}, 1)};
+    lines.Lines = {CompiledLine("file", {"payload", "1"}, 0),
+                   CompiledLine("createshortcut", {"$SMPROGRAMS\\zq-test Scope.lnk", "$INSTDIR\\scope.exe", ""}, 1)};
     std::vector<test::SampleEntry> entries = {
         {kSetupInfoEntry, 0, Bytes(info.Serialize())},
         {kCompiledLinesEntry, 0, Bytes(lines.Serialize())},

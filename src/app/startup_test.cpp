@@ -17,6 +17,7 @@
 #include "platform/shell_folders.h"
 #include "platform/text.h"
 #include "script/command_table.h"
+#include "support/compiled_line.h"
 #include "support/sample_package.h"
 #include "support/temp_dir.h"
 #include "engine/uninstaller.h"
@@ -24,14 +25,7 @@
 namespace zq {
 namespace {
 
-TCompLine Line(const char* keyword, std::vector<std::string> args, std::uint32_t position) {
-  TCompLine l;
-  l.CommandIndex = FindCommand(keyword)->index;
-  l.Args = std::move(args);
-  l.ArgCount = static_cast<std::int32_t>(l.Args.size());
-  l.LineNumber = position;
-  return l;
-}
+using test::CompiledLine;
 
 std::string Bytes(const std::vector<std::uint8_t>& v) { return std::string(v.begin(), v.end()); }
 
@@ -60,8 +54,8 @@ class StartupTest : public ::testing::Test {
     info_.LogPrefix = "demo_";
     info_.InstallDir = dir_ / "Program\\Demo";
     info_.HasUninstaller = 1;
-    lines_.Lines = {Line("file", {"payload", "1"}, 0),
-                    Line("writeregstr", {"HKCU", "Software\\zqsetup-test\\Demo", "Path", "$INSTDIR"}, 1)};
+    lines_.Lines = {CompiledLine("file", {"payload", "1"}, 0),
+                    CompiledLine("writeregstr", {"HKCU", "Software\\zqsetup-test\\Demo", "Path", "$INSTDIR"}, 1)};
   }
   void TearDown() override {
     platform::Registry reg;
@@ -251,8 +245,9 @@ TEST_F(StartupTest, InstalledDirectoryComesFromTheRegistryWhenItIsThere) {
 // The space asked for follows the components chosen on the command line; a name the setup
 // lacks is refused before anything is measured or written.
 TEST_F(StartupTest, ComponentsOnTheCommandLineChooseWhatIsMeasured) {
-  lines_.Lines = {Line("file", {"payload", "1"}, 0), Line("component", {"bin", "Bin", "off", "", "5000", "2"}, 1),
-                  Line("file", {"bin", "2"}, 2)};
+  lines_.Lines = {CompiledLine("file", {"payload", "1"}, 0),
+                  CompiledLine("component", {"bin", "Bin", "off", "", "5000", "2"}, 1),
+                  CompiledLine("file", {"bin", "2"}, 2)};
   auto entries = Entries();
   entries.back().group = 2;  // bin\demo.exe, in the component
   const std::string setup = Write(entries);
@@ -289,8 +284,9 @@ TEST_F(StartupTest, SilentInstallThenUninstallLeavesOnlyWhatTheUserAdded) {
   constexpr bool kUserFolders = true;
 #endif
   if (kUserFolders) {
-    lines_.Lines.push_back(Line("createshortcut", {"$DESKTOP\\zq-test Demo.lnk", "$INSTDIR\\bin\\demo.exe", ""}, 2));
-    lines_.Lines.push_back(Line("copyfile", {"$INSTDIR\\readme.txt", "$appdata\\zq-test Demo\\readme.txt"}, 3));
+    lines_.Lines.push_back(
+        CompiledLine("createshortcut", {"$DESKTOP\\zq-test Demo.lnk", "$INSTDIR\\bin\\demo.exe", ""}, 2));
+    lines_.Lines.push_back(CompiledLine("copyfile", {"$INSTDIR\\readme.txt", "$appdata\\zq-test Demo\\readme.txt"}, 3));
   }
   const std::string setup = Write(Entries());
   const std::string inst = info_.InstallDir;
@@ -409,7 +405,7 @@ TEST_F(StartupTest, NoMemoryDuringVerificationEndsInTheReportWithExitCodeFour) {
 }
 
 TEST_F(StartupTest, FailureEndsWithExitCodeTwoAndShortSpaceIsRefused) {
-  lines_.Lines = {Line("failure", {}, 0)};
+  lines_.Lines = {CompiledLine("failure", {}, 0)};
   info_.HasUninstaller = 0;
   const std::string setup = Write(Entries());
   {
