@@ -2,13 +2,14 @@
 
 #include <sstream>
 
-#include "platform/text.h"
+#include "base/path_text.h"
 
 namespace zq {
 
 namespace {
 
-std::string Lower(const std::string& s) { return platform::LowerCase(s); }
+// Keywords and values are ASCII words.
+std::string Lower(const std::string& s) { return AsciiLowerCase(s); }
 
 std::string Trimmed(const std::string& s) {
   const std::size_t first = s.find_first_not_of(" \t");
