@@ -43,6 +43,8 @@ SCRIPT
 "$HOST_DIR/zq" build "$WORK/setup.zqs" -o "$WORK/out/UniSetup.exe" --stub "$BUILD_DIR/zqsetup.exe" >"$WORK/build.txt" 2>&1
 check "zq build takes names beyond ASCII" test -s "$WORK/out/UniSetup.exe"
 check "zq list prints them in UTF-8" bash -c "'$HOST_DIR/zq' list '$WORK/out/UniSetup.exe' | grep -qF '日本語のファイル.txt'"
+check "zq info prints the product's name in UTF-8" bash -c "'$HOST_DIR/zq' info '$WORK/out/UniSetup.exe' | grep -qF 'Prödukt Ω 製品 😀'"
+check "zq script prints the script's text in UTF-8" bash -c "'$HOST_DIR/zq' script '$WORK/out/UniSetup.exe' | grep -qF 'Schlüssel 鍵'"
 
 # Exports a registry key as UTF-8 text (regedit writes UTF-16).
 export_key() {  # key, file
