@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <chrono>
 #include <random>
 #include <set>
 
@@ -199,7 +200,10 @@ Bytes PakDirectoryBytes(const std::vector<TPakDirEntry>& records, const TExtraIn
   PutU32(out, static_cast<std::uint32_t>(records.size()));
   PutU32(out, 0);
   // Fresh seeds each time; 0 is left out because a sine seed of 0 gives no key at all.
-  static std::mt19937 rng{std::random_device{}()};
+  // Seeded from the clock: the seeds only vary the scrambling, and std::random_device would link
+  // the string-stream machinery into the engine.
+  static std::mt19937 rng{
+      static_cast<std::uint32_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count())};
   std::uniform_int_distribution<int> seed(1, 255);
   TVelmEncryptionType cipher;
   cipher.SineSeed = static_cast<std::uint8_t>(seed(rng));

@@ -1,7 +1,7 @@
 #include "engine/error_log.h"
 
 #include <cstdio>
-#include <ios>
+#include <stdexcept>
 
 #include "engine/setup_context.h"
 #include "diagnostics/cpu_speed.h"
@@ -94,8 +94,8 @@ std::string NextErrorLogPath(const std::string& folder) {
 std::string WriteErrorLogFile(const std::string& folder, const std::string& text) {
   const std::string path = NextErrorLogPath(folder);
   platform::File file;
-  if (!file.Open(path, platform::OpenMode::Create)) throw std::ios_base::failure("cannot create " + path);
-  if (file.Write(text.data(), text.size()) != text.size()) throw std::ios_base::failure("cannot write " + path);
+  if (!file.Open(path, platform::OpenMode::Create)) throw std::runtime_error("cannot create " + path);
+  if (file.Write(text.data(), text.size()) != text.size()) throw std::runtime_error("cannot write " + path);
   file.Close();
   return path;
 }
