@@ -8,9 +8,9 @@ ROOT=$(pwd)
 JOBS=${JOBS:-$(nproc)}
 
 HOST_PACKAGES=(cmake g++ make pkg-config libgtest-dev googletest libbenchmark-dev libsqlite3-dev libssl-dev zlib1g-dev
-               libdeflate-dev libzstd-dev sqlite3 python3 clang-format-14)
-# dpkg-dev unpacks Debian's libdeflate and zstd sources, which cmake/fetch_libdeflate.sh and
-# cmake/fetch_zstd.sh build for mingw.
+               libdeflate-dev liblzma-dev sqlite3 python3 clang-format-14)
+# dpkg-dev unpacks Debian's libdeflate and xz-utils sources, which cmake/fetch_libdeflate.sh and
+# cmake/fetch_xz.sh build for mingw.
 # locales holds the locale sources the Unicode test compiles into the build tree.
 WIN_PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev dpkg-dev
               wine wine32 wine64 xvfb xauth xdotool imagemagick osslsigncode openssl locales)
@@ -41,10 +41,10 @@ ensure_deps() {  # [PACKAGE...], by default all the project needs
 }
 
 configure() {  # preset
-  # The win32 tree links libdeflate and zstd built from Debian's sources (once; kept in build/deps).
+  # The win32 tree links libdeflate and liblzma built from Debian's sources (once; kept in build/deps).
   if [ "$1" = win32 ]; then
     cmake/fetch_libdeflate.sh "$ROOT/build/deps/libdeflate-mingw"
-    cmake/fetch_zstd.sh "$ROOT/build/deps/zstd-mingw"
+    cmake/fetch_xz.sh "$ROOT/build/deps/xz-mingw"
   fi
   if [ ! -f "build/$1/CMakeCache.txt" ]; then
     cmake --preset "$1" >/dev/null

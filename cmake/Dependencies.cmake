@@ -23,23 +23,25 @@ else()
   add_library(Libdeflate::Libdeflate ALIAS PkgConfig::LIBDEFLATE)
 endif()
 
-# zstd packs and unpacks solid blocks. The host takes Debian's libzstd-dev; the win32 build takes
-# the same Debian source built for mingw by cmake/fetch_zstd.sh. The engine references only the
-# decoder, so only the decoder's objects are linked into it.
+# liblzma packs and unpacks solid blocks (raw LZMA2). The host takes Debian's liblzma-dev; the
+# win32 build takes the same Debian source (xz-utils) built for mingw by cmake/fetch_xz.sh. The
+# engine references only the decoder, so only the decoder's objects are linked into it.
 if(WIN32)
-  set(ZQ_ZSTD_ROOT "${PROJECT_SOURCE_DIR}/build/deps/zstd-mingw"
-      CACHE PATH "zstd built for mingw (include/ and lib/), as cmake/fetch_zstd.sh leaves it")
-  if(NOT EXISTS "${ZQ_ZSTD_ROOT}/include/zstd.h" OR NOT EXISTS "${ZQ_ZSTD_ROOT}/lib/libzstd.a")
-    message(FATAL_ERROR "zstd for mingw not found in ${ZQ_ZSTD_ROOT}; "
-                        "run cmake/fetch_zstd.sh ${ZQ_ZSTD_ROOT} (make.sh does)")
+  set(ZQ_XZ_ROOT "${PROJECT_SOURCE_DIR}/build/deps/xz-mingw"
+      CACHE PATH "liblzma built for mingw (include/ and lib/), as cmake/fetch_xz.sh leaves it")
+  if(NOT EXISTS "${ZQ_XZ_ROOT}/include/lzma.h" OR NOT EXISTS "${ZQ_XZ_ROOT}/lib/liblzma.a")
+    message(FATAL_ERROR "liblzma for mingw not found in ${ZQ_XZ_ROOT}; "
+                        "run cmake/fetch_xz.sh ${ZQ_XZ_ROOT} (make.sh does)")
   endif()
-  add_library(Zstd::Zstd STATIC IMPORTED)
-  set_target_properties(Zstd::Zstd PROPERTIES
-    IMPORTED_LOCATION "${ZQ_ZSTD_ROOT}/lib/libzstd.a"
-    INTERFACE_INCLUDE_DIRECTORIES "${ZQ_ZSTD_ROOT}/include")
+  add_library(Lzma::Lzma STATIC IMPORTED)
+  set_target_properties(Lzma::Lzma PROPERTIES
+    IMPORTED_LOCATION "${ZQ_XZ_ROOT}/lib/liblzma.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${ZQ_XZ_ROOT}/include"
+    # Static: the header must not declare the functions as imported from a DLL.
+    INTERFACE_COMPILE_DEFINITIONS LZMA_API_STATIC)
 else()
-  pkg_check_modules(ZSTD REQUIRED IMPORTED_TARGET libzstd)
-  add_library(Zstd::Zstd ALIAS PkgConfig::ZSTD)
+  pkg_check_modules(LZMA REQUIRED IMPORTED_TARGET liblzma)
+  add_library(Lzma::Lzma ALIAS PkgConfig::LZMA)
 endif()
 
 if(NOT WIN32)

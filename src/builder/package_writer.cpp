@@ -17,8 +17,8 @@
 #include "container/pe_image.h"
 #include "container/pak_string.h"
 #include "container/solid_index.h"
-#include "codec/zstd_decoder.h"
-#include "codec/zstd_encoder.h"
+#include "codec/lzma_decoder.h"
+#include "codec/lzma_encoder.h"
 #include "platform/files.h"
 
 namespace zq::builder {
@@ -28,10 +28,12 @@ namespace {
 // Bytes of source data packed ahead of the writer at most (the unit next in line is always
 // allowed, whatever its size).
 constexpr std::uint64_t kAheadBudget = 256ull << 20;
-// Solid blocks: files of one group joined up to this much data. Larger blocks pack a little
-// smaller but leave cores idle and ask more memory of the reader (docs/performance.md).
-constexpr std::uint64_t kSolidBlockTarget = 32ull << 20;
-constexpr int kSolidLevel = 19;
+// Solid blocks: files of one group joined up to this much data, the most a reader's window may
+// be. Smaller blocks would keep more cores busy on small payloads, but every cut loses what the
+// files after it share with those before it: 32 MiB blocks made the bench's DLLs 4 % larger
+// (docs/performance.md).
+constexpr std::uint64_t kSolidBlockTarget = kLzmaMaxWindow;
+constexpr std::uint32_t kSolidPreset = 9;
 
 // One entry packed alone, or a solid block of consecutive entries.
 struct Unit {
@@ -190,7 +192,7 @@ class Pipeline {
   Slot PackSolid(const Unit& unit) const {
     Slot slot;
     try {
-      ZstdEncoder encoder(kSolidLevel, kZstdMaxWindowLog, unit.size);
+      LzmaEncoder encoder(kSolidPreset, static_cast<std::uint32_t>(unit.size));
       slot.frame.reserve(static_cast<std::size_t>(unit.size / 4));
       std::uint64_t fed = 0;
       for (std::size_t i = unit.first; i < unit.first + unit.count; ++i) {
@@ -263,8 +265,10 @@ std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& 
   unsigned threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
   std::vector<std::uint64_t> sizes;
   for (const auto& e : entries) sizes.push_back(PlannedSize(e));
-  const std::vector<Unit> units = PlanUnits(entries, sizes, options.solid,
-                                            options.solid_block_bytes ? options.solid_block_bytes : kSolidBlockTarget);
+  const std::vector<Unit> units =
+      PlanUnits(entries, sizes, options.solid,
+                std::min<std::uint64_t>(options.solid_block_bytes ? options.solid_block_bytes : kSolidBlockTarget,
+                                        kSolidBlockTarget));
   const bool solid = std::any_of(units.begin(), units.end(), [](const Unit& u) { return u.solid; });
   std::vector<SolidBlock> blocks;
   std::vector<std::uint32_t> data_crcs;

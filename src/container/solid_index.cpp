@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/byte_io.h"
+#include "codec/lzma_decoder.h"
 #include "container/pak.h"
 
 namespace zq {
@@ -14,7 +15,7 @@ constexpr std::size_t kBlockBytes = 12;
 
 Bytes SerializeSolidIndex(const std::vector<SolidBlock>& blocks, const std::vector<std::uint32_t>& data_crcs) {
   Bytes out(kSolidIndexMagic, kSolidIndexMagic + 4);
-  PutU16(out, kSolidCodecZstd);
+  PutU16(out, kSolidCodecLzma2);
   PutU16(out, 0);
   PutU32(out, static_cast<std::uint32_t>(blocks.size()));
   for (const SolidBlock& b : blocks) {
@@ -30,7 +31,7 @@ std::string ParseSolidIndex(const std::uint8_t* data, std::size_t size, const st
                             SolidIndex& out) {
   out = {};
   if (size < kIndexHead || std::memcmp(data, kSolidIndexMagic, 4) != 0) return "the solid index has no ZQSI header";
-  if (GetU16(data + 4) != kSolidCodecZstd) {
+  if (GetU16(data + 4) != kSolidCodecLzma2) {
     return "the solid blocks use codec " + std::to_string(GetU16(data + 4)) + ", which this reader does not know";
   }
   const std::uint64_t count = GetU32(data + 8);
@@ -63,6 +64,8 @@ std::string ParseSolidIndex(const std::uint8_t* data, std::size_t size, const st
       block.OrigSize += e.OrigSize;
     }
     if (block.Padding >= block.CompSize) return name + " is all padding";
+    // A block's data is its decoder's window.
+    if (block.OrigSize > kLzmaMaxWindow) return name + " holds more than 64 MiB of data";
     next_free = std::uint64_t{block.First} + block.Count;
     out.Blocks.push_back(block);
   }

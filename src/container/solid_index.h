@@ -1,5 +1,5 @@
 // Solid blocks (docs/container.md): runs of payload entries of one group compressed together as
-// one zstd frame. Each entry of a block keeps its directory record, whose stored block is its
+// one LZMA2 stream. Each entry of a block keeps its directory record, whose stored block is its
 // share (slice) of the frame's bytes, so the blocks still lie in order without gaps and every
 // byte has a CRC. The index entry says where blocks begin and end and holds the CRC-32 of each
 // entry's own data. A package with blocks has header version 2 and, first in its directory, a
@@ -22,12 +22,13 @@ inline constexpr std::uint16_t kPakVersionSolid = 2;
 // zlib stream, so a reader that does not know solid blocks fails it before any other entry.
 inline constexpr char kSolidMarkerEntry[] = "SOLID - this setup needs a newer zqsetup";
 inline constexpr char kSolidMarkerText[] =
-    "This setup packs its files in solid zstd blocks; a zqsetup engine or zq from before them "
+    "This setup packs its files in solid LZMA2 blocks; a zqsetup engine or zq from before them "
     "cannot read it.\r\n";
 // Group 0, last before the package digest, stored raw.
 inline constexpr char kSolidIndexEntry[] = "SolidIndex";
 inline constexpr char kSolidIndexMagic[4] = {'Z', 'Q', 'S', 'I'};
-inline constexpr std::uint16_t kSolidCodecZstd = 1;
+// 1 was zstd, in packages of development builds only; no reader takes them.
+inline constexpr std::uint16_t kSolidCodecLzma2 = 2;
 
 struct SolidBlock {
   std::uint32_t First = 0;     // first directory record

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "codec/zstd_decoder.h"
+#include "codec/lzma_decoder.h"
 #include "container/pak.h"
 
 namespace zq {
@@ -21,8 +21,8 @@ bool SolidReader::Open(std::size_t block) {
   const SolidIndex& index = *pak_.Solid();
   if (block >= index.Blocks.size()) return false;
   const SolidBlock& b = index.Blocks[block];
-  if (!decoder_) decoder_ = std::make_unique<ZstdDecoder>();
-  decoder_->Reset();
+  if (!decoder_) decoder_ = std::make_unique<LzmaDecoder>();
+  decoder_->Reset(static_cast<std::uint32_t>(b.OrigSize));  // the index holds it to kLzmaMaxWindow
   in_.resize(kInputPiece);
   out_.resize(kOutputPiece);
   in_pos_ = in_len_ = out_pos_ = out_len_ = 0;
@@ -72,9 +72,9 @@ bool SolidReader::Produce() {
   out_pos_ = out_len_ = 0;
   while (!frame_ended_) {
     if (in_pos_ == in_len_ && frame_read_ < frame_size && !ReadInput(frame_size - frame_read_)) return false;
-    const ZstdDecoder::Status s = decoder_->Decode(in_.data(), in_len_, in_pos_, out_.data(), out_.size(), out_len_);
-    if (s == ZstdDecoder::Status::Damaged) return false;
-    if (s == ZstdDecoder::Status::End) frame_ended_ = true;
+    const LzmaDecoder::Status s = decoder_->Decode(in_.data(), in_len_, in_pos_, out_.data(), out_.size(), out_len_);
+    if (s == LzmaDecoder::Status::Damaged) return false;
+    if (s == LzmaDecoder::Status::End) frame_ended_ = true;
     if (out_len_ > 0) return true;
     // Nothing came out and nothing is left to go in: the frame is cut.
     if (!frame_ended_ && in_pos_ == in_len_ && frame_read_ == frame_size) return false;

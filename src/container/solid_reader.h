@@ -16,7 +16,7 @@
 namespace zq {
 
 class TPak;
-class ZstdDecoder;
+class LzmaDecoder;
 
 class SolidReader {
  public:
@@ -49,7 +49,7 @@ class SolidReader {
 
   const TPak& pak_;
   platform::File& handle_;
-  std::unique_ptr<ZstdDecoder> decoder_;
+  std::unique_ptr<LzmaDecoder> decoder_;
   std::optional<std::size_t> block_;
   std::size_t next_entry_ = 0;
   bool broken_ = false;  // the open block failed a check; it must be opened again

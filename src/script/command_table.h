@@ -222,7 +222,7 @@ inline constexpr std::array<ProgramCommandInfo, 9> kProgramCommandTable = {{
     // The setup may install over a newer version of its product.
     {"allowdowngrade", ProgramFact::AllowDowngrade, 0},
     // How the payload is packed: "zlib" (each file alone, every reader knows it) or "solid"
-    // (the files of each "file" line together in zstd blocks; docs/container.md).
+    // (the files of each "file" line together in LZMA2 blocks; docs/container.md).
     {"compression", ProgramFact::Compression},
 }};
 

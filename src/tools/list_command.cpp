@@ -49,7 +49,7 @@ int RunList(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   }
   out << pak->Entries().size() << " entries, " << original << " bytes, " << stored << " bytes stored";
   // An entry of a solid block stores its share of the block's frame (docs/container.md).
-  if (pak->Solid()) out << ", " << pak->Solid()->Blocks.size() << " solid zstd blocks";
+  if (pak->Solid()) out << ", " << pak->Solid()->Blocks.size() << " solid LZMA2 blocks";
   out << "\n";
   return kExitOk;
 }

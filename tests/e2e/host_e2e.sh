@@ -158,7 +158,7 @@ check "the first run ends as usual" test "$code" = 0
 "$ZQ_PREFIX/drive_c/Locked/Locked_Uninstall.exe" /S
 check "the product's next run is not held up" test ! -e "$ZQ_PREFIX/drive_c/Locked/wait.sh"
 
-# compression solid: the demo with its files in zstd blocks installs the same payload; a changed
+# compression solid: the demo with its files in LZMA2 blocks installs the same payload; a changed
 # byte of a block is refused before anything is written.
 sed 's/^outfile .*/outfile SolidSetup.exe/' "$WORK/demo/setup.zqs" >"$WORK/demo/solid.zqs"
 echo "compression solid" >>"$WORK/demo/solid.zqs"
