@@ -6,6 +6,7 @@
 #include "container/solid_reader.h"
 #include "engine/archive_updater.h"
 #include "engine/commands/entry_prefetch.h"
+#include "engine/commands/solid_prefetch.h"
 #include "engine/logged_files.h"
 #include "engine/progress.h"
 #include "engine/run_changes.h"
@@ -49,11 +50,13 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
     const TPakEntry& e = pak.Entries()[index];
     if (e.OrigSize < LargeEntryLimit && IsSafeEntryName(e.Name) && !pak.IsSolid(index)) inflated.push_back(index);
   }
-  // Solid blocks are decoded in order straight into their files through fixed buffers; a block
-  // found damaged fails the run, which undoes what came before it.
-  platform::File solid_handle;
-  if (pak.Solid() != nullptr) solid_handle.Open(pak.FilePath(), platform::OpenMode::ReadShared);
-  SolidReader solid(pak, solid_handle);
+  // Solid blocks are decoded in order, on a second thread, into their files through fixed
+  // buffers; a block found damaged fails the run, which undoes what came before it.
+  std::vector<std::size_t> solid_order;
+  for (const std::size_t index : entries) {
+    if (pak.IsSolid(index)) solid_order.push_back(index);
+  }
+  SolidPrefetch solid(pak, std::move(solid_order));
   FolderListing listing;  // nothing but this extraction writes to its folders meanwhile
   EntryPrefetch prefetch(pak, std::move(inflated));
   for (const std::size_t index : entries) {
