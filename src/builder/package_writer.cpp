@@ -20,6 +20,7 @@
 #include "codec/lzma_decoder.h"
 #include "codec/lzma_encoder.h"
 #include "platform/files.h"
+#include "platform/system_info.h"
 
 namespace zq::builder {
 
@@ -270,6 +271,12 @@ std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& 
                 std::min<std::uint64_t>(options.solid_block_bytes ? options.solid_block_bytes : kSolidBlockTarget,
                                         kSolidBlockTarget));
   const bool solid = std::any_of(units.begin(), units.end(), [](const Unit& u) { return u.solid; });
+  if (solid && options.threads == 0) {
+    // An encoder of a 64 MiB window takes about 700 MB: no more of them than half the memory holds.
+    const std::uint64_t each = LzmaEncoder::MemoryFor(kSolidPreset, static_cast<std::uint32_t>(kSolidBlockTarget));
+    const std::uint64_t fit = each ? platform::TotalPhysicalMemory() / 2 / each : threads;
+    threads = static_cast<unsigned>(std::clamp<std::uint64_t>(fit, 1, threads));
+  }
   std::vector<SolidBlock> blocks;
   std::vector<std::uint32_t> data_crcs;
   if (solid) {

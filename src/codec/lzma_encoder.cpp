@@ -10,19 +10,31 @@ namespace zq {
 
 namespace {
 lzma_stream* Stream(void* p) { return static_cast<lzma_stream*>(p); }
-}  // namespace
 
-LzmaEncoder::LzmaEncoder(std::uint32_t preset, std::uint32_t window) : stream_(new lzma_stream(LZMA_STREAM_INIT)) {
-  lzma_options_lzma options{};
-  if (lzma_lzma_preset(&options, preset)) {
-    delete Stream(stream_);
-    throw CodecError("lzma: no preset " + std::to_string(preset));
-  }
+bool Options(std::uint32_t preset, std::uint32_t window, lzma_options_lzma& options) {
+  if (lzma_lzma_preset(&options, preset)) return false;
   // The reader's window is the block's size, so the encoder's may not be larger.
   options.dict_size = std::clamp<std::uint32_t>(window, LZMA_DICT_SIZE_MIN, kLzmaMaxWindow);
   // No position bits: the literals of program files and their data do not follow 4-byte
   // alignment closely enough to pay for them (1 % smaller on the bench's DLLs).
   options.pb = 0;
+  return true;
+}
+}  // namespace
+
+std::uint64_t LzmaEncoder::MemoryFor(std::uint32_t preset, std::uint32_t window) {
+  lzma_options_lzma options{};
+  if (!Options(preset, window, options)) return 0;
+  const lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+  return lzma_raw_encoder_memusage(filters);
+}
+
+LzmaEncoder::LzmaEncoder(std::uint32_t preset, std::uint32_t window) : stream_(new lzma_stream(LZMA_STREAM_INIT)) {
+  lzma_options_lzma options{};
+  if (!Options(preset, window, options)) {
+    delete Stream(stream_);
+    throw CodecError("lzma: no preset " + std::to_string(preset));
+  }
   const lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
   if (lzma_raw_encoder(Stream(stream_), filters) != LZMA_OK) {
     delete Stream(stream_);

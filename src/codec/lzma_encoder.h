@@ -18,6 +18,9 @@ class LzmaEncoder {
   LzmaEncoder(const LzmaEncoder&) = delete;
   LzmaEncoder& operator=(const LzmaEncoder&) = delete;
 
+  // What one encoder of that preset and window takes of memory (about 11 times the window).
+  static std::uint64_t MemoryFor(std::uint32_t preset, std::uint32_t window);
+
   // Appends what the stream has to `out` so far.
   void Feed(const std::uint8_t* data, std::size_t size, Bytes& out);
   void Finish(Bytes& out);

@@ -368,6 +368,10 @@ def main():
         subprocess.Popen(["wineserver", "-p"], env=env).wait()
     bench = Bench(args.runs, wine)
     bench.say("%d runs of each, in turns; medians (%d cores)" % (args.runs, os.cpu_count()))
+    engine = os.path.getsize(os.path.join(WIN, "zqsetup.exe"))
+    bench.say("engine    zqsetup.exe %s bytes, target 716,800: %s"
+              % (f"{engine:,}", "met" if engine <= 716800 else "not met"))
+    bench.figure("engine_bytes", engine)
     try:
         for name in args.payloads.split(","):
             win_setup, host_setup, nsis_setup = bench.build_setups(name)
