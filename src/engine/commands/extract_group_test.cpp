@@ -194,6 +194,7 @@ TEST_F(ExtractGroupTest, EntriesStreamWholeOrADamagedOneEndsTheRunLeavingNothing
     SetupContext ctx;
     ctx.Services.RunLog = [&](const std::string& line) { logged.push_back(line); };
     const std::string target = dir / "Install";
+    ctx.Choices.InstallDir = target;
     TPak pak(path);
     ExtractGroup(ctx, pak, target, 1);
     EXPECT_EQ(ctx.Run.SetupAborted, c.damaged);
