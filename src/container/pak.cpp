@@ -277,18 +277,6 @@ std::optional<Bytes> TPak::ExtractSolid(platform::File& handle, std::size_t inde
   return data;
 }
 
-std::optional<Bytes> TPak::ExtractWith(platform::File& handle, std::size_t index, std::uint64_t& decomp_size) const {
-  decomp_size = 0;
-  if (IsSolid(index)) return ExtractSolid(handle, index, decomp_size);
-  auto block = ReadStoredFrom(handle, index);
-  if (!block) return std::nullopt;
-  return Unpack(index, std::move(*block), decomp_size);
-}
-
-std::optional<Bytes> TPak::ExtractQuietly(std::size_t index, std::uint64_t& decomp_size) const {
-  return ExtractWith(Handle_, index, decomp_size);
-}
-
 void TPak::ReportUnpackFailure(std::size_t index, std::uint64_t decomp_size) const {
   if (index >= Entries_.size()) return;
   const TPakEntry& e = Entries_[index];

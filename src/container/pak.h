@@ -63,7 +63,7 @@ std::uint64_t BytesHeldReading(const TPakEntry& e);
 
 // Reads a package: the directory when it opens, read-only from then on. The reader's own file
 // handle serves one thread at a time (its reads move the position); other threads read through
-// handles of their own (VerifyEntryWith, ExtractWith).
+// handles of their own (VerifyEntryWith, StreamEntryWith).
 class TPak {
  public:
   // Opens shared and reads the directory. `messages` receives the "Error" box of a size
@@ -121,11 +121,6 @@ class TPak {
   // verify at once; the check is the one VerifyEntry makes: the whole entry read a piece at a
   // time (StreamEntryWith), or, for an entry of a solid block, the CRC of its slice.
   bool VerifyEntryWith(platform::File& handle, std::size_t index) const;
-  // Extract through another handle of the same file, for a thread that inflates ahead of the
-  // one writing; it shows nothing: `decomp_size` is for ReportUnpackFailure.
-  std::optional<Bytes> ExtractWith(platform::File& handle, std::size_t index, std::uint64_t& decomp_size) const;
-  // ExtractWith through the reader's own handle.
-  std::optional<Bytes> ExtractQuietly(std::size_t index, std::uint64_t& decomp_size) const;
   // The "Error" box Extract shows when an entry did not come out at its size.
   void ReportUnpackFailure(std::size_t index, std::uint64_t decomp_size) const;
   const std::string& FilePath() const { return FilePath_; }
