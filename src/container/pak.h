@@ -140,6 +140,8 @@ class TPak {
   // Extract of an entry of a solid block, through `handle`.
   std::optional<Bytes> ExtractSolid(platform::File& handle, std::size_t index, std::uint64_t& decomp_size) const;
   std::optional<Bytes> ReadStoredFrom(platform::File& handle, std::size_t index) const;
+  // The stored block's CRC, taken a piece at a time.
+  bool StoredCrcMatches(platform::File& handle, std::size_t index) const;
   // StreamEntryWith of a stored block too large to take whole: raw, or inflated by zlib.
   EntryRead StreamPieces(platform::File& handle, std::size_t index, const PieceSink& sink,
                          std::uint64_t& decomp_size) const;

@@ -51,6 +51,21 @@ EntryRead TPak::StreamEntryWith(platform::File* handle, std::size_t index, const
   return StreamPieces(file, index, sink, decomp_size);
 }
 
+bool TPak::StoredCrcMatches(platform::File& handle, std::size_t index) const {
+  const TPakEntry& e = Entries_[index];
+  const std::uint32_t len = e.StoredSize();
+  if (len == 0 || std::uint64_t{e.Offset} + len > PackageEnd_ || !handle.Seek(e.Offset)) return false;
+  Bytes piece(std::min<std::size_t>(kStreamReadPiece, len));
+  std::uint32_t crc = 0;
+  for (std::uint32_t read = 0; read < len;) {
+    const std::size_t n = std::min<std::size_t>(piece.size(), len - read);
+    if (handle.Read(piece.data(), n) != n) return false;
+    crc = Crc32(piece.data(), n, crc);
+    read += static_cast<std::uint32_t>(n);
+  }
+  return crc == e.CRC;
+}
+
 EntryRead TPak::StreamPieces(platform::File& handle, std::size_t index, const PieceSink& sink,
                              std::uint64_t& decomp_size) const {
   const TPakEntry& e = Entries_[index];
