@@ -152,7 +152,7 @@ usage: ./make.sh COMMAND
   win32   build the win32 tree only
   fuzz [SECONDS]
           build the fuzz targets with clang and run each for SECONDS (default 60)
-  bench [--runs N] [--payloads mixed,small1k,small50k,dlls] [--no-wine]
+  bench [--runs N] [--payloads mixed,small1k,small50k,dlls,big4x72,big400] [--no-wine]
           build release trees and time zq build and silent installs against makensis
           and its setups (figures in docs/performance.md)
   format  format every *.cpp and *.h of src/ and tests/ in place by .clang-format (the test

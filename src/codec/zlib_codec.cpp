@@ -112,6 +112,43 @@ InflateResult Inflate(const std::uint8_t* data, std::size_t size, std::size_t ex
   return InflateWithZlib(data, size, expected_size, max_size);
 }
 
+struct InflateStream::State {
+  z_stream zs{};
+  bool finished = false;
+};
+
+InflateStream::InflateStream() : state_(std::make_unique<State>()) {
+  if (inflateInit(&state_->zs) != Z_OK) throw CodecError("cannot start inflation");
+}
+
+InflateStream::~InflateStream() { inflateEnd(&state_->zs); }
+
+InflateStream::Status InflateStream::Step(const std::uint8_t* in, std::size_t in_size, std::size_t& in_used,
+                                          std::uint8_t* out, std::size_t out_size, std::size_t& produced) {
+  in_used = produced = 0;
+  if (state_->finished) return Status::Damaged;
+  z_stream& zs = state_->zs;
+  // zlib counts in 32 bits; callers' pieces are far smaller, but a cap keeps that true.
+  constexpr std::size_t kStep = 1u << 30;
+  zs.next_in = const_cast<Bytef*>(in);
+  zs.avail_in = static_cast<uInt>(std::min(in_size, kStep));
+  zs.next_out = out;
+  zs.avail_out = static_cast<uInt>(std::min(out_size, kStep));
+  const uInt in_before = zs.avail_in, out_before = zs.avail_out;
+  const int rc = inflate(&zs, Z_NO_FLUSH);
+  in_used = in_before - zs.avail_in;
+  produced = out_before - zs.avail_out;
+  if (rc == Z_STREAM_END) {
+    state_->finished = true;
+    return Status::End;
+  }
+  if (rc == Z_MEM_ERROR) throw CodecError("out of memory while inflating");
+  // Z_BUF_ERROR: no progress was possible with what was given, which is no damage by itself.
+  if (rc == Z_OK || rc == Z_BUF_ERROR) return Status::More;
+  state_->finished = true;
+  return Status::Damaged;
+}
+
 std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc) {
   // libdeflate answers 0 for a null buffer whatever `crc` holds; an empty piece changes nothing.
   if (size == 0) return crc;

@@ -1,8 +1,10 @@
-// One-shot zlib streams (RFC 1950) and CRC-32: the one place that knows the compression libraries.
+// zlib streams (RFC 1950), one-shot and a piece at a time, and CRC-32: the one place that knows
+// the compression libraries.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -29,6 +31,28 @@ struct InflateResult {
 // Inflates one zlib stream. The output starts at `expected_size` and grows as needed, never
 // beyond `max_size`, so a damaged block can neither over-allocate nor run forever.
 InflateResult Inflate(const std::uint8_t* data, std::size_t size, std::size_t expected_size, std::size_t max_size);
+
+// Inflates one zlib stream a piece at a time through the caller's buffers, so an entry of any
+// size takes a fixed amount of memory (zlib's window and state, about 44 KB). Slower than the
+// one-shot Inflate (libdeflate has no streaming decoder), so it serves large entries only.
+class InflateStream {
+ public:
+  enum class Status { More, End, Damaged };
+  InflateStream();  // throws CodecError when zlib cannot start
+  ~InflateStream();
+  InflateStream(const InflateStream&) = delete;
+  InflateStream& operator=(const InflateStream&) = delete;
+
+  // Inflates from `in` into `out` until either is used up or the stream ends; `in_used` and
+  // `produced` receive how much of each was taken. More: call again, with more input once all
+  // of it was used. After End or Damaged the stream gives nothing more.
+  Status Step(const std::uint8_t* in, std::size_t in_size, std::size_t& in_used, std::uint8_t* out,
+              std::size_t out_size, std::size_t& produced);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // The conventional CRC-32 (reflected 0xEDB88320, init and final xor 0xFFFFFFFF), continued
 // from `crc` (0 to start).

@@ -277,18 +277,6 @@ std::optional<Bytes> TPak::ExtractSolid(platform::File& handle, std::size_t inde
   return data;
 }
 
-std::optional<Bytes> TPak::ExtractWith(platform::File& handle, std::size_t index, std::uint64_t& decomp_size) const {
-  decomp_size = 0;
-  if (IsSolid(index)) return ExtractSolid(handle, index, decomp_size);
-  auto block = ReadStoredFrom(handle, index);
-  if (!block) return std::nullopt;
-  return Unpack(index, std::move(*block), decomp_size);
-}
-
-std::optional<Bytes> TPak::ExtractQuietly(std::size_t index, std::uint64_t& decomp_size) const {
-  return ExtractWith(Handle_, index, decomp_size);
-}
-
 void TPak::ReportUnpackFailure(std::size_t index, std::uint64_t decomp_size) const {
   if (index >= Entries_.size()) return;
   const TPakEntry& e = Entries_[index];
@@ -329,29 +317,17 @@ bool TPak::VerifyEntryWith(platform::File& handle, std::size_t index) const {
   if (Solid() != nullptr && (IsSolid(index) || index == 0)) {
     // A slice is proven by its CRC here; its data by the CRC the index holds, when its block is
     // decoded (extraction, zq verify). The marker holds its fixed text.
+    if (IsSolid(index)) return StoredCrcMatches(handle, index);
     auto block = ReadStoredFrom(handle, index);
-    if (!block || IsSolid(index)) return block.has_value();
+    if (!block) return false;
     const std::string_view text(kSolidMarkerText);
     return e.CompSize == text.size() && e.OrigSize == text.size() &&
            std::equal(block->begin(), block->end(), text.begin(), text.end());
   }
-  if (e.OrigSize >= LargeEntryLimit) {
-    // Writers never compress data this large: a compressed one has a damaged size.
-    if (e.CompSize != 0 || std::uint64_t{e.Offset} + e.OrigSize > PackageEnd_ || !handle.Seek(e.Offset)) return false;
-    Bytes chunk(kLargeVerifyChunk);
-    std::uint32_t crc = 0;
-    for (std::uint32_t done = 0; done < e.OrigSize;) {
-      const std::uint32_t n = std::min<std::uint32_t>(kLargeVerifyChunk, e.OrigSize - done);
-      if (handle.Read(chunk.data(), n) != n) return false;
-      crc = Crc32(chunk.data(), n, crc);
-      done += n;
-    }
-    return crc == e.CRC;
-  }
-  auto block = ReadStoredFrom(handle, index);
-  if (!block) return false;
+  // Empty entries never were read here (VerifyAllEntries skips them).
+  if (e.OrigSize == 0) return false;
   std::uint64_t decomp_size = 0;
-  return Unpack(index, std::move(*block), decomp_size).has_value();
+  return StreamEntryWith(&handle, index, {}, decomp_size) == EntryRead::Ok;
 }
 
 std::size_t TPak::CountGroupedEntries() const {
@@ -362,26 +338,6 @@ std::size_t TPak::CountGroupedEntries() const {
 std::size_t TPak::CountInGroup(std::uint16_t group) const {
   return static_cast<std::size_t>(
       std::count_if(Entries_.begin(), Entries_.end(), [group](const TPakEntry& e) { return e.Group == group; }));
-}
-
-bool TPak::CopyLargeEntry(const std::string& destination, const std::string& display_name, std::uint32_t size,
-                          std::size_t index, const std::function<void(const std::string&)>& progress) const {
-  if (index >= Entries_.size()) return false;
-  const TPakEntry& e = Entries_[index];
-  if (std::uint64_t{e.Offset} + size > PackageEnd_) return false;
-  platform::File out;
-  if (!out.Open(destination, platform::OpenMode::Create)) return false;
-  if (!Handle_.Seek(e.Offset)) return false;
-  Bytes chunk;
-  std::uint32_t done = 0;
-  while (done < size) {
-    std::uint32_t n = std::min(CopyChunkSize, size - done);
-    if (progress) progress(display_name + " - " + SizeToText(done) + " / " + SizeToText(size));
-    chunk.resize(n);
-    if (Handle_.Read(chunk.data(), n) != n || out.Write(chunk.data(), n) != n) return false;
-    done += n;
-  }
-  return true;
 }
 
 }  // namespace zq

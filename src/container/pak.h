@@ -43,12 +43,27 @@ inline constexpr std::uint32_t LargeEntryLimit = 0x4600000;  // 70 MiB
 inline constexpr std::uint32_t CopyChunkSize = 0x1900000;    // 25 MiB
 inline constexpr std::uint32_t kPakHeaderSize = 16;
 inline constexpr char kPakMagic[4] = {'Z', 'Q', 'P', 'F'};
-// Large entries are checked in pieces of this size.
-inline constexpr std::uint32_t kLargeVerifyChunk = 4u << 20;
+// A compressed entry whose data and stored block are both at most this is read and inflated
+// whole by the one-shot decoder, twice as fast as zlib's streams; every other entry passes in
+// pieces, so no entry holds more than this and a piece or two, whatever its size.
+inline constexpr std::uint32_t kWholeEntryLimit = 4u << 20;
+// A streamed entry's stored bytes are read this much at a time; its data is handed on in pieces
+// of kStreamPiece.
+inline constexpr std::size_t kStreamReadPiece = 256u << 10;
+inline constexpr std::size_t kStreamPiece = 1u << 20;
+
+// How reading an entry a piece at a time ended.
+enum class EntryRead { Ok, Damaged, SinkFailed };
+// Takes the next piece of an entry's data, in order; it may keep the bytes (move them out).
+// false stops the read (SinkFailed).
+using PieceSink = std::function<bool(Bytes& piece)>;
+
+// The most bytes reading `e` a piece at a time holds at once (TPak::StreamEntryWith).
+std::uint64_t BytesHeldReading(const TPakEntry& e);
 
 // Reads a package: the directory when it opens, read-only from then on. The reader's own file
 // handle serves one thread at a time (its reads move the position); other threads read through
-// handles of their own (VerifyEntryWith, ExtractWith).
+// handles of their own (VerifyEntryWith, StreamEntryWith).
 class TPak {
  public:
   // Opens shared and reads the directory. `messages` receives the "Error" box of a size
@@ -93,19 +108,19 @@ class TPak {
   const SolidIndex* Solid() const { return Solid_.Blocks.empty() ? nullptr : &Solid_; }
   bool IsSolid(std::size_t index) const { return index < Solid_.BlockOf.size() && Solid_.BlockOf[index] >= 0; }
   std::string Utf8Text(const std::string& stored) const;
-  // Copies a large raw entry to `destination` in chunks, reporting bytes done against the
-  // total. `progress` (may be empty) is called before each chunk with the display text.
-  bool CopyLargeEntry(const std::string& destination, const std::string& display_name, std::uint32_t size,
-                      std::size_t index, const std::function<void(const std::string&)>& progress) const;
+  // Hands entry `index`'s data to `sink` (may be empty: check only) a piece at a time, read
+  // through `handle` (another handle of the same file, or none: the reader's own), checking it
+  // as it passes: the stored block's CRC, the stream, the size. The CRC is known only once the
+  // whole block was read, so a damaged entry may have given pieces before it says Damaged: the
+  // caller must discard them. `decomp_size` receives the size that came out (ReportUnpackFailure).
+  // Entries of solid blocks are decoded from the start of their block.
+  EntryRead StreamEntryWith(platform::File* handle, std::size_t index, const PieceSink& sink,
+                            std::uint64_t& decomp_size) const;
 
   // Checks one entry through another handle of the same file, so that several threads can
-  // verify at once; the check is the one VerifyEntry makes.
+  // verify at once; the check is the one VerifyEntry makes: the whole entry read a piece at a
+  // time (StreamEntryWith), or, for an entry of a solid block, the CRC of its slice.
   bool VerifyEntryWith(platform::File& handle, std::size_t index) const;
-  // Extract through another handle of the same file, for a thread that inflates ahead of the
-  // one writing; it shows nothing: `decomp_size` is for ReportUnpackFailure.
-  std::optional<Bytes> ExtractWith(platform::File& handle, std::size_t index, std::uint64_t& decomp_size) const;
-  // ExtractWith through the reader's own handle.
-  std::optional<Bytes> ExtractQuietly(std::size_t index, std::uint64_t& decomp_size) const;
   // The "Error" box Extract shows when an entry did not come out at its size.
   void ReportUnpackFailure(std::size_t index, std::uint64_t decomp_size) const;
   const std::string& FilePath() const { return FilePath_; }
@@ -125,6 +140,11 @@ class TPak {
   // Extract of an entry of a solid block, through `handle`.
   std::optional<Bytes> ExtractSolid(platform::File& handle, std::size_t index, std::uint64_t& decomp_size) const;
   std::optional<Bytes> ReadStoredFrom(platform::File& handle, std::size_t index) const;
+  // The stored block's CRC, taken a piece at a time.
+  bool StoredCrcMatches(platform::File& handle, std::size_t index) const;
+  // StreamEntryWith of a stored block too large to take whole: raw, or inflated by zlib.
+  EntryRead StreamPieces(platform::File& handle, std::size_t index, const PieceSink& sink,
+                         std::uint64_t& decomp_size) const;
   // Inflates or copies a stored block; `decomp_size` receives the size that came out.
   std::optional<Bytes> Unpack(std::size_t index, Bytes block, std::uint64_t& decomp_size) const;
 

@@ -14,13 +14,9 @@ namespace {
 
 enum class Outcome : unsigned char { Pending, Passed, Failed, Skipped, Unchecked };
 
-// Bytes an entry's check holds: its stored block, and the inflated copy when it is compressed;
-// a large one is read a piece at a time.
-std::uint64_t BytesHeld(const TPakEntry& e) {
-  if (e.OrigSize == 0) return 0;
-  if (e.OrigSize >= LargeEntryLimit) return kLargeVerifyChunk;
-  return std::uint64_t{e.StoredSize()} + (e.CompSize != 0 ? e.OrigSize : 0);
-}
+// Bytes an entry's check holds: a small compressed one whole, stored and inflated; any other
+// a piece at a time.
+std::uint64_t BytesHeld(const TPakEntry& e) { return BytesHeldReading(e); }
 
 // The state the threads share; every field under `mutex`.
 struct Shared {

@@ -17,15 +17,15 @@ struct VerifyResult {
   bool could_not_read = false;               // the file could not be opened again
 };
 
-// What all threads together may hold at once. An entry larger than this is checked alone, so
-// the check's peak stays within twice the largest entry plus this, on any number of cores; a
-// few MiB per thread keep two to four cores busy with the entries of a usual payload.
+// What all threads together may hold at once, on any number of cores. No entry's check holds
+// more than twice kWholeEntryLimit (larger ones are read a piece at a time), so the bound is
+// never passed; a few MiB per thread keep two to four cores busy with a usual payload.
 inline constexpr std::uint64_t kVerifyBytesInFlight = 16u << 20;
 
 struct VerifyOptions {
   unsigned threads = 0;  // 0: one per core, at most 16
-  // Stored plus inflated bytes of the entries being checked at once, whatever the number of
-  // threads; an entry larger than this alone is checked while no other is.
+  // Bytes the checks of the entries in hand hold (BytesHeldReading), whatever the number of
+  // threads; an entry that needs more than this alone is checked while no other is.
   std::uint64_t bytes_in_flight = kVerifyBytesInFlight;
   // Checks entry i through the thread's own handle; empty: TPak::VerifyEntryWith.
   std::function<bool(platform::File& handle, std::size_t index)> check;

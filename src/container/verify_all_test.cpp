@@ -16,7 +16,8 @@ namespace {
 
 class VerifyAllTest : public ::testing::Test {
  protected:
-  // Entries of 1 to 3 MiB, compressible and not, and one larger than the bound.
+  // Entries of 1 to 3 MiB, compressible and not, one whose check holds more than the bound (a
+  // compressed block and its data, taken whole), and one larger still that passes in pieces.
   void SetUp() override {
     std::vector<test::SampleEntry> entries;
     for (unsigned i = 0; i < 24; ++i) {
@@ -24,7 +25,8 @@ class VerifyAllTest : public ::testing::Test {
       entries.push_back({"e" + std::to_string(i), 1,
                          i % 2 ? test::Incompressible(size, i) : std::string(size, static_cast<char>('a' + i))});
     }
-    entries.push_back({"big", 1, test::Incompressible(9 << 20, 99)});
+    entries.push_back({"big", 1, std::string(kWholeEntryLimit, 'z')});
+    entries.push_back({"huge", 1, test::Incompressible(9 << 20, 99)});
     entries.push_back({"empty", 1, ""});
     ASSERT_TRUE(test::WritePackage(path_, test::FakeProgram(64), entries));
   }
@@ -39,10 +41,10 @@ TEST_F(VerifyAllTest, SixteenThreadsHoldNoMoreThanTheBound) {
   unsigned running = 0, most_running = 0;
   VerifyOptions options;
   options.threads = 16;
-  options.bytes_in_flight = 8 << 20;
+  options.bytes_in_flight = 4 << 20;
   options.check = [&](platform::File& handle, std::size_t i) {
     const TPakEntry& e = pak.Entries()[i];
-    const std::uint64_t bytes = std::uint64_t{e.StoredSize()} + (e.CompSize != 0 ? e.OrigSize : 0);
+    const std::uint64_t bytes = BytesHeldReading(e);
     {
       std::lock_guard<std::mutex> lock(mutex);
       held += bytes;
@@ -63,10 +65,12 @@ TEST_F(VerifyAllTest, SixteenThreadsHoldNoMoreThanTheBound) {
   EXPECT_FALSE(result.could_not_read);
   EXPECT_EQ(result.skipped, 1u);
   EXPECT_EQ(reported.back(), pak.Entries().size());
-  // The entry above the bound was checked, alone; all others within it, several at once.
+  // The entry above the bound was checked, alone; all others within it, several at once, the
+  // largest a piece at a time.
   const TPakEntry& big = pak.Entries()[24];
-  EXPECT_GT(big.StoredSize(), options.bytes_in_flight);
-  EXPECT_EQ(peak, big.StoredSize() + std::uint64_t{big.CompSize != 0 ? big.OrigSize : 0});
+  EXPECT_GT(BytesHeldReading(big), options.bytes_in_flight);
+  EXPECT_EQ(peak, BytesHeldReading(big));
+  EXPECT_LE(BytesHeldReading(pak.Entries()[25]), kStreamPiece);
   EXPECT_GT(most_running, 1u);
 }
 

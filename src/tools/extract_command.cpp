@@ -100,15 +100,16 @@ int RunExtract(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
       }) == SolidReader::Result::Ok;
       f.Close();
       if (!ok) platform::DeleteFileAt(target);
-    } else if (e.OrigSize >= LargeEntryLimit) {
-      ok = pak->CopyLargeEntry(target, e.Name, e.OrigSize, i, nullptr);
-    } else if (e.OrigSize == 0) {
-      platform::File f;
-      ok = f.Open(target, platform::OpenMode::Create);
     } else {
-      auto data = pak->Extract(i);
+      // A piece at a time, so no entry is held whole; a damaged one leaves no file.
       platform::File f;
-      ok = data && f.Open(target, platform::OpenMode::Create) && f.Write(data->data(), data->size()) == data->size();
+      std::uint64_t decomp_size = 0;
+      ok = f.Open(target, platform::OpenMode::Create) &&
+           pak->StreamEntryWith(
+               nullptr, i, [&f](Bytes& piece) { return f.Write(piece.data(), piece.size()) == piece.size(); },
+               decomp_size) == EntryRead::Ok;
+      f.Close();
+      if (!ok) platform::DeleteFileAt(target);
     }
     if (!ok) {
       bar.Finish();

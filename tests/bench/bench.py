@@ -2,6 +2,7 @@
 """Whole-program benchmark: zq build and the engine against makensis and its setups.
 
   tests/bench/bench.py [--runs N] [--payloads mixed,small1k,small50k,dlls] [--no-wine]
+  tests/bench/bench.py --payloads big4x72,big400 --no-wine   # the peak memory of large entries
 
 Run by `./make.sh bench`, which builds the trees first. Uses build/host-release (zq, the host
 engine, the inflate-and-write floor) and build/win32 (the Windows engine), or the trees named
@@ -9,7 +10,9 @@ by ZQ_BENCH_HOST and ZQ_BENCH_WIN. Works in
 build/bench: payloads (made once), setups, a Wine prefix of its own, fresh install folders
 (the host's in /dev/shm).
 Each pair of programs runs in turns, N times; the figures are medians, and each ratio is
-ours over the peer's. The results also go to build/bench/results.json.
+ours over the peer's. The memory payloads (big4x72: four files of 72 MB, big400: one of 400 MB,
+half text and half random bytes; made only when named) are built for the host engine alone and
+installed on the host: their figure is the install's peak memory, beside its time and the floor's. The results also go to build/bench/results.json.
 """
 import argparse
 import json
@@ -59,6 +62,11 @@ Section Uninstall
   RMDir /r "$INSTDIR"
 SectionEnd
 """
+
+
+DEFAULT_PAYLOADS = "mixed,small1k,small50k,dlls"
+MEMORY_PAYLOADS = ("big4x72", "big400")
+GENERATED = ("mixed", "small1k", "small50k") + MEMORY_PAYLOADS
 
 
 # Real Windows programs for the solid figures: Wine's own i386 DLLs, taken by name until the
@@ -194,6 +202,21 @@ class Bench:
         self.figure(name + ".setup_bytes.zq", zq_size)
         self.figure(name + ".setup_bytes.nsis", ns_size)
         return win_setup, host_setup, nsis_setup
+
+    def host_setup(self, name):
+        """The setup of a memory payload, for the host engine only (no peer, no Wine)."""
+        scripts = os.path.join(WORK, "payloads")
+        host_setup = os.path.join(WORK, name, "host", "BenchSetup.exe")
+        os.makedirs(os.path.dirname(host_setup), exist_ok=True)
+        with open(os.path.join(scripts, name + ".zqs"), "w") as f:
+            f.write(ZQ_SCRIPT.replace("{payload}", name).replace("{compression}", "zlib"))
+        wall, _, rss = run([os.path.join(HOST, "zq"), "build", name + ".zqs", "-o", host_setup, "--stub",
+                            os.path.join(HOST, "zqsetup")], cwd=scripts)
+        size = os.path.getsize(host_setup)
+        self.say("%-9s build: zq %.2f s (peak %.0f MB); setup %s bytes" % (name, wall, rss, f"{size:,}"))
+        self.figure(name + ".build.zq_s", wall)
+        self.figure(name + ".setup_bytes.zq", size)
+        return host_setup
 
     def solid_setups(self, name):
         """zq build with compression solid against makensis with SetCompressor /SOLID lzma."""
@@ -345,7 +368,7 @@ class Bench:
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--runs", type=int, default=5)
-    parser.add_argument("--payloads", default="mixed,small1k,small50k,dlls")
+    parser.add_argument("--payloads", default=DEFAULT_PAYLOADS)
     parser.add_argument("--no-wine", action="store_true", help="host figures and builds only")
     args = parser.parse_args()
     for tool in (os.path.join(HOST, "zq"), os.path.join(HOST, "zqsetup"), os.path.join(WIN, "zqsetup.exe"),
@@ -354,11 +377,17 @@ def main():
             sys.exit("%s is missing: run ./make.sh bench, which builds it" % tool)
     if shutil.which("makensis") is None:
         sys.exit("makensis is missing (Debian package nsis; ./make.sh bench installs it)")
-    subprocess.run([sys.executable, os.path.join(ROOT, "tests", "bench", "make_payloads.py"),
-                    os.path.join(WORK, "payloads")], check=True)
-    if "dlls" in args.payloads.split(","):
+    names = args.payloads.split(",")
+    unknown = [n for n in names if n not in GENERATED and n != "dlls"]
+    if unknown:
+        sys.exit("no payload named %s" % ", ".join(unknown))
+    generated = [n for n in names if n in GENERATED]
+    if generated:
+        subprocess.run([sys.executable, os.path.join(ROOT, "tests", "bench", "make_payloads.py"),
+                        os.path.join(WORK, "payloads"), ",".join(generated)], check=True)
+    if "dlls" in names:
         make_dll_payload(os.path.join(WORK, "payloads", "dlls"))
-    wine = not args.no_wine
+    wine = not args.no_wine and any(n not in MEMORY_PAYLOADS for n in names)
     if wine:
         env = wine_env()
         if not os.path.isfile(os.path.join(PREFIX, "system.reg")):
@@ -373,7 +402,10 @@ def main():
               % (f"{engine:,}", "met" if engine <= 716800 else "not met"))
     bench.figure("engine_bytes", engine)
     try:
-        for name in args.payloads.split(","):
+        for name in names:
+            if name in MEMORY_PAYLOADS:
+                bench.host_installs(name, bench.host_setup(name))
+                continue
             win_setup, host_setup, nsis_setup = bench.build_setups(name)
             if wine:
                 bench.wine_installs(name, win_setup, nsis_setup)

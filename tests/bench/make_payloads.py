@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
 """Deterministic benchmark payloads.
 
-  make_payloads.py OUTDIR
+  make_payloads.py OUTDIR [NAME,...]
 
 OUTDIR/mixed     ~190 MB in 240 files: a third text, a third random bytes, a third records
 OUTDIR/small1k   1,000 small text files in 5 folders
 OUTDIR/small50k  50,000 small text files in 250 folders
+OUTDIR/big4x72   four files of 72,000,000 bytes, half text and half random bytes (made only when named)
+OUTDIR/big400    one file of 400,000,000 bytes, the same mixture (made only when named)
+
+Without names: the first three.
 
 The same bytes on every machine (a seeded generator); a payload already made is kept
 (OUTDIR/<name>.made names the generator's version).
@@ -75,6 +79,34 @@ def small(root, files, folders):
                 f.write(text_bytes(rng, rng.randint(100, 2000)))
 
 
+def half_compressible(path, size, seed):
+    # Alternating 1 MiB runs of text and random bytes: the text inflates fast, the random
+    # runs are stored in the deflate stream, so the entry is about half its size packed.
+    rng = random.Random(seed)
+    text = text_bytes(rng, 1 << 20)
+    with open(path, "wb") as f:
+        done = 0
+        while done < size:
+            n = min(1 << 20, size - done)
+            f.write(text[:n] if (done >> 20) % 2 == 0 else rng.randbytes(n))
+            done += n
+
+
+def big(root, count, size):
+    for i in range(count):
+        half_compressible(os.path.join(root, "big%d.bin" % i), size, 72 + i)
+
+
+PAYLOADS = {
+    "mixed": mixed,
+    "small1k": lambda r: small(r, 1000, 5),
+    "small50k": lambda r: small(r, 50000, 250),
+    "big4x72": lambda r: big(r, 4, 72_000_000),
+    "big400": lambda r: big(r, 1, 400_000_000),
+}
+DEFAULT = ("mixed", "small1k", "small50k")
+
+
 def make(out, name, build):
     root = os.path.join(out, name)
     stamp = root + ".made"
@@ -92,13 +124,15 @@ def make(out, name, build):
 
 
 def main():
-    if len(sys.argv) != 2 or sys.argv[1] in ("-h", "--help"):
+    if len(sys.argv) not in (2, 3) or sys.argv[1] in ("-h", "--help"):
         print(__doc__.strip())
         return 0 if len(sys.argv) == 2 else 2
     out = sys.argv[1]
-    make(out, "mixed", mixed)
-    make(out, "small1k", lambda r: small(r, 1000, 5))
-    make(out, "small50k", lambda r: small(r, 50000, 250))
+    names = sys.argv[2].split(",") if len(sys.argv) == 3 else DEFAULT
+    for name in names:
+        if name not in PAYLOADS:
+            sys.exit("no payload named %s (%s)" % (name, ", ".join(PAYLOADS)))
+        make(out, name, PAYLOADS[name])
     return 0
 
 

@@ -1,5 +1,6 @@
 #include "engine/commands/entry_prefetch.h"
 
+#include <optional>
 #include <utility>
 
 namespace zq {
@@ -8,7 +9,12 @@ EntryPrefetch::EntryPrefetch(TPak& pak, std::vector<std::size_t> order, std::siz
     : pak_(pak), order_(std::move(order)), bound_(bound) {
   // Opened here, not on the worker, so its failure cannot touch the file fault the writing
   // thread reads after its own calls.
-  if (order_.size() < 2 || !handle_.Open(pak_.FilePath(), platform::OpenMode::ReadShared)) return;
+  if (order_.empty() || !handle_.Open(pak_.FilePath(), platform::OpenMode::ReadShared)) return;
+  // One entry small enough to take whole has nothing to overlap with.
+  const std::size_t first = order_.front();
+  if (order_.size() == 1 && first < pak_.Entries().size() && pak_.Entries()[first].OrigSize <= kWholeEntryLimit) {
+    return;
+  }
   worker_ = std::thread([this] { Work(); });
 }
 
@@ -22,26 +28,45 @@ EntryPrefetch::~EntryPrefetch() {
   worker_.join();
 }
 
+bool EntryPrefetch::Push(Piece piece) {
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] {
+      return stop_ || ready_.empty() || (held_ + piece.data.size() <= bound_ && ready_.size() < kPrefetchEntries);
+    });
+    if (stop_) return false;
+    held_ += piece.data.size();
+    ready_.push_back(std::move(piece));
+  }
+  changed_.notify_all();
+  return true;
+}
+
 void EntryPrefetch::Work() {
   try {
-    for (std::size_t i = 0; i < order_.size(); ++i) {
-      const std::size_t index = order_[i];
-      const std::size_t size = index < pak_.Entries().size() ? pak_.Entries()[index].OrigSize : 0;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] {
-          return stop_ || ready_.empty() || (held_ + size <= bound_ && ready_.size() < kPrefetchEntries);
-        });
-        if (stop_) return;
-      }
-      Result r;
-      r.data = pak_.ExtractWith(handle_, index, r.decomp_size);
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        held_ += r.data ? r.data->size() : 0;
-        ready_.push_back(std::move(r));
-      }
-      changed_.notify_all();
+    for (const std::size_t index : order_) {
+      // The latest piece waits for the next one or the entry's end, so that a small entry
+      // travels as one piece that says how it ended.
+      std::optional<Piece> pending;
+      bool stopped = false;
+      std::uint64_t decomp_size = 0;
+      const EntryRead r = pak_.StreamEntryWith(
+          &handle_, index,
+          [&](Bytes& data) {
+            if (pending && !Push(std::move(*pending))) {
+              stopped = true;
+              return false;
+            }
+            pending = Piece{std::move(data)};
+            return true;
+          },
+          decomp_size);
+      if (stopped) return;
+      Piece end = pending ? std::move(*pending) : Piece{};
+      end.last = true;
+      end.end = r;
+      end.decomp_size = decomp_size;
+      if (!Push(std::move(end))) return;
     }
   } catch (...) {
     {
@@ -52,23 +77,29 @@ void EntryPrefetch::Work() {
   }
 }
 
-EntryPrefetch::Result EntryPrefetch::Next() {
-  if (taken_ >= order_.size()) return {};
+EntryRead EntryPrefetch::Next(const PieceSink& sink, std::uint64_t& decomp_size) {
+  decomp_size = 0;
+  if (taken_ >= order_.size()) return EntryRead::Damaged;
   const std::size_t index = order_[taken_++];
-  if (!worker_.joinable()) {
-    Result r;
-    r.data = pak_.ExtractQuietly(index, r.decomp_size);
-    return r;
+  if (!worker_.joinable()) return pak_.StreamEntryWith(handle_.IsOpen() ? &handle_ : nullptr, index, sink, decomp_size);
+  bool sunk = true;
+  for (;;) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return !ready_.empty() || failure_; });
+    if (ready_.empty()) std::rethrow_exception(failure_);
+    Piece piece = std::move(ready_.front());
+    ready_.pop_front();
+    held_ -= piece.data.size();
+    lock.unlock();
+    changed_.notify_all();
+    // The rest of an entry the sink refused is still taken, so the next one starts in step.
+    const bool usable = !piece.last || piece.end == EntryRead::Ok;
+    if (sunk && usable && !piece.data.empty() && sink) sunk = sink(piece.data);
+    if (piece.last) {
+      decomp_size = piece.decomp_size;
+      return !sunk ? EntryRead::SinkFailed : piece.end;
+    }
   }
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return !ready_.empty() || failure_; });
-  if (ready_.empty()) std::rethrow_exception(failure_);
-  Result r = std::move(ready_.front());
-  ready_.pop_front();
-  held_ -= r.data ? r.data->size() : 0;
-  lock.unlock();
-  changed_.notify_all();
-  return r;
 }
 
 }  // namespace zq

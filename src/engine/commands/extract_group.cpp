@@ -45,10 +45,9 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
     SetStatusText(ctx.Services, TLanguages::ReplaceText(status, u"<%FILENAME%>", platform::Utf8ToWide(file_text)));
   };
   const std::vector<std::size_t> entries = pak.IndexesInGroup(group);
-  std::vector<std::size_t> inflated;  // those the prefetch inflates ahead, in the same order
+  std::vector<std::size_t> inflated;  // those the prefetch reads ahead, in the same order
   for (const std::size_t index : entries) {
-    const TPakEntry& e = pak.Entries()[index];
-    if (e.OrigSize < LargeEntryLimit && IsSafeEntryName(e.Name) && !pak.IsSolid(index)) inflated.push_back(index);
+    if (IsSafeEntryName(pak.Entries()[index].Name) && !pak.IsSolid(index)) inflated.push_back(index);
   }
   // Solid blocks are decoded in order, on a second thread, into their files through fixed
   // buffers; a block found damaged fails the run, which undoes what came before it.
@@ -93,22 +92,35 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
           return;
         }
         written = r == SolidReader::Result::Ok;
-      } else if (size >= LargeEntryLimit) {
-        // A copy that fails before it opens the target must not count as one that opened it.
-        platform::NoteFileFault(platform::FileFault::Other);
-        written = pak.CopyLargeEntry(*write_to, name, size, index, show);
       } else {
-        EntryPrefetch::Result r = prefetch.Next();
-        if (!r.data && size > 0) {
-          // Verified at start-up, unreadable now (a failing disk or medium): an empty file in its
-          // place would pass for an installed one.
-          pak.ReportUnpackFailure(index, r.decomp_size);
+        // Written as it comes, a piece at a time; a large file shows how far it got.
+        platform::NoteFileFault(platform::FileFault::Other);
+        platform::File out;
+        EntryRead r = EntryRead::SinkFailed;
+        std::uint64_t decomp_size = 0;
+        if (out.Open(*write_to, platform::OpenMode::Create)) {
+          std::uint64_t done = 0, next_shown = 0;
+          r = prefetch.Next(
+              [&](Bytes& piece) {
+                if (size >= LargeEntryLimit && done >= next_shown) {
+                  show(name + " - " + SizeToText(done) + " / " + SizeToText(size));
+                  next_shown += CopyChunkSize;
+                }
+                done += piece.size();
+                return out.Write(piece.data(), piece.size()) == piece.size();
+              },
+              decomp_size);
+        }
+        out.Close();
+        if (r == EntryRead::Damaged) {
+          // Verified at start-up, damaged or unreadable now (a failing disk or medium, a file
+          // changed under the run): what came of it must not pass for an installed file.
+          pak.ReportUnpackFailure(index, decomp_size);
+          platform::DeleteFileAt(*write_to);
           FailWrite(ctx, target, true);
           return;
-        } else {
-          platform::NoteFileFault(platform::FileFault::Other);
-          written = WriteWholeFile(*write_to, r.data ? r.data->data() : nullptr, r.data ? r.data->size() : 0);
         }
+        written = r == EntryRead::Ok;
       }
       if (!written) {
         FailWrite(ctx, *write_to, false);

@@ -155,28 +155,62 @@ TEST_F(ExtractGroupTest, AFileThatCannotBeWrittenEndsTheRunUnrecorded) {
   }
 }
 
-// Verified at start-up but unreadable when its turn comes (the file changed under the run): the
-// run fails like an unwritable file, instead of leaving an empty file that passes for installed.
-TEST_F(ExtractGroupTest, AnEntryUnreadableAtExtractionEndsTheRunUnrecorded) {
-  TPak& probe = Open({{"good.txt", 1, "good"}, {"bad.bin", 1, std::string(2000, 'b')}, {"last.txt", 1, "3"}});
-  const std::uint32_t offset = probe.Entries()[1].Offset;
-  const std::string path = probe.FilePath();
-  ctx_.SetupToLoad().Pak.reset();
-  std::string all = test::ReadAll(path);
-  all[offset + 4] ^= 0x20;
-  test::WriteAll(path, all);
-  std::vector<std::string> logged;
-  ctx_.Services.RunLog = [&](const std::string& line) { logged.push_back(line); };
-  TPak pak(path);
-  ExtractGroup(ctx_, pak, target_, 1);
-  EXPECT_TRUE(ctx_.Run.SetupAborted);
-  EXPECT_EQ(test::ReadAll(target_ + "\\good.txt"), "good");
-  EXPECT_FALSE(platform::FileExists(target_ + "\\bad.bin"));
-  EXPECT_FALSE(platform::FileExists(target_ + "\\last.txt"));
-  EXPECT_EQ(ctx_.Run.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\good.txt"}));
-  ASSERT_FALSE(logged.empty());
-  EXPECT_EQ(logged.back(),
-            "Error: Unable to write file \"" + target_ + "\\bad.bin\": the setup package could not be read.");
+// Entries of any size pass through pieces: a small one inflated whole, a multi-MiB one streamed
+// through zlib (half random, so its stored deflate blocks reach the CRC alone), a raw one. Intact,
+// each comes out byte for byte; one byte changed in the middle of its block after start-up's
+// check (the file changed under the run) fails the run like an unwritable file: nothing of the
+// entry is left, nothing after it is written, and only what came before is recorded.
+TEST_F(ExtractGroupTest, EntriesStreamWholeOrADamagedOneEndsTheRunLeavingNothing) {
+  const std::string large = test::Incompressible(3 << 20, 7) + std::string(5 << 20, 'L');  // 8 MiB
+  struct Case {
+    std::string label;
+    std::string data;
+    bool damaged;
+  };
+  const std::vector<Case> cases = {
+      {"small", std::string(2000, 'b'), false},
+      {"small", std::string(2000, 'b'), true},
+      {"large", large, false},
+      {"large", large, true},
+      {"raw", test::Incompressible(6 << 20, 9), false},
+      {"raw", test::Incompressible(6 << 20, 9), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label + (c.damaged ? " damaged" : " intact"));
+    test::TempDir dir;
+    const std::string path = dir / "setup.exe";
+    ASSERT_TRUE(test::WritePackage(path, test::FakeProgram(100),
+                                   {{"good.txt", 1, "good"}, {"bad.bin", 1, c.data}, {"last.txt", 1, "3"}}));
+    std::string all = test::ReadAll(path);
+    {
+      TPak probe(path);
+      const TPakEntry& e = probe.Entries()[1];
+      EXPECT_EQ(e.CompSize == 0, c.label == "raw");
+      EXPECT_EQ(e.OrigSize > kWholeEntryLimit, c.label != "small");
+      if (c.damaged) all[e.Offset + e.StoredSize() / 2] ^= 0x20;
+    }
+    test::WriteAll(path, all);
+    std::vector<std::string> logged;
+    SetupContext ctx;
+    ctx.Services.RunLog = [&](const std::string& line) { logged.push_back(line); };
+    const std::string target = dir / "Install";
+    ctx.Choices.InstallDir = target;
+    TPak pak(path);
+    ExtractGroup(ctx, pak, target, 1);
+    EXPECT_EQ(ctx.Run.SetupAborted, c.damaged);
+    EXPECT_EQ(test::ReadAll(target + "\\good.txt"), "good");
+    if (!c.damaged) {
+      EXPECT_TRUE(test::ReadAll(target + "\\bad.bin") == c.data);
+      EXPECT_EQ(test::ReadAll(target + "\\last.txt"), "3");
+      continue;
+    }
+    EXPECT_FALSE(platform::FileExists(target + "\\bad.bin"));
+    EXPECT_FALSE(platform::FileExists(target + "\\last.txt"));
+    EXPECT_EQ(ctx.Run.UninstallList.Files, (std::vector<std::string>{"$INSTDIR\\good.txt"}));
+    ASSERT_FALSE(logged.empty());
+    EXPECT_EQ(logged.back(),
+              "Error: Unable to write file \"" + target + "\\bad.bin\": the setup package could not be read.");
+  }
 }
 
 // A solid group comes out whole; a block found damaged while it is decoded (a changed byte, or
@@ -227,29 +261,41 @@ TEST_F(ExtractGroupTest, ASolidGroupComesOutWholeOrEndsTheRun) {
   }
 }
 
-// Entries inflated ahead come out in the order asked for, whatever the bound on the bytes held
-// (a bound below one entry still lets each through alone), and a consumer that stops early
+// Entries read ahead come out in the order asked for, whole, whatever the bound on the bytes held
+// (a bound below one piece still lets each through alone), and a consumer that stops early
 // leaves no thread behind.
 TEST_F(ExtractGroupTest, PrefetchKeepsOrderUnderAnyBound) {
   std::vector<test::SampleEntry> entries;
   for (int i = 0; i < 40; ++i) {
     entries.push_back({"f" + std::to_string(i), 1, std::string(100 + i * 37, static_cast<char>('a' + i % 26))});
   }
+  entries[4].data = test::Incompressible(kWholeEntryLimit + 3 * kStreamPiece / 2, 4);  // streamed in pieces
   TPak& pak = Open(entries);
   std::vector<std::size_t> order;
   for (std::size_t i = 0; i < pak.Entries().size(); i += 2) order.push_back(i);  // every other one
+  auto next = [](EntryPrefetch& prefetch, std::string& data) {
+    data.clear();
+    std::uint64_t decomp_size = 0;
+    return prefetch.Next(
+        [&data](Bytes& piece) {
+          data.append(piece.begin(), piece.end());
+          return true;
+        },
+        decomp_size);
+  };
   for (std::size_t bound : {std::size_t{1}, std::size_t{1000}, kPrefetchBytes}) {
     SCOPED_TRACE(bound);
     EntryPrefetch prefetch(pak, order, bound);
+    std::string data;
     for (std::size_t i : order) {
-      EntryPrefetch::Result r = prefetch.Next();
-      ASSERT_TRUE(r.data);
-      EXPECT_EQ(std::string(r.data->begin(), r.data->end()), entries[i].data);
+      ASSERT_EQ(next(prefetch, data), EntryRead::Ok);
+      EXPECT_TRUE(data == entries[i].data) << i;
     }
-    EXPECT_FALSE(prefetch.Next().data);
+    EXPECT_EQ(next(prefetch, data), EntryRead::Damaged);
   }
   EntryPrefetch abandoned(pak, order, 1);
-  EXPECT_TRUE(abandoned.Next().data);
+  std::string data;
+  EXPECT_EQ(next(abandoned, data), EntryRead::Ok);
 }
 
 TEST_F(ExtractGroupTest, LargeEntriesPassUncheckedAndAreCopiedInChunks) {
