@@ -240,7 +240,9 @@ TEST_F(ExtractGroupTest, ASolidGroupComesOutWholeOrEndsTheRun) {
     std::string bytes = good;
     if (damage != Damage::None) bytes[frame_at + 2 * (bytes.size() - frame_at) / 3] ^= 0x10;
     test::WriteAll(path, bytes);
-    if (damage == Damage::Forged) ASSERT_TRUE(test::ResealPackage(path));
+    if (damage == Damage::Forged) {
+      ASSERT_TRUE(test::ResealPackage(path));
+    }
     ctx_.Run.SetupAborted = false;
     ctx_.Run.UninstallList.Files.clear();
     TPak pak(path);
