@@ -251,7 +251,9 @@ TEST_F(ExtractGroupTest, ASolidGroupComesOutWholeOrEndsTheRun) {
     ExtractGroup(ctx_, pak, target, 1);
     EXPECT_EQ(ctx_.Run.SetupAborted, damage != Damage::None);
     const auto& written = ctx_.Run.UninstallList.Files;
-    if (damage == Damage::None) EXPECT_EQ(written.size(), contents.size());
+    if (damage == Damage::None) {
+      EXPECT_EQ(written.size(), contents.size());
+    }
     for (std::size_t i = 0; i < contents.size(); ++i) {
       const std::string file = target + "\\d\\f" + std::to_string(i);
       if (i < written.size()) {
