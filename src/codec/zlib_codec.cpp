@@ -1,7 +1,8 @@
 #include "codec/zlib_codec.h"
 
+#include "codec/stepwise_inflate.h"
+
 #include <libdeflate.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <memory>
@@ -29,52 +30,6 @@ std::size_t FirstOutputSize(std::size_t expected_size, std::size_t max_size) {
 
 std::size_t GrownOutputSize(std::size_t size, std::size_t max_size) {
   return size < max_size / 2 ? size * 2 : max_size;
-}
-
-// A stream that fails tells nothing through libdeflate about how far it got, and callers
-// report that (the size a damaged entry inflated to; the first max_size bytes of one too
-// large), so a failing stream is inflated again by zlib, which stops where the damage is.
-InflateResult InflateWithZlib(const std::uint8_t* data, std::size_t size, std::size_t expected_size,
-                              std::size_t max_size) {
-  z_stream zs{};
-  if (inflateInit(&zs) != Z_OK) throw CodecError("cannot start inflation");
-  Bytes out(FirstOutputSize(expected_size, max_size));
-  zs.next_in = const_cast<Bytef*>(data);
-  std::size_t in_left = size;
-  std::size_t produced = 0;
-  int rc = Z_OK;
-  for (;;) {
-    if (produced == out.size()) {
-      if (out.size() >= max_size) break;
-      out.resize(GrownOutputSize(out.size(), max_size));
-    }
-    constexpr std::size_t kStep = 1u << 30;
-    zs.avail_in = static_cast<uInt>(std::min(in_left, kStep));
-    std::size_t room = std::min(out.size() - produced, kStep);
-    zs.next_out = out.data() + produced;
-    zs.avail_out = static_cast<uInt>(room);
-    const Bytef* before_in = zs.next_in;
-    rc = inflate(&zs, Z_NO_FLUSH);
-    in_left -= static_cast<std::size_t>(zs.next_in - before_in);
-    produced += room - zs.avail_out;
-    if (rc == Z_STREAM_END) break;
-    if (rc == Z_MEM_ERROR) {
-      inflateEnd(&zs);
-      throw CodecError("out of memory while inflating");
-    }
-    if (rc != Z_OK && rc != Z_BUF_ERROR) break;                         // damaged data
-    if (rc == Z_BUF_ERROR && in_left == 0 && zs.avail_out != 0) break;  // truncated stream
-  }
-  inflateEnd(&zs);
-  InflateResult result;
-  out.resize(produced);
-  if (rc == Z_STREAM_END) {
-    result.status = InflateResult::Status::Complete;
-  } else if (produced >= max_size) {
-    result.status = InflateResult::Status::TooLarge;
-  }
-  result.data = std::move(out);
-  return result;
 }
 
 }  // namespace
@@ -109,7 +64,9 @@ InflateResult Inflate(const std::uint8_t* data, std::size_t size, std::size_t ex
     out.clear();
     out.resize(grown);
   }
-  return InflateWithZlib(data, size, expected_size, max_size);
+  // A failing stream tells nothing through libdeflate about how far it got, and callers report
+  // that (the size a damaged entry inflated to; the first max_size bytes of one too large).
+  return InflateStepwise(data, size, expected_size, max_size);
 }
 
 std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc) {

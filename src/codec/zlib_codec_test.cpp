@@ -1,5 +1,7 @@
 #include "codec/zlib_codec.h"
 
+#include "codec/stepwise_inflate.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -106,6 +108,74 @@ TEST(Inflate, DamagedTruncatedAndOversizedStreams) {
   // A damaged stream gives what it inflated before the damage (callers report its size).
   InflateResult partial = Inflate(flipped.data(), flipped.size(), text.size(), 1 << 20);
   EXPECT_EQ(partial.data, text);
+}
+
+// zlib's own inflate, stopped where it stops: the account a failing stream must give.
+InflateResult InflateWithZlib(const Bytes& in, std::size_t max_size) {
+  z_stream zs{};
+  EXPECT_EQ(inflateInit(&zs), Z_OK);
+  Bytes out(max_size);
+  zs.next_in = const_cast<Bytef*>(in.data());
+  zs.avail_in = static_cast<uInt>(in.size());
+  zs.next_out = out.data();
+  zs.avail_out = static_cast<uInt>(out.size());
+  int rc = Z_OK;
+  while (rc == Z_OK && zs.avail_out != 0) rc = inflate(&zs, Z_NO_FLUSH);
+  out.resize(out.size() - zs.avail_out);
+  inflateEnd(&zs);
+  using S = InflateResult::Status;
+  return {rc == Z_STREAM_END ? S::Complete : out.size() >= max_size ? S::TooLarge : S::Damaged, out};
+}
+
+Bytes ZlibStream(const Bytes& data, int level, int strategy) {
+  z_stream zs{};
+  EXPECT_EQ(deflateInit2(&zs, level, Z_DEFLATED, 15, 9, strategy), Z_OK);
+  Bytes out(deflateBound(&zs, static_cast<uLong>(data.size())));
+  zs.next_in = const_cast<Bytef*>(data.data());
+  zs.avail_in = static_cast<uInt>(data.size());
+  zs.next_out = out.data();
+  zs.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
+  out.resize(zs.total_out);
+  deflateEnd(&zs);
+  return out;
+}
+
+// A failing stream is inflated again step by step: for every cut and many flipped bits of stored,
+// fixed and dynamic blocks, the same status and the same bytes as zlib, under a cap that binds
+// and one that does not.
+TEST(Inflate, FailingStreamsStopWhereZlibStops) {
+  Bytes text;
+  for (int i = 0; i < 300; ++i) {
+    const std::string line = "entry " + std::to_string(i * 37 % 101) + " of the list\n";
+    text.insert(text.end(), line.begin(), line.end());
+  }
+  const struct {
+    int level, strategy;
+  } kinds[] = {{0, Z_DEFAULT_STRATEGY}, {9, Z_FIXED}, {9, Z_DEFAULT_STRATEGY}, {1, Z_HUFFMAN_ONLY}};
+  for (const auto& kind : kinds) {
+    const Bytes packed = ZlibStream(text, kind.level, kind.strategy);
+    const InflateResult whole = InflateStepwise(packed.data(), packed.size(), 100, text.size());
+    ASSERT_EQ(whole.status, InflateResult::Status::Complete) << "level " << kind.level;
+    ASSERT_TRUE(whole.data == text) << "level " << kind.level;
+    std::vector<Bytes> damaged;
+    for (std::size_t n = 0; n < packed.size(); n += 1 + n / 64)
+      damaged.emplace_back(packed.begin(), packed.begin() + n);
+    for (std::size_t at = 0; at < packed.size(); at += 1 + at / 32)
+      for (int bit : {0, 3, 7}) {
+        damaged.push_back(packed);
+        damaged.back()[at] ^= static_cast<std::uint8_t>(1 << bit);
+      }
+    for (const Bytes& d : damaged)
+      for (std::size_t cap : {text.size() + 1, text.size() / 3}) {
+        const InflateResult ours = Inflate(d.data(), d.size(), 100, cap);
+        const InflateResult zlib = InflateWithZlib(d, cap);
+        ASSERT_EQ(ours.status, zlib.status)
+            << "level " << kind.level << " strategy " << kind.strategy << ", " << d.size() << " bytes, cap " << cap;
+        ASSERT_TRUE(ours.data == zlib.data)
+            << "level " << kind.level << " strategy " << kind.strategy << ", " << d.size() << " bytes, cap " << cap;
+      }
+  }
 }
 
 }  // namespace
