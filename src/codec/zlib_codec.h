@@ -24,7 +24,8 @@ class CodecError : public std::exception {
   std::string what_;
 };
 
-// One complete zlib stream at the given libdeflate level (1 to 12; from 7 on it begins 78 DA).
+// One complete zlib stream at the given libdeflate level (1 to 9, from 7 on it begins 78 DA; the
+// win32 build has no near-optimal parsing, which levels 10 to 12 would use).
 Bytes Compress(const std::uint8_t* data, std::size_t size, int level = 9);
 
 struct InflateResult {
