@@ -6,17 +6,18 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "base/error.h"
 
 namespace zq {
 
 // An update that cannot go on (short write, no free block, damaged data). The procedures
 // catch it, roll the archive back and report the message.
-class ArchiveFailure : public std::runtime_error {
+class ArchiveFailure : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 class ArchiveIO {

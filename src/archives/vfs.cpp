@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <set>
-#include <stdexcept>
 
 #include "archives/pak_system.h"
 #include "base/byte_io.h"
+#include "base/error.h"
 #include "base/path_text.h"
 #include "platform/md5.h"
 
@@ -18,7 +18,7 @@ namespace {
   throw ArchiveFailure("VFS archive " + path + " is damaged: " + why);
 }
 
-[[noreturn]] void InternalCheck(const std::string& what) { throw std::logic_error("VFS_Unit: " + what); }
+[[noreturn]] void InternalCheck(const std::string& what) { throw Error("VFS_Unit: " + what); }
 
 constexpr std::size_t kDigestPiece = 0x40000;
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <stdexcept>
 
 #include "base/byte_io.h"
+#include "base/error.h"
 
 namespace zq {
 
@@ -179,7 +179,7 @@ std::optional<Bytes> BuildWaveContainer(const std::string& name, const Bytes& so
       const std::uint8_t* in = s + kWaveHeaderSize + std::size_t{kAdpcmInputBlock} * b;
       std::uint8_t* o = h + kWaveContainerHead + std::size_t{518} * b;
       if (channels == 2) {
-        if ((n / 2) % 2 != 0) throw std::logic_error("ZQ_PakSystem: odd stereo sample count");
+        if ((n / 2) % 2 != 0) throw Error("ZQ_PakSystem: odd stereo sample count");
         EncodeRun(left, in, n / 4, 2, o);
         EncodeRun(right, in + 2, n / 4, 2, o + n / 8);
       } else {
@@ -188,7 +188,7 @@ std::optional<Bytes> BuildWaveContainer(const std::string& name, const Bytes& so
       PutState(o + n / 4, left, right);
     }
   }
-  if (out.back() != 0xFF) throw std::logic_error("ZQ_PakSystem: wave container overrun");
+  if (out.back() != 0xFF) throw Error("ZQ_PakSystem: wave container overrun");
   out.pop_back();
   return out;
 }

@@ -6,20 +6,28 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <stdexcept>
+#include <exception>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace zq {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A fault of the compression library itself (out of memory, a broken stream state).
-class CodecError : public std::runtime_error {
+// A fault of the compression library itself (out of memory, a broken stream state). Not a
+// std::runtime_error, as zq::Error is not (base/error.h): its text needs the old string's code.
+class CodecError : public std::exception {
  public:
-  using std::runtime_error::runtime_error;
+  explicit CodecError(std::string what) : what_(std::move(what)) {}
+  const char* what() const noexcept override { return what_.c_str(); }
+
+ private:
+  std::string what_;
 };
 
-// One complete zlib stream at the given libdeflate level (1 to 12; from 7 on it begins 78 DA).
+// One complete zlib stream at the given libdeflate level (1 to 9, from 7 on it begins 78 DA; the
+// win32 build has no near-optimal parsing, which levels 10 to 12 would use).
 Bytes Compress(const std::uint8_t* data, std::size_t size, int level = 9);
 
 struct InflateResult {

@@ -1,8 +1,8 @@
 #include "engine/error_log.h"
 
 #include <cstdio>
-#include <stdexcept>
 
+#include "base/error.h"
 #include "engine/setup_context.h"
 #include "diagnostics/cpu_speed.h"
 #include "diagnostics/os_info.h"
@@ -94,8 +94,8 @@ std::string NextErrorLogPath(const std::string& folder) {
 std::string WriteErrorLogFile(const std::string& folder, const std::string& text) {
   const std::string path = NextErrorLogPath(folder);
   platform::File file;
-  if (!file.Open(path, platform::OpenMode::Create)) throw std::runtime_error("cannot create " + path);
-  if (file.Write(text.data(), text.size()) != text.size()) throw std::runtime_error("cannot write " + path);
+  if (!file.Open(path, platform::OpenMode::Create)) throw Error("cannot create " + path);
+  if (file.Write(text.data(), text.size()) != text.size()) throw Error("cannot write " + path);
   file.Close();
   return path;
 }

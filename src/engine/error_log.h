@@ -39,7 +39,7 @@ std::string MaskedParams(const std::vector<std::string>& params);
 std::string ErrorReportText(const ErrorReport& report);
 // The first "ErrorLogNNNN.TXT" in `folder` (with or without a trailing backslash) that does not exist.
 std::string NextErrorLogPath(const std::string& folder);
-// Writes `text` to the next free report file and returns its path; std::runtime_error
+// Writes `text` to the next free report file and returns its path; zq::Error
 // when the file cannot be written.
 std::string WriteErrorLogFile(const std::string& folder, const std::string& text);
 // The text of the "Error Report" box.
@@ -55,7 +55,7 @@ struct ErrorLogSystem {
 
 // Gathers the report from the context and the system, writes it to the temporary folder,
 // shows the "Error Report" box through the context, then opens the report. Returns its path.
-// A file error propagates as std::runtime_error.
+// A file error propagates as zq::Error.
 std::string WriteErrorLog(SetupContext& ctx, const std::string& message, const std::string& stage,
                           const std::vector<std::string>& params, const ErrorLogSystem& system = {});
 

@@ -5,6 +5,7 @@
 #include <ios>
 #include <sstream>
 
+#include "base/error.h"
 #include "engine/setup_context.h"
 #include "diagnostics/os_info.h"
 #include "platform/files.h"
@@ -157,7 +158,7 @@ TEST(ErrorLogFile, TheFirstGapIsTaken) {
 
 TEST(ErrorLogFile, UnwritableFolderRaisesAnIOError) {
   test::TempDir dir;
-  EXPECT_THROW(WriteErrorLogFile(dir / "missing", "x"), std::runtime_error);
+  EXPECT_THROW(WriteErrorLogFile(dir / "missing", "x"), Error);
 }
 
 TEST(ErrorReportBox, Text) {

@@ -1,7 +1,6 @@
 #include "engine/line_args.h"
 
-#include <stdexcept>
-
+#include "base/error.h"
 #include "base/path_text.h"
 #include "base/scrambler.h"
 #include "engine/macros.h"
@@ -35,7 +34,7 @@ std::uint16_t LineArgs::Group() const {
   const std::string& text = (*this)[Count()];
   const std::int32_t g = StrToIntOr(text);
   if (g < 0 || g > 0xFFFF) {
-    throw std::runtime_error("line " + std::to_string(line_) + ": the group number \"" + text + "\" is not valid");
+    throw Error("line " + std::to_string(line_) + ": the group number \"" + text + "\" is not valid");
   }
   return static_cast<std::uint16_t>(g);
 }

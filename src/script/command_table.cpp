@@ -1,8 +1,8 @@
 #include "script/command_table.h"
 
-#include <stdexcept>
 #include <vector>
 
+#include "base/error.h"
 #include "base/path_text.h"
 
 namespace zq {
@@ -88,7 +88,7 @@ const CommandInfo& DefinitionCommand(BuildStep step) {
   for (const auto& info : kCommandTable) {
     if (info.IsDefinition() && info.build == step) return info;
   }
-  throw std::invalid_argument("no definition fills this field");
+  throw Error("no definition fills this field");
 }
 
 std::string KeywordList(bool (*pick)(const CommandInfo&)) {

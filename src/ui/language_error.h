@@ -2,15 +2,16 @@
 // them into the error report.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "base/error.h"
+
 namespace zq {
 
-class LanguageError : public std::runtime_error {
+class LanguageError : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  using Error::Error;
 };
 
 // A short 8-bit rendering of table text for an error message, in double quotes; long text is

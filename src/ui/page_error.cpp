@@ -13,6 +13,6 @@ std::string Compose(const std::string& file, std::size_t line, const std::string
 }  // namespace
 
 PageError::PageError(const std::string& file, std::size_t line, const std::string& what)
-    : std::runtime_error(Compose(file, line, what)), file_(file), line_(line) {}
+    : Error(Compose(file, line, what)), file_(file), line_(line) {}
 
 }  // namespace zq

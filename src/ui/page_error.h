@@ -2,12 +2,13 @@
 #pragma once
 
 #include <cstddef>
-#include <stdexcept>
 #include <string>
+
+#include "base/error.h"
 
 namespace zq {
 
-class PageError : public std::runtime_error {
+class PageError : public Error {
  public:
   // "<file>, line <n>: <what>"; line 0 leaves the line out.
   PageError(const std::string& file, std::size_t line, const std::string& what);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "archives/cipher.h"
+#include "base/error.h"
 #include "container/pak.h"
 #include "engine/logged_files.h"
 #include "base/scrambler.h"
@@ -377,7 +378,7 @@ TEST_F(CommandTest, ArchiveCommandsDecodeTheirSecretsAndHandOver) {
                                                       "vfs 6 data.vfs close"}));
   EXPECT_EQ(ctx_.Run.Lines.Lines[0].Args[1], "s3cret");  // decoded in place
   LoadScript(ctx_, {{"file", {"src", "notanumber"}}});
-  EXPECT_THROW(RunLine(ctx_, 0), std::runtime_error);
+  EXPECT_THROW(RunLine(ctx_, 0), Error);
 }
 
 #ifndef _WIN32

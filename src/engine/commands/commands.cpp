@@ -1,8 +1,8 @@
 #include "engine/commands/commands.h"
 
 #include <array>
-#include <stdexcept>
 
+#include "base/error.h"
 #include "engine/macros.h"
 #include "base/path_text.h"
 #include "engine/setup_context.h"
@@ -30,9 +30,9 @@ std::array<Maker, kCommandCount> BindRows() {
     for (const CommandBinding& binding : family) {
       const CommandInfo& row = CommandTable()[static_cast<std::size_t>(binding.index - 1)];
       Maker& slot = makers[static_cast<std::size_t>(binding.index - 1)];
-      if (slot != nullptr) throw std::logic_error(std::string("command \"") + row.keyword + "\" has two classes");
+      if (slot != nullptr) throw Error(std::string("command \"") + row.keyword + "\" has two classes");
       if (!row.Runs()) {
-        throw std::logic_error(std::string("command \"") + row.keyword + "\" never runs but has a class");
+        throw Error(std::string("command \"") + row.keyword + "\" never runs but has a class");
       }
       slot = binding.make;
     }
@@ -41,7 +41,7 @@ std::array<Maker, kCommandCount> BindRows() {
     Maker& slot = makers[static_cast<std::size_t>(row.index - 1)];
     if (slot != nullptr) continue;
     if (row.Runs()) {
-      throw std::logic_error(std::string("command \"") + row.keyword + "\" has no run-time class");
+      throw Error(std::string("command \"") + row.keyword + "\" has no run-time class");
     }
     slot = &MakeAs<PassiveCommand>;
   }

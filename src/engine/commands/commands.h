@@ -15,7 +15,7 @@ class ArchiveProcedures;
 
 // Fills the registry with one object of each class in the fixed order. Every row the engine
 // runs (BuildStep::Store) has exactly one class among the families, every other row none
-// (it gets a class without a run-time action); a row bound otherwise throws std::logic_error.
+// (it gets a class without a run-time action); a row bound otherwise throws zq::Error.
 void RegisterCommands(TCommandList& list);
 
 // The object for a registry row.

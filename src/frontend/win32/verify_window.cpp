@@ -23,6 +23,12 @@ std::wstring Files(std::size_t count) {
   return std::wstring(text.begin(), text.end());
 }
 
+// Through std::to_string: std::to_wstring formats with the wide printf, 12 KB of the engine.
+std::wstring Number(std::size_t n) {
+  const std::string text = std::to_string(n);
+  return std::wstring(text.begin(), text.end());
+}
+
 void RegisterClassOnce() {
   static bool done = false;
   if (done) return;
@@ -93,7 +99,7 @@ void TFrmVerify::Begin(std::size_t count) {
 }
 
 void TFrmVerify::Progress(std::size_t done, std::size_t count) {
-  const std::wstring text = L"Status: " + std::to_wstring(done) + L" out of " + Files(count) + L" verified";
+  const std::wstring text = L"Status: " + Number(done) + L" out of " + Files(count) + L" verified";
   if (bar_ != nullptr) SendMessageW(H(bar_), PBM_SETPOS, static_cast<WPARAM>(done), 0);
   SetStatus(text.c_str());
 }
