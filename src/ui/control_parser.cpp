@@ -37,7 +37,7 @@ std::u16string PageEnvironment::ExpandCaption(const std::u16string& text) const 
 }
 
 int PageEnvironment::Show(const std::u16string& text, const std::u16string& caption, unsigned flags) const {
-  return MessageBox ? MessageBox(text, caption, flags) : DefaultMessageBoxAnswer(flags);
+  return Ask ? Ask(text, caption, flags) : DefaultMessageBoxAnswer(flags);
 }
 
 std::optional<std::int32_t> ParsePageInt(std::string_view text) {

@@ -27,7 +27,7 @@ struct PageEnvironment {
   const TLanguages* Languages = nullptr;
   const TLanguageStrings* Strings = nullptr;
   EntryFetcher Fetch;        // empty: every entry is missing
-  MessageBoxFn MessageBox;   // empty: not shown
+  MessageBoxFn Ask;          // empty: not shown (a macro renames MessageBox under <windows.h>)
   PageView* View = nullptr;  // may be null
   // The table in use, owned by whoever lets the user choose it; null: Languages->Current.
   const std::int32_t* Language = nullptr;
