@@ -22,6 +22,8 @@ EntryPrefetch::~EntryPrefetch() {
   worker_.join();
 }
 
+bool EntryPrefetch::HalfTaken() const { return ready_.size() <= kPrefetchEntries / 2 && held_ <= bound_ / 2; }
+
 void EntryPrefetch::Work() {
   try {
     for (std::size_t i = 0; i < order_.size(); ++i) {
@@ -29,9 +31,16 @@ void EntryPrefetch::Work() {
       const std::size_t size = index < pak_.Entries().size() ? pak_.Entries()[index].OrigSize : 0;
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] {
+        const auto room = [&] {
           return stop_ || ready_.empty() || (held_ + size <= bound_ && ready_.size() < kPrefetchEntries);
-        });
+        };
+        if (!room()) {
+          // Once full, it waits until half is taken: small files would otherwise hand the
+          // thread back and forth for every entry (a system call each under Wine).
+          worker_waits_ = true;
+          changed_.wait(lock, [&] { return room() && (stop_ || ready_.empty() || HalfTaken()); });
+          worker_waits_ = false;
+        }
         if (stop_) return;
       }
       Result r;
@@ -66,8 +75,10 @@ EntryPrefetch::Result EntryPrefetch::Next() {
   Result r = std::move(ready_.front());
   ready_.pop_front();
   held_ -= r.data ? r.data->size() : 0;
+  // Asked again after every entry taken from half on: a large entry may need more room.
+  const bool wake = worker_waits_ && (ready_.empty() || HalfTaken());
   lock.unlock();
-  changed_.notify_all();
+  if (wake) changed_.notify_all();
   return r;
 }
 

@@ -44,6 +44,7 @@ class EntryPrefetch {
 
  private:
   void Work();
+  bool HalfTaken() const;  // under mutex_
 
   TPak& pak_;
   std::vector<std::size_t> order_;
@@ -53,7 +54,8 @@ class EntryPrefetch {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Result> ready_;
-  std::size_t held_ = 0;  // bytes in ready_
+  std::size_t held_ = 0;       // bytes in ready_
+  bool worker_waits_ = false;  // from full until half is taken
   bool stop_ = false;
   std::exception_ptr failure_;
   std::thread worker_;
