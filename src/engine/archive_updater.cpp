@@ -2,6 +2,7 @@
 
 #include "base/path_text.h"
 #include "engine/progress.h"
+#include "engine/run_changes.h"
 #include "engine/run_journal.h"
 #include "engine/setup_context.h"
 #include "platform/file_names.h"
@@ -17,12 +18,12 @@ constexpr const char* kNotRolledBack =
     " (it could not be rolled back yet: its journal restores it when it is next opened)";
 }  // namespace
 
-void ForgetArchiveJournal(const RunScope& ctx, const std::string& path) {
+void ForgetArchiveJournal(const RunScope& ctx, const std::string& path, FolderListing* listing) {
   const std::string journal = ArchiveJournal::PathFor(path);
   // A device name ("CON.zqj") exists for Windows without being a file; no journal has such a name.
-  if (platform::RefusedForCreation(journal, false) != platform::FileFault::None || !platform::FileExists(journal)) {
-    return;
-  }
+  if (platform::RefusedForCreation(journal, false) != platform::FileFault::None) return;
+  // The listing knows files and folders alike: a name it has is asked about once more.
+  if ((listing != nullptr && !listing->Exists(journal)) || !platform::FileExists(journal)) return;
   // This run's own journal of the archive stays: undoing the run puts the archive back over the
   // file, then rolls the archive back.
   for (const RunChange& c : ctx.Run.Journal.Changes()) {

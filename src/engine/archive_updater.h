@@ -18,14 +18,15 @@
 namespace zq {
 
 struct RunScope;
+class FolderListing;
 
 // The word "zqpofficial" must be given (scrambled in the script) before it acts.
 inline constexpr const char* kOfficialWord = "confirm";
 
 // A file about to be installed at `path` replaces whatever archive lay there, so a journal beside
 // it guards an archive that is going away: applied later it would turn the new file back into
-// the old one. Removes such a journal and logs it.
-void ForgetArchiveJournal(const RunScope& ctx, const std::string& path);
+// the old one. Removes such a journal and logs it. `listing`, when given, answers whether one is there.
+void ForgetArchiveJournal(const RunScope& ctx, const std::string& path, FolderListing* listing = nullptr);
 
 class ArchiveUpdater : public ArchiveProcedures {
  public:

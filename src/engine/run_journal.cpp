@@ -168,9 +168,9 @@ bool RunJournal::Begin(const std::string& path) {
   created_folders_.clear();
   unsynced_ = 0;
   broken_ = false;
-  if (!file_.Open(path, platform::OpenMode::Create)) return false;
-  file_.Flush();
-  return true;
+  // Not flushed yet: the caller syncs before the run's first change, and that one flush makes
+  // the file and its first records durable together.
+  return file_.Open(path, platform::OpenMode::Create);
 }
 
 bool RunJournal::Record(const RunChange& change) {

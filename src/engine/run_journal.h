@@ -60,7 +60,8 @@ class RunJournal {
   RunJournal(const RunJournal&) = delete;
   RunJournal& operator=(const RunJournal&) = delete;
 
-  // Starts a journal at `path` (its folder must exist); false when it cannot be written.
+  // Starts a journal at `path` (its folder must exist); false when it cannot be written. The
+  // caller calls Sync before the first change it records.
   bool Begin(const std::string& path);
   bool Active() const { return file_.IsOpen(); }
   // A record could not be written: a torn line may end the file, so nothing more is written and

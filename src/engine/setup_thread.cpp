@@ -59,7 +59,9 @@ void CloseRun(const RunScope& ctx) {
 }  // namespace
 
 void RunScript(const RunScope& ctx) {
-  platform::ComApartment com;  // shortcuts need COM on this thread
+  // Shortcuts and programs started through the shell need COM on this thread; entered when
+  // the first of them comes.
+  platform::ComApartment com(platform::ComApartment::When::FirstUse);
   RunState& run = ctx.Run;
   run.Lines = ctx.Setup.CompLines;
   RecoverInterruptedRun(ctx);

@@ -130,9 +130,10 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
   if (!ctx.Run.Journal.Active() && platform::FileExists(target)) platform::DeleteFileAt(target);
   if (!PrepareFileWriteOrAsk(ctx, target)) return fail("the uninstaller there is in use");
   {
+    // Flushed once, whole, when its package is added below: a flush of the program part alone
+    // would wait for the disk twice and prove nothing the read-back does not.
     platform::File out;
-    if (!out.Open(target, platform::OpenMode::Create) || out.Write(program.data(), program.size()) != program.size() ||
-        !out.Flush()) {
+    if (!out.Open(target, platform::OpenMode::Create) || out.Write(program.data(), program.size()) != program.size()) {
       return fail(platform::LastFileFault() == platform::FileFault::DiskFull ? "the disk is full"
                                                                              : "it cannot be written");
     }

@@ -100,6 +100,18 @@ bool File::Open(const std::string& path, OpenMode mode) {
   const ModeFlags f = FlagsFor(mode);
   if (f.disposition != OPEN_EXISTING && Refused(path, false)) return false;
   const std::wstring wpath = Wide(path);
+  if (f.disposition == CREATE_ALWAYS) {
+    // Most files a setup writes are new. Under Wine every look-up of a missing name reads its
+    // whole folder (names are matched without regard to case), so a new file is made with one
+    // look-up instead of the read-only check's and the creation's two; a name that is taken
+    // goes the way below.
+    HANDLE h = CreateFileW(wpath.c_str(), f.access, f.share, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      handle_ = h;
+      NoteFileFault(FileFault::None);
+      return true;
+    }
+  }
   // Windows refuses these itself; Wine running as root would not.
   if ((f.access & GENERIC_WRITE) && IsReadOnlyFile(wpath)) {
     SetLastError(ERROR_ACCESS_DENIED);

@@ -9,6 +9,7 @@
 #include <shlobj.h>
 
 #include "platform/process.h"
+#include "platform/shell_link.h"
 #include "platform/win32_strings.h"
 
 namespace zq::platform {
@@ -117,6 +118,7 @@ bool StartAsDesktopUser(const std::string& file, const std::string& parameters, 
 }
 
 std::unique_ptr<Process> ShellExecuteProcess(const std::string& file, const std::string& parameters) {
+  ComApartment::EnterDeferred();  // the shell may hand the start to its extensions
   std::wstring wfile = win32::Wide(file);
   std::wstring wparams = win32::Wide(parameters);
   SHELLEXECUTEINFOW info{};

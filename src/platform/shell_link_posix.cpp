@@ -46,7 +46,8 @@ std::optional<ShellLink> ReadShellLink(const std::string& link_file) {
   return link;
 }
 
-ComApartment::ComApartment() = default;
+ComApartment::ComApartment(When) {}
 ComApartment::~ComApartment() = default;
+void ComApartment::EnterDeferred() {}
 
 }  // namespace zq::platform

@@ -23,6 +23,7 @@ std::string Narrow(const wchar_t* text) { return win32::Narrow(text, wcslen(text
 }  // namespace
 
 bool CreateShellLink(const ShellLink& link, const std::string& link_file) {
+  ComApartment::EnterDeferred();
   ComPtr<IShellLinkW> shell;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               reinterpret_cast<void**>(&shell.p)))) {
@@ -39,6 +40,7 @@ bool CreateShellLink(const ShellLink& link, const std::string& link_file) {
 }
 
 std::optional<ShellLink> ReadShellLink(const std::string& link_file) {
+  ComApartment::EnterDeferred();
   ComPtr<IShellLinkW> shell;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               reinterpret_cast<void**>(&shell.p)))) {
@@ -66,13 +68,33 @@ std::optional<ShellLink> ReadShellLink(const std::string& link_file) {
   return link;
 }
 
-ComApartment::ComApartment() {
+namespace {
+// A plain pointer: a thread_local object with a destructor is not safe under the mingw runtime.
+thread_local ComApartment* deferred_apartment = nullptr;
+}  // namespace
+
+ComApartment::ComApartment(When when) {
+  if (when == When::FirstUse) {
+    outer_ = deferred_apartment;
+    deferred_apartment = this;
+    return;
+  }
   HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   initialised_ = SUCCEEDED(hr);
 }
 
 ComApartment::~ComApartment() {
+  if (deferred_apartment == this) deferred_apartment = outer_;
   if (initialised_) CoUninitialize();
+}
+
+void ComApartment::EnterDeferred() {
+  ComApartment* a = deferred_apartment;
+  if (a == nullptr || a->initialised_) return;
+  a->initialised_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  // Entered or refused, it is not asked again.
+  deferred_apartment = a->outer_;
+  a->outer_ = nullptr;
 }
 
 }  // namespace zq::platform

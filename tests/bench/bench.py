@@ -152,6 +152,36 @@ def wine_env():
     return env
 
 
+def desktop_processes():
+    """The bench prefix's desktop processes (explorer.exe) still running: the first program that
+    needs the desktop starts one, and Wine keeps it a moment after the last such program ended.
+    (The prefix's services run as long as its server; they are no run's.)"""
+    found = []
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                first = f.read().split(b"\0")[0]
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                environ = f.read().split(b"\0")
+        except OSError:
+            continue
+        if first.lower().endswith(b"\\explorer.exe") and ("WINEPREFIX=" + PREFIX).encode() in environ:
+            found.append(pid)
+    return found
+
+
+def alone():
+    """Waits (at most 10 s) until the desktop process of the run before has ended, so each install
+    starts as it would on its own: the process would otherwise be shared by whichever setup came
+    next, and a setup that needs none would pass the cost of starting it to the other."""
+    for _ in range(100):
+        if not desktop_processes():
+            return
+        time.sleep(0.1)
+
+
 def files_in(folder):
     return sum(len(f) for _, _, f in os.walk(folder))
 
@@ -260,7 +290,7 @@ class Bench:
         env = wine_env()
 
         def job(key, setup):
-            return (lambda: safe_rmtree(folders[key]),
+            return (lambda: (safe_rmtree(folders[key]), alone()),
                     lambda: (["wine", setup, "/S", "/D=C:\\bench\\" + key], env, None))
 
         r = in_turns(self.runs, {"zq": job("zq", win_setup), "lzma": job("lzma", nsis_lzma),
@@ -295,9 +325,9 @@ class Bench:
         folders = {"zq": os.path.join(drive, "bench", "zq"), "nsis": os.path.join(drive, "bench", "nsis")}
         env = wine_env()
         jobs = {
-            "zq": (lambda: safe_rmtree(folders["zq"]),
+            "zq": (lambda: (safe_rmtree(folders["zq"]), alone()),
                    lambda: (["wine", win_setup, "/S", "/D=C:\\bench\\zq"], env, None)),
-            "nsis": (lambda: safe_rmtree(folders["nsis"]),
+            "nsis": (lambda: (safe_rmtree(folders["nsis"]), alone()),
                      lambda: (["wine", nsis_setup, "/S", "/D=C:\\bench\\nsis"], env, None)),
         }
         r = in_turns(self.runs, jobs)

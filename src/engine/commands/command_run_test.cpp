@@ -265,7 +265,8 @@ TEST_F(CommandTest, UrlProtocolHasItsFourValuesAndFourLines) {
 }
 
 TEST_F(CommandTest, ShortcutsCarryTheirFieldsAndAreRecorded) {
-  platform::ComApartment com;  // the worker has it for a run
+  // As the worker has it for a run: COM is entered by the first shortcut.
+  platform::ComApartment com(platform::ComApartment::When::FirstUse);
   ctx_.SetupToLoad().StartMenuDir = dir_ / "Menu\\";
   LoadScript(ctx_,
              {{"createshortcut", {"$SMPROGRAMS\\Demo\\Play.lnk", "$INSTDIR\\bin\\game.exe", "-fast"}},

@@ -28,12 +28,21 @@ EntryPrefetch::~EntryPrefetch() {
   worker_.join();
 }
 
+bool EntryPrefetch::HalfTaken() const { return ready_.size() <= kPrefetchEntries / 2 && held_ <= bound_ / 2; }
+
 bool EntryPrefetch::Push(Piece piece) {
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] {
+    const auto room = [&] {
       return stop_ || ready_.empty() || (held_ + piece.data.size() <= bound_ && ready_.size() < kPrefetchEntries);
-    });
+    };
+    if (!room()) {
+      // Once full, it waits until half is taken: small files would otherwise hand the thread
+      // back and forth for every entry (a system call each under Wine).
+      worker_waits_ = true;
+      changed_.wait(lock, [&] { return room() && (stop_ || ready_.empty() || HalfTaken()); });
+      worker_waits_ = false;
+    }
     if (stop_) return false;
     held_ += piece.data.size();
     ready_.push_back(std::move(piece));
@@ -90,8 +99,10 @@ EntryRead EntryPrefetch::Next(const PieceSink& sink, std::uint64_t& decomp_size)
     Piece piece = std::move(ready_.front());
     ready_.pop_front();
     held_ -= piece.data.size();
+    // Asked again after every piece taken from half on: a large piece may need more room.
+    const bool wake = worker_waits_ && (ready_.empty() || HalfTaken());
     lock.unlock();
-    changed_.notify_all();
+    if (wake) changed_.notify_all();
     // The rest of an entry the sink refused is still taken, so the next one starts in step.
     const bool usable = !piece.last || piece.end == EntryRead::Ok;
     if (sunk && usable && !piece.data.empty() && sink) sunk = sink(piece.data);

@@ -49,6 +49,7 @@ class EntryPrefetch {
   void Work();
   // Waits for room and queues the piece; false once stopped.
   bool Push(Piece piece);
+  bool HalfTaken() const;  // under mutex_
 
   TPak& pak_;
   std::vector<std::size_t> order_;
@@ -60,6 +61,7 @@ class EntryPrefetch {
   std::deque<Piece> ready_;
   std::size_t held_ = 0;  // bytes in ready_
   bool stop_ = false;
+  bool worker_waits_ = false;  // from full until half is taken
   std::exception_ptr failure_;
   std::thread worker_;
 };

@@ -1,5 +1,7 @@
 #include "engine/commands/extract_group.h"
 
+#include <unordered_set>
+
 #include "base/path_text.h"
 #include "base/size_text.h"
 #include "container/entry_name.h"
@@ -57,6 +59,8 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
   }
   SolidPrefetch solid(pak, std::move(solid_order));
   FolderListing listing;  // nothing but this extraction writes to its folders meanwhile
+  // The folders made sure of once each: asking for every file costs a look-up of each level.
+  std::unordered_set<std::string> folders_ready;
   EntryPrefetch prefetch(pak, std::move(inflated));
   for (const std::size_t index : entries) {
     if (ctx.Run.Cancelled || ctx.Run.Terminating) return;  // a large group stops at its next file
@@ -67,8 +71,11 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
       ctx.Services.LogLine("refused entry \"" + name + "\": its name would leave " + directory);
     } else {
       show(name);
-      ForgetArchiveJournal(ctx, target);
-      ForceDirectoriesLogged(ctx.Run.UninstallList, ExtractFileDir(target), &ctx.Run.Journal);
+      ForgetArchiveJournal(ctx, target, &listing);
+      if (std::string folder = ExtractFileDir(target); !folders_ready.count(folder)) {
+        ForceDirectoriesLogged(ctx.Run.UninstallList, folder, &ctx.Run.Journal);
+        folders_ready.insert(std::move(folder));
+      }
       const std::optional<std::string> write_to = PrepareTargetOrStage(ctx, target, &listing);
       if (!write_to) {
         // The file there could not be moved aside: another program holds it. It stays as it was.

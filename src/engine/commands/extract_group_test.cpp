@@ -266,11 +266,11 @@ TEST_F(ExtractGroupTest, ASolidGroupComesOutWholeOrEndsTheRun) {
 }
 
 // Entries read ahead come out in the order asked for, whole, whatever the bound on the bytes held
-// (a bound below one piece still lets each through alone), and a consumer that stops early
-// leaves no thread behind.
+// (a bound below one piece still lets each through alone) or on their count (more entries than
+// kPrefetchEntries), and a consumer that stops early leaves no thread behind.
 TEST_F(ExtractGroupTest, PrefetchKeepsOrderUnderAnyBound) {
   std::vector<test::SampleEntry> entries;
-  for (int i = 0; i < 40; ++i) {
+  for (int i = 0; i < 3 * static_cast<int>(kPrefetchEntries); ++i) {
     entries.push_back({"f" + std::to_string(i), 1, std::string(100 + i * 37, static_cast<char>('a' + i % 26))});
   }
   entries[4].data = test::Incompressible(kWholeEntryLimit + 3 * kStreamPiece / 2, 4);  // streamed in pieces
