@@ -254,7 +254,11 @@ bool TUninstallList::Save(const std::string& directory, const std::string& prefi
   platform::File f;
   if (!f.Open(path, platform::OpenMode::Create)) return false;
   auto bytes = Serialize();
-  return f.Write(bytes.data(), bytes.size()) == bytes.size();
+  if (f.Write(bytes.data(), bytes.size()) != bytes.size() || !f.Flush()) return false;
+  f.Close();
+  // Read back: a run registers its product only with a log that will read as it was written.
+  const auto written = ReadWholeFile(path);
+  return written && written->size() == bytes.size() && std::equal(bytes.begin(), bytes.end(), written->begin());
 }
 
 bool TUninstallList::LoadFromBuffer(const void* data, std::size_t size, std::string* problem) {
