@@ -60,12 +60,29 @@ std::uint64_t PlannedSize(const PlannedEntry& e) {
   return platform::FileSize(e.source).value_or(0);
 }
 
-// Entries of file groups between empty and large join blocks of their group, in plan order.
+// Random or already compressed files are stored alone: in a block they would cost the encoder
+// and the reader time for nothing, and LZMA2 makes them a little larger.
+bool SourceLooksIncompressible(const PlannedEntry& e, std::uint64_t size) {
+  if (size < kIncompressibleMinSize) return false;
+  Bytes sample(kIncompressibleSample);
+  if (e.source.empty()) return LooksIncompressible(e.data.data(), static_cast<std::uint32_t>(e.data.size()));
+  platform::File file;
+  if (!file.Open(e.source, platform::OpenMode::ReadShared)) return false;  // the packer reports it
+  for (const std::uint64_t at : IncompressibleSampleOffsets(size)) {
+    if (!file.Seek(at) || file.Read(sample.data(), sample.size()) != sample.size()) return false;
+    if (!SampleIncompressible(sample.data())) return false;
+  }
+  return true;
+}
+
+// Entries of file groups between empty and large join blocks of their group, in plan order,
+// unless they do not compress.
 std::vector<Unit> PlanUnits(const std::vector<PlannedEntry>& entries, const std::vector<std::uint64_t>& sizes,
                             bool solid, std::uint64_t block_bytes) {
   std::vector<Unit> units;
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const bool joins = solid && entries[i].files && entries[i].group != 0 && sizes[i] > 0 && sizes[i] < LargeEntryLimit;
+    const bool joins = solid && entries[i].files && entries[i].group != 0 && sizes[i] > 0 &&
+                       sizes[i] < LargeEntryLimit && !SourceLooksIncompressible(entries[i], sizes[i]);
     if (joins && !units.empty()) {
       Unit& last = units.back();
       if (last.solid && entries[last.first].group == entries[i].group && last.size + sizes[i] <= block_bytes) {

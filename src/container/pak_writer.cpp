@@ -1,5 +1,7 @@
 #include "container/pak_writer.h"
 
+#include <array>
+
 #include <cstring>
 
 #include "base/byte_io.h"
@@ -14,18 +16,23 @@ namespace {
 // its time or less; the stream is the same kind either way.
 constexpr int kBlockLevel = 7;
 
-// Random or already compressed data never shrinks; a few samples at the fastest level tell it
-// at once, where compressing it whole costs about a second per 35 MB.
+}  // namespace
+
+std::array<std::uint64_t, 3> IncompressibleSampleOffsets(std::uint64_t size) {
+  return {0, size / 2 - kIncompressibleSample / 2, size - kIncompressibleSample};
+}
+
+bool SampleIncompressible(const std::uint8_t* sample) {
+  return Compress(sample, kIncompressibleSample, 1).size() >= kIncompressibleSample - kIncompressibleSample / 64;
+}
+
 bool LooksIncompressible(const std::uint8_t* data, std::uint32_t size) {
-  constexpr std::uint32_t kSample = 16384;
-  if (size < 16 * kSample) return false;
-  for (const std::uint32_t at : {0u, size / 2 - kSample / 2, size - kSample}) {
-    if (Compress(data + at, kSample, 1).size() < kSample - kSample / 64) return false;
+  if (size < kIncompressibleMinSize) return false;
+  for (const std::uint64_t at : IncompressibleSampleOffsets(size)) {
+    if (!SampleIncompressible(data + at)) return false;
   }
   return true;
 }
-
-}  // namespace
 
 PackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size) {
   PackedBlock out;

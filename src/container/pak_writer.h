@@ -2,6 +2,7 @@
 // then the directory and the header.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,6 +23,15 @@ struct PackedBlock {
   std::uint32_t CRC = 0;
 };
 PackedBlock PackBlock(const std::uint8_t* data, std::uint32_t size);
+
+// Random or already compressed data never shrinks; three samples at the fastest level tell it
+// at once, where compressing it whole costs about a second per 35 MB.
+inline constexpr std::uint32_t kIncompressibleSample = 16384;
+inline constexpr std::uint64_t kIncompressibleMinSize = 16 * kIncompressibleSample;  // smaller: always tried
+// Where the samples of data of `size` (at least kIncompressibleMinSize) begin.
+std::array<std::uint64_t, 3> IncompressibleSampleOffsets(std::uint64_t size);
+bool SampleIncompressible(const std::uint8_t* sample);  // kIncompressibleSample bytes
+bool LooksIncompressible(const std::uint8_t* data, std::uint32_t size);
 
 class PakWriter {
  public:
