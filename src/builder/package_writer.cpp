@@ -75,14 +75,14 @@ bool SourceLooksIncompressible(const PlannedEntry& e, std::uint64_t size) {
   return true;
 }
 
-// Entries of file groups between empty and large join blocks of their group, in plan order,
-// unless they do not compress.
+// Entries of file groups join blocks of their group, in plan order, unless they are empty, do
+// not compress, or are larger than a reader's window (a file alone is a block of its own size).
 std::vector<Unit> PlanUnits(const std::vector<PlannedEntry>& entries, const std::vector<std::uint64_t>& sizes,
                             bool solid, std::uint64_t block_bytes) {
   std::vector<Unit> units;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const bool joins = solid && entries[i].files && entries[i].group != 0 && sizes[i] > 0 &&
-                       sizes[i] < LargeEntryLimit && !SourceLooksIncompressible(entries[i], sizes[i]);
+                       sizes[i] <= kSolidBlockTarget && !SourceLooksIncompressible(entries[i], sizes[i]);
     if (joins && !units.empty()) {
       Unit& last = units.back();
       if (last.solid && entries[last.first].group == entries[i].group && last.size + sizes[i] <= block_bytes) {

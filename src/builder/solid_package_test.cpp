@@ -120,6 +120,21 @@ TEST_F(SolidPackageTest, EveryEntryComesOutAsItWentIn) {
   }
 }
 
+// A file larger than a reader's window (64 MiB) but below the large-entry size is stored alone:
+// as a block of its own it would make a package no reader takes.
+TEST_F(SolidPackageTest, AFileBeyondTheWindowIsStoredOutsideTheBlocks) {
+  std::string big;
+  big.reserve((64u << 20) + 4096);
+  for (int i = 0; big.size() <= (64u << 20); ++i) big += "line " + std::to_string(i % 5000) + "\n";
+  TPak pak(Build({{"small.txt", 1, std::string(3000, 's')}, {"big.txt", 1, big}}, 64u << 20));
+  ASSERT_TRUE(pak.HasValidHeader()) << pak.DirectoryProblem();
+  ASSERT_EQ(pak.Entries()[3].Name, "big.txt");
+  EXPECT_FALSE(pak.IsSolid(3));
+  EXPECT_FALSE(VerifyAllEntries(pak, {}).first_failure.has_value());
+  const auto data = pak.Extract(3);
+  EXPECT_TRUE(data && data->size() == big.size() && std::equal(big.begin(), big.end(), data->begin()));
+}
+
 // Every byte of a block, changed, is refused before any data is used: by the CRC of the slice
 // it falls in (the directory, header and digest are the container's own tests).
 TEST_F(SolidPackageTest, AnyChangedByteOfABlockIsRefusedAtTheStart) {
