@@ -3,45 +3,38 @@
 find_package(ZLIB REQUIRED)
 find_package(Threads REQUIRED)
 
-# libdeflate does the one-shot coding and CRC-32; zlib stays for what needs a stream. The host
-# takes Debian's libdeflate-dev; the win32 build takes the same Debian source built for mingw
-# by cmake/fetch_libdeflate.sh (make.sh runs it before configuring).
-if(WIN32)
-  set(ZQ_LIBDEFLATE_ROOT "${PROJECT_SOURCE_DIR}/build/deps/libdeflate-mingw"
-      CACHE PATH "libdeflate built for mingw (include/ and lib/), as cmake/fetch_libdeflate.sh leaves it")
-  if(NOT EXISTS "${ZQ_LIBDEFLATE_ROOT}/include/libdeflate.h" OR NOT EXISTS "${ZQ_LIBDEFLATE_ROOT}/lib/libdeflate.a")
-    message(FATAL_ERROR "libdeflate for mingw not found in ${ZQ_LIBDEFLATE_ROOT}; "
-                        "run cmake/fetch_libdeflate.sh ${ZQ_LIBDEFLATE_ROOT} (make.sh does)")
+# A library the host takes from its Debian package (pkg-config name PKG) and the win32 build
+# from the same Debian source built for mingw by cmake/SCRIPT into build/deps/DIR (make.sh runs
+# it before configuring), as TARGET. The root is the cache variable ROOT_VAR.
+function(zq_debian_library TARGET PKG ROOT_VAR DIR HEADER LIB SCRIPT)
+  if(WIN32)
+    set(${ROOT_VAR} "${PROJECT_SOURCE_DIR}/build/deps/${DIR}"
+        CACHE PATH "${PKG} built for mingw (include/ and lib/), as cmake/${SCRIPT} leaves it")
+    set(root "${${ROOT_VAR}}")
+    if(NOT EXISTS "${root}/include/${HEADER}" OR NOT EXISTS "${root}/lib/${LIB}")
+      message(FATAL_ERROR "${PKG} for mingw not found in ${root}; run cmake/${SCRIPT} ${root} (make.sh does)")
+    endif()
+    add_library(${TARGET} STATIC IMPORTED GLOBAL)
+    set_target_properties(${TARGET} PROPERTIES
+      IMPORTED_LOCATION "${root}/lib/${LIB}"
+      INTERFACE_INCLUDE_DIRECTORIES "${root}/include")
+  else()
+    find_package(PkgConfig REQUIRED)
+    string(TOUPPER "${PKG}" prefix)
+    pkg_check_modules(${prefix} REQUIRED IMPORTED_TARGET GLOBAL ${PKG})
+    add_library(${TARGET} ALIAS PkgConfig::${prefix})
   endif()
-  add_library(Libdeflate::Libdeflate STATIC IMPORTED)
-  set_target_properties(Libdeflate::Libdeflate PROPERTIES
-    IMPORTED_LOCATION "${ZQ_LIBDEFLATE_ROOT}/lib/libdeflate.a"
-    INTERFACE_INCLUDE_DIRECTORIES "${ZQ_LIBDEFLATE_ROOT}/include")
-else()
-  find_package(PkgConfig REQUIRED)
-  pkg_check_modules(LIBDEFLATE REQUIRED IMPORTED_TARGET libdeflate)
-  add_library(Libdeflate::Libdeflate ALIAS PkgConfig::LIBDEFLATE)
-endif()
+endfunction()
 
-# liblzma packs and unpacks solid blocks (raw LZMA2). The host takes Debian's liblzma-dev; the
-# win32 build takes the same Debian source (xz-utils) built for mingw by cmake/fetch_xz.sh. The
-# engine references only the decoder, so only the decoder's objects are linked into it.
+# libdeflate does the one-shot coding and CRC-32; zlib stays for what needs a stream.
+zq_debian_library(Libdeflate::Libdeflate libdeflate ZQ_LIBDEFLATE_ROOT libdeflate-mingw libdeflate.h libdeflate.a
+                  fetch_libdeflate.sh)
+# liblzma packs and unpacks solid blocks (raw LZMA2), from Debian's xz-utils source. The engine
+# references only the decoder, so only the decoder's objects are linked into it.
+zq_debian_library(Lzma::Lzma liblzma ZQ_XZ_ROOT xz-mingw lzma.h liblzma.a fetch_xz.sh)
 if(WIN32)
-  set(ZQ_XZ_ROOT "${PROJECT_SOURCE_DIR}/build/deps/xz-mingw"
-      CACHE PATH "liblzma built for mingw (include/ and lib/), as cmake/fetch_xz.sh leaves it")
-  if(NOT EXISTS "${ZQ_XZ_ROOT}/include/lzma.h" OR NOT EXISTS "${ZQ_XZ_ROOT}/lib/liblzma.a")
-    message(FATAL_ERROR "liblzma for mingw not found in ${ZQ_XZ_ROOT}; "
-                        "run cmake/fetch_xz.sh ${ZQ_XZ_ROOT} (make.sh does)")
-  endif()
-  add_library(Lzma::Lzma STATIC IMPORTED)
-  set_target_properties(Lzma::Lzma PROPERTIES
-    IMPORTED_LOCATION "${ZQ_XZ_ROOT}/lib/liblzma.a"
-    INTERFACE_INCLUDE_DIRECTORIES "${ZQ_XZ_ROOT}/include"
-    # Static: the header must not declare the functions as imported from a DLL.
-    INTERFACE_COMPILE_DEFINITIONS LZMA_API_STATIC)
-else()
-  pkg_check_modules(LZMA REQUIRED IMPORTED_TARGET liblzma)
-  add_library(Lzma::Lzma ALIAS PkgConfig::LZMA)
+  # Static: the header must not declare the functions as imported from a DLL.
+  set_target_properties(Lzma::Lzma PROPERTIES INTERFACE_COMPILE_DEFINITIONS LZMA_API_STATIC)
 endif()
 
 if(NOT WIN32)
