@@ -57,8 +57,10 @@ build_preset() {  # preset
   cmake --build "build/$1" -j "$JOBS"
 }
 
-# A Wine prefix of our own inside the build tree, made without install dialogs.
+# A Wine prefix of our own inside the build tree, made without install dialogs; cloned, as every
+# test's prefix is, from one pristine prefix whose system files they all share (tests/e2e/wine_prefix.sh).
 WINE_PREFIX_DIR="$ROOT/build/win32/wineprefix"
+. "$ROOT/tests/e2e/wine_prefix.sh"
 wine_env() {
   export WINEPREFIX="$WINE_PREFIX_DIR" WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml="
 }
@@ -66,7 +68,7 @@ wine_start() {
   wine_env
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     say "making a Wine prefix in build/win32/wineprefix"
-    wineboot -i >/dev/null 2>&1 || true
+    make_wine_prefix "$WINEPREFIX" win32 "$ROOT/build/win32/wine-templates"
   fi
   # One server for the whole run: tests that start at the same moment never race to start it.
   wineserver -p >/dev/null 2>&1 || true

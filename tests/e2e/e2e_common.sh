@@ -1,5 +1,6 @@
 # Shared by the end-to-end tests: a work folder, the demo setup built into it, checks.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/wine_prefix.sh"
 
 FAILURES=0
 PASSES=0

@@ -73,11 +73,13 @@ code=0; (cd "$WORK" && ./Renamed.exe /S) 2>"$WORK/renamed.err" || code=$?
 check "a renamed setup is refused with exit code 3" test "$code" = 3
 check "its refusal is one line on stderr" \
   test "$(cat "$WORK/renamed.err")" = "Error: Setup\`s filename has been renamed Expected: DemoSetup.exe Found: Renamed.exe"
+rm -f -- "$WORK/Renamed.exe"  # a copy of the setup with the sanitized engine: 76 MB
 cp "$SETUP" "$WORK/damaged/DemoSetup.exe" 2>/dev/null || { mkdir -p "$WORK/damaged" && cp "$SETUP" "$WORK/damaged/DemoSetup.exe"; }
 printf '\x55' | dd of="$WORK/damaged/DemoSetup.exe" bs=1 seek=$(( $(stat -c %s "$SETUP") - 200000 )) conv=notrunc status=none
 code=0; (cd "$WORK/damaged" && ./DemoSetup.exe /S "/D=C:\\Damaged") 2>/dev/null || code=$?
 check "a damaged setup is refused with exit code 3" test "$code" = 3
 check "nothing was written by the damaged setup" test ! -e "$ZQ_PREFIX/drive_c/Damaged"
+rm -f -- "$WORK/damaged/DemoSetup.exe"
 
 # The command line as deployment tools pass it.
 for switch in /VERYSILENT /quiet -s "/D=Relative\\Folder"; do

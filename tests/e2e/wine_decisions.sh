@@ -10,7 +10,7 @@ HOST_DIR=$(cd "$3" && pwd)
 
 export WINEPREFIX=${WINEPREFIX:-$BUILD_DIR/wineprefix} WINEDEBUG=-all WINEARCH=win32
 export WINEDLLOVERRIDES="mscoree,mshtml="
-[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
+[ -f "$WINEPREFIX/system.reg" ] || make_wine_prefix "$WINEPREFIX" win32 "$BUILD_DIR/wine-templates"
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 WORK="$BUILD_DIR/wine-decisions"

@@ -11,7 +11,7 @@ WORK="$BUILD_DIR/e2e-wine"
 make_demo_workspace "$WORK"
 export WINEPREFIX="$WORK/wineprefix" WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml="
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-wineboot -i >/dev/null 2>&1 || true
+make_wine_prefix "$WINEPREFIX" win32 "$BUILD_DIR/wine-templates"
 ZQ="$HOST_DIR/zq"
 SETUP="$WORK/DemoSetup.exe"
 # Shipped setups are signed after the build; a self-signed certificate stands in for a publisher's.

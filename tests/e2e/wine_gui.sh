@@ -26,7 +26,7 @@ make_demo_workspace "$WORK"
 rm -rf "$SHOTS" && mkdir -p "$SHOTS"
 export WINEPREFIX="$WORK/wineprefix" WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml="
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-wineboot -i >/dev/null 2>&1 || true
+make_wine_prefix "$WINEPREFIX" win32 "$BUILD_DIR/wine-templates"
 if [ "$DPI" != 96 ]; then
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$DPI" /f >/dev/null 2>&1
   wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels /t REG_DWORD \

@@ -10,7 +10,7 @@ HOLDER=$4
 
 export WINEPREFIX=${WINEPREFIX:-$BUILD_DIR/wineprefix} WINEDEBUG=-all WINEARCH=win32
 export WINEDLLOVERRIDES="mscoree,mshtml="
-[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
+[ -f "$WINEPREFIX/system.reg" ] || make_wine_prefix "$WINEPREFIX" win32 "$BUILD_DIR/wine-templates"
 
 WORK="$BUILD_DIR/held-file"
 case "$WORK" in "$BUILD_DIR"/*) rm -rf -- "$WORK" ;; *) exit 2 ;; esac

@@ -11,16 +11,26 @@ HOST_DIR=$(cd "$3" && pwd)
 . "$SOURCE_DIR/tests/e2e/e2e_common.sh"
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-PREFIX32="$BUILD_DIR/wineprefix" PREFIX64="$BUILD_DIR/wineprefix64"
-use_prefix() {  # win32|win64
-  if [ "$1" = win64 ]; then export WINEPREFIX=$PREFIX64 WINEARCH=win64; else export WINEPREFIX=$PREFIX32 WINEARCH=win32; fi
-  [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
-}
-stop_wine() { wineserver -k >/dev/null 2>&1 || true; }
-trap 'use_prefix win64; stop_wine; use_prefix win32; stop_wine' EXIT
-
 WORK="$BUILD_DIR/machines"
 case "$WORK" in "$BUILD_DIR"/*) rm -rf -- "$WORK" ;; *) exit 2 ;; esac
+# The 64-bit prefix (1.3 GB) serves this test alone: it is made in the work folder, and removed
+# with its template when every check passed.
+PREFIX32="$BUILD_DIR/wineprefix" PREFIX64="$WORK/wineprefix64"
+use_prefix() {  # win32|win64
+  if [ "$1" = win64 ]; then
+    export WINEPREFIX=$PREFIX64 WINEARCH=win64
+    [ -f "$WINEPREFIX/system.reg" ] || make_wine_prefix "$WINEPREFIX" win64 "$WORK/wine-templates"
+  else
+    export WINEPREFIX=$PREFIX32 WINEARCH=win32
+    [ -f "$WINEPREFIX/system.reg" ] || make_wine_prefix "$WINEPREFIX" win32 "$BUILD_DIR/wine-templates"
+  fi
+}
+stop_wine() { wineserver -k >/dev/null 2>&1 || true; }
+stop_both() {
+  local p
+  for p in "$PREFIX64" "$PREFIX32"; do [ -d "$p" ] && WINEPREFIX=$p wineserver -k >/dev/null 2>&1 || true; done
+}
+trap stop_both EXIT
 make_setup() {  # name, script lines...
   local name=$1
   shift
@@ -122,4 +132,8 @@ code=0; wine "$USER_DIR/AppData/Local/Programs/zq machines user/Uninstall.exe" /
 check "user: uninstalls, shortcut with it" test "$code" = 0 -a ! -e "$USER_DIR/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/zq machines user.lnk"
 check "machine: its entry is gone" bash -c "$(declare -f has_key stop_wine); ! has_key system.reg '$UNINSTALL\\\\zq machines machine'"
 check "user: its entry is gone" bash -c "$(declare -f has_key stop_wine); ! has_key user.reg '$UNINSTALL\\\\zq machines user'"
+if [ "$FAILURES" -eq 0 ]; then
+  stop_both
+  case "$WORK" in "$BUILD_DIR"/machines) rm -rf -- "$WORK/wineprefix64" "$WORK/wine-templates" ;; esac
+fi
 finish

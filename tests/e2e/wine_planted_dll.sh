@@ -26,7 +26,7 @@ export WINEPREFIX=${WINEPREFIX:-$BUILD_DIR/wineprefix} WINEDEBUG=-all WINEARCH=w
 # them at start, before main, where Windows takes them from System32 as known DLLs' imports.
 NAMES="comctl32 msimg32 uxtheme msftedit windowscodecs propsys bcrypt"
 export WINEDLLOVERRIDES="mscoree,mshtml=;$(echo $NAMES | tr ' ' ',')=n,b"
-[ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
+[ -f "$WINEPREFIX/system.reg" ] || make_wine_prefix "$WINEPREFIX" win32 "$BUILD_DIR/wine-templates"
 plant() {  # folder
   local n
   mkdir -p "$1"

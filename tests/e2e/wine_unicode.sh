@@ -11,6 +11,7 @@ HOST_DIR=$(cd "$3" && pwd)
 # A prefix of its own: the locale changes between runs, which must not disturb other tests.
 export WINEPREFIX=$BUILD_DIR/wineprefix-unicode WINEDEBUG=-all WINEARCH=win32
 export WINEDLLOVERRIDES="mscoree,mshtml="
+[ -f "$WINEPREFIX/system.reg" ] || make_wine_prefix "$WINEPREFIX" win32 "$BUILD_DIR/wine-templates"
 WORK="$BUILD_DIR/unicode"
 case "$WORK" in "$BUILD_DIR"/*) rm -rf -- "$WORK" ;; *) exit 2 ;; esac
 mkdir -p "$WORK/payload/Ordner ä" "$WORK/out"
@@ -58,7 +59,6 @@ for pair in en_US:1252 ja_JP:932; do
   locale=${pair%%:*} acp=${pair##*:}
   wineserver -k >/dev/null 2>&1 || true
   export LANG=$locale.UTF-8 LC_ALL=$locale.UTF-8
-  [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
   reported=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null | tr -d '\r' |
              awk '$1 == "ACP" {print $NF}')
   if [ "$reported" != "$acp" ]; then
