@@ -29,11 +29,12 @@ namespace {
 // Bytes of source data packed ahead of the writer at most (the unit next in line is always
 // allowed, whatever its size).
 constexpr std::uint64_t kAheadBudget = 256ull << 20;
-// Solid blocks: files of one group joined up to this much data, the most a reader's window may
-// be. Smaller blocks would keep more cores busy on small payloads, but every cut loses what the
-// files after it share with those before it: 32 MiB blocks made the bench's DLLs 4 % larger
-// (docs/performance.md).
-constexpr std::uint64_t kSolidBlockTarget = kLzmaMaxWindow;
+// Solid blocks: a run of files of one group is cut into blocks of about equal size, at most this
+// much data each. Every cut loses what the files after it share with those before it, so there
+// are few; a reader decodes two blocks at once, so a run of more than kSolidLaneMinimum is cut
+// into an even number of them (docs/container.md).
+constexpr std::uint64_t kSolidBlockMax = 128ull << 20;
+constexpr std::uint64_t kSolidLaneMinimum = 48ull << 20;
 constexpr std::uint32_t kSolidPreset = 9;
 
 // One entry packed alone, or a solid block of consecutive entries.
@@ -75,23 +76,71 @@ bool SourceLooksIncompressible(const PlannedEntry& e, std::uint64_t size) {
   return true;
 }
 
+// How many leading characters two entries' file names share, case aside.
+std::size_t SharedStart(const std::string& a, const std::string& b) {
+  const std::string_view x = std::string_view(a).substr(a.find_last_of("\\/") + 1);
+  const std::string_view y = std::string_view(b).substr(b.find_last_of("\\/") + 1);
+  std::size_t n = 0;
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  while (n < x.size() && n < y.size() && lower(x[n]) == lower(y[n])) ++n;
+  return n;
+}
+
+// Cuts entries [first, end), `total` bytes of one group, into blocks. Each cut lies within a
+// quarter of a block of where equal blocks would put it, between the two files whose names
+// share the shortest start: versions of one library side by side (d3dx9_24 ... d3dx9_43) share
+// most of their bytes, and a cut between two of them costs the whole of the second.
+void CutRun(const std::vector<PlannedEntry>& entries, const std::vector<std::uint64_t>& sizes, std::size_t first,
+            std::size_t end, std::uint64_t total, std::uint64_t block_bytes, std::vector<Unit>& units) {
+  std::uint64_t blocks = std::max<std::uint64_t>(1, (total + block_bytes - 1) / block_bytes);
+  if (total > kSolidLaneMinimum && blocks % 2 == 1 && block_bytes >= kSolidLaneMinimum) ++blocks;
+  std::vector<std::uint64_t> before(end - first + 1, 0);  // bytes before each entry of the run
+  for (std::size_t i = first; i < end; ++i) before[i - first + 1] = before[i - first] + sizes[i];
+  std::size_t start = first;
+  for (std::uint64_t c = 1; c <= blocks; ++c) {
+    std::size_t cut = end;
+    if (c < blocks) {
+      const std::uint64_t target = total * c / blocks, slack = total / blocks / 4;
+      std::uint64_t best_distance = UINT64_MAX;
+      std::size_t best_shared = SIZE_MAX;
+      for (std::size_t b = start + 1; b < end; ++b) {
+        const std::uint64_t at = before[b - first];
+        const std::uint64_t distance = at > target ? at - target : target - at;
+        const std::size_t shared = distance <= slack ? SharedStart(entries[b - 1].name, entries[b].name) : SIZE_MAX;
+        if (shared < best_shared || (shared == best_shared && distance < best_distance)) {
+          cut = b;
+          best_shared = shared;
+          best_distance = distance;
+        }
+      }
+      if (cut == end) continue;  // one file holds the rest
+    }
+    units.push_back({start, cut - start, true, before[cut - first] - before[start - first]});
+    start = cut;
+  }
+}
+
 // Entries of file groups join blocks of their group, in plan order, unless they are empty, do
-// not compress, or are larger than a reader's window (a file alone is a block of its own size).
+// not compress, or are large (read in chunks, outside the blocks).
 std::vector<Unit> PlanUnits(const std::vector<PlannedEntry>& entries, const std::vector<std::uint64_t>& sizes,
                             bool solid, std::uint64_t block_bytes) {
-  std::vector<Unit> units;
+  std::vector<bool> joins(entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const bool joins = solid && entries[i].files && entries[i].group != 0 && sizes[i] > 0 &&
-                       sizes[i] <= kSolidBlockTarget && !SourceLooksIncompressible(entries[i], sizes[i]);
-    if (joins && !units.empty()) {
-      Unit& last = units.back();
-      if (last.solid && entries[last.first].group == entries[i].group && last.size + sizes[i] <= block_bytes) {
-        ++last.count;
-        last.size += sizes[i];
-        continue;
-      }
+    joins[i] = solid && entries[i].files && entries[i].group != 0 && sizes[i] > 0 && sizes[i] < LargeEntryLimit &&
+               !SourceLooksIncompressible(entries[i], sizes[i]);
+  }
+  std::vector<Unit> units;
+  for (std::size_t i = 0; i < entries.size();) {
+    if (!joins[i]) {
+      units.push_back({i, 1, false, sizes[i]});
+      ++i;
+      continue;
     }
-    units.push_back({i, 1, joins, sizes[i]});
+    std::size_t end = i;
+    std::uint64_t total = 0;
+    while (end < entries.size() && joins[end] && entries[end].group == entries[i].group) total += sizes[end++];
+    CutRun(entries, sizes, i, end, total, block_bytes, units);
+    i = end;
   }
   return units;
 }
@@ -210,7 +259,8 @@ class Pipeline {
   Slot PackSolid(const Unit& unit) const {
     Slot slot;
     try {
-      LzmaEncoder encoder(kSolidPreset, static_cast<std::uint32_t>(unit.size));
+      LzmaEncoder encoder(kSolidPreset,
+                          static_cast<std::uint32_t>(std::min<std::uint64_t>(unit.size, kLzmaLaneWindow)));
       slot.frame.reserve(static_cast<std::size_t>(unit.size / 4));
       std::uint64_t fed = 0;
       for (std::size_t i = unit.first; i < unit.first + unit.count; ++i) {
@@ -284,13 +334,11 @@ std::string WriteBody(const std::string& temp, const std::vector<PlannedEntry>& 
   std::vector<std::uint64_t> sizes;
   for (const auto& e : entries) sizes.push_back(PlannedSize(e));
   const std::vector<Unit> units =
-      PlanUnits(entries, sizes, options.solid,
-                std::min<std::uint64_t>(options.solid_block_bytes ? options.solid_block_bytes : kSolidBlockTarget,
-                                        kSolidBlockTarget));
+      PlanUnits(entries, sizes, options.solid, options.solid_block_bytes ? options.solid_block_bytes : kSolidBlockMax);
   const bool solid = std::any_of(units.begin(), units.end(), [](const Unit& u) { return u.solid; });
   if (solid && options.threads == 0) {
-    // An encoder of a 64 MiB window takes about 700 MB: no more of them than half the memory holds.
-    const std::uint64_t each = LzmaEncoder::MemoryFor(kSolidPreset, static_cast<std::uint32_t>(kSolidBlockTarget));
+    // An encoder of a 32 MiB window takes about 370 MB: no more of them than half the memory holds.
+    const std::uint64_t each = LzmaEncoder::MemoryFor(kSolidPreset, kLzmaLaneWindow);
     const std::uint64_t fit = each ? platform::TotalPhysicalMemory() / 2 / each : threads;
     threads = static_cast<unsigned>(std::clamp<std::uint64_t>(fit, 1, threads));
   }

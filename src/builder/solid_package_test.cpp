@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "builder/package_writer.h"
+#include "codec/lzma_decoder.h"
 #include "codec/zlib_codec.h"
 #include "container/pak.h"
 #include "container/solid_reader.h"
@@ -120,16 +121,34 @@ TEST_F(SolidPackageTest, EveryEntryComesOutAsItWentIn) {
   }
 }
 
-// A file larger than a reader's window (64 MiB) but below the large-entry size is stored alone:
-// as a block of its own it would make a package no reader takes.
-TEST_F(SolidPackageTest, AFileBeyondTheWindowIsStoredOutsideTheBlocks) {
+// Blocks are cut near equal sizes, but between two files whose names share little: versions of
+// one library side by side share most of their bytes.
+TEST_F(SolidPackageTest, BlocksAreCutBetweenFamiliesOfFiles) {
+  std::vector<Payload> payload;
+  for (int i = 0; i < 24; ++i) {
+    const std::string name = (i < 11 ? "alpha_" : "beta_") + std::to_string(i);
+    payload.push_back({name, 1, std::string(50000, char('a' + i))});
+  }
+  // 1.2 MB in blocks of 700 KB at most: two, equal ones cut after the twelfth file.
+  TPak pak(Build(payload, 700000));
+  ASSERT_NE(pak.Solid(), nullptr);
+  ASSERT_EQ(pak.Solid()->Blocks.size(), 2u);
+  EXPECT_EQ(pak.Entries()[pak.Solid()->Blocks[1].First].Name, "beta_11");
+}
+
+// A block larger than its window (32 MiB): a file of 64 MiB, below the large-entry size, is
+// packed in a block and comes out whole.
+TEST_F(SolidPackageTest, ABlockLargerThanItsWindowComesOutWhole) {
   std::string big;
   big.reserve((64u << 20) + 4096);
   for (int i = 0; big.size() <= (64u << 20); ++i) big += "line " + std::to_string(i % 5000) + "\n";
-  TPak pak(Build({{"small.txt", 1, std::string(3000, 's')}, {"big.txt", 1, big}}, 64u << 20));
+  TPak pak(Build({{"small.txt", 1, std::string(3000, 's')}, {"big.txt", 1, big}}, 128u << 20));
   ASSERT_TRUE(pak.HasValidHeader()) << pak.DirectoryProblem();
   ASSERT_EQ(pak.Entries()[3].Name, "big.txt");
-  EXPECT_FALSE(pak.IsSolid(3));
+  ASSERT_TRUE(pak.IsSolid(3));
+  const SolidBlock& block = pak.Solid()->Blocks.at(pak.Solid()->BlockOf[3]);
+  EXPECT_GT(block.OrigSize, kLzmaLaneWindow);
+  EXPECT_EQ(SolidWindow(*pak.Solid(), block), kLzmaLaneWindow);
   EXPECT_FALSE(VerifyAllEntries(pak, {}).first_failure.has_value());
   const auto data = pak.Extract(3);
   EXPECT_TRUE(data && data->size() == big.size() && std::equal(big.begin(), big.end(), data->begin()));

@@ -8,8 +8,8 @@
 
 namespace zq {
 
-// One raw LZMA2 stream fed piece by piece, its window the block's own size (at most
-// kLzmaMaxWindow), so a reader needs no more memory than the block.
+// One raw LZMA2 stream fed piece by piece; its window (at most kLzmaMaxWindow) is what a reader
+// must hold to decode it.
 class LzmaEncoder {
  public:
   // `preset` 0-9; throws CodecError on a library fault or without memory.

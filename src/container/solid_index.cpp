@@ -1,5 +1,6 @@
 #include "container/solid_index.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/byte_io.h"
@@ -12,6 +13,11 @@ namespace {
 constexpr std::size_t kIndexHead = 12;  // magic, codec, reserved, block count
 constexpr std::size_t kBlockBytes = 12;
 }  // namespace
+
+std::uint32_t SolidWindow(const SolidIndex& index, const SolidBlock& block) {
+  const std::uint32_t limit = index.Codec == kSolidCodecLzma2Whole ? kLzmaMaxWindow : kLzmaLaneWindow;
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(block.OrigSize, limit));
+}
 
 Bytes SerializeSolidIndex(const std::vector<SolidBlock>& blocks, const std::vector<std::uint32_t>& data_crcs) {
   Bytes out(kSolidIndexMagic, kSolidIndexMagic + 4);
@@ -31,8 +37,9 @@ std::string ParseSolidIndex(const std::uint8_t* data, std::size_t size, const st
                             SolidIndex& out) {
   out = {};
   if (size < kIndexHead || std::memcmp(data, kSolidIndexMagic, 4) != 0) return "the solid index has no ZQSI header";
-  if (GetU16(data + 4) != kSolidCodecLzma2) {
-    return "the solid blocks use codec " + std::to_string(GetU16(data + 4)) + ", which this reader does not know";
+  out.Codec = GetU16(data + 4);
+  if (out.Codec != kSolidCodecLzma2 && out.Codec != kSolidCodecLzma2Whole) {
+    return "the solid blocks use codec " + std::to_string(out.Codec) + ", which this reader does not know";
   }
   const std::uint64_t count = GetU32(data + 8);
   if (count > entries.size() || kIndexHead + count * kBlockBytes > size) return "the solid index is cut short";
@@ -64,8 +71,10 @@ std::string ParseSolidIndex(const std::uint8_t* data, std::size_t size, const st
       block.OrigSize += e.OrigSize;
     }
     if (block.Padding >= block.CompSize) return name + " is all padding";
-    // A block's data is its decoder's window.
-    if (block.OrigSize > kLzmaMaxWindow) return name + " holds more than 64 MiB of data";
+    // The older codec's window is the block's data.
+    if (out.Codec == kSolidCodecLzma2Whole && block.OrigSize > kLzmaMaxWindow) {
+      return name + " holds more than 64 MiB of data";
+    }
     next_free = std::uint64_t{block.First} + block.Count;
     out.Blocks.push_back(block);
   }

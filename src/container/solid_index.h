@@ -27,8 +27,11 @@ inline constexpr char kSolidMarkerText[] =
 // Group 0, last before the package digest, stored raw.
 inline constexpr char kSolidIndexEntry[] = "SolidIndex";
 inline constexpr char kSolidIndexMagic[4] = {'Z', 'Q', 'S', 'I'};
-// 1 was zstd, in packages of development builds only; no reader takes them.
-inline constexpr std::uint16_t kSolidCodecLzma2 = 2;
+// 1 was zstd, in packages of development builds only; no reader takes them. 2: LZMA2 blocks of
+// at most 64 MiB whose window is their data size (development builds too, still read). 3: LZMA2
+// blocks of any size whose window is their data size up to kLzmaLaneWindow.
+inline constexpr std::uint16_t kSolidCodecLzma2Whole = 2;
+inline constexpr std::uint16_t kSolidCodecLzma2 = 3;
 
 struct SolidBlock {
   std::uint32_t First = 0;     // first directory record
@@ -40,10 +43,14 @@ struct SolidBlock {
 };
 
 struct SolidIndex {
+  std::uint16_t Codec = kSolidCodecLzma2;
   std::vector<SolidBlock> Blocks;
   std::vector<std::int32_t> BlockOf;   // per directory record; -1 outside every block
   std::vector<std::uint32_t> DataCRC;  // per directory record: CRC-32 of its data (blocks only)
 };
+
+// How far back the block's matches reach: its decoder's memory.
+std::uint32_t SolidWindow(const SolidIndex& index, const SolidBlock& block);
 
 Bytes SerializeSolidIndex(const std::vector<SolidBlock>& blocks, const std::vector<std::uint32_t>& data_crcs);
 // Checks the index against the directory: blocks in order, inside it, of non-empty payload

@@ -22,7 +22,7 @@ bool SolidReader::Open(std::size_t block) {
   if (block >= index.Blocks.size()) return false;
   const SolidBlock& b = index.Blocks[block];
   if (!decoder_) decoder_ = std::make_unique<LzmaDecoder>();
-  decoder_->Reset(static_cast<std::uint32_t>(b.OrigSize));  // the index holds it to kLzmaMaxWindow
+  decoder_->Reset(SolidWindow(index, b));
   in_.resize(kInputPiece);
   out_.resize(kOutputPiece);
   in_pos_ = in_len_ = out_pos_ = out_len_ = 0;

@@ -51,18 +51,29 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
   for (const std::size_t index : entries) {
     if (IsSafeEntryName(pak.Entries()[index].Name) && !pak.IsSolid(index)) inflated.push_back(index);
   }
-  // Solid blocks are decoded in order, on a second thread, into their files through fixed
-  // buffers; a block found damaged fails the run, which undoes what came before it.
+  // Solid blocks are decoded on other threads, two at once where they allow, into their files
+  // through fixed buffers; a block found damaged fails the run, which undoes what came before it.
+  // The solid entries are then written in the order the decoders give them, in the places of
+  // the group's solid entries: the same files, unless the group names one twice.
   std::vector<std::size_t> solid_order;
+  std::unordered_set<std::string> names;
+  bool names_differ = true;
   for (const std::size_t index : entries) {
     if (pak.IsSolid(index)) solid_order.push_back(index);
+    if (names_differ && !names.insert(platform::LowerCase(pak.Entries()[index].Name)).second) names_differ = false;
   }
-  SolidPrefetch solid(pak, std::move(solid_order));
+  names.clear();
+  SolidPrefetch solid(pak, std::move(solid_order), names_differ);
+  std::vector<std::size_t> write_order = entries;
+  std::size_t next_solid = 0;
+  for (std::size_t& index : write_order) {
+    if (pak.IsSolid(index)) index = solid.Order()[next_solid++];
+  }
   FolderListing listing;  // nothing but this extraction writes to its folders meanwhile
   // The folders made sure of once each: asking for every file costs a look-up of each level.
   std::unordered_set<std::string> folders_ready;
   EntryPrefetch prefetch(pak, std::move(inflated));
-  for (const std::size_t index : entries) {
+  for (const std::size_t index : write_order) {
     if (ctx.Run.Cancelled || ctx.Run.Terminating) return;  // a large group stops at its next file
     const std::uint32_t size = pak.Entries()[index].OrigSize;
     const std::string& name = pak.Entries()[index].Name;
