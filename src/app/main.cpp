@@ -1,5 +1,4 @@
 // The engine's entry: zqsetup (host) and zqsetup.exe (win32).
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -33,12 +32,6 @@ void TakeRawInstallDir(std::vector<std::string>& args) {
 }
 
 }  // namespace
-
-// A windowed program has no console for the default handler's message, and the handler
-// links in the whole C++ name demangler (about 46 KB of the engine): end at once instead.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
-}  // namespace __gnu_cxx
 
 int wmain(int argc, wchar_t** argv) {
   // First: a setup runs from a downloads folder, its uninstaller from the temporary folder.

@@ -1,8 +1,9 @@
-// The standard library's throw helpers, for zqsetup.exe only. Its own throw a std::logic_error or
-// std::runtime_error kin, whose text lives in the old reference-counted string: with them the
-// engine links that string's whole library code (40 KB). These throw zq::Error with the same
-// text; every catch in the engine takes std::exception or a type of its own.
+// The standard library's throw helpers, for zqsetup.exe and zqfinalise.exe only. Its own throw a
+// std::logic_error or std::runtime_error kin, whose text lives in the old reference-counted
+// string: with them a program links that string's whole library code (40 KB). These throw
+// zq::Error with the same text; every catch in both takes std::exception or a type of its own.
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -52,3 +53,11 @@ void __throw_out_of_range_fmt(const char* format, ...) {
 }
 
 }  // namespace std
+
+namespace __gnu_cxx {
+
+// A windowed program has no console for the default handler's message, and the handler links
+// in the whole C++ name demangler (about 46 KB): end at once instead.
+void __verbose_terminate_handler() { std::abort(); }
+
+}  // namespace __gnu_cxx

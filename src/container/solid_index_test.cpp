@@ -37,7 +37,9 @@ TEST(SolidIndexTest, EachCodecBoundsTheWindowItsReaderHolds) {
     index[5] = 0;
     SolidIndex out;
     EXPECT_EQ(ParseSolidIndex(index.data(), index.size(), entries, out), c.problem);
-    if (c.problem.empty()) EXPECT_EQ(SolidWindow(out, out.Blocks.at(0)), c.window);
+    if (c.problem.empty()) {
+      EXPECT_EQ(SolidWindow(out, out.Blocks.at(0)), c.window);
+    }
   }
 }
 
