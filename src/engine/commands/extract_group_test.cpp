@@ -269,8 +269,7 @@ TEST_F(ExtractGroupTest, ASolidGroupComesOutWholeOrEndsTheRun) {
     }
     if (damage == Damage::None) {
       EXPECT_EQ(written.size(), contents.size());
-      EXPECT_NE(written, in_directory_order)
-          << "the blocks were decoded one after another";
+      EXPECT_NE(written, in_directory_order) << "the blocks were decoded one after another";
     }
   }
 }
