@@ -35,11 +35,15 @@ make_wine_prefix() {
     return 1
   fi
   # -a keeps the drive links (c: -> ../drive_c, z: -> /) as links; -l links every file.
-  cp -al -- "$template" "$dest"
-  rm -f -- "$dest/.zq-complete"
+  cp -al -- "$template" "$dest" || return 1
+  rm -f -- "$dest/.zq-complete" || return 1
   local f
   while IFS= read -r -d '' f; do
-    cp -p -- "$f" "$f.zq-copy" && mv -f -- "$f.zq-copy" "$f"
+    # A copy that failed (a full disk) would leave the template's own file shared: no prefix.
+    cp -p -- "$f" "$f.zq-copy" && mv -f -- "$f.zq-copy" "$f" || {
+      echo "make_wine_prefix: cannot copy $f" >&2
+      return 1
+    }
   done < <(find "$dest" -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' -o -iname '*.sys' \
     -o -iname '*.ocx' -o -iname '*.cpl' -o -iname '*.acm' -o -iname '*.ax' -o -iname '*.nls' -o -iname '*.tlb' \
     -o -iname '*.ttf' -o -iname '*.ds' -o -iname '*.mui' -o -iname '*.msstyles' -o -iname '*.com' \) -print0)

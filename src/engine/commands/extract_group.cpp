@@ -39,6 +39,15 @@ void FailWrite(const RunScope& ctx, const std::string& target, bool package_unre
   FailRun(ctx, message);
 }
 
+// No two entries of the group write the same file (names compared as the system does).
+bool NamesDiffer(const TPak& pak, const std::vector<std::size_t>& entries) {
+  std::unordered_set<std::string> names;
+  for (const std::size_t index : entries) {
+    if (!names.insert(platform::LowerCase(pak.Entries()[index].Name)).second) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, std::uint16_t group) {
@@ -56,14 +65,12 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
   // The solid entries are then written in the order the decoders give them, in the places of
   // the group's solid entries: the same files, unless the group names one twice.
   std::vector<std::size_t> solid_order;
-  std::unordered_set<std::string> names;
-  bool names_differ = true;
   for (const std::size_t index : entries) {
     if (pak.IsSolid(index)) solid_order.push_back(index);
-    if (names_differ && !names.insert(platform::LowerCase(pak.Entries()[index].Name)).second) names_differ = false;
   }
-  names.clear();
-  SolidPrefetch solid(pak, std::move(solid_order), names_differ);
+  // A group of a zlib package, where nothing is reordered, is not asked about its names.
+  const bool lanes = !solid_order.empty() && NamesDiffer(pak, entries);
+  SolidPrefetch solid(pak, std::move(solid_order), lanes);
   std::vector<std::size_t> write_order = entries;
   std::size_t next_solid = 0;
   for (std::size_t& index : write_order) {

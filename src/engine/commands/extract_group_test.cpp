@@ -274,6 +274,35 @@ TEST_F(ExtractGroupTest, ASolidGroupComesOutWholeOrEndsTheRun) {
   }
 }
 
+// A solid group that names one file twice is written in directory order, its blocks in turn:
+// the later entry of the name is what stays, as in a zlib package. Two blocks of twelve files,
+// the name in each: decoded at once, the second block's would be written before the first's.
+TEST_F(ExtractGroupTest, ASolidGroupNamingAFileTwiceKeepsTheLaterOne) {
+  std::vector<builder::PlannedEntry> planned;
+  std::vector<std::string> contents;
+  for (int i = 0; i < 24; ++i) {
+    contents.push_back(std::string(20000, char('a' + i)));
+    const std::string source = dir_ / ("src" + std::to_string(i));
+    test::WriteAll(source, contents.back());
+    const std::string name = i == 10 ? "same" : i == 13 ? "Same" : (i < 12 ? "a" : "b") + std::to_string(i);
+    builder::PlannedEntry e{"d\\" + name, 1, source, {}};
+    e.files = true;
+    planned.push_back(std::move(e));
+  }
+  test::WriteAll(dir_ / "stub.exe", test::FakeProgram(100));
+  const std::string path = dir_ / "twice.exe";
+  builder::WriteOptions options;
+  options.solid = true;
+  options.solid_block_bytes = 300000;
+  ASSERT_EQ(builder::WriteSetup(path, dir_ / "stub.exe", planned, options), "");
+  TPak pak(path);
+  ASSERT_EQ(pak.Solid()->Blocks.size(), 2u);
+  ASSERT_EQ(pak.Solid()->BlockOf[pak.Solid()->Blocks[0].First + 13], 1);
+  ExtractGroup(ctx_, pak, target_, 1);
+  EXPECT_FALSE(ctx_.Run.SetupAborted);
+  EXPECT_TRUE(test::ReadAll(target_ + "\\d\\same") == contents[13]);
+}
+
 // Entries read ahead come out in the order asked for, whole, whatever the bound on the bytes held
 // (a bound below one piece still lets each through alone) or on their count (more entries than
 // kPrefetchEntries), and a consumer that stops early leaves no thread behind.
