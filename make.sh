@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# One entry for everything: ./make.sh demo | test | build | host | win32 | fuzz | bench | format | clean
+# One entry for everything: ./make.sh demo | test | build | host | win32 | win64 | fuzz | bench | format | clean
 # On a fresh Debian 12 machine it first installs what the project needs (quietly, only what
 # is missing), then configures and builds.
 set -euo pipefail
@@ -12,7 +12,9 @@ HOST_PACKAGES=(cmake g++ make pkg-config libgtest-dev googletest libbenchmark-de
 # dpkg-dev unpacks Debian's libdeflate and xz-utils sources, which cmake/fetch_libdeflate.sh and
 # cmake/fetch_xz.sh build for mingw.
 # locales holds the locale sources the Unicode test compiles into the build tree.
-WIN_PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev dpkg-dev
+# wine32 installs on a machine that runs no 32-bit programs too; it is used only where it starts.
+WIN_PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+              g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev dpkg-dev
               wine wine32 wine64 xvfb xauth xdotool imagemagick osslsigncode openssl locales)
 
 say() { printf '\033[1m== %s\033[0m\n' "$*"; }
@@ -41,10 +43,13 @@ ensure_deps() {  # [PACKAGE...], by default all the project needs
 }
 
 configure() {  # preset
-  # The win32 tree links libdeflate and liblzma built from Debian's sources (once; kept in build/deps).
+  # The Windows trees link libdeflate and liblzma built from Debian's sources (once; kept in build/deps).
   if [ "$1" = win32 ]; then
     cmake/fetch_libdeflate.sh "$ROOT/build/deps/libdeflate-mingw"
     cmake/fetch_xz.sh "$ROOT/build/deps/xz-mingw"
+  elif [ "$1" = win64 ]; then
+    cmake/fetch_libdeflate.sh "$ROOT/build/deps/libdeflate-mingw64" x86_64-w64-mingw32-gcc-posix
+    cmake/fetch_xz.sh "$ROOT/build/deps/xz-mingw64" x86_64-w64-mingw32-gcc-posix
   fi
   if [ ! -f "build/$1/CMakeCache.txt" ]; then
     cmake --preset "$1" >/dev/null
@@ -57,35 +62,54 @@ build_preset() {  # preset
   cmake --build "build/$1" -j "$JOBS"
 }
 
-# A Wine prefix of our own inside the build tree, made without install dialogs; cloned, as every
+# A Wine prefix of our own per Windows tree, made without install dialogs; cloned, as every
 # test's prefix is, from one pristine prefix whose system files they all share (tests/e2e/wine_prefix.sh).
-WINE_PREFIX_DIR="$ROOT/build/win32/wineprefix"
 . "$ROOT/tests/e2e/wine_prefix.sh"
-wine_env() {
-  export WINEPREFIX="$WINE_PREFIX_DIR" WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml="
-}
-wine_start() {
-  wine_env
+wine_start() {  # win32|win64
+  export WINEPREFIX="$ROOT/build/$1/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  use_wine "$1"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    say "making a Wine prefix in build/win32/wineprefix"
-    make_wine_prefix "$WINEPREFIX" win32 "$ROOT/build/win32/wine-templates"
+    say "making a Wine prefix in build/$1/wineprefix"
+    make_wine_prefix "$WINEPREFIX" "$1" "$ROOT/build/$1/wine-templates"
   fi
   # One server for the whole run: tests that start at the same moment never race to start it.
   wineserver -p >/dev/null 2>&1 || true
+  # The prefix's own services start with the first program; started here, with nothing of a
+  # test's output to hold open while they live on.
+  wine cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
 }
 wine_stop() {
   [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
 }
 
+# Every Windows tree is built and checked everywhere; its tests that start Windows programs
+# (label wine) run only where its loader can start them.
 run_tests() {
   build_preset host
   build_preset win32
+  build_preset win64
+  local runs32=yes
+  if machine_runs_32bit; then
+    say "this machine runs 32-bit programs: the Wine tests run with both engines"
+  else
+    runs32=no
+    say "this machine runs no 32-bit programs: win32 Wine tests skipped, win64 Wine tests run"
+  fi
   say "host unit tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
   ctest --preset host -j "$JOBS"
-  say "win32 unit tests under Wine"
-  wine_start
   trap wine_stop EXIT
-  ctest --preset win32 -j "$JOBS"
+  if [ "$runs32" = yes ]; then
+    say "win32 tests, under 32-bit Wine"
+    wine_start win32
+    ctest --preset win32 -j "$JOBS"
+    wine_stop
+  else
+    say "win32 checks that start no Windows program"
+    ctest --preset win32 -j "$JOBS" -LE wine
+  fi
+  say "win64 tests, under 64-bit Wine"
+  wine_start win64
+  ctest --preset win64 -j "$JOBS"
   wine_stop
   trap - EXIT
 }
@@ -128,7 +152,7 @@ demo() {
   if [ -n "$left" ]; then echo "$left"; else echo "no registry values of the demo are left"; fi
 }
 
-# The benchmark peer (makensis) is needed here only.
+# The benchmark peers (makensis, wixl) are needed here only.
 bench() {
   if [ -n "$(missing_packages nsis)" ]; then
     local sudo=""
@@ -136,11 +160,19 @@ bench() {
     say "installing: nsis"
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends nsis >/dev/null
   fi
+  if [ -n "$(missing_packages wixl)" ]; then
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    say "installing: wixl"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends wixl >/dev/null
+  fi
   configure host-release
   configure win32
+  configure win64
   say "building the release trees"
   cmake --build build/host-release -j "$JOBS" --target zq zqsetup zqfinalise inflate_write_bound
   cmake --build build/win32 -j "$JOBS" --target zqsetup zqfinalise
+  cmake --build build/win64 -j "$JOBS" --target zqsetup zqfinalise
   python3 tests/bench/bench.py "$@"
 }
 
@@ -148,15 +180,18 @@ usage() {
   cat <<'USAGE'
 usage: ./make.sh COMMAND
   demo    build, then make a sample setup package and inspect it with zq
-  test    build everything and run the host tests and the win32 tests under Wine
-  build   build the host (build/host) and win32 (build/win32) trees
+  test    build everything and run the host tests, then the win64 tests under 64-bit Wine and
+          the win32 tests under 32-bit Wine where this machine runs 32-bit programs
+  build   build the host (build/host), win32 (build/win32) and win64 (build/win64) trees
   host    build the host tree only
   win32   build the win32 tree only
+  win64   build the win64 tree only
   fuzz [SECONDS]
           build the fuzz targets with clang and run each for SECONDS (default 60)
   bench [--runs N] [--payloads mixed,small1k,small50k,dlls,big4x72,big400] [--no-wine]
-          build release trees and time zq build and silent installs against makensis
-          and its setups (figures in docs/performance.md)
+          build release trees and time zq build and silent installs against makensis and
+          its setups, and the 64-bit engine against wixl and msiexec under 64-bit Wine
+          (figures in docs/performance.md)
   format  format every *.cpp and *.h of src/ and tests/ in place by .clang-format (the test
           run fails on a file that is not)
   clean   remove the build trees
@@ -167,9 +202,10 @@ cmd=${1:-}
 case "$cmd" in
   demo) ensure_deps; demo ;;
   test) ensure_deps; run_tests ;;
-  build) ensure_deps; build_preset host; build_preset win32 ;;
+  build) ensure_deps; build_preset host; build_preset win32; build_preset win64 ;;
   host) ensure_deps; build_preset host ;;
   win32) ensure_deps; build_preset win32 ;;
+  win64) ensure_deps; build_preset win64 ;;
   fuzz) shift; exec tests/fuzz/run_fuzz.sh "$@" ;;
   bench) shift; ensure_deps; bench "$@" ;;
   format) ensure_deps clang-format-14; tests/format/format.sh --in-place "$ROOT" ;;

@@ -3,12 +3,20 @@
 find_package(ZLIB REQUIRED)
 find_package(Threads REQUIRED)
 
-# A library the host takes from its Debian package (pkg-config name PKG) and the win32 build
+# The Windows trees keep their own builds of the libraries: build/deps/NAME for win32,
+# build/deps/NAME64 for win64.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(ZQ_DEPS_SUFFIX 64)
+else()
+  set(ZQ_DEPS_SUFFIX "")
+endif()
+
+# A library the host takes from its Debian package (pkg-config name PKG) and a Windows tree
 # from the same Debian source built for mingw by cmake/SCRIPT into build/deps/DIR (make.sh runs
 # it before configuring), as TARGET. The root is the cache variable ROOT_VAR.
 function(zq_debian_library TARGET PKG ROOT_VAR DIR HEADER LIB SCRIPT)
   if(WIN32)
-    set(${ROOT_VAR} "${PROJECT_SOURCE_DIR}/build/deps/${DIR}"
+    set(${ROOT_VAR} "${PROJECT_SOURCE_DIR}/build/deps/${DIR}${ZQ_DEPS_SUFFIX}"
         CACHE PATH "${PKG} built for mingw (include/ and lib/), as cmake/${SCRIPT} leaves it")
     set(root "${${ROOT_VAR}}")
     if(NOT EXISTS "${root}/include/${HEADER}" OR NOT EXISTS "${root}/lib/${LIB}")

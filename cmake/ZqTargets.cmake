@@ -31,4 +31,21 @@ function(zq_add_tests name dir)
   set_target_properties(${name}_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name}_tests)
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+  if(WIN32)
+    set_tests_properties(${name} PROPERTIES LABELS wine)
+  endif()
+endfunction()
+
+# The Wine prefix architecture a Windows tree's programs run in.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(ZQ_WINE_ARCH win64)
+else()
+  set(ZQ_WINE_ARCH win32)
+endif()
+
+# A test that starts the tree's Windows programs under Wine: labelled wine (make.sh leaves these
+# out where the tree's loader cannot start), told its prefix architecture.
+function(zq_add_wine_test name timeout)
+  add_test(NAME ${name} COMMAND ${ARGN})
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout} LABELS wine ENVIRONMENT ZQ_WINE_ARCH=${ZQ_WINE_ARCH})
 endfunction()

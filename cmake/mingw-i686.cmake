@@ -9,7 +9,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# ctest runs the test programs under Wine; make.sh gives it a prefix in the build tree.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# ctest runs the test programs under 32-bit Wine (its loader, not the wrapper that picks one);
+# make.sh gives it a prefix in the build tree.
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine)
 # zlib from libz-mingw-w64-dev, linked statically.
 set(ZLIB_USE_STATIC_LIBS ON)

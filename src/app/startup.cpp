@@ -106,10 +106,11 @@ void ResolveInstallDir(SetupContext& ctx) {
 
 // The options come first: an x64 setup reads and writes nothing of the machine through the
 // 32-bit view, its recovery of an interrupted run included. The uninstaller carries its setup's.
+// The 64-bit engine has no other view to take.
 void TakeMachineView(LoadedSetup& setup) {
-  platform::UseNativeView(false);
+  platform::UseNativeView(platform::Is64BitEngine());
   if (auto options = setup.Pak->ExtractByName(kRunOptionsEntry, 0)) setup.Options = ParseRunOptions(*options);
-  if (setup.Options.Arch != Architecture::X64) return;
+  if (setup.Options.Arch != Architecture::X64 || platform::Is64BitEngine()) return;
   if (!platform::IsWindows64()) {
     throw Refusal(u"This setup is for 64-bit Windows (x64) and cannot run on this 32-bit Windows.", u"Setup Error");
   }
@@ -119,7 +120,8 @@ void TakeMachineView(LoadedSetup& setup) {
 void FindMachineFolders(LoadedSetup& setup) {
   setup.ProgramFiles32Dir = GetShellFolder(platform::kCsidlProgramFiles);
   setup.ProgramFiles64Dir = GetShellFolder(platform::kFolderProgramFiles64);
-  setup.ProgramFilesDir = setup.Options.Arch == Architecture::X64 ? setup.ProgramFiles64Dir : setup.ProgramFiles32Dir;
+  const bool native = setup.Options.Arch == Architecture::X64 || platform::Is64BitEngine();
+  setup.ProgramFilesDir = native ? setup.ProgramFiles64Dir : setup.ProgramFiles32Dir;
   setup.StartMenuDir = GetShellFolder(platform::kCsidlPrograms);
   setup.DesktopDir = GetShellFolder(platform::kCsidlDesktop);
   setup.AppDataDir = GetShellFolder(platform::kCsidlAppData);

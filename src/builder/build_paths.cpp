@@ -1,6 +1,9 @@
 #include "builder/build_paths.h"
 
+#include <string_view>
+
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace zq::builder {
 
@@ -96,14 +99,26 @@ std::vector<std::string> StockPageDirs() {
   return dirs;
 }
 
-std::string FindSiblingStub() {
+std::string FindSiblingStub(bool x64) {
   const std::string exe_dir = DirName(platform::ExecutablePath());
   if (exe_dir.empty()) return {};
-  for (const char* name : {"zqsetup.exe", "zqsetup"}) {
+  for (const char* name : {"zqsetup64.exe", "zqsetup.exe", "zqsetup"}) {
+    if (!x64 && std::string_view(name) == "zqsetup64.exe") continue;
     std::string candidate = Join(exe_dir, name);
     if (platform::FileExists(candidate)) return candidate;
   }
   return {};
+}
+
+std::string FinaliserOfStub(const std::string& stub) {
+  const std::string name = platform::LowerCase(BaseName(stub));
+  const char* finaliser = "zqfinalise";
+  if (name == "zqsetup64.exe") {
+    finaliser = "zqfinalise64.exe";
+  } else if (name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0) {
+    finaliser = "zqfinalise.exe";
+  }
+  return Join(DirName(stub), finaliser);
 }
 
 }  // namespace zq::builder

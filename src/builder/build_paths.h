@@ -22,8 +22,11 @@ std::string Join(const std::string& dir, const std::string& relative);
 std::vector<std::string> StockLanguageDirs();
 
 // The engine program to put in front of a package when none is named: "zqsetup.exe" or
-// "zqsetup" beside the running program; "" when there is none.
-std::string FindSiblingStub();
+// "zqsetup" beside the running program, for an x64 script "zqsetup64.exe" first (a release
+// folder holds both engines); "" when there is none.
+std::string FindSiblingStub(bool x64 = false);
+// The finaliser built with an engine program, beside it: zqfinalise64.exe for zqsetup64.exe.
+std::string FinaliserOfStub(const std::string& stub);
 // Where the stock page sets ("install", "uninstall") are looked for, in order: pages\ beside
 // the program, ..\share\zqsetup\pages\, the source tree's pages\.
 std::vector<std::string> StockPageDirs();

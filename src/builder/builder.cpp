@@ -24,15 +24,15 @@ BuildResult BuildSetup(const BuildOptions& options) {
   compile.stock_page_dirs = options.stock_page_dirs ? *options.stock_page_dirs : StockPageDirs();
   compile.finaliser = options.finaliser;
   compile.uninstall_icon = options.uninstall_icon;
-  const std::string stub = options.stub.empty() ? FindSiblingStub() : options.stub;
-  if (!stub.empty()) {
-    // The finaliser built with the engine, for the same system as the engine program.
-    const std::string lower = platform::LowerCase(stub);
-    const bool windows = lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".exe") == 0;
-    compile.default_finaliser = Join(DirName(stub), windows ? "zqfinalise.exe" : "zqfinalise");
-  }
+  // Without --stub the engine follows the script: an x64 script gets the 64-bit engine where
+  // one is beside zq. The finaliser is the one built with the engine.
+  const std::string stub32 = options.stub.empty() ? FindSiblingStub(false) : options.stub;
+  const std::string stub64 = options.stub.empty() ? FindSiblingStub(true) : options.stub;
+  if (!stub32.empty()) compile.default_finaliser = FinaliserOfStub(stub32);
+  if (!stub64.empty()) compile.default_finaliser_x64 = FinaliserOfStub(stub64);
   CompileResult compiled = CompileScript(options.script, compile);
   Diagnostics& diags = compiled.diagnostics;
+  const std::string stub = compiled.program.run.Arch == Architecture::X64 ? stub64 : stub32;
 
   BuildResult result;
   result.output = options.output.empty() ? DefaultOutput(options.script, compiled.info.SetupExeName) : options.output;

@@ -448,6 +448,17 @@ TEST_F(BuilderTest, ParallelPackingGivesTheSerialWritersBytes) {
   }
 }
 
+// Each engine packs the finaliser built with it, beside it; the 64-bit one has its own name.
+TEST(BuildPaths, TheFinaliserIsTheOneBuiltWithTheEngine) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:\\zq\\zqsetup.exe", "C:\\zq\\zqfinalise.exe"},
+      {"C:\\zq\\ZQSETUP64.EXE", "C:\\zq\\zqfinalise64.exe"},
+      {"C:\\zq\\custom.exe", "C:\\zq\\zqfinalise.exe"},
+      {"C:\\zq\\zqsetup", "C:\\zq\\zqfinalise"},  // a host engine
+  };
+  for (const auto& [stub, finaliser] : cases) EXPECT_EQ(FinaliserOfStub(stub), finaliser) << stub;
+}
+
 TEST_F(BuilderTest, BuildWritesTheSetupOnlyWhenItSucceeds) {
   MakeFile("data\\a.txt", "payload");
   WriteAll(dir_ / "engine.exe", test::FakeProgram(100));

@@ -827,8 +827,9 @@ void Compiler::SetupFiles() {
       AddSetupFile({entry, 0, fallback, {}}, 0);
     }
   };
+  const bool x64 = result_.program.run.Arch == Architecture::X64 && !options_.default_finaliser_x64.empty();
   extra(options_.finaliser, "finalise.exe", (kUninstallPrefix + std::string(kFinaliserEntry)).c_str(), "finaliser",
-        options_.default_finaliser);
+        x64 ? options_.default_finaliser_x64 : options_.default_finaliser);
   extra(options_.uninstall_icon, "icon.ico", kUninstallIconEntry, "uninstaller icon", "");
 }
 

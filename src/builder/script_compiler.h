@@ -22,8 +22,10 @@ struct CompileOptions {
   // The uninstaller's finaliser program and icon, when given outside the script.
   std::string finaliser;
   // The finaliser packed when neither the options nor the uninstall pages folder give one
-  // (the engine's own, beside the engine program).
+  // (the engine's own, beside the engine program); for an x64 script the second, when set, as
+  // such a script gets the 64-bit engine.
   std::string default_finaliser;
+  std::string default_finaliser_x64;
   std::string uninstall_icon;
 };
 

@@ -18,6 +18,20 @@ bool Fits(std::size_t size, std::uint64_t offset, std::uint64_t length) {
 
 }  // namespace
 
+std::optional<PeMachine> ReadPeMachine(const std::uint8_t* head, std::size_t size) {
+  if (head == nullptr || !Fits(size, 0, kNewHeaderPointer + 4) || head[0] != 'M' || head[1] != 'Z') return std::nullopt;
+  const std::uint64_t pe = GetU32(head + kNewHeaderPointer);
+  if (!Fits(size, pe, 4 + kFileHeaderSize + 2)) return std::nullopt;
+  if (head[pe] != 'P' || head[pe + 1] != 'E' || head[pe + 2] != 0 || head[pe + 3] != 0) return std::nullopt;
+  const std::uint16_t machine = GetU16(head + pe + 4);
+  const std::uint16_t magic = GetU16(head + pe + 4 + kFileHeaderSize);
+  if (machine == 0x14C && magic == 0x10B) return PeMachine::X86;
+  if (machine == 0x8664 && magic == 0x20B) return PeMachine::X64;
+  return std::nullopt;
+}
+
+const char* PeMachineName(PeMachine machine) { return machine == PeMachine::X64 ? "x64" : "x86"; }
+
 std::optional<PeSecurityDirectory> ReadPeSecurityDirectory(const std::uint8_t* head, std::size_t size) {
   if (head == nullptr || !Fits(size, 0, kNewHeaderPointer + 4) || head[0] != 'M' || head[1] != 'Z') return std::nullopt;
   const std::uint64_t pe = GetU32(head + kNewHeaderPointer);

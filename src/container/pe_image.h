@@ -18,6 +18,15 @@ struct PeSecurityDirectory {
   std::uint32_t TableSize = 0;
 };
 
+// The processor an image is built for, as the engine's name for it says.
+enum class PeMachine : std::uint8_t { X86, X64 };
+
+// x86 for a PE32 image of machine i386, x64 for a PE32+ image of machine AMD64; nothing for
+// anything else (another machine, or a header whose kind and machine disagree).
+std::optional<PeMachine> ReadPeMachine(const std::uint8_t* head, std::size_t size);
+// "x86" or "x64".
+const char* PeMachineName(PeMachine machine);
+
 // Reads the directory from the file's leading bytes; nothing when they are not the headers of
 // a PE32 or PE32+ image or stop short of the entry.
 std::optional<PeSecurityDirectory> ReadPeSecurityDirectory(const std::uint8_t* head, std::size_t size);

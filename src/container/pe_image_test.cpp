@@ -91,5 +91,29 @@ TEST(PeImage, AnythingElseIsNoImage) {
   EXPECT_FALSE(ReadPeSecurityDirectory(nullptr, 0).has_value());
 }
 
+// The engine an image is: the machine field and the optional header's kind must agree.
+TEST(PeImage, MachineOfTheImage) {
+  const struct {
+    const char* name;
+    bool plus;
+    std::uint16_t machine;
+    std::optional<PeMachine> expected;
+  } cases[] = {
+      {"PE32 for i386", false, 0x014C, PeMachine::X86},    {"PE32+ for AMD64", true, 0x8664, PeMachine::X64},
+      {"PE32+ claiming i386", true, 0x014C, std::nullopt}, {"PE32 claiming AMD64", false, 0x8664, std::nullopt},
+      {"PE32+ for ARM64", true, 0xAA64, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Head h = Image(c.plus);
+    Put16(h, 0x44, c.machine);
+    EXPECT_EQ(ReadPeMachine(h.data(), h.size()), c.expected);
+  }
+  Head cut = Image(true);
+  EXPECT_FALSE(ReadPeMachine(cut.data(), 0x58).has_value());  // the head ends before the optional header
+  EXPECT_STREQ(PeMachineName(PeMachine::X64), "x64");
+  EXPECT_STREQ(PeMachineName(PeMachine::X86), "x86");
+}
+
 }  // namespace
 }  // namespace zq

@@ -5,6 +5,7 @@
 
 #include "base/byte_io.h"
 #include "container/version_text.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace zq {
@@ -166,22 +167,24 @@ const char* ExecutionLevelName(ExecutionLevel level) {
   return "admin";
 }
 
-std::string ProgramManifest(ExecutionLevel level) {
+std::string ProgramManifest(ExecutionLevel level, PeMachine machine) {
   return std::string(
              "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
              "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\r\n"
              "  <assemblyIdentity type=\"win32\" name=\"zqsetup.Setup\" version=\"1.0.0.0\" "
-             "processorArchitecture=\"x86\"/>\r\n"
-             "  <dependency>\r\n"
-             "    <dependentAssembly>\r\n"
-             "      <assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" "
-             "processorArchitecture=\"*\" publicKeyToken=\"6595b64144ccf1df\" language=\"*\"/>\r\n"
-             "    </dependentAssembly>\r\n"
-             "  </dependency>\r\n"
-             "  <trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">\r\n"
-             "    <security>\r\n"
-             "      <requestedPrivileges>\r\n"
-             "        <requestedExecutionLevel level=\"") +
+             "processorArchitecture=\"") +
+         (machine == PeMachine::X64 ? "amd64" : "x86") +
+         "\"/>\r\n"
+         "  <dependency>\r\n"
+         "    <dependentAssembly>\r\n"
+         "      <assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" "
+         "processorArchitecture=\"*\" publicKeyToken=\"6595b64144ccf1df\" language=\"*\"/>\r\n"
+         "    </dependentAssembly>\r\n"
+         "  </dependency>\r\n"
+         "  <trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">\r\n"
+         "    <security>\r\n"
+         "      <requestedPrivileges>\r\n"
+         "        <requestedExecutionLevel level=\"" +
          ManifestLevel(level) +
          "\" uiAccess=\"false\"/>\r\n"
          "      </requestedPrivileges>\r\n"
@@ -252,7 +255,8 @@ bool Rewrite(Bytes& image, const ProgramFacts* facts, const Bytes& icon, std::st
     if (!replaced(r)) out.push_back(std::move(r));
   }
   if (facts) {
-    const std::string manifest = ProgramManifest(facts->level);
+    const std::string manifest =
+        ProgramManifest(facts->level, ReadPeMachine(image.data(), image.size()).value_or(PeMachine::X86));
     out.push_back({{kRtManifest, {}}, {1, {}}, kEnglishUs, 0, Bytes(manifest.begin(), manifest.end())});
     out.push_back({{kRtVersion, {}}, {1, {}}, kEnglishUs, 0, VersionResource(*facts)});
   }
@@ -318,7 +322,14 @@ ProgramDescription DescribeProgram(const std::vector<PeResource>& resources) {
 
 ProgramDescription DescribeProgramFile(const std::string& path) {
   auto resources = ReadPeResourcesOfFile(path);
-  return resources ? DescribeProgram(*resources) : ProgramDescription{};
+  ProgramDescription d = resources ? DescribeProgram(*resources) : ProgramDescription{};
+  platform::File file;
+  if (file.Open(path, platform::OpenMode::ReadShared)) {
+    Bytes head(kPeHeadBytes);
+    head.resize(file.Read(head.data(), head.size()));
+    d.machine = ReadPeMachine(head.data(), head.size());
+  }
+  return d;
 }
 
 }  // namespace zq

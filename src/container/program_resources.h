@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "container/pe_image.h"
 #include "container/pe_resources.h"
 #include "container/run_options.h"
 
@@ -33,8 +34,8 @@ struct ProgramFacts {
   bool solid_compression = false;  // "compression solid"
 };
 
-// The manifest's XML for `level`.
-std::string ProgramManifest(ExecutionLevel level);
+// The manifest's XML for `level`, naming the program's processor (x86, or amd64 for x64).
+std::string ProgramManifest(ExecutionLevel level, PeMachine machine = PeMachine::X86);
 
 // "" when `ico` is an icon file whose images all lie inside it, else what is wrong.
 std::string IconFileProblem(const std::vector<std::uint8_t>& ico);
@@ -57,6 +58,7 @@ struct ProgramDescription {
   std::string description;   // FileDescription
   std::optional<ExecutionLevel> level;
   bool has_icon = false;
+  std::optional<PeMachine> machine;  // from the image's headers (DescribeProgramFile only)
 };
 
 ProgramDescription DescribeProgram(const std::vector<PeResource>& resources);

@@ -17,9 +17,9 @@ std::uint32_t MeasureCpuSpeedOnce() {
   const platform::SavedPriority saved = platform::RaiseToRealTimePriority();
   // Lets the scheduler act on the new priority before the counting starts.
   platform::SleepMs(10);
-  const std::uint64_t start = platform::ReadTimeStampCounter();
+  const std::uint64_t start = platform::ReadCycleCounter();
   platform::SleepMs(500);
-  const std::uint64_t stop = platform::ReadTimeStampCounter();
+  const std::uint64_t stop = platform::ReadCycleCounter();
   platform::RestorePriority(saved);
   return CpuMhzFromTicks(stop - start);
 }

@@ -116,6 +116,35 @@ TEST_F(MakeUninstallerTest, SignedOrNotTheUninstallerIsAnUnsignedImageAndIsRegis
   }
 }
 
+// An empty uninstaller entry has no block to read; it is copied empty, and the run goes on.
+TEST_F(MakeUninstallerTest, AnEmptyEntryIsCopiedLikeAnyOther) {
+  const std::string setup = dir_ / "Setup.exe";
+  const std::string inst = dir_ / "Empty";
+  ASSERT_TRUE(test::WritePackage(setup, test::PeProgram(1000),
+                                 {{kSetupInfoEntry, 0, "record"},
+                                  {"UNINSTALL_empty.txt", 0, ""},
+                                  {"UNINSTALL_pages.bin", 0, std::string(5000, 'u')}}));
+  SetupContext ctx;
+  ctx.SetupToLoad().Pak = std::make_unique<TPak>(setup);
+  ctx.SetupToLoad().SetupInfo.ShortName = "zqsetup-test Product";
+  ctx.SetupToLoad().SetupInfo.UninstallExeName = "Uninstall.exe";
+  ctx.SetupToLoad().SetupInfo.LogPrefix = "p_";
+  ctx.Choices.InstallDir = inst;
+  ASSERT_TRUE(platform::CreateDir(inst));
+  ASSERT_TRUE(ctx.Run.UninstallList.Save(inst, "p_"));
+
+  ASSERT_TRUE(MakeUninstaller(ctx, setup));
+
+  TPak pak(inst + "\\Uninstall.exe");
+  ASSERT_TRUE(pak.HasValidHeader());
+  std::vector<std::pair<std::string, std::uint32_t>> entries;
+  for (const TPakEntry& e : pak.Entries()) entries.emplace_back(e.Name, e.OrigSize);
+  EXPECT_EQ(entries, (std::vector<std::pair<std::string, std::uint32_t>>{
+                         {"empty.txt", 0}, {"pages.bin", 5000}, {kSetupInfoEntry, entries.back().second}}));
+  EXPECT_EQ(pak.ExtractByName("pages.bin", 0), ctx.SetupToLoad().Pak->ExtractByName("UNINSTALL_pages.bin", 0));
+  Uninstall(ctx);
+}
+
 TEST_F(MakeUninstallerTest, VersionAndPublisherAppearOnlyWhenKnown) {
   const struct {
     const char* version;

@@ -139,50 +139,75 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
     }
   }
   PakWriter out(target, PakWriter::Mode::Append);
-  bool stored = out.IsOpen();
+  if (!out.IsOpen()) return fail("it cannot be opened again to add its package");
+  // The first thing that failed, read or write, and of which entry: a full disk is named only
+  // when the system says so.
+  std::string problem;
+  const auto written = [&](bool ok, const std::string& entry) {
+    if (!ok && problem.empty()) {
+      problem = "entry \"" + entry + "\" cannot be written" +
+                (platform::LastFileFault() == platform::FileFault::DiskFull ? " (the disk is full)" : "");
+    }
+  };
+  const auto store_text = [&](const char* entry, std::string_view text) {
+    written(out.StoreBuffer(out.AddEntry(entry, "", 0), reinterpret_cast<const std::uint8_t*>(text.data()),
+                            static_cast<std::uint32_t>(text.size())),
+            entry);
+  };
   // The uninstaller keeps the setup's encoding: the page files it copies are stored in it.
   const auto stored_text = [utf8 = pak.TextIsUtf8()](const std::string& text) {
     return utf8 ? text : platform::Utf8ToLegacy(text);
   };
-  if (pak.TextIsUtf8()) {
-    const std::string_view marker = kTextEncodingUtf8;
-    stored = out.StoreBuffer(out.AddEntry(kTextEncodingEntry, "", 0),
-                             reinterpret_cast<const std::uint8_t*>(marker.data()),
-                             static_cast<std::uint32_t>(marker.size())) &&
-             stored;
-  }
+  if (pak.TextIsUtf8()) store_text(kTextEncodingEntry, kTextEncodingUtf8);
   // The uninstaller removes from where the setup wrote: the same view of the machine, the same
   // Add/Remove root.
   if (const std::string options = FormatRunOptions(ctx.Setup.Options); !options.empty()) {
-    stored = out.StoreBuffer(out.AddEntry(kRunOptionsEntry, "", 0),
-                             reinterpret_cast<const std::uint8_t*>(options.data()),
-                             static_cast<std::uint32_t>(options.size())) &&
-             stored;
+    store_text(kRunOptionsEntry, options);
   }
-  for (std::size_t i = 0; i < pak.Entries().size(); ++i) {
+  for (std::size_t i = 0; i < pak.Entries().size() && problem.empty(); ++i) {
     const TPakEntry& e = pak.Entries()[i];
     const std::string upper = Upper(e.Name);
     if (e.Group != 0 || upper.rfind(kUninstallPrefix, 0) != 0 || upper == kUninstallIconEntry) continue;
     const std::string name = stored_text(e.Name.substr(std::string_view(kUninstallPrefix).size()));
     const std::size_t index = out.AddEntry(name, name, 0);
+    if (e.StoredSize() == 0) {
+      // An empty entry has no block to read: it is stored empty, as it came.
+      static constexpr std::uint8_t kNothing = 0;
+      written(out.StoreBuffer(index, &kNothing, 0), e.Name);
+      continue;
+    }
     // A compressed block is copied as it is stored (its CRC checked on reading): inflating and
     // compressing it again would give the same bytes at many times the cost.
-    auto block = e.CompSize != 0 ? pak.ReadStored(i) : std::nullopt;
-    if (block) {
-      stored = out.StorePacked(index, PackedBlock{std::move(*block), e.CompSize, e.OrigSize, e.CRC}) && stored;
+    if (e.CompSize != 0) {
+      auto block = pak.ReadStored(i);
+      if (!block) {
+        problem = "entry \"" + e.Name + "\" of the setup cannot be read";
+        break;
+      }
+      written(out.StorePacked(index, PackedBlock{std::move(*block), e.CompSize, e.OrigSize, e.CRC}), e.Name);
       continue;
     }
     auto data = pak.Extract(i);
-    stored = data && out.StoreBuffer(index, data->data(), static_cast<std::uint32_t>(data->size())) && stored;
+    if (!data) {
+      problem = "entry \"" + e.Name + "\" of the setup cannot be read";
+      break;
+    }
+    written(out.StoreBuffer(index, data->data(), static_cast<std::uint32_t>(data->size())), e.Name);
   }
-  TSetupInfoFile record = UninstallerRecord(ctx.Setup.SetupInfo, ctx.Choices);
-  record.MapText(stored_text);
-  auto bytes = record.Serialize();
-  stored =
-      out.StoreBuffer(out.AddEntry(kSetupInfoEntry, "", 0), bytes.data(), static_cast<std::uint32_t>(bytes.size())) &&
-      out.WriteDirectory() && stored;
+  if (problem.empty()) {
+    TSetupInfoFile record = UninstallerRecord(ctx.Setup.SetupInfo, ctx.Choices);
+    record.MapText(stored_text);
+    auto bytes = record.Serialize();
+    written(
+        out.StoreBuffer(out.AddEntry(kSetupInfoEntry, "", 0), bytes.data(), static_cast<std::uint32_t>(bytes.size())),
+        kSetupInfoEntry);
+  }
+  if (problem.empty() && !out.WriteDirectory()) {
+    problem = std::string("its package directory cannot be written") +
+              (platform::LastFileFault() == platform::FileFault::DiskFull ? " (the disk is full)" : "");
+  }
   out.Close();
-  if (!stored) return fail("the disk may be full");
+  if (!problem.empty()) return fail(problem);
   if (!ReadsBackWhole(target)) return fail("it does not read back whole");
   platform::MarkRunnable(target);
   ctx.Services.LogLine("uninstaller " + target);

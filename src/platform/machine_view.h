@@ -10,6 +10,10 @@ namespace zq::platform {
 // other than "x86"), so a prefix stands for 64-bit Windows unless a test says otherwise.
 bool IsWindows64();
 
+// The engine is a 64-bit program: its view of the machine is the machine's own, whatever the
+// setup's architecture. The host engine stands for the 32-bit one.
+bool Is64BitEngine();
+
 // From here on every file and registry access of the process takes the machine's own view.
 // Set before the run's threads start; read by the file and registry layers. The host has one
 // view, so it only remembers the choice.

@@ -12,6 +12,8 @@ bool IsWindows64() {
   return LowerCase(reg.ReadString("PROCESSOR_ARCHITECTURE").value_or("")) != "x86";
 }
 
+bool Is64BitEngine() { return false; }
+
 // One file system, one registry: nothing to turn off.
 FileViewScope::FileViewScope() = default;
 FileViewScope::~FileViewScope() = default;

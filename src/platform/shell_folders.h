@@ -15,10 +15,10 @@ enum : int {
   kCsidlLocalAppData = 0x1c,
   kCsidlCommonAppData = 0x23,
   kCsidlWindows = 0x24,
-  kCsidlProgramFiles = 0x26,  // as this (32-bit) program sees it: Program Files (x86) on 64-bit Windows
+  kCsidlProgramFiles = 0x26,  // the 32-bit programs' folder: Program Files (x86) on 64-bit Windows
   kCsidlProfile = 0x28,       // the user's profile folder
   // No CSIDL: the machine's own program files folder, which a 32-bit program cannot ask the
-  // shell for; the 32-bit one on 32-bit Windows.
+  // shell for; the 32-bit one on 32-bit Windows. (The 64-bit engine asks the shell for each.)
   kFolderProgramFiles64 = 0x10000,
 };
 

@@ -30,6 +30,11 @@ std::optional<std::string> ProgramFiles64() {
 }  // namespace
 
 std::optional<std::string> SpecialFolderPath(int csidl) {
+#ifdef _WIN64
+  // The shell answers a 64-bit program with its own folder; the 32-bit one has a number of its own.
+  if (csidl == kCsidlProgramFiles) csidl = CSIDL_PROGRAM_FILESX86;
+  if (csidl == kFolderProgramFiles64) csidl = CSIDL_PROGRAM_FILES;
+#endif
   if (csidl == kFolderProgramFiles64) {
     if (IsWindows64()) {
       auto path = ProgramFiles64();

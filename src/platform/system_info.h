@@ -36,7 +36,9 @@ OSVersionData QueryOSVersion();
 // Total physical memory in bytes.
 std::uint64_t TotalPhysicalMemory();
 
-std::uint64_t ReadTimeStampCounter();
+// The processor's time-stamp counter (the name ReadTimeStampCounter is a macro in 64-bit
+// Windows headers).
+std::uint64_t ReadCycleCounter();
 
 // What RaiseToRealTimePriority replaced, for RestorePriority.
 struct SavedPriority {

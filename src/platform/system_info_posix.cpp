@@ -32,7 +32,7 @@ std::uint64_t TotalPhysicalMemory() {
   return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
 }
 
-std::uint64_t ReadTimeStampCounter() {
+std::uint64_t ReadCycleCounter() {
 #if defined(__x86_64__) || defined(__i386__)
   return __rdtsc();
 #else

@@ -51,7 +51,7 @@ std::uint64_t TotalPhysicalMemory() {
   return old.dwTotalPhys;
 }
 
-std::uint64_t ReadTimeStampCounter() { return __rdtsc(); }
+std::uint64_t ReadCycleCounter() { return __rdtsc(); }
 
 SavedPriority RaiseToRealTimePriority() {
   SavedPriority saved;

@@ -14,7 +14,8 @@ constexpr const char* kUsage = "zq info SETUP [--json]";
 constexpr const char* kHelp =
     "Show a setup's information record (\"SetupInfo\"): names, installation folder, its registry\n"
     "lookup, page folders, whether it is a setup or an uninstaller; what its program's resources\n"
-    "say (version, publisher, the execution level it asks for, whether it has an icon); and the\n"
+    "say (version, publisher, the execution level it asks for, whether it has an icon), the\n"
+    "engine it runs on (x86 or x64, from the program's headers); and the\n"
     "package's layout.\n\n"
     "  --json   the same as one JSON object\n";
 }  // namespace
@@ -61,6 +62,7 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
       {"publisher", program.publisher},
       {"execution_level", program.level ? ExecutionLevelName(*program.level) : ""},
       {"architecture", ArchitectureName(options.Arch)},
+      {"engine", program.machine ? PeMachineName(*program.machine) : ""},
       {"scope", options.Scope == InstallScope::Default ? "default" : InstallScopeName(options.Scope)},
   };
   if (args.Has("--json")) {

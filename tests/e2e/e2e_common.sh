@@ -1,6 +1,8 @@
 # Shared by the end-to-end tests: a work folder, the demo setup built into it, checks.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/wine_prefix.sh"
+# Windows programs start with the loader of the engine under test (ctest says which).
+use_wine "$ZQ_WINE_ARCH"
 
 FAILURES=0
 PASSES=0

@@ -2,15 +2,15 @@
 # Setups that decide, under Wine where the behaviour is Windows': a condition on a program's full
 # 32-bit exit code and on the real registry, a setup and uninstaller signed by zq build --sign
 # (osslsigncode), the signed uninstaller finding its own folder, and the refusal to downgrade.
-# usage: wine_decisions.sh SOURCE_DIR WIN32_BUILD_DIR HOST_BUILD_DIR
+# usage: wine_decisions.sh SOURCE_DIR WINDOWS_BUILD_DIR HOST_BUILD_DIR
 SOURCE_DIR=$(cd "$1" && pwd)
 BUILD_DIR=$(cd "$2" && pwd)
 HOST_DIR=$(cd "$3" && pwd)
 . "$SOURCE_DIR/tests/e2e/e2e_common.sh"
 
-export WINEPREFIX=${WINEPREFIX:-$BUILD_DIR/wineprefix} WINEDEBUG=-all WINEARCH=win32
+export WINEPREFIX=${WINEPREFIX:-$BUILD_DIR/wineprefix} WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-[ -f "$WINEPREFIX/system.reg" ] || make_wine_prefix "$WINEPREFIX" win32 "$BUILD_DIR/wine-templates"
+[ -f "$WINEPREFIX/system.reg" ] || make_wine_prefix "$WINEPREFIX" "$ZQ_WINE_ARCH" "$BUILD_DIR/wine-templates"
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 WORK="$BUILD_DIR/wine-decisions"

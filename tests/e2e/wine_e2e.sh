@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End to end under Wine: the demo setup built for win32 is installed silently into a fresh
 # Wine prefix, checked on disk and in the real registry, and uninstalled.
-# usage: wine_e2e.sh SOURCE_DIR WIN32_BUILD_DIR HOST_BUILD_DIR
+# usage: wine_e2e.sh SOURCE_DIR WINDOWS_BUILD_DIR HOST_BUILD_DIR
 SOURCE_DIR=$(cd "$1" && pwd)
 BUILD_DIR=$(cd "$2" && pwd)
 HOST_DIR=$(cd "$3" && pwd)
@@ -9,9 +9,9 @@ HOST_DIR=$(cd "$3" && pwd)
 
 WORK="$BUILD_DIR/e2e-wine"
 make_demo_workspace "$WORK"
-export WINEPREFIX="$WORK/wineprefix" WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$WORK/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-make_wine_prefix "$WINEPREFIX" win32 "$BUILD_DIR/wine-templates"
+make_wine_prefix "$WINEPREFIX" "$ZQ_WINE_ARCH" "$BUILD_DIR/wine-templates"
 ZQ="$HOST_DIR/zq"
 SETUP="$WORK/DemoSetup.exe"
 # Shipped setups are signed after the build; a self-signed certificate stands in for a publisher's.

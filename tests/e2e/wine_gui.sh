@@ -7,7 +7,7 @@
 # screenshot of each page goes to BUILD_DIR/gui-shots. At another DPI (Wine's LogPixels) the
 # window must be that much larger, every click lands where the scaled button is, no text is
 # cut, and the screenshots go to BUILD_DIR/gui-shots-DPI.
-# usage: wine_gui.sh SOURCE_DIR WIN32_BUILD_DIR HOST_BUILD_DIR [DPI]
+# usage: wine_gui.sh SOURCE_DIR WINDOWS_BUILD_DIR HOST_BUILD_DIR [DPI]
 SOURCE_DIR=$(cd "$1" && pwd)
 BUILD_DIR=$(cd "$2" && pwd)
 HOST_DIR=$(cd "$3" && pwd)
@@ -24,9 +24,9 @@ WORK="$BUILD_DIR/e2e-gui$SUFFIX"
 SHOTS="$BUILD_DIR/gui-shots$SUFFIX"
 make_demo_workspace "$WORK"
 rm -rf "$SHOTS" && mkdir -p "$SHOTS"
-export WINEPREFIX="$WORK/wineprefix" WINEDEBUG=-all WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$WORK/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-make_wine_prefix "$WINEPREFIX" win32 "$BUILD_DIR/wine-templates"
+make_wine_prefix "$WINEPREFIX" "$ZQ_WINE_ARCH" "$BUILD_DIR/wine-templates"
 if [ "$DPI" != 96 ]; then
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$DPI" /f >/dev/null 2>&1
   wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels /t REG_DWORD \

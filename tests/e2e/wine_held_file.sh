@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
 # A file another program holds: an upgrade over it ends with exit code 2, names the file, and
 # leaves the installed product exactly as it was; once the file is free the upgrade goes through.
-# usage: wine_held_file.sh SOURCE_DIR WIN32_BUILD_DIR HOST_BUILD_DIR HOLD_FILE_EXE
+# usage: wine_held_file.sh SOURCE_DIR WINDOWS_BUILD_DIR HOST_BUILD_DIR HOLD_FILE_EXE
 SOURCE_DIR=$(cd "$1" && pwd)
 BUILD_DIR=$(cd "$2" && pwd)
 HOST_DIR=$(cd "$3" && pwd)
 HOLDER=$4
 . "$SOURCE_DIR/tests/e2e/e2e_common.sh"
 
-export WINEPREFIX=${WINEPREFIX:-$BUILD_DIR/wineprefix} WINEDEBUG=-all WINEARCH=win32
-export WINEDLLOVERRIDES="mscoree,mshtml="
-[ -f "$WINEPREFIX/system.reg" ] || make_wine_prefix "$WINEPREFIX" win32 "$BUILD_DIR/wine-templates"
-
 WORK="$BUILD_DIR/held-file"
 case "$WORK" in "$BUILD_DIR"/*) rm -rf -- "$WORK" ;; *) exit 2 ;; esac
+# A prefix of its own: the restarts below end every program of the prefix, a test beside it too.
+export WINEPREFIX="$WORK/wineprefix" WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WORK"
+make_wine_prefix "$WINEPREFIX" "$ZQ_WINE_ARCH" "$BUILD_DIR/wine-templates"
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 INST="$WINEPREFIX/drive_c/zq-held-file-test"
 case "$INST" in "$WINEPREFIX"/drive_c/zq-held-file-test) rm -rf -- "$INST" ;; esac
 make_setup() {  # version [extra script line [line after the files, which include the holder]]
@@ -58,7 +60,7 @@ pending() { wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manage
 check "the system has the rename pending" bash -c "$(declare -f pending); pending | grep -qi 'zq-held-file-test.b.txt.zqnew'"
 touch "$INST/b.txt.release"
 wait "$holder" 2>/dev/null || true
-wineboot -r >/dev/null 2>&1 || true  # a restart: the system puts the new file in place
+wine wineboot -r >/dev/null 2>&1 || true  # a restart: the system puts the new file in place
 check "after the restart the new file is in place" grep -q 'version 3 of b' "$INST/b.txt"
 check "and nothing waits beside it" test ! -e "$INST/b.txt.zqnew"
 # A restart pending from an earlier run must not bring its older file back over a newer one:
@@ -74,12 +76,12 @@ wait "$holder" 2>/dev/null || true
 code=0; (cd "$WORK/out2" && wine HeldSetup.exe /S) >/dev/null 2>&1 || code=$?
 check "once it is free an upgrade goes through" test "$code" = 0
 check "and takes the waiting file away" test ! -e "$INST/b.txt.zqnew"
-wineboot -r >/dev/null 2>&1 || true
+wine wineboot -r >/dev/null 2>&1 || true
 check "after the restart the newer file stays" grep -q 'version 2 of b' "$INST/b.txt"
 
 # One run of a product at a time: while version 4's run waits in `execute`, a run of version 1
 # ends at once with 1618 (82 is its low byte) and changes nothing.
-(cd "$WORK/out4" && exec wine HeldSetup.exe /S) >/dev/null 2>&1 &
+(cd "$WORK/out4" && exec "$ZQ_WINE_LOADER" HeldSetup.exe /S) >/dev/null 2>&1 &
 first=$!
 for _ in $(seq 1 300); do [ -e "$INST/c.txt.held" ] && break; sleep 0.1; done
 rm -f "$INST/c.txt.held"
@@ -113,4 +115,8 @@ for _ in $(seq 1 40); do [ -e "$INST/Held_Uninstall.exe" ] || break; sleep 0.5; 
 rm -f "$INST/a.txt"  # what the restart would have deleted
 check "and leaves no other file" test -z "$(find "$INST" -type f 2>/dev/null)"
 rmdir "$INST" 2>/dev/null || true
+if [ "$FAILURES" -eq 0 ]; then
+  wineserver -k >/dev/null 2>&1 || true
+  case "$WINEPREFIX" in "$BUILD_DIR"/held-file/wineprefix) rm -rf -- "$WINEPREFIX" ;; esac
+fi
 finish

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# 64-bit Windows and install scopes under Wine. In a 64-bit prefix an x64 setup writes System32,
-# Program Files and the 64-bit registry view, where an x86 one is redirected to SysWOW64,
-# Program Files (x86) and WOW6432Node as before; each uninstaller removes its own. In a 32-bit
-# prefix an x64 setup is refused with exit code 3. Per-machine and per-user setups put their
-# shortcut, folder and Add/Remove entry where their scope says.
-# usage: wine_machines.sh SOURCE_DIR WIN32_BUILD_DIR HOST_BUILD_DIR
+# 64-bit Windows and install scopes under Wine. With the 32-bit engine, in a 64-bit prefix an x64
+# setup writes System32, Program Files and the 64-bit registry view, where an x86 one is
+# redirected to SysWOW64, Program Files (x86) and WOW6432Node as before; in a 32-bit prefix an
+# x64 setup is refused with exit code 3. The 64-bit engine has no redirection: whatever the
+# script's architecture it writes the machine's own folders and view, and $PROGRAMFILES32 names
+# Program Files (x86). Each uninstaller removes its own. Per-machine and per-user setups put
+# their shortcut, folder and Add/Remove entry where their scope says (in the engine's prefix).
+# usage: wine_machines.sh SOURCE_DIR WINDOWS_BUILD_DIR HOST_BUILD_DIR
 SOURCE_DIR=$(cd "$1" && pwd)
 BUILD_DIR=$(cd "$2" && pwd)
 HOST_DIR=$(cd "$3" && pwd)
@@ -13,15 +15,21 @@ HOST_DIR=$(cd "$3" && pwd)
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 WORK="$BUILD_DIR/machines"
 case "$WORK" in "$BUILD_DIR"/*) rm -rf -- "$WORK" ;; *) exit 2 ;; esac
-# The 64-bit prefix (1.3 GB) serves this test alone: it is made in the work folder, and removed
-# with its template when every check passed.
-PREFIX32="$BUILD_DIR/wineprefix" PREFIX64="$WORK/wineprefix64"
+ENGINE64=no
+[ "$ZQ_WINE_ARCH" = win64 ] && ENGINE64=yes
+# The 32-bit engine's tree has no 64-bit template: its 64-bit prefix (1.3 GB) serves this test
+# alone, made in the work folder and removed with its template when every check passed. The
+# 64-bit engine's tree clones its own template into the work folder: the checks stop the
+# prefix's server again and again, which must not end the programs of tests beside it.
+PREFIX32="$WORK/wineprefix32" PREFIX64="$WORK/wineprefix64"
+TEMPLATES64="$WORK/wine-templates"
+[ "$ENGINE64" = yes ] && TEMPLATES64="$BUILD_DIR/wine-templates"
 use_prefix() {  # win32|win64
   if [ "$1" = win64 ]; then
-    export WINEPREFIX=$PREFIX64 WINEARCH=win64
-    [ -f "$WINEPREFIX/system.reg" ] || make_wine_prefix "$WINEPREFIX" win64 "$WORK/wine-templates"
+    export WINEPREFIX=$PREFIX64
+    [ -f "$WINEPREFIX/system.reg" ] || make_wine_prefix "$WINEPREFIX" win64 "$TEMPLATES64"
   else
-    export WINEPREFIX=$PREFIX32 WINEARCH=win32
+    export WINEPREFIX=$PREFIX32
     [ -f "$WINEPREFIX/system.reg" ] || make_wine_prefix "$WINEPREFIX" win32 "$BUILD_DIR/wine-templates"
   fi
 }
@@ -49,7 +57,8 @@ run_setup() {  # name [switches] -> exit code in $code
 for arch in x86 x64; do
   make_setup "$arch" "architecture $arch" "installdir \"\$PROGRAMFILES\\zq machines $arch\"" 'file payload' \
     "copyfile \"\$INSTDIR\\zq-$arch.txt\" \"C:\\windows\\system32\\zq-machines-$arch.txt\"" \
-    "writeregstr HKLM \"Software\\zq machines $arch\" Where \"\$INSTDIR\""
+    "writeregstr HKLM \"Software\\zq machines $arch\" Where \"\$INSTDIR\"" \
+    "writeregstr HKLM \"Software\\zq machines $arch\" Programs32 \"\$PROGRAMFILES32\""
 done
 make_setup machine 'scope machine' 'installdir "$PROGRAMFILES\zq machines machine"' 'file payload' \
   'createshortcut "$SMPROGRAMS\zq machines machine.lnk" "$INSTDIR\zq-machine.txt" ""'
@@ -77,36 +86,71 @@ for arch in x86 x64; do
   run_setup "$arch"
   check "$arch: installs in a 64-bit prefix" test "$code" = 0
 done
-check "x64: the installation folder is the 64-bit Program Files" test -f "$C/Program Files/zq machines x64/zq-x64.txt"
-check "x86: the installation folder is Program Files (x86)" test -f "$C/Program Files (x86)/zq machines x86/zq-x86.txt"
-check "x64: System32 stays System32" test -f "$C/windows/system32/zq-machines-x64.txt" -a ! -e "$C/windows/syswow64/zq-machines-x64.txt"
-check "x86: System32 is SysWOW64" test -f "$C/windows/syswow64/zq-machines-x86.txt" -a ! -e "$C/windows/system32/zq-machines-x86.txt"
-check "x64: the value is in the 64-bit view" has_value system.reg 'Software\\zq machines x64' Where
-check "x64: and not in WOW6432Node" bash -c "! grep -qiF '[Software\\\\Wow6432Node\\\\zq machines x64]' '$WINEPREFIX/system.reg'"
-check "x86: the value is in WOW6432Node" has_value system.reg 'Software\\Wow6432Node\\zq machines x86' Where
-check "x64: the Add/Remove entry is in the 64-bit view" has_key system.reg "$UNINSTALL\\\\zq machines x64"
-check "x86: the Add/Remove entry is in WOW6432Node" has_key system.reg "Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\zq machines x86"
-for arch in x64 x86; do
-  folder="$C/Program Files/zq machines $arch"
-  [ "$arch" = x86 ] && folder="$C/Program Files (x86)/zq machines $arch"
-  code=0; wine "$folder/Uninstall.exe" /S >/dev/null 2>&1 || code=$?
-  for _ in $(seq 1 50); do [ -e "$folder/Uninstall.exe" ] || break; sleep 0.2; done
-  check "$arch: uninstalls" test "$code" = 0
-  check "$arch: its files are gone" test ! -e "$folder/zq-$arch.txt"
-done
-check "x64: the uninstaller removed the 64-bit value and entry" bash -c \
-  "$(declare -f has_key has_value stop_wine); ! has_value system.reg 'Software\\\\zq machines x64' Where && ! has_key system.reg '$UNINSTALL\\\\zq machines x64'"
-check "x86: the uninstaller removed the WOW6432Node value and entry" bash -c \
-  "$(declare -f has_key has_value stop_wine); ! has_value system.reg 'Software\\\\Wow6432Node\\\\zq machines x86' Where && ! has_key system.reg 'Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\zq machines x86'"
-rm -f -- "$C/windows/system32/zq-machines-x64.txt" "$C/windows/syswow64/zq-machines-x86.txt"
-stop_wine
+reg_data() {  # key value -> data, through the 64-bit registry tool
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v name="$2" 'index($0, name) && /REG_SZ/ { sub(/.*REG_SZ[ \t]+/, ""); print }'
+}
+if [ "$ENGINE64" = yes ]; then
+  # One view for every script: the 64-bit engine has none other.
+  for arch in x86 x64; do
+    check "$arch on the 64-bit engine: the installation folder is the 64-bit Program Files" \
+      test -f "$C/Program Files/zq machines $arch/zq-$arch.txt"
+    check "$arch on the 64-bit engine: System32 stays System32" \
+      test -f "$C/windows/system32/zq-machines-$arch.txt" -a ! -e "$C/windows/syswow64/zq-machines-$arch.txt"
+    check "$arch on the 64-bit engine: the value is in the 64-bit view" has_value system.reg "Software\\\\zq machines $arch" Where
+    check "$arch on the 64-bit engine: \$PROGRAMFILES32 is Program Files (x86)" \
+      test "$(reg_data "HKLM\\Software\\zq machines $arch" Programs32)" = 'C:\Program Files (x86)\'
+    check "$arch on the 64-bit engine: the Add/Remove entry is in the 64-bit view" has_key system.reg "$UNINSTALL\\\\zq machines $arch"
+  done
+  check "the 64-bit engine writes nothing to WOW6432Node" bash -c "! grep -qiF '\\Wow6432Node\\\\zq machines' '$WINEPREFIX/system.reg' && ! grep -qiF 'Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\zq machines' '$WINEPREFIX/system.reg'"
+  for arch in x64 x86; do
+    folder="$C/Program Files/zq machines $arch"
+    code=0; wine "$folder/Uninstall.exe" /S >/dev/null 2>&1 || code=$?
+    for _ in $(seq 1 50); do [ -e "$folder/Uninstall.exe" ] || break; sleep 0.2; done
+    check "$arch on the 64-bit engine: uninstalls" test "$code" = 0
+    check "$arch on the 64-bit engine: its files are gone" test ! -e "$folder/zq-$arch.txt"
+    check "$arch on the 64-bit engine: its value and entry are gone" bash -c \
+      "$(declare -f has_key has_value stop_wine); ! has_value system.reg 'Software\\\\zq machines $arch' Where && ! has_key system.reg '$UNINSTALL\\\\zq machines $arch'"
+  done
+  rm -f -- "$C/windows/system32/zq-machines-x64.txt" "$C/windows/system32/zq-machines-x86.txt"
+  stop_wine
+else
+  check "x64: the installation folder is the 64-bit Program Files" test -f "$C/Program Files/zq machines x64/zq-x64.txt"
+  check "x86: the installation folder is Program Files (x86)" test -f "$C/Program Files (x86)/zq machines x86/zq-x86.txt"
+  check "x64: System32 stays System32" test -f "$C/windows/system32/zq-machines-x64.txt" -a ! -e "$C/windows/syswow64/zq-machines-x64.txt"
+  check "x86: System32 is SysWOW64" test -f "$C/windows/syswow64/zq-machines-x86.txt" -a ! -e "$C/windows/system32/zq-machines-x86.txt"
+  check "x64: the value is in the 64-bit view" has_value system.reg 'Software\\zq machines x64' Where
+  check "x64: and not in WOW6432Node" bash -c "! grep -qiF '[Software\\\\Wow6432Node\\\\zq machines x64]' '$WINEPREFIX/system.reg'"
+  check "x86: the value is in WOW6432Node" has_value system.reg 'Software\\Wow6432Node\\zq machines x86' Where
+  check "x64: the Add/Remove entry is in the 64-bit view" has_key system.reg "$UNINSTALL\\\\zq machines x64"
+  check "x86: the Add/Remove entry is in WOW6432Node" has_key system.reg "Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\zq machines x86"
+  for arch in x64 x86; do
+    folder="$C/Program Files/zq machines $arch"
+    [ "$arch" = x86 ] && folder="$C/Program Files (x86)/zq machines $arch"
+    code=0; wine "$folder/Uninstall.exe" /S >/dev/null 2>&1 || code=$?
+    for _ in $(seq 1 50); do [ -e "$folder/Uninstall.exe" ] || break; sleep 0.2; done
+    check "$arch: uninstalls" test "$code" = 0
+    check "$arch: its files are gone" test ! -e "$folder/zq-$arch.txt"
+  done
+  check "x64: the uninstaller removed the 64-bit value and entry" bash -c \
+    "$(declare -f has_key has_value stop_wine); ! has_value system.reg 'Software\\\\zq machines x64' Where && ! has_key system.reg '$UNINSTALL\\\\zq machines x64'"
+  check "x86: the uninstaller removed the WOW6432Node value and entry" bash -c \
+    "$(declare -f has_key has_value stop_wine); ! has_value system.reg 'Software\\\\Wow6432Node\\\\zq machines x86' Where && ! has_key system.reg 'Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\zq machines x86'"
+  rm -f -- "$C/windows/system32/zq-machines-x64.txt" "$C/windows/syswow64/zq-machines-x86.txt"
+  stop_wine
+fi
 
-use_prefix win32
+if [ "$ENGINE64" = yes ]; then
+  # A 64-bit program does not start on 32-bit Windows at all: the scopes are checked in the 64-bit prefix.
+  use_prefix win64
+else
+  use_prefix win32
+  C="$WINEPREFIX/drive_c"
+  run_setup x64 "/LOG=Z:$WORK/x64-on-win32.txt"
+  check "x64 in a 32-bit prefix is refused with exit code 3" test "$code" = 3
+  check "its log says why" grep -qF 'is for 64-bit Windows' "$WORK/x64-on-win32.txt"
+  check "and nothing was installed" test ! -e "$C/Program Files/zq machines x64"
+fi
 C="$WINEPREFIX/drive_c"
-run_setup x64 "/LOG=Z:$WORK/x64-on-win32.txt"
-check "x64 in a 32-bit prefix is refused with exit code 3" test "$code" = 3
-check "its log says why" grep -qF 'is for 64-bit Windows' "$WORK/x64-on-win32.txt"
-check "and nothing was installed" test ! -e "$C/Program Files/zq machines x64"
 
 WIN_USER=$(wine cmd /c echo %USERNAME% 2>/dev/null | tr -d '\r')
 USER_DIR="$C/users/$WIN_USER"
@@ -134,6 +178,6 @@ check "machine: its entry is gone" bash -c "$(declare -f has_key stop_wine); ! h
 check "user: its entry is gone" bash -c "$(declare -f has_key stop_wine); ! has_key user.reg '$UNINSTALL\\\\zq machines user'"
 if [ "$FAILURES" -eq 0 ]; then
   stop_both
-  case "$WORK" in "$BUILD_DIR"/machines) rm -rf -- "$WORK/wineprefix64" "$WORK/wine-templates" ;; esac
+  case "$WORK" in "$BUILD_DIR"/machines) rm -rf -- "$WORK/wineprefix64" "$WORK/wineprefix32" "$WORK/wine-templates" ;; esac
 fi
 finish

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # DLLs named like system ones, left beside a downloaded setup or its uninstaller, are never
 # loaded: the programs import only known system DLLs and load the others from System32.
-# usage: wine_planted_dll.sh SOURCE_DIR WIN32_BUILD_DIR HOST_BUILD_DIR PLANTED_DLL
+# usage: wine_planted_dll.sh SOURCE_DIR WINDOWS_BUILD_DIR HOST_BUILD_DIR PLANTED_DLL
 SOURCE_DIR=$(cd "$1" && pwd)
 BUILD_DIR=$(cd "$2" && pwd)
 HOST_DIR=$(cd "$3" && pwd)
@@ -10,9 +10,11 @@ PLANTED=$4
 
 # Known DLLs come from System32 whatever lies beside the program; any other import would not.
 KNOWN=" advapi32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll shlwapi.dll user32.dll "
+OBJDUMP=i686-w64-mingw32-objdump
+[ "$ZQ_WINE_ARCH" = win64 ] && OBJDUMP=x86_64-w64-mingw32-objdump
 imports_only_known() {  # program
   local dll
-  for dll in $(i686-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ { print tolower($3) }'); do
+  for dll in $($OBJDUMP -p "$1" | awk '/DLL Name:/ { print tolower($3) }'); do
     [[ $KNOWN == *" $dll "* ]] || { echo "$1 imports $dll" >&2; return 1; }
   done
 }
@@ -20,13 +22,13 @@ check "zqsetup.exe imports only known DLLs" imports_only_known "$BUILD_DIR/zqset
 check "zqfinalise.exe imports only known DLLs" imports_only_known "$BUILD_DIR/zqfinalise.exe"
 
 # The unit tests' prefix (make.sh's); the test installs into a folder of its own and removes it.
-export WINEPREFIX=${WINEPREFIX:-$BUILD_DIR/wineprefix} WINEDEBUG=-all WINEARCH=win32
+export WINEPREFIX=${WINEPREFIX:-$BUILD_DIR/wineprefix} WINEDEBUG=-all
 # Wine prefers its own DLLs even to one beside the program; native first, it takes a planted one
 # as Windows would. Not version.dll, imm32.dll or shcore.dll: Wine's own user32 and shlwapi import
 # them at start, before main, where Windows takes them from System32 as known DLLs' imports.
 NAMES="comctl32 msimg32 uxtheme msftedit windowscodecs propsys bcrypt"
 export WINEDLLOVERRIDES="mscoree,mshtml=;$(echo $NAMES | tr ' ' ',')=n,b"
-[ -f "$WINEPREFIX/system.reg" ] || make_wine_prefix "$WINEPREFIX" win32 "$BUILD_DIR/wine-templates"
+[ -f "$WINEPREFIX/system.reg" ] || make_wine_prefix "$WINEPREFIX" "$ZQ_WINE_ARCH" "$BUILD_DIR/wine-templates"
 plant() {  # folder
   local n
   mkdir -p "$1"

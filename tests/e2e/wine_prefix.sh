@@ -8,6 +8,34 @@
 # rename. Wine and our setups never write into an existing DLL: a replaced file is renamed
 # aside and a new one written, which leaves the template's inode as it was.
 
+# The loaders, never the `wine` wrapper: it takes the 32-bit loader whenever wine32 is installed,
+# even on a machine that runs no 32-bit programs. The 64-bit server (the wrapper's first choice)
+# serves both.
+WINE32_LOADER=${WINE32_LOADER:-/usr/lib/wine/wine}
+WINE64_LOADER=${WINE64_LOADER:-/usr/lib/wine/wine64}
+
+# wine_loader ARCH (win32|win64): the loader that starts that prefix's programs.
+wine_loader() {
+  if [ "$1" = win64 ]; then echo "$WINE64_LOADER"; else echo "$WINE32_LOADER"; fi
+}
+
+# machine_runs_32bit: the 32-bit loader starts here (a kernel may have 32-bit programs turned off).
+machine_runs_32bit() {
+  "$WINE32_LOADER" --version >/dev/null 2>&1
+}
+
+# use_wine ARCH: `wine` (a function, for this shell and the bash -c checks it starts) runs
+# programs with ARCH's loader, and WINEARCH says ARCH for a prefix made from here on.
+use_wine() {
+  export WINEARCH=$1 ZQ_WINE_LOADER
+  ZQ_WINE_LOADER=$(wine_loader "$1")
+  wine() { "$ZQ_WINE_LOADER" "$@"; }
+  export -f wine
+}
+
+# The engine a test's build tree makes: win64 for build/win64, win32 otherwise (ctest says which).
+ZQ_WINE_ARCH=${ZQ_WINE_ARCH:-win32}
+
 # make_wine_prefix DEST ARCH TEMPLATES: DEST (which must not exist) becomes a prefix of ARCH
 # (win32|win64) cloned from TEMPLATES/ARCH, which is made first if it is not there. Tests that
 # start at once wait for each other on a lock while the template is made.
@@ -24,7 +52,7 @@ make_wine_prefix() {
     if [ ! -f "$template/.zq-complete" ]; then
       case "$template" in "$templates"/win32 | "$templates"/win64) rm -rf -- "$template" ;; *) exit 2 ;; esac
       WINEPREFIX="$template" WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
-        wineboot -i >/dev/null 2>&1 || true
+        "$(wine_loader "$arch")" wineboot -i >/dev/null 2>&1 || true
       # The server writes the registry when it ends: wait for that before anything is linked.
       WINEPREFIX="$template" wineserver -w >/dev/null 2>&1 || true
       [ -f "$template/system.reg" ] && [ -f "$template/user.reg" ] && touch "$template/.zq-complete"

@@ -2,16 +2,16 @@
 # Names beyond ASCII (German, Greek, Japanese, an emoji) in files, folders, the product name,
 # registry keys and values, a shortcut and the uninstall log: installed and uninstalled under two
 # Wine locales whose ANSI code pages differ (1252 and 932), with the same result in both.
-# usage: wine_unicode.sh SOURCE_DIR WIN32_BUILD_DIR HOST_BUILD_DIR
+# usage: wine_unicode.sh SOURCE_DIR WINDOWS_BUILD_DIR HOST_BUILD_DIR
 SOURCE_DIR=$(cd "$1" && pwd)
 BUILD_DIR=$(cd "$2" && pwd)
 HOST_DIR=$(cd "$3" && pwd)
 . "$SOURCE_DIR/tests/e2e/e2e_common.sh"
 
 # A prefix of its own: the locale changes between runs, which must not disturb other tests.
-export WINEPREFIX=$BUILD_DIR/wineprefix-unicode WINEDEBUG=-all WINEARCH=win32
+export WINEPREFIX=$BUILD_DIR/wineprefix-unicode WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-[ -f "$WINEPREFIX/system.reg" ] || make_wine_prefix "$WINEPREFIX" win32 "$BUILD_DIR/wine-templates"
+[ -f "$WINEPREFIX/system.reg" ] || make_wine_prefix "$WINEPREFIX" "$ZQ_WINE_ARCH" "$BUILD_DIR/wine-templates"
 WORK="$BUILD_DIR/unicode"
 case "$WORK" in "$BUILD_DIR"/*) rm -rf -- "$WORK" ;; *) exit 2 ;; esac
 mkdir -p "$WORK/payload/Ordner ä" "$WORK/out"
