@@ -91,10 +91,13 @@ Bytes Compress(const std::uint8_t* data, std::size_t size, int level) {
   return out;
 }
 
-InflateResult Inflate(const std::uint8_t* data, std::size_t size, std::size_t expected_size, std::size_t max_size) {
+InflateResult Inflate(const std::uint8_t* data, std::size_t size, std::size_t expected_size, std::size_t max_size,
+                      Bytes reuse) {
   const Decompressor decompressor(libdeflate_alloc_decompressor());
   if (!decompressor) throw CodecError("cannot start inflation");
-  Bytes out(FirstOutputSize(expected_size, max_size));
+  Bytes out = std::move(reuse);
+  out.clear();
+  out.resize(FirstOutputSize(expected_size, max_size));
   for (;;) {
     std::size_t produced = 0;
     const libdeflate_result rc =

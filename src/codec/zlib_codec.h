@@ -37,8 +37,10 @@ struct InflateResult {
 };
 
 // Inflates one zlib stream. The output starts at `expected_size` and grows as needed, never
-// beyond `max_size`, so a damaged block can neither over-allocate nor run forever.
-InflateResult Inflate(const std::uint8_t* data, std::size_t size, std::size_t expected_size, std::size_t max_size);
+// beyond `max_size`, so a damaged block can neither over-allocate nor run forever. It is
+// written into `reuse`, whose capacity is kept (its bytes are not).
+InflateResult Inflate(const std::uint8_t* data, std::size_t size, std::size_t expected_size, std::size_t max_size,
+                      Bytes reuse = {});
 
 // Inflates one zlib stream a piece at a time through the caller's buffers, so an entry of any
 // size takes a fixed amount of memory (zlib's window and state, about 44 KB). Slower than the

@@ -209,14 +209,16 @@ std::string TPak::DigestProblem(Bytes& dir, const std::uint8_t* header) {
   return {};
 }
 
-std::optional<Bytes> TPak::ReadStoredFrom(platform::File& handle, std::size_t index) const {
+std::optional<Bytes> TPak::ReadStoredFrom(platform::File& handle, std::size_t index, Bytes reuse) const {
   if (index >= Entries_.size()) return std::nullopt;
   const TPakEntry& e = Entries_[index];
   const std::uint32_t len = e.StoredSize();
   // A block that would run past the file is damaged; refusing it up front also keeps a
   // damaged size from becoming a huge allocation.
   if (len == 0 || std::uint64_t{e.Offset} + len > PackageEnd_) return std::nullopt;
-  Bytes block(len);
+  Bytes block = std::move(reuse);
+  block.clear();
+  block.resize(len);
   if (!handle.Seek(e.Offset) || handle.Read(block.data(), len) != len) return std::nullopt;
   std::uint32_t crc = 0;
   CalcCRC32(block.data(), len, crc);
@@ -226,7 +228,7 @@ std::optional<Bytes> TPak::ReadStoredFrom(platform::File& handle, std::size_t in
 
 std::optional<Bytes> TPak::ReadStored(std::size_t index) const { return ReadStoredFrom(Handle_, index); }
 
-std::optional<Bytes> TPak::Unpack(std::size_t index, Bytes block, std::uint64_t& decomp_size) const {
+std::optional<Bytes> TPak::Unpack(std::size_t index, Bytes block, std::uint64_t& decomp_size, BufferPool* pool) const {
   const TPakEntry& e = Entries_[index];
   decomp_size = 0;
   if (e.OrigSize == 0) return std::nullopt;
@@ -239,7 +241,8 @@ std::optional<Bytes> TPak::Unpack(std::size_t index, Bytes block, std::uint64_t&
     // start larger than the block can inflate to (zlib gives at most 1032 bytes for one).
     const std::size_t estimate = static_cast<std::size_t>(
         std::min<std::uint64_t>({e.OrigSize, LargeEntryLimit, std::uint64_t{block.size()} * 1100 + 1024}));
-    InflateResult r = Inflate(block.data(), block.size(), estimate, LargeEntryLimit);
+    InflateResult r = Inflate(block.data(), block.size(), estimate, LargeEntryLimit, pool ? pool->Take() : Bytes{});
+    if (pool) pool->Give(std::move(block));
     decomp_size = r.data.size();
     if (r.status != InflateResult::Status::Complete) return std::nullopt;
     data = std::move(r.data);
@@ -310,7 +313,7 @@ bool TPak::PassesUnchecked(std::size_t index) const {
   return e.CompSize == 0 && e.OrigSize >= LargeEntryLimit && e.CRC == 0 && !HasDigest_;
 }
 
-bool TPak::VerifyEntryWith(platform::File& handle, std::size_t index) const {
+bool TPak::VerifyEntryWith(platform::File& handle, std::size_t index, BufferPool* pool) const {
   if (index >= Entries_.size()) return false;
   const TPakEntry& e = Entries_[index];
   if (PassesUnchecked(index)) return true;
@@ -327,7 +330,7 @@ bool TPak::VerifyEntryWith(platform::File& handle, std::size_t index) const {
   // Empty entries never were read here (VerifyAllEntries skips them).
   if (e.OrigSize == 0) return false;
   std::uint64_t decomp_size = 0;
-  return StreamEntryWith(&handle, index, {}, decomp_size) == EntryRead::Ok;
+  return StreamEntryWith(&handle, index, {}, decomp_size, pool) == EntryRead::Ok;
 }
 
 std::size_t TPak::CountGroupedEntries() const {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "codec/zlib_codec.h"
+#include "container/buffer_pool.h"
 #include "container/solid_index.h"
 #include "platform/files.h"
 
@@ -114,13 +115,15 @@ class TPak {
   // whole block was read, so a damaged entry may have given pieces before it says Damaged: the
   // caller must discard them. `decomp_size` receives the size that came out (ReportUnpackFailure).
   // Entries of solid blocks are decoded from the start of their block.
+  // With `pool`, the buffers read into are taken from it (a piece the sink does not keep stays
+  // the sink's to give back).
   EntryRead StreamEntryWith(platform::File* handle, std::size_t index, const PieceSink& sink,
-                            std::uint64_t& decomp_size) const;
+                            std::uint64_t& decomp_size, BufferPool* pool = nullptr) const;
 
   // Checks one entry through another handle of the same file, so that several threads can
   // verify at once; the check is the one VerifyEntry makes: the whole entry read a piece at a
   // time (StreamEntryWith), or, for an entry of a solid block, the CRC of its slice.
-  bool VerifyEntryWith(platform::File& handle, std::size_t index) const;
+  bool VerifyEntryWith(platform::File& handle, std::size_t index, BufferPool* pool = nullptr) const;
   // The "Error" box Extract shows when an entry did not come out at its size.
   void ReportUnpackFailure(std::size_t index, std::uint64_t decomp_size) const;
   const std::string& FilePath() const { return FilePath_; }
@@ -139,14 +142,16 @@ class TPak {
   std::string SolidProblem();
   // Extract of an entry of a solid block, through `handle`.
   std::optional<Bytes> ExtractSolid(platform::File& handle, std::size_t index, std::uint64_t& decomp_size) const;
-  std::optional<Bytes> ReadStoredFrom(platform::File& handle, std::size_t index) const;
+  std::optional<Bytes> ReadStoredFrom(platform::File& handle, std::size_t index, Bytes reuse = {}) const;
   // The stored block's CRC, taken a piece at a time.
   bool StoredCrcMatches(platform::File& handle, std::size_t index) const;
   // StreamEntryWith of a stored block too large to take whole: raw, or inflated by zlib.
-  EntryRead StreamPieces(platform::File& handle, std::size_t index, const PieceSink& sink,
-                         std::uint64_t& decomp_size) const;
-  // Inflates or copies a stored block; `decomp_size` receives the size that came out.
-  std::optional<Bytes> Unpack(std::size_t index, Bytes block, std::uint64_t& decomp_size) const;
+  EntryRead StreamPieces(platform::File& handle, std::size_t index, const PieceSink& sink, std::uint64_t& decomp_size,
+                         BufferPool* pool) const;
+  // Inflates or copies a stored block; `decomp_size` receives the size that came out. With
+  // `pool`, the output is written into a buffer of it and the spent block goes back to it.
+  std::optional<Bytes> Unpack(std::size_t index, Bytes block, std::uint64_t& decomp_size,
+                              BufferPool* pool = nullptr) const;
 
   std::string FilePath_;
   MessageBoxes* Messages_ = nullptr;

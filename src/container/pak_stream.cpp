@@ -22,7 +22,7 @@ std::uint64_t BytesHeldReading(const TPakEntry& e) {
 }
 
 EntryRead TPak::StreamEntryWith(platform::File* handle, std::size_t index, const PieceSink& sink,
-                                std::uint64_t& decomp_size) const {
+                                std::uint64_t& decomp_size, BufferPool* pool) const {
   decomp_size = 0;
   if (index >= Entries_.size()) return EntryRead::Damaged;
   platform::File& file = handle != nullptr ? *handle : Handle_;
@@ -33,6 +33,7 @@ EntryRead TPak::StreamEntryWith(platform::File* handle, std::size_t index, const
     const auto r = reader.Read(index, [&](const std::uint8_t* p, std::size_t n) {
       decomp_size += n;
       if (!sink) return true;
+      if (pool && piece.capacity() == 0) piece = pool->Take();
       piece.assign(p, p + n);
       return sink(piece);
     });
@@ -42,13 +43,15 @@ EntryRead TPak::StreamEntryWith(platform::File* handle, std::size_t index, const
   }
   if (e.OrigSize == 0) return EntryRead::Ok;
   if (TakenWhole(e)) {
-    auto block = ReadStoredFrom(file, index);
+    auto block = ReadStoredFrom(file, index, pool ? pool->Take() : Bytes{});
     if (!block) return EntryRead::Damaged;
-    auto data = Unpack(index, std::move(*block), decomp_size);
+    auto data = Unpack(index, std::move(*block), decomp_size, pool);
     if (!data) return EntryRead::Damaged;
-    return !sink || sink(*data) ? EntryRead::Ok : EntryRead::SinkFailed;
+    const bool sunk = !sink || sink(*data);
+    if (pool) pool->Give(std::move(*data));  // unless the sink kept it
+    return sunk ? EntryRead::Ok : EntryRead::SinkFailed;
   }
-  return StreamPieces(file, index, sink, decomp_size);
+  return StreamPieces(file, index, sink, decomp_size, pool);
 }
 
 bool TPak::StoredCrcMatches(platform::File& handle, std::size_t index) const {
@@ -67,7 +70,7 @@ bool TPak::StoredCrcMatches(platform::File& handle, std::size_t index) const {
 }
 
 EntryRead TPak::StreamPieces(platform::File& handle, std::size_t index, const PieceSink& sink,
-                             std::uint64_t& decomp_size) const {
+                             std::uint64_t& decomp_size, BufferPool* pool) const {
   const TPakEntry& e = Entries_[index];
   const bool packed = e.CompSize != 0;
   // Writers never compress data of the large-entry size: a compressed one has a damaged size.
@@ -80,6 +83,7 @@ EntryRead TPak::StreamPieces(platform::File& handle, std::size_t index, const Pi
   if (!packed) {
     while (read < len) {
       const std::size_t n = std::min<std::size_t>(kStreamPiece, len - read);
+      if (pool && piece.capacity() == 0) piece = pool->Take();
       piece.resize(n);  // a sink that kept the last piece left it empty
       if (handle.Read(piece.data(), n) != n) return EntryRead::Damaged;
       if (check_crc) crc = Crc32(piece.data(), n, crc);
@@ -101,6 +105,7 @@ EntryRead TPak::StreamPieces(platform::File& handle, std::size_t index, const Pi
       in_pos = 0;
       in_len = n;
     }
+    if (pool && piece.capacity() == 0) piece = pool->Take();
     if (piece.size() != kStreamPiece) piece.resize(kStreamPiece);
     std::size_t used = 0, produced = 0;
     const auto status = stream.Step(in.data() + in_pos, in_len - in_pos, used, piece.data() + out_len,

@@ -66,11 +66,14 @@ VerifyResult VerifyAllEntries(const TPak& pak, const std::function<void(std::siz
   Shared shared;
   shared.outcomes.assign(count, Outcome::Pending);
   std::atomic<std::size_t> next{0};
-  std::function<bool(platform::File&, std::size_t)> check = options.check;
-  if (!check) check = [&pak](platform::File& handle, std::size_t i) { return pak.VerifyEntryWith(handle, i); };
   // Inflation is the cost, so every core takes entries; each thread reads through its own
-  // handle. What they hold together is bounded, so more cores never mean more memory.
+  // handle. What they hold together is bounded, so more cores never mean more memory; besides
+  // it, each thread keeps the two buffers of its last entry for the next (BufferPool).
   auto worker = [&] {
+    BufferPool spare(2, kWholeEntryLimit);
+    const auto check = [&](platform::File& handle, std::size_t i) {
+      return options.check ? options.check(handle, i) : pak.VerifyEntryWith(handle, i, &spare);
+    };
     try {
       platform::File handle;
       if (!handle.Open(pak.FilePath(), platform::OpenMode::ReadShared)) {

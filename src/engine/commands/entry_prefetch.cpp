@@ -69,7 +69,7 @@ void EntryPrefetch::Work() {
             pending = Piece{std::move(data)};
             return true;
           },
-          decomp_size);
+          decomp_size, &pool_);
       if (stopped) return;
       Piece end = pending ? std::move(*pending) : Piece{};
       end.last = true;
@@ -90,7 +90,9 @@ EntryRead EntryPrefetch::Next(const PieceSink& sink, std::uint64_t& decomp_size)
   decomp_size = 0;
   if (taken_ >= order_.size()) return EntryRead::Damaged;
   const std::size_t index = order_[taken_++];
-  if (!worker_.joinable()) return pak_.StreamEntryWith(handle_.IsOpen() ? &handle_ : nullptr, index, sink, decomp_size);
+  if (!worker_.joinable()) {
+    return pak_.StreamEntryWith(handle_.IsOpen() ? &handle_ : nullptr, index, sink, decomp_size, &pool_);
+  }
   bool sunk = true;
   for (;;) {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -106,6 +108,7 @@ EntryRead EntryPrefetch::Next(const PieceSink& sink, std::uint64_t& decomp_size)
     // The rest of an entry the sink refused is still taken, so the next one starts in step.
     const bool usable = !piece.last || piece.end == EntryRead::Ok;
     if (sunk && usable && !piece.data.empty() && sink) sunk = sink(piece.data);
+    pool_.Give(std::move(piece.data));  // unless the sink kept it
     if (piece.last) {
       decomp_size = piece.decomp_size;
       return !sunk ? EntryRead::SinkFailed : piece.end;

@@ -23,6 +23,9 @@ namespace zq {
 inline constexpr std::size_t kPrefetchBytes = 8u << 20;
 // Small files are counted too: 8 MiB of 1 KB files would be thousands of buffers ahead.
 inline constexpr std::size_t kPrefetchEntries = 64;
+// Buffers written out come back for the next entries (BufferPool): a whole entry's stored block
+// and data take one each, so four keep both threads supplied, at most 16 MiB.
+inline constexpr std::size_t kPrefetchSpareBuffers = 4;
 
 class EntryPrefetch {
  public:
@@ -63,6 +66,7 @@ class EntryPrefetch {
   bool stop_ = false;
   bool worker_waits_ = false;  // from full until half is taken
   std::exception_ptr failure_;
+  BufferPool pool_{kPrefetchSpareBuffers, kWholeEntryLimit};
   std::thread worker_;
 };
 
