@@ -83,8 +83,14 @@ void ReadChoicesOffered(LoadedSetup& setup) {
 }
 
 // The folder of an earlier installation, when the setup names a registry value holding it,
-// overrides the record's; either way it is the user's to change from here on.
-void ResolveInstallDir(SetupContext& ctx) {
+// overrides the record's; either way it is the user's to change from here on. A folder given
+// with /D= is the one the front end takes, so a script without installdir starts with it.
+void ResolveInstallDir(SetupContext& ctx, const std::optional<std::string>& given) {
+  if (given && ctx.Choices.InstallDir.empty()) {
+    ctx.Choices.InstallDir = *given;
+    ctx.Choices.MeasureSpaceAvailable();
+    return;
+  }
   const RegKeyRef& key = ctx.Setup.SetupInfo.InstallDirRegKey;
   if (!key.Key.empty()) {
     platform::Registry reg;
@@ -265,7 +271,7 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
     ctx.Services.LogLine("damaged page files: " + problem);
     throw Refusal(u"Error: Page Files Damaged. Setup is corrupt\r" + W(problem), u"Verification Error");
   }
-  if (setup.SetupInfo.Mode == SetupMode::Setup) ResolveInstallDir(ctx);
+  if (setup.SetupInfo.Mode == SetupMode::Setup) ResolveInstallDir(ctx, options.install_dir);
   ctx.Choices.LicenseEntry = LicenseEntryFor(setup, ctx.Choices.Language);
   UpdateSpaceRequired(setup, ctx.Choices);
 }

@@ -387,6 +387,19 @@ TEST_F(StartupTest, SilentRunMeasuresTheFreeSpaceOfTheDirectoryItInstallsInto) {
   }
 }
 
+// A script without installdir is refused without a folder (above), and installs where /D= says.
+TEST_F(StartupTest, WithoutInstalldirTheFolderOfTheCommandLineIsTaken) {
+  info_.InstallDir.clear();
+  const std::string setup = Write(Entries());
+  const std::string target = dir_ / "Given";
+  const std::vector<std::string> args = {"/S", "/D=" + target};
+  SetupContext ctx;
+  HeadlessFrontEnd fe(ctx, ParseEngineCommandLine(args), setup);
+  ctx.Services.Messages = &fe;
+  EXPECT_EQ(Run(setup, args, fe, ctx), kExitInstalled);
+  EXPECT_EQ(test::ReadAll(target + "\\readme.txt"), "read me");
+}
+
 // A package that could not be checked is never installed: the report, exit code 4.
 TEST_F(StartupTest, NoMemoryDuringVerificationEndsInTheReportWithExitCodeFour) {
   class NoMemory : public RefusalRecorder {
