@@ -216,11 +216,10 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
 
 // An uninstall that could not delete every file is not over: the registration and a log of what
 // is left stay, so that running the uninstaller again once the files are free finishes it. The
-// folders stay listed (they go when empty); the registry values are gone already.
+// folders, registry values and keys stay listed: the run stopped before removing any of them.
 void KeepWhatIsLeft(const RunScope& ctx, const std::vector<std::string>& left) {
   TUninstallList& log = ctx.Run.UninstallList;
   log.Files = left;
-  log.RegValues.clear();
   const std::string& dir = ctx.Choices.InstallDir;
   const bool saved = log.Save(dir, ctx.Setup.SetupInfo.LogPrefix);
   const std::string count = CountText(static_cast<std::int64_t>(left.size()), "file", "files");
@@ -439,6 +438,29 @@ void Uninstall(const RunScope& ctx) {
   }
 }
 
+// The folders the installation made above its own folder (AppData\Local\Programs of a per-user
+// product, say), deepest first: they hold the installation folder, and so the uninstaller,
+// until the finaliser has removed both; it removes each of them after, when empty.
+static std::vector<std::string> FoldersAboveForFinaliser(const RunScope& ctx) {
+  const auto without_separator = [](std::string path) {
+    while (path.size() > 3 && path.back() == '\\') path.pop_back();
+    return path;
+  };
+  const std::string inst = Upper(without_separator(ctx.Choices.InstallDir));
+  std::vector<std::string> above;
+  for (const std::string& logged : ctx.Run.UninstallList.Dirs) {
+    const std::string dir = without_separator(logged);
+    const std::string upper = Upper(dir);
+    if (upper.size() >= inst.size() || inst.compare(0, upper.size(), upper) != 0 || inst[upper.size()] != '\\')
+      continue;
+    if (std::find(above.begin(), above.end(), dir) != above.end() || !platform::DirectoryExists(dir)) continue;
+    if (MayRemove(ctx.Setup, ctx.Services, dir, true)) above.push_back(dir);
+  }
+  std::stable_sort(above.begin(), above.end(),
+                   [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  return above;
+}
+
 bool StartFinaliser(const RunScope& ctx, const std::string& program_path) {
   auto data = ctx.Setup.Pak ? ctx.Setup.Pak->ExtractByName(kFinaliserEntry, 0) : std::nullopt;
   if (!data) {
@@ -452,7 +474,9 @@ bool StartFinaliser(const RunScope& ctx, const std::string& program_path) {
   const std::string exe = temp.path() + "\\FINALISE.exe";
   TUninstallList unrecorded;  // the finaliser is no part of the installation
   WriteFileLogged(unrecorded, exe, data->data(), data->size());
-  auto process = platform::ShellExecuteProcess(exe, "\"" + program_path + "\"");
+  std::string arguments = "\"" + program_path + "\"";
+  for (const std::string& folder : FoldersAboveForFinaliser(ctx)) arguments += " \"" + folder + "\"";
+  auto process = platform::ShellExecuteProcess(exe, arguments);
   ctx.Services.LogLine(process ? "finaliser started" : "the finaliser could not be started");
   return process != nullptr;
 }

@@ -1,6 +1,8 @@
-// zqfinalise: started by an uninstaller as it ends, with the uninstaller's quoted path. Waits
-// until the uninstaller has ended (its file can be deleted), deletes it, removes the
-// installation folder when it is empty, then removes its own temporary folder.
+// zqfinalise: started by an uninstaller as it ends, with the uninstaller's quoted path and then
+// the quoted folders the installation made above its folder, deepest first. Waits until the
+// uninstaller has ended (its file can be deleted), deletes it, removes the installation folder
+// and then each folder named after it, each only when it is empty, then removes its own
+// temporary folder.
 #include <string>
 #include <vector>
 
@@ -18,7 +20,7 @@ std::string Unquote(std::string s) {
   return s;
 }
 
-int Finalise(const std::string& uninstaller) {
+int Finalise(const std::string& uninstaller, const std::vector<std::string>& above) {
   if (uninstaller.empty()) return 2;
   // The file cannot be deleted while the uninstaller still runs; give it two minutes.
   for (int waited = 0; zq::platform::FileExists(uninstaller) && waited < 120000; waited += 100) {
@@ -27,6 +29,7 @@ int Finalise(const std::string& uninstaller) {
   }
   const std::string folder = zq::ExtractFileDir(uninstaller);
   if (!folder.empty()) zq::platform::RemoveDir(folder);  // only when it is empty
+  for (const std::string& f : above) zq::platform::RemoveDir(f);
   zq::platform::DeleteSelfAndFolder();
   return zq::platform::FileExists(uninstaller) ? 1 : 0;
 }
@@ -37,12 +40,20 @@ int Finalise(const std::string& uninstaller) {
 int wmain(int argc, wchar_t** argv) {
   // It runs from the temporary folder, where anyone may have left a DLL.
   zq::platform::LoadDllsFromSystem32Only();
-  std::u16string w;
-  if (argc > 1) {
-    for (const wchar_t* p = argv[1]; *p; ++p) w += static_cast<char16_t>(*p);
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    std::u16string w;
+    for (const wchar_t* p = argv[i]; *p; ++p) w += static_cast<char16_t>(*p);
+    args.push_back(Unquote(zq::platform::WideToUtf8(w)));
   }
-  return Finalise(Unquote(zq::platform::WideToUtf8(w)));
+  if (args.empty()) return Finalise({}, {});
+  return Finalise(args.front(), {args.begin() + 1, args.end()});
 }
 #else
-int main(int argc, char** argv) { return Finalise(argc > 1 ? Unquote(argv[1]) : std::string()); }
+int main(int argc, char** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(Unquote(argv[i]));
+  if (args.empty()) return Finalise({}, {});
+  return Finalise(args.front(), {args.begin() + 1, args.end()});
+}
 #endif

@@ -99,6 +99,21 @@ check "and registers its version in HKCU" test "$(reg $HKCU "$USER_ENTRY" Displa
 build userv1 'shortname "zq decisions user"' 'scope user' 'version 1.0'
 check "its older setup is refused (exit code 3)" test "$(run userv1)" = 3
 
+# A per-user product without installdir goes below AppData\Local\Programs; its uninstall takes
+# that folder too when the install made it (the finaliser, once the uninstaller is gone).
+build userdir 'shortname "zq decisions userdir"' 'scope user'
+sed -i '/^installdir/d' "$WORK/userdir/setup.zqs"
+"$ZQ" build "$WORK/userdir/setup.zqs" -o "$WORK/userdir.exe" --stub "$BUILD_DIR/zqsetup" >/dev/null 2>&1
+check "userdir: installs" test "$(run userdir)" = 0
+PROGRAMS=$(find "$ZQ_PREFIX/drive_c/users" -maxdepth 4 -type d -path '*/AppData/Local/Programs' | head -n 1)
+check "userdir: below the user's programs folder" test -f "$PROGRAMS/zq decisions userdir/Decisions_Uninstall.exe"
+code=0
+"$PROGRAMS/zq decisions userdir/Decisions_Uninstall.exe" /S >/dev/null 2>&1 || code=$?
+for _ in $(seq 1 25); do [ -e "$PROGRAMS" ] || break; sleep 0.2; done
+check "userdir: uninstalls" test "$code" = 0
+check "userdir: the programs folder the install made goes with it" test ! -e "$PROGRAMS"
+check "userdir: the user's own local folder stays" test -d "$(dirname "$PROGRAMS")"
+
 # An uninstaller made at build time and carried (as --sign makes it; the host's programs take no
 # signature, so the "signing" command copies): the setup writes it as it is, and it finds its
 # folder and log from its own path.
