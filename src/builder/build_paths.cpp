@@ -1,7 +1,5 @@
 #include "builder/build_paths.h"
 
-#include <string_view>
-
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -102,8 +100,7 @@ std::vector<std::string> StockPageDirs() {
 std::string FindSiblingStub(bool x64) {
   const std::string exe_dir = DirName(platform::ExecutablePath());
   if (exe_dir.empty()) return {};
-  for (const char* name : {"zqsetup64.exe", "zqsetup.exe", "zqsetup"}) {
-    if (!x64 && std::string_view(name) == "zqsetup64.exe") continue;
+  for (const char* name : {x64 ? "zqsetup64.exe" : "zqsetup.exe", "zqsetup.exe", "zqsetup"}) {
     std::string candidate = Join(exe_dir, name);
     if (platform::FileExists(candidate)) return candidate;
   }

@@ -16,15 +16,22 @@ bool Fits(std::size_t size, std::uint64_t offset, std::uint64_t length) {
   return offset <= size && length <= size - offset;
 }
 
-}  // namespace
-
-std::optional<PeMachine> ReadPeMachine(const std::uint8_t* head, std::size_t size) {
+// Where "PE\0\0" stands, when the head holds it, the file header and the optional header's kind.
+std::optional<std::uint64_t> FileHeaderAt(const std::uint8_t* head, std::size_t size) {
   if (head == nullptr || !Fits(size, 0, kNewHeaderPointer + 4) || head[0] != 'M' || head[1] != 'Z') return std::nullopt;
   const std::uint64_t pe = GetU32(head + kNewHeaderPointer);
   if (!Fits(size, pe, 4 + kFileHeaderSize + 2)) return std::nullopt;
   if (head[pe] != 'P' || head[pe + 1] != 'E' || head[pe + 2] != 0 || head[pe + 3] != 0) return std::nullopt;
-  const std::uint16_t machine = GetU16(head + pe + 4);
-  const std::uint16_t magic = GetU16(head + pe + 4 + kFileHeaderSize);
+  return pe;
+}
+
+}  // namespace
+
+std::optional<PeMachine> ReadPeMachine(const std::uint8_t* head, std::size_t size) {
+  const auto pe = FileHeaderAt(head, size);
+  if (!pe) return std::nullopt;
+  const std::uint16_t machine = GetU16(head + *pe + 4);
+  const std::uint16_t magic = GetU16(head + *pe + 4 + kFileHeaderSize);
   if (machine == 0x14C && magic == 0x10B) return PeMachine::X86;
   if (machine == 0x8664 && magic == 0x20B) return PeMachine::X64;
   return std::nullopt;
@@ -33,10 +40,9 @@ std::optional<PeMachine> ReadPeMachine(const std::uint8_t* head, std::size_t siz
 const char* PeMachineName(PeMachine machine) { return machine == PeMachine::X64 ? "x64" : "x86"; }
 
 std::optional<PeSecurityDirectory> ReadPeSecurityDirectory(const std::uint8_t* head, std::size_t size) {
-  if (head == nullptr || !Fits(size, 0, kNewHeaderPointer + 4) || head[0] != 'M' || head[1] != 'Z') return std::nullopt;
-  const std::uint64_t pe = GetU32(head + kNewHeaderPointer);
-  if (!Fits(size, pe, 4 + kFileHeaderSize + 2)) return std::nullopt;
-  if (head[pe] != 'P' || head[pe + 1] != 'E' || head[pe + 2] != 0 || head[pe + 3] != 0) return std::nullopt;
+  const auto found = FileHeaderAt(head, size);
+  if (!found) return std::nullopt;
+  const std::uint64_t pe = *found;
   const std::uint16_t optional_size = GetU16(head + pe + 4 + 16);
   const std::uint64_t optional = pe + 4 + kFileHeaderSize;
   std::size_t count_field = 0;

@@ -322,14 +322,15 @@ ProgramDescription DescribeProgram(const std::vector<PeResource>& resources) {
 
 ProgramDescription DescribeProgramFile(const std::string& path) {
   auto resources = ReadPeResourcesOfFile(path);
-  ProgramDescription d = resources ? DescribeProgram(*resources) : ProgramDescription{};
+  return resources ? DescribeProgram(*resources) : ProgramDescription{};
+}
+
+std::optional<PeMachine> ReadProgramMachine(const std::string& path) {
   platform::File file;
-  if (file.Open(path, platform::OpenMode::ReadShared)) {
-    Bytes head(kPeHeadBytes);
-    head.resize(file.Read(head.data(), head.size()));
-    d.machine = ReadPeMachine(head.data(), head.size());
-  }
-  return d;
+  if (!file.Open(path, platform::OpenMode::ReadShared)) return std::nullopt;
+  Bytes head(kPeHeadBytes);
+  head.resize(file.Read(head.data(), head.size()));
+  return ReadPeMachine(head.data(), head.size());
 }
 
 }  // namespace zq

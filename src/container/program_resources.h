@@ -58,11 +58,12 @@ struct ProgramDescription {
   std::string description;   // FileDescription
   std::optional<ExecutionLevel> level;
   bool has_icon = false;
-  std::optional<PeMachine> machine;  // from the image's headers (DescribeProgramFile only)
 };
 
 ProgramDescription DescribeProgram(const std::vector<PeResource>& resources);
 // The same for a program file; a file that is no PE image describes nothing.
 ProgramDescription DescribeProgramFile(const std::string& path);
+// The engine a program file is, from its headers; nothing for a file that is no such image.
+std::optional<PeMachine> ReadProgramMachine(const std::string& path);
 
 }  // namespace zq

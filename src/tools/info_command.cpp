@@ -40,6 +40,7 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   }
   if (!pak->TextIsUtf8()) info.MapText([&](const std::string& text) { return pak->Utf8Text(text); });
   const ProgramDescription program = DescribeProgramFile(args.Positionals()[0]);
+  const auto machine = ReadProgramMachine(args.Positionals()[0]);
   const auto options_entry = pak->ExtractByName(kRunOptionsEntry, 0);
   const RunOptions options = options_entry ? ParseRunOptions(*options_entry) : RunOptions{};
   const std::string mode = info.Mode == SetupMode::Setup         ? "setup"
@@ -62,7 +63,7 @@ int RunInfo(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
       {"publisher", program.publisher},
       {"execution_level", program.level ? ExecutionLevelName(*program.level) : ""},
       {"architecture", ArchitectureName(options.Arch)},
-      {"engine", program.machine ? PeMachineName(*program.machine) : ""},
+      {"engine", machine ? PeMachineName(*machine) : ""},
       {"scope", options.Scope == InstallScope::Default ? "default" : InstallScopeName(options.Scope)},
   };
   if (args.Has("--json")) {

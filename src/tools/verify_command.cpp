@@ -124,7 +124,7 @@ int RunVerify(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   if (pak->Solid()) out << ", " << pak->Solid()->Blocks.size() << " solid blocks decoded";
   out << "\n";
   // Which Windows it starts on: a 64-bit engine never starts on 32-bit Windows.
-  const auto machine = DescribeProgramFile(args.Positionals()[0]).machine;
+  const auto machine = ReadProgramMachine(args.Positionals()[0]);
   out << "engine: " << (machine ? PeMachineName(*machine) : "not a Windows program") << "\n";
   return kExitOk;
 }
