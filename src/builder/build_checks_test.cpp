@@ -57,9 +57,9 @@ class BuildChecksTest : public ::testing::Test {
 
 TEST_F(BuildChecksTest, EachMistakeIsReportedAtItsPlace) {
   const std::string pages = "[Pages]\r\npage.txt\r\n[PageTypes]\r\nWelcome\r\n";
-  const std::string logged = "uninstallpages un\ninstalldir $PROGRAMFILES\\Demo\n";
+  const std::string logged = "uninstallpages un\n";
   const struct {
-    std::string script;  // after "language English"
+    std::string script;  // after "language English", before an installdir
     Files files;
     std::string expected;  // the one diagnostic, as its text ends
   } cases[] = {
@@ -130,16 +130,16 @@ TEST_F(BuildChecksTest, EachMistakeIsReportedAtItsPlace) {
       {logged, {}, "setup.zqs: warning: no uninstalllogload of the installation folder"},
       {logged + "file payload\nuninstalllogload $INSTDIR\\",
        {},
-       "setup.zqs:5: warning: uninstalllogload replaces what the lines before it recorded for the uninstaller (line 4)"},
+       "setup.zqs:4: warning: uninstalllogload replaces what the lines before it recorded for the uninstaller (line 3)"},
       {logged + "prefix widget\nuninstalllogload $INSTDIR widgets",
        {},
-       "setup.zqs:5: warning: uninstalllogload finds widgets_install.log, a log this setup never writes (it writes "
+       "setup.zqs:4: warning: uninstalllogload finds widgets_install.log, a log this setup never writes (it writes "
        "widget_install.log)"},
       {logged + "uninstalllogload $INSTDIR widget", {}, "finds widget_install.log, a log this setup never writes"},
   };
   for (const auto& c : cases) {
     for (const auto& [name, text] : c.files) test::WriteAll(dir_ / name, text);
-    test::WriteAll(dir_ / "setup.zqs", "language English\n" + c.script + "\n");
+    test::WriteAll(dir_ / "setup.zqs", "language English\n" + c.script + "\ninstalldir $PROGRAMFILES\\Demo\n");
     const auto all = Formatted(CompileScript(dir_ / "setup.zqs", Options()).diagnostics.All());
     ASSERT_EQ(all.size(), 1u) << c.script << "\n" << (all.empty() ? "" : all[0] + "\n" + all.back());
     EXPECT_NE(all[0].find(c.expected), std::string::npos) << all[0];
@@ -147,7 +147,7 @@ TEST_F(BuildChecksTest, EachMistakeIsReportedAtItsPlace) {
   }
   // The same lines written right draw nothing.
   test::WriteAll(dir_ / "setup.zqs",
-                 "language English\n" + logged +
+                 "language English\ninstalldir $PROGRAMFILES\\Demo\n" + logged +
                      "prefix Demo\nuninstalllogload $INSTDIR Demo\nuninstalllogload $INSTDIR "
                      "demo_\nuninstalllogload $INSTDIR\\saves copy\nuninstalllogsave "
                      "$INSTDIR\\saves copy_\nmessage \"<LANG21> <LANG-3>\"\n"
@@ -159,11 +159,36 @@ TEST_F(BuildChecksTest, EachMistakeIsReportedAtItsPlace) {
   EXPECT_TRUE(CompileScript(dir_ / "setup.zqs", Options()).diagnostics.All().empty());
 }
 
+// A setup with no folder to propose refuses to start unless /D= names one: the build says so.
+TEST_F(BuildChecksTest, AScriptWithoutAnInstallationFolderIsWarnedOf) {
+  const std::string warned = "setup.zqs: warning: the script has no installdir: the setup installs only with /D=folder";
+  const struct {
+    std::string script;    // after "language English"
+    std::string expected;  // the one diagnostic, as its text ends (empty: builds clean)
+  } cases[] = {
+      {"", warned},
+      {"installdir $PROGRAMFILES\\Demo", ""},
+      {"scope user", ""},  // its default folder
+      {"installdirregkey HKCU Software\\Demo Dir",
+       warned + " or over an installation its installdirregkey value names"},
+      {"installdirregkey HKCU Software\\Demo Dir\ninstalldir $PROGRAMFILES\\Demo", ""},
+  };
+  for (const auto& c : cases) {
+    test::WriteAll(dir_ / "setup.zqs", "language English\n" + c.script + "\n");
+    const auto all = Formatted(CompileScript(dir_ / "setup.zqs", Options()).diagnostics.All());
+    ASSERT_EQ(all.size(), c.expected.empty() ? 0u : 1u) << c.script << "\n" << (all.empty() ? "" : all[0]);
+    if (!all.empty()) {
+      EXPECT_TRUE(all[0].ends_with(c.expected)) << all[0];
+    }
+  }
+}
+
 // The stock wizard without a change log to show leaves its change-log page out, instead of
 // a "Rich Edit Error" box and an empty page.
 TEST_F(BuildChecksTest, TheStockChangeLogPageIsLeftOutWithoutAChangelog) {
   for (const bool with_log : {false, true}) {
-    test::WriteAll(dir_ / "setup.zqs", std::string("language English\n") + (with_log ? "changelog changes.rtf\n" : ""));
+    test::WriteAll(dir_ / "setup.zqs", std::string("language English\ninstalldir $PROGRAMFILES\\Demo\n") +
+                                           (with_log ? "changelog changes.rtf\n" : ""));
     const CompileResult r = CompileScript(dir_ / "setup.zqs", Options());
     EXPECT_TRUE(r.diagnostics.All().empty()) << FormatDiagnostic(r.diagnostics.All()[0]);
     std::vector<std::string> names;
@@ -191,9 +216,9 @@ TEST_F(BuildChecksTest, ComponentsAndLicencesFillTheirLinesAndKeepTheirPages) {
   const std::string script =
       "language English\nlicense lic.rtf\nlicense English lizenz.txt\ncomponent base \"Base <LANG21>\" FIXED \"The game\"\n"
       "file payload\ncomponent extras Extras off\nfile extra.txt\nendcomponent\nifchecked EXTRAS_BOX done\n"
-      ":done\nrunafter $INSTDIR\\game.exe -w \"a b\"\n";
+      ":done\nrunafter $INSTDIR\\game.exe -w \"a b\"\ninstalldir $PROGRAMFILES\\Demo\n";
   for (const bool offered : {true, false}) {
-    test::WriteAll(dir_ / "setup.zqs", offered ? script : "language English\n");
+    test::WriteAll(dir_ / "setup.zqs", offered ? script : "language English\ninstalldir $PROGRAMFILES\\Demo\n");
     const CompileResult r = CompileScript(dir_ / "setup.zqs", Options());
     ASSERT_TRUE(r.diagnostics.All().empty()) << FormatDiagnostic(r.diagnostics.All()[0]);
     std::vector<std::string> names;
@@ -231,7 +256,7 @@ TEST_F(BuildChecksTest, ComponentsAndLicencesFillTheirLinesAndKeepTheirPages) {
 // A setup named like a Windows program but made from another system's engine does not start
 // where its name says it would; the build still succeeds (the host's own tests make such setups).
 TEST_F(BuildChecksTest, AWindowsNameOnAnotherSystemsEngineIsAWarning) {
-  test::WriteAll(dir_ / "setup.zqs", "language English\n");
+  test::WriteAll(dir_ / "setup.zqs", "language English\ninstalldir $PROGRAMFILES\\Demo\n");
   for (const auto& [stub_bytes, warned] : {std::pair<std::string, bool>{"\x7f"
                                                                         "ELF....",
                                                                         true},

@@ -229,7 +229,7 @@ TEST_F(BuilderTest, PacksLanguageTablesAndWarnsOfMissingOnes) {
   platform::CreateDir(dir_ / "un");
   WriteAll(dir_ / "un\\Pages.txt", "[Pages]\r\nbye.txt\r\n[PageTypes]\r\nFinish\r\n");
   WriteAll(dir_ / "un\\bye.txt", "[Bye]\r\nType=TLabel\r\n");
-  auto stock = Compile("name A\nuninstallpages un\nuninstalllogload $INSTDIR\n");
+  auto stock = Compile("name A\ninstalldir $PROGRAMFILES\\A\nuninstallpages un\nuninstalllogload $INSTDIR\n");
   EXPECT_TRUE(Warnings(stock).empty()) << Warnings(stock).front();
   ASSERT_NE(Find(stock, "LANGUAGE-English", 0), nullptr);
   EXPECT_EQ(Find(stock, "LANGUAGE-English", 0)->source, dir_ / "stock\\English.wri");

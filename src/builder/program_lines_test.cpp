@@ -29,7 +29,7 @@ class ProgramLinesTest : public ::testing::Test {
     test::WriteAll(dir_ / "App.ico", std::string(ico.begin(), ico.end()));
   }
   std::vector<std::string> Diagnostics(const std::string& script) {
-    test::WriteAll(dir_ / "setup.zqs", "language English\n" + script + "\n");
+    test::WriteAll(dir_ / "setup.zqs", "language English\n" + script + "\ninstalldir $PROGRAMFILES\\Demo\n");
     CompileOptions options;
     options.stock_language_dirs = {dir_ / "stock"};
     options.stock_page_dirs = {dir_ / "stock"};
@@ -44,7 +44,7 @@ class ProgramLinesTest : public ::testing::Test {
 TEST_F(ProgramLinesTest, EachMistakeIsReportedAtItsLine) {
   test::WriteAll(dir_ / "bad.ico", "not an icon");
   const struct {
-    std::string script;    // after "language English"
+    std::string script;    // after "language English", before an installdir
     std::string expected;  // the one diagnostic, as its text ends
   } cases[] = {
       {"executionlevel root", "setup.zqs:2: error: executionlevel must be admin, highest or user, not \"root\""},

@@ -48,9 +48,10 @@ TEST_F(ScopeChecksTest, EachScopeAllowsWhatItMayWrite) {
     std::string script;                 // after "language English" and "name Demo"
     std::vector<std::string> expected;  // each diagnostic, as its text ends (none: builds clean)
   } cases[] = {
-      {"scope machine\nwriteregstr HKLM Software\\Demo Dir $INSTDIR\ncreateshortcut $SMPROGRAMS\\D.lnk $INSTDIR\\d.exe \"\"",
+      {"scope machine\nwriteregstr HKLM Software\\Demo Dir $INSTDIR\ncreateshortcut $SMPROGRAMS\\D.lnk $INSTDIR\\d.exe "
+       "\"\"\ninstalldir $PROGRAMFILES\\Demo",
        {}},
-      {"scope machine\nwriteregstr HKCU Software\\Demo Dir $INSTDIR",
+      {"scope machine\nwriteregstr HKCU Software\\Demo Dir $INSTDIR\ninstalldir $PROGRAMFILES\\Demo",
        {"setup.zqs:4: warning: scope machine: HKCU is the account that runs the setup"}},
       {"scope user\nwriteregstr HKCU Software\\Demo Dir $INSTDIR\ncreatedirectory $LOCALAPPDATA\\Demo", {}},
       {"scope user\nwriteregstr HKLM Software\\Demo Dir $INSTDIR",
@@ -67,8 +68,10 @@ TEST_F(ScopeChecksTest, EachScopeAllowsWhatItMayWrite) {
       {"scope user\niffileexists $PROGRAMFILES\\Other\\o.exe 0 0", {}},  // reading is no writing
       {"executionlevel admin\nscope user",
        {"setup.zqs:3: error: scope user asks for no elevation; executionlevel admin"}},
-      {"scope everyone", {"setup.zqs:3: error: scope must be machine or user, not \"everyone\""}},
-      {"architecture arm64", {"setup.zqs:3: error: architecture must be x86 or x64, not \"arm64\""}},
+      {"scope everyone\ninstalldir $PROGRAMFILES\\Demo",
+       {"setup.zqs:3: error: scope must be machine or user, not \"everyone\""}},
+      {"architecture arm64\ninstalldir $PROGRAMFILES\\Demo",
+       {"setup.zqs:3: error: architecture must be x86 or x64, not \"arm64\""}},
   };
   for (const auto& c : cases) {
     const auto all = Texts(Compile(c.script));
@@ -87,8 +90,8 @@ TEST_F(ScopeChecksTest, TheOptionsReachThePackageAndUserScopeImpliesItsDefaults)
       {"installdir $PROGRAMFILES\\Demo", "(none)", "$PROGRAMFILES\\Demo", ExecutionLevel::Admin},
       {"architecture x64\ninstalldir $PROGRAMFILES\\Demo", "architecture x64\r\n", "$PROGRAMFILES\\Demo",
        ExecutionLevel::Admin},
-      {"architecture x86\nscope machine\nlockedfiles reboot", "lockedfiles reboot\r\nscope machine\r\n", "",
-       ExecutionLevel::Admin},
+      {"architecture x86\nscope machine\nlockedfiles reboot\ninstalldir $PROGRAMFILES\\Demo",
+       "lockedfiles reboot\r\nscope machine\r\n", "$PROGRAMFILES\\Demo", ExecutionLevel::Admin},
       {"scope user\nshortname \"Demo Tool\"", "scope user\r\n", "$LOCALAPPDATA\\Programs\\Demo Tool",
        ExecutionLevel::User},
       {"scope user\nexecutionlevel user\ninstalldir $LOCALAPPDATA\\D", "scope user\r\n", "$LOCALAPPDATA\\D",

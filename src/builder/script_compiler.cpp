@@ -87,6 +87,7 @@ class Compiler {
   void ResolveJumps();
   void Groups();
   void CheckScope();
+  void CheckInstallDir();
   void Languages();
   void Components();
   void Licenses();
@@ -128,6 +129,7 @@ CompileResult Compiler::Run(std::string text) {
   }
   Definitions();
   CheckScope();
+  CheckInstallDir();
   result_.program.name = result_.info.SetupName;
   CheckArguments();
   CheckUninstallLogLoad();
@@ -351,6 +353,16 @@ void Compiler::CheckScope() {
     lines.push_back({Lower(p.command.keyword), &p.args, p.source_line});
   }
   builder::CheckScope(source, lines, result_.program, result_.info, diags());
+}
+
+// The engine has no folder of its own to propose: without one the setup refuses at start-up
+// ("Registry Key Not Found") unless the command line names it. A scope user default counts.
+void Compiler::CheckInstallDir() {
+  if (!result_.info.InstallDir.empty()) return;
+  const bool from_registry = !result_.info.InstallDirRegKey.Key.empty();
+  diags().Warning(script_, 0,
+                  std::string("the script has no installdir: the setup installs only with /D=folder") +
+                      (from_registry ? " or over an installation its installdirregkey value names" : ""));
 }
 
 // The log loaded replaces the lists kept so far; without one, an install over an older
