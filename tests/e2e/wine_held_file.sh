@@ -115,6 +115,39 @@ for _ in $(seq 1 40); do [ -e "$INST/Held_Uninstall.exe" ] || break; sleep 0.5; 
 rm -f "$INST/a.txt"  # what the restart would have deleted
 check "and leaves no other file" test -z "$(find "$INST" -type f 2>/dev/null)"
 rmdir "$INST" 2>/dev/null || true
+
+# Where the system takes no deletion at the next restart (a pending-renames value of the wrong
+# type makes it refuse every request), the uninstall stops at the held file: exit code 2, and
+# its registration, the product's registry value and a log of what is left stay. Run again once
+# the file is free, it removes them all.
+code=0; (cd "$WORK/out1" && wine HeldSetup.exe /S) >/dev/null 2>&1 || code=$?
+check "version 1 installs again" test "$code" = 0
+SESSION='HKLM\System\CurrentControlSet\Control\Session Manager'
+check "the pending renames take a value of the wrong type" \
+  wine reg add "$SESSION" /v PendingFileRenameOperations /t REG_DWORD /d 0 /f
+value() { wine reg query 'HKCU\Software\zq held file test' /v Version; }
+entry() { wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\zq held file test'; }
+wine "$HOLDER" 'C:\zq-held-file-test\a.txt' >/dev/null 2>&1 &
+holder=$!
+for _ in $(seq 1 100); do [ -e "$INST/a.txt.held" ] && break; sleep 0.1; done
+rm -f "$INST/a.txt.held"
+code=0; (cd "$INST" && wine Held_Uninstall.exe /S "/LOG=Z:$WORK/unfinished.txt") >/dev/null 2>&1 || code=$?
+check "without a restart to take the held file, the uninstall ends with exit code 2" test "$code" = 2
+check "its log says what it keeps" grep -qF 'the uninstall is not finished: 1 file in use; the log keeps it' \
+  "$WORK/unfinished.txt"
+check "the other files are removed, the uninstaller stays" test ! -e "$INST/b.txt" -a -e "$INST/Held_Uninstall.exe"
+check "the product's registry value stays" value
+check "and so does the registration" entry
+touch "$INST/a.txt.release"
+wait "$holder" 2>/dev/null || true
+wine reg delete "$SESSION" /v PendingFileRenameOperations /f >/dev/null 2>&1 || true
+code=0; wine 'C:\zq-held-file-test\Held_Uninstall.exe' /S "/LOG=Z:$WORK/retry.txt" >/dev/null 2>&1 || code=$?
+check "run again once the file is free, the uninstall ends with exit code 0" test "$code" = 0
+check "it removes the held file" test ! -e "$INST/a.txt"
+check "and the product's registry value" bash -c "$(declare -f value); ! value"
+check "and the registration" bash -c "$(declare -f entry); ! entry"
+for _ in $(seq 1 40); do [ -e "$INST" ] || break; sleep 0.5; done
+check "and the folder, once the finaliser is done" test ! -e "$INST"
 if [ "$FAILURES" -eq 0 ]; then
   wineserver -k >/dev/null 2>&1 || true
   case "$WINEPREFIX" in "$BUILD_DIR"/held-file/wineprefix) rm -rf -- "$WINEPREFIX" ;; esac
