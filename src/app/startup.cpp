@@ -10,6 +10,7 @@
 #include "base/path_text.h"
 #include "base/registry_roots.h"
 #include "container/version_text.h"
+#include "engine/uninstall_log_check.h"
 #include "engine/uninstaller.h"
 #include "engine/run_changes.h"
 #include "engine/selection.h"
@@ -229,7 +230,8 @@ void PrepareRun(SetupContext& ctx, FrontEnd& fe, const StartupEnvironment& env, 
     RecoverInterruptedRun(ctx);
     const std::string log = TUninstallList::LogPath(ctx.Choices.InstallDir, setup.SetupInfo.LogPrefix);
     if (!platform::FileExists(log)) throw Refusal(u"Error: install log is missing", u"Setup Error");
-    if (std::string problem; !ctx.Run.UninstallList.Load(ctx.Choices.InstallDir, setup.SetupInfo.LogPrefix, &problem)) {
+    // Its keyed check decides how far it is believed (Uninstall).
+    if (std::string problem; !LoadUninstallLog(ctx, &problem)) {
       ctx.Services.LogLine("damaged uninstall log " + log + ": " + problem);
       throw Refusal(u"Error: install log is missing", u"Setup Error");
     }

@@ -1,6 +1,8 @@
 #include "engine/removal_guard.h"
 
+#include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -56,6 +58,9 @@ std::optional<SplitPath> Folder(int csidl) {
 // Windows trims trailing dots and blanks, so "..." and ". ." name what "." and ".." name.
 bool IsDots(const std::string& part) { return part.find_first_not_of(". ") == std::string::npos; }
 
+constexpr int kShortcutFolders[] = {platform::kCsidlPrograms, platform::kCsidlCommonPrograms, platform::kCsidlDesktop,
+                                    platform::kCsidlCommonDesktop};
+
 }  // namespace
 
 std::string RemovalRefusal(const LoadedSetup& setup, const std::string& path, bool folder) {
@@ -92,6 +97,31 @@ std::string RemovalRefusal(const LoadedSetup& setup, const std::string& path, bo
   }
   if (!platform::IsOnMachineDisk(path)) return "not on the machine's own disks";
   return {};
+}
+
+bool PathWithin(const std::string& path, const std::string& folder) {
+  const auto inner = Split(path);
+  const auto outer = Split(folder);
+  if (!inner || !outer) return false;
+  for (const auto* split : {&*inner, &*outer}) {
+    if (std::any_of(split->parts.begin(), split->parts.end(), IsDots)) return false;
+  }
+  return inner->StartsWith(*outer);
+}
+
+bool IsShortcutPlace(const std::string& path, bool folder) {
+  const auto split = Split(path);
+  if (!split || split->parts.empty() || std::any_of(split->parts.begin(), split->parts.end(), IsDots)) return false;
+  const auto below = [&](int csidl) {
+    const auto place = Folder(csidl);
+    return place && split->parts.size() > place->parts.size() && split->StartsWith(*place);
+  };
+  if (folder) return below(platform::kCsidlPrograms) || below(platform::kCsidlCommonPrograms);
+  const std::string& name = split->parts.back();
+  const std::size_t dot = name.rfind('.');
+  const std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+  if (extension != ".lnk" && extension != ".url" && extension != ".pif") return false;
+  return std::any_of(std::begin(kShortcutFolders), std::end(kShortcutFolders), below);
 }
 
 bool MayRemove(const LoadedSetup& setup, const RunServices& services, const std::string& path, bool folder) {

@@ -18,6 +18,15 @@ struct RunServices;
 // root ("C:\Game") is an installation's own.
 std::string RemovalRefusal(const LoadedSetup& setup, const std::string& path, bool folder);
 
+// True when `path` is `folder` or lies in it, names compared without regard to case; false for
+// anything but full "X:\..." paths and for a "." or ".." component in either.
+bool PathWithin(const std::string& path, const std::string& folder);
+
+// A shortcut file (.lnk, .url, .pif) in the Start menu's programs or on the desktop, the user's
+// or all users'; with `folder`, a folder below those Start menu folders (a program group). What
+// an unsigned log is believed to have made outside its installation folder.
+bool IsShortcutPlace(const std::string& path, bool folder);
+
 // RemovalRefusal as the uninstaller uses it: a refusal is written to the run log.
 bool MayRemove(const LoadedSetup& setup, const RunServices& services, const std::string& path, bool folder);
 

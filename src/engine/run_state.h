@@ -35,6 +35,9 @@ struct RunState {
   // its commit or rollback.
   RunJournal Journal;
   TUninstallList UninstallList;
+  // How the log stands: saved with its check (or not) by a run; believed, of an older engine,
+  // or failing its check for the uninstaller, which then removes less.
+  LogCheck UninstallLogCheck = LogCheck::Absent;
   platform::Registry Registry;
   std::int32_t ProgressPosition = 0;
   // The exit code of the program the last "execute" ran; none when it could not be started or

@@ -9,6 +9,7 @@
 #include "engine/progress.h"
 #include "engine/run_changes.h"
 #include "engine/setup_context.h"
+#include "engine/uninstall_log_check.h"
 #include "platform/files.h"
 #include "platform/shell_link.h"
 #include "platform/text.h"
@@ -47,7 +48,7 @@ void CloseRun(const RunScope& ctx) {
   run.UninstallList.ReleaseIndexes();
   const std::string& prefix = ctx.Setup.SetupInfo.LogPrefix;
   const std::string log = TUninstallList::LogPath(ctx.Choices.InstallDir, prefix);
-  if (!PrepareFileWriteOrAsk(ctx, log) || !run.UninstallList.Save(ctx.Choices.InstallDir, prefix)) {
+  if (!PrepareFileWriteOrAsk(ctx, log) || !SaveUninstallLog(ctx, ctx.Choices.InstallDir, prefix)) {
     FailRun(ctx, "Unable to write file \"" + log + "\": the uninstall log could not be saved.");
     return;
   }

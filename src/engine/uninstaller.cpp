@@ -18,6 +18,7 @@
 #include "container/verify_all.h"
 #include "base/registry_roots.h"
 #include "engine/setup_context.h"
+#include "engine/uninstall_log_check.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/text.h"
@@ -28,6 +29,11 @@ namespace zq {
 namespace {
 
 std::string Upper(const std::string& s) { return platform::UpperCase(s); }
+
+std::string LogDistrust(const RunScope& ctx) {
+  return ctx.Run.UninstallLogCheck == LogCheck::Failed ? "the uninstall log fails its check"
+                                                       : "the uninstall log is not signed";
+}
 
 std::string UninstallerPath(const RunScope& ctx) {
   return ctx.Choices.InstallDir + "\\" + ctx.Setup.SetupInfo.UninstallExeName;
@@ -220,8 +226,9 @@ bool WriteUninstaller(const RunScope& ctx, const std::string& program_path) {
 void KeepWhatIsLeft(const RunScope& ctx, const std::vector<std::string>& left) {
   TUninstallList& log = ctx.Run.UninstallList;
   log.Files = left;
-  const std::string& dir = ctx.Choices.InstallDir;
-  const bool saved = log.Save(dir, ctx.Setup.SetupInfo.LogPrefix);
+  // Signed again only when it was believed: a check made now would vouch for an older log's lines.
+  const bool saved = SaveUninstallLog(ctx, ctx.Choices.InstallDir, ctx.Setup.SetupInfo.LogPrefix,
+                                      ctx.Run.UninstallLogCheck == LogCheck::Verified);
   const std::string count = CountText(static_cast<std::int64_t>(left.size()), "file", "files");
   const std::string them = left.size() == 1 ? "it" : "them";
   ctx.Services.LogLine("the uninstall is not finished: " + count + " in use" +
@@ -229,6 +236,39 @@ void KeepWhatIsLeft(const RunScope& ctx, const std::vector<std::string>& left) {
   ctx.Services.ShowMessageBox(platform::Utf8ToWide(count + " could not be removed because another program is using " +
                                                    them + ". Close the program and run the uninstaller again."),
                               u"Uninstall", kMbOk | kMbIconWarning);
+  ctx.Run.SetupAborted = true;
+}
+
+// Whether the log is believed about `path`: always in the installation folder; outside it, only
+// a log whose check holds, or, for an older engine's unsigned log, the shortcuts it made.
+// What is not believed is left, and named in the run log.
+bool LogReaches(const RunScope& ctx, const std::string& path, bool folder) {
+  const LogCheck check = ctx.Run.UninstallLogCheck;
+  if (check == LogCheck::Verified || PathWithin(path, ctx.Choices.InstallDir)) return true;
+  if (check == LogCheck::Absent && IsShortcutPlace(path, folder)) return true;
+  ctx.Services.LogLine("left " + path + ": " + LogDistrust(ctx));
+  return false;
+}
+
+// The log failed its check: what it names outside the installation folder may be another's, so
+// it stays, with the registration and the log, for an administrator to look at.
+void LeaveTheRest(const RunScope& ctx) {
+  const TUninstallList& log = ctx.Run.UninstallList;
+  for (const std::string& line : log.RegValues)
+    ctx.Services.LogLine("left registry value " + line + ": " + LogDistrust(ctx));
+  for (const std::string& line : log.Keys) ctx.Services.LogLine("left registry key " + line + ": " + LogDistrust(ctx));
+  const std::string& dir = ctx.Choices.InstallDir;
+  ctx.Services.LogLine(
+      "the uninstall is not finished: the uninstall log fails its check; its entry in Add/Remove "
+      "Programs and the log " +
+      TUninstallList::LogPath(dir, ctx.Setup.SetupInfo.LogPrefix) + " stay");
+  ctx.Services.ShowMessageBox(
+      platform::Utf8ToWide("The uninstall log has been changed since it was written, or its check cannot be read, so "
+                           "only the files in " +
+                           dir +
+                           " were removed.\rEverything else it lists, the program's entry in Add/Remove Programs "
+                           "and the log itself were left for an administrator to look at."),
+      u"Uninstall", kMbOk | kMbIconWarning);
   ctx.Run.SetupAborted = true;
 }
 
@@ -269,6 +309,7 @@ UninstallEntry DescribeUninstallEntry(const RunScope& ctx, const std::string& pr
   entry.InstallLocation = ctx.Choices.InstallDir;
   entry.Uninstaller = UninstallerPath(ctx);
   entry.EstimatedSizeKb = InstalledSizeKb(ctx);
+  entry.LogSigned = ctx.Run.UninstallLogCheck == LogCheck::Verified;
   return entry;
 }
 
@@ -308,6 +349,9 @@ std::optional<UninstallEntry> ReadUninstallEntry(platform::Registry& reg, std::u
   entry.InstallLocation = reg.ReadString("InstallLocation").value_or("");
   entry.Uninstaller = reg.ReadString("DisplayIcon").value_or("");
   entry.EstimatedSizeKb = reg.ReadDword("EstimatedSize").value_or(0);
+  // An earlier installation's mark would make this one's unsigned log fail.
+  if (entry.LogSigned) reg.WriteDword("ZqLogSigned", 1);
+  else reg.DeleteValue("ZqLogSigned");
   reg.CloseKey();
   return entry;
 }
@@ -323,6 +367,7 @@ bool MakeUninstaller(const RunScope& ctx, const std::string& program_path) {
   }
   RegisterUninstallEntry(ctx.Run.Registry, root, key_name, DescribeUninstallEntry(ctx, program_path));
   return true;
+  entry.LogSigned = reg.ReadDword("ZqLogSigned").value_or(0) == 1;
 }
 
 std::u16string FormatProgressText(const RunScope& ctx, const std::u16string& name, std::int64_t k, std::int64_t n) {
@@ -378,7 +423,7 @@ void Uninstall(const RunScope& ctx) {
     report(files, k, f, k);
     const std::string& logged = log.Files[static_cast<std::size_t>(k - 1)];
     const std::string path = ExpandMacrosAnsi(ctx, logged, MacroUse::Log);
-    if (!MayRemove(ctx.Setup, ctx.Services, path, false)) continue;
+    if (!MayRemove(ctx.Setup, ctx.Services, path, false) || !LogReaches(ctx, path, false)) continue;
     // A newer file a run left to be put in place at the restart would bring the file back then.
     for (int i = 0;; ++i) {
       const std::string staged = NumberedName(path, kStagedSuffix, i);
@@ -401,14 +446,19 @@ void Uninstall(const RunScope& ctx) {
       left.push_back(logged);
     }
   }
-  if (!left.empty()) {
+  const bool failed_check = ctx.Run.UninstallLogCheck == LogCheck::Failed;
+  // A failing log is kept as it is for the administrator: it is not saved again.
+  if (!left.empty() && !failed_check) {
     KeepWhatIsLeft(ctx, left);
     return;
   }
   for (std::int64_t k = 1; k <= d; ++k) {
     report(ctx.Text(TextId::FoldersName), k, d, f + k);
     const std::string& dir = log.Dirs[static_cast<std::size_t>(d - k)];
-    if (!MayRemove(ctx.Setup, ctx.Services, dir, true) || !platform::DirectoryExists(dir)) continue;
+    if (!MayRemove(ctx.Setup, ctx.Services, dir, true) || !LogReaches(ctx, dir, true) ||
+        !platform::DirectoryExists(dir)) {
+      continue;
+    }
     if (platform::RemoveDir(dir)) {
       ctx.Services.LogLine("removed folder " + dir);
     } else if (ctx.Run.RestartNeeded && platform::DeleteAtRestart(dir)) {
@@ -429,6 +479,7 @@ void Uninstall(const RunScope& ctx) {
     for (const char* value : kUninstallEntryValues) reg.DeleteValue(value);
     reg.CloseKey();
     reg.DeleteKey(key);
+  if (failed_check) return LeaveTheRest(ctx);
   }
   RemoveCreatedKeys(ctx);
   platform::DeleteFileAt(TUninstallList::LogPath(ctx.Choices.InstallDir, ctx.Setup.SetupInfo.LogPrefix));
@@ -467,6 +518,8 @@ bool StartFinaliser(const RunScope& ctx, const std::string& program_path) {
     // An empty stand-in could not run and would only be left behind in the temporary folder.
     ctx.Services.LogLine("no finaliser in the package: the uninstaller file stays");
     return false;
+    // Outside the installation folder: only a log whose check holds is believed there.
+    if (ctx.Run.UninstallLogCheck != LogCheck::Verified) continue;
   }
   // The finaliser removes its own folder when it is done, so it gets one of its own.
   PrivateTempFolder temp(/*keep=*/true);

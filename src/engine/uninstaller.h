@@ -30,10 +30,13 @@ struct UninstallEntry {
   std::uint32_t EstimatedSizeKb = 0;
 };
 
+  // The uninstall log carries its keyed check ("ZqLogSigned"), so a log stripped of it is not
+  // taken for an older engine's.
+  bool LogSigned = false;
 // Every value RegisterUninstallEntry may write; the uninstall removes them all.
 inline constexpr const char* kUninstallEntryValues[] = {
     "DisplayName",     "DisplayVersion",       "Publisher", "DisplayIcon", "InstallLocation", "EstimatedSize",
-    "UninstallString", "QuietUninstallString", "NoModify",  "NoRepair"};
+    "UninstallString", "QuietUninstallString", "NoModify",  "NoRepair",    "ZqLogSigned"};
 
 // The uninstaller's record: the loaded one marked as an uninstaller, with the folder the user
 // chose. The running setup's own record is left as it was loaded.
@@ -51,7 +54,8 @@ std::uint32_t UninstallEntryRoot(const LoadedSetup& setup);
 // version when known), DisplayVersion and Publisher when known (else an earlier one is
 // removed), DisplayIcon (the uninstaller),
 // InstallLocation, EstimatedSize (KiB, REG_DWORD), UninstallString (the quoted uninstaller),
-// QuietUninstallString (the same with /S), NoModify and NoRepair (REG_DWORD 1).
+// QuietUninstallString (the same with /S), NoModify and NoRepair (REG_DWORD 1), and ZqLogSigned
+// (REG_DWORD 1) when the log was saved with its check (else an earlier one is removed).
 void RegisterUninstallEntry(platform::Registry& reg, std::uint32_t root, const std::string& key_name,
                             const UninstallEntry& entry);
 
@@ -76,7 +80,9 @@ std::u16string FormatProgressText(const RunScope& ctx, const std::u16string& nam
 void DeleteRegValue(platform::Registry& reg, const std::string& line);
 
 // The three phases (files, folders last to first, registry values), then the uninstall key
-// and the log itself. Runs on the calling thread.
+// and the log itself. Runs on the calling thread. A log whose check fails
+// (ctx.Run.UninstallLogCheck) removes only what lies in the installation folder and ends the
+// run unfinished; an older engine's log removes outside it only shortcuts.
 void Uninstall(const RunScope& ctx);
 
 // Writes "FINALISE.EXE" to a fresh private folder under the temporary folder and starts it

@@ -627,6 +627,15 @@ void Wizard::DoUninstall() {
   StartGauge(static_cast<std::int32_t>(total));
   if (RunUninstall) RunUninstall();
   else Uninstall(ctx_);
+  // The finish page's text says the product was removed; an uninstall that stopped says it was not.
+  if (ctx_.Run.SetupAborted) {
+    std::u16string failed = ctx_.Text(TextId::SetupFailed);
+    if (failed.rfind(u"NOT FOUND ", 0) == 0) {
+      failed = platform::Utf8ToWide(ctx_.Setup.SetupInfo.ShortName) +
+               u" could not be removed completely. Run the uninstaller again once the reason given is put right.";
+    }
+    SetCaption(detail_label_, failed);
+  }
   SetWorkingState(false);
   ShowPage(pages_.Current() + 1);
 }

@@ -397,5 +397,38 @@ TEST(Wizard, UninstallPageRunsTheRemovalAndMovesOn) {
   EXPECT_TRUE(w.ShouldStartFinaliser());
 }
 
+// An uninstall that stopped (a file held, a log that fails its check) does not say the product
+// was removed.
+TEST(Wizard, TheFinishPageOfAnUninstallThatStoppedSaysSo) {
+  const struct {
+    const char* what;
+    bool stops;
+    const char16_t* table;
+    std::u16string finish_text;
+  } cases[] = {
+      {"removed", false, test::kEnglishTable, u"Done"},
+      {"stopped: the table's text", true, u"English\r\n0409;\r\n23 Setup failed to uninstall.\r\n",
+       u"Setup failed to uninstall."},
+      {"stopped: a table without it", true, test::kEnglishTable,
+       u"Demo could not be removed completely. Run the uninstaller again once the reason given is put right."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WizardFixture f("Welcome\r\nUninstall\r\nFinish\r\n");
+    f.entries["Pages.txt"] =
+        "[Pages]\r\nwelcome.txt\r\nwork.txt\r\nfinish.txt\r\n[PageTypes]\r\nWelcome\r\nUninstall\r\nFinish\r\n";
+    f.ctx.SetupToLoad().SetupInfo.Mode = SetupMode::Uninstaller;
+    f.ctx.SetupToLoad().Languages.Items.clear();
+    f.AddLanguage(c.table);
+    Wizard& w = f.Up();
+    w.RunUninstall = [&] { f.ctx.Run.SetupAborted = c.stops; };
+    w.Next();
+    EXPECT_EQ(f.Type(), ptFinish);
+    ASSERT_NE(w.DetailLabel(), nullptr);
+    EXPECT_EQ(w.DetailLabel()->Caption, c.finish_text);
+    EXPECT_EQ(w.ExitCode(), c.stops ? kExitScriptFailed : kExitInstalled);
+  }
+}
+
 }  // namespace
 }  // namespace zq

@@ -9,6 +9,7 @@
 #include "base/byte_io.h"
 #include "base/path_text.h"
 #include "base/scrambler.h"
+#include "base/sha256.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -195,7 +196,27 @@ constexpr std::uint16_t kExtendedLogCount = 0xFFFF;
 // An older reader must run out of lines before it has read 3 x 65,535 of them.
 constexpr std::size_t kMostExtendedLines = 3 * std::size_t{0xFFFF} - 3;
 
+constexpr char kCheckMarker[] = "ZQMAC/1";
+
+// The folder comes first, counted, so no split of the same bytes between folder and lists
+// gives the same check.
+Digest256 CheckOf(const LogKey& key, const std::string& folder, const std::uint8_t* lists, std::size_t size) {
+  HmacSha256 mac(key.data(), key.size());
+  std::vector<std::uint8_t> counted;
+  AppendPakString(counted, TUninstallList::LogCheckFolder(folder));
+  mac.Update(counted.data(), counted.size());
+  mac.Update(lists, size);
+  return mac.Final();
+}
+
 }  // namespace
+
+std::string TUninstallList::LogCheckFolder(const std::string& folder) {
+  std::string out = platform::UpperCase(folder);
+  std::replace(out.begin(), out.end(), '/', '\\');
+  while (out.size() > 3 && out.back() == '\\') out.pop_back();
+  return out;
+}
 
 bool TUninstallList::NeedsExtendedLog() const {
   if (!Keys.empty()) return true;
@@ -207,7 +228,7 @@ bool TUninstallList::NeedsExtendedLog() const {
   return false;
 }
 
-std::vector<std::uint8_t> TUninstallList::Serialize() const {
+std::vector<std::uint8_t> TUninstallList::Serialize(const LogKey* key, const std::string& folder) const {
   const bool extended = NeedsExtendedLog();
   std::vector<std::uint8_t> out;
   std::size_t size = 64;
@@ -230,10 +251,15 @@ std::vector<std::uint8_t> TUninstallList::Serialize() const {
   for (const auto* list : {&Files, &RegValues, &Dirs, &Keys}) {
     for (const auto& line : *list) AppendPakString(out, ScrambleLine(kUninstallLogKey, line));
   }
+  if (key != nullptr) {
+    const Digest256 check = CheckOf(*key, folder, out.data(), out.size());
+    AppendPakString(out, kCheckMarker);
+    out.insert(out.end(), check.begin(), check.end());
+  }
   return out;
 }
 
-bool TUninstallList::Save(const std::string& directory, const std::string& prefix) const {
+bool TUninstallList::Save(const std::string& directory, const std::string& prefix, const LogKey* key) const {
   const bool extended = NeedsExtendedLog();
   std::size_t lines = 0;
   for (const auto* list : {&Files, &RegValues, &Dirs, &Keys}) {
@@ -253,7 +279,7 @@ bool TUninstallList::Save(const std::string& directory, const std::string& prefi
   if (platform::FileExists(path)) platform::DeleteFileAt(path);
   platform::File f;
   if (!f.Open(path, platform::OpenMode::Create)) return false;
-  auto bytes = Serialize();
+  auto bytes = Serialize(key, directory);
   if (f.Write(bytes.data(), bytes.size()) != bytes.size() || !f.Flush()) return false;
   f.Close();
   // Read back: a run registers its product only with a log that will read as it was written.
@@ -261,7 +287,8 @@ bool TUninstallList::Save(const std::string& directory, const std::string& prefi
   return written && written->size() == bytes.size() && std::equal(bytes.begin(), bytes.end(), written->begin());
 }
 
-bool TUninstallList::LoadFromBuffer(const void* data, std::size_t size, std::string* problem) {
+bool TUninstallList::LoadFromBuffer(const void* data, std::size_t size, std::string* problem, const LogKey* key,
+                                    const std::string& folder, LogCheck* check) {
   auto fail = [&](const std::string& why) {
     if (problem != nullptr) *problem = why;
     return false;
@@ -309,6 +336,21 @@ bool TUninstallList::LoadFromBuffer(const void* data, std::size_t size, std::str
       list->push_back(extended ? std::move(text) : platform::LegacyToUtf8(text));
     }
   }
+  if (check != nullptr) {
+    const std::uint32_t lists_end = in.Position;
+    auto marker = in.ReadString();
+    Digest256 carried{};
+    if (lists_end == in.Size) {
+      *check = LogCheck::Absent;
+    } else if (!marker || *marker != kCheckMarker || in.ReadInto(32, carried.data()) != 32 || in.Position != in.Size ||
+               key == nullptr) {
+      // Anything after the lists claims a check: one that cannot be tested is no proof.
+      *check = LogCheck::Failed;
+    } else {
+      const auto* bytes = static_cast<const std::uint8_t*>(data);
+      *check = SameDigest(CheckOf(*key, folder, bytes, lists_end), carried) ? LogCheck::Verified : LogCheck::Failed;
+    }
+  }
   Files = std::move(loaded.Files);
   RegValues = std::move(loaded.RegValues);
   Dirs = std::move(loaded.Dirs);
@@ -316,7 +358,8 @@ bool TUninstallList::LoadFromBuffer(const void* data, std::size_t size, std::str
   return true;
 }
 
-bool TUninstallList::Load(const std::string& directory, const std::string& prefix, std::string* problem) {
+bool TUninstallList::Load(const std::string& directory, const std::string& prefix, std::string* problem,
+                          const LogKey* key, LogCheck* check) {
   const std::string path = LogPath(directory, prefix);
   if (!platform::FileExists(path)) return false;
   auto bytes = ReadWholeFile(path);
@@ -324,7 +367,7 @@ bool TUninstallList::Load(const std::string& directory, const std::string& prefi
     if (problem != nullptr) *problem = "the uninstall log cannot be read";
     return false;
   }
-  return LoadFromBuffer(bytes->data(), bytes->size(), problem);
+  return LoadFromBuffer(bytes->data(), bytes->size(), problem, key, directory, check);
 }
 
 }  // namespace zq

@@ -2,6 +2,7 @@
 // as "install.log" beside what was installed.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -10,6 +11,16 @@
 #include <vector>
 
 namespace zq {
+
+// The log lies where anyone who can write the installation folder may rewrite it: a log saved
+// with the machine's (or the user's) secret carries a keyed check after its lists, which the
+// uninstaller must find sound before it trusts what the log names outside that folder.
+using LogKey = std::array<std::uint8_t, 32>;
+enum class LogCheck {
+  Absent,    // no check: a log of an older engine, or saved without a key
+  Verified,  // the check holds for this folder and key
+  Failed,    // a check that does not hold, is damaged, or could not be tested without a key
+};
 
 class TUninstallList {
  public:
@@ -50,18 +61,29 @@ class TUninstallList {
   static bool SplitKeyLine(const std::string& line, std::string fields[2]);
 
   static std::string LogPath(const std::string& directory, const std::string& prefix);
-  // Replaces the file. False when it could not be written in full (lists beyond 65,535 lines,
+  // Replaces the file; with a key, the log carries its check for `directory`, the folder it is
+  // saved in. False when it could not be written in full (lists beyond 65,535 lines,
   // lines beyond 65,535 bytes, or more than 196,602 lines in a log with non-ASCII text cannot
   // be represented and are refused, not cut).
-  bool Save(const std::string& directory, const std::string& prefix) const;
+  bool Save(const std::string& directory, const std::string& prefix, const LogKey* key = nullptr) const;
   // Loads the file when it exists. False (lists unchanged) when it is missing or damaged;
   // `problem` says what is wrong with a file that is there (left as it was when it is missing).
-  bool Load(const std::string& directory, const std::string& prefix, std::string* problem = nullptr);
+  // `check` receives how the log's check stands for `directory` and `key` (none: not known).
+  bool Load(const std::string& directory, const std::string& prefix, std::string* problem = nullptr,
+            const LogKey* key = nullptr, LogCheck* check = nullptr);
 
-  std::vector<std::uint8_t> Serialize() const;
+  // With a key, the lists are followed by the check: the counted string "ZQMAC/1", then the
+  // 32 bytes of HMAC-SHA256 over `folder` (LogCheckFolder's form, as a counted string) and
+  // the lists' bytes. Readers that know no check stop at the lists' end.
+  std::vector<std::uint8_t> Serialize(const LogKey* key = nullptr, const std::string& folder = {}) const;
   // Replaces the lists with a log's. A log that ends early is refused whole: false, the lists
-  // are left as they were and `problem` says where it ends.
-  bool LoadFromBuffer(const void* data, std::size_t size, std::string* problem = nullptr);
+  // are left as they were and `problem` says where it ends. Bytes after the lists are the
+  // check (`check`, tested with `key` for `folder`); they never make a log unreadable.
+  bool LoadFromBuffer(const void* data, std::size_t size, std::string* problem = nullptr, const LogKey* key = nullptr,
+                      const std::string& folder = {}, LogCheck* check = nullptr);
+  // The folder as the check covers it: upper-case, backslashes, no trailing one, so the check
+  // holds for the folder however it is spelt and fails for a log copied to another folder.
+  static std::string LogCheckFolder(const std::string& folder);
 
  private:
   // Where each line of a list sits, keyed by its case-folded text: duplicate checks cost one

@@ -199,6 +199,73 @@ TEST(UninstallList, MissingOrDamagedLogLeavesTheListsAlone) {
   }
 }
 
+// The keyed check after the lists: it holds only for the log's own bytes, folder and key, and
+// readers that know no check (this one without a key, and the three-count reader) still read
+// the lists.
+TEST(UninstallList, TheKeyedCheckHoldsOnlyForTheLogAsWrittenInItsFolder) {
+  test::TempDir dir;
+  LogKey key{};
+  for (std::size_t i = 0; i < key.size(); ++i) key[i] = static_cast<std::uint8_t>(i * 7 + 1);
+  LogKey other_key = key;
+  other_key[31] ^= 1;
+  TUninstallList log;
+  log.AddFile("$INSTDIR\\app.exe");
+  log.AddRegValue(TUninstallList::RegValueLine("HKLM", "Software\\Demo", "Path", "$INSTDIR"));
+  log.AddDir("C:\\Games\\Demo");
+  const std::string folder = "C:\\Games\\Demo";
+  ASSERT_TRUE(log.Save(dir.path(), "p_", &key));
+  const auto text = [](const std::vector<std::uint8_t>& b) { return std::string(b.begin(), b.end()); };
+  const std::string unsigned_bytes = text(log.Serialize());
+  const std::string signed_bytes = text(log.Serialize(&key, folder));
+  // The lists as before, then the counted "ZQMAC/1" and 32 bytes.
+  ASSERT_EQ(signed_bytes.size(), unsigned_bytes.size() + 2 + 7 + 32);
+  EXPECT_EQ(signed_bytes.substr(0, unsigned_bytes.size()), unsigned_bytes);
+  EXPECT_EQ(signed_bytes.substr(unsigned_bytes.size(), 9), std::string("\x07\x00ZQMAC/1", 9));
+  EXPECT_EQ(test::ReadAll(TUninstallList::LogPath(dir.path(), "p_")), text(log.Serialize(&key, dir.path())));
+  const auto edited = [&](std::size_t at) {
+    std::string b = signed_bytes;
+    b[at] = static_cast<char>(b[at] ^ 0x20);
+    return b;
+  };
+  const std::size_t check_at = unsigned_bytes.size() + 9;
+  const struct {
+    const char* what;
+    std::string bytes;
+    std::string folder;
+    const LogKey* key;
+    LogCheck expected;
+  } cases[] = {
+      {"as written", signed_bytes, folder, &key, LogCheck::Verified},
+      {"the folder spelt otherwise", signed_bytes, "c:/games/DEMO\\", &key, LogCheck::Verified},
+      {"no check", unsigned_bytes, folder, &key, LogCheck::Absent},
+      {"no check, no key", unsigned_bytes, folder, nullptr, LogCheck::Absent},
+      {"a byte of a line edited", edited(10), folder, &key, LogCheck::Failed},
+      {"a byte of the check edited", edited(check_at + 5), folder, &key, LogCheck::Failed},
+      {"the marker edited", edited(unsigned_bytes.size() + 3), folder, &key, LogCheck::Failed},
+      {"the check cut short", signed_bytes.substr(0, signed_bytes.size() - 1), folder, &key, LogCheck::Failed},
+      {"a byte after the check", signed_bytes + "x", folder, &key, LogCheck::Failed},
+      {"another product's folder", signed_bytes, "C:\\Games\\Other", &key, LogCheck::Failed},
+      {"another key", signed_bytes, folder, &other_key, LogCheck::Failed},
+      {"no key to test it with", signed_bytes, folder, nullptr, LogCheck::Failed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TUninstallList back;
+    LogCheck check = c.expected == LogCheck::Failed ? LogCheck::Verified : LogCheck::Failed;  // must be set
+    std::string problem;
+    ASSERT_TRUE(back.LoadFromBuffer(c.bytes.data(), c.bytes.size(), &problem, c.key, c.folder, &check)) << problem;
+    EXPECT_EQ(check, c.expected);
+    // The lists read all the same, whatever the check.
+    EXPECT_EQ(back.Files.size(), 1u);
+    EXPECT_EQ(back.Dirs, log.Dirs);
+    if (c.bytes.substr(0, 11) == signed_bytes.substr(0, 11)) {
+      EXPECT_EQ(back.Files, log.Files);
+      EXPECT_EQ(ReadAsThreeCountLog({c.bytes.begin(), c.bytes.end()}),
+                ReadAsThreeCountLog({unsigned_bytes.begin(), unsigned_bytes.end()}));
+    }
+  }
+}
+
 TEST(UninstallList, ARenamedFileIsRecordedUnderItsNewName) {
   struct Case {
     std::vector<std::string> before;

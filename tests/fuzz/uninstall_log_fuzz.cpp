@@ -1,4 +1,4 @@
-// The uninstall log ("install.log"), scrambled lines in three lists.
+// The uninstall log ("install.log"), scrambled lines in three lists, and its keyed check.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,15 +9,19 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   zq::TUninstallList log;
   std::string problem;
-  if (!log.LoadFromBuffer(data, size, &problem)) {
+  const zq::LogKey key{1, 2, 3};
+  const std::string folder = "C:\\Program Files\\Demo";
+  zq::LogCheck check = zq::LogCheck::Verified;
+  if (!log.LoadFromBuffer(data, size, &problem, &key, folder, &check)) {
     if (problem.empty()) std::abort();
     return 0;
   }
-  // Read back from its own bytes, the log is the same.
+  // Read back from its own bytes, with its check, the log is the same and its check holds.
   zq::TUninstallList again;
-  const auto bytes = log.Serialize();
-  if (!again.LoadFromBuffer(bytes.data(), bytes.size()) || again.Files != log.Files ||
-      again.RegValues != log.RegValues || again.Dirs != log.Dirs) {
+  const auto bytes = log.Serialize(&key, folder);
+  if (!again.LoadFromBuffer(bytes.data(), bytes.size(), nullptr, &key, folder, &check) ||
+      check != zq::LogCheck::Verified || again.Files != log.Files || again.RegValues != log.RegValues ||
+      again.Dirs != log.Dirs) {
     std::abort();
   }
   // The uninstaller splits every registry line into its fields.

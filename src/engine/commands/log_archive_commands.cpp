@@ -4,6 +4,7 @@
 #include "engine/macros.h"
 #include "engine/run_changes.h"
 #include "engine/setup_context.h"
+#include "engine/uninstall_log_check.h"
 #include "platform/files.h"
 #include "uninstall/log_prefix.h"
 
@@ -28,8 +29,22 @@ class TUninstallLogLoadCommand : public TCommandClass {
     for (const std::string& prefix : LogPrefixesToLoad(log.word)) {
       const std::string path = TUninstallList::LogPath(log.dir, prefix);
       if (!platform::FileExists(path)) continue;
-      if (ctx.Run.UninstallList.Load(log.dir, prefix)) ctx.Services.LogLine("loaded uninstall log " + path);
-      else ctx.Services.LogLine("uninstall log " + path + " is damaged; not loaded");
+      // A log whose check fails names what its writer chose: the run would adopt it and sign it.
+      TUninstallList read;
+      std::string problem;
+      const std::optional<LogKey> key = UninstallLogKey(ctx.Setup, &problem);
+      LogCheck check = LogCheck::Absent;
+      if (!read.Load(log.dir, prefix, nullptr, key ? &*key : nullptr, &check)) {
+        ctx.Services.LogLine("uninstall log " + path + " is damaged; not loaded");
+      } else if (check == LogCheck::Failed) {
+        ctx.Services.LogLine("uninstall log " + path + " fails its check; not loaded");
+      } else {
+        ctx.Run.UninstallList.Files = std::move(read.Files);
+        ctx.Run.UninstallList.RegValues = std::move(read.RegValues);
+        ctx.Run.UninstallList.Dirs = std::move(read.Dirs);
+        ctx.Run.UninstallList.Keys = std::move(read.Keys);
+        ctx.Services.LogLine("loaded uninstall log " + path);
+      }
       return;
     }
     ctx.Services.LogLine("no uninstall log " + TUninstallList::LogPath(log.dir, LogPrefixOfWord(log.word)) +
@@ -44,7 +59,7 @@ class TUninstallLogSaveCommand : public TCommandClass {
     const LogPlace given = DecodeLogPlace(ctx, ArgsOf(ctx.Run, line));
     const LogPlace log{given.dir, LogPrefixOfWord(given.word)};
     const std::string path = TUninstallList::LogPath(log.dir, log.word);
-    if (PrepareFileWrite(ctx.Run, path) && ctx.Run.UninstallList.Save(log.dir, log.word)) {
+    if (PrepareFileWrite(ctx.Run, path) && SaveUninstallLog(ctx, log.dir, log.word)) {
       ctx.Services.LogLine("saved uninstall log " + path);
     }
   }
