@@ -11,6 +11,7 @@ namespace zq {
 
 void ForceDirectoriesLogged(TUninstallList& log, const std::string& path, RunJournal* journal) {
   if (path.size() <= 3 || path[1] != ':' || path[2] != '\\') return;
+  std::vector<std::string> missing;
   std::string prefix = path.substr(0, 3);
   std::size_t pos = 3;
   while (pos < path.size()) {
@@ -18,11 +19,34 @@ void ForceDirectoriesLogged(TUninstallList& log, const std::string& path, RunJou
     std::size_t next = end == std::string::npos ? path.size() : end + 1;
     prefix += path.substr(pos, next - pos);
     pos = next;
-    if (platform::DirectoryExists(prefix)) continue;
-    // Written down first: a folder made by a run that is killed belongs to that run's undo.
-    if (journal != nullptr && !journal->Record({.kind = RunChange::Kind::FolderCreated, .path = prefix})) return;
-    if (platform::CreateDir(prefix)) log.AddDir(prefix);
+    if (!missing.empty() || !platform::DirectoryExists(prefix)) missing.push_back(prefix);
   }
+  if (missing.empty()) return;
+  // Written down, and durable, first: a folder made by a run that is killed belongs to its undo.
+  if (journal != nullptr && journal->Active()) {
+    for (const std::string& folder : missing) {
+      if (!journal->Record({.kind = RunChange::Kind::FolderCreated, .path = folder})) return;
+    }
+    journal->Sync();
+    if (journal->Broken()) return;
+  }
+  for (const std::string& folder : missing) {
+    if (platform::CreateDir(folder)) log.AddDir(folder);
+  }
+}
+
+bool RecordMissingFolders(RunJournal& journal, const std::string& path) {
+  if (!journal.Active() || path.size() <= 3 || path[1] != ':' || path[2] != '\\') return true;
+  bool missing = false;
+  for (std::size_t end = 3; end <= path.size(); ++end) {
+    if (end != path.size() && path[end] != '\\') continue;
+    const std::string prefix = path.substr(0, end);
+    if (prefix.size() <= 3) continue;
+    missing = missing || !platform::DirectoryExists(prefix);
+    if (!missing || journal.RecordedFolder(prefix)) continue;
+    if (!journal.Record({.kind = RunChange::Kind::FolderCreated, .path = prefix})) return false;
+  }
+  return true;
 }
 
 bool WriteFileLogged(TUninstallList& log, const std::string& path, const void* data, std::size_t size) {

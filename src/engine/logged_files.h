@@ -14,6 +14,10 @@ class TUninstallList;
 // records each one created in the uninstall log (and, first, in the run's journal when one is
 // given). Other paths are ignored.
 void ForceDirectoriesLogged(TUninstallList& log, const std::string& path, RunJournal* journal = nullptr);
+// Records, without making them, the folders of `path` that neither exist nor are recorded yet:
+// a group's records are made durable together before any of its changes. False when the
+// journal cannot be written (an inactive journal records nothing and passes).
+bool RecordMissingFolders(RunJournal& journal, const std::string& path);
 // Creates the file's directories (logged), then the file with `size` bytes of `data` (empty
 // without data). The file itself is not recorded. False when the file cannot be written.
 // The file at `path` (its folder exists) with `size` bytes of `data`; false when it cannot be written.

@@ -9,17 +9,24 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
+
+#include "platform/trust_store.h"
 
 namespace zq {
 
 struct RunScope;
 struct RunState;
 
-// A journal that a killed run left in the installation folder is finished first: the run is
-// undone (or, when it had committed, its tidying done), with a log line for each step. A journal
-// that does not read back whole, or names a path no installation may own, is logged and left.
+// The journal of this product's installation folder in the engine's own folder: where a killed
+// run left it, the next run finishes it first (the run undone, or, when it had committed, its
+// tidying done), with a log line for each step. A journal that fails its check is logged and
+// set aside for an administrator to look at, never applied. A file in the installation folder
+// is never taken for a journal.
 void RecoverInterruptedRun(const RunScope& ctx);
+// The scope whose folder and secret the product's journals use.
+platform::TrustScope JournalScope(const RunScope& ctx);
 
 // The names in the folders one group's extraction writes to, each folder listed once: asking the
 // file system about every file of an upgrade costs as much as writing it. Only for a span in
@@ -37,10 +44,26 @@ class FolderListing {
 // The programs that hold `path` ("A, B and C"), or "another program" where the system cannot tell.
 std::string WhoHolds(const std::string& path);
 
-// Before a file is written at `target`: records it as created, or moves the file there aside
-// and records it as replaced. False when the journal cannot be written or the file there
-// cannot be moved (another program holds it); nothing is changed then. `listing`, when given,
-// answers which files exist.
+// What PlanFileWrite wrote down for a file about to be written at `target`: the files to move
+// aside first (an earlier staged copy, the file there), made by ApplyFileWrite once the records
+// are durable. `held` names a file that had to be kept aside but cannot be read (another program
+// holds it); nothing was recorded for it.
+struct PlannedWrite {
+  std::string target;
+  std::vector<std::pair<std::string, std::string>> moves;  // from, to
+  std::string held;
+};
+// Records the write: the file as created, or the file there as replaced (with its size and
+// digest). Nothing when the journal cannot be written. `listing`, when given, answers which
+// files exist.
+std::optional<PlannedWrite> PlanFileWrite(RunState& run, const std::string& target, FolderListing* listing = nullptr);
+// Makes the moves; false when one cannot be made (another program holds the file). Moves made
+// already are passed over, so a retry goes on where it stopped.
+bool ApplyFileWrite(const PlannedWrite& plan);
+
+// Before a file is written at `target`: PlanFileWrite, the journal made durable, ApplyFileWrite.
+// False when the journal cannot be written or the file there cannot be moved; nothing is
+// changed then.
 bool PrepareFileWrite(RunState& run, const std::string& target, FolderListing* listing = nullptr);
 // PrepareFileWrite for a run with a user: a file another program holds is named with the
 // programs that hold it ("another program" where the system cannot tell), and the user may close
@@ -52,6 +75,8 @@ bool PrepareFileWriteOrAsk(const RunScope& ctx, const std::string& target, Folde
 // to be written, and FinishStagedWrite has the system put it in place at the next restart.
 // Nothing when the file cannot be written at all.
 std::optional<std::string> PrepareTargetOrStage(const RunScope& ctx, const std::string& target, FolderListing* listing);
+// The same for a write planned (and made durable) already, with the group it belongs to.
+std::optional<std::string> ApplyTargetOrStage(const RunScope& ctx, const PlannedWrite& plan, FolderListing* listing);
 // After the staged file is written: the system replaces `target` with it at the next restart and
 // the run ends with exit code 3010. False when the system cannot be asked.
 bool FinishStagedWrite(const RunScope& ctx, const std::string& staged, const std::string& target);
@@ -63,9 +88,17 @@ bool RemoveFileKept(RunState& run, const std::string& path);
 bool RemoveFolderKept(RunState& run, const std::string& path);
 // "rename", recorded so that it can be renamed back.
 bool RenameRecorded(RunState& run, const std::string& from, const std::string& to);
-// Writes down what the values `names` of `key` under `root` hold now (and the first missing
-// key of its path), before they are written. False when the journal cannot be written.
+// A registry value a run is about to write: a string ('S'), a DWORD ('D', its decimal digits), or
+// 0 when the run deletes it.
+struct RegWrite {
+  std::string name;
+  char type = 'S';
+  std::string value{};
+};
+// Writes down what the values of `key` under `root` hold now and what the run writes (and each
+// key of its path that the run will make), durably, before they are written. False when the
+// journal cannot be written.
 bool RecordRegistryValues(RunState& run, std::uint32_t root, const std::string& key,
-                          const std::vector<std::string>& names);
+                          const std::vector<RegWrite>& writes);
 
 }  // namespace zq

@@ -56,6 +56,7 @@ class RunTransactionTest : public ::testing::Test {
     ctx_.SetupToLoad().Languages.AddLanguage(table.data(), table.size());
     ctx_.SetupToLoad().SetupInfo.HasUninstaller = 1;
     ctx_.SetupToLoad().SetupInfo.LogPrefix = "demo_";
+    ctx_.SetupToLoad().SetupInfo.ShortName = "demo";
     inst_ = dir_ / "Inst";
     ctx_.Choices.InstallDir = inst_;
     // An earlier installation the run upgrades.
@@ -86,9 +87,18 @@ class RunTransactionTest : public ::testing::Test {
             {"writeregstr", {"HKCU", "Software\\zq all or nothing\\new", "Added", "x"}}};
   }
 
+  std::string Journal() const { return RunJournal::PathFor(trust_.folder.path, "demo", inst_); }
+  void BeginJournal(SetupContext& run) const {
+    run.SetupToLoad().SetupInfo.LogPrefix = "demo_";
+    run.SetupToLoad().SetupInfo.ShortName = "demo";
+    run.Choices.InstallDir = inst_;
+    ASSERT_TRUE(run.Run.Journal.Begin(Journal(), trust_.key, inst_));
+  }
+
   test::TempDir dir_;
   std::string inst_;
   SetupContext ctx_;
+  JournalTrust trust_ = OpenJournalTrust(platform::TrustScope::Machine);
 };
 
 TEST_F(RunTransactionTest, AFailedRunLeavesTheMachineAsItWas) {
@@ -146,13 +156,13 @@ TEST_F(RunTransactionTest, ASucceededRunKeepsItsChangesAndNothingAside) {
   for (const auto& [path, bytes] : after) {
     EXPECT_EQ(path.find(".zqold"), std::string::npos) << path;  // nothing kept aside is left
   }
-  EXPECT_FALSE(platform::FileExists(RunJournal::PathFor(inst_, "demo_")));
+  EXPECT_FALSE(platform::FileExists(Journal()));
 }
 
 TEST_F(RunTransactionTest, AFolderWhereAFileGoesIsNeverMovedAside) {
   ASSERT_TRUE(platform::CreateDir(inst_ + "\\data.bin"));
   test::WriteAll(inst_ + "\\data.bin\\mine.txt", "the user's");
-  ASSERT_TRUE(ctx_.Run.Journal.Begin(RunJournal::PathFor(inst_, "demo_")));
+  ASSERT_TRUE(ctx_.Run.Journal.Begin(Journal(), trust_.key, inst_));
   FolderListing listing;
   for (FolderListing* l : {static_cast<FolderListing*>(nullptr), &listing}) {
     EXPECT_TRUE(PrepareFileWrite(ctx_.Run, inst_ + "\\data.bin", l));  // the write itself fails
@@ -162,48 +172,158 @@ TEST_F(RunTransactionTest, AFolderWhereAFileGoesIsNeverMovedAside) {
   ctx_.Run.Journal.Rollback(ctx_.Run.Registry, {});
 }
 
-// A run killed half-way leaves its journal; the next run of the product finishes it first.
-TEST_F(RunTransactionTest, TheNextRunUndoesAKilledOneUnlessItsJournalIsNotTrustworthy) {
+// A run killed half-way leaves its journal; the next run of the product finishes it first, when
+// the journal proves to be the one that run wrote.
+TEST_F(RunTransactionTest, TheNextRunUndoesAKilledOneOnlyFromItsOwnJournal) {
   struct Case {
     const char* name;
     std::function<void(std::string& journal)> damage;
     bool undone;
   };
+  platform::SecretKey other_key = trust_.key;
+  other_key[0] ^= 1;
   const Case cases[] = {
       {"intact", [](std::string&) {}, true},
       {"last record cut by the kill", [](std::string& j) { j.resize(j.size() - 5); }, true},
-      {"a record changed", [](std::string& j) { j[j.find("keep.txt")] = 'K'; }, false},
-      {"a path outside the installation",
+      {"one byte changed", [](std::string& j) { j[j.find("keep.txt")] = 'K'; }, false},
+      {"a record dropped",
        [](std::string& j) {
-         RunChange foreign{.kind = RunChange::Kind::FileCreated, .path = "C:\\windows\\system.ini"};
-         j += RunJournal::Serialize(foreign);
+         const std::size_t second = j.find('\n') + 1;
+         j.erase(second, j.find('\n', second) + 1 - second);
+       },
+       false},
+      {"written under another key",
+       [&](std::string& j) {
+         SetupContext forger;
+         forger.Choices.InstallDir = inst_;
+         const std::string forged = dir_ / "forged.zqr";
+         ASSERT_TRUE(forger.Run.Journal.Begin(forged, other_key, inst_));
+         forger.Run.Journal.Record({.kind = RunChange::Kind::FolderRemoved, .path = dir_ / "victim"});
+         forger.Run.Journal.Sync();
+         j = test::ReadAll(forged);
        },
        false},
   };
+  ASSERT_TRUE(platform::CreateDir(dir_ / "victim"));
   for (const Case& c : cases) {
     const Snapshot before = Take(dir_.path());
-    const std::string journal = RunJournal::PathFor(inst_, "demo_");
     {
       SetupContext killed;
-      killed.SetupToLoad().SetupInfo.LogPrefix = "demo_";
-      killed.Choices.InstallDir = inst_;
+      BeginJournal(killed);
       test::LoadScript(killed, Changes());
-      ASSERT_TRUE(killed.Run.Journal.Begin(journal));
       for (std::uint32_t i = 0; i < Changes().size(); ++i) test::RunLine(killed, i);
       // Killed here: no commit, no undo; the journal stays as the system has it.
     }
-    std::string bytes = test::ReadAll(journal);
+    std::string bytes = test::ReadAll(Journal());
     c.damage(bytes);
-    test::WriteAll(journal, bytes);
+    test::WriteAll(Journal(), bytes);
     const Snapshot killed_state = Take(dir_.path());
     RecoverInterruptedRun(ctx_);
     if (c.undone) {
       EXPECT_EQ(Take(dir_.path()), before) << c.name;
     } else {
-      EXPECT_EQ(Take(dir_.path()), killed_state) << c.name;  // not applied: left as it was found
-      EXPECT_TRUE(platform::FileExists(journal)) << c.name;
+      // Not applied, and kept for an administrator under a name no run takes for its journal.
+      EXPECT_EQ(Take(dir_.path()), killed_state) << c.name;
+      EXPECT_FALSE(platform::FileExists(Journal())) << c.name;
+      EXPECT_TRUE(platform::FileExists(Journal() + ".refused")) << c.name;
+      platform::DeleteFileAt(Journal() + ".refused");
     }
   }
+}
+
+// A kill that cut the journal's tail (a power cut before the system wrote it) lost the records
+// of files already kept aside: they are found by the run's id in their names.
+TEST_F(RunTransactionTest, FilesKeptAsideWhoseRecordsWereLostAreFoundByTheRunsId) {
+  std::vector<std::string> files;
+  for (int i = 0; i < 12; ++i) {
+    files.push_back(inst_ + "\\f" + std::to_string(i) + ".dat");
+    test::WriteAll(files.back(), "version one of " + std::to_string(i));
+  }
+  const Snapshot before = Take(dir_.path());
+  {
+    SetupContext killed;
+    BeginJournal(killed);
+    for (const std::string& f : files) ASSERT_TRUE(PrepareFileWrite(killed.Run, f));  // moved aside, not written
+  }
+  std::string bytes = test::ReadAll(Journal());
+  std::size_t cut = 0;
+  for (int line = 0; line < 5; ++line) cut = bytes.find('\n', cut) + 1;  // the header and four records
+  test::WriteAll(Journal(), bytes.substr(0, cut));
+  RecoverInterruptedRun(ctx_);
+  EXPECT_EQ(Take(dir_.path()), before);
+  EXPECT_FALSE(platform::FileExists(Journal()));
+}
+
+// Even a journal the engine wrote undoes only what it can prove its run did: each record here
+// breaks one bound, and nothing it names is touched.
+TEST_F(RunTransactionTest, UndoingTouchesNothingARecordCannotProve) {
+  using Kind = RunChange::Kind;
+  ASSERT_TRUE(platform::CreateDir(dir_ / "Other"));
+  test::WriteAll(dir_ / "Other\\app.dll", "the other program's");
+  test::WriteAll(dir_ / "planted.dll", "planted");
+  ASSERT_TRUE(platform::CreateDir(dir_ / "Documents"));
+  test::WriteAll(dir_ / "Documents\\letter.txt", "the user's");
+  test::WriteAll(inst_ + "\\made.txt", "made by the run");
+  const Snapshot before = Take(dir_.path());
+  const std::uint32_t hkcu = platform::kHkeyCurrentUser;
+  {
+    SetupContext killed;
+    BeginJournal(killed);
+    RunJournal& j = killed.Run.Journal;
+    // A kept file planted under the run's own name, whose digest is not the recorded one.
+    const std::string kept = inst_ + "\\keep.txt." + j.RunId() + ".zqold";
+    test::WriteAll(kept, "planted");
+    const auto check = RunJournal::FileCheck(inst_ + "\\keep.txt");
+    for (const RunChange& c : std::vector<RunChange>{
+             {.kind = Kind::FileReplaced, .path = dir_ / "Other\\app.dll", .aside = dir_ / "planted.dll"},
+             {.kind = Kind::FileReplaced,
+             .path = inst_ + "\\keep.txt",
+             .aside = kept,
+             .size = check->first,
+             .digest = check->second},
+             {.kind = Kind::FolderCreated, .path = dir_ / "Documents"},
+             {.kind = Kind::KeyCreated, .path = "Software\\zq all or nothing", .root = hkcu},
+             {.kind = Kind::RegValue,
+             .path = "Software\\zq all or nothing",
+             .aside = "Version",
+             .root = hkcu,
+             .old_type = 'S',
+             .old_value = "0.9",
+             .new_type = 'S',
+             .new_value = "2.0"},
+             {.kind = Kind::FileCreated, .path = inst_ + "\\made.txt"},  // the one record that holds
+         }) {
+      ASSERT_TRUE(j.Record(c));
+    }
+    j.Sync();
+  }
+  RecoverInterruptedRun(ctx_);
+  Snapshot expected = before;
+  expected.erase(inst_ + "\\made.txt");
+  Snapshot after = Take(dir_.path());
+  for (auto it = after.begin(); it != after.end();) {
+    it = it->first.find(".zqold") != std::string::npos ? after.erase(it) : std::next(it);  // the planted one
+  }
+  EXPECT_EQ(after, expected);
+}
+
+// A journal in the installation folder, where anyone who may write the folder could plant one,
+// is never applied, whoever wrote it.
+TEST_F(RunTransactionTest, AJournalInTheInstallationFolderIsNeverApplied) {
+  const std::string victim = dir_ / "Documents";
+  ASSERT_TRUE(platform::CreateDir(victim));
+  test::WriteAll(victim + "\\letter.txt", "the user's");
+  {
+    SetupContext planter;
+    planter.Choices.InstallDir = inst_;
+    ASSERT_TRUE(planter.Run.Journal.Begin(inst_ + "\\demo_run.zqr", trust_.key, inst_));
+    planter.Run.Journal.Record({.kind = RunChange::Kind::FolderCreated, .path = victim});
+    planter.Run.Journal.Record({.kind = RunChange::Kind::FileCreated, .path = victim + "\\letter.txt"});
+    planter.Run.Journal.Sync();
+  }
+  const Snapshot before = Take(dir_.path());
+  RecoverInterruptedRun(ctx_);
+  EXPECT_EQ(Take(dir_.path()), before);
 }
 
 // Archive updates belong to the run: each archive's journal is held until the run ends, so a
@@ -235,9 +355,7 @@ TEST_F(RunTransactionTest, ArchiveUpdatesAreUndoneWithTheRun) {
     {
       SetupContext run;
       run.SetupToLoad().Pak = std::make_unique<TPak>(dir_ / "setup.exe");
-      run.SetupToLoad().SetupInfo.LogPrefix = "demo_";
-      run.Choices.InstallDir = inst_;
-      ASSERT_TRUE(run.Run.Journal.Begin(RunJournal::PathFor(inst_, "demo_")));
+      BeginJournal(run);
       ArchiveUpdater archives(run);
       archives.UpdatePackage(1, "game.zqp", "pw");
       archives.UpdatePackage(2, "game.zqp", "pw");  // the second update grows the same journal

@@ -18,25 +18,29 @@ namespace zq {
 
 namespace {
 
-// The installation folder, then the journal in it; the folders made for it are its first
-// records. False when the journal cannot be written: nothing may change without it.
+// The journal, in the engine's own folder, then the installation folder; the folders made for
+// it are its first records. False when the journal cannot be written: nothing may change
+// without it.
 bool BeginRun(const RunScope& ctx) {
   RunState& run = ctx.Run;
   const std::string& dir = ctx.Choices.InstallDir;
-  TUninstallList made;  // the folders made before the journal can exist
-  ForceDirectoriesLogged(made, dir);
-  for (const std::string& folder : made.Dirs) run.UninstallList.AddDir(folder);
-  const std::string journal = RunJournal::PathFor(dir, ctx.Setup.SetupInfo.LogPrefix);
-  bool ok = run.Journal.Begin(journal);
-  for (const std::string& folder : made.Dirs)
-    ok = ok && run.Journal.Record({.kind = RunChange::Kind::FolderCreated, .path = folder});
-  if (!ok) {
-    for (auto f = made.Dirs.rbegin(); f != made.Dirs.rend(); ++f) platform::RemoveDir(*f);
-    if (run.Journal.Active()) run.Journal.Rollback(run.Registry, {});
-    FailRun(ctx, "Unable to write file \"" + journal + "\": the installation folder cannot be written.");
+  const JournalTrust trust = OpenJournalTrust(JournalScope(ctx));
+  if (!trust.ok()) {
+    FailRun(ctx, "Unable to write the run's journal: " + trust.problem + ".");
     return false;
   }
+  const std::string journal = RunJournal::PathFor(trust.folder.path, ctx.Setup.SetupInfo.ShortName, dir);
+  if (!run.Journal.Begin(journal, trust.key, dir)) {
+    FailRun(ctx, "Unable to write file \"" + journal + "\": the run's journal cannot be written.");
+    return false;
+  }
+  ForceDirectoriesLogged(run.UninstallList, dir, &run.Journal);
   run.Journal.Sync();
+  if (run.Journal.Broken()) {
+    run.Journal.Rollback(run.Registry, {});
+    FailRun(ctx, "Unable to write file \"" + journal + "\": the disk may be full.");
+    return false;
+  }
   return true;
 }
 

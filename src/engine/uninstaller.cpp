@@ -317,6 +317,21 @@ std::uint32_t UninstallEntryRoot(const LoadedSetup& setup) {
   return setup.Options.Scope == InstallScope::User ? platform::kHkeyCurrentUser : platform::kHkeyLocalMachine;
 }
 
+std::vector<RegWrite> UninstallEntryWrites(const UninstallEntry& entry) {
+  const auto dword = [](std::uint32_t n) { return std::to_string(n); };
+  return {{"DisplayName", 'S', entry.Version.empty() ? entry.Name : entry.Name + " " + entry.Version},
+          {"DisplayVersion", entry.Version.empty() ? '\0' : 'S', entry.Version},
+          {"Publisher", entry.Publisher.empty() ? '\0' : 'S', entry.Publisher},
+          {"DisplayIcon", 'S', entry.Uninstaller},
+          {"InstallLocation", 'S', entry.InstallLocation},
+          {"EstimatedSize", 'D', dword(entry.EstimatedSizeKb)},
+          {"UninstallString", 'S', "\"" + entry.Uninstaller + "\""},
+          {"QuietUninstallString", 'S', "\"" + entry.Uninstaller + "\" /S"},
+          {"NoModify", 'D', dword(1)},
+          {"NoRepair", 'D', dword(1)},
+          {"ZqLogSigned", entry.LogSigned ? 'D' : '\0', dword(1)}};
+}
+
 void RegisterUninstallEntry(platform::Registry& reg, std::uint32_t root, const std::string& key_name,
                             const UninstallEntry& entry) {
   reg.SetRoot(root);
@@ -334,6 +349,9 @@ void RegisterUninstallEntry(platform::Registry& reg, std::uint32_t root, const s
   reg.WriteString("QuietUninstallString", "\"" + entry.Uninstaller + "\" /S");
   reg.WriteDword("NoModify", 1);
   reg.WriteDword("NoRepair", 1);
+  // An earlier installation's mark would make this one's unsigned log fail.
+  if (entry.LogSigned) reg.WriteDword("ZqLogSigned", 1);
+  else reg.DeleteValue("ZqLogSigned");
   reg.CloseKey();
 }
 
@@ -349,9 +367,7 @@ std::optional<UninstallEntry> ReadUninstallEntry(platform::Registry& reg, std::u
   entry.InstallLocation = reg.ReadString("InstallLocation").value_or("");
   entry.Uninstaller = reg.ReadString("DisplayIcon").value_or("");
   entry.EstimatedSizeKb = reg.ReadDword("EstimatedSize").value_or(0);
-  // An earlier installation's mark would make this one's unsigned log fail.
-  if (entry.LogSigned) reg.WriteDword("ZqLogSigned", 1);
-  else reg.DeleteValue("ZqLogSigned");
+  entry.LogSigned = reg.ReadDword("ZqLogSigned").value_or(0) == 1;
   reg.CloseKey();
   return entry;
 }
@@ -361,13 +377,10 @@ bool MakeUninstaller(const RunScope& ctx, const std::string& program_path) {
   // Registered after the uninstaller is written, so that its size is counted.
   const std::string& key_name = ctx.Setup.SetupInfo.ShortName;
   const std::uint32_t root = UninstallEntryRoot(ctx.Setup);
-  if (!RecordRegistryValues(ctx.Run, root, kUninstallKeyBase + key_name,
-                            {std::begin(kUninstallEntryValues), std::end(kUninstallEntryValues)})) {
-    return false;
-  }
-  RegisterUninstallEntry(ctx.Run.Registry, root, key_name, DescribeUninstallEntry(ctx, program_path));
+  const UninstallEntry entry = DescribeUninstallEntry(ctx, program_path);
+  if (!RecordRegistryValues(ctx.Run, root, kUninstallKeyBase + key_name, UninstallEntryWrites(entry))) return false;
+  RegisterUninstallEntry(ctx.Run.Registry, root, key_name, entry);
   return true;
-  entry.LogSigned = reg.ReadDword("ZqLogSigned").value_or(0) == 1;
 }
 
 std::u16string FormatProgressText(const RunScope& ctx, const std::u16string& name, std::int64_t k, std::int64_t n) {
@@ -466,6 +479,7 @@ void Uninstall(const RunScope& ctx) {
       ctx.Services.LogLine("folder removed at the next restart when empty: " + dir);
     }
   }
+  if (failed_check) return LeaveTheRest(ctx);
   for (std::int64_t k = 1; k <= r; ++k) {
     report(ctx.Text(TextId::RegistryValuesName), k, r, f + d + k);
     DeleteRegValue(ctx.Run.Registry, log.RegValues[static_cast<std::size_t>(k - 1)]);
@@ -479,7 +493,6 @@ void Uninstall(const RunScope& ctx) {
     for (const char* value : kUninstallEntryValues) reg.DeleteValue(value);
     reg.CloseKey();
     reg.DeleteKey(key);
-  if (failed_check) return LeaveTheRest(ctx);
   }
   RemoveCreatedKeys(ctx);
   platform::DeleteFileAt(TUninstallList::LogPath(ctx.Choices.InstallDir, ctx.Setup.SetupInfo.LogPrefix));
@@ -505,6 +518,8 @@ static std::vector<std::string> FoldersAboveForFinaliser(const RunScope& ctx) {
     if (upper.size() >= inst.size() || inst.compare(0, upper.size(), upper) != 0 || inst[upper.size()] != '\\')
       continue;
     if (std::find(above.begin(), above.end(), dir) != above.end() || !platform::DirectoryExists(dir)) continue;
+    // Outside the installation folder: only a log whose check holds is believed there.
+    if (ctx.Run.UninstallLogCheck != LogCheck::Verified) continue;
     if (MayRemove(ctx.Setup, ctx.Services, dir, true)) above.push_back(dir);
   }
   std::stable_sort(above.begin(), above.end(),
@@ -518,8 +533,6 @@ bool StartFinaliser(const RunScope& ctx, const std::string& program_path) {
     // An empty stand-in could not run and would only be left behind in the temporary folder.
     ctx.Services.LogLine("no finaliser in the package: the uninstaller file stays");
     return false;
-    // Outside the installation folder: only a log whose check holds is believed there.
-    if (ctx.Run.UninstallLogCheck != LogCheck::Verified) continue;
   }
   // The finaliser removes its own folder when it is done, so it gets one of its own.
   PrivateTempFolder temp(/*keep=*/true);

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "container/setup_info.h"
+#include "engine/run_changes.h"
 
 namespace zq::platform {
 class Registry;
@@ -28,11 +30,14 @@ struct UninstallEntry {
   std::string InstallLocation;
   std::string Uninstaller;  // the uninstaller's full path
   std::uint32_t EstimatedSizeKb = 0;
-};
-
   // The uninstall log carries its keyed check ("ZqLogSigned"), so a log stripped of it is not
   // taken for an older engine's.
   bool LogSigned = false;
+};
+
+// What RegisterUninstallEntry writes for `entry`, for the run's journal (0: a value it deletes).
+std::vector<RegWrite> UninstallEntryWrites(const UninstallEntry& entry);
+
 // Every value RegisterUninstallEntry may write; the uninstall removes them all.
 inline constexpr const char* kUninstallEntryValues[] = {
     "DisplayName",     "DisplayVersion",       "Publisher", "DisplayIcon", "InstallLocation", "EstimatedSize",

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "base/path_text.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -40,6 +44,10 @@ int Finalise(const std::string& uninstaller, const std::vector<std::string>& abo
 int wmain(int argc, wchar_t** argv) {
   // It runs from the temporary folder, where anyone may have left a DLL.
   zq::platform::LoadDllsFromSystem32Only();
+  // Started with the uninstaller's current folder, often the installation folder itself (a
+  // double click there): a process's current folder cannot be removed.
+  wchar_t system[MAX_PATH] = {};
+  if (const UINT n = GetSystemDirectoryW(system, MAX_PATH); n != 0 && n < MAX_PATH) SetCurrentDirectoryW(system);
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     std::u16string w;

@@ -14,6 +14,7 @@ mkdir -p "$WORK"
 export ZQ_PREFIX="$WORK/prefix"
 ZQ="$BUILD_DIR/zq"
 INST="$ZQ_PREFIX/drive_c/Kills"
+JOURNALS="$ZQ_PREFIX/drive_c/ProgramData/zqsetup"  # the engine's own folder: where a killed run's journal stays
 
 make_setup() {  # version -> Kills-VERSION.exe with 200 files in 20 folders, each naming the version
   local v=$1 src="$WORK/v$1"
@@ -40,7 +41,7 @@ killed_run() {  # setup -> starts it and kills it after a random moment (up to 0
   sleep "0.$(printf '%03d' $((RANDOM % 300)))"
   kill -9 "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
-  [ -e "$INST/Kills_run.zqr" ] && INTERRUPTED=$((INTERRUPTED + 1))
+  compgen -G "$JOURNALS/zq kill sweep-*.zqr" >/dev/null && INTERRUPTED=$((INTERRUPTED + 1))
   return 0
 }
 INTERRUPTED=0
@@ -66,6 +67,7 @@ for i in $(seq 1 "$KILLS"); do
   (cd "$WORK" && ./Kills-1.exe /S >/dev/null 2>&1) || bad=$((bad + 1))  # recovers, then installs v1 again
   same_tree "$WORK/v1/payload" "$INST" >/dev/null 2>&1 || bad=$((bad + 1))
   [ -z "$(find "$INST" -name '*.zqold*' -o -name '*.zqr')" ] || bad=$((bad + 1))
+  compgen -G "$JOURNALS/zq kill sweep-*.zqr*" >/dev/null && bad=$((bad + 1))  # none left, none refused
 done
 check "$KILLS killed upgrades: each next run finds one whole version and nothing kept aside" test "$bad" = 0
 "$INST/Kills_Uninstall.exe" /S >/dev/null 2>&1

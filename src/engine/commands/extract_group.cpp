@@ -77,10 +77,37 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
     if (pak.IsSolid(index)) index = solid.Order()[next_solid++];
   }
   FolderListing listing;  // nothing but this extraction writes to its folders meanwhile
+  // Written ahead: the group's records (the folders it makes, the files it creates, those it
+  // keeps aside with their digests) are made durable together, before the first of its changes.
+  std::vector<PlannedWrite> plans(write_order.size());
+  {
+    std::unordered_set<std::string> folders_seen, targets_seen;
+    for (std::size_t i = 0; i < write_order.size(); ++i) {
+      if (ctx.Run.Cancelled || ctx.Run.Terminating) return;
+      const std::string& name = pak.Entries()[write_order[i]].Name;
+      if (!IsSafeEntryName(name)) continue;
+      const std::string target = directory + "\\" + name;
+      plans[i].target = target;
+      if (std::string folder = ExtractFileDir(target); folders_seen.insert(folder).second) {
+        if (!RecordMissingFolders(ctx.Run.Journal, folder)) break;
+      }
+      // A file the group writes twice: the first write's record covers the second.
+      if (!targets_seen.insert(platform::LowerCase(target)).second) continue;
+      auto plan = PlanFileWrite(ctx.Run, target, &listing);
+      if (!plan) break;
+      plans[i] = std::move(*plan);
+    }
+    ctx.Run.Journal.Sync();
+    if (ctx.Run.Journal.Broken()) {
+      FailRun(ctx, "Unable to write file \"" + ctx.Run.Journal.Path() + "\": the disk may be full.");
+      return;
+    }
+  }
   // The folders made sure of once each: asking for every file costs a look-up of each level.
   std::unordered_set<std::string> folders_ready;
   EntryPrefetch prefetch(pak, std::move(inflated));
-  for (const std::size_t index : write_order) {
+  for (std::size_t i = 0; i < write_order.size(); ++i) {
+    const std::size_t index = write_order[i];
     if (ctx.Run.Cancelled || ctx.Run.Terminating) return;  // a large group stops at its next file
     const std::uint32_t size = pak.Entries()[index].OrigSize;
     const std::string& name = pak.Entries()[index].Name;
@@ -91,10 +118,10 @@ void ExtractGroup(const RunScope& ctx, TPak& pak, const std::string& directory, 
       show(name);
       ForgetArchiveJournal(ctx, target, &listing);
       if (std::string folder = ExtractFileDir(target); !folders_ready.count(folder)) {
-        ForceDirectoriesLogged(ctx.Run.UninstallList, folder, &ctx.Run.Journal);
+        ForceDirectoriesLogged(ctx.Run.UninstallList, folder);  // recorded with the group
         folders_ready.insert(std::move(folder));
       }
-      const std::optional<std::string> write_to = PrepareTargetOrStage(ctx, target, &listing);
+      const std::optional<std::string> write_to = ApplyTargetOrStage(ctx, plans[i], &listing);
       if (!write_to) {
         // The file there could not be moved aside: another program holds it. It stays as it was.
         platform::NoteFileFault(platform::FileFault::InUse);

@@ -44,11 +44,11 @@ class TWriteRegStrCommand : public TCommandClass {
     const Args args = Decode(ArgsOf(ctx.Run, line));
     platform::Registry& reg = ctx.Run.Registry;
     const std::uint32_t root = RootCodeToKey(RootNameToCode(args.root));
-    if (!RecordRegistryValues(ctx.Run, root, args.key, {args.name})) return;
+    const std::string expanded = ExpandMacrosAnsi(ctx, args.value);
+    if (!RecordRegistryValues(ctx.Run, root, args.key, {{args.name, 'S', expanded}})) return;
     RecordCreatedKeys(ctx, args.root, root, args.key);
     reg.SetRoot(root);
     if (reg.OpenKey(args.key, true)) {
-      const std::string expanded = ExpandMacrosAnsi(ctx, args.value);
       if (reg.WriteString(args.name, expanded)) {
         ctx.Services.LogLine("registry " + args.root + "\\" + args.key + " " + args.name + " = " + expanded);
       }
@@ -86,7 +86,7 @@ class TWriteRegStr_URLCommand : public TCommandClass {
     platform::Registry& reg = ctx.Run.Registry;
     const std::uint32_t root = RootCodeToKey(2);
     auto write = [&](const std::string& key, const std::string& name, const std::string& value) {
-      if (!RecordRegistryValues(ctx.Run, root, key, {name})) return;
+      if (!RecordRegistryValues(ctx.Run, root, key, {{name, 'S', value}})) return;
       RecordCreatedKeys(ctx, "HKCR", root, key);
       reg.SetRoot(root);
       if (reg.OpenKey(key, true)) reg.WriteString(name, value);
