@@ -109,6 +109,30 @@ bool PathWithin(const std::string& path, const std::string& folder) {
   return inner->StartsWith(*outer);
 }
 
+bool LinkGuard::ThroughLink(const std::string& path) {
+  if (base_.empty() || !PathWithin(path, base_)) return false;
+  const auto base = Split(base_);
+  // From the base down to the folder that holds `path`.
+  std::string folder = path;
+  std::vector<std::string> on_the_way;
+  while (true) {
+    const std::size_t cut = folder.find_last_of("\\/");
+    if (cut == std::string::npos || cut < 3) break;
+    folder.resize(cut);
+    const auto split = Split(folder);
+    if (!split || !split->StartsWith(*base)) break;
+    on_the_way.push_back(folder);
+  }
+  bool link = false;
+  for (auto f = on_the_way.rbegin(); f != on_the_way.rend() && !link; ++f) {
+    const std::string key = platform::LowerCase(*f);
+    const auto known = folders_.find(key);
+    link = known != folders_.end() ? known->second : platform::IsLink(*f);
+    folders_[key] = link;
+  }
+  return link;
+}
+
 bool IsShortcutPlace(const std::string& path, bool folder) {
   const auto split = Split(path);
   if (!split || split->parts.empty() || std::any_of(split->parts.begin(), split->parts.end(), IsDots)) return false;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
+#include <utility>
 
 namespace zq {
 
@@ -21,6 +23,20 @@ std::string RemovalRefusal(const LoadedSetup& setup, const std::string& path, bo
 // True when `path` is `folder` or lies in it, names compared without regard to case; false for
 // anything but full "X:\..." paths and for a "." or ".." component in either.
 bool PathWithin(const std::string& path, const std::string& folder);
+
+// Whether a folder on the way from `base` (itself included) to a path in it is a link or
+// junction: one put there by someone who may write the installation folder would take a
+// deletion or a restore meant for the installation's own file anywhere on the machine. Paths
+// outside `base` are not asked about. What each folder is, is asked once.
+class LinkGuard {
+ public:
+  explicit LinkGuard(std::string base) : base_(std::move(base)) {}
+  bool ThroughLink(const std::string& path);
+
+ private:
+  std::string base_;
+  std::unordered_map<std::string, bool> folders_;  // lower-cased folder: a link itself or above
+};
 
 // A shortcut file (.lnk, .url, .pif) in the Start menu's programs or on the desktop, the user's
 // or all users'; with `folder`, a folder below those Start menu folders (a program group). What

@@ -5,6 +5,7 @@
 #include "archives/journal.h"
 #include "base/path_text.h"
 #include "engine/logged_files.h"
+#include "engine/removal_guard.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 
@@ -137,8 +138,14 @@ std::pair<char, std::string> ValueNow(platform::Registry& reg, const std::string
   return {reg.ValueExists(name) ? '?' : 0, {}};
 }
 
-void UndoOne(const RunChange& c, const std::string& run_id, platform::Registry& reg, const RunLogFn& log) {
+void UndoOne(const RunChange& c, const std::string& run_id, LinkGuard& links, platform::Registry& reg,
+             const RunLogFn& log) {
   using Kind = RunChange::Kind;
+  const bool on_disk = c.kind != Kind::KeyCreated && c.kind != Kind::RegValue;
+  if (on_disk && (links.ThroughLink(c.path) || (!c.aside.empty() && links.ThroughLink(c.aside)))) {
+    log("left " + c.path + ": a link or junction on its way leads out of the installation folder");
+    return;
+  }
   switch (c.kind) {
     case Kind::FolderCreated:
       // Only empty: what is in it now was put there by someone after the run, or is not the run's.
@@ -234,7 +241,7 @@ void Tidy(const std::vector<RunChange>& changes, const std::string& run_id) {
 // names, in the installation folder's tree (never through a link) and the folders the records
 // name. Each goes back to its name when nothing took its place and the run is being undone;
 // otherwise it is an older copy of what is there, and goes.
-void SweepUnrecorded(const JournalContents& contents, const RunLogFn& log) {
+void SweepUnrecorded(const JournalContents& contents, LinkGuard& links, const RunLogFn& log) {
   if (contents.run_id.empty()) return;
   const std::string mark = "." + contents.run_id + kKeptSuffix;
   std::unordered_set<std::string> recorded, folders;
@@ -248,7 +255,7 @@ void SweepUnrecorded(const JournalContents& contents, const RunLogFn& log) {
   while (!pending.empty()) {
     const std::string here = pending.back();
     pending.pop_back();
-    if (!seen.insert(FolderKey(here)).second) continue;
+    if (!seen.insert(FolderKey(here)).second || links.ThroughLink(here + "\\-")) continue;
     const bool in_tree = here.size() >= contents.install_dir.size() &&
                          SameFolder(here.substr(0, contents.install_dir.size()), contents.install_dir);
     for (const auto& e : platform::ListDir(here).value_or(std::vector<platform::DirEntry>{})) {
@@ -338,6 +345,7 @@ bool RunJournal::WriteLine(const std::string& body) {
 
 bool RunJournal::Begin(const std::string& path, const platform::SecretKey& key, const std::string& install_dir) {
   path_ = path;
+  install_dir_ = install_dir;
   key_ = key;
   chain_ = {};
   changes_.clear();
@@ -411,7 +419,12 @@ void RunJournal::Commit(const RunLogFn& log) {
 void RunJournal::Rollback(platform::Registry& registry, const RunLogFn& log) {
   if (!Active()) return;
   file_.Close();
-  Recover(JournalContents{run_id_, {}, changes_, false}, path_, registry, log);
+  // No sweep: every change the run made is in its records.
+  LinkGuard links(install_dir_);
+  const RunLogFn say = log ? log : [](const std::string&) {};
+  for (auto c = changes_.rbegin(); c != changes_.rend(); ++c) UndoOne(*c, run_id_, links, registry, say);
+  platform::DeleteFileAt(path_);
+  say("undid " + std::to_string(changes_.size()) + " changes");
   changes_.clear();
 }
 
@@ -470,15 +483,16 @@ void RunJournal::Recover(const JournalContents& contents, const std::string& jou
                          const RunLogFn& log) {
   const RunLogFn say = log ? log : [](const std::string&) {};
   const std::vector<RunChange>& changes = contents.changes;
+  LinkGuard links(contents.install_dir);
   if (contents.committed) {
     Tidy(changes, contents.run_id);
-    if (!contents.install_dir.empty()) SweepUnrecorded(contents, say);
+    if (!contents.install_dir.empty()) SweepUnrecorded(contents, links, say);
     platform::DeleteFileAt(journal);
     say("finished the tidying of a committed run");
     return;
   }
-  for (auto c = changes.rbegin(); c != changes.rend(); ++c) UndoOne(*c, contents.run_id, registry, say);
-  if (!contents.install_dir.empty()) SweepUnrecorded(contents, say);
+  for (auto c = changes.rbegin(); c != changes.rend(); ++c) UndoOne(*c, contents.run_id, links, registry, say);
+  if (!contents.install_dir.empty()) SweepUnrecorded(contents, links, say);
   platform::DeleteFileAt(journal);
   say("undid " + std::to_string(changes.size()) + " changes");
 }

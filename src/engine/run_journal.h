@@ -139,6 +139,7 @@ class RunJournal {
 
   std::string path_;
   std::string run_id_;
+  std::string install_dir_;
   platform::SecretKey key_{};
   Digest256 chain_{};
   platform::File file_;

@@ -242,7 +242,11 @@ void KeepWhatIsLeft(const RunScope& ctx, const std::vector<std::string>& left) {
 // Whether the log is believed about `path`: always in the installation folder; outside it, only
 // a log whose check holds, or, for an older engine's unsigned log, the shortcuts it made.
 // What is not believed is left, and named in the run log.
-bool LogReaches(const RunScope& ctx, const std::string& path, bool folder) {
+bool LogReaches(const RunScope& ctx, LinkGuard& links, const std::string& path, bool folder) {
+  if (links.ThroughLink(path)) {
+    ctx.Services.LogLine("left " + path + ": a link or junction on its way leads out of the installation folder");
+    return false;
+  }
   const LogCheck check = ctx.Run.UninstallLogCheck;
   if (check == LogCheck::Verified || PathWithin(path, ctx.Choices.InstallDir)) return true;
   if (check == LogCheck::Absent && IsShortcutPlace(path, folder)) return true;
@@ -432,11 +436,12 @@ void Uninstall(const RunScope& ctx) {
   std::u16string files = ctx.Text(TextId::CopyingFile);
   if (files.rfind(u"NOT FOUND ", 0) == 0) files.clear();
   std::vector<std::string> left;  // as logged: files another program holds
+  LinkGuard links(ctx.Choices.InstallDir);
   for (std::int64_t k = 1; k <= f; ++k) {
     report(files, k, f, k);
     const std::string& logged = log.Files[static_cast<std::size_t>(k - 1)];
     const std::string path = ExpandMacrosAnsi(ctx, logged, MacroUse::Log);
-    if (!MayRemove(ctx.Setup, ctx.Services, path, false) || !LogReaches(ctx, path, false)) continue;
+    if (!MayRemove(ctx.Setup, ctx.Services, path, false) || !LogReaches(ctx, links, path, false)) continue;
     // A newer file a run left to be put in place at the restart would bring the file back then.
     for (int i = 0;; ++i) {
       const std::string staged = NumberedName(path, kStagedSuffix, i);
@@ -468,7 +473,7 @@ void Uninstall(const RunScope& ctx) {
   for (std::int64_t k = 1; k <= d; ++k) {
     report(ctx.Text(TextId::FoldersName), k, d, f + k);
     const std::string& dir = log.Dirs[static_cast<std::size_t>(d - k)];
-    if (!MayRemove(ctx.Setup, ctx.Services, dir, true) || !LogReaches(ctx, dir, true) ||
+    if (!MayRemove(ctx.Setup, ctx.Services, dir, true) || !LogReaches(ctx, links, dir, true) ||
         !platform::DirectoryExists(dir)) {
       continue;
     }
