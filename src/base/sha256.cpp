@@ -2,6 +2,12 @@
 
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define ZQ_SHA_EXTENSIONS 1
+#endif
+
 namespace zq {
 
 namespace {
@@ -18,7 +24,68 @@ constexpr std::uint32_t kRound[64] = {
 
 constexpr std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
+#ifdef ZQ_SHA_EXTENSIONS
+// The processor's SHA extensions (most x86 processors since 2017): the digest of a kept file is
+// read at the disk's pace instead of four times slower.
+bool g_extensions_allowed = true;
+
+bool HasShaExtensions() {
+  static const bool has = [] {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d) || (c & bit_SSSE3) == 0 || (c & bit_SSE4_1) == 0) return false;
+    return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_SHA) != 0;
+  }();
+  return has && g_extensions_allowed;
+}
+
+// State as A..H; 32-bit Windows promises no 16-byte aligned stack, hence the realignment.
+__attribute__((target("sha,sse4.1,ssse3"), force_align_arg_pointer)) void ShaExtensionBlocks(std::uint32_t* state,
+                                                                                             const std::uint8_t* p,
+                                                                                             std::size_t blocks) {
+  const __m128i swap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+  __m128i tmp = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0xB1);
+  __m128i state1 = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4)), 0x1B);
+  __m128i state0 = _mm_alignr_epi8(tmp, state1, 8);  // ABEF
+  state1 = _mm_blend_epi16(state1, tmp, 0xF0);       // CDGH
+  for (; blocks != 0; --blocks, p += 64) {
+    const __m128i abef = state0, cdgh = state1;
+    __m128i w[4];
+    for (int g = 0; g < 16; ++g) {
+      __m128i& m = w[g & 3];
+      if (g < 4) {
+        m = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * g)), swap);
+      } else {
+        const __m128i& last = w[(g - 1) & 3];
+        const __m128i sum =
+            _mm_add_epi32(_mm_sha256msg1_epu32(m, w[(g - 3) & 3]), _mm_alignr_epi8(last, w[(g - 2) & 3], 4));
+        m = _mm_sha256msg2_epu32(sum, last);
+      }
+      __m128i t = _mm_add_epi32(m, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRound + 4 * g)));
+      state1 = _mm_sha256rnds2_epu32(state1, state0, t);
+      t = _mm_shuffle_epi32(t, 0x0E);
+      state0 = _mm_sha256rnds2_epu32(state0, state1, t);
+    }
+    state0 = _mm_add_epi32(state0, abef);
+    state1 = _mm_add_epi32(state1, cdgh);
+  }
+  tmp = _mm_shuffle_epi32(state0, 0x1B);        // FEBA
+  state1 = _mm_shuffle_epi32(state1, 0xB1);     // DCHG
+  state0 = _mm_blend_epi16(tmp, state1, 0xF0);  // DCBA
+  state1 = _mm_alignr_epi8(state1, tmp, 8);     // HGFE
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state), state0);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), state1);
+}
+#endif
+
 }  // namespace
+
+void Sha256::AllowProcessorExtensions(bool allowed) {
+#ifdef ZQ_SHA_EXTENSIONS
+  g_extensions_allowed = allowed;
+#else
+  (void)allowed;
+#endif
+}
 
 Sha256::Sha256()
     : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
@@ -68,9 +135,20 @@ void Sha256::Update(const void* data, std::size_t size) {
     p += take;
     size -= take;
     if (buffered_ < buffer_.size()) return;
-    Block(buffer_.data());
+#ifdef ZQ_SHA_EXTENSIONS
+    if (HasShaExtensions()) ShaExtensionBlocks(state_.data(), buffer_.data(), 1);
+    else
+#endif
+      Block(buffer_.data());
     buffered_ = 0;
   }
+#ifdef ZQ_SHA_EXTENSIONS
+  if (size >= 64 && HasShaExtensions()) {
+    ShaExtensionBlocks(state_.data(), p, size / 64);
+    p += size / 64 * 64;
+    size %= 64;
+  }
+#endif
   for (; size >= 64; p += 64, size -= 64) Block(p);
   if (size != 0) std::memcpy(buffer_.data(), p, size);
   buffered_ = size;

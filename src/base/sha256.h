@@ -17,6 +17,8 @@ class Sha256 {
   Sha256();
   void Update(const void* data, std::size_t size);
   Digest256 Final();
+  // Whether the processor's SHA instructions are used where it has them (tests compare both).
+  static void AllowProcessorExtensions(bool allowed);
 
  private:
   void Block(const std::uint8_t* p);
