@@ -135,7 +135,7 @@ bool IsRunsAside(const std::string& aside, const std::string& path, const std::s
 std::pair<char, std::string> ValueNow(platform::Registry& reg, const std::string& name) {
   if (auto text = reg.ReadString(name)) return {'S', *text};
   if (auto number = reg.ReadDword(name)) return {'D', std::to_string(*number)};
-  return {reg.ValueExists(name) ? '?' : 0, {}};
+  return {reg.ValueExists(name) ? '?' : '\0', {}};
 }
 
 void UndoOne(const RunChange& c, const std::string& run_id, LinkGuard& links, platform::Registry& reg,
