@@ -71,6 +71,7 @@ int EngineMain(const std::vector<std::string>& args) {
   ctx.Services.FatalError = [&ctx, &env](const std::string& message, const std::string& stage) {
     env.report_error(ctx, message, stage);
   };
+  ctx.Choices.Silent = options.silent;
 #ifdef _WIN32
   // Without /S a setup shows its windows: the verification window, then the wizard.
   std::unique_ptr<FrontEnd> front_end;

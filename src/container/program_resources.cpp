@@ -308,6 +308,18 @@ ProgramDescription DescribeProgram(const std::vector<PeResource>& resources) {
       }
     }
     if (r.type.id == kRtVersion && r.name == ResourceName{1, {}}) {
+      // The fixed part follows the header and its key, aligned: found by its signature.
+      const auto u32 = [&r](std::size_t at) {
+        return static_cast<std::uint32_t>(r.data[at] | r.data[at + 1] << 8 | r.data[at + 2] << 16 |
+                                          static_cast<std::uint32_t>(r.data[at + 3]) << 24);
+      };
+      for (std::size_t at = 0; at + 16 <= r.data.size() && at <= 96; at += 4) {
+        if (u32(at) != 0xFEEF04BDu) continue;
+        const std::uint32_t ms = u32(at + 8), ls = u32(at + 12);
+        d.file_version = std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + "." + std::to_string(ls >> 16) +
+                         "." + std::to_string(ls & 0xFFFF);
+        break;
+      }
       for (const auto& [key, text] : VersionStrings(r.data)) {
         const std::string value = platform::WideToUtf8(text);
         if (key == u"ProductName") d.product_name = value;

@@ -54,6 +54,7 @@ bool WriteProgramIcon(std::vector<std::uint8_t>& image, const std::vector<std::u
 struct ProgramDescription {
   std::string product_name;  // ANSI
   std::string version;       // ProductVersion
+  std::string file_version;  // the fixed file version's four numbers ("14.38.33130.0"); empty without
   std::string publisher;     // CompanyName
   std::string description;   // FileDescription
   std::optional<ExecutionLevel> level;

@@ -1,6 +1,7 @@
 // Path macros ($INSTDIR, $PROGRAMFILES, ...) and their reverse for the uninstall log.
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace zq {
@@ -18,6 +19,8 @@ struct MacroValues {
   MacroValues(const RunScope& scope);    // NOLINT(google-explicit-constructor)
   const LoadedSetup& Setup;
   const UserChoices& Choices;
+  // The run's variables ($NAME), when the text comes from a run.
+  const std::map<std::string, std::string>* Variables = nullptr;
 };
 
 // Who wrote the text. A script names folders by the setup's architecture and scope ($PROGRAMFILES

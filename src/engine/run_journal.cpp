@@ -380,15 +380,6 @@ bool RunJournal::Record(const RunChange& change) {
   return true;
 }
 
-bool RunJournal::RecordKept(RunChange change) {
-  if (!Active()) return true;
-  const auto check = FileCheck(change.path);
-  if (!check) return false;
-  change.size = check->first;
-  change.digest = check->second;
-  return Record(change);
-}
-
 bool RunJournal::InCreatedFolder(const std::string& path) const {
   const std::size_t cut = path.rfind('\\');
   return cut != std::string::npos && RecordedFolder(path.substr(0, cut));

@@ -108,9 +108,6 @@ class RunJournal {
   // the change must not be made. Without a journal every change passes. A change is made only
   // after a Sync that follows its record.
   bool Record(const RunChange& change);
-  // Records a change to a file about to be kept aside: its size and digest are read first.
-  // False when the file cannot be read or the journal cannot be written.
-  bool RecordKept(RunChange change);
   // Makes what is written so far durable (on the disk, not only in the system's buffers).
   void Sync();
 

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <optional>
 
 #include "engine/run_journal.h"
@@ -40,6 +41,9 @@ struct RunState {
   LogCheck UninstallLogCheck = LogCheck::Absent;
   platform::Registry Registry;
   std::int32_t ProgressPosition = 0;
+  // The script's variables by upper-case name ("var", "set" and the reads), $NAME wherever
+  // macros expand.
+  std::map<std::string, std::string> Variables;
   // The exit code of the program the last "execute" ran; none when it could not be started or
   // the run stopped waiting for it ("ifexitcode" then matches no code).
   std::optional<std::uint32_t> LastExitCode;

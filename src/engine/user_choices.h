@@ -22,6 +22,8 @@ struct UserChoices {
   // The check boxes and radio buttons of the pages by lower-case name, as they stand when the
   // run starts ("ifchecked").
   std::map<std::string, bool> Checked;
+  // The run answers no question (/S): "ifsilent".
+  bool Silent = false;
   // The licence entry for the language in use ("<%LICENSE%>"); empty without a licence.
   std::string LicenseEntry;
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace zq::platform {
@@ -32,6 +33,17 @@ struct OSVersionData {
 
 // Host: NT 6.1 build 7601 "Service Pack 1", a workstation, as a Windows of that age would answer.
 OSVersionData QueryOSVersion();
+
+// What a script decides on ("ifwindows", "ifmachine", "ifadmin", "readenv"):
+// The running Windows as "major.minor.build", from the kernel itself, not the version the
+// compatibility layer tells a program of its age. Host: "6.1.7601", as QueryOSVersion.
+std::string RunningWindowsVersion();
+// The machine's own processor, "x86", "x64" or "arm64", also for an emulated program.
+std::string MachineArchitecture();
+// Whether the process runs with the administrators' rights (elevated). Host: run as root.
+bool RunsAsAdministrator();
+// An environment variable of the process; nothing when it is not set.
+std::optional<std::string> EnvironmentVariable(const std::string& name);
 
 // Total physical memory in bytes.
 std::uint64_t TotalPhysicalMemory();

@@ -1,6 +1,10 @@
 #include "platform/system_info.h"
 
+#include <sys/utsname.h>
 #include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <x86intrin.h>
@@ -23,6 +27,23 @@ OSVersionData QueryOSVersion() {
   v.SuiteMask = 0x0100;  // single user, what a desktop system reports
   v.ProductType = 1;
   return v;
+}
+
+std::string RunningWindowsVersion() { return "6.1.7601"; }
+
+std::string MachineArchitecture() {
+  utsname u{};
+  if (uname(&u) != 0) return "x64";
+  if (std::strcmp(u.machine, "aarch64") == 0) return "arm64";
+  return std::strcmp(u.machine, "x86_64") == 0 ? "x64" : "x86";
+}
+
+bool RunsAsAdministrator() { return geteuid() == 0; }
+
+std::optional<std::string> EnvironmentVariable(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
 }
 
 std::uint64_t TotalPhysicalMemory() {

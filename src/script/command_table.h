@@ -106,7 +106,7 @@ struct CommandInfo {
 };
 
 // Rows 1 to 32 are the original commands; later rows only ever go after them.
-inline constexpr int kCommandCount = 39;
+inline constexpr int kCommandCount = 52;
 
 inline constexpr std::array<CommandInfo, kCommandCount> kCommandTable = {{
     {.index = 1, .keyword = "goto", .jump_args = ArgSet({1}), .first_label = true},
@@ -171,6 +171,59 @@ inline constexpr std::array<CommandInfo, kCommandCount> kCommandTable = {{
      .jump_last = true,
      .first_label = true,
      .root_arg = 1},
+    // Values the run keeps: "var NAME" declares $NAME, "set NAME TEXT", and the reads into one
+    // (a registry string in the setup's view, an environment variable, a program's version, an
+    // INI file's entry); each is empty when what it reads is not there.
+    {.index = 40, .keyword = "var", .min_args = 1, .arg_counts = ArgSet({1})},
+    {.index = 41, .keyword = "set", .min_args = 2, .arg_counts = ArgSet({2})},
+    {.index = 42, .keyword = "readregstr", .min_args = 4, .arg_counts = ArgSet({4}), .root_arg = 2},
+    {.index = 43, .keyword = "readenv", .min_args = 2, .arg_counts = ArgSet({2})},
+    {.index = 44, .keyword = "fileversion", .min_args = 2, .arg_counts = ArgSet({2})},
+    {.index = 45, .keyword = "readini", .min_args = 4, .arg_counts = ArgSet({4})},
+    // Decisions: text without regard to case, dotted versions, the running Windows and
+    // processor, the rights and the silence of the run.
+    {.index = 46,
+     .keyword = "ifequal",
+     .min_args = 3,
+     .arg_counts = ArgSet({3}),
+     .jump_args = ArgSet({3}),
+     .first_label = true},
+    {.index = 47,
+     .keyword = "ifnotequal",
+     .min_args = 3,
+     .arg_counts = ArgSet({3}),
+     .jump_args = ArgSet({3}),
+     .first_label = true},
+    {.index = 48,
+     .keyword = "ifversion",
+     .min_args = 4,
+     .arg_counts = ArgSet({4}),
+     .jump_args = ArgSet({4}),
+     .first_label = true},
+    {.index = 49,
+     .keyword = "ifwindows",
+     .min_args = 3,
+     .arg_counts = ArgSet({3}),
+     .jump_args = ArgSet({3}),
+     .first_label = true},
+    {.index = 50,
+     .keyword = "ifmachine",
+     .min_args = 2,
+     .arg_counts = ArgSet({2}),
+     .jump_args = ArgSet({2}),
+     .first_label = true},
+    {.index = 51,
+     .keyword = "ifadmin",
+     .min_args = 1,
+     .arg_counts = ArgSet({1}),
+     .jump_args = ArgSet({1}),
+     .first_label = true},
+    {.index = 52,
+     .keyword = "ifsilent",
+     .min_args = 1,
+     .arg_counts = ArgSet({1}),
+     .jump_args = ArgSet({1}),
+     .first_label = true},
 }};
 
 const std::array<CommandInfo, kCommandCount>& CommandTable();

@@ -26,7 +26,7 @@ using Maker = std::unique_ptr<TCommandClass> (*)(const CommandInfo&);
 // the passive one.
 std::array<Maker, kCommandCount> BindRows() {
   std::array<Maker, kCommandCount> makers{};
-  for (auto family : {FlowCommands(), FileCommands(), RegistryCommands(), LogArchiveCommands()}) {
+  for (auto family : {FlowCommands(), FileCommands(), RegistryCommands(), LogArchiveCommands(), DecisionCommands()}) {
     for (const CommandBinding& binding : family) {
       const CommandInfo& row = CommandTable()[static_cast<std::size_t>(binding.index - 1)];
       Maker& slot = makers[static_cast<std::size_t>(binding.index - 1)];

@@ -40,6 +40,7 @@ std::span<const CommandBinding> FlowCommands();
 std::span<const CommandBinding> FileCommands();
 std::span<const CommandBinding> RegistryCommands();
 std::span<const CommandBinding> LogArchiveCommands();
+std::span<const CommandBinding> DecisionCommands();
 
 // The archive procedures; without them the command is logged as passed over and gets null.
 ArchiveProcedures* ArchivesFor(const RunScope& ctx, const char* keyword);
