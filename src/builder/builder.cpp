@@ -2,6 +2,7 @@
 
 #include "builder/build_paths.h"
 #include "builder/package_writer.h"
+#include "builder/preprocessor.h"
 #include "builder/script_compiler.h"
 #include "builder/signing.h"
 #include "builder/text_encoding.h"
@@ -30,8 +31,17 @@ BuildResult BuildSetup(const BuildOptions& options) {
   const std::string stub64 = options.stub.empty() ? FindSiblingStub(true) : options.stub;
   if (!stub32.empty()) compile.default_finaliser = FinaliserOfStub(stub32);
   if (!stub64.empty()) compile.default_finaliser_x64 = FinaliserOfStub(stub64);
-  CompileResult compiled = CompileScript(options.script, compile);
+  PreprocessedScript source = PreprocessScript(options.script, options.defines);
+  if (source.diagnostics.HasErrors()) {
+    // The compiler would only repeat them: a line left out leaves its labels unknown.
+    BuildResult result;
+    result.output = options.output.empty() ? DefaultOutput(options.script, "") : options.output;
+    result.diagnostics = source.diagnostics.All();
+    return result;
+  }
+  CompileResult compiled = CompileSource(source.text, options.script, compile);
   Diagnostics& diags = compiled.diagnostics;
+  diags.MapLines(options.script, std::move(source.origins));
   const std::string stub = compiled.program.run.Arch == Architecture::X64 ? stub64 : stub32;
 
   BuildResult result;
@@ -81,7 +91,8 @@ BuildResult BuildSetup(const BuildOptions& options) {
     result.solid_blocks = stats.solid_blocks;
   }
   result.ok = !diags.HasErrors();
-  result.diagnostics = diags.All();
+  result.diagnostics = source.diagnostics.All();
+  result.diagnostics.insert(result.diagnostics.end(), diags.All().begin(), diags.All().end());
   result.entries = compiled.entries.size();
   result.groups = compiled.group_count;
   return result;

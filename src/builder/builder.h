@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@ struct BuildOptions {
   std::string stub;    // empty: the engine program beside the tool
   std::string finaliser;
   std::string uninstall_icon;
+  // `-D NAME=VALUE`: names the script's !ifdef and ${NAME} see, whatever its !define says.
+  std::map<std::string, std::string> defines;
   // nullopt: the stock tables' usual places (StockLanguageDirs).
   std::optional<std::vector<std::string>> stock_language_dirs;
   std::optional<std::vector<std::string>> stock_page_dirs;  // unset: StockPageDirs()

@@ -15,7 +15,7 @@ void ProgramLines::Read(const ProgramCommandInfo& command, const std::vector<std
     return;
   }
   if (auto it = seen_.find(command.fact); it != seen_.end()) {
-    diags.Warning(script_, line, keyword + " overrides the " + keyword + " on line " + std::to_string(it->second));
+    diags.Warning(script_, line, keyword + " overrides the " + keyword + " on " + diags.LineName(it->second));
   }
   seen_[command.fact] = line;
   const std::string a = args.empty() ? std::string() : args[0];

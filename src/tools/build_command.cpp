@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "builder/builder.h"
+#include "builder/preprocessor.h"
 #include "tools/commands.h"
 #include "tools/tool_support.h"
 
@@ -11,12 +12,15 @@ namespace zq::tool {
 
 namespace {
 constexpr const char* kUsage =
-    "zq build SCRIPT [-o OUT] [--stub STUB] [--finaliser EXE] [--icon ICO] [--sign COMMAND] [-j N]";
+    "zq build SCRIPT [-D NAME[=VALUE]]... [-o OUT] [--stub STUB] [--finaliser EXE] [--icon ICO] [--sign COMMAND]\n"
+    "                [-j N]";
 constexpr const char* kHelp =
     "Compile a setup script (docs/script.md) and write the setup: the engine program followed\n"
     "by the package of the compiled script, the setup information, language tables, pages and\n"
     "payload. Problems are reported as \"file:line: error: ...\"; the output file appears only\n"
     "when the build succeeds.\n\n"
+    "  -D NAME[=VALUE]  define NAME for the script's !ifdef and ${NAME} (empty without a value);\n"
+    "                   a !define of the script does not change it. Repeatable: -D PRO -D EDITION=Pro\n"
     "  -o OUT           the setup to write (default: the script's outfile beside the script,\n"
     "                   else the script's name with .exe)\n"
     "  --stub STUB      the engine program to put in front (default: zqsetup.exe or zqsetup\n"
@@ -31,7 +35,7 @@ constexpr const char* kHelp =
 
 int RunBuild(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   int code = kExitOk;
-  const std::vector<std::string> values = {"-o", "--stub", "--finaliser", "--icon", "--sign", "-j"};
+  const std::vector<std::string> values = {"-D", "-o", "--stub", "--finaliser", "--icon", "--sign", "-j"};
   const CommandSpec spec{kUsage, kHelp, values, values, 1, 1};
   auto parsed = ParseCommand(spec, argv, out, err, code);
   if (!parsed) return code;
@@ -44,6 +48,16 @@ int RunBuild(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   options.finaliser = args.Value("--finaliser").value_or("");
   options.uninstall_icon = args.Value("--icon").value_or("");
   options.sign = args.Value("--sign").value_or("");
+  for (const auto& d : args.Values("-D")) {
+    const auto eq = d.find('=');
+    const std::string name = d.substr(0, eq);
+    if (!builder::IsDefineName(name)) {
+      err << "zq: -D needs NAME or NAME=VALUE, the name of letters, digits and \"_\": \"" << d
+          << "\"\nusage: " << kUsage << "\n";
+      return kExitUsage;
+    }
+    options.defines[name] = eq == std::string::npos ? std::string() : d.substr(eq + 1);
+  }
   if (auto j = args.Value("-j")) {
     int n = std::atoi(j->c_str());
     if (n < 1 || n > 256) {

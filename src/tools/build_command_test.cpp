@@ -50,5 +50,47 @@ TEST(BuildCommand, BuildsAndPrintsTheScriptBack) {
   EXPECT_EQ(Zq({"script", dir / "stub.exe"}).code, 1);
 }
 
+TEST(BuildCommand, BuildsEachEditionOfOneScript) {
+  test::TempDir dir;
+  test::WriteAll(dir / "stub.exe", test::FakeProgram(64));
+  test::WriteAll(dir / "English.wri", test::LanguageTable(u"English", "0409;", {{1, u"Hi"}}));
+  test::WriteAll(dir / "common.zqs", "language English\nmessage \"${EDITION} edition\"\n");
+  test::WriteAll(dir / "s.zqs",
+                 "!ifdef PRO\n!define EDITION Pro\n!else\n!define EDITION Free\n!endif\nname \"Demo "
+                 "${EDITION}\"\n!include common.zqs\n");
+  test::WriteAll(dir / "bad.zqs", "name Demo\n!include bad_common.zqs\n");
+  test::WriteAll(dir / "bad_common.zqs", "\nfile nothing\n");
+  const struct {
+    std::vector<std::string> args;  // after the script
+    int code;
+    std::string shown;  // in zq script's output, or on standard error when the build fails
+  } cases[] = {
+      {{}, 0, "name \"Demo Free\"\nlanguage English\nmessage \"Free edition\"\n"},
+      {{"-D", "PRO"}, 0, "name \"Demo Pro\"\nlanguage English\nmessage \"Pro edition\"\n"},
+      {{"-D", "PRO", "-D", "EDITION=Trial 2"},
+       0,
+       "name \"Demo Trial 2\"\nlanguage English\nmessage \"Trial 2 edition\"\n"},
+      {{"-D", "A-B=1"}, 2, "zq: -D needs NAME or NAME=VALUE"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"build", dir / "s.zqs", "--stub", dir / "stub.exe", "-o", dir / "Demo.exe"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    auto built = Zq(args);
+    ASSERT_EQ(built.code, c.code) << built.err;
+    if (c.code != 0) {
+      EXPECT_NE(built.err.find(c.shown), std::string::npos) << built.err;
+      continue;
+    }
+    auto script = Zq({"script", dir / "Demo.exe"});
+    EXPECT_NE(script.out.find(c.shown), std::string::npos) << script.out;
+  }
+
+  // The compiler's own errors name the included file's line.
+  auto failed = Zq({"build", dir / "bad.zqs", "--stub", dir / "stub.exe"});
+  EXPECT_EQ(failed.code, 1);
+  EXPECT_NE(failed.err.find("bad_common.zqs:2: error: source folder or file \"nothing\" not found"), std::string::npos)
+      << failed.err;
+}
+
 }  // namespace
 }  // namespace zq::tool

@@ -54,6 +54,14 @@ std::optional<std::string> Args::Value(const std::string& flag) const {
   return std::nullopt;
 }
 
+std::vector<std::string> Args::Values(const std::string& flag) const {
+  std::vector<std::string> out;
+  for (const auto& o : options_) {
+    if (o.first == flag) out.push_back(o.second);
+  }
+  return out;
+}
+
 std::vector<std::string> Args::Unknown(const std::vector<std::string>& known) const {
   std::vector<std::string> out;
   for (const auto& o : options_) {

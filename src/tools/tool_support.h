@@ -18,7 +18,8 @@ class Args {
   // `with_value` lists the options that take a value ("-o", "--group").
   Args(const std::vector<std::string>& argv, const std::vector<std::string>& with_value);
   bool Has(const std::string& flag) const;
-  std::optional<std::string> Value(const std::string& flag) const;
+  std::optional<std::string> Value(const std::string& flag) const;  // the last one given
+  std::vector<std::string> Values(const std::string& flag) const;   // each one given, in order
   const std::vector<std::string>& Positionals() const { return positionals_; }
   // Options given that the command does not know; empty when all are known.
   std::vector<std::string> Unknown(const std::vector<std::string>& known) const;

@@ -43,6 +43,20 @@ printf '%s\n' 'name "Small 1.0"' 'prefix Small' 'language English' 'pages instal
   ':top' 'iffileexists "$INSTDIR\a.txt" top done' 'file missing sub' 'zqpupdate missing secret "data\game.zqp"' \
   'goto done' ':done' 'message "<LANG21>"' >"$work/corpus/script/seed-small"
 
+# The preprocessor: a script and the files it includes, cut by NUL bytes.
+mkdir -p "$work/corpus/preprocessor"
+{
+  printf '%s\n' '!ifdef PRO' '!define EDITION Pro' '!else' '!define EDITION Free' '!endif' \
+    'name "Demo ${EDITION}"' '!include a.zqs' ':${EDITION}' 'message "$${EDITION}"'
+  printf '\0'
+  printf '%s\n' '!ifndef SHARED' '!define SHARED' '!include b.zqs' '!endif' 'language English'
+  printf '\0'
+  printf '%s\n' '!warning "shared ${EDITION}"' '!include c.zqs'
+  printf '\0'
+  printf '%s\n' '!include a.zqs' '!error "cycle"'
+} >"$work/corpus/preprocessor/seed-editions"
+cp "$ROOT/examples/demo/setup.zqs" "$work/corpus/preprocessor/seed-demo"
+
 # The engine's command line: one argument a line.
 mkdir -p "$work/corpus/command_line"
 printf '%s\n' /S /LANG=0407 '/LOG=C:\setup log.txt' 'Z:\tmp\setup.exe' '/D=C:\Program Files\Demo Product' \
