@@ -125,7 +125,8 @@ TEST_F(BuildChecksTest, EachMistakeIsReportedAtItsPlace) {
       {"ifregexists HKXX Software\\Demo end\n:end", {}, "setup.zqs:2: error: registry root \"HKXX\""},
       {"ifregexists HKCU Software\\Demo v end\n:end\n:end",
        {},
-       "setup.zqs:4: warning: label \"end\" is also defined on line 3; a jump of goto, ifexitcode and ifregexists goes to the first, of iffileexists, messagebox and ifchecked to the last"},
+       "setup.zqs:4: warning: label \"end\" is also defined on line 3; a jump of goto, ifexitcode, ifregexists, ifequal, ifnotequal, ifversion, ifwindows, ifmachine, ifadmin and "
+       "ifsilent goes to the first, of iffileexists, messagebox and ifchecked to the last"},
       // The uninstall log of an earlier installation.
       {logged, {}, "setup.zqs: warning: no uninstalllogload of the installation folder"},
       {logged + "file payload\nuninstalllogload $INSTDIR\\",

@@ -28,11 +28,14 @@ class DecisionsTest : public ::testing::Test {
     variables_ = ctx_.Run.Variables;
     return ctx_.Run.CurrentLine;
   }
-  std::string Var(const std::string& name) { return variables_.count(name) ? variables_.at(name) : "<unset>"; }
+  std::string Var(const std::string& name) {
+    const std::string* value = variables_.Find(name);
+    return value != nullptr ? *value : "<unset>";
+  }
 
   test::TempDir dir_;
   SetupContext ctx_;
-  std::map<std::string, std::string> variables_;
+  ScriptVariables variables_;
 };
 
 TEST_F(DecisionsTest, VariablesHoldWhatTheyAreSetToOrRead) {
@@ -51,7 +54,7 @@ TEST_F(DecisionsTest, VariablesHoldWhatTheyAreSetToOrRead) {
       {{"var", {"Edition"}}, "EDITION", ""},
       {{"set", {"edition", "pro in $INSTDIR"}}, "EDITION", "pro in " + dir_ / "Inst"},
       {{"set", {"Label", "$EDITION!"}}, "LABEL", "pro in " + dir_ / "Inst" + "!"},  // one variable in another
-      {{"var", {"edition"}}, "EDITION", "pro in " + dir_ / "Inst"},                  // a declaration keeps it
+      {{"var", {"edition"}}, "EDITION", "pro in " + dir_ / "Inst"},                 // a declaration keeps it
       {{"readregstr", {"Runtime", "HKCU", "Software\\zq decisions test", "Version"}}, "RUNTIME", "14.38.33130"},
       {{"readregstr", {"Missing", "HKCU", "Software\\zq decisions test", "Nothing"}}, "MISSING", ""},
       {{"readenv", {"Env", "ZQ_DECISIONS_TEST"}}, "ENV", "from the environment"},
@@ -67,7 +70,7 @@ TEST_F(DecisionsTest, VariablesHoldWhatTheyAreSetToOrRead) {
 }
 
 TEST_F(DecisionsTest, EachConditionJumpsOnlyWhenItHolds) {
-  variables_["V"] = "14.38.33130";
+  variables_.Set("V", "14.38.33130");
   ctx_.Choices.Silent = true;
   const std::string windows = platform::RunningWindowsVersion();
   const struct {
@@ -79,7 +82,7 @@ TEST_F(DecisionsTest, EachConditionJumpsOnlyWhenItHolds) {
       {{"ifnotequal", {"$V", "14.38", "7"}}, true},
       {{"ifversion", {"$V", ">=", "14.36", "7"}}, true},
       {{"ifversion", {"$V", "<", "14.9", "7"}}, false},  // numbers, not text
-      {{"ifversion", {"", "<", "1", "7"}}, false},        // nothing read is no version
+      {{"ifversion", {"", "<", "1", "7"}}, false},       // nothing read is no version
       {{"ifwindows", {">=", windows, "7"}}, true},
       {{"ifwindows", {"<", windows, "7"}}, false},
       {{"ifmachine", {platform::MachineArchitecture(), "7"}}, true},

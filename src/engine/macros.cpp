@@ -74,13 +74,14 @@ std::u16string ExpandMacros(const MacroValues& values, const std::u16string& tex
     const auto macro = text[i] != u'$' ? std::end(macros)
                                        : std::find_if(std::begin(macros), std::end(macros),
                                                       [&](const auto& m) { return MacroAt(text, i, m.first); });
-    if (macro == std::end(macros) && text[i] == u'$' && values.Variables != nullptr && !values.Variables->empty()) {
+    if (macro == std::end(macros) && text[i] == u'$' && values.Variables != nullptr && !values.Variables->Empty()) {
       // A variable the script declared: its whole name, letters, digits and "_".
       std::size_t end = i + 1;
       while (end < text.size() && (IsAlnum(text[end]) || text[end] == u'_')) ++end;
-      const auto variable = values.Variables->find(platform::UpperCase(WideToUtf8(text.substr(i + 1, end - i - 1))));
-      if (end > i + 1 && variable != values.Variables->end()) {
-        expanded += Utf8ToWide(variable->second);
+      const std::string* variable =
+          values.Variables->Find(platform::UpperCase(WideToUtf8(text.substr(i + 1, end - i - 1))));
+      if (end > i + 1 && variable != nullptr) {
+        expanded += Utf8ToWide(*variable);
         i = end;
         continue;
       }

@@ -1,11 +1,11 @@
 // Path macros ($INSTDIR, $PROGRAMFILES, ...) and their reverse for the uninstall log.
 #pragma once
 
-#include <map>
 #include <string>
 
 namespace zq {
 
+class ScriptVariables;
 class SetupContext;
 struct LoadedSetup;
 struct RunScope;
@@ -20,7 +20,7 @@ struct MacroValues {
   const LoadedSetup& Setup;
   const UserChoices& Choices;
   // The run's variables ($NAME), when the text comes from a run.
-  const std::map<std::string, std::string>* Variables = nullptr;
+  const ScriptVariables* Variables = nullptr;
 };
 
 // Who wrote the text. A script names folders by the setup's architecture and scope ($PROGRAMFILES

@@ -4,8 +4,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <map>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/run_journal.h"
 #include "platform/registry.h"
@@ -13,6 +15,35 @@
 #include "uninstall/uninstall_list.h"
 
 namespace zq {
+
+// The script's variables by upper-case name ("var", "set" and the reads): a script has a
+// handful, so a list searched in order serves.
+class ScriptVariables {
+ public:
+  const std::string* Find(const std::string& upper_name) const {
+    for (const auto& [name, value] : items_) {
+      if (name == upper_name) return &value;
+    }
+    return nullptr;
+  }
+  void Set(const std::string& upper_name, std::string value) {
+    for (auto& [name, held] : items_) {
+      if (name == upper_name) {
+        held = std::move(value);
+        return;
+      }
+    }
+    items_.emplace_back(upper_name, std::move(value));
+  }
+  // Empty unless it holds a value already (a page gave it one).
+  void Declare(const std::string& upper_name) {
+    if (Find(upper_name) == nullptr) items_.emplace_back(upper_name, std::string());
+  }
+  bool Empty() const { return items_.empty(); }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> items_;
+};
 
 struct RunState {
   // The run's copy of the compiled lines: a few commands store a decoded or expanded argument
@@ -41,9 +72,8 @@ struct RunState {
   LogCheck UninstallLogCheck = LogCheck::Absent;
   platform::Registry Registry;
   std::int32_t ProgressPosition = 0;
-  // The script's variables by upper-case name ("var", "set" and the reads), $NAME wherever
-  // macros expand.
-  std::map<std::string, std::string> Variables;
+  // $NAME wherever macros expand.
+  ScriptVariables Variables;
   // The exit code of the program the last "execute" ran; none when it could not be started or
   // the run stopped waiting for it ("ifexitcode" then matches no code).
   std::optional<std::uint32_t> LastExitCode;

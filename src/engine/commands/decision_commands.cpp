@@ -23,7 +23,7 @@ std::string Expanded(const RunScope& ctx, const std::string& text) {
 
 // Sets a variable, declared or not: a read names the variable it fills.
 void Keep(const RunScope& ctx, const std::string& name, const std::string& value, const char* how) {
-  ctx.Run.Variables[platform::UpperCase(name)] = value;
+  ctx.Run.Variables.Set(platform::UpperCase(name), value);
   ctx.Services.LogLine(std::string(how) + " $" + name + " = " + value);
 }
 
@@ -36,7 +36,7 @@ class TVarCommand : public TCommandClass {
   using TCommandClass::TCommandClass;
   void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
     // A value a page gave it before the run stays.
-    ctx.Run.Variables.try_emplace(platform::UpperCase(ArgsOf(ctx.Run, line)[1]));
+    ctx.Run.Variables.Declare(platform::UpperCase(ArgsOf(ctx.Run, line)[1]));
   }
 };
 
