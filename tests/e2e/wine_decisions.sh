@@ -36,7 +36,10 @@ make_setup() {  # version [--sign]
     'execute cmd.exe "/c exit 3010"' 'ifexitcode 3010 restart' "writeregstr HKCU \"Software\\zq decisions test\" code other" \
     'goto registry' ':restart' "writeregstr HKCU \"Software\\zq decisions test\" code 3010" ':registry' \
     'ifregexists HKLM "Software\Microsoft\Windows NT\CurrentVersion" ProductName windows' 'goto end' ':windows' \
-    "writeregstr HKCU \"Software\\zq decisions test\" windows yes" ':end' >"$WORK/v$1/setup.zqs"
+    "writeregstr HKCU \"Software\\zq decisions test\" windows yes" ':end' \
+    'ifmachine x64 x64' 'var machine' 'set machine other' 'goto machine' ':x64' 'set machine x64' ':machine' \
+    "writeregstr HKCU \"Software\\zq decisions test\" machine \"\$machine\"" 'ifwindows >= 6.1 seven' 'failure' \
+    ':seven' >"$WORK/v$1/setup.zqs"
   "$HOST_DIR/zq" build "$WORK/v$1/setup.zqs" -o "$WORK/out$1/DecideSetup.exe" --stub "$BUILD_DIR/zqsetup.exe" \
     ${2:+--sign "$SIGN"} >"$WORK/build$1.txt" 2>&1
 }
@@ -49,6 +52,10 @@ code=0
 check "version 2.0 installs" test "$code" = 0
 check "the exit code 3010 is matched whole" test "$(reg_value "$KEY" code)" = 3010
 check "a value of the real registry is found" test "$(reg_value "$KEY" windows)" = yes
+check "ifmachine knows the machine's own processor" test "$(reg_value "$KEY" machine)" = x64
+# What the kernel says, as the system's own command interpreter says it ("Microsoft Windows 6.1.7601").
+windows=$(wine cmd /c ver 2>/dev/null | tr -d '\r' | grep -o '[0-9]*\.[0-9]*\.[0-9]*' | tail -n 1)
+check "ifwindows reads the version the system reports ($windows)" grep -qF "ifwindows $windows >= 6.1: yes" "$WORK/install.txt"
 check "the installed uninstaller carries the signature" \
   osslsigncode verify -in "$INST/Decide_Uninstall.exe" -CAfile "$WORK/signer.pem"
 check "the entry's version" test "$(reg_value "$ENTRY" DisplayVersion)" = 2.0
