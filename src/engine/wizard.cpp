@@ -282,11 +282,15 @@ bool Wizard::ShouldRunAfter() const {
          run_box_->Checked;
 }
 
-// The boxes and buttons as the run finds them, for "ifchecked".
+// The boxes and buttons as the run finds them, for "ifchecked", and the edits that give the
+// script's variables their text.
 void Wizard::NoteCheckedControls() {
   ctx_.Choices.Checked.clear();
   for (const auto& c : pages_.Area().Controls) {
     if (c->IsToggle() && !c->Name.empty()) ctx_.Choices.Checked[AsciiLowerCase(c->Name)] = c->Checked;
+    if (c->Type == ControlType::Edit && !c->Variable.empty()) {
+      ctx_.Run.Variables.Set(platform::UpperCase(c->Variable), platform::WideToUtf8(c->Caption));
+    }
   }
 }
 
@@ -530,6 +534,11 @@ void Wizard::SetEditText(const std::u16string& text) {
   install_dir_edit_->Caption = text;
   if (view_ != nullptr) view_->ControlChanged(*install_dir_edit_);
   if (edit_hooked_) InstallDirChanged();
+}
+
+void Wizard::EditTyped(Control& control, const std::u16string& text) {
+  if (&control == install_dir_edit_) InstallDirTyped(text);
+  else control.Caption = text;
 }
 
 void Wizard::InstallDirTyped(const std::u16string& text) {

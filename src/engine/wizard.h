@@ -93,6 +93,8 @@ class Wizard {
   // The user typed in the install-directory edit (an echo of the model's own text is
   // ignored, so a view may mirror the text back without a loop).
   void InstallDirTyped(const std::u16string& text);
+  // The user typed into an edit: the folder's goes to InstallDirTyped, another keeps its text.
+  void EditTyped(Control& control, const std::u16string& text);
   void InstallDirChanged();
   // The folder tree's selection moved to `path`.
   void TreeFolderChosen(const std::string& path);

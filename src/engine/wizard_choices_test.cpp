@@ -17,7 +17,9 @@ struct ChoicePages : test::PageFiles {
         "[text]\r\nType=TRichEdit\r\nfile=<%LICENSE%>\r\n"
         "[license_accept]\r\nType=TRadioButton\r\ngroup=1\r\n"
         "[license_decline]\r\nType=TRadioButton\r\ngroup=1\r\nchecked=true\r\n";
-    entries["parts.txt"] = "[components_list]\r\nType=TBevel\r\nleft=30\r\ntop=100\r\nwidth=400\r\n";
+    entries["parts.txt"] =
+        "[components_list]\r\nType=TBevel\r\nleft=30\r\ntop=100\r\nwidth=400\r\n"
+        "[serial_edit]\r\nType=TEdit\r\ntext=ABC-123\r\nvar=Serial\r\n";
     entries["work.txt"] = "[patching_statuslabel]\r\nType=TLabel\r\n";
     entries["finish.txt"] = "[finish_run]\r\nType=TCheckBox\r\nchecked=true\r\n[Extra_Box]\r\nType=TCheckBox\r\n";
     entries["LICENSE"] = "All yours.";
@@ -87,7 +89,12 @@ TEST(WizardChoices, AnUnattendedWalkAcceptsAndNotesTheBoxesButRunsNothingAfter) 
   Wizard& w = f.Up();
   bool ran = false;
   w.RunScript = [&] { ran = true; };
+  // What the user typed into an edit with "var" is the variable's text; the folder stays.
+  w.EditTyped(f.Named("serial_edit"), u"XYZ-789");
   EXPECT_EQ(w.WalkUnattended(), Wizard::WalkEnd::Finished);
+  ASSERT_NE(f.ctx.Run.Variables.Find("SERIAL"), nullptr);
+  EXPECT_EQ(*f.ctx.Run.Variables.Find("SERIAL"), "XYZ-789");
+  EXPECT_EQ(f.ctx.Choices.InstallDir, "C:\\Demo");
   EXPECT_TRUE(ran);
   EXPECT_TRUE(w.LicenseAccepted());
   EXPECT_EQ(f.ctx.Choices.Checked,

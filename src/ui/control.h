@@ -43,8 +43,9 @@ struct ControlFont {
 
 struct Control {
   ControlType Type = ControlType::Label;
-  std::string Name;  // as the layout wrote it; may be empty
-  int Page = -1;     // index of the page it belongs to
+  std::string Name;      // as the layout wrote it; may be empty
+  std::string Variable;  // an edit's "var": the script's $NAME takes its text when the run starts
+  int Page = -1;         // index of the page it belongs to
   std::int32_t Left = 0, Top = 0, Width = 0, Height = 0;
   ControlFont Font;
   bool AutoSize = false;  // labels and edits start with it on

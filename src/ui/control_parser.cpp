@@ -200,6 +200,7 @@ void TControlParser::SetProperty(const std::string& raw_key, const std::string& 
         control.CaptionSource = platform::Utf8ToWide(value);
         control.Caption = caption(value);
       } else if (key == "autosize") control.AutoSize = ParsePageBool(value);
+      else if (key == "var") control.Variable = value;
       break;
     case ControlType::Panel:
       if (key == "caption") {

@@ -141,8 +141,8 @@ void TFrmMain::CreateWindows() {
   SetWindowPos(window_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h,
                SWP_NOZORDER | SWP_NOACTIVATE);
   natives_ = std::make_unique<NativeControls>(
-      area_, NativeControls::Events{[this](Control&, const std::u16string& text) {
-                                      if (wizard_) wizard_->InstallDirTyped(text);
+      area_, NativeControls::Events{[this](Control& control, const std::u16string& text) {
+                                      if (wizard_) wizard_->EditTyped(control, text);
                                     },
                                     [this](Control&, const std::string& path) {
                                       if (wizard_) wizard_->TreeFolderChosen(path);
