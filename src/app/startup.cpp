@@ -117,6 +117,11 @@ void ResolveInstallDir(SetupContext& ctx, const std::optional<std::string>& give
 void TakeMachineView(LoadedSetup& setup) {
   platform::UseNativeView(platform::Is64BitEngine());
   if (auto options = setup.Pak->ExtractByName(kRunOptionsEntry, 0)) setup.Options = ParseRunOptions(*options);
+  if (const std::string need = UnknownNeed(setup.Options); !need.empty()) {
+    throw Refusal(
+        u"This setup needs a newer zqsetup: its script uses \"" + W(need) + u"\", which this one does not know.",
+        u"Setup Error");
+  }
   if (setup.Options.Arch != Architecture::X64 || platform::Is64BitEngine()) return;
   if (!platform::IsWindows64()) {
     throw Refusal(u"This setup is for 64-bit Windows (x64) and cannot run on this 32-bit Windows.", u"Setup Error");

@@ -1,6 +1,7 @@
 // Start-up refusals and a silent install and uninstall, run in this process against packages
 // written by the tests.
 #include "app/startup.h"
+#include "container/entry_names.h"
 #include "app/run_log.h"
 
 #include <gtest/gtest.h>
@@ -141,6 +142,14 @@ TEST_F(StartupTest, EveryRefusalHasItsMessageAndCaption) {
     RefusalRecorder fe;
     EXPECT_EQ(Run(Write(Entries(), "DemoSetup(2).exe"), {}, fe, ctx), kExitInstalled);
   }
+
+  // A script that uses what this engine does not know.
+  entries = Entries();
+  entries.push_back({kRunOptionsEntry, 0, "needs decisions\r\nneeds teleport\r\n"});
+  EXPECT_EQ(Refusal(Write(entries)),
+            (std::pair<std::u16string, std::u16string>{
+                u"Setup Error",
+                u"This setup needs a newer zqsetup: its script uses \"teleport\", which this one does not know."}));
 
   info_.InstallDir.clear();
   EXPECT_EQ(Refusal(Write(Entries())), (std::pair<std::u16string, std::u16string>{

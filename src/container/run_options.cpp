@@ -65,9 +65,20 @@ RunOptions ParseRunOptions(const std::vector<std::uint8_t>& entry) {
       options.Version = value;
     } else if (word == "allowdowngrade" && value.empty()) {
       options.AllowDowngrade = true;
+    } else if (word == "needs" && !value.empty()) {
+      options.Needs.push_back(Lower(value));
     }
   }
   return options;
+}
+
+std::string UnknownNeed(const RunOptions& options) {
+  for (const std::string& need : options.Needs) {
+    bool known = false;
+    for (const char* word : kKnownNeeds) known = known || need == word;
+    if (!known) return need;
+  }
+  return {};
 }
 
 std::string FormatRunOptions(const RunOptions& options) {
@@ -77,6 +88,7 @@ std::string FormatRunOptions(const RunOptions& options) {
   if (options.Scope != InstallScope::Default) out += std::string("scope ") + InstallScopeName(options.Scope) + "\r\n";
   if (!options.Version.empty()) out += "version " + options.Version + "\r\n";
   if (options.AllowDowngrade) out += "allowdowngrade\r\n";
+  for (const std::string& need : options.Needs) out += "needs " + need + "\r\n";
   return out;
 }
 

@@ -28,10 +28,19 @@ struct RunOptions {
   std::string Version;
   // "allowdowngrade": the setup may install over a newer version of its product.
   bool AllowDowngrade = false;
+  // "needs WORD", one line each: what the script uses that not every engine knows
+  // ("decisions": variables and conditions). An engine refuses a setup that needs what it
+  // does not know, before anything is written.
+  std::vector<std::string> Needs;
 
   bool operator==(const RunOptions&) const = default;
   bool IsDefault() const { return *this == RunOptions{}; }
 };
+
+// What this engine knows of the words a setup may need.
+inline constexpr const char* kKnownNeeds[] = {"decisions"};
+// The first of `options.Needs` this engine does not know; empty when it knows them all.
+std::string UnknownNeed(const RunOptions& options);
 
 // Keywords are compared without regard to case; a line the reader does not know is skipped, so
 // an older engine reads a newer entry's options that it knows.

@@ -35,6 +35,12 @@ TEST(RunOptions, ReadsWhatItWritesAndSkipsWhatItDoesNotKnow) {
   EXPECT_FALSE(later.AllowDowngrade);
   EXPECT_FALSE(later.LockedFilesReboot);
   EXPECT_EQ(FormatRunOptions({}), "");
+  // What a script needs of its engine: known words pass, a newer one is named.
+  const RunOptions needs = ParseRunOptions(Bytes("needs Decisions\r\nneeds services\r\n"));
+  EXPECT_EQ(needs.Needs, (std::vector<std::string>{"decisions", "services"}));
+  EXPECT_EQ(ParseRunOptions(Bytes(FormatRunOptions(needs))), needs);
+  EXPECT_EQ(UnknownNeed(needs), "services");
+  EXPECT_EQ(UnknownNeed(ParseRunOptions(Bytes("needs decisions\n"))), "");
   EXPECT_EQ(FormatRunOptions({true, Architecture::X64, InstallScope::User}),
             "lockedfiles reboot\r\narchitecture x64\r\nscope user\r\n");
 }
