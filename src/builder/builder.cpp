@@ -39,9 +39,9 @@ BuildResult BuildSetup(const BuildOptions& options) {
     result.diagnostics = source.diagnostics.All();
     return result;
   }
+  compile.origins = std::move(source.origins);
   CompileResult compiled = CompileSource(source.text, options.script, compile);
   Diagnostics& diags = compiled.diagnostics;
-  diags.MapLines(options.script, std::move(source.origins));
   const std::string stub = compiled.program.run.Arch == Architecture::X64 ? stub64 : stub32;
 
   BuildResult result;

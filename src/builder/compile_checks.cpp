@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,14 +30,17 @@ std::size_t RootArg(const Pending& p) {
   return n <= p.args.size() && p.command.AcceptsArgCount(stored) ? n : 0;
 }
 
-// A "$" followed by a letter that does not start a known macro, or nothing.
-std::optional<std::string> UnknownMacro(const std::string& text) {
+// A "$" followed by a letter that does not start a known macro or a declared variable, or nothing.
+std::optional<std::string> UnknownMacro(const std::string& text, const std::set<std::string>& variables) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '$' || i + 1 == text.size() || !std::isalpha(static_cast<unsigned char>(text[i + 1]))) continue;
     std::size_t end = i + 1;
     while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_')) ++end;
     const std::string word = platform::UpperCase(text.substr(i, end - i));
-    if (std::find(kMacroNames.begin(), kMacroNames.end(), word) == kMacroNames.end()) return text.substr(i, end - i);
+    if (std::find(kMacroNames.begin(), kMacroNames.end(), word) == kMacroNames.end() &&
+        !variables.count(word.substr(1))) {
+      return text.substr(i, end - i);
+    }
   }
   return std::nullopt;
 }
@@ -72,11 +76,12 @@ void CheckArguments(State& s) {
       const int number = static_cast<int>(a + 1);
       if (number == p.command.scrambled_arg) continue;
       if (p.command.IsJumpArg(number, p.args.size())) continue;
-      if (auto word = UnknownMacro(p.args[a])) {
+      if (auto word = UnknownMacro(p.args[a], s.variables)) {
         std::string known;
         for (const std::string_view name : kMacroNames) known += (known.empty() ? "" : ", ") + std::string(name);
         s.diags().Warning(s.script, p.source_line,
-                          "\"" + *word + "\" is not a known macro (" + known + "); the setup uses it as written");
+                          "\"" + *word + "\" is not a known macro (" + known +
+                              ") or a variable declared with var; the setup uses it as written");
       }
     }
   }
@@ -122,8 +127,8 @@ void CheckUninstallLogLoad(State& s) {
       loads_installdir |= dir == "$instdir" || dir == "$installdir" || (!installdir.empty() && dir == installdir);
       if (recorded_line != 0) {
         s.diags().Warning(s.script, p.source_line,
-                          "uninstalllogload replaces what the lines before it recorded for the uninstaller (line " +
-                              std::to_string(recorded_line) + "); load the log before them");
+                          "uninstalllogload replaces what the lines before it recorded for the uninstaller (" +
+                              s.diags().LineName(recorded_line) + "); load the log before them");
       }
     } else if (recorded_line == 0 &&
                (p.command.group_kind != GroupKind::None || keyword == "copyfile" || keyword == "createdirectory" ||

@@ -20,7 +20,7 @@ void Definitions(State& s) {
     const std::string& a = p.args[0];
     if (auto it = seen.find(p.command.build); it != seen.end()) {
       s.diags().Warning(s.script, p.source_line,
-                        keyword + " overrides the " + keyword + " on line " + std::to_string(it->second));
+                        keyword + " overrides the " + keyword + " on " + s.diags().LineName(it->second));
     }
     seen[p.command.build] = p.source_line;
     switch (p.command.build) {
@@ -28,8 +28,8 @@ void Definitions(State& s) {
         if (auto it = seen.find(BuildStep::DefineShortName); it != seen.end()) {
           const std::string shortname = DefinitionCommand(BuildStep::DefineShortName).keyword;
           s.diags().Warning(s.script, p.source_line,
-                            keyword + " also sets the short name, replacing the " + shortname + " on line " +
-                                std::to_string(it->second) + " (put " + shortname + " after " + keyword + ")");
+                            keyword + " also sets the short name, replacing the " + shortname + " on " +
+                                s.diags().LineName(it->second) + " (put " + shortname + " after " + keyword + ")");
           seen.erase(it);
         }
         info.SetupName = a;

@@ -138,7 +138,7 @@ void Licenses(State& s) {
     if (auto [it, fresh] = seen.emplace(Lower(entry), p.source_line); !fresh) {
       s.diags().Error(s.script, p.source_line,
                       "a licence " + (language.empty() ? std::string("for every language") : "for " + language) +
-                          " is already given on line " + std::to_string(it->second));
+                          " is already given on " + s.diags().LineName(it->second));
       continue;
     }
     auto path = FindFileNoCase(s.dir, file);

@@ -45,7 +45,7 @@ void Components(State& s) {
           "component name \"" + name + "\" must be letters, digits, \"_\", \"-\" or \".\" (/COMPONENTS= lists it)");
     } else if (auto [it, fresh] = names.emplace(Lower(name), p.source_line); !fresh) {
       s.diags().Error(s.script, p.source_line,
-                      "component \"" + name + "\" is already defined on line " + std::to_string(it->second));
+                      "component \"" + name + "\" is already defined on " + s.diags().LineName(it->second));
     }
     std::string& state = p.args[2];
     if (state.empty()) state = "on";
@@ -64,7 +64,7 @@ void RunAfter(State& s) {
   for (Pending& p : s.lines) {
     if (p.is_label || std::string(p.command.keyword) != "runafter" || p.args.empty()) continue;
     if (earlier != 0) {
-      s.diags().Warning(s.script, p.source_line, "runafter overrides the runafter on line " + std::to_string(earlier));
+      s.diags().Warning(s.script, p.source_line, "runafter overrides the runafter on " + s.diags().LineName(earlier));
     }
     earlier = p.source_line;
     // The arguments after the program are one command line: one argument is taken as it is,

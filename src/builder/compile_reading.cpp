@@ -39,8 +39,8 @@ void ReadLabel(State& s, Pending p) {
   auto& positions = s.labels[Lower(p.label)];
   if (!positions.empty()) {
     s.diags().Warning(s.script, number,
-                      "label \"" + p.label + "\" is also defined on line " +
-                          std::to_string(s.lines[positions.front()].source_line) + "; " + DuplicateLabelRule());
+                      "label \"" + p.label + "\" is also defined on " +
+                          s.diags().LineName(s.lines[positions.front()].source_line) + "; " + DuplicateLabelRule());
   }
   positions.push_back(s.lines.size());
   s.lines.push_back(std::move(p));

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,10 @@ struct Pending {
 
 struct State {
   State(const std::string& script_path, const CompileOptions& compile_options)
-      : script(script_path), dir(DirName(script_path)), options(compile_options), program_lines(script, dir) {}
+      : script(script_path), dir(DirName(script_path)), options(compile_options), program_lines(script, dir) {
+    // Mapped before the first diagnostic: the messages that name an earlier line name it as written.
+    if (!options.origins.empty()) result.diagnostics.MapLines(script, options.origins);
+  }
 
   Diagnostics& diags() { return result.diagnostics; }
   // A group-0 entry, checked; one whose name (any case) is already planned is left out.
@@ -55,6 +59,7 @@ struct State {
   std::uint32_t pages_line = 0, uninstall_pages_line = 0, changelog_line = 0;
   bool has_components = false, has_license = false;
   std::vector<std::string> install_toggles;  // the install pages' check boxes and radio buttons
+  std::set<std::string> variables;           // declared with "var", upper case
   ProgramLines program_lines;
 };
 
@@ -69,6 +74,10 @@ void ReadLines(State& s, const std::string& text);
 void Definitions(State& s);
 void CheckScope(State& s);
 void CheckInstallDir(State& s);
+
+// compile_decisions.cpp: the declared variables, the words the decisions take, and what the
+// setup then needs of its engine.
+void Decisions(State& s);
 
 // compile_checks.cpp: what the engine would make of the arguments, and of the script as a whole.
 void CheckArguments(State& s);

@@ -231,5 +231,22 @@ TEST_F(PreprocessorTest, CompilerDiagnosticsNameTheLineAsWritten) {
   EXPECT_EQ(one_file.LineName(2), "line 2");
 }
 
+TEST_F(PreprocessorTest, CompilerMessagesNameEarlierLinesAsWritten) {
+  auto pre =
+      Run({{"main.zqs", "name Demo\n!include b.zqs\nversion 2\n:top\ngoto top\n"}, {"b.zqs", "version 1\n:top\n"}});
+  CompileOptions options = StockOptions();
+  options.origins = pre.origins;
+  const CompileResult compiled = CompileSource(pre.text, dir_ / "main.zqs", options);
+  std::vector<std::string> mentions;  // each up to its explanation after "; "
+  for (const auto& d : compiled.diagnostics.All()) {
+    const std::string text = Local(FormatDiagnostic(d));
+    if (text.find(" on line ") != std::string::npos) mentions.push_back(text.substr(0, text.find("; ")));
+  }
+  EXPECT_EQ(mentions, (std::vector<std::string>{
+                          "main.zqs:3: warning: version overrides the version on line 1 of b.zqs",
+                          "main.zqs:4: warning: label \"top\" is also defined on line 2 of b.zqs",
+                      }));
+}
+
 }  // namespace
 }  // namespace zq::builder

@@ -59,7 +59,8 @@ void Assemble(compile::State& s) {
 }  // namespace
 
 // Each pass reads what the ones before it wrote or must see the lines before they change: the
-// definitions before the checks that read the record, the arguments checked before secrets
+// definitions before the checks that read the record, the variables before the arguments that
+// use them, the arguments checked before secrets
 // are scrambled and labels resolved, the groups' file sizes before the components, the
 // components and licences before the pages that show them, the pages' check boxes before the
 // lines that name them.
@@ -70,6 +71,7 @@ CompileResult CompileSource(const std::string& text, const std::string& script, 
   compile::CheckScope(s);
   compile::CheckInstallDir(s);
   s.result.program.name = s.result.info.SetupName;
+  compile::Decisions(s);
   compile::CheckArguments(s);
   compile::CheckUninstallLogLoad(s);
   compile::ResolveJumps(s);

@@ -27,6 +27,8 @@ struct CompileOptions {
   std::string default_finaliser;
   std::string default_finaliser_x64;
   std::string uninstall_icon;
+  // Where each line of the script was written, when the preprocessor joined several files.
+  std::vector<LineOrigin> origins;
 };
 
 // The default name of the uninstaller copy when the script has no `prefix`.
