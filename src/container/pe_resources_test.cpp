@@ -176,6 +176,7 @@ TEST(ProgramResources, TheEngineTakesTheSetupsFactsAndKeepsItsOwnIconName) {
   const ProgramDescription d = DescribeProgram(*read);
   EXPECT_EQ(d.product_name, "Demo Product");
   EXPECT_EQ(d.version, "1.2.3");
+  EXPECT_EQ(d.file_version, "1.2.3.0");  // the fixed part's numbers ("fileversion")
   EXPECT_EQ(d.publisher, "Example Ltd");
   EXPECT_EQ(d.description, "Demo Product Setup");
   EXPECT_EQ(d.level, ExecutionLevel::Highest);

@@ -45,7 +45,11 @@ TEST_F(DecisionsTest, VariablesHoldWhatTheyAreSetToOrRead) {
   ASSERT_TRUE(reg.WriteString("Version", "14.38.33130"));
   reg.CloseKey();
   test::WriteAll(dir_ / "app.ini", "; settings\r\n[Other]\r\nport=1\r\n[Net]\r\n Port = 8080 \r\n");
+#ifdef _WIN32
+  _putenv_s("ZQ_DECISIONS_TEST", "from the environment");
+#else
   ::setenv("ZQ_DECISIONS_TEST", "from the environment", 1);
+#endif
   const struct {
     test::ScriptLine line;
     const char* name;
