@@ -40,7 +40,12 @@ std::vector<int> SourceCounts(const CommandInfo& c) {
 std::string ArgText(const CommandInfo& c, int n) {
   if (n == c.root_arg) return "HKCU";
   if (c.build == BuildStep::PackLicense) return "present.txt";
-  if (n == 1 && std::string(c.keyword) == "ifexitcode") return "7";
+  const std::string keyword = c.keyword;
+  if (n == 1 && keyword == "ifexitcode") return "7";
+  // The words the decisions take are checked when the script is built.
+  if ((n == 2 && keyword == "ifversion") || (n == 1 && keyword == "ifwindows")) return ">=";
+  if (n == 2 && keyword == "ifwindows") return "6.1";
+  if (n == 1 && keyword == "ifmachine") return "x64";
   return n == 1 ? "d" : "a" + std::to_string(n);
 }
 
@@ -124,9 +129,12 @@ TEST(CommandTable, EveryRowIsStoredPrintedAndFollowedAsTheTableSays) {
       // Run twice: every argument that is no jump target names a file that exists and the
       // message box answers OK, then a file that is missing and the answer is Cancel. Between
       // them the runs land on exactly the labels of the jump arguments. The conditions on an
-      // exit code and the registry have their own table (command_run_test.cpp).
+      // exit code and the registry have their own table (command_run_test.cpp), the decisions
+      // theirs (engine/decisions_test.cpp).
       const std::string keyword = c.keyword;
-      if (!c.Jumps() || keyword == "ifexitcode" || keyword == "ifregexists") continue;
+      if (!c.Jumps() || keyword == "ifexitcode" || keyword == "ifregexists" || c.index >= CommandIndexOf("var")) {
+        continue;
+      }
       std::set<std::string> landed;
       for (const bool present : {true, false}) {
         SetupContext ctx;
