@@ -206,18 +206,6 @@ std::optional<std::string> ApplyTargetOrStage(const RunScope& ctx, const Planned
   return staged;
 }
 
-std::optional<std::string> PrepareTargetOrStage(const RunScope& ctx, const std::string& target,
-                                                FolderListing* listing) {
-  const auto plan = PlanFileWrite(ctx.Run, target, listing);
-  if (!plan) {
-    JournalFailed(ctx, target);
-    return std::nullopt;
-  }
-  ctx.Run.Journal.Sync();
-  if (ctx.Run.Journal.Broken()) return std::nullopt;
-  return ApplyTargetOrStage(ctx, *plan, listing);
-}
-
 bool FinishStagedWrite(const RunScope& ctx, const std::string& staged, const std::string& target) {
   if (!platform::ReplaceAtRestart(staged, target)) return false;
   ctx.Services.LogLine("in use by " + WhoHolds(target) + ", replaced at the next restart: " + target);

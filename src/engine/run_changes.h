@@ -70,12 +70,11 @@ bool PrepareFileWrite(RunState& run, const std::string& target, FolderListing* l
 // them and retry (an unattended run takes Cancel). False when the file stays held or the journal
 // cannot be written; the log says which and names the file.
 bool PrepareFileWriteOrAsk(const RunScope& ctx, const std::string& target, FolderListing* listing = nullptr);
-// For a file of the payload: PrepareFileWriteOrAsk, except that with "lockedfiles reboot" a held
-// file is not asked about: the new file goes beside it under a name of its own, which is returned
-// to be written, and FinishStagedWrite has the system put it in place at the next restart.
-// Nothing when the file cannot be written at all.
-std::optional<std::string> PrepareTargetOrStage(const RunScope& ctx, const std::string& target, FolderListing* listing);
-// The same for a write planned (and made durable) already, with the group it belongs to.
+// For a file of the payload whose write is planned and made durable already (PlanFileWrite, with
+// the rest of its group): the moves made as PrepareFileWriteOrAsk makes them, except that with
+// "lockedfiles reboot" a held file is not asked about: the new file goes beside it under a name
+// of its own, which is returned to be written, and FinishStagedWrite has the system put it in
+// place at the next restart. Nothing when the file cannot be written at all.
 std::optional<std::string> ApplyTargetOrStage(const RunScope& ctx, const PlannedWrite& plan, FolderListing* listing);
 // After the staged file is written: the system replaces `target` with it at the next restart and
 // the run ends with exit code 3010. False when the system cannot be asked.

@@ -31,6 +31,15 @@ void JumpIf(const RunScope& ctx, bool holds, std::int32_t target) {
   if (holds && target >= 0) ctx.Run.CurrentLine = target;
 }
 
+// "ifversion" and "ifwindows": the comparison logged with both sides as the run saw them.
+void JumpIfVersion(const RunScope& ctx, const char* keyword, const std::string& left, const std::string& op_word,
+                   const std::string& right, std::int32_t target) {
+  const auto op = ParseCompareOp(op_word);
+  const bool holds = op && VersionHolds(left, *op, right);
+  ctx.Services.LogLine(std::string(keyword) + " " + left + " " + op_word + " " + right + (holds ? ": yes" : ": no"));
+  JumpIf(ctx, holds, target);
+}
+
 class TVarCommand : public TCommandClass {
  public:
   using TCommandClass::TCommandClass;
@@ -151,11 +160,7 @@ class TIfVersionCommand : public TCommandClass {
   using TCommandClass::TCommandClass;
   void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
     const LineArgs a = ArgsOf(ctx.Run, line);
-    const auto op = ParseCompareOp(a[2]);
-    const std::string left = Expanded(ctx, a[1]), right = Expanded(ctx, a[3]);
-    const bool holds = op && VersionHolds(left, *op, right);
-    ctx.Services.LogLine("ifversion " + left + " " + a[2] + " " + right + (holds ? ": yes" : ": no"));
-    JumpIf(ctx, holds, a.Jump(0));
+    JumpIfVersion(ctx, "ifversion", Expanded(ctx, a[1]), a[2], Expanded(ctx, a[3]), a.Jump(0));
   }
 };
 
@@ -164,11 +169,7 @@ class TIfWindowsCommand : public TCommandClass {
   using TCommandClass::TCommandClass;
   void SFXProcess(const RunScope& ctx, std::uint32_t line) override {
     const LineArgs a = ArgsOf(ctx.Run, line);
-    const auto op = ParseCompareOp(a[1]);
-    const std::string running = platform::RunningWindowsVersion();
-    const bool holds = op && VersionHolds(running, *op, a[2]);
-    ctx.Services.LogLine("ifwindows " + running + " " + a[1] + " " + a[2] + (holds ? ": yes" : ": no"));
-    JumpIf(ctx, holds, a.Jump(0));
+    JumpIfVersion(ctx, "ifwindows", platform::RunningWindowsVersion(), a[1], a[2], a.Jump(0));
   }
 };
 
